@@ -1,0 +1,76 @@
+#include "app/command_line.h"
+
+#include <cwctype>
+
+namespace {
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(std::towlower(c));
+    return text;
+}
+
+bool TakeValue(const std::wstring& argument, const std::wstring& prefix, std::wstring& value) {
+    if (Lower(argument.substr(0, prefix.size())) != prefix) return false;
+    value = argument.substr(prefix.size());
+    return true;
+}
+
+}  // namespace
+
+std::vector<std::wstring> SplitList(const std::wstring& text, wchar_t separator) {
+    std::vector<std::wstring> parts;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t end = text.find(separator, start);
+        if (end == std::wstring::npos) end = text.size();
+        if (end > start) parts.push_back(text.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+HeadlessRequest ParseHeadlessArguments(const std::vector<std::wstring>& arguments,
+                                       std::wstring& error) {
+    HeadlessRequest request;
+    error.clear();
+    for (const std::wstring& argument : arguments) {
+        std::wstring lower = Lower(argument);
+        std::wstring value;
+        HeadlessRequest::Action action = HeadlessRequest::kNone;
+        if (lower == L"/list")
+            action = HeadlessRequest::kList;
+        else if (lower == L"/scan")
+            action = HeadlessRequest::kScan;
+        else if (lower == L"/clean")
+            action = HeadlessRequest::kClean;
+
+        if (action != HeadlessRequest::kNone) {
+            if (request.action != HeadlessRequest::kNone && request.action != action) {
+                error = L"Only one of /list, /scan and /clean may be given.";
+                return request;
+            }
+            request.action = action;
+        } else if (lower == L"/json") {
+            request.json = true;
+        } else if (TakeValue(argument, L"/only:", value)) {
+            request.only = SplitList(value, L',');
+            if (request.only.empty()) {
+                error = L"/only: needs at least one plug-in id.";
+                return request;
+            }
+        } else if (TakeValue(argument, L"/report:", value)) {
+            if (value.empty()) {
+                error = L"/report: needs a folder.";
+                return request;
+            }
+            request.reportFolder = value;
+        } else {
+            error = L"Unknown switch: " + argument;
+            return request;
+        }
+    }
+    bool runSwitches = request.json || !request.only.empty() || !request.reportFolder.empty();
+    if (runSwitches && request.action == HeadlessRequest::kNone)
+        error = L"/only:, /report: and /json need /list, /scan or /clean.";
+    return request;
+}

@@ -1,0 +1,6 @@
+#pragma once
+// Text for the person or script that started the program: the standard
+// output when there is one, else the console of the parent process.
+#include <string>
+
+void WriteOutput(const std::wstring& text);

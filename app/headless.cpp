@@ -1,0 +1,279 @@
+#include "app/headless.h"
+
+#include <shlobj.h>
+
+#include <cstdio>
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "engine/page_reader.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+constexpr UINT kStartCleanMessage = WM_APP + 1;
+constexpr wchar_t kWindowClass[] = L"VeltraneUnattendedRun";
+
+struct PluginOutcome {
+    std::wstring id;
+    int result = CPlugin::kDone;
+    ScanSummary summary;
+    std::wstring scanReport;
+    std::wstring cleanReport;
+};
+
+std::wstring ReportFrame(const std::wstring& title, const std::wstring& fragment) {
+    std::wstring page = ReadPage(L"html/Common/report_page.html");
+    if (page.empty()) return fragment;
+    ReplaceAll(page, L"#title#", EscapeHtml(title));
+    ReplaceAll(page, L"#report#", fragment);
+    return page;
+}
+
+bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {
+    FILE* file = _wfopen(path.c_str(), L"wb");
+    if (!file) return false;
+    std::string utf8 = ToUtf8(text);
+    bool ok = fwrite(utf8.data(), 1, utf8.size(), file) == utf8.size();
+    return fclose(file) == 0 && ok;
+}
+
+class HeadlessRun : public IKernelView {
+public:
+    explicit HeadlessRun(const HeadlessRequest& request) : request_(request) {}
+    ~HeadlessRun() {
+        if (window_) DestroyWindow(window_);
+    }
+
+    bool CreateMessageWindow() {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = &HeadlessRun::WindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = kWindowClass;
+        RegisterClassW(&windowClass);  // fails harmlessly when already registered
+        window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                  windowClass.hInstance, this);
+        return window_ != nullptr;
+    }
+
+    void Attach(CKernel* kernel) { kernel_ = kernel; }
+
+    // Runs the scan (and clean) and returns when the last mode is reached.
+    void Run() {
+        for (const auto& plugin : kernel_->GetPlugins())
+            if (plugin->IsEnabled()) {
+                PluginOutcome outcome;
+                outcome.id = plugin->GetId();
+                outcomes_.push_back(outcome);
+            }
+        kernel_->SetMode(CKernel::kScanning);
+        MSG message;
+        while (!finished_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        // Progress posted just before the end still owns its payload.
+        while (PeekMessageW(&message, window_, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+    }
+
+    const std::vector<PluginOutcome>& Outcomes() const { return outcomes_; }
+
+    HWND GetMessageWindow() const override { return window_; }
+    bool RecomposeLayout() override {
+        int mode = kernel_->GetMode();
+        if (mode == CKernel::kScanFinished) {
+            CollectReports(true);
+            if (request_.action == HeadlessRequest::kClean)
+                PostMessageW(window_, kStartCleanMessage, 0, 0);
+            else
+                finished_ = true;
+        } else if (mode == CKernel::kCleanFinished) {
+            CollectReports(false);
+            finished_ = true;
+        }
+        return true;
+    }
+    void PrepareProcessArea() override {}
+    void SetRowStatus(const std::wstring&, const std::wstring&) override {}
+    void ShowItemError(const std::wstring&, const std::wstring&) override {}
+    void ShowRebootNotice() override {}
+
+private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_NCCREATE) {
+            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+            SetWindowLongPtrW(window, GWLP_USERDATA,
+                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+        }
+        auto* self = reinterpret_cast<HeadlessRun*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+        if (self && self->kernel_) {
+            if (message == CKernel::kScanFinishedMessage ||
+                message == CKernel::kFixFinishedMessage)
+                self->RecordResult(reinterpret_cast<const wchar_t*>(wParam),
+                                   static_cast<int>(lParam));
+            if (self->kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
+            if (message == kStartCleanMessage) {
+                self->kernel_->SetMode(CKernel::kCleaning);
+                return 0;
+            }
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+
+    PluginOutcome* FindOutcome(const std::wstring& id) {
+        for (auto& outcome : outcomes_)
+            if (outcome.id == id) return &outcome;
+        return nullptr;
+    }
+
+    void RecordResult(const wchar_t* id, int result) {
+        if (PluginOutcome* outcome = FindOutcome(id))
+            if (outcome->result == CPlugin::kDone) outcome->result = result;
+    }
+
+    void CollectReports(bool scan) {
+        for (auto& outcome : outcomes_) {
+            CPlugin* plugin = kernel_->FindPlugin(outcome.id);
+            if (!plugin) continue;
+            if (scan) outcome.summary = plugin->GetScanSummary();
+            if (request_.reportFolder.empty()) continue;
+            MemoryHtmlElement element;
+            if (scan)
+                plugin->BuildScanReport(element);
+            else
+                plugin->BuildFixReport(element);
+            std::wstring kind = scan ? L"scan" : L"clean";
+            std::wstring path = request_.reportFolder + L"\\" + outcome.id + L"." + kind + L".html";
+            std::wstring title = outcome.id + L" " + kind + L" report";
+            if (WriteUtf8File(path, ReportFrame(title, element.innerHtml)))
+                (scan ? outcome.scanReport : outcome.cleanReport) = path;
+        }
+    }
+
+    const HeadlessRequest& request_;
+    CKernel* kernel_ = nullptr;
+    HWND window_ = nullptr;
+    bool finished_ = false;
+    std::vector<PluginOutcome> outcomes_;
+};
+
+std::wstring Pad(std::wstring text, size_t width) {
+    if (text.size() < width) text.append(width - text.size(), L' ');
+    return text;
+}
+
+std::wstring PadLeft(const std::wstring& text, size_t width) {
+    return text.size() < width ? std::wstring(width - text.size(), L' ') + text : text;
+}
+
+const wchar_t* ResultName(int result) {
+    switch (result) {
+        case CPlugin::kDone: return L"done";
+        case CPlugin::kCancelled: return L"cancelled";
+        default: return L"failed";
+    }
+}
+
+std::wstring ListPlugins(const CKernel& kernel, bool json) {
+    nlohmann::ordered_json list = nlohmann::ordered_json::array();
+    std::wstring text;
+    int position = 0;
+    for (const auto& plugin : kernel.GetPlugins()) {
+        ++position;
+        if (json) {
+            list.push_back({{"position", position},
+                            {"id", ToUtf8(plugin->GetId())},
+                            {"category", ToUtf8(plugin->GetCategoryName())},
+                            {"checked", plugin->IsEnabled()}});
+            continue;
+        }
+        text += PadLeft(std::to_wstring(position), 3) + L"  " + Pad(plugin->GetId(), 22) +
+                Pad(plugin->GetCategoryName(), 22) +
+                (plugin->IsEnabled() ? L"checked" : L"unchecked") + L"\n";
+    }
+    if (json) return FromUtf8(nlohmann::ordered_json{{"plugins", list}}.dump(2)) + L"\n";
+    return text;
+}
+
+std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
+                       const std::vector<PluginOutcome>& outcomes) {
+    bool clean = request.action == HeadlessRequest::kClean;
+    if (request.json) {
+        nlohmann::ordered_json plugins = nlohmann::ordered_json::array();
+        for (const auto& outcome : outcomes) {
+            auto path = [](const std::wstring& p) {
+                return p.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(ToUtf8(p));
+            };
+            plugins.push_back({{"id", ToUtf8(outcome.id)},
+                               {"result", outcome.result},
+                               {"items", outcome.summary.items},
+                               {"bytes", outcome.summary.bytes},
+                               {"scanReport", path(outcome.scanReport)},
+                               {"cleanReport", path(outcome.cleanReport)}});
+        }
+        nlohmann::ordered_json document = {{"mode", clean ? "clean" : "scan"},
+                                           {"rebootNeeded", kernel.IsRebootNeeded()},
+                                           {"plugins", plugins}};
+        return FromUtf8(document.dump(2)) + L"\n";
+    }
+    std::wstring text = Pad(L"Plug-in", 24) + Pad(L"Result", 11) + PadLeft(L"Items", 10) +
+                        PadLeft(L"Bytes", 16) + L"\n";
+    for (const auto& outcome : outcomes) {
+        text += Pad(outcome.id, 24) + Pad(ResultName(outcome.result), 11) +
+                PadLeft(std::to_wstring(outcome.summary.items), 10) +
+                PadLeft(std::to_wstring(outcome.summary.bytes), 16) + L"\n";
+    }
+    if (outcomes.empty()) text += L"(no plug-in checked)\n";
+    if (!request.reportFolder.empty()) text += L"Reports: " + request.reportFolder + L"\n";
+    if (kernel.IsRebootNeeded())
+        text += L"Please reboot system to complete cleanup process.\n";
+    return text;
+}
+
+}  // namespace
+
+int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
+                std::wstring& output) {
+    HeadlessRun run(request);
+    if (request.action != HeadlessRequest::kList && !run.CreateMessageWindow()) {
+        output = L"Cannot create the message window.\n";
+        return 1;
+    }
+    CKernel kernel(&run, createPlugins);
+    run.Attach(&kernel);
+
+    for (const std::wstring& id : request.only) {
+        if (!kernel.FindPlugin(id)) {
+            output = L"Unknown plug-in id: " + id + L"\n";
+            return 2;
+        }
+    }
+    if (request.action == HeadlessRequest::kList) {
+        output = ListPlugins(kernel, request.json);
+        return 0;
+    }
+    if (!request.reportFolder.empty() &&
+        SHCreateDirectoryExW(nullptr, request.reportFolder.c_str(), nullptr) != ERROR_SUCCESS &&
+        GetFileAttributesW(request.reportFolder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        output = L"Cannot create the report folder: " + request.reportFolder + L"\n";
+        return 2;
+    }
+
+    // /only: runs exactly those plug-ins; their stored checked flags stay as they were.
+    std::map<CPlugin*, bool> storedFlags;
+    if (!request.only.empty()) {
+        for (const auto& plugin : kernel.GetPlugins()) {
+            storedFlags[plugin.get()] = plugin->IsEnabled();
+            bool listed = false;
+            for (const std::wstring& id : request.only) listed = listed || id == plugin->GetId();
+            plugin->SetEnabled(listed);
+        }
+    }
+    run.Run();
+    for (const auto& [plugin, enabled] : storedFlags) plugin->SetEnabled(enabled);
+
+    output = RunReport(request, kernel, run.Outcomes());
+    for (const auto& outcome : run.Outcomes())
+        if (outcome.result != CPlugin::kDone) return 1;
+    return 0;
+}

@@ -1,0 +1,63 @@
+// Veltrane's entry point.
+#include <windows.h>
+#include <objbase.h>
+#include <shellapi.h>
+
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+#include "app/console_output.h"
+#include "app/headless.h"
+#include "app/program_folder.h"
+#include "engine/kivo_critical_section.h"
+#include "plugins/plugin_list.h"
+
+namespace {
+
+std::vector<std::wstring> Arguments() {
+    int count = 0;
+    wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+    std::vector<std::wstring> arguments;
+    for (int i = 1; i < count; ++i) arguments.push_back(list[i]);
+    LocalFree(list);
+    return arguments;
+}
+
+std::wstring FullPath(const std::wstring& path) {
+    wchar_t full[MAX_PATH * 4];
+    DWORD length = GetFullPathNameW(path.c_str(), _countof(full), full, nullptr);
+    return length == 0 || length >= _countof(full) ? path : std::wstring(full, length);
+}
+
+constexpr wchar_t kUsage[] =
+    L"Usage: veltrane.exe /list [/json]\n"
+    L"       veltrane.exe /scan  [/only:ID,ID,...] [/report:DIR] [/json]\n"
+    L"       veltrane.exe /clean [/only:ID,ID,...] [/report:DIR] [/json]\n";
+
+}  // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
+    std::wstring error;
+    HeadlessRequest request = ParseHeadlessArguments(Arguments(), error);
+    if (!error.empty()) {
+        WriteOutput(error + L"\n" + kUsage);
+        return 2;
+    }
+    if (request.action == HeadlessRequest::kNone) {
+        WriteOutput(kUsage);
+        return 1;
+    }
+    // Report folders are named relative to where the program was started.
+    if (!request.reportFolder.empty()) request.reportFolder = FullPath(request.reportFolder);
+    SetProgramFolderAsCurrentDirectory();
+
+    CoInitialize(nullptr);
+    CKivoCriticalSection presence;
+    presence.CreateOrOpen(kKivoSemaphoreName);
+    std::wstring output;
+    int code = RunHeadless(request, &CreatePlugins, output);
+    WriteOutput(output);
+    CoUninitialize();
+    return code;
+}

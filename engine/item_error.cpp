@@ -1,0 +1,80 @@
+#include "engine/item_error.h"
+
+#include "sysaccess/reg_format.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+const wchar_t* TitleFormat(int kind) {
+    switch (kind) {
+        case 0: return L"Error occurred while attempting to delete registry key (and it's content) \"%s\".";
+        case 1: return L"Error occurred while attempting to delete registry value \"%s\".";
+        case 2: return L"Error occurred while attempting to delete file \"%s\".";
+        case 3: return L"Error occurred while attempting to wipe file \"%s\".";
+        case 4: return L"Error occurred while attempting to delete folder \"%s\".";
+        case 5: return L"Error occurred while attempting to delete Internet Explorer cached files that correspond to \"%s\".";
+        case 6: return L"Error occurred while attempting to delete Internet Explorer history that correspond to \"%s\".";
+        case 7: return L"Error occurred while attempting to delete Internet Explorer cookies that correspond to \"%s\".";
+        case 8: return L"Error occurred while attempting to delete Internet Explorer Auto-Complete Form that correspond to \"%s\".";
+        case 9: return L"Error occurred while attempting to delete Netscape cookies that correspond to \"%s\".";
+        case 10: return L"Error occurred while attempting to clean Recycle Bin at Volume \"%s\".";
+        case 11: return L"Error occurred while attempting to delete MS Word recent document (%s).";
+        default: return nullptr;
+    }
+}
+
+// Puts `value` in place of the first "%s" of `format`; the value itself is
+// never read as a format.
+std::wstring FillFormat(const std::wstring& format, const std::wstring& value) {
+    size_t at = format.find(L"%s");
+    if (at == std::wstring::npos) return format;
+    return format.substr(0, at) + value + format.substr(at + 2);
+}
+
+}  // namespace
+
+ItemError::ItemError(int kind, std::wstring name, int reasonType, DWORD code, bool reboot,
+                     std::wstring extra, std::wstring reasonText)
+    : kind_(kind),
+      code_(code),
+      reasonType_(reasonType == kSystemMessage && code == ERROR_ACCESS_DENIED ? kAccessDenied
+                                                                              : reasonType),
+      name_(std::move(name)),
+      extra_(std::move(extra)),
+      reasonText_(std::move(reasonText)),
+      reboot_(reboot) {}
+
+ItemError::ItemError(std::wstring title, std::wstring message)
+    : plain_(true), name_(std::move(title)), extra_(std::move(message)) {}
+
+std::wstring ItemError::GetTitle() const {
+    if (plain_) return name_;
+    const wchar_t* format = TitleFormat(kind_);
+    // Names come from the machine and the title is shown as markup.
+    std::wstring title = format ? FillFormat(format, EscapeHtml(name_)) : std::wstring();
+    if (kind_ == kRecycleBin) {
+        if (reboot_) title += L"<br>It will be cleaned after system reboot.";
+        return title;
+    }
+    if (!extra_.empty()) {
+        std::wstring detail = reasonText_;
+        if (detail.find(L"%s") == std::wstring::npos) detail += L" \"%s\".";
+        title += FillFormat(L"<br>" + detail, EscapeHtml(extra_));
+    }
+    if (reboot_) title += L"<br>It will be deleted after system reboot.";
+    return title;
+}
+
+std::wstring ItemError::GetReason() const {
+    if (plain_) return extra_;
+    switch (reasonType_) {
+        case kSystemMessage: return FormatSystemError(code_);
+        case kFolderKeptForReboot:
+            return L"The folder cannot be deleted because some tracks inside folder will be "
+                   L"removed after reboot.";
+        case kAccessDenied: return L"Access denied.";
+        case kUnknown: return L"Unknown error.";
+        case kOwnText: return reasonText_;
+        default: return {};
+    }
+}

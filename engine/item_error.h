@@ -1,0 +1,56 @@
+#pragma once
+// One item a clean could not remove (or could remove only at the next system
+// start): what it was, why, and the texts the error window shows for it.
+#include <windows.h>
+
+#include <string>
+
+class ItemError {
+public:
+    enum Kind : int {
+        kRegKey = 0,
+        kRegValue = 1,
+        kFile = 2,
+        kWipeFile = 3,
+        kFolder = 4,
+        kIECache = 5,
+        kIEHistory = 6,
+        kIECookies = 7,
+        kIEAutoCompleteForm = 8,
+        kNetscapeCookies = 9,
+        kRecycleBin = 10,
+        kWordRecentDocument = 11,
+    };
+    enum Reason : int {
+        kSystemMessage = 0,
+        kFolderKeptForReboot = 1,
+        kAccessDenied = 2,
+        kUnknown = 4,
+        kOwnText = 5,
+    };
+
+    ItemError(int kind, std::wstring name, int reasonType, DWORD code, bool reboot,
+              std::wstring extra = {}, std::wstring reasonText = {});
+    // A ready-made error: the title and the message as they are to be shown.
+    ItemError(std::wstring title, std::wstring message);
+    virtual ~ItemError() = default;
+
+    virtual std::wstring GetTitle() const;
+    virtual std::wstring GetReason() const;
+
+    int GetKind() const { return kind_; }
+    DWORD GetCode() const { return code_; }
+    int GetReasonType() const { return reasonType_; }
+    bool IsReboot() const { return reboot_; }
+    const std::wstring& GetName() const { return name_; }
+
+private:
+    int kind_ = 0;
+    DWORD code_ = 0;
+    int reasonType_ = 0;
+    bool plain_ = false;
+    std::wstring name_;
+    std::wstring extra_;
+    std::wstring reasonText_;
+    bool reboot_ = false;
+};

@@ -1,0 +1,94 @@
+#pragma once
+// The engine behind the main window: the plug-in list, the mode, the run
+// that visits the checked plug-ins one at a time on worker threads, the
+// cancel event and the options.
+#include <windows.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/settings_store.h"
+#include "engine/html_element.h"
+#include "engine/kernel_view.h"
+#include "engine/plugin.h"
+#include "sysaccess/handles.h"
+
+class CKernel;
+using PluginList = std::vector<std::unique_ptr<CPlugin>>;
+// Creates the plug-ins, in list order, for a kernel.
+using PluginFactory = std::function<PluginList(CKernel&)>;
+
+// Payload of the progress message; the receiver deletes it.
+struct ProgressRecord {
+    std::wstring id;
+    std::wstring text;
+    int step = -1;
+    int stepCount = -1;
+};
+
+class CKernel {
+public:
+    enum Mode : int { kIdle = 0, kScanning = 1, kScanFinished = 2, kCleaning = 3, kCleanFinished = 4 };
+    static constexpr UINT kScanFinishedMessage = WM_USER + 1;
+    static constexpr UINT kFixFinishedMessage = WM_USER + 2;
+    static constexpr UINT kProgressMessage = WM_USER + 3;
+
+    CKernel(IKernelView* view, const PluginFactory& createPlugins);
+    virtual ~CKernel();
+    CKernel(const CKernel&) = delete;
+    CKernel& operator=(const CKernel&) = delete;
+
+    // Mode changes and the button commands of each mode.
+    bool SetMode(int mode);
+    void Cancel();
+    // "btn_scan", "btn_cancel", ...: true when the command belongs to the current mode.
+    bool HandleCommand(const std::wstring& command);
+
+    // The worker messages, on the user-interface thread. Takes ownership of
+    // the payload in wParam and frees it; false for any other message.
+    bool HandleWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void OnScanFinished(const std::wstring& id, int result);
+    void OnFixFinished(const std::wstring& id, int result);
+    void OnProgress(const std::wstring& id, const std::wstring& text, int step, int stepCount);
+
+    // Called from worker threads.
+    void PostFinished(UINT message, const std::wstring& id, int result);
+    void PostProgress(const std::wstring& id, const std::wstring& text);
+    bool GetWipeFiles() const;
+    void SetRebootNeeded(bool flag) { rebootNeeded_ = flag; }
+    bool IsRebootNeeded() const { return rebootNeeded_; }
+
+    // Saves the options and makes the autostart entry match "BootStartup".
+    void SaveOptions();
+
+    void ShowItemError(const std::wstring& title, const std::wstring& reason);
+    const std::wstring& GetLanguage() const { return language_; }
+    int GetMode() const { return mode_; }
+    const std::wstring& GetCurrentPluginId() const { return currentPluginId_; }
+    void SetCurrentPluginId(const std::wstring& id) { currentPluginId_ = id; }
+    const PluginList& GetPlugins() const { return plugins_; }
+    CPlugin* FindPlugin(const std::wstring& id) const;
+    CSettings& GetOptions() { return options_; }
+    HANDLE GetCancelEvent() const { return cancelEvent_.Get(); }
+    void SetDocument(IHtmlDocument* document) { document_ = document; }
+    IHtmlDocument* GetDocument() const { return document_; }
+
+private:
+    // 0 when a plug-in was started, 2 when none was left after `previousId`.
+    int StartNext(const std::wstring& previousId);
+    std::wstring ChosenPluginId() const;
+    void SetRowFromResult(const std::wstring& id, int result);
+    std::wstring StatePage(const wchar_t* name) const;
+
+    volatile LONG mode_ = kIdle;
+    PluginList plugins_;
+    IHtmlDocument* document_ = nullptr;
+    std::wstring language_ = L"English";
+    UniqueHandle cancelEvent_;
+    std::wstring currentPluginId_;
+    IKernelView* view_;
+    CSettings options_;
+    volatile bool rebootNeeded_ = false;
+};

@@ -1,0 +1,59 @@
+#include "engine/page_reader.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <memory>
+
+#include "sysaccess/text.h"
+
+namespace {
+
+struct FileCloser {
+    void operator()(FILE* file) const {
+        if (file) fclose(file);
+    }
+};
+using UniqueFile = std::unique_ptr<FILE, FileCloser>;
+
+std::wstring FullPath(const std::wstring& relativePath) {
+    wchar_t directory[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, directory);
+    return std::wstring(directory) + L"/" + relativePath;
+}
+
+// The whole file in text mode (CR LF read as LF).
+bool ReadTextFile(const std::wstring& relativePath, std::string& content) {
+    UniqueFile file(_wfopen(FullPath(relativePath).c_str(), L"rt"));
+    if (!file) return false;
+    content.clear();
+    char buffer[65536];
+    size_t got;
+    while ((got = fread(buffer, 1, sizeof(buffer), file.get())) > 0) content.append(buffer, got);
+    return true;
+}
+
+}  // namespace
+
+std::wstring ReadPage(const std::wstring& relativePath) {
+    std::string content;
+    if (!ReadTextFile(relativePath, content)) return {};
+    return FromUtf8(content);
+}
+
+bool ReadTemplateLines(const std::wstring& relativePath, std::vector<std::wstring>& lines) {
+    lines.clear();
+    std::string content;
+    if (!ReadTextFile(relativePath, content)) return false;
+    std::wstring text = FromUtf8(content);
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t end = text.find(L'\n', start);
+        if (end == std::wstring::npos) end = text.size();
+        std::wstring line = text.substr(start, end - start);
+        while (!line.empty() && (line.back() == L'\r' || line.back() == L'\n')) line.pop_back();
+        lines.push_back(std::move(line));
+        start = end + 1;
+    }
+    return true;
+}

@@ -1,0 +1,10 @@
+#pragma once
+// Pages and templates are UTF-8 files relative to the program's folder (the
+// current directory). A missing file reads as empty.
+#include <string>
+#include <vector>
+
+std::wstring ReadPage(const std::wstring& relativePath);
+
+// A text template, line by line without line ends; false when it cannot be opened.
+bool ReadTemplateLines(const std::wstring& relativePath, std::vector<std::wstring>& lines);

@@ -1,0 +1,168 @@
+#include "engine/plugin.h"
+
+#include "app/settings_store.h"
+#include "engine/kernel.h"
+#include "engine/page_reader.h"
+
+namespace {
+
+struct SharedPageSet {
+    bool loaded = false;
+    std::wstring language;
+    SharedResultPages pages;
+};
+
+SharedPageSet& Shared() {
+    static SharedPageSet set;
+    return set;
+}
+
+std::wstring WithTrailingSlash(std::wstring path) {
+    if (path.empty() || (path.back() != L'\\' && path.back() != L'/')) path += L'\\';
+    return path;
+}
+
+}  // namespace
+
+const wchar_t* CategoryName(int category) {
+    switch (category) {
+        case 0: return L"IE & AOL plugins";
+        case 1: return L"System plugins";
+        case 2: return L"Netscape plugins";
+        case 3: return L"Opera plugins";
+        case 4: return L"Multimedia plugins";
+        case 5: return L"Communication plugins";
+        default: return L"Unknown type";
+    }
+}
+
+CPlugin::CPlugin(CKernel& kernel, const PluginIdentity& identity)
+    : weight_(identity.weight), category_(identity.category), id_(identity.id), kernel_(&kernel) {
+    // Virtual dispatch does not reach derived classes here; they load their
+    // own pages in their constructors.
+    CPlugin::LoadPages(kernel.GetLanguage());
+    CRPDWORD stored(HKEY_LOCAL_MACHINE, kPluginsKey, id_, 1);
+    stored.SetNoWriteBack(true);
+    enabled_ = stored.Get() != 0;
+}
+
+CPlugin::~CPlugin() {
+    CRPDWORD stored(HKEY_LOCAL_MACHINE, kPluginsKey, id_, 1);
+    stored.Set(enabled_ ? 1 : 0);
+}
+
+std::wstring CPlugin::GetCategoryName() const { return CategoryName(category_); }
+
+void CPlugin::StartScan(HANDLE cancelEvent) {
+    cancelEvent_ = cancelEvent;
+    // A worker that cannot be started ends its plug-in as failed, so the run goes on.
+    if (!LaunchWorker(&CPlugin::ScanThread)) FinishScan(kFailed);
+}
+
+void CPlugin::StartFix(HANDLE cancelEvent) {
+    cancelEvent_ = cancelEvent;
+    if (!LaunchWorker(&CPlugin::FixThread)) FinishFix(kFailed);
+}
+
+bool CPlugin::LaunchWorker(LPTHREAD_START_ROUTINE routine) {
+    HANDLE thread = CreateThread(nullptr, 0, routine, this, 0, nullptr);
+    if (thread == nullptr) return false;
+    CloseHandle(thread);
+    return true;
+}
+
+DWORD WINAPI CPlugin::ScanThread(void* self) {
+    auto* plugin = static_cast<CPlugin*>(self);
+    plugin->FinishScan(plugin->Scan());
+    return 0;
+}
+
+DWORD WINAPI CPlugin::FixThread(void* self) {
+    auto* plugin = static_cast<CPlugin*>(self);
+    plugin->FinishFix(plugin->Fix());
+    return 0;
+}
+
+void CPlugin::FinishScan(int result) {
+    if (result != kCancelled) InterlockedExchange(&runState_, kScanned);
+    kernel_->PostFinished(CKernel::kScanFinishedMessage, id_, result);
+}
+
+void CPlugin::FinishFix(int result) {
+    InterlockedExchange(&runState_, kCleaned);
+    kernel_->PostFinished(CKernel::kFixFinishedMessage, id_, result);
+}
+
+void CPlugin::ShowDescription(IHtmlElement& element) {
+    element.SetInnerHtml(ReadPage(GetPluginFolder() + L"description.html"));
+}
+
+int CPlugin::BuildScanReport(IHtmlElement&) { return 4; }
+
+int CPlugin::BuildFixReport(IHtmlElement&) { return 4; }
+
+int CPlugin::OnReportClick(const std::wstring& command, IHtmlElement*) {
+    const std::wstring prefix = L"idError_";
+    if (command.compare(0, prefix.size(), prefix) != 0) return 0;
+    long number = wcstol(command.c_str() + prefix.size(), nullptr, 10);
+    if (number >= 1 && static_cast<size_t>(number) <= errors.size()) {
+        const ItemError& error = errors[static_cast<size_t>(number) - 1];
+        kernel_->ShowItemError(error.GetTitle(), error.GetReason());
+    }
+    return 0;
+}
+
+void CPlugin::LoadPages(const std::wstring& language) {
+    SharedPageSet& shared = Shared();
+    if (!shared.loaded || shared.language != language) {
+        shared.loaded = true;
+        shared.language = language;
+        std::wstring folder = GetPluginsFolder();
+        SharedResultPages& pages = shared.pages;
+        pages.resError = ReadPage(folder + L"res_Error.html");
+        pages.resReboot = ReadPage(folder + L"res_Reboot.html");
+        pages.resDeleted = ReadPage(folder + L"res_Deleted.html");
+        pages.resCancelled = ReadPage(folder + L"res_Cancelled.html");
+        pages.scaning = ReadPage(folder + L"scaning.html");
+        pages.clearing = ReadPage(folder + L"Clearing.html");
+        pages.resScanFinished = ReadPage(folder + L"res_ScanFinished.html");
+        pages.resFixFinished = ReadPage(folder + L"res_FixFinished.html");
+        pages.noItemsFound = ReadPage(folder + L"no_items_found.html");
+        pages.noItemsErased = ReadPage(folder + L"no_items_erased.html");
+    }
+    nameHtml_ = ReadPage(GetPluginFolder() + L"name.html");
+}
+
+const SharedResultPages& CPlugin::SharedPages() { return Shared().pages; }
+
+bool CPlugin::IsCancelled() const {
+    return cancelEvent_ != nullptr && WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0;
+}
+
+bool CPlugin::GetWipeFiles() const { return kernel_->GetWipeFiles(); }
+
+void CPlugin::SetRebootNeeded() { kernel_->SetRebootNeeded(true); }
+
+bool CPlugin::SetProgress(const std::wstring& itemText) {
+    std::wstring prefix;
+    int mode = kernel_->GetMode();
+    if (mode == CKernel::kScanning)
+        prefix = SharedPages().scaning;
+    else if (mode == CKernel::kCleaning)
+        prefix = SharedPages().clearing;
+    std::wstring text = prefix + L" " + itemText;
+
+    if (progressInterval != 0 && GetTickCount() - lastProgressTick_ <= progressInterval)
+        return false;
+    kernel_->PostProgress(id_, text);
+    if (progressInterval != 0) lastProgressTick_ = GetTickCount();
+    return true;
+}
+
+std::wstring CPlugin::GetPluginsFolder() const {
+    return WithTrailingSlash(L"html\\" + kernel_->GetLanguage() + L"\\Plugins");
+}
+
+std::wstring CPlugin::GetPluginFolder() const {
+    return WithTrailingSlash(GetPluginsFolder() + L"Plg" + id_);
+}

@@ -1,0 +1,119 @@
+#pragma once
+// The common part of every plug-in: identity, category, the persisted
+// checked flag, its pages, the worker threads of scan and clean,
+// cancellation and progress.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "engine/html_element.h"
+#include "engine/item_error.h"
+#include "sysaccess/run_context.h"
+
+class CKernel;
+
+// A plug-in's row of the plug-in list.
+struct PluginIdentity {
+    const wchar_t* id;
+    int category;
+    int weight;
+};
+
+// What a plug-in's last scan report counts as found, for unattended runs.
+struct ScanSummary {
+    uint64_t items = 0;
+    uint64_t bytes = 0;
+};
+
+// The shared result pages, read once per language from the plug-ins folder.
+struct SharedResultPages {
+    std::wstring resError;
+    std::wstring resReboot;
+    std::wstring resDeleted;
+    std::wstring resCancelled;
+    std::wstring scaning;
+    std::wstring clearing;
+    std::wstring resScanFinished;
+    std::wstring resFixFinished;
+    std::wstring noItemsFound;
+    std::wstring noItemsErased;
+};
+
+class CPlugin : public IRunContext {
+public:
+    enum Result : int { kDone = 0, kFailed = 1, kCancelled = 3 };
+    enum RunState : int { kNotRun = 0, kScanned = 1, kCleaned = 2 };
+
+    CPlugin(CKernel& kernel, const PluginIdentity& identity);
+    virtual ~CPlugin();
+    CPlugin(const CPlugin&) = delete;
+    CPlugin& operator=(const CPlugin&) = delete;
+
+    virtual std::wstring GetId() const { return id_; }
+    virtual std::wstring GetNameHtml() const { return nameHtml_; }
+    virtual std::wstring GetCategoryName() const;
+    virtual void StartScan(HANDLE cancelEvent);
+    virtual void StartFix(HANDLE cancelEvent);
+    virtual void ShowDescription(IHtmlElement& element);
+    // Fill the element with the report of the last scan or clean. The
+    // default builds nothing and returns 4.
+    virtual int BuildScanReport(IHtmlElement& element);
+    virtual int BuildFixReport(IHtmlElement& element);
+    // A click on an element of this plug-in's report; "idError_N" opens item error N.
+    virtual int OnReportClick(const std::wstring& command, IHtmlElement* element);
+    virtual void LoadPages(const std::wstring& language);
+    virtual int Scan() = 0;
+    virtual int Fix() = 0;
+    // Items and bytes the last scan found, as its scan report counts them.
+    virtual ScanSummary GetScanSummary() const = 0;
+
+    // IRunContext, for the walkers and deletion routines.
+    bool IsCancelled() const override;
+    bool GetWipeFiles() const override;
+    void SetRebootNeeded() override;
+
+    // Posts a progress message unless throttled; false when throttled.
+    bool SetProgress(const std::wstring& itemText);
+    std::wstring GetPluginsFolder() const;
+    std::wstring GetPluginFolder() const;
+    static const SharedResultPages& SharedPages();
+
+    int GetWeight() const { return weight_; }
+    int GetCategory() const { return category_; }
+    bool IsEnabled() const { return enabled_; }
+    void SetEnabled(bool enabled) { enabled_ = enabled; }
+    bool IsInLastScan() const { return inLastScan_; }
+    void SetInLastScan(bool value) { inLastScan_ = value; }
+    int GetRunState() const { return runState_; }
+    void ResetRunState() { runState_ = kNotRun; }
+    const std::vector<ItemError>& GetErrors() const { return errors; }
+
+protected:
+    // Starts `routine` on a new thread; false when no thread could be made.
+    virtual bool LaunchWorker(LPTHREAD_START_ROUTINE routine);
+    CKernel& GetKernel() const { return *kernel_; }
+
+    unsigned progressInterval = 0;
+    std::vector<ItemError> errors;
+
+private:
+    static DWORD WINAPI ScanThread(void* self);
+    static DWORD WINAPI FixThread(void* self);
+    void FinishScan(int result);
+    void FinishFix(int result);
+
+    int weight_;
+    int category_;
+    DWORD lastProgressTick_ = 0;
+    bool inLastScan_ = true;
+    bool enabled_ = true;
+    std::wstring id_;
+    std::wstring nameHtml_;
+    CKernel* kernel_;
+    HANDLE cancelEvent_ = nullptr;
+    volatile LONG runState_ = kNotRun;
+};
+
+const wchar_t* CategoryName(int category);

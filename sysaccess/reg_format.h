@@ -1,0 +1,10 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+
+// "HKEY_CURRENT_USER\Software\X\Value"; an unknown root contributes nothing.
+std::wstring FormatRegPath(HKEY root, const std::wstring& keyPath, const std::wstring& valueName);
+
+// The system's message for a Windows error code, or "Unknown Error".
+std::wstring FormatSystemError(DWORD code);

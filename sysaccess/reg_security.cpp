@@ -1,0 +1,94 @@
+#include "sysaccess/reg_security.h"
+
+#include <cwchar>
+
+#include "sysaccess/handles.h"
+
+std::wstring SidToString(PSID sid) {
+    if (sid == nullptr || !IsValidSid(sid)) return {};
+    PSID_IDENTIFIER_AUTHORITY authority = GetSidIdentifierAuthority(sid);
+    wchar_t part[32];
+    swprintf(part, 32, L"S-1-%lu", static_cast<unsigned long>(authority->Value[5]));
+    std::wstring text = part;
+    UCHAR count = *GetSidSubAuthorityCount(sid);
+    for (UCHAR i = 0; i < count; ++i) {
+        swprintf(part, 32, L"-%lu", static_cast<unsigned long>(*GetSidSubAuthority(sid, i)));
+        text += part;
+    }
+    return text;
+}
+
+std::wstring GetCurrentUserSidString() {
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return {};
+    DWORD size = 0;
+    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return {};
+    std::vector<BYTE> buffer(size);
+    if (!GetTokenInformation(token.Get(), TokenUser, buffer.data(), size, &size)) return {};
+    return SidToString(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
+}
+
+bool GetRegKeyDacl(HKEY root, const wchar_t* keyPath, SecurityDescriptorBuffer& descriptor) {
+    descriptor.clear();
+    RegKey key;
+    if (RegOpenKeyExW(root, keyPath, 0, READ_CONTROL, key.Receive()) != ERROR_SUCCESS) return false;
+    DWORD size = 0;
+    LSTATUS result = RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
+    if (result == ERROR_SUCCESS) return true;
+    if (result != ERROR_INSUFFICIENT_BUFFER || size == 0) return false;
+    descriptor.resize(size);
+    if (RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.data(), &size) !=
+        ERROR_SUCCESS) {
+        descriptor.clear();
+        return false;
+    }
+    return true;
+}
+
+bool BuildFullAccessDacl(PSID sid, SECURITY_DESCRIPTOR& descriptor, HeapAcl& acl) {
+    SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
+    PSID system = nullptr;
+    if (!AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
+                                  &system))
+        return false;
+    DWORD size = sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD)) +
+                 GetLengthSid(sid) + GetLengthSid(system);
+    HeapAcl list(static_cast<ACL*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size)));
+    const DWORD inherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+    bool ok = list && InitializeAcl(list.get(), size, ACL_REVISION) &&
+              AddAccessAllowedAceEx(list.get(), ACL_REVISION, inherit, KEY_ALL_ACCESS, sid) &&
+              AddAccessAllowedAceEx(list.get(), ACL_REVISION, inherit, KEY_ALL_ACCESS, system) &&
+              InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+              SetSecurityDescriptorDacl(&descriptor, TRUE, list.get(), FALSE);
+    FreeSid(system);
+    if (!ok) return false;
+    acl = std::move(list);
+    return true;
+}
+
+bool SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
+                   bool recursive) {
+    if (keyPath == nullptr) return false;
+    {
+        RegKey key;
+        if (RegOpenKeyExW(root, keyPath, 0, WRITE_DAC, key.Receive()) != ERROR_SUCCESS ||
+            RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor) != ERROR_SUCCESS)
+            return false;
+    }
+    if (!recursive) return true;
+    RegKey key;
+    DWORD subKeys = 0;
+    if (RegOpenKeyExW(root, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS ||
+        RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+        return false;
+    for (DWORD index = 0; index < subKeys; ++index) {
+        wchar_t name[261];
+        LSTATUS result = RegEnumKeyW(key.Get(), index, name, _countof(name));
+        if (result == ERROR_NO_MORE_ITEMS) break;
+        if (result != ERROR_SUCCESS) continue;
+        SetRegKeyDacl(key.Get(), name, descriptor, true);
+    }
+    return true;
+}

@@ -1,0 +1,129 @@
+#include "sysaccess/reg_walk.h"
+
+#include "sysaccess/handles.h"
+
+namespace {
+
+const wchar_t kBinaryMarker[] = L"#BINARY DATA#";
+const wchar_t kUnsupportedMarker[] = L"#UNSUPPORTED FORMAT DATA#";
+
+// The entry protocol shared by every walk; false when the walk must stop.
+bool VisitEntry(HKEY root, const wchar_t* keyPath, bool isKey, RegApi::RegProc& walker) {
+    walker.skip = false;
+    walker.abort = false;
+    walker.Filter(root, keyPath, isKey);
+    walker.CheckCancel(root, keyPath, isKey);
+    if (!walker.skip) {
+        walker.Process(root, keyPath, isKey);
+        ++walker.count;
+    }
+    return !walker.abort;
+}
+
+bool HasPath(const wchar_t* keyPath) { return keyPath != nullptr && *keyPath != 0; }
+
+}  // namespace
+
+bool WalkRegKey(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
+    RegKey opened;
+    if (HasPath(keyPath) && RegOpenKeyW(root, keyPath, opened.Receive()) != ERROR_SUCCESS)
+        return true;
+    HKEY key = opened ? opened.Get() : root;
+
+    wchar_t* name = walker.GetNameBuffer();
+    wchar_t* data = walker.GetDataBuffer();
+    for (DWORD index = 0;; ++index) {
+        // Values are enumerated with the walker's own buffers even when the
+        // walker wants neither, so that counting walks see every value.
+        DWORD nameLength = walker.GetNameBufferLength();
+        DWORD dataSize = walker.GetDataBufferSize();
+        wchar_t* nameTarget = name ? name : walker.nameBuffer;
+        LONG result =
+            RegEnumValueW(key, index, nameTarget, &nameLength, nullptr, &walker.valueType,
+                          reinterpret_cast<BYTE*>(data), data ? &dataSize : nullptr);
+        if (result != ERROR_SUCCESS) break;
+        if (data) {
+            // The data need not be terminated; the buffer has room behind it.
+            data[dataSize / sizeof(wchar_t)] = 0;
+        }
+        if (!VisitEntry(root, keyPath, false, walker)) return false;
+    }
+    for (DWORD index = 0;; ++index) {
+        if (RegEnumKeyW(key, index, walker.nameBuffer, walker.GetNameBufferLength()) !=
+            ERROR_SUCCESS)
+            break;
+        if (!VisitEntry(root, keyPath, true, walker)) return false;
+    }
+    return true;
+}
+
+bool WalkRegTree(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
+    RegKey opened;
+    if (HasPath(keyPath) &&
+        RegOpenKeyExW(root, keyPath, 0, KEY_READ, opened.Receive()) != ERROR_SUCCESS)
+        return true;
+    HKEY key = opened ? opened.Get() : root;
+    std::wstring path = HasPath(keyPath) ? keyPath : L"";
+
+    for (DWORD index = 0;; ++index) {
+        DWORD nameLength = walker.GetNameBufferLength();
+        if (RegEnumKeyExW(key, index, walker.nameBuffer, &nameLength, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS)
+            break;
+        RegKey child;
+        if (RegOpenKeyW(key, walker.nameBuffer, child.Receive()) != ERROR_SUCCESS) continue;
+        child.Close();
+        std::wstring childPath = path.empty() ? std::wstring(walker.nameBuffer)
+                                              : path + L"\\" + walker.nameBuffer;
+        if (!WalkRegTree(root, childPath.c_str(), walker)) return false;
+    }
+    return WalkRegKey(root, keyPath, walker);
+}
+
+void BaseRegPlugCancelProc::CheckCancel(HKEY, const wchar_t*, bool) {
+    if (IsCancelled(plugin_)) skip = abort = true;
+}
+
+void GetRegValuesListPlugCancelProc::CheckCancel(HKEY, const wchar_t*, bool) {
+    if (IsCancelled(plugin_)) skip = abort = true;
+}
+
+void GetRegValuesListRecPlugCancelProc::CheckCancel(HKEY, const wchar_t*, bool) {
+    if (IsCancelled(plugin_)) skip = abort = true;
+}
+
+void GetRegValuesListPlugCancelEnhancedProc::Process(HKEY root, const wchar_t* keyPath,
+                                                     bool isKey) {
+    // The type comes with the enumeration; no need to open the key again per value.
+    if (!isKey && data_ != nullptr) {
+        if (valueType == REG_BINARY)
+            wcscpy(dataBuffer, kBinaryMarker);
+        else if (valueType != REG_SZ)
+            wcscpy(dataBuffer, kUnsupportedMarker);
+    }
+    GetRegValuesListPlugCancelProc::Process(root, keyPath, isKey);
+}
+
+bool GetRegValuesList(const IRunContext* plugin, HKEY root, const wchar_t* keyPath,
+                      StringList* names, StringList* data, StringList* subKeys, unsigned* count) {
+    GetRegValuesListPlugCancelProc walker(plugin, names, data, subKeys);
+    bool result = WalkRegKey(root, keyPath, walker);
+    if (count) *count = walker.count;
+    return result;
+}
+
+bool GetRegValuesListEnhanced(const IRunContext* plugin, HKEY root, const wchar_t* keyPath,
+                              StringList* names, StringList* data, StringList* subKeys,
+                              unsigned* count) {
+    GetRegValuesListPlugCancelEnhancedProc walker(plugin, names, data, subKeys);
+    bool result = WalkRegKey(root, keyPath, walker);
+    if (count) *count = walker.count;
+    return result;
+}
+
+bool CountRegTree(const IRunContext* plugin, HKEY root, const wchar_t* keyPath, unsigned* count) {
+    BaseRegPlugCancelProc walker(plugin);
+    bool result = WalkRegTree(root, keyPath, walker);
+    if (count) *count = walker.count;
+    return result;
+}

@@ -1,0 +1,43 @@
+#include "sysaccess/trace.h"
+
+#include <windows.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <mutex>
+#include <string>
+
+#include "sysaccess/text.h"
+
+namespace {
+
+std::mutex& TraceFileLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+void AppendToTraceFile(const std::wstring& text) {
+    wchar_t path[MAX_PATH];
+    DWORD length = GetEnvironmentVariableW(L"VELTRANE_TRACE", path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return;
+    std::lock_guard<std::mutex> guard(TraceFileLock());
+    FILE* file = _wfopen(path, L"ab");
+    if (!file) return;
+    std::string utf8 = ToUtf8(text);
+    fwrite(utf8.data(), 1, utf8.size(), file);
+    fclose(file);
+}
+
+}  // namespace
+
+void Trace(const wchar_t* format, ...) {
+    wchar_t buffer[2048];
+    va_list args;
+    va_start(args, format);
+    int length = _vsnwprintf(buffer, _countof(buffer) - 1, format, args);
+    va_end(args);
+    buffer[_countof(buffer) - 1] = 0;
+    if (length < 0) length = static_cast<int>(wcslen(buffer));
+    OutputDebugStringW(buffer);
+    AppendToTraceFile(std::wstring(buffer, static_cast<size_t>(length)));
+}

@@ -1,0 +1,38 @@
+#pragma once
+// File fixtures: a fresh folder per test under C:\VeltraneTests, removed afterwards.
+#include <cstdint>
+#include <string>
+
+class ScopedTestFolder {
+public:
+    explicit ScopedTestFolder(const std::wstring& name);
+    ~ScopedTestFolder();
+    ScopedTestFolder(const ScopedTestFolder&) = delete;
+    ScopedTestFolder& operator=(const ScopedTestFolder&) = delete;
+
+    const std::wstring& Path() const { return path_; }
+    std::wstring Sub(const std::wstring& relative) const { return path_ + L"\\" + relative; }
+
+private:
+    std::wstring path_;
+};
+
+// Writes `content` to `path`, creating the folders on the way.
+void WriteTestFile(const std::wstring& path, const std::string& content);
+std::string ReadTestFile(const std::wstring& path);
+bool FileExists(const std::wstring& path);
+void MakeFolder(const std::wstring& path);
+void RemoveTree(const std::wstring& path);
+
+// Runs with the program's installed folder as current directory, so that
+// relative page paths ("html\...") resolve as they do for the program.
+class ScopedProgramFolder {
+public:
+    ScopedProgramFolder();
+    ~ScopedProgramFolder();
+
+private:
+    std::wstring previous_;
+};
+
+inline constexpr wchar_t kInstalledProgramFolder[] = L"C:\\Program Files\\Veltrane";

@@ -1,0 +1,83 @@
+#include "support/test_registry.h"
+
+#include <shlwapi.h>
+
+#include <vector>
+
+#include "sysaccess/handles.h"
+
+ScopedTestKey::ScopedTestKey(const std::wstring& name, HKEY root)
+    : root_(root), path_(L"Software\\VeltraneTests\\" + name) {
+    DeleteTree(root_, path_);
+    CreateKey(root_, path_);
+}
+
+ScopedTestKey::~ScopedTestKey() { DeleteTree(root_, path_); }
+
+void CreateKey(HKEY root, const std::wstring& key) {
+    RegKey created;
+    RegCreateKeyW(root, key.c_str(), created.Receive());
+}
+
+void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
+               const std::wstring& data, DWORD type) {
+    RegKey created;
+    RegCreateKeyW(root, key.c_str(), created.Receive());
+    RegSetValueExW(created.Get(), name.c_str(), 0, type,
+                   reinterpret_cast<const BYTE*>(data.c_str()),
+                   static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+}
+
+void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data) {
+    RegKey created;
+    RegCreateKeyW(root, key.c_str(), created.Receive());
+    RegSetValueExW(created.Get(), name.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                   sizeof(data));
+}
+
+void SetBinary(HKEY root, const std::wstring& key, const std::wstring& name, const void* data,
+               DWORD size) {
+    RegKey created;
+    RegCreateKeyW(root, key.c_str(), created.Receive());
+    RegSetValueExW(created.Get(), name.c_str(), 0, REG_BINARY, static_cast<const BYTE*>(data),
+                   size);
+}
+
+bool KeyExists(HKEY root, const std::wstring& key) {
+    RegKey opened;
+    return RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.Receive()) == ERROR_SUCCESS;
+}
+
+bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& name) {
+    RegKey opened;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.Receive()) != ERROR_SUCCESS)
+        return false;
+    return RegQueryValueExW(opened.Get(), name.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+           ERROR_SUCCESS;
+}
+
+bool GetString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& data,
+               DWORD* type) {
+    RegKey opened;
+    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.Receive()) != ERROR_SUCCESS)
+        return false;
+    DWORD size = 0;
+    if (RegQueryValueExW(opened.Get(), name.c_str(), nullptr, nullptr, nullptr, &size) !=
+        ERROR_SUCCESS)
+        return false;
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 1, 0);
+    DWORD valueType = 0;
+    if (RegQueryValueExW(opened.Get(), name.c_str(), nullptr, &valueType,
+                         reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
+        return false;
+    data = buffer.data();
+    if (type) *type = valueType;
+    return true;
+}
+
+bool GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD& data) {
+    DWORD size = sizeof(data);
+    return SHGetValueW(root, key.c_str(), name.c_str(), nullptr, &data, &size) == ERROR_SUCCESS;
+}
+
+void DeleteTree(HKEY root, const std::wstring& key) { SHDeleteKeyW(root, key.c_str()); }

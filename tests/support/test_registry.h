@@ -1,0 +1,38 @@
+#pragma once
+// Registry fixtures: every test works under a key of its own and removes it.
+#include <windows.h>
+
+#include <string>
+
+// HKEY_CURRENT_USER\Software\VeltraneTests\<name>, created fresh and deleted afterwards.
+class ScopedTestKey {
+public:
+    explicit ScopedTestKey(const std::wstring& name, HKEY root = HKEY_CURRENT_USER);
+    ~ScopedTestKey();
+    ScopedTestKey(const ScopedTestKey&) = delete;
+    ScopedTestKey& operator=(const ScopedTestKey&) = delete;
+
+    HKEY Root() const { return root_; }
+    // Path below the root, without a trailing backslash.
+    const std::wstring& Path() const { return path_; }
+    std::wstring Sub(const std::wstring& relative) const { return path_ + L"\\" + relative; }
+
+private:
+    HKEY root_;
+    std::wstring path_;
+};
+
+// Small direct registry helpers for arranging and checking test data.
+void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
+               const std::wstring& data, DWORD type = REG_SZ);
+void SetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data);
+void SetBinary(HKEY root, const std::wstring& key, const std::wstring& name, const void* data,
+               DWORD size);
+void CreateKey(HKEY root, const std::wstring& key);
+bool KeyExists(HKEY root, const std::wstring& key);
+bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& name);
+// The data of a string value, or nothing when it cannot be read.
+bool GetString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& data,
+               DWORD* type = nullptr);
+bool GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD& data);
+void DeleteTree(HKEY root, const std::wstring& key);

@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include "support/run_context_stub.h"
+#include "support/test_registry.h"
+#include "sysaccess/handles.h"
+#include "sysaccess/reg_delete.h"
+#include "sysaccess/reg_format.h"
+#include "sysaccess/reg_security.h"
+#include "sysaccess/reg_walk.h"
+
+namespace {
+
+// A\B\C with values at every level.
+void BuildThreeLevels(const ScopedTestKey& key) {
+    SetString(key.Root(), key.Path(), L"top", L"0");
+    SetString(key.Root(), key.Sub(L"A"), L"a", L"1");
+    SetString(key.Root(), key.Sub(L"A\\B"), L"b", L"2");
+    SetString(key.Root(), key.Sub(L"A\\B\\C"), L"c", L"3");
+}
+
+TEST(RegistryWalk, MissingKeyHoldsNothing) {
+    ScopedTestKey key(L"WalkMissing");
+    StringList names, data, subKeys;
+    unsigned count = 99;
+    EXPECT_TRUE(GetRegValuesList(nullptr, key.Root(), key.Sub(L"Nope").c_str(), &names, &data,
+                                 &subKeys, &count));
+    EXPECT_TRUE(names.empty() && data.empty() && subKeys.empty());
+    EXPECT_EQ(count, 0u);
+}
+
+TEST(RegistryWalk, ListsValuesDataAndSubKeysOfOneKey) {
+    ScopedTestKey key(L"WalkList");
+    SetString(key.Root(), key.Path(), L"url1", L"http://a.example/");
+    SetString(key.Root(), key.Path(), L"url2", L"http://b.example/");
+    CreateKey(key.Root(), key.Sub(L"child"));
+    StringList names, data, subKeys;
+    unsigned count = 0;
+    ASSERT_TRUE(GetRegValuesList(nullptr, key.Root(), key.Path().c_str(), &names, &data, &subKeys,
+                                 &count));
+    EXPECT_EQ(names, (StringList{L"url1", L"url2"}));
+    EXPECT_EQ(data, (StringList{L"http://a.example/", L"http://b.example/"}));
+    EXPECT_EQ(subKeys, (StringList{L"child"}));
+    EXPECT_EQ(count, 3u);
+}
+
+TEST(RegistryWalk, ShorterDataAfterLongerIsNotPolluted) {
+    ScopedTestKey key(L"WalkTerminate");
+    SetString(key.Root(), key.Path(), L"1", L"a much longer text");
+    BYTE raw[] = {'h', 0, 'i', 0};  // text stored without its terminator
+    RegKey opened;
+    RegOpenKeyW(key.Root(), key.Path().c_str(), opened.Receive());
+    RegSetValueExW(opened.Get(), L"2", 0, REG_SZ, raw, sizeof(raw));
+    StringList data;
+    GetRegValuesList(nullptr, key.Root(), key.Path().c_str(), nullptr, &data, nullptr);
+    ASSERT_EQ(data.size(), 2u);
+    EXPECT_EQ(data[1], L"hi");
+}
+
+TEST(RegistryWalk, EnhancedCollectorMarksDataThatIsNotText) {
+    ScopedTestKey key(L"WalkEnhanced");
+    SetString(key.Root(), key.Path(), L"a_text", L"plain");
+    SetDword(key.Root(), key.Path(), L"b_number", 7);
+    BYTE bytes[] = {1, 2, 3};
+    SetBinary(key.Root(), key.Path(), L"c_binary", bytes, sizeof(bytes));
+    SetString(key.Root(), key.Path(), L"d_expand", L"%WinDir%", REG_EXPAND_SZ);
+    StringList names, data;
+    ASSERT_TRUE(GetRegValuesListEnhanced(nullptr, key.Root(), key.Path().c_str(), &names, &data,
+                                         nullptr));
+    ASSERT_EQ(data.size(), 4u);
+    EXPECT_EQ(data[0], L"plain");
+    EXPECT_EQ(data[1], L"#UNSUPPORTED FORMAT DATA#");
+    EXPECT_EQ(data[2], L"#BINARY DATA#");
+    EXPECT_EQ(data[3], L"#UNSUPPORTED FORMAT DATA#");
+}
+
+TEST(RegistryWalk, TreeComesDeepestFirstAndCountsEverything) {
+    ScopedTestKey key(L"WalkTree");
+    BuildThreeLevels(key);
+    RegPairList pairs;
+    StringList subKeys;
+    GetRegValuesListRecPlugCancelProc walker(nullptr, &pairs, nullptr, &subKeys);
+    ASSERT_TRUE(WalkRegTree(key.Root(), key.Path().c_str(), walker));
+    EXPECT_EQ(subKeys, (StringList{key.Sub(L"A\\B\\C"), key.Sub(L"A\\B"), key.Sub(L"A")}));
+    ASSERT_EQ(pairs.size(), 4u);
+    EXPECT_EQ(pairs[0], std::make_pair(key.Sub(L"A\\B\\C"), std::wstring(L"c")));
+    EXPECT_EQ(pairs[3], std::make_pair(key.Path(), std::wstring(L"top")));
+
+    unsigned count = 0;
+    EXPECT_TRUE(CountRegTree(nullptr, key.Root(), key.Path().c_str(), &count));
+    EXPECT_EQ(count, 7u);  // four values and three sub-keys
+}
+
+TEST(RegistryWalk, CancelStopsTheWalk) {
+    ScopedTestKey key(L"WalkCancel");
+    for (int i = 0; i < 5; ++i) SetString(key.Root(), key.Path(), L"v" + std::to_wstring(i), L"x");
+    TestRunContext context;
+    context.cancelAfterChecks = 2;
+    StringList names;
+    unsigned count = 0;
+    EXPECT_FALSE(GetRegValuesList(&context, key.Root(), key.Path().c_str(), &names, nullptr,
+                                  nullptr, &count));
+    EXPECT_EQ(names.size(), 2u);
+    EXPECT_EQ(count, 2u);
+}
+
+TEST(RegistryDelete, TreeContentsLeaveOnlyTheEmptyStartingKey) {
+    ScopedTestKey key(L"DeleteTree");
+    BuildThreeLevels(key);
+    unsigned count = 0;
+    EXPECT_TRUE(DeleteRegTreeContents(key.Root(), key.Path().c_str(), nullptr, true, &count));
+    EXPECT_EQ(count, 7u);
+    EXPECT_TRUE(KeyExists(key.Root(), key.Path()));
+    EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"A")));
+    EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"top"));
+}
+
+TEST(RegistryDelete, CancelledTreeDeletionKeepsTheRest) {
+    ScopedTestKey key(L"DeleteTreeCancel");
+    BuildThreeLevels(key);
+    TestRunContext context;
+    // The walk checks 7 entries; then two deletions go through.
+    context.cancelAfterChecks = 9;
+    unsigned count = 0;
+    EXPECT_FALSE(DeleteRegTreeContents(key.Root(), key.Path().c_str(), &context, true, &count));
+    EXPECT_EQ(count, 2u);
+    EXPECT_TRUE(KeyExists(key.Root(), key.Sub(L"A\\B\\C")));
+    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"top"));
+}
+
+TEST(RegistryDelete, GoneCountsAsDeleted) {
+    ScopedTestKey key(L"DeleteGone");
+    DWORD error = 0;
+    EXPECT_TRUE(DeleteRegKey(key.Root(), key.Sub(L"never").c_str(), &error));
+    EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(DeleteRegValue(key.Root(), key.Path().c_str(), L"never"));
+    CreateKey(key.Root(), key.Sub(L"full\\inner"));
+    EXPECT_FALSE(DeleteEmptyRegKey(key.Root(), key.Sub(L"full").c_str()));
+    EXPECT_TRUE(DeleteRegKey(key.Root(), key.Sub(L"full").c_str()));
+    EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"full")));
+}
+
+TEST(RegistryDelete, NumberedValues) {
+    ScopedTestKey key(L"DeleteNumbered");
+    for (int i : {1, 2, 4}) SetString(key.Root(), key.Path(), L"File" + std::to_wstring(i), L"x");
+    SetString(key.Root(), key.Path(), L"File9", L"kept");
+    unsigned count = 0;
+    EXPECT_TRUE(DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 1, 5, nullptr,
+                                     &count));
+    EXPECT_EQ(count, 3u);
+    EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"File1"));
+    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"File9"));
+
+    EXPECT_TRUE(DeleteNumberedValues(key.Root(), key.Sub(L"missing").c_str(), L"File%d", 1, 5,
+                                     nullptr, &count));
+    EXPECT_TRUE(DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 5, 1, nullptr,
+                                     &count));
+    TestRunContext cancelled;
+    cancelled.cancelAfterChecks = 0;
+    EXPECT_FALSE(DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 9, 9, &cancelled,
+                                      &count));
+    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"File9"));
+}
+
+TEST(RegistryFormat, RegPathText) {
+    EXPECT_EQ(FormatRegPath(HKEY_CURRENT_USER, L"Software\\X", L""),
+              L"HKEY_CURRENT_USER\\Software\\X");
+    EXPECT_EQ(FormatRegPath(HKEY_LOCAL_MACHINE, L"Software\\X", L"v"),
+              L"HKEY_LOCAL_MACHINE\\Software\\X\\v");
+    EXPECT_EQ(FormatRegPath(HKEY_PERFORMANCE_DATA, L"A", L""), L"A");
+    EXPECT_EQ(FormatRegPath(HKEY_USERS, L"", L"v"), L"HKEY_USERS");
+    EXPECT_EQ(FormatSystemError(ERROR_ACCESS_DENIED).empty(), false);
+    EXPECT_EQ(FormatSystemError(0x7FFFFFF0), L"Unknown Error");
+}
+
+TEST(RegistrySecurity, UserSidAndFullAccessListRoundTrip) {
+    std::wstring sid = GetCurrentUserSidString();
+    EXPECT_EQ(sid.rfind(L"S-1-5-", 0), 0u) << sid;
+
+    ScopedTestKey key(L"Dacl");
+    CreateKey(key.Root(), key.Sub(L"child"));
+    SecurityDescriptorBuffer original;
+    ASSERT_TRUE(GetRegKeyDacl(key.Root(), key.Path().c_str(), original));
+    ASSERT_FALSE(original.empty());
+
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                                         &everyone));
+    SECURITY_DESCRIPTOR descriptor;
+    HeapAcl acl;
+    ASSERT_TRUE(BuildFullAccessDacl(everyone, descriptor, acl));
+    FreeSid(everyone);
+    EXPECT_EQ(acl->AceCount, 2);
+    EXPECT_TRUE(SetRegKeyDacl(key.Root(), key.Path().c_str(), &descriptor, true));
+    EXPECT_TRUE(SetRegKeyDacl(key.Root(), key.Path().c_str(), original.data(), true));
+    EXPECT_FALSE(SetRegKeyDacl(key.Root(), nullptr, original.data(), false));
+}
+
+}  // namespace
