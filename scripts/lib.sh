@@ -2,7 +2,9 @@
 # shellcheck shell=bash
 
 VELTRANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-VELTRANE_BUILD=${VELTRANE_BUILD:-$VELTRANE_ROOT/build/x86_64}
+# VELTRANE_BUILD_ROOT lets several builds live side by side (default build/).
+VELTRANE_BUILD_ROOT=${VELTRANE_BUILD_ROOT:-$VELTRANE_ROOT/build}
+VELTRANE_BUILD=$VELTRANE_BUILD_ROOT/x86_64
 WINE64=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver64
 [[ -x $WINESERVER ]] || WINESERVER=/usr/lib/wine/wineserver

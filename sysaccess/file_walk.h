@@ -1,0 +1,93 @@
+#pragma once
+// Folder walkers: a folder is listed with one or more wildcard masks and each
+// entry is handed to a visitor ("Proc") object.
+#include <windows.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "sysaccess/reg_walk.h"  // StringList
+#include "sysaccess/run_context.h"
+
+using SizeList = std::vector<uint64_t>;
+
+namespace FileApi {
+
+// Masks come from one string split at `separator` ("*.ARL|*.AUT"); an empty
+// or missing string gives the single mask "*".
+class BaseFileProc {
+public:
+    BaseFileProc(const wchar_t* masks, wchar_t separator);
+    virtual ~BaseFileProc() = default;
+
+    virtual void Filter(const std::wstring& folder, const WIN32_FIND_DATAW& entry);
+    virtual void CheckCancel(const std::wstring& folder, const WIN32_FIND_DATAW& entry);
+    virtual void Process(const std::wstring& folder, const WIN32_FIND_DATAW& entry);
+
+    bool skip = false;
+    bool abort = false;
+    unsigned count = 0;
+    std::vector<std::wstring> masks;
+};
+
+// Collects full paths of files (with their sizes when asked) and of folders.
+class GetFileListProc : public BaseFileProc {
+public:
+    GetFileListProc(StringList* files, SizeList* sizes, StringList* folders, const wchar_t* masks,
+                    wchar_t separator);
+    void Filter(const std::wstring& folder, const WIN32_FIND_DATAW& entry) override;
+    void Process(const std::wstring& folder, const WIN32_FIND_DATAW& entry) override;
+
+protected:
+    StringList* files_;
+    SizeList* sizes_;
+    StringList* folders_;
+};
+
+// Adds up the sizes of the files it visits.
+class GetDirSizeProc : public BaseFileProc {
+public:
+    GetDirSizeProc(const wchar_t* masks, wchar_t separator) : BaseFileProc(masks, separator) {}
+    void Process(const std::wstring& folder, const WIN32_FIND_DATAW& entry) override;
+
+    uint64_t total = 0;
+};
+
+}  // namespace FileApi
+
+class GetFileListPlugCancelProc : public FileApi::GetFileListProc {
+public:
+    GetFileListPlugCancelProc(const IRunContext* plugin, StringList* files, SizeList* sizes,
+                              StringList* folders, const wchar_t* masks, wchar_t separator)
+        : GetFileListProc(files, sizes, folders, masks, separator), plugin_(plugin) {}
+    void CheckCancel(const std::wstring& folder, const WIN32_FIND_DATAW& entry) override;
+
+private:
+    const IRunContext* plugin_;
+};
+
+class GetDirSizePlugCancelProc : public FileApi::GetDirSizeProc {
+public:
+    GetDirSizePlugCancelProc(const IRunContext* plugin, const wchar_t* masks, wchar_t separator)
+        : GetDirSizeProc(masks, separator), plugin_(plugin) {}
+    void CheckCancel(const std::wstring& folder, const WIN32_FIND_DATAW& entry) override;
+
+private:
+    const IRunContext* plugin_;
+};
+
+// True when the walk ran to its end, false when a visitor aborted. A folder
+// that does not exist holds nothing. A file matching two masks is visited twice.
+bool WalkFolder(const std::wstring& folder, FileApi::BaseFileProc& visitor);
+// Also every folder below (only sub-folders whose names match a mask);
+// entries below a folder always come before the folder itself.
+bool WalkFolderTree(const std::wstring& folder, FileApi::BaseFileProc& visitor);
+
+// The entries directly in `folder`; `sizes` (optional) follows `files`.
+bool GetFileList(const IRunContext* plugin, const std::wstring& folder, StringList* files,
+                 StringList* folders, const wchar_t* masks, wchar_t separator, unsigned* count,
+                 SizeList* sizes = nullptr);
+// Sum of the sizes of all files below `folder`, and the number of entries visited.
+bool GetFolderTreeSize(const IRunContext* plugin, const std::wstring& folder, uint64_t* total,
+                       unsigned* count);

@@ -1,0 +1,13 @@
+#pragma once
+// One seeder per family of plug-ins. `scale` multiplies the bulk items
+// (temporary files, typed addresses, cache entries, ...) for benchmarks.
+#include <string>
+#include <vector>
+
+struct Seeder {
+    const wchar_t* name;
+    bool (*seed)(int scale);
+};
+
+// Every seeder, in the order they run.
+const std::vector<Seeder>& AllSeeders();
