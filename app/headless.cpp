@@ -107,8 +107,7 @@ private:
         }
         auto* self = reinterpret_cast<HeadlessRun*>(GetWindowLongPtrW(window, GWLP_USERDATA));
         if (self && self->kernel_) {
-            if (message == CKernel::kScanFinishedMessage ||
-                message == CKernel::kFixFinishedMessage)
+            if (message == CKernel::kScanFinishedMessage || message == CKernel::kFixFinishedMessage)
                 self->RecordResult(reinterpret_cast<const wchar_t*>(wParam),
                                    static_cast<int>(lParam));
             if (self->kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
@@ -168,9 +167,12 @@ std::wstring PadLeft(const std::wstring& text, size_t width) {
 
 const wchar_t* ResultName(int result) {
     switch (result) {
-        case CPlugin::kDone: return L"done";
-        case CPlugin::kCancelled: return L"cancelled";
-        default: return L"failed";
+        case CPlugin::kDone:
+            return L"done";
+        case CPlugin::kCancelled:
+            return L"cancelled";
+        default:
+            return L"failed";
     }
 }
 
@@ -202,7 +204,8 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
         nlohmann::ordered_json plugins = nlohmann::ordered_json::array();
         for (const auto& outcome : outcomes) {
             auto path = [](const std::wstring& p) {
-                return p.empty() ? nlohmann::ordered_json(nullptr) : nlohmann::ordered_json(ToUtf8(p));
+                return p.empty() ? nlohmann::ordered_json(nullptr)
+                                 : nlohmann::ordered_json(ToUtf8(p));
             };
             plugins.push_back({{"id", ToUtf8(outcome.id)},
                                {"result", outcome.result},
@@ -225,8 +228,7 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
     }
     if (outcomes.empty()) text += L"(no plug-in checked)\n";
     if (!request.reportFolder.empty()) text += L"Reports: " + request.reportFolder + L"\n";
-    if (kernel.IsRebootNeeded())
-        text += L"Please reboot system to complete cleanup process.\n";
+    if (kernel.IsRebootNeeded()) text += L"Please reboot system to complete cleanup process.\n";
     return text;
 }
 

@@ -1,7 +1,7 @@
 // Veltrane's entry point.
-#include <windows.h>
 #include <objbase.h>
 #include <shellapi.h>
+#include <windows.h>
 
 #include <string>
 #include <vector>

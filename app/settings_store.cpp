@@ -50,8 +50,8 @@ void CRPDWORD::Write() {
     lastError_ = kNone;
     HKEY key = nullptr;
     if (!CreateKey(key)) return;
-    if (RegSetValueExW(key, valueName_.c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value_),
-                       sizeof(value_)) != ERROR_SUCCESS)
+    if (RegSetValueExW(key, valueName_.c_str(), 0, REG_DWORD,
+                       reinterpret_cast<const BYTE*>(&value_), sizeof(value_)) != ERROR_SUCCESS)
         lastError_ = kSet;
     CloseKey(key);
 }

@@ -7,19 +7,38 @@ namespace {
 
 const wchar_t* TitleFormat(int kind) {
     switch (kind) {
-        case 0: return L"Error occurred while attempting to delete registry key (and it's content) \"%s\".";
-        case 1: return L"Error occurred while attempting to delete registry value \"%s\".";
-        case 2: return L"Error occurred while attempting to delete file \"%s\".";
-        case 3: return L"Error occurred while attempting to wipe file \"%s\".";
-        case 4: return L"Error occurred while attempting to delete folder \"%s\".";
-        case 5: return L"Error occurred while attempting to delete Internet Explorer cached files that correspond to \"%s\".";
-        case 6: return L"Error occurred while attempting to delete Internet Explorer history that correspond to \"%s\".";
-        case 7: return L"Error occurred while attempting to delete Internet Explorer cookies that correspond to \"%s\".";
-        case 8: return L"Error occurred while attempting to delete Internet Explorer Auto-Complete Form that correspond to \"%s\".";
-        case 9: return L"Error occurred while attempting to delete Netscape cookies that correspond to \"%s\".";
-        case 10: return L"Error occurred while attempting to clean Recycle Bin at Volume \"%s\".";
-        case 11: return L"Error occurred while attempting to delete MS Word recent document (%s).";
-        default: return nullptr;
+        case 0:
+            return L"Error occurred while attempting to delete registry key (and it's content) "
+                   L"\"%s\".";
+        case 1:
+            return L"Error occurred while attempting to delete registry value \"%s\".";
+        case 2:
+            return L"Error occurred while attempting to delete file \"%s\".";
+        case 3:
+            return L"Error occurred while attempting to wipe file \"%s\".";
+        case 4:
+            return L"Error occurred while attempting to delete folder \"%s\".";
+        case 5:
+            return L"Error occurred while attempting to delete Internet Explorer cached files that "
+                   L"correspond to \"%s\".";
+        case 6:
+            return L"Error occurred while attempting to delete Internet Explorer history that "
+                   L"correspond to \"%s\".";
+        case 7:
+            return L"Error occurred while attempting to delete Internet Explorer cookies that "
+                   L"correspond to \"%s\".";
+        case 8:
+            return L"Error occurred while attempting to delete Internet Explorer Auto-Complete "
+                   L"Form that correspond to \"%s\".";
+        case 9:
+            return L"Error occurred while attempting to delete Netscape cookies that correspond to "
+                   L"\"%s\".";
+        case 10:
+            return L"Error occurred while attempting to clean Recycle Bin at Volume \"%s\".";
+        case 11:
+            return L"Error occurred while attempting to delete MS Word recent document (%s).";
+        default:
+            return nullptr;
     }
 }
 
@@ -68,13 +87,18 @@ std::wstring ItemError::GetTitle() const {
 std::wstring ItemError::GetReason() const {
     if (plain_) return extra_;
     switch (reasonType_) {
-        case kSystemMessage: return FormatSystemError(code_);
+        case kSystemMessage:
+            return FormatSystemError(code_);
         case kFolderKeptForReboot:
             return L"The folder cannot be deleted because some tracks inside folder will be "
                    L"removed after reboot.";
-        case kAccessDenied: return L"Access denied.";
-        case kUnknown: return L"Unknown error.";
-        case kOwnText: return reasonText_;
-        default: return {};
+        case kAccessDenied:
+            return L"Access denied.";
+        case kUnknown:
+            return L"Unknown error.";
+        case kOwnText:
+            return reasonText_;
+        default:
+            return {};
     }
 }

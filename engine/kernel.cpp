@@ -147,8 +147,7 @@ bool CKernel::HandleWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 void CKernel::PostFinished(UINT message, const std::wstring& id, int result) {
     HWND window = view_ ? view_->GetMessageWindow() : nullptr;
     wchar_t* copy = _wcsdup(id.c_str());
-    if (window == nullptr ||
-        !PostMessageW(window, message, reinterpret_cast<WPARAM>(copy), result))
+    if (window == nullptr || !PostMessageW(window, message, reinterpret_cast<WPARAM>(copy), result))
         free(copy);
 }
 
@@ -205,8 +204,8 @@ std::wstring CKernel::ChosenPluginId() const {
 
 void CKernel::SetRowFromResult(const std::wstring& id, int result) {
     if (view_)
-        view_->SetRowStatus(id, StatePage(result != 0 ? L"state_failed.html"
-                                                      : L"state_finished.html"));
+        view_->SetRowStatus(id,
+                            StatePage(result != 0 ? L"state_failed.html" : L"state_finished.html"));
 }
 
 std::wstring CKernel::StatePage(const wchar_t* name) const {

@@ -30,7 +30,13 @@ struct ProgressRecord {
 
 class CKernel {
 public:
-    enum Mode : int { kIdle = 0, kScanning = 1, kScanFinished = 2, kCleaning = 3, kCleanFinished = 4 };
+    enum Mode : int {
+        kIdle = 0,
+        kScanning = 1,
+        kScanFinished = 2,
+        kCleaning = 3,
+        kCleanFinished = 4
+    };
     static constexpr UINT kScanFinishedMessage = WM_USER + 1;
     static constexpr UINT kFixFinishedMessage = WM_USER + 2;
     static constexpr UINT kProgressMessage = WM_USER + 3;

@@ -26,13 +26,20 @@ std::wstring WithTrailingSlash(std::wstring path) {
 
 const wchar_t* CategoryName(int category) {
     switch (category) {
-        case 0: return L"IE & AOL plugins";
-        case 1: return L"System plugins";
-        case 2: return L"Netscape plugins";
-        case 3: return L"Opera plugins";
-        case 4: return L"Multimedia plugins";
-        case 5: return L"Communication plugins";
-        default: return L"Unknown type";
+        case 0:
+            return L"IE & AOL plugins";
+        case 1:
+            return L"System plugins";
+        case 2:
+            return L"Netscape plugins";
+        case 3:
+            return L"Opera plugins";
+        case 4:
+            return L"Multimedia plugins";
+        case 5:
+            return L"Communication plugins";
+        default:
+            return L"Unknown type";
     }
 }
 

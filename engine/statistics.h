@@ -13,8 +13,8 @@
 class CElimActionRecords {
 public:
     enum Status : int {
-        kFound = 0,     // not handled by a clean
-        kHidden = 1,    // never shown in a report
+        kFound = 0,   // not handled by a clean
+        kHidden = 1,  // never shown in a report
         kFailed = 2,
         kDeferred = 3,  // removed at the next system start
         kRemoved = 4,

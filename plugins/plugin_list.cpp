@@ -11,8 +11,7 @@ std::unique_ptr<CPlugin> Make(CKernel& kernel, const PluginIdentity& identity) {
 
 const std::vector<PluginListEntry>& GetPluginListTable() {
     // Order, id, category and weight of every plug-in.
-    static const std::vector<PluginListEntry> table = {
-    };
+    static const std::vector<PluginListEntry> table = {};
     return table;
 }
 

@@ -3,8 +3,8 @@
 // system accepted the close; Attach/Detach move ownership in and out.
 #include <windows.h>
 
-#include <cstdint>
 #include <io.h>
+#include <cstdint>
 
 template <typename Traits>
 class UniqueResource {

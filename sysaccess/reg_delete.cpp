@@ -64,8 +64,8 @@ bool DeleteRegTreeContents(HKEY root, const wchar_t* keyPath, const IRunContext*
     return result;
 }
 
-bool DeleteNumberedValues(HKEY root, const wchar_t* keyPath, const wchar_t* nameFormat,
-                          int first, int last, const IRunContext* plugin, unsigned* count) {
+bool DeleteNumberedValues(HKEY root, const wchar_t* keyPath, const wchar_t* nameFormat, int first,
+                          int last, const IRunContext* plugin, unsigned* count) {
     if (count) *count = 0;
     RegKey key;
     LSTATUS opened = RegOpenKeyW(root, keyPath, key.Receive());

@@ -18,5 +18,5 @@ bool DeleteRegTreeContents(HKEY root, const wchar_t* keyPath, const IRunContext*
 
 // Deletes the values named by `nameFormat` (one integer conversion) filled
 // with first..last.
-bool DeleteNumberedValues(HKEY root, const wchar_t* keyPath, const wchar_t* nameFormat,
-                          int first, int last, const IRunContext* plugin, unsigned* count);
+bool DeleteNumberedValues(HKEY root, const wchar_t* keyPath, const wchar_t* nameFormat, int first,
+                          int last, const IRunContext* plugin, unsigned* count);

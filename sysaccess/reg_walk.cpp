@@ -38,9 +38,8 @@ bool WalkRegKey(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
         DWORD nameLength = walker.GetNameBufferLength();
         DWORD dataSize = walker.GetDataBufferSize();
         wchar_t* nameTarget = name ? name : walker.nameBuffer;
-        LONG result =
-            RegEnumValueW(key, index, nameTarget, &nameLength, nullptr, &walker.valueType,
-                          reinterpret_cast<BYTE*>(data), data ? &dataSize : nullptr);
+        LONG result = RegEnumValueW(key, index, nameTarget, &nameLength, nullptr, &walker.valueType,
+                                    reinterpret_cast<BYTE*>(data), data ? &dataSize : nullptr);
         if (result != ERROR_SUCCESS) break;
         if (data) {
             // The data need not be terminated; the buffer has room behind it.
@@ -73,8 +72,8 @@ bool WalkRegTree(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
         RegKey child;
         if (RegOpenKeyW(key, walker.nameBuffer, child.Receive()) != ERROR_SUCCESS) continue;
         child.Close();
-        std::wstring childPath = path.empty() ? std::wstring(walker.nameBuffer)
-                                              : path + L"\\" + walker.nameBuffer;
+        std::wstring childPath =
+            path.empty() ? std::wstring(walker.nameBuffer) : path + L"\\" + walker.nameBuffer;
         if (!WalkRegTree(root, childPath.c_str(), walker)) return false;
     }
     return WalkRegKey(root, keyPath, walker);

@@ -49,7 +49,8 @@ public:
         : names_(names), data_(data), subKeys_(subKeys) {}
 
     void Filter(HKEY, const wchar_t*, bool isKey) override {
-        if (isKey ? subKeys_ == nullptr : (names_ == nullptr && data_ == nullptr)) this->skip = true;
+        if (isKey ? subKeys_ == nullptr : (names_ == nullptr && data_ == nullptr))
+            this->skip = true;
     }
     void Process(HKEY, const wchar_t*, bool isKey) override {
         if (isKey) {
@@ -59,9 +60,7 @@ public:
         if (names_) names_->push_back(this->nameBuffer);
         if (data_) data_->push_back(this->dataBuffer);
     }
-    wchar_t* GetNameBuffer() override {
-        return (names_ || subKeys_) ? this->nameBuffer : nullptr;
-    }
+    wchar_t* GetNameBuffer() override { return (names_ || subKeys_) ? this->nameBuffer : nullptr; }
     wchar_t* GetDataBuffer() override { return data_ ? this->dataBuffer : nullptr; }
 
 protected:
@@ -78,7 +77,8 @@ public:
         : pairs_(pairs), data_(data), subKeys_(subKeys) {}
 
     void Filter(HKEY, const wchar_t*, bool isKey) override {
-        if (isKey ? subKeys_ == nullptr : (pairs_ == nullptr && data_ == nullptr)) this->skip = true;
+        if (isKey ? subKeys_ == nullptr : (pairs_ == nullptr && data_ == nullptr))
+            this->skip = true;
     }
     void Process(HKEY, const wchar_t* keyPath, bool isKey) override {
         std::wstring path = keyPath ? keyPath : L"";
@@ -90,9 +90,7 @@ public:
         if (pairs_) pairs_->emplace_back(path, this->nameBuffer);
         if (data_) data_->push_back(this->dataBuffer);
     }
-    wchar_t* GetNameBuffer() override {
-        return (pairs_ || subKeys_) ? this->nameBuffer : nullptr;
-    }
+    wchar_t* GetNameBuffer() override { return (pairs_ || subKeys_) ? this->nameBuffer : nullptr; }
     wchar_t* GetDataBuffer() override { return data_ ? this->dataBuffer : nullptr; }
 
 protected:

@@ -7,8 +7,8 @@ std::string ToUtf8(std::wstring_view text) {
     int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
                                    0, nullptr, nullptr);
     std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                        size, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+                        nullptr, nullptr);
     return result;
 }
 
@@ -38,12 +38,23 @@ std::wstring EscapeHtml(std::wstring_view text) {
     result.reserve(text.size());
     for (wchar_t c : text) {
         switch (c) {
-            case L'&': result += L"&amp;"; break;
-            case L'<': result += L"&lt;"; break;
-            case L'>': result += L"&gt;"; break;
-            case L'"': result += L"&quot;"; break;
-            case L'\'': result += L"&#39;"; break;
-            default: result += c;
+            case L'&':
+                result += L"&amp;";
+                break;
+            case L'<':
+                result += L"&lt;";
+                break;
+            case L'>':
+                result += L"&gt;";
+                break;
+            case L'"':
+                result += L"&quot;";
+                break;
+            case L'\'':
+                result += L"&#39;";
+                break;
+            default:
+                result += c;
         }
     }
     return result;

@@ -11,7 +11,8 @@ int main(int argc, char** argv) {
     GetLogicalDriveStringsW(255, drives);
     for (const wchar_t* drive = drives; *drive; drive += wcslen(drive) + 1) {
         if ((drive[0] == L'Z' || drive[0] == L'z') && GetDriveTypeW(drive) != DRIVE_NO_ROOT_DIR) {
-            fprintf(stderr, "Refusing to run: drive Z: exists, this is not the Veltrane sandbox.\n");
+            fprintf(stderr,
+                    "Refusing to run: drive Z: exists, this is not the Veltrane sandbox.\n");
             return 125;
         }
     }

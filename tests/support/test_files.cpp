@@ -1,7 +1,7 @@
 #include "support/test_files.h"
 
-#include <windows.h>
 #include <shlobj.h>
+#include <windows.h>
 
 #include <cstdio>
 

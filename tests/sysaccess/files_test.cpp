@@ -12,14 +12,16 @@
 
 namespace {
 
-std::wstring FileName(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
+std::wstring FileName(const std::wstring& path) {
+    return path.substr(path.find_last_of(L'\\') + 1);
+}
 
 // The deletions the system has been asked to carry out at the next start.
 std::wstring PendingRenames() {
     HKEY key = nullptr;
     std::wstring text;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                      0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_READ, &key) != ERROR_SUCCESS)
         return text;
     DWORD size = 0;
     if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) ==
@@ -49,8 +51,8 @@ TEST(FileWalk, MasksInOrderAndSubFoldersBeforeTheirFolder) {
     StringList files;
     SizeList sizes;
     unsigned count = 0;
-    ASSERT_TRUE(GetFileList(nullptr, folder.Path(), &files, nullptr, L"*.ARL|*.AUT", L'|', &count,
-                            &sizes));
+    ASSERT_TRUE(
+        GetFileList(nullptr, folder.Path(), &files, nullptr, L"*.ARL|*.AUT", L'|', &count, &sizes));
     ASSERT_EQ(files.size(), 2u);
     EXPECT_EQ(FileName(files[0]), L"a.ARL");
     EXPECT_EQ(FileName(files[1]), L"b.AUT");
@@ -67,8 +69,8 @@ TEST(FileWalk, MasksInOrderAndSubFoldersBeforeTheirFolder) {
     uint64_t total = 0;
     EXPECT_TRUE(GetFolderTreeSize(nullptr, folder.Path(), &total, &count));
     EXPECT_EQ(total, 10u);
-    EXPECT_TRUE(GetFileList(nullptr, folder.Sub(L"missing"), &files, nullptr, nullptr, L'|',
-                            &count));
+    EXPECT_TRUE(
+        GetFileList(nullptr, folder.Sub(L"missing"), &files, nullptr, nullptr, L'|', &count));
     EXPECT_EQ(count, 0u);
 }
 

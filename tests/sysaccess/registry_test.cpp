@@ -35,8 +35,8 @@ TEST(RegistryWalk, ListsValuesDataAndSubKeysOfOneKey) {
     CreateKey(key.Root(), key.Sub(L"child"));
     StringList names, data, subKeys;
     unsigned count = 0;
-    ASSERT_TRUE(GetRegValuesList(nullptr, key.Root(), key.Path().c_str(), &names, &data, &subKeys,
-                                 &count));
+    ASSERT_TRUE(
+        GetRegValuesList(nullptr, key.Root(), key.Path().c_str(), &names, &data, &subKeys, &count));
     EXPECT_EQ(names, (StringList{L"url1", L"url2"}));
     EXPECT_EQ(data, (StringList{L"http://a.example/", L"http://b.example/"}));
     EXPECT_EQ(subKeys, (StringList{L"child"}));
@@ -64,8 +64,8 @@ TEST(RegistryWalk, EnhancedCollectorMarksDataThatIsNotText) {
     SetBinary(key.Root(), key.Path(), L"c_binary", bytes, sizeof(bytes));
     SetString(key.Root(), key.Path(), L"d_expand", L"%WinDir%", REG_EXPAND_SZ);
     StringList names, data;
-    ASSERT_TRUE(GetRegValuesListEnhanced(nullptr, key.Root(), key.Path().c_str(), &names, &data,
-                                         nullptr));
+    ASSERT_TRUE(
+        GetRegValuesListEnhanced(nullptr, key.Root(), key.Path().c_str(), &names, &data, nullptr));
     ASSERT_EQ(data.size(), 4u);
     EXPECT_EQ(data[0], L"plain");
     EXPECT_EQ(data[1], L"#UNSUPPORTED FORMAT DATA#");
@@ -144,20 +144,20 @@ TEST(RegistryDelete, NumberedValues) {
     for (int i : {1, 2, 4}) SetString(key.Root(), key.Path(), L"File" + std::to_wstring(i), L"x");
     SetString(key.Root(), key.Path(), L"File9", L"kept");
     unsigned count = 0;
-    EXPECT_TRUE(DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 1, 5, nullptr,
-                                     &count));
+    EXPECT_TRUE(
+        DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 1, 5, nullptr, &count));
     EXPECT_EQ(count, 3u);
     EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"File1"));
     EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"File9"));
 
     EXPECT_TRUE(DeleteNumberedValues(key.Root(), key.Sub(L"missing").c_str(), L"File%d", 1, 5,
                                      nullptr, &count));
-    EXPECT_TRUE(DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 5, 1, nullptr,
-                                     &count));
+    EXPECT_TRUE(
+        DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 5, 1, nullptr, &count));
     TestRunContext cancelled;
     cancelled.cancelAfterChecks = 0;
-    EXPECT_FALSE(DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 9, 9, &cancelled,
-                                      &count));
+    EXPECT_FALSE(
+        DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 9, 9, &cancelled, &count));
     EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"File9"));
 }
 
@@ -184,8 +184,8 @@ TEST(RegistrySecurity, UserSidAndFullAccessListRoundTrip) {
 
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
     PSID everyone = nullptr;
-    ASSERT_TRUE(AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
-                                         &everyone));
+    ASSERT_TRUE(
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
     SECURITY_DESCRIPTOR descriptor;
     HeapAcl acl;
     ASSERT_TRUE(BuildFullAccessDacl(everyone, descriptor, acl));

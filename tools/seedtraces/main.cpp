@@ -9,8 +9,7 @@
 #include "seedtraces/seeders.h"
 
 const std::vector<Seeder>& AllSeeders() {
-    static const std::vector<Seeder> seeders = {
-    };
+    static const std::vector<Seeder> seeders = {};
     return seeders;
 }
 
@@ -30,7 +29,8 @@ int wmain(int argc, wchar_t** argv) {
     if (scale < 1) scale = 1;
     int failures = 0;
     for (const Seeder& seeder : AllSeeders()) {
-        if (!only.empty() && only.find(L"," + std::wstring(seeder.name) + L",") == std::wstring::npos)
+        if (!only.empty() &&
+            only.find(L"," + std::wstring(seeder.name) + L",") == std::wstring::npos)
             continue;
         bool ok = seeder.seed(scale);
         wprintf(L"%-16ls %ls\n", seeder.name, ok ? L"seeded" : L"FAILED");

@@ -36,8 +36,7 @@ bool SeedBinary(HKEY root, const std::wstring& key, const std::wstring& name, co
 
 bool SeedFolder(const std::wstring& path) {
     int result = SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
-    return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS ||
-           result == ERROR_FILE_EXISTS;
+    return result == ERROR_SUCCESS || result == ERROR_ALREADY_EXISTS || result == ERROR_FILE_EXISTS;
 }
 
 bool SeedFile(const std::wstring& path, const std::string& content) {

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <nlohmann/json.hpp>
+
+#include "app/command_line.h"
+#include "app/headless.h"
+#include "support/child_process.h"
+#include "support/test_files.h"
+#include "support/test_plugin.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
+    std::wstring error;
+    ParseHeadlessArguments({L"/scan", L"/bogus"}, error);
+    EXPECT_EQ(error, L"Unknown switch: /bogus");
+    ParseHeadlessArguments({L"/scan", L"/clean"}, error);
+    EXPECT_FALSE(error.empty());
+    ParseHeadlessArguments({L"/json"}, error);
+    EXPECT_FALSE(error.empty());
+    ParseHeadlessArguments({L"/clean", L"/only:"}, error);
+    EXPECT_FALSE(error.empty());
+
+    HeadlessRequest request =
+        ParseHeadlessArguments({L"/CLEAN", L"/only:A,,B", L"/report:C:\\r", L"/json"}, error);
+    EXPECT_TRUE(error.empty());
+    EXPECT_EQ(request.action, HeadlessRequest::kClean);
+    EXPECT_EQ(request.only, (std::vector<std::wstring>{L"A", L"B"}));
+    EXPECT_EQ(request.reportFolder, L"C:\\r");
+    EXPECT_TRUE(request.json);
+    EXPECT_EQ(ParseHeadlessArguments({}, error).action, HeadlessRequest::kNone);
+    EXPECT_TRUE(error.empty());
+}
+
+class FrontEnd : public testing::Test {
+protected:
+    void SetUp() override { ForgetKernelSettings(); }
+    void TearDown() override {
+        ForgetStoredFlags(rows);
+        ForgetKernelSettings();
+    }
+    int Run(std::vector<std::wstring> arguments, std::wstring& output) {
+        std::wstring error;
+        HeadlessRequest request = ParseHeadlessArguments(arguments, error);
+        EXPECT_TRUE(error.empty()) << ToUtf8(error);
+        plugins.clear();
+        return RunHeadless(request, MakeTestFactory(rows, plugins), output);
+    }
+
+    ScopedProgramFolder programFolder;
+    std::vector<TestPluginRow> rows = {
+        {L"FeA", 1, 0, true}, {L"FeB", 1, 1, false}, {L"FeC", 0, 0, true}};
+    std::map<std::wstring, TestPlugin*> plugins;
+};
+
+TEST_F(FrontEnd, ScanAndCleanReportAsJsonWithReportFiles) {
+    ScopedTestFolder reports(L"FrontEndReports");
+    std::wstring output;
+    int code = Run({L"/clean", L"/json", L"/report:" + reports.Path()}, output);
+    EXPECT_EQ(code, 0) << ToUtf8(output);
+    auto document = nlohmann::json::parse(ToUtf8(output));
+    EXPECT_EQ(document["mode"], "clean");
+    EXPECT_EQ(document["rebootNeeded"], false);
+    ASSERT_EQ(document["plugins"].size(), 2u);
+    EXPECT_EQ(document["plugins"][0]["id"], "FeA");
+    EXPECT_EQ(document["plugins"][1]["id"], "FeC");
+    EXPECT_EQ(document["plugins"][0]["result"], 0);
+    std::string scanReport = document["plugins"][0]["scanReport"];
+    std::string cleanReport = document["plugins"][1]["cleanReport"];
+    std::string scanHtml = ReadTestFile(FromUtf8(scanReport));
+    EXPECT_NE(scanHtml.find("<!DOCTYPE html>"), std::string::npos);
+    EXPECT_NE(scanHtml.find("<p>scan of FeA</p>"), std::string::npos);
+    EXPECT_NE(ReadTestFile(FromUtf8(cleanReport)).find("clean of FeC"), std::string::npos);
+}
+
+TEST_F(FrontEnd, OnlyRunsTheListedPluginsAndKeepsTheStoredFlags) {
+    std::wstring output;
+    EXPECT_EQ(Run({L"/scan", L"/only:FeB", L"/json"}, output), 0);
+    auto document = nlohmann::json::parse(ToUtf8(output));
+    EXPECT_EQ(document["mode"], "scan");
+    ASSERT_EQ(document["plugins"].size(), 1u);
+    EXPECT_EQ(document["plugins"][0]["id"], "FeB");
+    EXPECT_TRUE(document["plugins"][0]["scanReport"].is_null());
+    EXPECT_TRUE(document["plugins"][0]["cleanReport"].is_null());
+    DWORD stored = 9;
+    // FeB was unchecked and stays so; FeA stays checked.
+    HKEY key = nullptr;
+    RegOpenKeyW(HKEY_LOCAL_MACHINE, kPluginsKey, &key);
+    DWORD size = sizeof(stored);
+    RegQueryValueExW(key, L"FeB", nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size);
+    EXPECT_EQ(stored, 0u);
+    size = sizeof(stored);
+    RegQueryValueExW(key, L"FeA", nullptr, nullptr, reinterpret_cast<BYTE*>(&stored), &size);
+    EXPECT_EQ(stored, 1u);
+    RegCloseKey(key);
+}
+
+TEST_F(FrontEnd, UnknownIdIsAUsageErrorAndAFailureIsExitOne) {
+    std::wstring output;
+    EXPECT_EQ(Run({L"/scan", L"/only:FeA,Nope"}, output), 2);
+    EXPECT_EQ(output, L"Unknown plug-in id: Nope\n");
+
+    std::wstring error;
+    HeadlessRequest request = ParseHeadlessArguments({L"/scan"}, error);
+    PluginFactory base = MakeTestFactory(rows, plugins);
+    int code = RunHeadless(
+        request,
+        [&](CKernel& kernel) {
+            PluginList list = base(kernel);
+            plugins[L"FeC"]->scan = [](TestPlugin&) { return CPlugin::kFailed; };
+            plugins[L"FeA"]->summary = {3, 4096};
+            return list;
+        },
+        output);
+    EXPECT_EQ(code, 1);
+    EXPECT_NE(output.find(L"FeC"), std::wstring::npos);
+    EXPECT_NE(output.find(L"failed"), std::wstring::npos);
+    EXPECT_NE(output.find(L"4096"), std::wstring::npos);
+}
+
+TEST_F(FrontEnd, ListShowsPositionIdCategoryAndFlag) {
+    std::wstring output;
+    EXPECT_EQ(Run({L"/list"}, output), 0);
+    EXPECT_NE(output.find(L"  2  FeB"), std::wstring::npos) << ToUtf8(output);
+    EXPECT_NE(output.find(L"IE & AOL plugins"), std::wstring::npos);
+    EXPECT_NE(output.find(L"unchecked"), std::wstring::npos);
+}
+
+TEST(InstalledProgram, PrintsUsageErrorsAndValidJson) {
+    ChildResult bogus = RunChild(VeltraneCommand(L"/scan /bogus"));
+    ASSERT_TRUE(bogus.started);
+    EXPECT_EQ(bogus.exitCode, 2u);
+    EXPECT_NE(bogus.output.find("Unknown switch: /bogus"), std::string::npos) << bogus.output;
+
+    ChildResult list = RunChild(VeltraneCommand(L"/list /json"));
+    EXPECT_EQ(list.exitCode, 0u) << list.output;
+    EXPECT_TRUE(nlohmann::json::parse(list.output, nullptr, false).contains("plugins"))
+        << list.output;
+
+    ChildResult unknown = RunChild(VeltraneCommand(L"/scan /only:NoSuchPlugin"));
+    EXPECT_EQ(unknown.exitCode, 2u);
+    EXPECT_NE(unknown.output.find("NoSuchPlugin"), std::string::npos);
+    ForgetKernelSettings();
+}
+
+}  // namespace

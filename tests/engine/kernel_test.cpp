@@ -1,0 +1,242 @@
+#include <gtest/gtest.h>
+
+#include "engine/kernel.h"
+#include "support/test_files.h"
+#include "support/test_plugin.h"
+#include "support/test_registry.h"
+
+namespace {
+
+class KernelRun : public testing::Test {
+protected:
+    void SetUp() override {
+        ForgetKernelSettings();
+        std::lock_guard<std::mutex> guard(TestPlugin::JournalLock());
+        TestPlugin::Journal().clear();
+    }
+    void TearDown() override {
+        kernel.reset();
+        ForgetStoredFlags(rows);
+        ForgetKernelSettings();
+    }
+
+    void Start(std::vector<TestPluginRow> pluginRows) {
+        rows = std::move(pluginRows);
+        ForgetStoredFlags(rows);
+        kernel = std::make_unique<CKernel>(&view, MakeTestFactory(rows, plugins));
+        view.Attach(kernel.get());
+    }
+    bool RunTo(int mode) {
+        return view.PumpUntil([&] { return kernel->GetMode() == mode; });
+    }
+    std::vector<std::wstring> Journal() {
+        std::lock_guard<std::mutex> guard(TestPlugin::JournalLock());
+        return TestPlugin::Journal();
+    }
+
+    ScopedProgramFolder programFolder;  // the state pages are read from html\ there
+    RecordingView view;
+    std::vector<TestPluginRow> rows;
+    std::map<std::wstring, TestPlugin*> plugins;
+    std::unique_ptr<CKernel> kernel;
+};
+
+TEST_F(KernelRun, VisitsCheckedPluginsInOrderAndShowsTheHeaviest) {
+    Start({{L"KtA", 1, 0, true}, {L"KtB", 1, 5, false}, {L"KtC", 0, 2, true}});
+    plugins[L"KtA"]->scan = [](TestPlugin&) { return 1; };  // a failure does not stop the run
+    ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    EXPECT_EQ(Journal(), (std::vector<std::wstring>{L"scan:KtA", L"scan:KtC"}));
+    EXPECT_EQ(kernel->GetCurrentPluginId(), L"KtC");
+    EXPECT_EQ(plugins[L"KtA"]->GetRunState(), CPlugin::kScanned);
+    EXPECT_EQ(plugins[L"KtB"]->GetRunState(), CPlugin::kNotRun);
+    EXPECT_FALSE(plugins[L"KtB"]->IsInLastScan());
+    ASSERT_EQ(view.rows.size(), 4u);
+    EXPECT_EQ(view.rows[0], std::make_pair(std::wstring(L"KtA"), std::wstring(L"Processing…")));
+    EXPECT_EQ(view.rows[1].second, L"Failed");
+    EXPECT_EQ(view.rows[3], std::make_pair(std::wstring(L"KtC"), std::wstring(L"Finished")));
+    // The completed scan saved the options and the autostart entry, quoted.
+    std::wstring run;
+    ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, run));
+    EXPECT_EQ(run.front(), L'"');
+    EXPECT_EQ(run.back(), L'"');
+
+    ASSERT_TRUE(kernel->HandleCommand(L"btn_clean"));
+    ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
+    EXPECT_EQ(view.processAreaPrepared, 1);
+    EXPECT_EQ(Journal().back(), L"fix:KtC");
+    EXPECT_EQ(plugins[L"KtA"]->GetRunState(), CPlugin::kCleaned);
+    EXPECT_FALSE(kernel->HandleCommand(L"btn_scan"));  // not a command of mode 4
+    EXPECT_TRUE(kernel->HandleCommand(L"btn_finish"));
+    EXPECT_EQ(kernel->GetMode(), CKernel::kIdle);
+    EXPECT_TRUE(kernel->GetCurrentPluginId().empty());
+    EXPECT_EQ(view.rebootNotices, 0);
+}
+
+TEST_F(KernelRun, EqualWeightsChooseTheEarlierPlugin) {
+    Start({{L"KtA", 1, 1, true}, {L"KtC", 1, 1, true}});
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    EXPECT_EQ(kernel->GetCurrentPluginId(), L"KtA");
+}
+
+TEST_F(KernelRun, PluginUncheckedDuringTheRunIsSkipped) {
+    Start({{L"KtA", 1, 0, true}, {L"KtC", 1, 0, true}});
+    view.onRow = [&](const std::wstring& id, const std::wstring&) {
+        if (id == L"KtA") plugins[L"KtC"]->SetEnabled(false);
+    };
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    EXPECT_EQ(Journal(), (std::vector<std::wstring>{L"scan:KtA"}));
+}
+
+TEST_F(KernelRun, CancelDuringScanReturnsToIdle) {
+    Start({{L"KtA", 1, 0, true}, {L"KtC", 1, 0, true}});
+    plugins[L"KtA"]->scan = [&](TestPlugin& self) {
+        kernel->Cancel();
+        return self.IsCancelled() ? CPlugin::kCancelled : CPlugin::kDone;
+    };
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(view.PumpUntil([&] { return view.modes.size() >= 2; }));
+    EXPECT_EQ(kernel->GetMode(), CKernel::kIdle);
+    EXPECT_TRUE(kernel->GetCurrentPluginId().empty());
+    EXPECT_EQ(Journal(), (std::vector<std::wstring>{L"scan:KtA"}));
+    EXPECT_EQ(plugins[L"KtA"]->GetRunState(), CPlugin::kNotRun);
+}
+
+TEST_F(KernelRun, AbortDuringCleanEndsWithAChosenPlugin) {
+    Start({{L"KtA", 1, 0, true}, {L"KtC", 1, 0, true}});
+    plugins[L"KtA"]->fix = [&](TestPlugin&) {
+        kernel->Cancel();
+        return CPlugin::kCancelled;
+    };
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    ASSERT_TRUE(kernel->HandleCommand(L"btn_clean"));
+    ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
+    EXPECT_EQ(Journal().back(), L"fix:KtA");
+    EXPECT_EQ(kernel->GetCurrentPluginId(), L"KtA");
+}
+
+TEST_F(KernelRun, NothingCheckedGoesStraightToTheFinishedModes) {
+    Start({{L"KtA", 1, 0, false}});
+    kernel->SetMode(CKernel::kScanning);
+    EXPECT_EQ(kernel->GetMode(), CKernel::kScanFinished);
+    kernel->SetMode(CKernel::kCleaning);
+    EXPECT_EQ(kernel->GetMode(), CKernel::kCleanFinished);
+    EXPECT_TRUE(Journal().empty());
+    EXPECT_TRUE(view.rows.empty());
+}
+
+TEST_F(KernelRun, RebootNoticeOnceAfterADeferredDeletion) {
+    Start({{L"KtA", 1, 0, true}});
+    plugins[L"KtA"]->fix = [](TestPlugin& self) {
+        self.SetRebootNeeded();
+        return CPlugin::kDone;
+    };
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    kernel->SetMode(CKernel::kCleaning);
+    ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
+    EXPECT_TRUE(kernel->IsRebootNeeded());
+    kernel->HandleCommand(L"btn_finish");
+    EXPECT_EQ(view.rebootNotices, 1);
+    EXPECT_FALSE(kernel->IsRebootNeeded());
+
+    plugins[L"KtA"]->fix = nullptr;
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    kernel->SetMode(CKernel::kCleaning);
+    ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
+    kernel->HandleCommand(L"btn_finish");
+    EXPECT_EQ(view.rebootNotices, 1);
+}
+
+TEST_F(KernelRun, WorkerThatCannotStartFailsItsPluginAndTheRunGoesOn) {
+    Start({{L"KtA", 1, 0, true}, {L"KtC", 1, 0, true}});
+    plugins[L"KtA"]->failLaunch = true;
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    EXPECT_EQ(Journal(), (std::vector<std::wstring>{L"scan:KtC"}));
+    ASSERT_GE(view.rows.size(), 2u);
+    EXPECT_EQ(view.rows[1], std::make_pair(std::wstring(L"KtA"), std::wstring(L"Failed")));
+}
+
+TEST_F(KernelRun, ProgressReachesTheResultsArea) {
+    Start({{L"KtA", 1, 0, true}});
+    struct Area : IHtmlElement {
+        std::wstring* target;
+        bool SetInnerHtml(const std::wstring& html) override { return *target = html, true; }
+        bool SetInnerText(const std::wstring&) override { return true; }
+        std::optional<std::wstring> GetAttribute(const std::wstring&) override { return {}; }
+        bool SetAttribute(const std::wstring&, const std::wstring&) override { return true; }
+    };
+    struct Document : IHtmlDocument {
+        std::wstring results;
+        std::unique_ptr<IHtmlElement> GetElementById(const std::wstring& id) override {
+            if (id != L"ResultsArea") return nullptr;
+            auto area = std::make_unique<Area>();
+            area->target = &results;
+            return area;
+        }
+    } document;
+    kernel->SetDocument(&document);
+    plugins[L"KtA"]->SetProgressInterval(60000);
+    std::vector<bool> posted;
+    plugins[L"KtA"]->scan = [&](TestPlugin& self) {
+        posted.push_back(self.SetProgress(L"C:\\a<b>.txt"));
+        posted.push_back(self.SetProgress(L"throttled"));
+        return CPlugin::kDone;
+    };
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    view.PumpUntil([&] { return !document.results.empty(); }, 2000);
+    EXPECT_EQ(posted, (std::vector<bool>{true, false}));
+    EXPECT_NE(document.results.find(L"Scanning C:\\a<b>.txt"), std::wstring::npos)
+        << document.results;
+    kernel->SetDocument(nullptr);
+}
+
+TEST_F(KernelRun, ErrorLinksOpenOnlyExistingErrors) {
+    Start({{L"KtA", 1, 0, true}});
+    TestPlugin& plugin = *plugins[L"KtA"];
+    plugin.AddError(ItemError(ItemError::kFile, L"C:\\x.txt", 0, ERROR_ACCESS_DENIED, true));
+    for (const wchar_t* command : {L"idError_0", L"idError_x", L"idError_2", L"other"})
+        plugin.OnReportClick(command, nullptr);
+    EXPECT_TRUE(view.shownErrors.empty());
+    plugin.OnReportClick(L"idError_1", nullptr);
+    ASSERT_EQ(view.shownErrors.size(), 1u);
+    EXPECT_EQ(view.shownErrors[0].second, L"Access denied.");
+}
+
+TEST(PluginFlag, StoredCheckedFlagIsReadAndWrittenBack) {
+    ScopedProgramFolder programFolder;
+    std::vector<TestPluginRow> rows = {
+        {L"FlagMissing", 1, 0, true}, {L"FlagZero", 1, 0, true}, {L"FlagFive", 1, 0, true}};
+    ForgetStoredFlags(rows);
+    SetDword(HKEY_LOCAL_MACHINE, kPluginsKey, L"FlagZero", 0);
+    SetDword(HKEY_LOCAL_MACHINE, kPluginsKey, L"FlagFive", 5);
+    {
+        RecordingView view;
+        CKernel kernel(&view, [](CKernel& k) {
+            PluginList list;
+            for (const wchar_t* id : {L"FlagMissing", L"FlagZero", L"FlagFive"})
+                list.push_back(std::make_unique<TestPlugin>(k, PluginIdentity{id, 7, 0}));
+            return list;
+        });
+        EXPECT_TRUE(kernel.FindPlugin(L"FlagMissing")->IsEnabled());
+        EXPECT_FALSE(kernel.FindPlugin(L"FlagZero")->IsEnabled());
+        EXPECT_TRUE(kernel.FindPlugin(L"FlagFive")->IsEnabled());
+        EXPECT_EQ(kernel.FindPlugin(L"FlagFive")->GetCategoryName(), L"Unknown type");
+        kernel.FindPlugin(L"FlagMissing")->SetEnabled(false);
+    }
+    DWORD value = 9;
+    EXPECT_TRUE(GetDword(HKEY_LOCAL_MACHINE, kPluginsKey, L"FlagFive", value));
+    EXPECT_EQ(value, 1u);
+    EXPECT_TRUE(GetDword(HKEY_LOCAL_MACHINE, kPluginsKey, L"FlagMissing", value));
+    EXPECT_EQ(value, 0u);
+    ForgetStoredFlags(rows);
+    ForgetKernelSettings();
+}
+
+}  // namespace

@@ -1,0 +1,105 @@
+#include <gtest/gtest.h>
+
+#include "engine/item_error.h"
+#include "engine/page_reader.h"
+#include "engine/report_text.h"
+#include "engine/statistics.h"
+#include "support/test_files.h"
+
+namespace {
+
+const std::wstring kFileTitle = L"Error occurred while attempting to delete file \"C:\\a.txt\".";
+
+TEST(ItemErrorText, TitlesFollowKindRebootAndSubItem) {
+    EXPECT_EQ(ItemError(ItemError::kFile, L"C:\\a.txt", 0, 32, true).GetTitle(),
+              kFileTitle + L"<br>It will be deleted after system reboot.");
+    EXPECT_EQ(ItemError(ItemError::kRecycleBin, L"C:\\", 0, 32, true).GetTitle(),
+              L"Error occurred while attempting to clean Recycle Bin at Volume \"C:\\\"."
+              L"<br>It will be cleaned after system reboot.");
+    EXPECT_EQ(ItemError(ItemError::kFile, L"C:\\a.txt", 0, 5, false, L"inner.dat",
+                        L"Cannot delete subitem")
+                  .GetTitle(),
+              kFileTitle + L"<br>Cannot delete subitem \"inner.dat\".");
+    EXPECT_EQ(ItemError(ItemError::kFolder, L"C:\\f", 1, 0, false, L"x", L"Left: %s!").GetTitle(),
+              L"Error occurred while attempting to delete folder \"C:\\f\".<br>Left: x!");
+    EXPECT_EQ(ItemError(42, L"n", 0, 0, false).GetTitle(), L"");
+    EXPECT_EQ(ItemError(L"Ready title", L"Ready text").GetTitle(), L"Ready title");
+    EXPECT_EQ(ItemError(L"Ready title", L"Ready text").GetReason(), L"Ready text");
+}
+
+TEST(ItemErrorText, MachineTextInTitlesIsEscaped) {
+    ItemError error(ItemError::kRegValue, L"<img src=x onerror=alert(1)>", 0, 0, false);
+    EXPECT_EQ(error.GetTitle().find(L"<img"), std::wstring::npos);
+    EXPECT_NE(error.GetTitle().find(L"&lt;img"), std::wstring::npos);
+}
+
+TEST(ItemErrorText, Reasons) {
+    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 0, ERROR_ACCESS_DENIED, false).GetReason(),
+              L"Access denied.");
+    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 0, ERROR_ACCESS_DENIED, false).GetReasonType(),
+              ItemError::kAccessDenied);
+    EXPECT_FALSE(
+        ItemError(ItemError::kFile, L"n", 0, ERROR_SHARING_VIOLATION, false).GetReason().empty());
+    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 0, 0x7FFFFFF0, false).GetReason(),
+              L"Unknown Error");
+    EXPECT_EQ(ItemError(ItemError::kFolder, L"n", 1, 0, false).GetReason(),
+              L"The folder cannot be deleted because some tracks inside folder will be removed "
+              L"after reboot.");
+    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 4, 0, false).GetReason(), L"Unknown error.");
+    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 5, 0, false, L"", L"own").GetReason(), L"own");
+    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 3, 0, false).GetReason(), L"");
+}
+
+TEST(Statistics, ErrorsAndDeferralsMarkTheRecord) {
+    std::vector<ItemError> errors;
+    CElimActionRecords::SFileItemStatistics folder;
+    folder.name = L"C:\\Temp\\x";
+    folder.isFolder = true;
+    folder.AddError(errors, 0, 5);
+    CElimActionRecords::SRegItemStatistics value;
+    value.name = L"HKEY_CURRENT_USER\\Software\\x\\v";
+    value.AddError(errors, 0, 2);
+    CElimActionRecords::SFileItemStatistics file;
+    file.name = L"C:\\f.txt";
+    file.AddDeferred(errors, true, 32);
+    EXPECT_EQ(folder.status, CElimActionRecords::kFailed);
+    EXPECT_EQ(file.status, CElimActionRecords::kDeferred);
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[0].GetKind(), ItemError::kFolder);
+    EXPECT_EQ(errors[1].GetKind(), ItemError::kRegValue);
+    EXPECT_EQ(errors[2].GetKind(), ItemError::kWipeFile);
+    EXPECT_TRUE(errors[2].IsReboot());
+}
+
+TEST(PageReader, Utf8TextModeAndMissingFiles) {
+    ScopedTestFolder folder(L"PageReader");
+    WriteTestFile(folder.Sub(L"page.html"), "Caf\xC3\xA9 \xE2\x80\x94 \xD0\xBF\r\nline");
+    WriteTestFile(folder.Sub(L"lines.txt"), "Name\r\n\r\nSize with space\n");
+    SetCurrentDirectoryW(folder.Path().c_str());
+    EXPECT_EQ(ReadPage(L"page.html"), L"Caf\u00e9 \u2014 \u043f\nline");
+    EXPECT_EQ(ReadPage(L"missing.html"), L"");
+    std::vector<std::wstring> lines;
+    ASSERT_TRUE(ReadTemplateLines(L"lines.txt", lines));
+    EXPECT_EQ(lines, (std::vector<std::wstring>{L"Name", L"", L"Size with space"}));
+    EXPECT_FALSE(ReadTemplateLines(L"missing.txt", lines));
+    SetCurrentDirectoryW(L"C:\\");
+}
+
+TEST(SizeFormat, DecimalUnitsWithTwoDecimalsCut) {
+    const std::pair<uint64_t, const wchar_t*> cases[] = {
+        {0, L"0 B"},
+        {499, L"499 B"},
+        {500, L"0.50 KB"},
+        {1999, L"1.99 KB"},
+        {499999, L"499.99 KB"},
+        {500000, L"0.50 MB"},
+        {1234567, L"1.23 MB"},
+        {1999999, L"1.99 MB"},
+        {500000000, L"0.50 GB"},
+        {5000000000ULL, L"5.00 GB"},
+        {123456789012345ULL, L"123456.78 GB"},
+    };
+    for (const auto& [bytes, text] : cases) EXPECT_EQ(FormatSize(bytes), text) << bytes;
+}
+
+}  // namespace

@@ -1,0 +1,43 @@
+#include "support/child_process.h"
+
+#include <vector>
+
+#include "support/test_files.h"
+#include "sysaccess/handles.h"
+
+ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs) {
+    ChildResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    UniqueHandle readEnd, writeEnd;
+    if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inherit, 0)) return result;
+    SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd.Get();
+    startup.hStdError = writeEnd.Get();
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    PROCESS_INFORMATION process = {};
+    std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
+    line.push_back(0);
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return result;
+    result.started = true;
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    writeEnd.Close();
+
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(readEnd.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
+        result.output.append(buffer, got);
+    WaitForSingleObject(processHandle.Get(), timeoutMs);
+    GetExitCodeProcess(processHandle.Get(), &result.exitCode);
+    return result;
+}
+
+std::wstring VeltraneCommand(const std::wstring& arguments) {
+    return L"\"" + std::wstring(kInstalledProgramFolder) + L"\\veltrane.exe\" " + arguments;
+}

@@ -1,0 +1,88 @@
+#include "support/test_plugin.h"
+
+#include <shlwapi.h>
+
+#include "app/settings_store.h"
+
+std::vector<std::wstring>& TestPlugin::Journal() {
+    static std::vector<std::wstring> journal;
+    return journal;
+}
+
+std::mutex& TestPlugin::JournalLock() {
+    static std::mutex lock;
+    return lock;
+}
+
+PluginFactory MakeTestFactory(std::vector<TestPluginRow> rows,
+                              std::map<std::wstring, TestPlugin*>& created) {
+    return [rows, &created](CKernel& kernel) {
+        PluginList list;
+        for (const TestPluginRow& row : rows) {
+            auto plugin = std::make_unique<TestPlugin>(
+                kernel, PluginIdentity{row.id, row.category, row.weight});
+            plugin->SetEnabled(row.enabled);
+            created[row.id] = plugin.get();
+            list.push_back(std::move(plugin));
+        }
+        return list;
+    };
+}
+
+void ForgetStoredFlags(const std::vector<TestPluginRow>& rows) {
+    for (const TestPluginRow& row : rows) SHDeleteValueW(HKEY_LOCAL_MACHINE, kPluginsKey, row.id);
+}
+
+void ForgetKernelSettings() {
+    SHDeleteKeyW(HKEY_LOCAL_MACHINE, kOptionsKey);
+    SHDeleteValueW(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+}
+
+RecordingView::RecordingView() {
+    WNDCLASSW windowClass = {};
+    windowClass.lpfnWndProc = &RecordingView::WindowProc;
+    windowClass.hInstance = GetModuleHandleW(nullptr);
+    windowClass.lpszClassName = L"VeltraneTestView";
+    RegisterClassW(&windowClass);
+    window_ = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
+                              nullptr, windowClass.hInstance, nullptr);
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+}
+
+RecordingView::~RecordingView() { DestroyWindow(window_); }
+
+LRESULT CALLBACK RecordingView::WindowProc(HWND window, UINT message, WPARAM wParam,
+                                           LPARAM lParam) {
+    auto* self = reinterpret_cast<RecordingView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (self && self->kernel_ && self->kernel_->HandleWorkerMessage(message, wParam, lParam))
+        return 0;
+    return DefWindowProcW(window, message, wParam, lParam);
+}
+
+bool RecordingView::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+    DWORD start = GetTickCount();
+    while (!done()) {
+        if (GetTickCount() - start > timeoutMs) return false;
+        MSG message;
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&message);
+            DispatchMessageW(&message);
+        }
+        if (!done()) MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+    }
+    return true;
+}
+
+bool RecordingView::RecomposeLayout() {
+    modes.push_back(kernel_ ? kernel_->GetMode() : -1);
+    return true;
+}
+
+void RecordingView::SetRowStatus(const std::wstring& id, const std::wstring& text) {
+    rows.emplace_back(id, text);
+    if (onRow) onRow(id, text);
+}
+
+void RecordingView::ShowItemError(const std::wstring& title, const std::wstring& reason) {
+    shownErrors.emplace_back(title, reason);
+}
