@@ -3,9 +3,11 @@
 #include <shellapi.h>
 #include <windows.h>
 
+#include <cwctype>
 #include <string>
 #include <vector>
 
+#include "app/app_main.h"
 #include "app/command_line.h"
 #include "app/console_output.h"
 #include "app/headless.h"
@@ -30,6 +32,19 @@ std::wstring FullPath(const std::wstring& path) {
     return length == 0 || length >= _countof(full) ? path : std::wstring(full, length);
 }
 
+// Any unattended switch selects the unattended front end; everything else
+// starts the window (or hands over to the one that runs).
+bool HasUnattendedSwitch(const std::vector<std::wstring>& arguments) {
+    for (std::wstring argument : arguments) {
+        for (wchar_t& c : argument) c = static_cast<wchar_t>(towlower(c));
+        if (argument == L"/list" || argument == L"/scan" || argument == L"/clean" ||
+            argument == L"/json" || argument.rfind(L"/only:", 0) == 0 ||
+            argument.rfind(L"/report:", 0) == 0)
+            return true;
+    }
+    return false;
+}
+
 constexpr wchar_t kUsage[] =
     L"Usage: veltrane.exe /list [/json]\n"
     L"       veltrane.exe /scan  [/only:ID,ID,...] [/report:DIR] [/json]\n"
@@ -38,8 +53,13 @@ constexpr wchar_t kUsage[] =
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
+    if (!PrepareUnicodeLayer()) return -1;
+    std::vector<std::wstring> arguments = Arguments();
+    if (!HasUnattendedSwitch(arguments))
+        return CAppMain(CommandLineArguments(GetCommandLineW()), &CreatePlugins).Run();
+
     std::wstring error;
-    HeadlessRequest request = ParseHeadlessArguments(Arguments(), error);
+    HeadlessRequest request = ParseHeadlessArguments(arguments, error);
     if (!error.empty()) {
         WriteOutput(error + L"\n" + kUsage);
         return 2;

@@ -1,0 +1,121 @@
+#include "app/app_main.h"
+
+#include <commctrl.h>
+#include <objbase.h>
+
+#include "app/autostart_sync.h"
+#include "app/console_output.h"
+#include "app/program_folder.h"
+#include "app/urls.h"
+#include "sysaccess/os_version.h"
+#include "sysaccess/trace.h"
+#include "ui/dlg_main.h"
+#include "ui/web_host.h"
+
+namespace {
+
+constexpr DWORD kMutexAccess = MUTEX_ALL_ACCESS;
+
+void RunMessageLoop() {
+    MSG message;
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+}  // namespace
+
+std::wstring CommandLineArguments(const wchar_t* fullCommandLine) {
+    const wchar_t* p = fullCommandLine ? fullCommandLine : L"";
+    if (*p == L'"') {
+        ++p;
+        while (*p && *p != L'"') ++p;
+        if (*p == L'"') ++p;
+    } else {
+        while (*p && *p != L' ' && *p != L'\t') ++p;
+    }
+    while (*p == L' ' || *p == L'\t') ++p;
+    return p;
+}
+
+bool PrepareUnicodeLayer() {
+    if (IsWindowsNT()) return true;
+    if (LoadLibraryA("unicows.dll")) return true;
+    MessageBoxW(nullptr, L"Failed to initialize UNICOWS.DLL", nullptr, MB_ICONHAND);
+    return false;
+}
+
+CAppMain::CAppMain(std::wstring commandLine, PluginFactory createPlugins)
+    : commandLine_(std::move(commandLine)), createPlugins_(std::move(createPlugins)) {}
+
+int CAppMain::Run() {
+    InitInstance();
+    return ExitInstance();
+}
+
+bool CAppMain::InitInstance() {
+    CoInitialize(nullptr);
+    InitCommonControls();
+    handshakeMessage_ = RegisterWindowMessageW(kHandshakeMessageName);
+
+    HANDLE running = OpenMutexW(kMutexAccess, TRUE, kInstanceMutexName);
+    if (!running) {
+        // Two starts at the same moment both miss the mutex: only one creates it.
+        running = CreateMutexW(nullptr, TRUE, kInstanceMutexName);
+        if (running && GetLastError() != ERROR_ALREADY_EXISTS) running = nullptr;
+    }
+    if (running) {
+        CloseHandle(running);
+        ActivatePreviousInstance(commandLine_ == kEmergencyCloseSwitch);
+        return false;
+    }
+    // The mutex stays ours, unclosed, until the process ends.
+
+    SetProgramFolderAsCurrentDirectory();
+    LoadUrls();
+    {
+        CDlgMain dialog(kMainPage, createPlugins_);
+        dialog.SetHandshakeMessage(handshakeMessage_);
+        if (!dialog.Create()) {
+            Trace(L"The main window could not be created\n");
+            return false;
+        }
+        std::wstring line = L"Veltrane UI: " + dialog.GetPageAddress();
+        WriteOutput(line + L"\n");
+        Trace(L"%ls\n", line.c_str());
+
+        CAutostartSync autostart;
+        RunMessageLoop();
+    }
+    CWebHost::Get().Stop();
+    return false;
+}
+
+int CAppMain::ExitInstance() {
+    HANDLE mutex = OpenMutexW(kMutexAccess, TRUE, kInstanceMutexName);
+    if (mutex) {
+        ReleaseMutex(mutex);
+        CloseHandle(mutex);
+    }
+    CoUninitialize();
+    return 1;
+}
+
+void CAppMain::ActivatePreviousInstance(bool emergency) const {
+    HWND window = FindWindowW(nullptr, kMainWindowTitle);
+    if (!window) return;
+    DWORD_PTR answer = 0;
+    // A window of another program may hang: it gets a few seconds to answer.
+    if (!SendMessageTimeoutW(window, handshakeMessage_, 0, 0, SMTO_ABORTIFHUNG, 5000, &answer) ||
+        answer != static_cast<DWORD_PTR>(CDlgMain::kHandshakeAnswer))
+        return;
+    if (emergency) {
+        SendMessageW(window, kEmergencyCloseMessage, 0, 0);
+        return;
+    }
+    ShowWindow(window, SW_SHOW);
+    SetWindowPos(window, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    Sleep(5);
+    SetForegroundWindow(window);
+}

@@ -1,0 +1,94 @@
+#include "app/open_url.h"
+
+#include <exdisp.h>
+#include <objbase.h>
+#include <shellapi.h>
+#include <windows.h>
+
+#include <memory>
+
+#include "sysaccess/trace.h"
+
+namespace {
+
+// Internet Explorer may take long to start, or never answer (under Wine it has
+// no HTML engine at all): past this the shell is asked instead.
+constexpr DWORD kAutomationTimeoutMs = 5000;
+
+bool IsWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
+struct AutomationRequest {
+    std::wstring url;
+    bool shown = false;
+};
+
+// Runs on a thread of its own so that a hanging server cannot hold the caller.
+DWORD WINAPI OpenWithAutomation(void* parameter) {
+    std::shared_ptr<AutomationRequest> request(
+        *static_cast<std::shared_ptr<AutomationRequest>*>(parameter));
+    delete static_cast<std::shared_ptr<AutomationRequest>*>(parameter);
+
+    if (FAILED(CoInitialize(nullptr))) return 0;
+    CLSID clsid;
+    IWebBrowser2* browser = nullptr;
+    if (SUCCEEDED(CLSIDFromString(L"InternetExplorer.Application", &clsid)) &&
+        SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IWebBrowser2,
+                                   reinterpret_cast<void**>(&browser)))) {
+        SHANDLE_PTR handle = 0;
+        browser->get_HWND(&handle);
+        HWND window = reinterpret_cast<HWND>(handle);
+        if (window) {
+            ShowWindow(window, SW_SHOW);
+            if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+            SetForegroundWindow(GetLastActivePopup(window));
+            VARIANT empty;
+            VariantInit(&empty);
+            BSTR address = SysAllocString(request->url.c_str());
+            browser->Navigate(address, &empty, &empty, &empty, &empty);
+            SysFreeString(address);
+            request->shown = true;
+        }
+        browser->Release();
+    }
+    CoUninitialize();
+    return 0;
+}
+
+bool TryAutomation(const std::wstring& url) {
+    if (IsWine()) return false;
+    auto request = std::make_shared<AutomationRequest>();
+    request->url = url;
+    auto* parameter = new std::shared_ptr<AutomationRequest>(request);
+    HANDLE thread = CreateThread(nullptr, 0, &OpenWithAutomation, parameter, 0, nullptr);
+    if (!thread) {
+        delete parameter;
+        return false;
+    }
+    bool finished = WaitForSingleObject(thread, kAutomationTimeoutMs) == WAIT_OBJECT_0;
+    CloseHandle(thread);
+    if (!finished) Trace(L"OpenUrl: Internet Explorer did not answer, using the shell\n");
+    return finished && request->shown;
+}
+
+}  // namespace
+
+void OpenUrl(const std::wstring& url) {
+    if (TryAutomation(url)) return;
+
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    info.lpVerb = L"open";
+    info.lpFile = L"explorer";
+    info.lpParameters = url.c_str();
+    info.nShow = SW_RESTORE;
+    if (ShellExecuteExW(&info) && reinterpret_cast<INT_PTR>(info.hInstApp) > 32) return;
+    ShellExecuteW(nullptr, L"open", L"explorer", url.c_str(), nullptr, SW_RESTORE);
+}
+
+bool OpenWithShell(const std::wstring& url) {
+    return reinterpret_cast<INT_PTR>(
+               ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+}

@@ -1,0 +1,63 @@
+#include "app/urls.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "sysaccess/text.h"
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+void ParseLine(const char* line, bool found[3]) {
+    const char* p = line;
+    while (*p && IsBlank(*p)) ++p;
+    const char* keyEnd = p;
+    while (*keyEnd && !IsBlank(*keyEnd)) ++keyEnd;
+    std::string key(p, keyEnd);
+
+    // The value lies between the first quote after the key and the next one;
+    // a value without its closing quote counts as empty.
+    std::string value;
+    if (const char* open = strchr(keyEnd, '"')) {
+        if (const char* close = strchr(open + 1, '"')) value.assign(open + 1, close);
+    }
+
+    static constexpr const char* kKeys[3] = {"SITE_URL", "REMOTE_HELP_URL", "UPDATES_URL"};
+    std::wstring* targets[3] = {&SITE_URL, &REMOTE_HELP_URL, &UPDATES_URL};
+    for (int i = 0; i < 3; ++i) {
+        if (key == kKeys[i]) {
+            *targets[i] = FromCodePage(value, CP_ACP);
+            found[i] = true;
+            return;
+        }
+    }
+}
+
+}  // namespace
+
+bool LoadUrls(const std::wstring& path, const UrlsProblemSink& report) {
+    FILE* file = _wfopen(path.c_str(), L"rt");
+    if (!file) {
+        report(kUrlsFileMissing);
+        return false;
+    }
+    bool found[3] = {false, false, false};
+    char line[4096];
+    while (fgets(line, sizeof(line), file)) ParseLine(line, found);
+    fclose(file);
+
+    if (found[0] && found[1] && found[2]) return true;
+    report(kUrlsFileCorrupted);
+    return false;
+}
+
+bool LoadUrls() {
+    return LoadUrls(L"urls.ini", [](const std::wstring& text) {
+        MessageBoxW(nullptr, text.c_str(), L"Veltrane", MB_OK | MB_ICONEXCLAMATION);
+    });
+}

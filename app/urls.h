@@ -1,0 +1,20 @@
+#pragma once
+// The program's web addresses, read once from "urls.ini" beside the program.
+#include <functional>
+#include <string>
+
+// Empty until LoadUrls has found them.
+inline std::wstring SITE_URL;
+inline std::wstring UPDATES_URL;
+inline std::wstring REMOTE_HELP_URL;
+
+inline constexpr wchar_t kUrlsFileMissing[] = L"Cannot find Urls.ini file";
+inline constexpr wchar_t kUrlsFileCorrupted[] = L"File Urls.ini is corrupted";
+
+// Receives the text of a start-up problem with the file.
+using UrlsProblemSink = std::function<void(const std::wstring& text)>;
+
+// Reads "urls.ini" from the current directory; a problem is shown in a message box.
+// True only when all three keys were found; values found stay set either way.
+bool LoadUrls();
+bool LoadUrls(const std::wstring& path, const UrlsProblemSink& report);

@@ -1,0 +1,227 @@
+// Connects a page of the program to the program: answers its document
+// requests, reports the clicks and mouse-overs it listens to, and keeps the
+// browser to what a desktop dialog allows.
+(function () {
+    "use strict";
+    var script = document.currentScript;
+    var token = new URL(script.src).pathname.split("/")[1];
+    var dialogId = new URLSearchParams(location.search).get("dlg") || "main";
+    var REPLACED = 4000;
+
+    var socket = null;
+    var listening = { click: [], mouseover: [] };
+    var elements = new Map();
+    var nextHandle = 1;
+    var lastOver = null;
+
+    function handleOf(element) {
+        if (!element.__veltraneHandle) {
+            element.__veltraneHandle = nextHandle++;
+        }
+        elements.set(element.__veltraneHandle, element);
+        return element.__veltraneHandle;
+    }
+
+    function attributesOf(element) {
+        var attributes = {};
+        for (var i = 0; i < element.attributes.length; i++) {
+            attributes[element.attributes[i].name] = element.attributes[i].value;
+        }
+        return attributes;
+    }
+
+    function send(message) {
+        if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
+    }
+
+    function perform(request) {
+        if (request.op === "find") {
+            var found = document.getElementById(request.id);
+            return { ok: true, value: found ? handleOf(found) : null };
+        }
+        var element = elements.get(request.handle);
+        if (!element) return { ok: false };
+        switch (request.op) {
+            case "getAttr":
+                return { ok: true, value: element.getAttribute(request.name) };
+            case "setAttr":
+                element.setAttribute(request.name, request.value);
+                return { ok: true };
+            case "setHtml":
+                element.innerHTML = request.value;
+                return { ok: true };
+            case "setText":
+                element.innerText = request.value;
+                return { ok: true };
+        }
+        return { ok: false };
+    }
+
+    // A dialog is a box of the size its page asks for, centred in the browser
+    // window, or a frame centred over the page of the dialog that owns it.
+    function applySize(width, height) {
+        var frame = window.frameElement;
+        if (frame) {
+            frame.style.width = width + "px";
+            frame.style.height = height + "px";
+            return;
+        }
+        var body = document.body;
+        body.classList.add("dialog");
+        body.style.width = width + "px";
+        body.style.height = height + "px";
+    }
+
+    function openFrame(message) {
+        closeFrame(message);
+        var cover = document.createElement("div");
+        cover.className = "dialog-cover";
+        cover.dataset.dlg = message.dlg;
+        var box = document.createElement("div");
+        box.className = "dialog-frame";
+        var caption = document.createElement("div");
+        caption.className = "dialog-caption";
+        var title = document.createElement("span");
+        title.textContent = message.title;
+        var close = document.createElement("button");
+        close.className = "dialog-close";
+        close.textContent = "\u00d7";
+        close.addEventListener("click", function () {
+            var inner = frame.contentWindow && frame.contentWindow.veltraneBridge;
+            if (inner) inner.requestClose();
+        });
+        caption.appendChild(title);
+        caption.appendChild(close);
+        var frame = document.createElement("iframe");
+        frame.src = message.url;
+        box.appendChild(caption);
+        box.appendChild(frame);
+        cover.appendChild(box);
+        document.body.appendChild(cover);
+    }
+
+    function closeFrame(message) {
+        var covers = document.querySelectorAll(".dialog-cover");
+        covers.forEach(function (cover) {
+            if (cover.dataset.dlg === String(message.dlg)) cover.remove();
+        });
+    }
+
+    function receive(message) {
+        switch (message.t) {
+            case "call":
+                var reply;
+                try {
+                    reply = perform(message);
+                } catch (error) {
+                    reply = { ok: false };
+                }
+                reply.t = "reply";
+                reply.seq = message.seq;
+                send(reply);
+                break;
+            case "listen":
+                listening = { click: message.events.click || [], mouseover: message.events.mouseover || [] };
+                send({ t: "complete" });
+                break;
+            case "release":
+                var element = elements.get(message.handle);
+                if (element) {
+                    elements.delete(message.handle);
+                }
+                break;
+            case "size":
+                applySize(message.width, message.height);
+                break;
+            case "raise":
+                window.focus();
+                window.dispatchEvent(new CustomEvent("veltrane:raise"));
+                break;
+            case "openFrame":
+                openFrame(message);
+                break;
+            case "closeFrame":
+                closeFrame(message);
+                break;
+        }
+    }
+
+    function connect() {
+        socket = new WebSocket("ws://" + location.host + "/" + token + "/socket?dlg=" +
+                               encodeURIComponent(dialogId));
+        socket.onmessage = function (event) {
+            receive(JSON.parse(event.data));
+        };
+        socket.onclose = function (event) {
+            socket = null;
+            document.documentElement.classList.add("detached");
+            // A newer page took over; any other loss is retried, so that the
+            // page comes back when the program answers again.
+            if (event.code !== REPLACED) setTimeout(connect, 1000);
+        };
+        socket.onopen = function () {
+            document.documentElement.classList.remove("detached");
+        };
+    }
+
+    function listened(kind, target) {
+        for (var node = target; node && node.nodeType === 1; node = node.parentNode) {
+            if (node.id && listening[kind].indexOf(node.id) >= 0) return node;
+        }
+        return null;
+    }
+
+    function report(kind, element) {
+        send({ t: "event", kind: kind, id: element.id, handle: handleOf(element),
+               attrs: attributesOf(element) });
+    }
+
+    document.addEventListener("click", function (event) {
+        var element = listened("click", event.target);
+        if (element) report("click", element);
+    });
+    document.addEventListener("mouseover", function (event) {
+        var element = listened("mouseover", event.target);
+        if (element && element !== lastOver) report("mouseover", element);
+        lastOver = element;
+    });
+
+    // No zoom, no context menu, no new windows, and of the browser's
+    // commands only copy, paste, delete and select-all.
+    window.addEventListener("wheel", function (event) {
+        if (event.ctrlKey) event.preventDefault();
+    }, { passive: false, capture: true });
+    document.addEventListener("contextmenu", function (event) {
+        event.preventDefault();
+    }, true);
+    document.addEventListener("auxclick", function (event) {
+        event.preventDefault();
+    }, true);
+    document.addEventListener("click", function (event) {
+        if (event.ctrlKey || event.shiftKey || event.metaKey) event.preventDefault();
+    }, true);
+    window.addEventListener("keydown", function (event) {
+        var key = event.key.length === 1 ? event.key.toLowerCase() : event.key;
+        var control = event.ctrlKey || event.metaKey;
+        var allowed =
+            (control && !event.altKey && !event.shiftKey && "cva".indexOf(key) >= 0 && key.length === 1) ||
+            (control && !event.altKey && key === "Insert") ||
+            (event.shiftKey && !control && !event.altKey && key === "Insert") ||
+            (!control && !event.altKey && key === "Delete");
+        var command = control || event.altKey || /^F\d+$/.test(key) || key === "BrowserBack" ||
+                      key === "BrowserForward" || key === "BrowserRefresh";
+        if (command && !allowed) event.preventDefault();
+    }, true);
+
+    window.veltraneBridge = {
+        requestClose: function () {
+            send({ t: "close" });
+        }
+    };
+
+    if (document.readyState === "loading") {
+        document.addEventListener("DOMContentLoaded", connect);
+    } else {
+        connect();
+    }
+})();
