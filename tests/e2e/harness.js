@@ -1,0 +1,125 @@
+// Starts the real program inside the Veltrane sandbox (scripts/sandbox sets
+// WINEPREFIX and the display) and opens its pages in Debian's Chromium.
+"use strict";
+const { spawn, spawnSync } = require("node:child_process");
+const fs = require("node:fs");
+const http = require("node:http");
+const os = require("node:os");
+const path = require("node:path");
+const { chromium } = require("playwright-core");
+
+const WINE = "/usr/lib/wine/wine64";
+const PROGRAM = "C:\\Program Files\\Veltrane\\veltrane.exe";
+
+function prefix() {
+    const dir = process.env.WINEPREFIX;
+    if (!dir || !process.env.VELTRANE_SANDBOX || fs.existsSync(path.join(dir, "dosdevices", "z:"))) {
+        throw new Error("run the end-to-end tests through scripts/sandbox --display");
+    }
+    return dir;
+}
+
+const driveC = () => path.join(prefix(), "drive_c");
+const installedFile = (relative) => path.join(driveC(), "Program Files", "Veltrane", relative);
+const workDir = () => path.join(driveC(), "e2e");
+
+function wine(args) {
+    return spawnSync(WINE, args, { encoding: "utf8", timeout: 60000 });
+}
+
+// The shell's "open" of a web address reaches Wine's browser launcher; it is
+// pointed at a recorder so that the tests see what the program asked it to open.
+function recordShellOpens() {
+    fs.mkdirSync(workDir(), { recursive: true });
+    const recorder = path.join(workDir(), "record-open.sh");
+    const log = path.join(workDir(), "shell-opens.log");
+    fs.writeFileSync(recorder, `#!/bin/sh\necho "$1" >> '${log}'\n`, { mode: 0o755 });
+    fs.rmSync(log, { force: true });
+    const result = wine(["reg", "add", "HKCU\\Software\\Wine\\WineBrowser", "/v", "Browsers",
+                         "/d", recorder, "/f"]);
+    if (result.status !== 0) throw new Error("cannot set Wine's browser: " + result.stderr);
+    return () => (fs.existsSync(log) ? fs.readFileSync(log, "utf8").split("\n").filter(Boolean) : []);
+}
+
+let runs = 0;
+
+// One run of veltrane.exe; `trace` is its log, `output` what it printed.
+function startProgram(args = []) {
+    fs.mkdirSync(workDir(), { recursive: true });
+    const name = `trace-${process.pid}-${++runs}.log`;
+    const tracePath = path.join(workDir(), name);
+    fs.rmSync(tracePath, { force: true });
+    const child = spawn(WINE, [PROGRAM, ...args], {
+        env: { ...process.env, VELTRANE_TRACE: "C:\\e2e\\" + name },
+        stdio: ["ignore", "pipe", "pipe"],
+    });
+    const run = {
+        child,
+        output: "",
+        trace: () => (fs.existsSync(tracePath) ? fs.readFileSync(tracePath, "utf8") : ""),
+        exited: new Promise((resolve) => child.on("exit", (code) => resolve(code))),
+        stop() {
+            child.kill("SIGKILL");
+            return run.exited;
+        },
+    };
+    child.stdout.on("data", (data) => (run.output += data));
+    child.stderr.on("data", () => {});
+    return run;
+}
+
+async function waitFor(check, what, timeoutMs = 30000) {
+    const end = Date.now() + timeoutMs;
+    for (;;) {
+        const value = await check();
+        if (value) return value;
+        if (Date.now() > end) throw new Error("timed out waiting for " + what);
+        await new Promise((resolve) => setTimeout(resolve, 100));
+    }
+}
+
+// The page address from the program's log.
+function waitForAddress(run) {
+    return waitFor(() => {
+        const match = /Veltrane UI: (\S+)/.exec(run.trace());
+        return match && match[1];
+    }, "the page address in the log");
+}
+
+function waitForTrace(run, text) {
+    return waitFor(() => run.trace().includes(text), JSON.stringify(text) + " in the log", 15000);
+}
+
+async function launchBrowser() {
+    const profile = fs.mkdtempSync(path.join(os.tmpdir(), "veltrane-e2e-"));
+    const context = await chromium.launchPersistentContext(profile, {
+        executablePath: "/usr/bin/chromium",
+        headless: true,
+        args: ["--no-sandbox", "--disable-gpu", "--disable-background-networking",
+               "--disable-component-update", "--disable-sync", "--no-first-run"],
+    });
+    context.close = ((close) => async () => {
+        await close();
+        fs.rmSync(profile, { recursive: true, force: true });
+    })(context.close.bind(context));
+    return context;
+}
+
+// A raw GET, path sent exactly as given (no URL normalisation on the way).
+function rawGet(address, requestPath) {
+    const url = new URL(address);
+    return new Promise((resolve, reject) => {
+        const request = http.request({ host: url.hostname, port: url.port, path: requestPath },
+            (response) => {
+                let body = "";
+                response.on("data", (data) => (body += data));
+                response.on("end", () => resolve({ status: response.statusCode,
+                                                   type: response.headers["content-type"], body }));
+            });
+        request.on("error", reject);
+        request.end();
+    });
+}
+
+module.exports = { installedFile, launchBrowser, rawGet, recordShellOpens, startProgram, waitFor,
+                   waitForAddress, waitForTrace };

@@ -1,0 +1,221 @@
+// The program's pages in a real browser: start-up and hand-over, the web
+// host's refusals, dialog sizing, the browser filter and the bridge both ways.
+"use strict";
+const assert = require("node:assert/strict");
+const fs = require("node:fs");
+const { after, before, describe, test } = require("node:test");
+const h = require("./harness");
+
+let shellOpens;
+let browser;
+let first;
+let address;
+
+async function openPage(url = address) {
+    const page = await browser.newPage();
+    await page.goto(url);
+    await page.waitForFunction(() => window.veltraneBridge && document.body.style.width !== "");
+    return page;
+}
+
+// Counts the times the program brought this page forward.
+async function countRaises(page) {
+    await page.evaluate(() => {
+        window.raises = 0;
+        window.addEventListener("veltrane:raise", () => window.raises++);
+    });
+    return () => page.evaluate(() => window.raises);
+}
+
+before(async () => {
+    shellOpens = h.recordShellOpens();
+    browser = await h.launchBrowser();
+    first = h.startProgram();
+    address = await h.waitForAddress(first);
+});
+
+after(async () => {
+    if (first) await first.stop();
+    if (browser) await browser.close();
+});
+
+describe("start-up", () => {
+    test("prints the page address, opens it with the shell and serves the layout", async () => {
+        await h.waitFor(() => first.output.includes("Veltrane UI: " + address), "the address on stdout");
+        assert.match(address, /^http:\/\/127\.0\.0\.1:\d+\/[0-9a-f]{32}\/Common\/layout\.html$/);
+        await h.waitFor(() => shellOpens().includes(address), "the shell to open the page");
+
+        const page = await openPage();
+        assert.equal(new URL(page.url()).pathname.split("/").slice(2).join("/"), "Common/layout.html");
+        assert.equal(await page.locator("#Layout").count(), 1);
+        await h.waitForTrace(first, "Page main complete");
+        await page.close();
+    });
+
+    test("a second start hands over to the first and exits with 1", async () => {
+        const page = await openPage();
+        const raises = await countRaises(page);
+        const second = h.startProgram();
+        assert.equal(await second.exited, 1);
+        await h.waitFor(async () => (await raises()) === 1, "the page to be brought forward");
+        assert.equal(second.output, "", "the second instance opens no page of its own");
+        await page.close();
+    });
+
+    test("a second start with no page connected opens the page again", async () => {
+        await h.waitForTrace(first, "Page main detached");
+        const before = shellOpens().length;
+        const second = h.startProgram();
+        assert.equal(await second.exited, 1);
+        await h.waitFor(() => shellOpens().length === before + 1, "the shell to open the page");
+        assert.equal(shellOpens().at(-1), address);
+    });
+
+    test("/emergencyclose alone reaches the first instance without showing it", async () => {
+        const page = await openPage();
+        const raises = await countRaises(page);
+        const emergency = h.startProgram(["/emergencyclose"]);
+        assert.equal(await emergency.exited, 1);
+        await page.waitForTimeout(1000);
+        assert.equal(await raises(), 0);
+
+        // Anything but the exact switch is a plain start.
+        for (const args of [["/EmergencyClose"], ["/emergencyclose", "now"]]) {
+            const plain = h.startProgram(args);
+            assert.equal(await plain.exited, 1);
+        }
+        await h.waitFor(async () => (await raises()) === 2, "two hand-overs");
+        assert.equal(first.child.exitCode, null, "the first instance still runs");
+        await page.close();
+    });
+});
+
+describe("web host", () => {
+    const token = () => new URL(address).pathname.split("/")[1];
+
+    test("requests and sockets without the token are refused", async () => {
+        for (const path of ["/Common/layout.html", "/" + "0".repeat(32) + "/Common/layout.html",
+                            "/" + token().toUpperCase() + "/Common/layout.html", "/favicon.ico"]) {
+            assert.equal((await h.rawGet(address, path)).status, 403, path);
+        }
+        const page = await openPage();
+        const socketOpened = await page.evaluate((host) => new Promise((resolve) => {
+            const socket = new WebSocket("ws://" + host + "/socket?dlg=main");
+            socket.onopen = () => resolve(true);
+            socket.onerror = () => resolve(false);
+        }), new URL(address).host);
+        assert.equal(socketOpened, false);
+        await page.close();
+    });
+
+    test("paths outside the html folder are refused", async () => {
+        const t = "/" + token();
+        for (const path of [t + "/../urls.ini", t + "/Common/../../urls.ini", t + "/%2e%2e/urls.ini",
+                            t + "/Common%2f..%2f..%2furls.ini", t + "/..%5curls.ini",
+                            t + "/Common\\..\\..\\urls.ini", t + "/C:/windows/win.ini",
+                            t + "/C%3a%5cwindows%5cwin.ini", t + "//windows/win.ini",
+                            t + "/Common/layout.html::$DATA", t + "/.../urls.ini"]) {
+            const response = await h.rawGet(address, path);
+            assert.equal(response.status, 403, path);
+        }
+        assert.equal((await h.rawGet(address, t + "/Common/missing.html")).status, 404);
+    });
+
+    test("files are served with their content types and the bridge", async () => {
+        const t = "/" + token();
+        const html = await h.rawGet(address, t + "/Common/layout.html");
+        assert.equal(html.type, "text/html; charset=utf-8");
+        assert.ok(html.body.includes(`<script src="${t}/Common/bridge.js"></script>`));
+        assert.equal((await h.rawGet(address, t + "/Common/style.css")).type, "text/css; charset=utf-8");
+        assert.equal((await h.rawGet(address, t + "/Common/bridge.js")).type,
+                     "text/javascript; charset=utf-8");
+    });
+});
+
+describe("dialog base", () => {
+    const layout = () => h.installedFile("html\\Common\\layout.html".replaceAll("\\", "/"));
+
+    async function sizeFor(body) {
+        const original = fs.readFileSync(layout(), "utf8");
+        fs.writeFileSync(layout(), original.replace(/<body[^>]*>/, body));
+        try {
+            const page = await openPage();
+            const size = await page.evaluate(() => {
+                const box = document.body.getBoundingClientRect();
+                return [box.width, box.height];
+            });
+            await page.close();
+            return size;
+        } finally {
+            fs.writeFileSync(layout(), original);
+        }
+    }
+
+    test("the page is sized from DlgBody, 100 for a missing attribute", async () => {
+        assert.deepEqual(await sizeFor('<body id="DlgBody" width="420" height="310">'), [420, 310]);
+        assert.deepEqual(await sizeFor('<body id="DlgBody" width="333">'), [333, 100]);
+        assert.deepEqual(await sizeFor('<body id="DlgBody" height="222">'), [100, 222]);
+    });
+
+    test("Ctrl+wheel, Ctrl+P and the context menu are blocked, copy and select-all are not", async () => {
+        const page = await openPage();
+        await page.evaluate(() => {
+            window.seen = [];
+            for (const type of ["wheel", "keydown", "contextmenu"]) {
+                window.addEventListener(type, (event) => window.seen.push(
+                    [type, event.key || "", event.ctrlKey, event.defaultPrevented]));
+            }
+        });
+        await page.mouse.move(200, 200);
+        await page.keyboard.down("Control");
+        await page.mouse.wheel(0, -200);
+        await page.keyboard.up("Control");
+        await page.mouse.wheel(0, 100);
+        for (const key of ["Control+p", "Control+n", "F5", "Control+c", "Control+a"]) {
+            await page.keyboard.press(key);
+        }
+        await page.mouse.click(200, 200, { button: "right" });
+        const seen = await page.evaluate(() => window.seen);
+        const prevented = (type, key, ctrl) =>
+            seen.find(([t, k, c]) => t === type && k === key && c === ctrl)[3];
+        assert.equal(prevented("wheel", "", true), true);
+        assert.equal(prevented("wheel", "", false), false);
+        assert.equal(prevented("keydown", "p", true), true);
+        assert.equal(prevented("keydown", "n", true), true);
+        assert.equal(prevented("keydown", "F5", false), true);
+        assert.equal(prevented("keydown", "c", true), false);
+        assert.equal(prevented("keydown", "a", true), false);
+        assert.equal(prevented("contextmenu", "", false), true);
+        assert.equal(await page.evaluate(() => window.visualViewport.scale), 1);
+        await page.close();
+    });
+
+    test("a click reaches its handler with the element's attributes", async () => {
+        const page = await openPage();
+        await page.evaluate(() => document.body.insertAdjacentHTML("beforeend",
+            '<span id="control" cid="btn_probe" pluginid="ProbePlugin">probe</span>' +
+            '<span id="elsewhere" cid="btn_ignored">ignored</span>'));
+        await page.click("#elsewhere");
+        await page.click("#control");
+        await h.waitForTrace(first, "OnClick(btn_probe): ProbePlugin");
+        assert.ok(!first.trace().includes("btn_ignored"));
+        await page.close();
+    });
+
+    test("a reload detaches the document and attaches the new page", async () => {
+        const page = await openPage();
+        const completions = () => (first.trace().match(/Page main complete/g) || []).length;
+        const detaches = () => (first.trace().match(/Page main detached/g) || []).length;
+        const [completed, detached] = [completions(), detaches()];
+        await page.evaluate(() => (document.body.style.width = ""));
+        await page.reload();
+        await page.waitForFunction(() => document.body.style.width !== "");
+        await h.waitFor(() => detaches() === detached + 1 && completions() === completed + 1,
+                        "one detach and one completion");
+        await page.evaluate(() => document.body.insertAdjacentHTML("beforeend",
+            '<span id="control" cid="btn_after_reload">again</span>'));
+        await page.click("#control");
+        await h.waitForTrace(first, "OnClick(btn_after_reload): ");
+        await page.close();
+    });
+});
