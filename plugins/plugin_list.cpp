@@ -1,5 +1,8 @@
 #include "plugins/plugin_list.h"
 
+#include "plugins/browser/ie_cache_plugins.h"
+#include "plugins/browser/ie_forms_plugin.h"
+#include "plugins/browser/netscape_plugins.h"
 namespace {
 
 template <typename Plugin>
@@ -11,7 +14,15 @@ std::unique_ptr<CPlugin> Make(CKernel& kernel, const PluginIdentity& identity) {
 
 const std::vector<PluginListEntry>& GetPluginListTable() {
     // Order, id, category and weight of every plug-in.
-    static const std::vector<PluginListEntry> table = {};
+    static const std::vector<PluginListEntry> table = {
+        {{L"IEHistory", 0, 0}, &Make<CPlgIEHistory>},
+        {{L"IECookies", 0, 0}, &Make<CPlgIECookies>},
+        {{L"IEFileCache", 0, 0}, &Make<CPlgIECache>},
+        {{L"IEFormsAutocomplete", 0, 0}, &Make<CPlgIEFormsAutocomplete>},
+        {{L"NetscapeHistory", 2, 2}, &Make<CPlgNetscapeHistory>},
+        {{L"NetscapeCookies", 2, 0}, &Make<CPlgNetscapeCookies>},
+        {{L"NetscapeFormsManager", 2, 0}, &Make<CPlgNetscapeFormsManager>},
+    };
     return table;
 }
 

@@ -9,7 +9,9 @@
 #include "seedtraces/seeders.h"
 
 const std::vector<Seeder>& AllSeeders() {
-    static const std::vector<Seeder> seeders = {};
+    static const std::vector<Seeder> seeders = {
+        {L"browser", &SeedBrowser},
+    };
     return seeders;
 }
 

@@ -9,5 +9,7 @@ struct Seeder {
     bool (*seed)(int scale);
 };
 
+bool SeedBrowser(int scale);
+
 // Every seeder, in the order they run.
 const std::vector<Seeder>& AllSeeders();

@@ -1,0 +1,60 @@
+#pragma once
+// Per-domain results: every browser plug-in files what it finds under the
+// domain it belongs to and lists one row per domain.
+#include <windows.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/item_error.h"
+#include "sysaccess/run_context.h"
+
+// One selected entry of the WinInet URL cache.
+struct UrlEntry {
+    std::wstring url;        // the full entry name, as DeleteUrlCacheEntryW wants it
+    std::wstring localFile;  // empty when the entry has none
+    uint64_t size = 0;
+};
+
+// One Protected Storage item key.
+struct RegItem {
+    std::wstring text;  // the domain it was filed under
+    HKEY root = nullptr;
+    std::wstring keyPath;
+};
+
+struct DomainInfo {
+    enum Result : int { kNotProcessed = 0, kRebootNeeded = 1, kError = 2, kDeleted = 3 };
+
+    int result = kNotProcessed;
+    std::optional<ItemError> error;  // the failure of the last fix (results 1 and 2)
+    std::wstring name;
+    int itemCount = 0;
+    uint32_t hitRateSum = 0;
+    // 64 bits: caches of several gigabytes must not wrap.
+    uint64_t sizeSum = 0;
+    FILETIME lastAccess = {};
+    std::vector<UrlEntry> urlItems;
+    std::vector<RegItem> regItems;
+    // The 1-based profile whose cookie file first lost this domain's lines.
+    int profileIndex = 0;
+};
+
+// Keyed by exact, case-sensitive comparison of the names.
+using DomainMap = std::map<std::wstring, DomainInfo>;
+using DomainView = std::vector<DomainInfo*>;
+
+// The record of `name`, inserted empty when absent.
+DomainInfo& FindOrAddDomain(DomainMap& domains, const std::wstring& name);
+
+// What the browser readers and deleters need of the running plug-in.
+class IRunProgress : public IRunContext {
+public:
+    virtual void ReportProgress(const std::wstring& text) = 0;
+
+protected:
+    ~IRunProgress() = default;
+};

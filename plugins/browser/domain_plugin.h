@@ -1,0 +1,61 @@
+#pragma once
+// The common part of the browser plug-ins: the domain map, its ordered view,
+// and the scan and clean pages with one row per domain.
+#include <functional>
+#include <string>
+
+#include "engine/plugin.h"
+#include "plugins/browser/domain_info.h"
+
+class CDomainPlugin : public CPlugin {
+public:
+    CDomainPlugin(CKernel& kernel, const PluginIdentity& identity);
+
+    int BuildScanReport(IHtmlElement& element) override;
+    int BuildFixReport(IHtmlElement& element) override;
+    ScanSummary GetScanSummary() const override;
+
+    const DomainMap& Domains() const { return domains_; }
+    const DomainView& OrderedView() const { return view_; }
+
+protected:
+    using DomainOrder = std::function<bool(const DomainInfo&, const DomainInfo&)>;
+
+    // The row placeholders of one domain; the default fills "#name#" and "#num#".
+    virtual void FillRow(std::wstring& row, const DomainInfo& domain) const;
+    // The totals placeholders; the default fills "#num#" with the number of domains.
+    virtual void FillTotals(std::wstring& totals) const;
+
+    // One pointer per domain, in map order, then sorted by `before`.
+    void BuildOrderedView(const DomainOrder& before);
+    // The ordered view with the largest item count first.
+    void BuildViewByItemCount();
+    // Empties the map and the view that points into it.
+    void ClearDomains();
+    void ResetResults();
+    // `errors` becomes the errors of the failed domains, in page order.
+    void CollectDomainErrors();
+    IRunProgress& Run() { return run_; }
+
+    DomainMap domains_;
+    DomainView view_;
+
+private:
+    // Forwards the plug-in's cancel flag, options and progress to the readers.
+    class PluginRun : public IRunProgress {
+    public:
+        explicit PluginRun(CDomainPlugin& plugin) : plugin_(plugin) {}
+        bool IsCancelled() const override { return plugin_.IsCancelled(); }
+        bool GetWipeFiles() const override { return plugin_.GetWipeFiles(); }
+        void SetRebootNeeded() override { plugin_.SetRebootNeeded(); }
+        void ReportProgress(const std::wstring& text) override { plugin_.SetProgress(text); }
+
+    private:
+        CDomainPlugin& plugin_;
+    };
+
+    std::wstring BuildPage(const wchar_t* page, const wchar_t* row, const wchar_t* total,
+                           bool withResults) const;
+
+    PluginRun run_{*this};
+};

@@ -1,0 +1,18 @@
+#include "plugins/browser/ie_forms_plugin.h"
+
+#include "plugins/browser/protected_storage.h"
+
+int CPlgIEFormsAutocomplete::Scan() {
+    ClearDomains();
+    ReadAutoCompleteItems(domains_, Run());
+    if (IsCancelled()) return kCancelled;
+    BuildViewByItemCount();
+    return IsCancelled() ? kCancelled : kDone;
+}
+
+int CPlgIEFormsAutocomplete::Fix() {
+    bool deleted = DeleteAutoCompleteItems(domains_, Run());
+    if (IsCancelled()) return kCancelled;
+    CollectDomainErrors();
+    return deleted ? kDone : kFailed;
+}

@@ -1,0 +1,11 @@
+#pragma once
+// Internet Explorer's forms auto-complete: saved field values and web
+// credentials, listed by domain and removed item key by item key.
+#include "plugins/browser/domain_plugin.h"
+
+class CPlgIEFormsAutocomplete : public CDomainPlugin {
+public:
+    using CDomainPlugin::CDomainPlugin;
+    int Scan() override;
+    int Fix() override;
+};

@@ -1,0 +1,55 @@
+#include "plugins/browser/netscape_plugins.h"
+
+#include "engine/statistics.h"
+#include "plugins/browser/netscape_files.h"
+
+int CNetscapePlugin::Scan() {
+    ClearDomains();
+    bool read = ReadDomains();
+    if (IsCancelled()) return kCancelled;
+    BuildViewByItemCount();
+    return read ? kDone : kFailed;
+}
+
+int CNetscapeWholeFilePlugin::Fix() {
+    std::optional<ItemError> error;
+    bool deleted = DeleteFiles(error);
+    errors.clear();
+    if (IsCancelled()) return kCancelled;
+    if (!error)  // a profile finder failed: no file names the failure
+        error.emplace(ItemError::kFile, L"", ItemError::kUnknown, 0, false, L"",
+                      kCannotDeleteSubitem);
+    for (DomainInfo* domain : view_) {
+        if (deleted) {
+            domain->result = DomainInfo::kDeleted;
+        } else {
+            domain->result = DomainInfo::kRebootNeeded;
+            domain->error = error;
+            errors.push_back(*error);
+        }
+    }
+    return kDone;
+}
+
+bool CPlgNetscapeHistory::ReadDomains() { return GetNetscapeHistory(domains_, Run()); }
+
+bool CPlgNetscapeHistory::DeleteFiles(std::optional<ItemError>& error) {
+    return DeleteNetscapeHistory(Run(), error);
+}
+
+bool CPlgNetscapeFormsManager::ReadDomains() { return GetNetscapeForms(domains_, Run()); }
+
+bool CPlgNetscapeFormsManager::DeleteFiles(std::optional<ItemError>& error) {
+    return DeleteNetscapeForms(Run(), error);
+}
+
+bool CPlgNetscapeCookies::ReadDomains() { return GetNetscapeCookies(domains_, Run()); }
+
+int CPlgNetscapeCookies::Fix() {
+    ResetResults();
+    for (auto& [name, domain] : domains_) domain.profileIndex = 0;
+    bool rewritten = DeleteNetscapeCookies(domains_, Run());
+    CollectDomainErrors();
+    if (IsCancelled()) return kCancelled;
+    return rewritten ? kDone : kFailed;
+}

@@ -1,0 +1,52 @@
+#pragma once
+// Netscape 4, Mozilla suite and Firefox history, cookies and saved forms,
+// listed by domain.
+#include <optional>
+
+#include "plugins/browser/domain_plugin.h"
+
+class CNetscapePlugin : public CDomainPlugin {
+public:
+    using CDomainPlugin::CDomainPlugin;
+    int Scan() override;
+
+protected:
+    virtual bool ReadDomains() = 0;
+};
+
+// History and form files go whole; the domains only give the report its rows.
+class CNetscapeWholeFilePlugin : public CNetscapePlugin {
+public:
+    using CNetscapePlugin::CNetscapePlugin;
+    int Fix() override;
+
+protected:
+    virtual bool DeleteFiles(std::optional<ItemError>& error) = 0;
+};
+
+class CPlgNetscapeHistory : public CNetscapeWholeFilePlugin {
+public:
+    using CNetscapeWholeFilePlugin::CNetscapeWholeFilePlugin;
+
+protected:
+    bool ReadDomains() override;
+    bool DeleteFiles(std::optional<ItemError>& error) override;
+};
+
+class CPlgNetscapeFormsManager : public CNetscapeWholeFilePlugin {
+public:
+    using CNetscapeWholeFilePlugin::CNetscapeWholeFilePlugin;
+
+protected:
+    bool ReadDomains() override;
+    bool DeleteFiles(std::optional<ItemError>& error) override;
+};
+
+class CPlgNetscapeCookies : public CNetscapePlugin {
+public:
+    using CNetscapePlugin::CNetscapePlugin;
+    int Fix() override;
+
+protected:
+    bool ReadDomains() override;
+};

@@ -1,0 +1,103 @@
+#include "plugins/browser/netscape_profiles.h"
+
+#include <shlobj.h>
+
+#include "sysaccess/handles.h"
+
+namespace {
+
+bool SpecialFolder(int csidl, std::wstring& path) {
+    wchar_t buffer[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, buffer, csidl, FALSE)) return false;
+    path = buffer;
+    return true;
+}
+
+// Calls `visit` for every directory in `base` whose name does not begin with
+// "." and that `which` selects (every entry counts, files and dots too).
+template <typename Visit>
+void ForEachProfileDirectory(const std::wstring& base, int which, Visit visit) {
+    WIN32_FIND_DATAW entry;
+    FindHandle search(FindFirstFileW((base + L"*.*").c_str(), &entry));
+    if (!search) return;
+    int counter = 0;
+    do {
+        ++counter;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != L'.' &&
+            (which == 0 || which == counter))
+            visit(std::wstring(entry.cFileName));
+    } while (FindNextFileW(search.Get(), &entry));
+}
+
+void AppendSaltedFolders(const std::wstring& profile, ProfileList& list) {
+    WIN32_FIND_DATAW entry;
+    FindHandle search(FindFirstFileW((profile + L"*.*").c_str(), &entry));
+    if (!search) return;
+    do {
+        // Exactly a plain directory: hidden or read-only ones are not the profile.
+        if (entry.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY && entry.cFileName[0] != L'.')
+            list.push_back(profile + entry.cFileName + L"\\");
+    } while (FindNextFileW(search.Get(), &entry));
+}
+
+// A string value read whole, however long; nothing when missing.
+std::optional<std::wstring> ReadUserString(const wchar_t* keyPath, const wchar_t* name) {
+    RegKey key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+        return std::nullopt;
+    DWORD type = 0;
+    DWORD size = 0;
+    if (RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+        (type != REG_SZ && type != REG_EXPAND_SZ))
+        return std::nullopt;
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
+                         &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    value.resize(wcsnlen(value.c_str(), value.size()));
+    return value;
+}
+
+}  // namespace
+
+bool FindMozillaProfiles(ProfileList& list, int which) {
+    for (int csidl : {CSIDL_WINDOWS, CSIDL_APPDATA}) {
+        std::wstring folder;
+        if (!SpecialFolder(csidl, folder)) return false;
+        if (csidl == CSIDL_WINDOWS) folder += L"\\Application Data";
+        const std::wstring base = folder + L"\\Mozilla\\Profiles\\";
+        ForEachProfileDirectory(base, which, [&](const std::wstring& name) {
+            AppendSaltedFolders(base + name + L"\\", list);
+        });
+    }
+    return true;
+}
+
+bool FindFirefoxProfiles(ProfileList& list, int which) {
+    std::wstring appData;
+    if (!SpecialFolder(CSIDL_APPDATA, appData)) return false;
+    const std::wstring base = appData + L"\\Mozilla\\Firefox\\Profiles\\";
+    ForEachProfileDirectory(base, which,
+                            [&](const std::wstring& name) { list.push_back(base + name + L"\\"); });
+    return true;
+}
+
+std::wstring GetNetscape4ProfileFolder() {
+    auto install =
+        ReadUserString(L"Software\\Netscape\\Netscape Navigator\\Main", L"Install Directory");
+    if (!install) return {};
+    size_t slash = install->rfind(L'\\');
+    if (slash == std::wstring::npos) return {};
+    auto user = ReadUserString(L"Software\\Netscape\\Netscape Navigator\\biff", L"CurrentUser");
+    if (!user) return {};
+    return install->substr(0, slash) + L"\\Users\\" + *user + L"\\";
+}
+
+std::optional<ProfileList> BuildProfileList(bool withFirefox) {
+    ProfileList list;
+    if (!FindMozillaProfiles(list, 0)) return std::nullopt;
+    if (withFirefox && !FindFirefoxProfiles(list, 0)) return std::nullopt;
+    list.push_back(GetNetscape4ProfileFolder());
+    return list;
+}

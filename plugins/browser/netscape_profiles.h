@@ -1,0 +1,23 @@
+#pragma once
+// Where Netscape 4, the Mozilla suite and Firefox keep their profiles.
+// Every folder handed out ends with a backslash.
+#include <optional>
+#include <string>
+#include <vector>
+
+using ProfileList = std::vector<std::wstring>;
+
+// Appends the salted folders of the Mozilla suite profiles (under the
+// Windows folder's "Application Data", then the user's). `which` 0 takes
+// every profile, n only the n-th entry of the listing. False when a shell
+// folder cannot be resolved.
+bool FindMozillaProfiles(ProfileList& list, int which);
+// Appends the Firefox profile folders; false when the user's application
+// data folder cannot be resolved.
+bool FindFirefoxProfiles(ProfileList& list, int which);
+// "<parent of Install Directory>\Users\<CurrentUser>\", or empty.
+std::wstring GetNetscape4ProfileFolder();
+
+// The Mozilla profiles, the Firefox ones when asked, then the Netscape 4
+// profile (possibly empty). Nothing when a finder fails.
+std::optional<ProfileList> BuildProfileList(bool withFirefox);

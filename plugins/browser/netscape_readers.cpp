@@ -1,0 +1,141 @@
+#include <functional>
+
+#include "plugins/browser/byte_file.h"
+#include "plugins/browser/netscape_files.h"
+#include "plugins/browser/netscape_profiles.h"
+#include "sysaccess/text.h"
+#include "sysaccess/trace.h"
+
+namespace {
+
+// Visits every non-empty profile folder with progress; `visit` returns false
+// to end the reading. False when cancelled or a finder failed.
+bool ReadProfiles(bool withFirefox, IRunProgress& run,
+                  const std::function<bool(const std::wstring&)>& visit) {
+    std::optional<ProfileList> profiles = BuildProfileList(withFirefox);
+    if (!profiles) return false;
+    run.ReportProgress(L"");
+    std::wstring dots = L".";
+    for (const std::wstring& folder : *profiles) {
+        if (folder.empty()) continue;
+        if (run.IsCancelled()) return false;
+        run.ReportProgress(dots);
+        dots += L'.';
+        if (!visit(folder)) break;
+    }
+    return true;
+}
+
+void CountDomain(DomainMap& domains, const std::wstring& name) {
+    ++FindOrAddDomain(domains, name).itemCount;
+}
+
+// The text of a whole-read file up to its first zero byte, as text mode reads it.
+std::string SearchableText(std::string bytes) {
+    size_t zero = bytes.find('\0');
+    if (zero != std::string::npos) bytes.resize(zero);
+    return ToTextMode(std::move(bytes));
+}
+
+void FileHistoryHosts(const std::string& text, DomainMap& domains) {
+    for (const char* scheme : {"http://", "https://", "ftp://"}) {
+        const size_t length = strlen(scheme);
+        for (size_t at = text.find(scheme); at != std::string::npos;
+             at = text.find(scheme, at + length)) {
+            size_t start = at + length;
+            size_t end = text.find('/', start);
+            if (end == std::string::npos) end = text.size();
+            CountDomain(domains, FromUtf8(std::string_view(text).substr(start, end - start)));
+        }
+    }
+}
+
+void FileSignonHosts(const std::string& text, DomainMap& domains) {
+    for (size_t at = text.find("http://"); at != std::string::npos;) {
+        size_t start = at + 7;
+        if (text.compare(start, 4, "www.") == 0) start += 4;
+        size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        CountDomain(domains, FromUtf8(std::string_view(text).substr(start, end - start)));
+        at = text.find("http://", start);
+    }
+}
+
+void FileWalletHosts(const std::string& text, DomainMap& domains) {
+    for (size_t at = text.find("\nwww."); at != std::string::npos;) {
+        size_t start = at + 5;
+        // The host ends at its path or its line, whichever comes first.
+        size_t end = text.find_first_of("/\n", start);
+        if (end == std::string::npos) end = text.size();
+        CountDomain(domains, FromUtf8(std::string_view(text).substr(start, end - start)));
+        at = text.find("\nwww.", start);
+    }
+}
+
+}  // namespace
+
+std::optional<std::wstring> CookieLineDomain(std::string_view lineText) {
+    if (lineText.empty() || lineText[0] == '#' || lineText[0] == '\r') return std::nullopt;
+    size_t tab = lineText.find('\t');
+    if (tab == std::string_view::npos) return std::nullopt;
+    std::string_view host = lineText.substr(0, tab);
+    if (host.substr(0, 1) == ".")
+        host.remove_prefix(1);
+    else if (host.substr(0, 4) == "www." || host.substr(0, 4) == "ftp.")
+        host.remove_prefix(4);
+    return BytesToWide(host);
+}
+
+bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run) {
+    bool result = true;
+    bool walked = ReadProfiles(true, run, [&](const std::wstring& folder) {
+        const std::wstring path = folder + L"history.dat";
+        std::string bytes;
+        DWORD error = ReadByteFile(path, bytes);
+        if (error == ERROR_SUCCESS) {
+            FileHistoryHosts(SearchableText(std::move(bytes)), domains);
+        } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
+            Trace(L"GetNetscapeHistoryError: Can not open file: %ls  code:%lu", path.c_str(),
+                  error);
+            result = false;
+        }
+        return true;
+    });
+    return walked && result;
+}
+
+bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run) {
+    bool result = true;
+    bool walked = ReadProfiles(true, run, [&](const std::wstring& folder) {
+        const std::wstring path = folder + L"cookies.txt";
+        std::string bytes;
+        DWORD error = ReadByteFile(path, bytes);
+        if (error != ERROR_SUCCESS) {
+            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+                Trace(L"GetNetscapeCookies: Error in file%ls", path.c_str());
+            result = false;
+            return false;
+        }
+        for (std::string_view line : SplitLinesKeepingEnds(bytes))
+            if (auto domain = CookieLineDomain(LineText(line))) CountDomain(domains, *domain);
+        return true;
+    });
+    return walked && result;
+}
+
+bool GetNetscapeForms(DomainMap& domains, IRunProgress& run) {
+    return ReadProfiles(false, run, [&](const std::wstring& folder) {
+        for (const wchar_t* prefs : {L"user.js", L"prefs.js"}) {
+            std::string bytes;
+            if (auto signon = PrefNamedProfileFile(folder, prefs, L"signon.SignonFileName")) {
+                ReadByteFile(*signon, bytes);
+                FileSignonHosts(SearchableText(std::move(bytes)), domains);
+            }
+            if (auto wallet = PrefNamedProfileFile(folder, prefs, L"wallet.SchemaValueFileName")) {
+                ReadByteFile(*wallet, bytes);
+                FileWalletHosts(SearchableText(std::move(bytes)), domains);
+            }
+        }
+        return true;
+    });
+}

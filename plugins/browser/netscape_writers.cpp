@@ -1,0 +1,120 @@
+#include "engine/statistics.h"
+#include "plugins/browser/byte_file.h"
+#include "plugins/browser/netscape_files.h"
+#include "plugins/browser/netscape_profiles.h"
+#include "sysaccess/file_delete.h"
+#include "sysaccess/handles.h"
+
+namespace {
+
+// Removes one profile file; false (with `error` filled) when it must wait
+// for the next system start.
+bool DeleteProfileFile(const std::wstring& path, IRunProgress& run,
+                       std::optional<ItemError>& error) {
+    if (!DeleteFileEx(path, run.GetWipeFiles())) return true;
+    DWORD code = GetLastError();
+    run.SetRebootNeeded();
+    error.emplace(ItemError::kFile, path, ItemError::kSystemMessage, code, true, L"",
+                  kCannotDeleteSubitem);
+    return false;
+}
+
+// Writes the kept lines over the old content; false with the Windows error.
+bool RewriteFile(const std::wstring& path, const std::string& content, DWORD& code) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    DWORD written = 0;
+    bool ok = file &&
+              WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                        nullptr) &&
+              written == content.size() && SetEndOfFile(file.Get());
+    if (!ok) code = GetLastError();
+    return ok;
+}
+
+}  // namespace
+
+bool DeleteNetscapeHistory(IRunProgress& run, std::optional<ItemError>& error) {
+    std::optional<ProfileList> profiles = BuildProfileList(true);
+    if (!profiles) return false;
+    bool result = true;
+    for (const std::wstring& folder : *profiles) {
+        if (folder.empty()) continue;
+        if (run.IsCancelled()) break;
+        result = DeleteProfileFile(folder + L"History.dat", run, error) && result;
+    }
+    return result;
+}
+
+bool DeleteNetscapeForms(IRunProgress& run, std::optional<ItemError>& error) {
+    std::optional<ProfileList> profiles = BuildProfileList(false);
+    if (!profiles) return false;
+    bool result = true;
+    for (const std::wstring& folder : *profiles) {
+        if (folder.empty()) continue;
+        if (run.IsCancelled()) break;
+        for (const wchar_t* prefs : {L"user.js", L"prefs.js"})
+            for (const wchar_t* key : {L"signon.SignonFileName", L"wallet.SchemaValueFileName"})
+                if (auto path = PrefNamedProfileFile(folder, prefs, key))
+                    result = DeleteProfileFile(*path, run, error) && result;
+    }
+    return result;
+}
+
+bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run) {
+    std::optional<ProfileList> profiles = BuildProfileList(true);
+    if (!profiles) return false;
+    bool result = true;
+    run.ReportProgress(L"");
+    std::wstring dots = L".";
+    int profileIndex = 0;
+    for (const std::wstring& folder : *profiles) {
+        ++profileIndex;
+        if (folder.empty()) continue;
+        // A cancel does not stop this: a half-cleaned set of files helps no one.
+        if (!run.IsCancelled()) {
+            run.ReportProgress(dots);
+            dots += L'.';
+        }
+        const std::wstring path = folder + L"cookies.txt";
+        std::string bytes;
+        if (ReadByteFile(path, bytes) != ERROR_SUCCESS) continue;
+        std::string kept;
+        kept.reserve(bytes.size());
+        for (std::string_view line : SplitLinesKeepingEnds(bytes)) {
+            std::optional<std::wstring> name = CookieLineDomain(LineText(line));
+            auto found = name ? domains.find(*name) : domains.end();
+            if (found != domains.end() && found->second.result == DomainInfo::kDeleted) continue;
+            if (found != domains.end() && found->second.result == DomainInfo::kNotProcessed) {
+                found->second.result = DomainInfo::kDeleted;
+                found->second.profileIndex = profileIndex;
+                continue;
+            }
+            kept.append(line);
+        }
+        DWORD code = 0;
+        bool rewritten = false;
+        if (run.GetWipeFiles() && !WipeFile(path))
+            code = GetLastError();
+        else
+            rewritten = RewriteFile(path, kept, code);
+        if (rewritten) continue;
+        for (auto& [domainName, domain] : domains) {
+            if (domain.profileIndex != profileIndex) continue;
+            domain.result = DomainInfo::kError;
+            domain.error.emplace(ItemError::kNetscapeCookies, domain.name,
+                                 ItemError::kSystemMessage, code, false, path,
+                                 L"Cannot open file %s in write mode.");
+        }
+        result = false;
+    }
+    if (!run.IsCancelled()) {
+        for (auto& [domainName, domain] : domains) {
+            if (domain.result != DomainInfo::kNotProcessed) continue;
+            domain.result = DomainInfo::kError;
+            domain.error.emplace(ItemError::kNetscapeCookies, domain.name, ItemError::kUnknown, 0,
+                                 false, L"", kCannotDeleteSubitem);
+        }
+    }
+    return result;
+}

@@ -1,0 +1,182 @@
+#include "plugins/browser/protected_storage.h"
+
+#include <vector>
+
+#include "engine/statistics.h"
+#include "plugins/browser/url_domain.h"
+#include "sysaccess/handles.h"
+#include "sysaccess/os_version.h"
+#include "sysaccess/reg_delete.h"
+#include "sysaccess/reg_format.h"
+#include "sysaccess/reg_security.h"
+
+namespace {
+
+constexpr wchar_t kProviderKey[] = L"Software\\Microsoft\\Protected Storage System Provider\\";
+constexpr DWORD kItemsPerCheck = 100;
+
+// The SID in the token of this process, or an empty buffer.
+std::vector<BYTE> CurrentUserSid() {
+    UniqueHandle token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.Receive())) return {};
+    DWORD size = 0;
+    GetTokenInformation(token.Get(), TokenUser, nullptr, 0, &size);
+    if (size == 0) return {};
+    std::vector<BYTE> user(size);
+    if (!GetTokenInformation(token.Get(), TokenUser, user.data(), size, &size)) return {};
+    PSID sid = reinterpret_cast<TOKEN_USER*>(user.data())->User.Sid;
+    std::vector<BYTE> copy(GetLengthSid(sid));
+    if (!CopySid(static_cast<DWORD>(copy.size()), copy.data(), sid)) return {};
+    return copy;
+}
+
+std::wstring LogonName() {
+    wchar_t name[260] = {};
+    DWORD size = 260;
+    if (!GetUserNameW(name, &size)) return {};
+    return name;
+}
+
+// Full access for the current user on the item keys for the length of one
+// operation; the account key gets its own list back at the end.
+class StorageAccess {
+public:
+    // On other Windows than the NT family there is nothing to widen.
+    StorageAccess() : nt_(IsWindowsNT()) {
+        if (!nt_) {
+            keys_ = GetProtectedStorageKeys(LogonName());
+            ready_ = true;
+            return;
+        }
+        sid_ = CurrentUserSid();
+        if (sid_.empty()) return;
+        keys_ = GetProtectedStorageKeys(SidToString(sid_.data()));
+        saved_ = GetRegKeyDacl(HKEY_CURRENT_USER, keys_.account.c_str(), savedDescriptor_);
+        if (!BuildFullAccessDacl(sid_.data(), widened_, acl_)) return;
+        ready_ = true;
+        Widen(keys_.account, false);
+        Widen(keys_.data, false);
+        Widen(keys_.type, true);
+    }
+    ~StorageAccess() {
+        if (saved_ && !savedDescriptor_.empty())
+            SetRegKeyDacl(HKEY_CURRENT_USER, keys_.account.c_str(), savedDescriptor_.data(), false);
+    }
+    StorageAccess(const StorageAccess&) = delete;
+    StorageAccess& operator=(const StorageAccess&) = delete;
+
+    bool IsNt() const { return nt_; }
+    // False when the identifier or the widened list could not be made.
+    bool IsReady() const { return ready_; }
+    const ProtectedStorageKeys& Keys() const { return keys_; }
+    void WidenContainer() { Widen(keys_.container, true); }
+
+private:
+    void Widen(const std::wstring& key, bool recursive) {
+        if (nt_ && ready_) SetRegKeyDacl(HKEY_CURRENT_USER, key.c_str(), &widened_, recursive);
+    }
+
+    bool nt_;
+    bool ready_ = false;
+    bool saved_ = false;
+    std::vector<BYTE> sid_;
+    ProtectedStorageKeys keys_;
+    SecurityDescriptorBuffer savedDescriptor_;
+    SECURITY_DESCRIPTOR widened_ = {};
+    HeapAcl acl_;
+};
+
+}  // namespace
+
+ProtectedStorageKeys GetProtectedStorageKeys(const std::wstring& accountName) {
+    ProtectedStorageKeys keys;
+    keys.account = kProviderKey + accountName;
+    keys.data = keys.account + L"\\Data";
+    keys.type = keys.data + L"\\" + kFormsItemType;
+    keys.container = keys.type + L"\\" + kFormsItemType;
+    return keys;
+}
+
+std::wstring GetAutoCompleteItemDomain(const std::wstring& itemName) {
+    size_t colon = itemName.find(L':');
+    if (colon == std::wstring::npos) return L"control " + itemName;
+    if (itemName.find(L':', colon + 1) == std::wstring::npos)
+        return L"control " + itemName.substr(0, colon);
+    return GetUrlDomain(itemName);
+}
+
+bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
+    StorageAccess access;
+    if (!access.IsReady()) return true;
+    const std::wstring& container = access.Keys().container;
+    HKEY root = HKEY_CURRENT_USER;
+    RegKey key;
+    if (RegOpenKeyW(root, container.c_str(), key.Receive()) != ERROR_SUCCESS && !access.IsNt()) {
+        root = HKEY_LOCAL_MACHINE;
+        RegOpenKeyW(root, container.c_str(), key.Receive());
+    }
+    if (!key || run.IsCancelled()) return true;
+
+    run.ReportProgress(L"");
+    std::wstring dots = L".";
+    wchar_t name[512];
+    for (DWORD index = 0;; ++index) {
+        if (index > 0 && index % kItemsPerCheck == 0) {
+            if (run.IsCancelled()) break;
+            run.ReportProgress(dots);
+            dots += L'.';
+        }
+        LSTATUS status = RegEnumKeyW(key.Get(), index, name, 512);
+        if (status == ERROR_MORE_DATA) continue;  // no key name is that long
+        if (status != ERROR_SUCCESS) break;
+        std::wstring itemName = name;
+        if (itemName.empty() || itemName.back() != L'a') continue;
+        std::wstring domainName = GetAutoCompleteItemDomain(itemName);
+        DomainInfo& domain = FindOrAddDomain(domains, domainName);
+        domain.regItems.push_back({domainName, root, container + L"\\" + itemName});
+        ++domain.itemCount;
+    }
+    return true;
+}
+
+bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
+    StorageAccess access;
+    access.WidenContainer();
+    bool result = access.IsReady();
+    bool cancelled = false;
+    for (auto& [name, domain] : domains) {
+        if (!access.IsReady()) break;
+        if ((cancelled = run.IsCancelled())) break;
+        domain.result = DomainInfo::kDeleted;
+        for (const RegItem& item : domain.regItems) {
+            if ((cancelled = run.IsCancelled())) break;
+            DWORD code = 0;
+            if (DeleteRegKey(item.root, item.keyPath.c_str(), &code)) continue;
+            domain.result = DomainInfo::kError;
+            domain.error.emplace(
+                ItemError::kIEAutoCompleteForm, domain.name, ItemError::kSystemMessage, code, false,
+                FormatRegPath(item.root, item.keyPath, L""), L"Cannot delete registry key");
+            result = false;
+            break;
+        }
+        if (cancelled) {
+            domain.result = DomainInfo::kNotProcessed;
+            break;
+        }
+    }
+    if (result && !cancelled) {
+        // Items written since the scan go with the type key.
+        DeleteRegKey(HKEY_CURRENT_USER, access.Keys().type.c_str());
+        if (!access.IsNt()) DeleteRegKey(HKEY_LOCAL_MACHINE, access.Keys().type.c_str());
+    }
+    if (!cancelled) {
+        for (auto& [name, domain] : domains) {
+            if (domain.result != DomainInfo::kNotProcessed) continue;
+            domain.result = DomainInfo::kError;
+            domain.error.emplace(ItemError::kIEAutoCompleteForm, domain.name, ItemError::kUnknown,
+                                 0, false, L"", kCannotDeleteSubitem);
+            result = false;
+        }
+    }
+    return result;
+}

@@ -1,0 +1,52 @@
+#include "plugins/browser/url_domain.h"
+
+namespace {
+
+constexpr std::wstring_view kUnknownDomain = L"Unknown Domain";
+constexpr std::wstring_view kSystemDomain = L"System";
+
+// The host of "//host/..." behind the scheme's colon; `prefix` ("www.",
+// "ftp.") is dropped only where the host begins.
+std::wstring HostAfterSlashes(std::wstring_view rest, std::wstring_view prefix) {
+    // Too short to hold the two slashes: nothing names a host.
+    if (rest.size() < 2) return {};
+    size_t start = 2;
+    if (rest.find(prefix, start) == start) start += prefix.size();
+    size_t end = rest.find(L'/', start);
+    if (end == std::wstring_view::npos) end = rest.size();
+    return std::wstring(rest.substr(start, end - start));
+}
+
+}  // namespace
+
+std::wstring GetUrlDomain(std::wstring_view url) {
+    size_t colon = url.find(L':');
+    if (colon == std::wstring_view::npos) return std::wstring(kUnknownDomain);
+    std::wstring_view scheme = url.substr(0, colon);
+    std::wstring_view rest = url.substr(colon + 1);
+    if (scheme == L"http" || scheme == L"https") return HostAfterSlashes(rest, L"www.");
+    if (scheme == L"ftp") return HostAfterSlashes(rest, L"ftp.");
+    if (scheme == L"file") {
+        size_t start = rest.find_first_not_of(L'/');
+        if (start == std::wstring_view::npos) return {};
+        size_t end = rest.find(L'/', start);
+        if (end == std::wstring_view::npos) end = rest.size();
+        return std::wstring(rest.substr(start, end - start));
+    }
+    return std::wstring(kSystemDomain);
+}
+
+std::wstring GetHistoryEntryDomain(std::wstring_view name) {
+    size_t at = name.find(L'@');
+    return GetUrlDomain(at == std::wstring_view::npos ? name : name.substr(at + 1));
+}
+
+std::wstring GetCookieEntryDomain(std::wstring_view name) {
+    size_t at = name.find(L'@');
+    size_t start = at == std::wstring_view::npos ? 0 : at + 1;
+    size_t end = name.find(L'/', start);
+    if (end == std::wstring_view::npos) end = name.size();
+    std::wstring_view host = name.substr(start, end - start);
+    if (host.substr(0, 4) == L"www.") host.remove_prefix(4);
+    return std::wstring(host);
+}

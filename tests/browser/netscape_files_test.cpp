@@ -1,0 +1,172 @@
+#include "plugins/browser/netscape_files.h"
+#include "netscape_fixture.h"
+#include "test_run.h"
+
+namespace {
+
+using NetscapeFiles = NetscapeTest;
+
+const std::string kHeader = "# Netscape HTTP Cookie File\r\n# Do not edit.\r\n\r\n";
+
+std::string CookieLine(const std::string& host, const std::string& value) {
+    return host + "\tTRUE\t/\tFALSE\t2145916800\tname\t" + value + "\r\n";
+}
+
+DomainMap ReadCookies(bool* ok = nullptr) {
+    DomainMap domains;
+    TestRun run;
+    bool result = GetNetscapeCookies(domains, run);
+    if (ok) *ok = result;
+    return domains;
+}
+
+TEST_F(NetscapeFiles, CookiesAreCountedByHost) {
+    std::wstring mozilla = MozillaProfile(L"default", L"s1.slt");
+    std::wstring firefox = FirefoxProfile(L"f1.default");
+    WriteTestFile(mozilla + L"cookies.txt",
+                  kHeader + CookieLine(".site.test", "1") + CookieLine("www.site.test", "2") +
+                      CookieLine("site.test", "3") + CookieLine(".www.kept.test", "4") +
+                      CookieLine("ftp.files.test", "5") + "no tab on this line\r\n");
+    WriteTestFile(firefox + L"cookies.txt", kHeader + CookieLine(".site.test", "6"));
+    bool ok = false;
+    DomainMap domains = ReadCookies(&ok);
+    EXPECT_TRUE(ok);
+    ASSERT_EQ(domains.size(), 3u);
+    EXPECT_EQ(domains[L"site.test"].itemCount, 4);
+    EXPECT_EQ(domains[L"www.kept.test"].itemCount, 1);
+    EXPECT_EQ(domains[L"files.test"].itemCount, 1);
+}
+
+TEST_F(NetscapeFiles, MissingFirstCookieFileEndsTheScan) {
+    MozillaProfile(L"default", L"s1.slt");
+    std::wstring firefox = FirefoxProfile(L"f1.default");
+    WriteTestFile(firefox + L"cookies.txt", kHeader + CookieLine(".site.test", "6"));
+    bool ok = true;
+    EXPECT_TRUE(ReadCookies(&ok).empty());
+    EXPECT_FALSE(ok);
+}
+
+TEST_F(NetscapeFiles, CookieRewriteKeepsEverythingElseByteForByte) {
+    std::wstring mozilla = MozillaProfile(L"default", L"s1.slt");
+    std::wstring firefox = FirefoxProfile(L"f1.default");
+    const std::string longKept = CookieLine(".kept.test", std::string(5000, 'K'));
+    const std::string longGone = CookieLine(".gone.test", std::string(5000, 'G'));
+    WriteTestFile(mozilla + L"cookies.txt", kHeader + CookieLine(".gone.test", "1") + longKept +
+                                                longGone + "unix line end\tkept\n" +
+                                                CookieLine("www.both.test", "2"));
+    WriteTestFile(firefox + L"cookies.txt", kHeader + CookieLine(".both.test", "3"));
+    DomainMap domains = ReadCookies();
+    // Seen by the scan, then left alone: only the scanned domains go.
+    domains.erase(L"kept.test");
+    domains.erase(L"unix line end");
+
+    TestRun run;
+    EXPECT_TRUE(DeleteNetscapeCookies(domains, run));
+    EXPECT_EQ(ReadTestFile(mozilla + L"cookies.txt"), kHeader + longKept + "unix line end\tkept\n");
+    EXPECT_EQ(ReadTestFile(firefox + L"cookies.txt"), kHeader);
+    EXPECT_EQ(domains[L"gone.test"].result, DomainInfo::kDeleted);
+    EXPECT_EQ(domains[L"both.test"].result, DomainInfo::kDeleted);
+    EXPECT_EQ(domains[L"both.test"].profileIndex, 1);
+}
+
+TEST_F(NetscapeFiles, CookieFileThatCannotBeRewrittenFailsItsDomains) {
+    std::wstring mozilla = MozillaProfile(L"default", L"s1.slt");
+    std::wstring firefox = FirefoxProfile(L"f1.default");
+    WriteTestFile(mozilla + L"cookies.txt", kHeader + CookieLine(".locked.test", "1"));
+    WriteTestFile(firefox + L"cookies.txt", kHeader + CookieLine(".free.test", "2"));
+    DomainMap domains = ReadCookies();
+    FindOrAddDomain(domains, L"vanished.test").itemCount = 1;
+    // The browser holds it open for reading only.
+    const std::wstring lockedPath = mozilla + L"cookies.txt";
+    HANDLE holder = CreateFileW(lockedPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    TestRun run;
+    EXPECT_FALSE(DeleteNetscapeCookies(domains, run));
+    CloseHandle(holder);
+
+    const DomainInfo& locked = domains[L"locked.test"];
+    EXPECT_EQ(locked.result, DomainInfo::kError);
+    ASSERT_TRUE(locked.error);
+    EXPECT_EQ(locked.error->GetKind(), ItemError::kNetscapeCookies);
+    EXPECT_NE(locked.error->GetTitle().find(L"Cannot open file " + lockedPath + L" in write mode."),
+              std::wstring::npos);
+    EXPECT_EQ(domains[L"free.test"].result, DomainInfo::kDeleted);
+    EXPECT_EQ(ReadTestFile(lockedPath), kHeader + CookieLine(".locked.test", "1"));
+    const DomainInfo& vanished = domains[L"vanished.test"];
+    EXPECT_EQ(vanished.result, DomainInfo::kError);
+    ASSERT_TRUE(vanished.error);
+    EXPECT_EQ(vanished.error->GetReason(), L"Unknown error.");
+}
+
+TEST_F(NetscapeFiles, HistoryHostsAndDeletion) {
+    std::wstring mozilla = MozillaProfile(L"default", L"s1.slt");
+    std::wstring firefox = FirefoxProfile(L"f1.default");
+    std::wstring netscape = Netscape4Profile(L"jdoe");
+    std::string longHost(400, 'h');
+    WriteTestFile(mozilla + L"history.dat",
+                  "(80=http://www.a.test/)(81=https://a.test/x)(82=ftp://ftp.b.test/)"
+                  "(83=http://" +
+                      longHost + ".test/)");
+    WriteTestFile(netscape + L"history.dat", "(80=http://www.a.test/)");
+    DomainMap domains;
+    TestRun run;
+    EXPECT_TRUE(GetNetscapeHistory(domains, run));
+    EXPECT_EQ(domains[L"www.a.test"].itemCount, 2);
+    EXPECT_EQ(domains[L"a.test"].itemCount, 1);
+    EXPECT_EQ(domains[L"ftp.b.test"].itemCount, 1);
+    EXPECT_EQ(domains.count(std::wstring(400, L'h') + L".test"), 1u);
+    EXPECT_EQ(domains.size(), 4u);
+
+    WriteTestFile(firefox + L"History.dat", "(80=http://c.test/)");
+    const std::wstring held = firefox + L"History.dat";
+    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    std::optional<ItemError> error;
+    EXPECT_FALSE(DeleteNetscapeHistory(run, error));
+    CloseHandle(holder);
+    EXPECT_FALSE(FileExists(mozilla + L"history.dat"));
+    EXPECT_FALSE(FileExists(netscape + L"history.dat"));
+    ASSERT_TRUE(error);
+    EXPECT_TRUE(error->IsReboot());
+    EXPECT_EQ(error->GetName(), held);
+    EXPECT_TRUE(run.rebootNeeded);
+}
+
+TEST_F(NetscapeFiles, SavedFormsAreReadAndDeleted) {
+    std::wstring mozilla = MozillaProfile(L"default", L"s1.slt");
+    std::wstring firefox = FirefoxProfile(L"f1.default");
+    WriteTestFile(mozilla + L"prefs.js",
+                  "user_pref(\"signon.SignonFileName\", \"1234.s\");\n"
+                  "user_pref(\"wallet.SchemaValueFileName\", \"5678.w\");\n");
+    WriteTestFile(mozilla + L"user.js",
+                  "user_pref(\"signon.SignonFileName\", \"..\\\\outside.s\");\n");
+    WriteTestFile(mozilla + L"1234.s",
+                  "#2c\r\n.\r\nhttp://www.login.test\r\nuser\r\nhttp://other.test:80\r\n.\r\n");
+    WriteTestFile(mozilla + L"5678.w", "W\r\nwww.shop.test/order\r\nwww.bare.test\r\nname/x\r\n");
+    WriteTestFile(mozilla + L"..\\outside.s", "http://www.outside.test\n");
+    // Firefox profiles are not part of saved forms.
+    WriteTestFile(firefox + L"prefs.js", "user_pref(\"signon.SignonFileName\", \"9.s\");\n");
+    WriteTestFile(firefox + L"9.s", "http://www.firefox.test\n");
+
+    DomainMap domains;
+    TestRun run;
+    EXPECT_TRUE(GetNetscapeForms(domains, run));
+    EXPECT_EQ(domains[L"login.test"].itemCount, 1);
+    EXPECT_EQ(domains[L"other.test:80"].itemCount, 1);
+    EXPECT_EQ(domains[L"shop.test"].itemCount, 1);
+    EXPECT_EQ(domains[L"bare.test"].itemCount, 1);
+    EXPECT_EQ(domains.size(), 4u);
+
+    std::optional<ItemError> error;
+    EXPECT_TRUE(DeleteNetscapeForms(run, error));
+    EXPECT_FALSE(FileExists(mozilla + L"1234.s"));
+    EXPECT_FALSE(FileExists(mozilla + L"5678.w"));
+    EXPECT_TRUE(FileExists(mozilla + L"prefs.js"));
+    EXPECT_TRUE(FileExists(mozilla + L"..\\outside.s"));
+    EXPECT_TRUE(FileExists(firefox + L"9.s"));
+    EXPECT_FALSE(error);
+}
+
+}  // namespace

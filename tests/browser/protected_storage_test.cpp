@@ -1,0 +1,122 @@
+#include <gtest/gtest.h>
+
+#include "plugins/browser/protected_storage.h"
+#include "support/test_registry.h"
+#include "sysaccess/os_version.h"
+#include "sysaccess/reg_security.h"
+#include "test_run.h"
+
+namespace {
+
+constexpr wchar_t kProvider[] = L"Software\\Microsoft\\Protected Storage System Provider";
+
+std::wstring LogonName() {
+    wchar_t name[260] = {};
+    DWORD size = 260;
+    GetUserNameW(name, &size);
+    return name;
+}
+
+class ProtectedStorageTest : public testing::Test {
+protected:
+    void TearDown() override {
+        SetOsVersionOverride(std::nullopt);
+        DeleteTree(HKEY_CURRENT_USER, kProvider);
+        DeleteTree(HKEY_LOCAL_MACHINE, kProvider);
+    }
+
+    static void AddItems(HKEY root, const ProtectedStorageKeys& keys) {
+        for (const wchar_t* item : {L"username:StringData", L"username:StringIndex",
+                                    L"http://www.bank.test/in:StringData",
+                                    L"https://bank.test/in:StringData", L"formdata", L"nickname"})
+            SetDword(root, keys.container + L"\\" + item, L"Item Data", 1);
+    }
+};
+
+TEST_F(ProtectedStorageTest, ItemsAreListedByFieldAndSite) {
+    ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
+    AddItems(HKEY_CURRENT_USER, keys);
+    DomainMap domains;
+    TestRun run;
+    EXPECT_TRUE(ReadAutoCompleteItems(domains, run));
+    ASSERT_EQ(domains.size(), 3u);
+    EXPECT_EQ(domains[L"control username"].itemCount, 1);
+    EXPECT_EQ(domains[L"control formdata"].itemCount, 1);
+    const DomainInfo& bank = domains[L"bank.test"];
+    EXPECT_EQ(bank.itemCount, 2);
+    ASSERT_EQ(bank.regItems.size(), 2u);
+    EXPECT_EQ(bank.regItems[0].root, HKEY_CURRENT_USER);
+    EXPECT_EQ(bank.regItems[0].keyPath.rfind(keys.container + L"\\", 0), 0u);
+}
+
+TEST_F(ProtectedStorageTest, DeletionRemovesTheTypeAndRestoresTheAccountList) {
+    ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
+    AddItems(HKEY_CURRENT_USER, keys);
+    const std::wstring otherType = keys.data + L"\\5e7e8100-9138-11d1-945a-00c04fc308ff";
+    SetDword(HKEY_CURRENT_USER, otherType, L"keep", 1);
+    SecurityDescriptorBuffer before;
+    ASSERT_TRUE(GetRegKeyDacl(HKEY_CURRENT_USER, keys.account.c_str(), before));
+
+    DomainMap domains;
+    TestRun run;
+    ReadAutoCompleteItems(domains, run);
+    // Written after the scan: goes with the type key.
+    SetDword(HKEY_CURRENT_USER, keys.container + L"\\late:StringData", L"Item Data", 1);
+    EXPECT_TRUE(DeleteAutoCompleteItems(domains, run));
+
+    for (const auto& [name, domain] : domains)
+        EXPECT_EQ(domain.result, DomainInfo::kDeleted) << name;
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.type));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, otherType, L"keep"));
+    SecurityDescriptorBuffer after;
+    ASSERT_TRUE(GetRegKeyDacl(HKEY_CURRENT_USER, keys.account.c_str(), after));
+    EXPECT_EQ(after, before);
+    // The keys below keep the widened list.
+    SecurityDescriptorBuffer data;
+    ASSERT_TRUE(GetRegKeyDacl(HKEY_CURRENT_USER, keys.data.c_str(), data));
+    EXPECT_NE(data, before);
+
+    DomainMap again;
+    ReadAutoCompleteItems(again, run);
+    EXPECT_TRUE(again.empty());
+}
+
+TEST_F(ProtectedStorageTest, FixOverAnEmptyMapStillRemovesTheType) {
+    ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
+    AddItems(HKEY_CURRENT_USER, keys);
+    DomainMap nothing;
+    TestRun run;
+    EXPECT_TRUE(DeleteAutoCompleteItems(nothing, run));
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.type));
+}
+
+TEST_F(ProtectedStorageTest, CancelledDeletionKeepsTheRest) {
+    ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
+    AddItems(HKEY_CURRENT_USER, keys);
+    DomainMap domains;
+    TestRun reader;
+    ReadAutoCompleteItems(domains, reader);
+    TestRun run;
+    run.cancelAfterChecks = 0;
+    DeleteAutoCompleteItems(domains, run);
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\formdata"));
+    for (const auto& [name, domain] : domains) {
+        EXPECT_EQ(domain.result, DomainInfo::kNotProcessed) << name;
+        EXPECT_FALSE(domain.error) << name;
+    }
+}
+
+TEST_F(ProtectedStorageTest, OlderWindowsUsesTheLogonNameAndMachineItems) {
+    SetOsVersionOverride(OsVersion{VER_PLATFORM_WIN32_WINDOWS, 4, 10});
+    ProtectedStorageKeys keys = GetProtectedStorageKeys(LogonName());
+    AddItems(HKEY_LOCAL_MACHINE, keys);
+    DomainMap domains;
+    TestRun run;
+    ReadAutoCompleteItems(domains, run);
+    ASSERT_EQ(domains.count(L"bank.test"), 1u);
+    EXPECT_EQ(domains[L"bank.test"].regItems[0].root, HKEY_LOCAL_MACHINE);
+    EXPECT_TRUE(DeleteAutoCompleteItems(domains, run));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, keys.type));
+}
+
+}  // namespace

@@ -1,0 +1,194 @@
+#include <windows.h>
+
+#include <shlwapi.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include "plugins/browser/url_cache.h"
+#include "seedtraces/browser_traces.h"
+#include "support/test_files.h"
+#include "test_run.h"
+
+namespace {
+
+bool IsPendingDeleteOnReboot(const std::wstring& path) {
+    wchar_t pending[32768] = {};
+    DWORD size = sizeof(pending) - sizeof(wchar_t);
+    if (SHGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
+                    L"PendingFileRenameOperations", nullptr, pending, &size) != ERROR_SUCCESS)
+        return false;
+    std::wstring all(pending, size / sizeof(wchar_t));
+    return all.find(path) != std::wstring::npos;
+}
+
+// Every test starts from an empty URL cache: all containers are emptied.
+class UrlCacheTest : public testing::Test {
+protected:
+    void SetUp() override { EmptyCache(); }
+    void TearDown() override { EmptyCache(); }
+
+    static void EmptyCache() {
+        for (UrlCacheKind kind :
+             {UrlCacheKind::kFiles, UrlCacheKind::kCookies, UrlCacheKind::kHistory}) {
+            DomainMap all;
+            TestRun run;
+            EnumerateUrlCache(kind, all, run);
+            DeleteUrlCacheDomains(kind, all, run);
+        }
+    }
+
+    static DomainMap Enumerate(UrlCacheKind kind, int* result = nullptr) {
+        DomainMap domains;
+        TestRun run;
+        int code = EnumerateUrlCache(kind, domains, run);
+        if (result) *result = code;
+        return domains;
+    }
+};
+
+TEST_F(UrlCacheTest, EmptyCacheIsNoError) {
+    int result = -1;
+    EXPECT_TRUE(Enumerate(UrlCacheKind::kFiles, &result).empty());
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(Enumerate(UrlCacheKind::kCookies, &result).empty());
+    EXPECT_EQ(result, 0);
+    EXPECT_TRUE(Enumerate(UrlCacheKind::kHistory, &result).empty());
+    EXPECT_EQ(result, 0);
+}
+
+TEST_F(UrlCacheTest, EntriesAreSelectedByKindAndFiledByDomain) {
+    ASSERT_TRUE(AddCacheEntry(L"http://www.example.com/a.html", 1000));
+    ASSERT_TRUE(AddCacheEntry(L"https://example.com/b.css", 234));
+    ASSERT_TRUE(AddCacheEntry(L"http://Example.com/c.png", 10));
+    ASSERT_TRUE(AddCacheEntry(L"res://ieframe.dll/x.htm", 10));
+    ASSERT_TRUE(AddCacheEntry(L"nocolonentry", 10));
+    ASSERT_TRUE(AddCookie(L"http://www.cookie.test/", L"id", L"1"));
+    ASSERT_TRUE(AddHistoryEntry(L"http://www.visited.test/page"));
+
+    DomainMap files = Enumerate(UrlCacheKind::kFiles);
+    ASSERT_EQ(files.count(L"example.com"), 1u);
+    EXPECT_EQ(files[L"example.com"].itemCount, 2);
+    EXPECT_EQ(files[L"example.com"].sizeSum, 1234u);
+    EXPECT_EQ(files.count(L"Example.com"), 1u);
+    EXPECT_EQ(files.count(L"System"), 1u);
+    EXPECT_EQ(files.count(L"Unknown Domain"), 1u);
+    EXPECT_EQ(files.count(L"cookie.test"), 0u);
+    EXPECT_EQ(files.count(L"visited.test"), 0u);
+    EXPECT_EQ(files.size(), 4u);
+
+    DomainMap cookies = Enumerate(UrlCacheKind::kCookies);
+    ASSERT_EQ(cookies.size(), 1u);
+    EXPECT_EQ(cookies.begin()->first, L"cookie.test");
+
+    DomainMap history = Enumerate(UrlCacheKind::kHistory);
+    ASSERT_EQ(history.size(), 1u);
+    EXPECT_EQ(history.begin()->first, L"visited.test");
+}
+
+TEST_F(UrlCacheTest, EntryLargerThanTheFirstBufferIsFiled) {
+    // 70,000 bytes of header information make the entry outgrow 64 KB.
+    std::wstring header(70000, L'h');
+    ASSERT_TRUE(AddCacheEntry(L"http://big.test/huge", 5, header));
+    ASSERT_TRUE(AddCacheEntry(L"http://small.test/a", 5));
+    int result = -1;
+    DomainMap files = Enumerate(UrlCacheKind::kFiles, &result);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(files.count(L"big.test"), 1u);
+    EXPECT_EQ(files.count(L"small.test"), 1u);
+}
+
+TEST_F(UrlCacheTest, CancelIsSeenEveryHundredAndFirstEntry) {
+    for (int i = 0; i < 150; ++i)
+        ASSERT_TRUE(AddCacheEntry(L"http://many.test/" + std::to_wstring(i), 1));
+    DomainMap domains;
+    TestRun run;
+    run.cancelAfterChecks = 0;
+    EXPECT_EQ(EnumerateUrlCache(UrlCacheKind::kFiles, domains, run), 3);
+    EXPECT_EQ(run.checks, 1);
+    EXPECT_EQ(domains[L"many.test"].itemCount, 101);
+}
+
+TEST_F(UrlCacheTest, DeletionRemovesEntriesAndTheirFiles) {
+    for (bool wipe : {false, true}) {
+        const std::wstring url = wipe ? L"http://wiped.test/a" : L"http://plain.test/a";
+        ASSERT_TRUE(AddCacheEntry(url, 70000));
+        std::wstring localFile = CacheEntryLocalFile(url);
+        ASSERT_FALSE(localFile.empty());
+        ASSERT_TRUE(AddCookie(L"http://cookie.test/", L"c", L"1"));
+        ASSERT_TRUE(AddHistoryEntry(L"http://visited.test/"));
+
+        for (UrlCacheKind kind :
+             {UrlCacheKind::kFiles, UrlCacheKind::kCookies, UrlCacheKind::kHistory}) {
+            DomainMap domains = Enumerate(kind);
+            ASSERT_FALSE(domains.empty());
+            TestRun run;
+            run.wipe = wipe;
+            EXPECT_EQ(DeleteUrlCacheDomains(kind, domains, run), 0);
+            for (const auto& [name, domain] : domains) {
+                EXPECT_EQ(domain.result, DomainInfo::kDeleted) << name;
+                EXPECT_FALSE(domain.error) << name;
+            }
+            EXPECT_FALSE(run.rebootNeeded);
+            EXPECT_TRUE(Enumerate(kind).empty());
+        }
+        EXPECT_FALSE(CacheEntryExists(url));
+        EXPECT_FALSE(FileExists(localFile));
+    }
+}
+
+TEST_F(UrlCacheTest, LockedFileThatCannotBeWipedIsLeftForReboot) {
+    ASSERT_TRUE(AddCacheEntry(L"http://a-first.test/x", 10));
+    ASSERT_TRUE(AddCacheEntry(L"http://b-locked.test/x", 10));
+    ASSERT_TRUE(AddCacheEntry(L"http://b-locked.test/y", 10));
+    std::wstring locked = CacheEntryLocalFile(L"http://b-locked.test/x");
+    HANDLE holder =
+        CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+
+    DomainMap domains = Enumerate(UrlCacheKind::kFiles);
+    TestRun run;
+    run.wipe = true;
+    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), 0);
+    CloseHandle(holder);
+
+    EXPECT_EQ(domains[L"a-first.test"].result, DomainInfo::kDeleted);
+    const DomainInfo& failed = domains[L"b-locked.test"];
+    EXPECT_EQ(failed.result, DomainInfo::kRebootNeeded);
+    ASSERT_TRUE(failed.error);
+    EXPECT_TRUE(failed.error->IsReboot());
+    EXPECT_EQ(failed.error->GetKind(), ItemError::kIECache);
+    EXPECT_EQ(failed.error->GetCode(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_NE(failed.error->GetTitle().find(L"b-locked.test"), std::wstring::npos);
+    EXPECT_NE(failed.error->GetTitle().find(L"Cannot wipe file"), std::wstring::npos);
+    EXPECT_TRUE(run.rebootNeeded);
+    EXPECT_TRUE(IsPendingDeleteOnReboot(locked));
+    EXPECT_TRUE(CacheEntryExists(L"http://b-locked.test/x"));
+}
+
+TEST_F(UrlCacheTest, EntryInUseIsLeftForRebootWithItsFile) {
+    const std::wstring url = L"http://inuse.test/x";
+    ASSERT_TRUE(AddCacheEntry(url, 10));
+    std::wstring localFile = CacheEntryLocalFile(url);
+    BYTE buffer[4096];
+    DWORD size = sizeof(buffer);
+    // An entry retrieved and not yet unlocked cannot be deleted.
+    ASSERT_TRUE(RetrieveUrlCacheEntryFileW(
+        url.c_str(), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer), &size, 0));
+
+    DomainMap domains = Enumerate(UrlCacheKind::kFiles);
+    TestRun run;
+    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), 0);
+    UnlockUrlCacheEntryFileW(url.c_str(), 0);
+
+    const DomainInfo& failed = domains[L"inuse.test"];
+    EXPECT_EQ(failed.result, DomainInfo::kRebootNeeded);
+    ASSERT_TRUE(failed.error);
+    EXPECT_EQ(failed.error->GetCode(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_NE(failed.error->GetTitle().find(L"Cannot delete file \"" + localFile + L"\""),
+              std::wstring::npos);
+    EXPECT_TRUE(run.rebootNeeded);
+    EXPECT_TRUE(IsPendingDeleteOnReboot(localFile));
+}
+
+}  // namespace
