@@ -11,6 +11,7 @@
 const std::vector<Seeder>& AllSeeders() {
     static const std::vector<Seeder> seeders = {
         {L"browser", &SeedBrowser},
+        {L"system", &SeedSystem},
     };
     return seeders;
 }

@@ -10,6 +10,7 @@ struct Seeder {
 };
 
 bool SeedBrowser(int scale);
+bool SeedSystem(int scale);
 
 // Every seeder, in the order they run.
 const std::vector<Seeder>& AllSeeders();

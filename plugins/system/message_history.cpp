@@ -1,0 +1,232 @@
+#include "plugins/system/message_history.h"
+
+#include "app/settings_store.h"
+#include "engine/page_reader.h"
+#include "plugins/system/folder_list.h"
+#include "sysaccess/file_delete.h"
+#include "sysaccess/file_walk.h"
+#include "sysaccess/handles.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+constexpr wchar_t kMsnAccountsKey[] = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings";
+
+std::wstring ReadRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+                                const wchar_t* defaultValue) {
+    CRPSTRING value(root, keyPath, valueName, defaultValue);
+    value.SetNoWriteBack(true);
+    return value.Get();
+}
+
+long long FileLength(const std::wstring& path) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    LARGE_INTEGER size = {};
+    if (!file || !GetFileSizeEx(file.Get(), &size)) return -1;
+    return size.QuadPart;
+}
+
+const std::wstring& ResultPage(int result) {
+    const SharedResultPages& pages = CPlugin::SharedPages();
+    switch (result) {
+        case CPlgMessageHistory::kFileFailed:
+            return pages.resError;
+        case CPlgMessageHistory::kFileDeletedAfterReboot:
+            return pages.resReboot;
+        case CPlgMessageHistory::kFileDeleted:
+            return pages.resDeleted;
+        default:
+            return pages.resCancelled;
+    }
+}
+
+}  // namespace
+
+CPlgMessageHistory::CPlgMessageHistory(CKernel& kernel, const PluginIdentity& identity)
+    : CPlugin(kernel, identity) {}
+
+std::wstring CPlgMessageHistory::IcqLiteHistoryFolder() {
+    return ReadRegistryString(
+               HKEY_CURRENT_USER,
+               L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders", L"AppData",
+               L"") +
+           L"\\ICQLite\\HistoryDB";
+}
+
+std::wstring CPlgMessageHistory::IcqProHistoryFolder() {
+    return ReadRegistryString(HKEY_LOCAL_MACHINE, L"Software\\Mirabilis\\ICQ\\ICQPro\\DefaultPrefs",
+                              L"ICQPath", L"E:\\Program Files\\ICQ") +
+           L"\\2003b";
+}
+
+bool CPlgMessageHistory::AddFiles(Messenger messenger, const std::wstring& folder,
+                                  const wchar_t* mask, bool cancelBeforeEachFile) {
+    StringList files;
+    unsigned count = 0;
+    GetFileList(nullptr, folder, &files, nullptr, mask, L'|', &count);
+    for (const std::wstring& path : files) {
+        if (cancelBeforeEachFile && IsCancelled()) return false;
+        HistoryFile record;
+        record.path = path;
+        record.length = FileLength(path);
+        SetProgress(path);
+        lists_[messenger].push_back(std::move(record));
+    }
+    return true;
+}
+
+bool CPlgMessageHistory::ScanIcqLite() {
+    for (const std::wstring& account : VisibleSubFolders(IcqLiteHistoryFolder())) {
+        if (IsCancelled()) return false;
+        for (const std::wstring& contact : VisibleSubFolders(account)) {
+            if (IsCancelled()) return false;
+            if (!AddFiles(kIcqLite, contact, L"*.*", false)) return false;
+        }
+    }
+    return true;
+}
+
+bool CPlgMessageHistory::ScanIcqPro() {
+    for (const std::wstring& account : VisibleSubFolders(IcqProHistoryFolder())) {
+        if (IsCancelled()) return false;
+        if (!AddFiles(kIcqPro, account, L"messages*.*", true)) return false;
+    }
+    return true;
+}
+
+bool CPlgMessageHistory::ScanMsn() {
+    RegKey accounts;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kMsnAccountsKey, 0, KEY_READ, accounts.Receive()) !=
+        ERROR_SUCCESS)
+        return true;
+    for (DWORD index = 0;; ++index) {
+        wchar_t name[4096] = {};
+        DWORD nameLength = 4095;
+        if (RegEnumKeyExW(accounts.Get(), index, name, &nameLength, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS)
+            break;
+        if (IsCancelled()) return false;
+        std::wstring keyPath = std::wstring(kMsnAccountsKey) + L"\\" + name;
+        std::wstring logFolder =
+            ReadRegistryString(HKEY_CURRENT_USER, keyPath.c_str(), L"MessageLogPath", L"");
+        // An account without a log folder would otherwise list the current directory.
+        if (logFolder.empty()) continue;
+        AddFiles(kMsn, logFolder, L"*.x?l", false);
+    }
+    return true;
+}
+
+int CPlgMessageHistory::Scan() {
+    for (auto& list : lists_) list.clear();
+    if (!ScanIcqLite() || !ScanIcqPro() || !ScanMsn()) return kCancelled;
+    return kDone;
+}
+
+bool CPlgMessageHistory::CleanList(std::vector<HistoryFile>& list) {
+    std::wstring dots;
+    for (HistoryFile& record : list) {
+        if (IsCancelled()) return false;
+        bool wipe = GetWipeFiles();
+        if (DeleteFileEx(record.path, wipe)) {
+            record.result = kFileDeletedAfterReboot;
+            SetRebootNeeded();
+            record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, record.path,
+                                     ItemError::kSystemMessage, GetLastError(), true, L"",
+                                     L"Cannot delete subitem");
+        } else {
+            record.result = kFileDeleted;
+        }
+        dots += L".";
+        SetProgress(dots);
+    }
+    return true;
+}
+
+int CPlgMessageHistory::Fix() {
+    errors.clear();
+    for (auto& list : lists_) {
+        CleanList(list);
+        for (const HistoryFile& record : list)
+            if (record.result == kFileFailed || record.result == kFileDeletedAfterReboot)
+                errors.push_back(record.error);
+        if (IsCancelled()) return kCancelled;
+    }
+    return kDone;
+}
+
+std::wstring CPlgMessageHistory::BuildRows(Messenger messenger, const std::wstring& header,
+                                           bool clean, int& errorCounter) const {
+    std::wstring folder = GetPluginFolder();
+    std::wstring rowTemplate =
+        ReadPage(folder + (clean ? L"historyreport.html" : L"historydetail.html"));
+    const std::vector<HistoryFile>& list = lists_[messenger];
+    std::wstring rowHeader = header;
+    if (list.empty()) {
+        ReplaceAll(rowHeader, L"#rows#", L"1");
+        std::wstring row = rowTemplate;
+        ReplaceAll(row, L"#historyfile#", ReadPage(folder + L"nohistory.html"));
+        ReplaceAll(row, L"#messenger#", rowHeader);
+        ReplaceAll(row, L"#result#", L"");
+        return row;
+    }
+    ReplaceAll(rowHeader, L"#rows#", std::to_wstring(list.size()));
+    std::wstring rows;
+    for (size_t i = 0; i < list.size(); ++i) {
+        const HistoryFile& record = list[i];
+        std::wstring row = rowTemplate;
+        ReplaceAll(row, L"#historyfile#", EscapeHtml(record.path));
+        ReplaceAll(row, L"#messenger#", i == 0 ? rowHeader : L"");
+        if (clean) {
+            std::wstring result = ResultPage(record.result);
+            if (record.result == kFileFailed || record.result == kFileDeletedAfterReboot)
+                ReplaceAll(result, L"#id#", std::to_wstring(++errorCounter));
+            ReplaceAll(row, L"#result#", result);
+        }
+        rows += row;
+    }
+    return rows;
+}
+
+std::wstring CPlgMessageHistory::BuildReport(bool clean) const {
+    std::wstring folder = GetPluginFolder();
+    static const wchar_t* const kHeaders[kMessengerCount] = {
+        L"detailheadericqlite5.html", L"detailheadericqpro2003b.html", L"detailheadermsn70.html"};
+    int errorCounter = 0;
+    std::wstring table;
+    size_t total = 0;
+    for (int messenger = 0; messenger < kMessengerCount; ++messenger) {
+        table += BuildRows(static_cast<Messenger>(messenger),
+                           ReadPage(folder + kHeaders[messenger]), clean, errorCounter);
+        total += lists_[messenger].size();
+    }
+    std::wstring totalLine = ReadPage(folder + L"totaldetails.html");
+    ReplaceAll(totalLine, L"#num#", std::to_wstring(total));
+    std::wstring page = ReadPage(folder + (clean ? L"report.html" : L"details.html"));
+    ReplaceAll(page, L"#messagetable#", table);
+    ReplaceAll(page, L"#totalinfo#", totalLine);
+    return page;
+}
+
+int CPlgMessageHistory::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return 1;
+    element.SetInnerHtml(BuildReport(false));
+    return 0;
+}
+
+int CPlgMessageHistory::BuildFixReport(IHtmlElement& element) {
+    if (GetRunState() != kCleaned) return 1;
+    element.SetInnerHtml(BuildReport(true));
+    return 0;
+}
+
+ScanSummary CPlgMessageHistory::GetScanSummary() const {
+    ScanSummary summary;
+    for (const auto& list : lists_)
+        for (const HistoryFile& record : list) {
+            ++summary.items;
+            if (record.length > 0) summary.bytes += static_cast<uint64_t>(record.length);
+        }
+    return summary;
+}

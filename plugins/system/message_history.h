@@ -1,0 +1,56 @@
+#pragma once
+// Message-history files of ICQ Lite 5, ICQ Pro 2003b and MSN Messenger 7.0,
+// found by folder and name pattern and deleted whole.
+#include <array>
+#include <string>
+#include <vector>
+
+#include "engine/plugin.h"
+
+class CPlgMessageHistory : public CPlugin {
+public:
+    enum FileResult : int {
+        kFileNotProcessed = 0,
+        kFileFailed = 1,
+        kFileDeletedAfterReboot = 2,
+        kFileDeleted = 3
+    };
+    enum Messenger : int { kIcqLite = 0, kIcqPro = 1, kMsn = 2, kMessengerCount = 3 };
+
+    struct HistoryFile {
+        std::wstring path;
+        long long length = -1;  // -1 when the file could not be opened
+        int result = kFileNotProcessed;
+        ItemError error{ItemError::kFile, L"", 0, 0, false};
+    };
+
+    CPlgMessageHistory(CKernel& kernel, const PluginIdentity& identity);
+
+    int Scan() override;
+    int Fix() override;
+    int BuildScanReport(IHtmlElement& element) override;
+    int BuildFixReport(IHtmlElement& element) override;
+    ScanSummary GetScanSummary() const override;
+
+    const std::vector<HistoryFile>& GetFiles(Messenger messenger) const {
+        return lists_[messenger];
+    }
+
+    // Where each messenger keeps its history, as the registry says now.
+    static std::wstring IcqLiteHistoryFolder();
+    static std::wstring IcqProHistoryFolder();
+
+private:
+    bool ScanIcqLite();
+    bool ScanIcqPro();
+    bool ScanMsn();
+    // False when cancelled.
+    bool AddFiles(Messenger messenger, const std::wstring& folder, const wchar_t* mask,
+                  bool cancelBeforeEachFile);
+    bool CleanList(std::vector<HistoryFile>& list);
+    std::wstring BuildRows(Messenger messenger, const std::wstring& header, bool clean,
+                           int& errorCounter) const;
+    std::wstring BuildReport(bool clean) const;
+
+    std::array<std::vector<HistoryFile>, kMessengerCount> lists_;
+};

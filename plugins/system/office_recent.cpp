@@ -1,0 +1,253 @@
+#include "plugins/system/office_recent.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include <map>
+
+#include "plugins/system/com_util.h"
+#include "plugins/system/word_automation.h"
+#include "sysaccess/file_delete.h"
+#include "sysaccess/handles.h"
+#include "sysaccess/reg_delete.h"
+#include "sysaccess/reg_format.h"
+
+namespace {
+
+constexpr int kLastIndex = 10;
+constexpr wchar_t kCannotDelete[] = L"Cannot delete subitem";
+
+const OfficeRegistrySource kSources[15] = {
+    {L"Software\\Microsoft\\Office\\8.0\\Access\\Settings", L"MRU%d"},
+    {L"Software\\Microsoft\\Office\\9.0\\Access\\Settings", L"MRU%d"},
+    {L"Software\\Microsoft\\Office\\10.0\\Access\\Settings", L"MRU%d"},
+    {L"Software\\Microsoft\\Office\\11.0\\Access\\Settings", L"MRU%d"},
+    {L"Software\\Microsoft\\Office\\11.0\\Visio\\Application", L"LastFile%d"},
+    {L"Software\\Microsoft\\Office\\10.0\\Visio\\Application", L"LastFile%d"},
+    {L"Software\\Microsoft\\Office\\8.0\\Excel\\Recent Files", L"File%d"},
+    {L"Software\\Microsoft\\Office\\9.0\\Excel\\Recent Files", L"File%d"},
+    {L"Software\\Microsoft\\Office\\10.0\\Excel\\Recent Files", L"File%d"},
+    {L"Software\\Microsoft\\Office\\11.0\\Excel\\Recent Files", L"File%d"},
+    {L"Software\\Microsoft\\Office\\11.0\\InfoPath\\Recent File List", L"File %d"},
+    {L"Software\\Microsoft\\Office\\11.0\\PowerPoint\\Recent File List", L"File%d"},
+    {L"Software\\Microsoft\\Office\\10.0\\PowerPoint\\Recent File List", L"File%d"},
+    {L"Software\\Microsoft\\Office\\9.0\\PowerPoint\\Recent File List", L"File%d"},
+    {L"Software\\Microsoft\\Office\\8.0\\PowerPoint\\Recent File List", L"File%d"},
+};
+
+std::wstring TypeOrDash(const std::wstring& path, bool byName) {
+    std::wstring type = ShellTypeName(path, byName);
+    return type.empty() ? L"-" : type;
+}
+
+// The part after the last "\", else after the last "/", else the whole path.
+std::wstring DocumentName(const std::wstring& path) {
+    size_t slash = path.rfind(L'\\');
+    if (slash == std::wstring::npos) slash = path.rfind(L'/');
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
+ItemError WordError(const std::wstring& path, int reasonType, const std::wstring& reasonText) {
+    return ItemError(ItemError::kWordRecentDocument, path, reasonType, 0, false, L"", reasonText);
+}
+
+}  // namespace
+
+const OfficeRegistrySource (&OfficeRegistrySources())[15] { return kSources; }
+
+CPlgMSOfficeRecUsed::CPlgMSOfficeRecUsed(CKernel& kernel, const PluginIdentity& identity)
+    : CPlugin(kernel, identity) {
+    progressInterval = 1000;
+}
+
+bool CPlgMSOfficeRecUsed::ScanWord() {
+    ScopedComApartment apartment;
+    bool ok = true;
+    {
+        WordSession word;
+        if (!word.Start()) return true;
+        long count = 0;
+        word.GetRecentCount(count);
+        for (long i = 1; i <= count; ++i) {
+            if (IsCancelled()) {
+                ok = false;
+                break;
+            }
+            ComPtr<IDispatch> item;
+            RecentDocument record;
+            if (!word.GetRecentFile(i, item, record.path, record.name)) continue;
+            record.type = TypeOrDash(record.path, false);
+            SetProgress(record.path);
+            wordList_.push_back(std::move(record));
+        }
+        word.Quit(false);
+    }
+    CoFreeUnusedLibraries();
+    return ok;
+}
+
+bool CPlgMSOfficeRecUsed::ScanRegistry() {
+    for (const OfficeRegistrySource& source : kSources) {
+        if (IsCancelled()) return false;
+        RegKey key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, source.keyPath, 0, KEY_READ, key.Receive()) !=
+            ERROR_SUCCESS)
+            continue;
+        for (int index = 0; index <= kLastIndex; ++index) {
+            wchar_t valueName[64];
+            swprintf(valueName, 64, source.valueNameFormat, index);
+            // 1024 bytes of data and a terminator the stored data may lack.
+            wchar_t data[513] = {};
+            DWORD size = 1024;
+            if (RegQueryValueExW(key.Get(), valueName, nullptr, nullptr,
+                                 reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
+                continue;
+            RecentDocument record;
+            record.path = data;
+            record.name = DocumentName(record.path);
+            record.type = TypeOrDash(record.path, true);
+            record.root = HKEY_CURRENT_USER;
+            record.keyPath = source.keyPath;
+            record.valueName = valueName;
+            SetProgress(record.path);
+            registryList_.push_back(std::move(record));
+        }
+    }
+    return true;
+}
+
+int CPlgMSOfficeRecUsed::Scan() {
+    wordList_.clear();
+    registryList_.clear();
+    bool wordOk = ScanWord();
+    bool registryOk = ScanRegistry();
+    return wordOk && registryOk ? kDone : kFailed;
+}
+
+void CPlgMSOfficeRecUsed::CleanWord() {
+    std::map<std::wstring, RecentDocument*> byPath;
+    for (RecentDocument& record : wordList_) byPath[record.path] = &record;
+
+    ScopedComApartment apartment;
+    WordSession word;
+    bool failed = false;
+    if (word.Start()) {
+        long count = 0;
+        // Scanned documents first: a deletion moves the next entry into place.
+        for (long i = 0; !failed && !IsCancelled();) {
+            if (!word.GetRecentCount(count)) {
+                failed = true;
+                break;
+            }
+            if (i >= count) break;
+            ComPtr<IDispatch> item;
+            std::wstring path;
+            std::wstring name;
+            if (!word.GetRecentFile(i + 1, item, path, name)) {
+                ++i;
+                continue;
+            }
+            auto found = byPath.find(path);
+            if (found == byPath.end()) {
+                ++i;
+                continue;
+            }
+            if (word.DeleteRecentFile(item.Get()))
+                found->second->result = RecentDocument::kDeleted;
+            else
+                ++i;
+        }
+        // Then whatever was opened since the scan; a refusal here ends the session.
+        while (!failed && !IsCancelled()) {
+            if (!word.GetRecentCount(count)) {
+                failed = true;
+                break;
+            }
+            if (count <= 0) break;
+            ComPtr<IDispatch> item;
+            std::wstring path;
+            std::wstring name;
+            if (!word.GetRecentFile(1, item, path, name) || !word.DeleteRecentFile(item.Get()))
+                failed = true;
+        }
+        if (!failed && !word.Quit(true)) failed = true;
+    } else {
+        failed = true;
+    }
+
+    if (failed) {
+        const WordSession::Failure& failure = word.LastFailure();
+        for (RecentDocument& record : wordList_)
+            if (record.result == RecentDocument::kNotProcessed) {
+                record.result = RecentDocument::kFailed;
+                record.error =
+                    failure.raisedByWord
+                        ? WordError(record.path, ItemError::kOwnText, failure.description)
+                        : WordError(record.path, ItemError::kUnknown, kCannotDelete);
+            }
+    }
+    if (!IsCancelled())
+        for (RecentDocument& record : wordList_)
+            if (record.result == RecentDocument::kNotProcessed) {
+                record.result = RecentDocument::kFailed;
+                record.error = WordError(record.path, ItemError::kUnknown, kCannotDelete);
+            }
+}
+
+bool CPlgMSOfficeRecUsed::CleanRegistry() {
+    bool ok = true;
+    for (RecentDocument& record : registryList_) {
+        if (IsCancelled()) return false;
+        DWORD code = SHDeleteValueW(record.root, record.keyPath.c_str(), record.valueName.c_str());
+        if (code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND) {
+            record.result = RecentDocument::kDeleted;
+        } else {
+            ok = false;
+            record.result = RecentDocument::kFailed;
+            record.error = ItemError(ItemError::kRegValue,
+                                     FormatRegPath(record.root, record.keyPath, record.valueName),
+                                     ItemError::kSystemMessage, code, false, L"", kCannotDelete);
+        }
+    }
+    for (const OfficeRegistrySource& source : kSources) {
+        unsigned count = 0;
+        DeleteNumberedValues(HKEY_CURRENT_USER, source.keyPath, source.valueNameFormat, 0,
+                             kLastIndex, nullptr, &count);
+    }
+    wchar_t appData[MAX_PATH] = {};
+    if (SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE)) {
+        bool reboot = false;
+        unsigned count = 0;
+        uint64_t size = 0;
+        DeleteFolderTree(std::wstring(appData) + L"\\Microsoft\\Office\\Recent", this, false,
+                         &count, &size, &reboot, L"*");
+    }
+    return ok;
+}
+
+int CPlgMSOfficeRecUsed::Fix() {
+    errors.clear();
+    CleanWord();
+    CollectRecentDocumentErrors(wordList_, errors);
+    if (IsCancelled()) return kCancelled;
+    bool registryOk = CleanRegistry();
+    CollectRecentDocumentErrors(registryList_, errors);
+    if (IsCancelled()) return kCancelled;
+    return registryOk ? kDone : kFailed;
+}
+
+int CPlgMSOfficeRecUsed::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return 1;
+    element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&wordList_, &registryList_}, false));
+    return 0;
+}
+
+int CPlgMSOfficeRecUsed::BuildFixReport(IHtmlElement& element) {
+    if (GetRunState() != kCleaned) return 1;
+    element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&wordList_, &registryList_}, true));
+    return 0;
+}
+
+ScanSummary CPlgMSOfficeRecUsed::GetScanSummary() const {
+    return ScanSummary{wordList_.size() + registryList_.size(), 0};
+}

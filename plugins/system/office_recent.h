@@ -1,0 +1,37 @@
+#pragma once
+// Microsoft Office's recent documents: Word through its automation object,
+// Excel, PowerPoint, Access, Visio and InfoPath through their numbered
+// registry values, then the Office "Recent" shortcut folder.
+#include "engine/plugin.h"
+#include "plugins/system/recent_documents.h"
+
+struct OfficeRegistrySource {
+    const wchar_t* keyPath;
+    const wchar_t* valueNameFormat;  // one %d, the index 0..10
+};
+
+// The fifteen sources, in scan order, all under HKEY_CURRENT_USER.
+const OfficeRegistrySource (&OfficeRegistrySources())[15];
+
+class CPlgMSOfficeRecUsed : public CPlugin {
+public:
+    CPlgMSOfficeRecUsed(CKernel& kernel, const PluginIdentity& identity);
+
+    int Scan() override;
+    int Fix() override;
+    int BuildScanReport(IHtmlElement& element) override;
+    int BuildFixReport(IHtmlElement& element) override;
+    ScanSummary GetScanSummary() const override;
+
+    const RecentDocumentList& GetWordList() const { return wordList_; }
+    const RecentDocumentList& GetRegistryList() const { return registryList_; }
+
+private:
+    bool ScanWord();
+    bool ScanRegistry();
+    void CleanWord();
+    bool CleanRegistry();
+
+    RecentDocumentList wordList_;
+    RecentDocumentList registryList_;
+};

@@ -1,0 +1,78 @@
+#include "plugins/system/recent_documents.h"
+
+#include <shellapi.h>
+
+#include "engine/page_reader.h"
+#include "engine/plugin.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+bool HasError(const RecentDocument& record) {
+    return record.result == RecentDocument::kFailed ||
+           record.result == RecentDocument::kDeletedAfterReboot;
+}
+
+const std::wstring& ResultPage(int result) {
+    const SharedResultPages& pages = CPlugin::SharedPages();
+    switch (result) {
+        case RecentDocument::kDeleted:
+            return pages.resDeleted;
+        case RecentDocument::kFailed:
+            return pages.resError;
+        case RecentDocument::kDeletedAfterReboot:
+            return pages.resReboot;
+        default:
+            return pages.resCancelled;
+    }
+}
+
+}  // namespace
+
+std::wstring ShellTypeName(const std::wstring& path, bool byName) {
+    SHFILEINFOW info = {};
+    UINT flags = SHGFI_TYPENAME | (byName ? SHGFI_USEFILEATTRIBUTES : 0);
+    if (SHGetFileInfoW(path.c_str(), byName ? FILE_ATTRIBUTE_NORMAL : 0, &info, sizeof(info),
+                       flags) == 0)
+        return {};
+    return info.szTypeName;
+}
+
+std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
+                                        const std::vector<const RecentDocumentList*>& lists,
+                                        bool clean) {
+    std::wstring folder = plugin.GetPluginFolder();
+    std::wstring page = ReadPage(folder + (clean ? L"report.html" : L"details.html"));
+    std::wstring rowTemplate =
+        ReadPage(folder + (clean ? L"domainreport.html" : L"domaindetails.html"));
+    std::wstring total = ReadPage(folder + (clean ? L"totalreport.html" : L"totaldetails.html"));
+
+    std::wstring rows;
+    size_t count = 0;
+    int errorNumber = 0;
+    for (const RecentDocumentList* list : lists)
+        for (const RecentDocument& record : *list) {
+            ++count;
+            std::wstring row = rowTemplate;
+            ReplaceAll(row, L"#name#", EscapeHtml(record.name));
+            ReplaceAll(row, L"#type#", EscapeHtml(record.type));
+            ReplaceAll(row, L"#path#", EscapeHtml(record.path));
+            if (clean) {
+                std::wstring result = ResultPage(record.result);
+                if (HasError(record)) ReplaceAll(result, L"#id#", std::to_wstring(++errorNumber));
+                ReplaceAll(row, L"#result#", result);
+            }
+            rows += row;
+        }
+    if (count == 0)
+        rows = clean ? CPlugin::SharedPages().noItemsErased : CPlugin::SharedPages().noItemsFound;
+    ReplaceAll(total, L"#num#", std::to_wstring(count));
+    ReplaceAll(page, L"#volumes#", rows);
+    ReplaceAll(page, L"#total#", total);
+    return page;
+}
+
+void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<ItemError>& errors) {
+    for (const RecentDocument& record : list)
+        if (HasError(record) && record.error) errors.push_back(*record.error);
+}

@@ -1,0 +1,42 @@
+#pragma once
+// The record and report layout shared by the Office and the Windows
+// recent-document plug-ins.
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/item_error.h"
+
+class CPlugin;
+
+struct RecentDocument {
+    enum Result : int { kNotProcessed = 0, kDeleted = 1, kFailed = 2, kDeletedAfterReboot = 3 };
+
+    std::wstring name;
+    std::wstring shortcut;  // Windows recent documents only
+    std::wstring path;
+    std::wstring type;
+    // Office registry records only.
+    HKEY root = nullptr;
+    std::wstring keyPath;
+    std::wstring valueName;
+    int result = kNotProcessed;
+    std::optional<ItemError> error;
+};
+
+using RecentDocumentList = std::vector<RecentDocument>;
+
+// The shell's type name of a document ("Microsoft Word Document"); empty
+// when the shell gives none. With `byName`, the file need not exist.
+std::wstring ShellTypeName(const std::wstring& path, bool byName);
+
+// The scan or clean report of the given lists, in order, from the
+// plug-in's "details"/"report" fragments.
+std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
+                                        const std::vector<const RecentDocumentList*>& lists,
+                                        bool clean);
+
+// Appends the item errors of the records that failed or wait for a reboot.
+void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<ItemError>& errors);

@@ -1,0 +1,140 @@
+#include "plugins/system/windows_recent.h"
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "plugins/system/com_util.h"
+#include "sysaccess/file_delete.h"
+
+namespace {
+
+// Frees an item list with the shell's allocator.
+struct ItemIdList {
+    ItemIdList() = default;
+    ~ItemIdList() { CoTaskMemFree(pointer); }
+    ItemIdList(const ItemIdList&) = delete;
+    ItemIdList& operator=(const ItemIdList&) = delete;
+    LPITEMIDLIST pointer = nullptr;
+};
+
+std::wstring DisplayName(IShellFolder* folder, LPCITEMIDLIST item, SHGDNF flags, UINT length) {
+    STRRET name = {};
+    if (FAILED(folder->GetDisplayNameOf(item, flags, &name))) return {};
+    std::wstring text(length, L'\0');
+    if (FAILED(StrRetToBufW(&name, item, text.data(), length))) return {};
+    text.resize(wcslen(text.c_str()));
+    return text;
+}
+
+// The shortcut behind an item: from the folder, else by loading the file.
+// IShellLinkW keeps targets whose names the ANSI code page cannot hold.
+bool OpenShortcut(IShellFolder* folder, LPCITEMIDLIST item, const std::wstring& file,
+                  ComPtr<IShellLinkW>& link) {
+    if (SUCCEEDED(
+            folder->GetUIObjectOf(nullptr, 1, &item, IID_IShellLinkW, nullptr, link.ReceiveVoid())))
+        return true;
+    if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                link.ReceiveVoid())))
+        return false;
+    ComPtr<IPersistFile> persist;
+    if (FAILED(link->QueryInterface(IID_IPersistFile, persist.ReceiveVoid())) ||
+        FAILED(persist->Load(file.c_str(), STGM_READ))) {
+        link.Reset();
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+CPlgWinRecUsed::CPlgWinRecUsed(CKernel& kernel, const PluginIdentity& identity)
+    : CPlugin(kernel, identity) {
+    progressInterval = 1000;
+}
+
+int CPlgWinRecUsed::Scan() {
+    list_.clear();
+    ScopedComApartment apartment;
+    ItemIdList recent;
+    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_RECENT, &recent.pointer))) return kFailed;
+    ComPtr<IShellFolder> desktop;
+    ComPtr<IShellFolder> folder;
+    if (FAILED(SHGetDesktopFolder(desktop.Receive())) ||
+        FAILED(
+            desktop->BindToObject(recent.pointer, nullptr, IID_IShellFolder, folder.ReceiveVoid())))
+        return kFailed;
+    ComPtr<IEnumIDList> items;
+    HRESULT hr =
+        folder->EnumObjects(nullptr, SHCONTF_FOLDERS | SHCONTF_NONFOLDERS, items.Receive());
+    if (FAILED(hr)) return kFailed;
+    if (hr == S_FALSE || !items) return kDone;  // nothing to enumerate
+
+    std::wstring dots;
+    for (;;) {
+        ItemIdList item;
+        hr = items->Next(1, &item.pointer, nullptr);
+        if (hr != S_OK) break;
+        std::wstring name = DisplayName(folder.Get(), item.pointer, SHGDN_NORMAL, 512);
+        std::wstring shortcut = DisplayName(folder.Get(), item.pointer, SHGDN_FORPARSING, 1024);
+        ComPtr<IShellLinkW> link;
+        if (!OpenShortcut(folder.Get(), item.pointer, shortcut, link)) continue;
+        SetProgress(dots);
+        dots += L".";
+        if (IsCancelled()) return kCancelled;
+        wchar_t target[MAX_PATH] = {};
+        link->GetPath(target, MAX_PATH, nullptr, 0);
+        RecentDocument record;
+        record.name = name;
+        record.shortcut = shortcut;
+        record.path = target;
+        record.type = record.path.empty() ? L"" : ShellTypeName(record.path, false);
+        list_.push_back(std::move(record));
+    }
+    return FAILED(hr) ? kFailed : kDone;
+}
+
+int CPlgWinRecUsed::Fix() {
+    wchar_t recentFolder[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, recentFolder, CSIDL_RECENT, TRUE)) return kFailed;
+    for (RecentDocument& record : list_) {
+        if (IsCancelled()) break;
+        bool wipe = GetWipeFiles();
+        if (!DeleteFileEx(record.shortcut, wipe)) {
+            record.result = RecentDocument::kDeleted;
+            continue;
+        }
+        record.result = RecentDocument::kDeletedAfterReboot;
+        SetRebootNeeded();
+        record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, record.shortcut,
+                                 ItemError::kSystemMessage, GetLastError(), true, L"",
+                                 L"Cannot delete subitem");
+    }
+    bool reboot = false;
+    unsigned count = 0;
+    uint64_t size = 0;
+    DeleteFolderFiles(recentFolder, this, false, &count, &size, &reboot, L"*");
+    if (!IsCancelled())
+        for (RecentDocument& record : list_)
+            if (record.result == RecentDocument::kNotProcessed) {
+                record.result = RecentDocument::kFailed;
+                record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kUnknown, 0,
+                                         false, L"", L"Cannot delete subitem");
+            }
+    errors.clear();
+    CollectRecentDocumentErrors(list_, errors);
+    return IsCancelled() ? kCancelled : kDone;
+}
+
+int CPlgWinRecUsed::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return 1;
+    element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&list_}, false));
+    return 0;
+}
+
+int CPlgWinRecUsed::BuildFixReport(IHtmlElement& element) {
+    if (GetRunState() != kCleaned) return 1;
+    element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&list_}, true));
+    return 0;
+}
+
+ScanSummary CPlgWinRecUsed::GetScanSummary() const { return ScanSummary{list_.size(), 0}; }

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include "plugins/system/message_history.h"
+#include "support/test_registry.h"
+#include "sysaccess/handles.h"
+#include "system/plugin_run.h"
+
+namespace {
+
+constexpr wchar_t kShellFolders[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Shell Folders";
+constexpr wchar_t kIcqProPrefs[] = L"Software\\Mirabilis\\ICQ\\ICQPro\\DefaultPrefs";
+constexpr wchar_t kMsnAccounts[] = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings";
+
+// Points the three messengers at folders of the test, and puts the
+// registry back afterwards.
+class MessengerRun : public testing::Test {
+protected:
+    void SetUp() override {
+        hadAppData = GetString(HKEY_CURRENT_USER, kShellFolders, L"AppData", appData);
+        SetString(HKEY_CURRENT_USER, kShellFolders, L"AppData", folder.Sub(L"AppData"));
+        SetString(HKEY_LOCAL_MACHINE, kIcqProPrefs, L"ICQPath", folder.Sub(L"ICQ"));
+        DeleteTree(HKEY_CURRENT_USER, kMsnAccounts);
+    }
+    void TearDown() override {
+        if (hadAppData)
+            SetString(HKEY_CURRENT_USER, kShellFolders, L"AppData", appData);
+        else
+            SHDeleteValueW(HKEY_CURRENT_USER, kShellFolders, L"AppData");
+        DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Mirabilis");
+        DeleteTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\MSNMessenger");
+    }
+
+    static std::vector<std::wstring> Paths(
+        const std::vector<CPlgMessageHistory::HistoryFile>& list) {
+        std::vector<std::wstring> paths;
+        for (const auto& record : list) paths.push_back(record.path);
+        return paths;
+    }
+
+    ScopedTestFolder folder{L"Messengers"};
+    std::wstring appData;
+    bool hadAppData = false;
+};
+
+TEST_F(MessengerRun, EachMessengerIsFoundByItsFoldersAndPatterns) {
+    std::wstring lite = folder.Sub(L"AppData\\ICQLite\\HistoryDB");
+    WriteTestFile(lite + L"\\111\\222\\History.dat", "12345");
+    WriteTestFile(lite + L"\\111\\333\\History.idx", "1");
+    WriteTestFile(lite + L"\\top.dat", "directly in HistoryDB");
+    WriteTestFile(lite + L"\\111\\one-level.dat", "one level below");
+    WriteTestFile(lite + L"\\111\\222\\deeper\\three-levels.dat", "too deep");
+
+    std::wstring pro = folder.Sub(L"ICQ\\2003b");
+    for (const wchar_t* account : {L"\\11111111", L"\\22222222"}) {
+        WriteTestFile(pro + account + L"\\Messages.dat", "m");
+        WriteTestFile(pro + account + L"\\messages.idx", "i");
+        WriteTestFile(pro + account + L"\\contacts.dat", "not history");
+    }
+    WriteTestFile(pro + L"\\messages.dat", "not in an account folder");
+
+    std::wstring log = folder.Sub(L"My Received Files\\alice\\History");
+    WriteTestFile(log + L"\\bob@example.com.xml", "<Log/>");
+    WriteTestFile(log + L"\\MessageLog.xsl", "<xsl/>");
+    WriteTestFile(log + L"\\notes.txt", "not a log");
+    WriteTestFile(log + L"\\old\\carol.xml", "in a sub-folder");
+    SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath", log);
+    // An account without a log folder must not list the current folder.
+    CreateKey(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4712");
+
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    WriteTestFile(std::wstring(kInstalledProgramFolder) + L"\\stray.xml", "beside the program");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    DeleteFileW((std::wstring(kInstalledProgramFolder) + L"\\stray.xml").c_str());
+
+    EXPECT_EQ(Paths(run.plugin->GetFiles(CPlgMessageHistory::kIcqLite)),
+              (std::vector<std::wstring>{lite + L"\\111\\222\\History.dat",
+                                         lite + L"\\111\\333\\History.idx"}));
+    EXPECT_EQ(run.plugin->GetFiles(CPlgMessageHistory::kIcqLite)[0].length, 5);
+    auto proFiles = Paths(run.plugin->GetFiles(CPlgMessageHistory::kIcqPro));
+    std::sort(proFiles.begin(), proFiles.end());
+    EXPECT_EQ(proFiles, (std::vector<std::wstring>{
+                            pro + L"\\11111111\\Messages.dat", pro + L"\\11111111\\messages.idx",
+                            pro + L"\\22222222\\Messages.dat", pro + L"\\22222222\\messages.idx"}));
+    EXPECT_EQ(
+        Paths(run.plugin->GetFiles(CPlgMessageHistory::kMsn)),
+        (std::vector<std::wstring>{log + L"\\bob@example.com.xml", log + L"\\MessageLog.xsl"}));
+    EXPECT_EQ(run.plugin->GetScanSummary().items, 8u);
+
+    std::wstring report = run.ScanReport();
+    EXPECT_NE(report.find(L"rowspan=\"4\" scope=\"rowgroup\">ICQ Pro 2003b"), std::wstring::npos)
+        << report;
+    EXPECT_EQ(CountOf(report, L"ICQ Pro 2003b"), 1u);  // the header spans its rows
+    EXPECT_NE(report.find(L"History files: 8"), std::wstring::npos);
+    EXPECT_NE(report.find(L"bob@example.com.xml"), std::wstring::npos);
+}
+
+TEST_F(MessengerRun, WithoutMessengersEachHasOneEmptyRowAndIcqProLooksOnE) {
+    DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Mirabilis");
+    EXPECT_EQ(CPlgMessageHistory::IcqProHistoryFolder(), L"E:\\Program Files\\ICQ\\2003b");
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    std::wstring report = run.ScanReport();
+    EXPECT_EQ(CountOf(report, L"No history found"), 3u) << report;
+    EXPECT_EQ(CountOf(report, L"rowspan=\"1\""), 3u);
+    EXPECT_NE(report.find(L"History files: 0"), std::wstring::npos);
+}
+
+TEST_F(MessengerRun, CleanDeletesHistoryAndDefersAFileInUse) {
+    std::wstring pro = folder.Sub(L"ICQ\\2003b\\11111111");
+    WriteTestFile(pro + L"\\Messages.dat", "m");
+    WriteTestFile(pro + L"\\contacts.dat", "kept");
+    std::wstring log = folder.Sub(L"Log");
+    WriteTestFile(log + L"\\a.xml", "<Log/>");
+    WriteTestFile(log + L"\\b.xml", "<Log/>");
+    SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath", log);
+
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    {
+        UniqueHandle held(CreateFileW((log + L"\\b.xml").c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        ASSERT_EQ(run.Clean(), L"Finished");
+    }
+    EXPECT_FALSE(FileExists(pro + L"\\Messages.dat"));
+    EXPECT_FALSE(FileExists(log + L"\\a.xml"));
+    EXPECT_TRUE(FileExists(pro + L"\\contacts.dat"));
+    EXPECT_TRUE(run.kernel->IsRebootNeeded());
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetTitle(),
+              L"Error occurred while attempting to delete file \"" + log +
+                  L"\\b.xml\".<br>It will be deleted after system reboot.");
+    std::wstring report = run.CleanReport();
+    EXPECT_EQ(CountOf(report, L"status-deleted"), 2u) << report;
+    EXPECT_NE(
+        report.find(L"b.xml</td><td><a href=\"#\" class=\"status status-reboot\" id=\"idError_1\""),
+        std::wstring::npos);
+    SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                   L"PendingFileRenameOperations");
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "plugins/system/office_recent.h"
+#include "support/test_registry.h"
+#include "system/plugin_run.h"
+#include "system/word_stub.h"
+
+namespace {
+
+constexpr wchar_t kOffice[] = L"Software\\Microsoft\\Office";
+constexpr wchar_t kAccess[] = L"Software\\Microsoft\\Office\\11.0\\Access\\Settings";
+constexpr wchar_t kExcel[] = L"Software\\Microsoft\\Office\\9.0\\Excel\\Recent Files";
+constexpr wchar_t kInfoPath[] = L"Software\\Microsoft\\Office\\11.0\\InfoPath\\Recent File List";
+
+std::wstring OfficeRecentFolder() {
+    wchar_t appData[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE);
+    return std::wstring(appData) + L"\\Microsoft\\Office\\Recent";
+}
+
+class OfficeRun : public testing::Test {
+protected:
+    void SetUp() override { DeleteTree(HKEY_CURRENT_USER, kOffice); }
+    void TearDown() override {
+        DeleteTree(HKEY_CURRENT_USER, kOffice);
+        RemoveTree(OfficeRecentFolder());
+    }
+    static std::vector<std::wstring> Names(const RecentDocumentList& list) {
+        std::vector<std::wstring> names;
+        for (const RecentDocument& record : list)
+            names.push_back(record.valueName + L"=" + record.name);
+        return names;
+    }
+};
+
+TEST_F(OfficeRun, RegistrySourcesAreReadByTheirOwnValueNames) {
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU0", L"C:\\Data\\Orders.mdb");
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU10", L"C:\\Data\\Staff.mdb");
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU11", L"C:\\Data\\Beyond.mdb");
+    SetString(HKEY_CURRENT_USER, kAccess, L"Default Path", L"C:\\Data");
+    SetString(HKEY_CURRENT_USER, kExcel, L"File1", L"C:\\Data\\Book1.xls");
+    SetString(HKEY_CURRENT_USER, kExcel, L"File 2", L"C:\\Data\\Spaced.xls");
+    SetString(HKEY_CURRENT_USER, kExcel, L"File3", L"Q3.xls");
+    SetString(HKEY_CURRENT_USER, kInfoPath, L"File 1", L"C:/Forms/Expense.xsn");
+    SetString(HKEY_CURRENT_USER, kInfoPath, L"File2", L"C:\\Forms\\NoSpace.xsn");
+
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    EXPECT_TRUE(run.plugin->GetWordList().empty());  // no Word here
+    EXPECT_EQ(Names(run.plugin->GetRegistryList()),
+              (std::vector<std::wstring>{L"MRU0=Orders.mdb", L"MRU10=Staff.mdb", L"File1=Book1.xls",
+                                         L"File3=Q3.xls", L"File 1=Expense.xsn"}));
+    const RecentDocument& book = run.plugin->GetRegistryList()[2];
+    EXPECT_EQ(book.path, L"C:\\Data\\Book1.xls");
+    EXPECT_FALSE(book.type.empty());
+
+    std::wstring report = run.ScanReport();
+    EXPECT_NE(report.find(L"<td>Book1.xls</td>"), std::wstring::npos) << report;
+    EXPECT_NE(report.find(L"Recent documents: 5"), std::wstring::npos);
+}
+
+TEST_F(OfficeRun, CleanDeletesTheValuesSweepsTheRestAndEmptiesTheRecentFolder) {
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU1", L"C:\\Data\\Orders.mdb");
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU11", L"C:\\Data\\Beyond.mdb");
+    SetString(HKEY_CURRENT_USER, kAccess, L"Default Path", L"C:\\Data");
+    WriteTestFile(OfficeRecentFolder() + L"\\Orders.mdb.LNK", "shortcut");
+    WriteTestFile(OfficeRecentFolder() + L"\\Old\\index.dat", "index");
+
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    // Written after the scan: no record, but the sweep takes it.
+    SetString(HKEY_CURRENT_USER, kInfoPath, L"File 4", L"C:\\Forms\\Late.xsn");
+    ASSERT_EQ(run.Clean(), L"Finished");
+
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU1"));
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kInfoPath, L"File 4"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU11"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAccess, L"Default Path"));
+    EXPECT_FALSE(FileExists(OfficeRecentFolder() + L"\\Orders.mdb.LNK"));
+    EXPECT_FALSE(FileExists(OfficeRecentFolder() + L"\\Old"));
+    EXPECT_TRUE(FileExists(OfficeRecentFolder()));
+    EXPECT_EQ(run.plugin->GetRegistryList()[0].result, RecentDocument::kDeleted);
+    std::wstring report = run.CleanReport();
+    EXPECT_EQ(CountOf(report, L"status-deleted"), 1u) << report;
+    EXPECT_EQ(CountOf(report, L"<tr>"), 2u);  // the header and the one record
+}
+
+TEST_F(OfficeRun, TheRecentFolderIsEmptiedEvenWhenNothingWasFound) {
+    WriteTestFile(OfficeRecentFolder() + L"\\Budget.xls.LNK", "shortcut");
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    EXPECT_NE(run.ScanReport().find(L"No items found."), std::wstring::npos);
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_FALSE(FileExists(OfficeRecentFolder() + L"\\Budget.xls.LNK"));
+    EXPECT_NE(run.CleanReport().find(L"Nothing to clean"), std::wstring::npos);
+}
+
+// Word is the stub server, registered under its ProgID for the test's time.
+class WordRun : public OfficeRun {
+protected:
+    void SetUp() override {
+        OfficeRun::SetUp();
+        wchar_t module[MAX_PATH] = {};
+        GetModuleFileNameW(nullptr, module, MAX_PATH);
+        std::wstring dll = module;
+        dll = dll.substr(0, dll.rfind(L'\\') + 1) + L"word_stub.dll";
+        wchar_t classId[64] = {};
+        StringFromGUID2(kWordStubClassId, classId, 64);
+        classKey = std::wstring(L"Software\\Classes\\CLSID\\") + classId;
+        SetString(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Word.Application\\CLSID", L"", classId);
+        SetString(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32", L"", dll);
+        SetString(HKEY_LOCAL_MACHINE, classKey + L"\\InprocServer32", L"ThreadingModel",
+                  L"Apartment");
+        DeleteTree(HKEY_CURRENT_USER, kWordStubKey);
+    }
+    void TearDown() override {
+        DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Classes\\Word.Application");
+        DeleteTree(HKEY_LOCAL_MACHINE, classKey);
+        DeleteTree(HKEY_CURRENT_USER, kWordStubKey);
+        OfficeRun::TearDown();
+    }
+
+    static void SetWordList(const std::vector<std::wstring>& files) {
+        std::wstring data;
+        for (const std::wstring& file : files) data += file + L'\0';
+        data += L'\0';
+        HKEY key = nullptr;
+        RegCreateKeyW(HKEY_CURRENT_USER, kWordStubKey, &key);
+        RegSetValueExW(key, L"Files", 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+        RegCloseKey(key);
+    }
+    static std::vector<std::wstring> WordList() {
+        std::vector<std::wstring> files;
+        wchar_t data[4096] = {};
+        DWORD size = sizeof(data) - 2 * sizeof(wchar_t);
+        if (SHGetValueW(HKEY_CURRENT_USER, kWordStubKey, L"Files", nullptr, data, &size) !=
+            ERROR_SUCCESS)
+            return files;
+        for (const wchar_t* entry = data; *entry; entry += wcslen(entry) + 1)
+            files.emplace_back(entry);
+        return files;
+    }
+    static DWORD Recorded(const wchar_t* name) {
+        DWORD value = 0;
+        GetDword(HKEY_CURRENT_USER, kWordStubKey, name, value);
+        return value;
+    }
+
+    std::wstring classKey;
+    const std::wstring a = L"C:\\Docs\\Letter.doc";
+    const std::wstring b = L"C:\\Docs\\Minutes.doc";
+    const std::wstring c = L"D:\\Archive\\Offer.rtf";
+};
+
+TEST_F(WordRun, ScanListsWordsRecentFilesAndLetsWordQuit) {
+    SetWordList({a, b, c});
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const RecentDocumentList& list = run.plugin->GetWordList();
+    ASSERT_EQ(list.size(), 3u);
+    EXPECT_EQ(list[0].path, a);
+    EXPECT_EQ(list[0].name, L"Letter.doc");
+    EXPECT_EQ(list[2].path, c);
+    EXPECT_EQ(list[2].type, L"-");  // the shell knows no type for a file that is not there
+    EXPECT_EQ(Recorded(L"Quit"), 1u);
+    EXPECT_EQ(Recorded(L"QuitSaveChanges"), 2u);  // omitted
+    EXPECT_EQ(WordList().size(), 3u);             // a scan changes nothing
+}
+
+TEST_F(WordRun, CleanRemovesScannedAndLaterDocumentsAsTheListShifts) {
+    SetWordList({a, b, c});
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring opened = L"C:\\Docs\\Opened since.doc";
+    SetWordList({opened, a, b, c});
+    ASSERT_EQ(run.Clean(), L"Finished");
+
+    EXPECT_TRUE(WordList().empty());
+    for (const RecentDocument& record : run.plugin->GetWordList())
+        EXPECT_EQ(record.result, RecentDocument::kDeleted) << record.path;
+    EXPECT_EQ(Recorded(L"QuitSaveChanges"), 1u);
+    EXPECT_TRUE(run.plugin->GetErrors().empty());
+    std::wstring report = run.CleanReport();
+    EXPECT_EQ(CountOf(report, L"status-deleted"), 3u) << report;
+    EXPECT_EQ(report.find(L"Opened since"), std::wstring::npos);
+}
+
+TEST_F(WordRun, ADocumentGoneFromWordsListFailsWithAnUnknownError) {
+    SetWordList({a, b, c});
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    SetWordList({a, c});
+    ASSERT_EQ(run.Clean(), L"Finished");
+
+    const RecentDocumentList& list = run.plugin->GetWordList();
+    EXPECT_EQ(list[0].result, RecentDocument::kDeleted);
+    EXPECT_EQ(list[1].result, RecentDocument::kFailed);
+    EXPECT_EQ(list[2].result, RecentDocument::kDeleted);
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetTitle(),
+              L"Error occurred while attempting to delete MS Word recent document (" + b + L").");
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetReason(), L"Unknown error.");
+    EXPECT_NE(run.CleanReport().find(L"cid=\"idError_1\""), std::wstring::npos);
+}
+
+TEST_F(WordRun, AnErrorRaisedByWordEndsTheSessionWithWordsOwnText) {
+    SetWordList({a, b, c});
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    SetString(HKEY_CURRENT_USER, kWordStubKey, L"FailDelete", b);
+    ASSERT_EQ(run.Clean(), L"Finished");
+
+    // b is passed over, c deleted after it, and emptying the rest meets b again.
+    const RecentDocumentList& list = run.plugin->GetWordList();
+    EXPECT_EQ(list[0].result, RecentDocument::kDeleted);
+    EXPECT_EQ(list[1].result, RecentDocument::kFailed);
+    EXPECT_EQ(list[2].result, RecentDocument::kDeleted);
+    EXPECT_EQ(WordList(), std::vector<std::wstring>{b});
+    EXPECT_EQ(Recorded(L"Quit"), 1u);  // only the scan's: the clean's session ended at the error
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetReason(), kWordStubRefusal);
+}
+
+}  // namespace

@@ -1,0 +1,96 @@
+#pragma once
+// Runs one of the system plug-ins through a real kernel, as the program
+// does: scan and clean on worker threads, messages back to a window, and a
+// page whose "ResultsArea" keeps every progress text shown in it.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/kernel.h"
+#include "support/test_files.h"
+#include "support/test_plugin.h"
+
+class ProgressDocument : public IHtmlDocument {
+public:
+    class Area : public MemoryHtmlElement {
+    public:
+        explicit Area(std::vector<std::wstring>& shown) : shown_(shown) {}
+        bool SetInnerHtml(const std::wstring& html) override {
+            shown_.push_back(html);
+            return true;
+        }
+
+    private:
+        std::vector<std::wstring>& shown_;
+    };
+
+    std::unique_ptr<IHtmlElement> GetElementById(const std::wstring& id) override {
+        if (id != L"ResultsArea") return nullptr;
+        return std::make_unique<Area>(shown);
+    }
+    std::vector<std::wstring> shown;
+};
+
+template <typename Plugin>
+class PluginRun {
+public:
+    explicit PluginRun(const wchar_t* id, bool overwrite = false) : id_(id) {
+        ForgetKernelSettings();
+        ForgetStoredFlags({{id, 1, 0, true}});
+        kernel = std::make_unique<CKernel>(&view, [this](CKernel& owner) {
+            PluginList list;
+            auto created = std::make_unique<Plugin>(owner, PluginIdentity{id_, 1, 0});
+            plugin = created.get();
+            list.push_back(std::move(created));
+            return list;
+        });
+        view.Attach(kernel.get());
+        kernel->SetDocument(&document);
+        kernel->GetOptions().Option(L"OverWrite") = overwrite ? L"1" : L"0";
+    }
+    ~PluginRun() {
+        kernel.reset();
+        ForgetStoredFlags({{id_, 1, 0, true}});
+        ForgetKernelSettings();
+    }
+
+    // The row text the run left for the plug-in: "Finished" or "Failed".
+    std::wstring Scan() { return RunTo(CKernel::kScanning, CKernel::kScanFinished); }
+    std::wstring Clean() { return RunTo(CKernel::kCleaning, CKernel::kCleanFinished); }
+
+    std::wstring ScanReport() {
+        MemoryHtmlElement element;
+        lastReportResult = plugin->BuildScanReport(element);
+        return element.innerHtml;
+    }
+    std::wstring CleanReport() {
+        MemoryHtmlElement element;
+        lastReportResult = plugin->BuildFixReport(element);
+        return element.innerHtml;
+    }
+
+    ScopedProgramFolder programFolder;
+    RecordingView view;
+    ProgressDocument document;
+    std::unique_ptr<CKernel> kernel;
+    Plugin* plugin = nullptr;
+    int lastReportResult = -1;
+
+private:
+    std::wstring RunTo(int start, int end) {
+        view.rows.clear();
+        kernel->SetMode(start);
+        if (!view.PumpUntil([&] { return kernel->GetMode() == end; }, 60000)) return L"time-out";
+        return view.rows.empty() ? L"" : view.rows.back().second;
+    }
+
+    const wchar_t* id_;
+};
+
+// How often `part` occurs in `text`.
+inline size_t CountOf(const std::wstring& text, const std::wstring& part) {
+    size_t count = 0;
+    for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1))
+        ++count;
+    return count;
+}

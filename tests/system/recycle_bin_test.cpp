@@ -1,0 +1,178 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shellapi.h>
+#include <shlwapi.h>
+
+#include "plugins/system/recycle_bin.h"
+#include "sysaccess/handles.h"
+#include "system/plugin_run.h"
+
+namespace {
+
+constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
+
+class RecycleBinRun : public testing::Test {
+protected:
+    void SetUp() override {
+        SHEmptyRecycleBinW(nullptr, nullptr,
+                           SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
+        RemoveTree(L"C:\\RECYCLER");
+        RemoveTree(L"C:\\Recycled");
+    }
+    void TearDown() override {
+        RemoveTree(L"C:\\RECYCLER");
+        RemoveTree(L"C:\\Recycled");
+        // Deferred deletions of this test must not wait for a reboot of the sandbox.
+        SHDeleteValueW(HKEY_LOCAL_MACHINE, kSessionManager, L"PendingFileRenameOperations");
+    }
+
+    // Sends a file of `size` bytes to the shell's own Recycle Bin.
+    static void Trash(const std::wstring& path, size_t size) {
+        WriteTestFile(path, std::string(size, 'x'));
+        std::wstring from = path + L'\0';
+        SHFILEOPSTRUCTW operation = {};
+        operation.wFunc = FO_DELETE;
+        operation.pFrom = from.c_str();
+        operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+        ASSERT_EQ(SHFileOperationW(&operation), 0);
+    }
+
+    static UniqueHandle Hold(const std::wstring& path) {
+        return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                        FILE_ATTRIBUTE_NORMAL, nullptr));
+    }
+
+    ScopedTestFolder folder{L"RecycleBin"};
+    std::wstring bin = L"C:\\RECYCLER\\S-1-5-21-1004336348-1177238915-682003330-1000";
+};
+
+TEST_F(RecycleBinRun, OnlyFixedDrivesGetARow) {
+    // A drive letter Windows lists but that is no fixed disk.
+    ASSERT_TRUE(DefineDosDeviceW(DDD_RAW_TARGET_PATH, L"R:", L"\\Device\\Null"));
+    EXPECT_NE(GetLogicalDrives() & (1u << (L'R' - L'A')), 0u);
+    EXPECT_NE(GetDriveTypeW(L"R:\\"), static_cast<UINT>(DRIVE_FIXED));
+    StringList roots;
+    ASSERT_TRUE(GetFixedDrives(roots));
+    DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, L"R:", L"\\Device\\Null");
+    EXPECT_EQ(roots, StringList{L"C:\\"});
+
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    ASSERT_EQ(run.plugin->GetVolumes().size(), 1u);
+    EXPECT_EQ(run.plugin->GetVolumes().begin()->first, L"C:\\");
+    EXPECT_EQ(CountOf(run.document.shown.back(), L" C:\\"), 1u);
+}
+
+TEST_F(RecycleBinRun, ScanShowsWhatTheShellCountsAndTheCleanEmptiesIt) {
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const CPlgRecycleBin::Volume& empty = run.plugin->GetVolumes().at(L"C:\\");
+    EXPECT_EQ(empty.items, 0u);
+    std::wstring report = run.ScanReport();
+    EXPECT_NE(report.find(L"<td>C:\\</td><td>0 B</td><td>0</td>"), std::wstring::npos) << report;
+
+    Trash(folder.Sub(L"letter.txt"), 1234);
+    Trash(folder.Sub(L"photo.bmp"), 600);
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const CPlgRecycleBin::Volume& full = run.plugin->GetVolumes().at(L"C:\\");
+    EXPECT_EQ(full.items, 2u);
+    EXPECT_EQ(full.size, 1834u);
+    EXPECT_EQ(run.plugin->GetScanSummary().items, 2u);
+    report = run.ScanReport();
+    EXPECT_NE(report.find(L"<td>C:\\</td><td>1.83 KB</td><td>2</td>"), std::wstring::npos)
+        << report;
+    EXPECT_EQ(run.CleanReport(), L"");  // no clean yet
+    EXPECT_EQ(run.lastReportResult, 1);
+
+    ASSERT_EQ(run.Clean(), L"Finished");
+    SHQUERYRBINFO info = {sizeof(info)};
+    ASSERT_EQ(SHQueryRecycleBinW(L"C:\\", &info), S_OK);
+    EXPECT_EQ(info.i64NumItems, 0);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeCleaned);
+    report = run.CleanReport();
+    EXPECT_NE(report.find(L"1.83 KB"), std::wstring::npos);  // the figures found by the scan
+    EXPECT_NE(report.find(L"status-deleted"), std::wstring::npos);
+    EXPECT_TRUE(run.plugin->GetErrors().empty());
+    EXPECT_FALSE(run.kernel->IsRebootNeeded());
+}
+
+TEST_F(RecycleBinRun, BinIndexFilesAreNotDeletedOneByOneButOtherNamesAre) {
+    WriteTestFile(bin + L"\\INFO2", std::string(20, '\0'));
+    WriteTestFile(bin + L"\\desktop.ini", "[.ShellClassInfo]");
+    WriteTestFile(bin + L"\\Dc1.txt", "deleted");
+    WriteTestFile(bin + L"\\Dc2\\inner\\draft.doc", "deleted folder");
+    WriteTestFile(L"C:\\Recycled\\INFO2", std::string(20, '\0'));
+    WriteTestFile(L"C:\\Recycled\\DC1.TXT", "old bin");
+    WriteTestFile(folder.Sub(L"keep.txt"), "not in a bin");
+
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    {
+        // Held open, the index files could only be deferred: the volume
+        // still counts as cleaned because they are left to the bin.
+        UniqueHandle info2 = Hold(bin + L"\\INFO2");
+        UniqueHandle desktop = Hold(bin + L"\\desktop.ini");
+        ASSERT_TRUE(info2 && desktop);
+        ASSERT_EQ(run.Clean(), L"Finished");
+    }
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeCleaned);
+    EXPECT_TRUE(run.plugin->GetErrors().empty());
+    EXPECT_FALSE(FileExists(bin + L"\\Dc1.txt"));
+    EXPECT_FALSE(FileExists(bin + L"\\Dc2"));
+    EXPECT_FALSE(FileExists(L"C:\\Recycled\\DC1.TXT"));
+    EXPECT_TRUE(FileExists(folder.Sub(L"keep.txt")));
+
+    // The same name in other letters is an ordinary file of the bin.
+    std::wstring other = L"C:\\RECYCLER\\S-1-5-21-1004336348-1177238915-682003330-1001";
+    WriteTestFile(other + L"\\info2", "a deleted file called info2");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    {
+        UniqueHandle lowerCase = Hold(other + L"\\info2");
+        ASSERT_TRUE(lowerCase);
+        ASSERT_EQ(run.Clean(), L"Finished");
+    }
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result,
+              CPlgRecycleBin::kVolumeCleanedAfterReboot);
+}
+
+TEST_F(RecycleBinRun, FileInUseIsCleanedAfterRebootWithItsOwnErrorTitle) {
+    WriteTestFile(bin + L"\\Dc7.doc", "open in an editor");
+    WriteTestFile(bin + L"\\Dc8\\Dc8.txt", "open in a folder");
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    {
+        UniqueHandle held = Hold(bin + L"\\Dc7.doc");
+        UniqueHandle heldInFolder = Hold(bin + L"\\Dc8\\Dc8.txt");
+        ASSERT_TRUE(held && heldInFolder);
+        ASSERT_EQ(run.Clean(), L"Finished");
+    }
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result,
+              CPlgRecycleBin::kVolumeCleanedAfterReboot);
+    EXPECT_TRUE(run.kernel->IsRebootNeeded());
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    const ItemError& error = run.plugin->GetErrors()[0];
+    EXPECT_EQ(error.GetTitle(),
+              L"Error occurred while attempting to clean Recycle Bin at Volume \"C:\\\"."
+              L"<br>It will be cleaned after system reboot.");
+    std::wstring report = run.CleanReport();
+    EXPECT_NE(report.find(L"cid=\"idError_1\""), std::wstring::npos) << report;
+    EXPECT_NE(report.find(L"status-reboot"), std::wstring::npos);
+    EXPECT_EQ(run.lastReportResult, 0);
+
+    // Pending for the next start: the shortcut of both files and their folder.
+    std::wstring pending;
+    DWORD type = 0;
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key), ERROR_SUCCESS);
+    DWORD size = 0;
+    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size);
+    pending.resize(size / sizeof(wchar_t));
+    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type,
+                     reinterpret_cast<BYTE*>(pending.data()), &size);
+    RegCloseKey(key);
+    EXPECT_NE(pending.find(L"Dc7.doc"), std::wstring::npos);
+    EXPECT_NE(pending.find(L"Dc8.txt"), std::wstring::npos);
+}
+
+}  // namespace

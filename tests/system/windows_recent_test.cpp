@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <objbase.h>
+#include <shlobj.h>
+#include <shlwapi.h>
+
+#include "plugins/system/windows_recent.h"
+#include "sysaccess/handles.h"
+#include "system/plugin_run.h"
+
+namespace {
+
+std::wstring RecentFolder() {
+    wchar_t path[MAX_PATH] = {};
+    SHGetSpecialFolderPathW(nullptr, path, CSIDL_RECENT, TRUE);
+    return path;
+}
+
+void SaveShortcut(const std::wstring& shortcut, const std::wstring& target) {
+    IShellLinkW* link = nullptr;
+    ASSERT_EQ(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                               reinterpret_cast<void**>(&link)),
+              S_OK);
+    IPersistFile* file = nullptr;
+    link->SetPath(target.c_str());
+    link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file));
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->Save(shortcut.c_str(), TRUE), S_OK);
+    file->Release();
+    link->Release();
+}
+
+class RecentRun : public testing::Test {
+protected:
+    void SetUp() override {
+        CoInitialize(nullptr);
+        RemoveTree(RecentFolder());
+        MakeFolder(RecentFolder());
+    }
+    void TearDown() override {
+        RemoveTree(RecentFolder());
+        MakeFolder(RecentFolder());
+        CoUninitialize();
+    }
+    ScopedTestFolder folder{L"Recent"};
+};
+
+TEST_F(RecentRun, ShortcutsAreListedWithTheirTargetsAndCleanedAway) {
+    WriteTestFile(folder.Sub(L"letter.txt"), "Dear ...");
+    SaveShortcut(RecentFolder() + L"\\letter.txt.lnk", folder.Sub(L"letter.txt"));
+    SaveShortcut(RecentFolder() + L"\\gone.doc.lnk", folder.Sub(L"gone.doc"));
+    WriteTestFile(RecentFolder() + L"\\stray.dat", "not a shortcut");
+
+    PluginRun<CPlgWinRecUsed> run(L"WinRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const RecentDocumentList& list = run.plugin->GetList();
+    ASSERT_EQ(list.size(), 2u);
+    const RecentDocument* letter = nullptr;
+    const RecentDocument* gone = nullptr;
+    for (const RecentDocument& record : list)
+        (record.path == folder.Sub(L"letter.txt") ? letter : gone) = &record;
+    ASSERT_TRUE(letter && gone);
+    EXPECT_EQ(letter->shortcut, RecentFolder() + L"\\letter.txt.lnk");
+    EXPECT_NE(letter->name.find(L"letter"), std::wstring::npos);
+    EXPECT_FALSE(letter->type.empty());
+    EXPECT_EQ(gone->path, folder.Sub(L"gone.doc"));
+    EXPECT_EQ(gone->type, L"");  // the target is gone, the trace is not
+    std::wstring report = run.ScanReport();
+    EXPECT_NE(report.find(L"Recent documents: 2"), std::wstring::npos) << report;
+
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_FALSE(FileExists(RecentFolder() + L"\\letter.txt.lnk"));
+    EXPECT_FALSE(FileExists(RecentFolder() + L"\\gone.doc.lnk"));
+    EXPECT_FALSE(FileExists(RecentFolder() + L"\\stray.dat"));
+    EXPECT_TRUE(FileExists(folder.Sub(L"letter.txt")));  // the document itself stays
+    EXPECT_EQ(CountOf(run.CleanReport(), L"status-deleted"), 2u);
+}
+
+TEST_F(RecentRun, AShortcutInUseIsDeletedAfterReboot) {
+    std::wstring shortcut = RecentFolder() + L"\\plan.txt.lnk";
+    SaveShortcut(shortcut, folder.Sub(L"plan.txt"));
+    PluginRun<CPlgWinRecUsed> run(L"WinRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    {
+        UniqueHandle held(CreateFileW(shortcut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        ASSERT_EQ(run.Clean(), L"Finished");
+    }
+    ASSERT_EQ(run.plugin->GetList().size(), 1u);
+    EXPECT_EQ(run.plugin->GetList()[0].result, RecentDocument::kDeletedAfterReboot);
+    EXPECT_TRUE(run.kernel->IsRebootNeeded());
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetTitle(),
+              L"Error occurred while attempting to delete file \"" + shortcut +
+                  L"\".<br>It will be deleted after system reboot.");
+    EXPECT_NE(run.CleanReport().find(L"status-reboot\" id=\"idError_1\""), std::wstring::npos);
+    SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                   L"PendingFileRenameOperations");
+}
+
+}  // namespace
