@@ -1,0 +1,263 @@
+// The loopback web host: which request targets it serves, and the page link
+// that carries document calls and events, across a page that goes and comes.
+#include <gtest/gtest.h>
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <boost/beast/websocket.hpp>
+
+#include <atomic>
+#include <thread>
+
+#include "support/test_files.h"
+#include "ui/bridge_document.h"
+#include "ui/web_host.h"
+
+namespace asio = boost::asio;
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace websocket = beast::websocket;
+using tcp = asio::ip::tcp;
+
+namespace {
+
+constexpr char kToken[] = "0123456789abcdef0123456789abcdef";
+
+TEST(RequestTarget, ServesFilesBelowTheFolderOnly) {
+    std::wstring relative;
+    std::string query;
+    EXPECT_EQ(MapRequestTarget("/0123456789abcdef0123456789abcdef/Common/layout.html?dlg=3", kToken,
+                               relative, query),
+              RequestPath::kFile);
+    EXPECT_EQ(relative, L"Common\\layout.html");
+    EXPECT_EQ(query, "dlg=3");
+    EXPECT_EQ(MapRequestTarget(std::string("/") + kToken + "/English/caf%C3%A9%20x.htm", kToken,
+                               relative, query),
+              RequestPath::kFile);
+    EXPECT_EQ(relative, L"English\\caf\u00e9 x.htm");
+    EXPECT_EQ(
+        MapRequestTarget(std::string("/") + kToken + "/socket?dlg=main", kToken, relative, query),
+        RequestPath::kSocket);
+
+    const char* refused[] = {
+        "/Common/layout.html",
+        "/0123456789abcdef0123456789abcdeF/Common/layout.html",
+        "/0123456789abcdef0123456789abcdef",
+        "/0123456789abcdef0123456789abcdef/",
+        "/0123456789abcdef0123456789abcdef/../urls.ini",
+        "/0123456789abcdef0123456789abcdef/Common/./layout.html",
+        "/0123456789abcdef0123456789abcdef/%2E%2E/urls.ini",
+        "/0123456789abcdef0123456789abcdef/Common%2F..%2F..%2Furls.ini",
+        "/0123456789abcdef0123456789abcdef/Common%5c..%5curls.ini",
+        "/0123456789abcdef0123456789abcdef/Common\\..\\..\\urls.ini",
+        "/0123456789abcdef0123456789abcdef/C:/windows/win.ini",
+        "/0123456789abcdef0123456789abcdef//windows/win.ini",
+        "/0123456789abcdef0123456789abcdef/layout.html::$DATA",
+        "/0123456789abcdef0123456789abcdef/.../urls.ini",
+        "/0123456789abcdef0123456789abcdef/layout.html%00.png",
+        "/0123456789abcdef0123456789abcdef/bad%zzescape",
+        "/0123456789abcdef0123456789abcdef/bad%2",
+        "/0123456789abcdef0123456789abcdef/%ff%fe.html",
+        "http://127.0.0.1/0123456789abcdef0123456789abcdef/Common/layout.html",
+        "",
+    };
+    for (const char* target : refused)
+        EXPECT_EQ(MapRequestTarget(target, kToken, relative, query), RequestPath::kForbidden)
+            << target;
+    EXPECT_EQ(MapRequestTarget("//Common/layout.html", "", relative, query),
+              RequestPath::kForbidden);
+}
+
+TEST(RequestTarget, ContentTypesAndTheBridgeInPages) {
+    EXPECT_EQ(ContentTypeFor(L"Common\\layout.HTML"), "text/html; charset=utf-8");
+    EXPECT_EQ(ContentTypeFor(L"DlgSettings.htm"), "text/html; charset=utf-8");
+    EXPECT_EQ(ContentTypeFor(L"a\\b.css"), "text/css; charset=utf-8");
+    EXPECT_EQ(ContentTypeFor(L"Common\\bridge.js"), "text/javascript; charset=utf-8");
+    EXPECT_EQ(ContentTypeFor(L"logo.GIF"), "image/gif");
+    EXPECT_EQ(ContentTypeFor(L"noextension"), "application/octet-stream");
+    EXPECT_EQ(ContentTypeFor(L"folder.d\\file"), "application/octet-stream");
+
+    const std::string script = "<script src=\"/t/Common/bridge.js\"></script>";
+    EXPECT_EQ(InjectBridge("<!DOCTYPE html><HTML lang=en><HEAD id=h><title>x</title>", "t"),
+              "<!DOCTYPE html><HTML lang=en><HEAD id=h>" + script + "<title>x</title>");
+    EXPECT_EQ(InjectBridge("<html><header></header><body>", "t"),
+              "<html>" + script + "<header></header><body>");
+    EXPECT_EQ(InjectBridge("<p>fragment", "t"), script + "<p>fragment");
+}
+
+// A stand-in for the page's bridge script: answers calls from a table.
+class FakePage {
+public:
+    FakePage(unsigned short port, const std::string& target) : socket_(io_) {
+        tcp::resolver resolver(io_);
+        asio::connect(socket_.next_layer(), resolver.resolve("127.0.0.1", std::to_string(port)));
+        socket_.handshake("127.0.0.1", target);
+    }
+
+    nlohmann::json Receive() {
+        beast::flat_buffer buffer;
+        socket_.read(buffer);
+        return nlohmann::json::parse(beast::buffers_to_string(buffer.data()));
+    }
+    void Send(const nlohmann::json& message) { socket_.write(asio::buffer(message.dump())); }
+
+    // Answers calls until the host closes; `silent` answers nothing.
+    void Serve(bool silent = false) {
+        worker_ = std::thread([this, silent] {
+            try {
+                for (;;) {
+                    nlohmann::json call = Receive();
+                    if (call["t"] != "call") continue;
+                    ++calls;
+                    if (silent) continue;
+                    nlohmann::json reply = {{"t", "reply"}, {"seq", call["seq"]}, {"ok", true}};
+                    if (call["op"] == "find")
+                        reply["value"] =
+                            call["id"] == "DlgBody" ? nlohmann::json(7) : nlohmann::json();
+                    else if (call["op"] == "getAttr")
+                        reply["value"] = call["handle"] == 7 && call["name"] == "width"
+                                             ? nlohmann::json("300")
+                                             : nlohmann::json();
+                    Send(reply);
+                }
+            } catch (const std::exception&) {
+            }
+        });
+    }
+
+    void Close() {
+        beast::error_code ignored;
+        beast::get_lowest_layer(socket_).shutdown(tcp::socket::shutdown_both, ignored);
+        beast::get_lowest_layer(socket_).close(ignored);
+        if (worker_.joinable()) worker_.join();
+    }
+    ~FakePage() { Close(); }
+
+    std::atomic<int> calls = 0;
+
+private:
+    asio::io_context io_;
+    websocket::stream<tcp::socket> socket_;
+    std::thread worker_;
+};
+
+class PageLinkTest : public testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(host.Start(std::wstring(kInstalledProgramFolder) + L"\\html"));
+        window = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                 nullptr);
+        link = host.Register(window, {{L"control", PageEventKind::kClick}});
+        link->SetTimeout(500);
+    }
+    void TearDown() override {
+        host.Unregister(link);
+        host.Stop();
+        DestroyWindow(window);
+    }
+
+    std::string SocketTarget(const std::string& token) const {
+        return "/" + token + "/socket?dlg=" + link->GetId();
+    }
+
+    // The next page event posted to the window, within a few seconds.
+    std::unique_ptr<PageEvent> NextEvent() {
+        DWORD start = GetTickCount();
+        MSG message;
+        while (GetTickCount() - start < 5000) {
+            if (PeekMessageW(&message, window, kPageEventMessage, kPageEventMessage, PM_REMOVE))
+                return std::unique_ptr<PageEvent>(reinterpret_cast<PageEvent*>(message.lParam));
+            Sleep(10);
+        }
+        return nullptr;
+    }
+
+    std::unique_ptr<FakePage> Connect() {
+        auto page = std::make_unique<FakePage>(host.GetPort(), SocketTarget(host.GetToken()));
+        nlohmann::json listen = page->Receive();
+        EXPECT_EQ(listen["t"], "listen");
+        EXPECT_EQ(listen["events"]["click"], nlohmann::json::array({"control"}));
+        page->Send({{"t", "complete"}});
+        auto complete = NextEvent();
+        EXPECT_TRUE(complete && complete->kind == PageEventKind::kDocumentComplete);
+        return page;
+    }
+
+    CWebHost host;
+    HWND window = nullptr;
+    std::shared_ptr<CPageLink> link;
+};
+
+TEST_F(PageLinkTest, SocketsWithoutTheTokenOrForAnUnknownDialogAreRefused) {
+    EXPECT_THROW(FakePage(host.GetPort(), SocketTarget(std::string(32, '0'))), beast::system_error);
+    EXPECT_THROW(FakePage(host.GetPort(), "/socket?dlg=" + link->GetId()), beast::system_error);
+    EXPECT_THROW(FakePage(host.GetPort(), "/" + host.GetToken() + "/socket?dlg=nobody"),
+                 beast::system_error);
+    EXPECT_FALSE(link->IsAttached());
+}
+
+TEST_F(PageLinkTest, CallsAndEventsReachTheirSideAndAGonePageIsDetached) {
+    auto page = Connect();
+    page->Send({{"t", "event"},
+                {"kind", "click"},
+                {"id", "control"},
+                {"handle", 12},
+                {"attrs", {{"cid", "btn_scan"}, {"pluginid", "RunHistory"}}}});
+    auto click = NextEvent();
+    ASSERT_TRUE(click);
+    EXPECT_EQ(click->kind, PageEventKind::kClick);
+    EXPECT_EQ(click->attributes[L"cid"], L"btn_scan");
+    EXPECT_EQ(click->attributes[L"pluginid"], L"RunHistory");
+    EXPECT_EQ(click->handle, 12);
+
+    page->Serve();
+    CBridgeDocument document(link);
+    auto body = document.GetElementById(L"DlgBody");
+    ASSERT_TRUE(body);
+    EXPECT_EQ(body->GetAttribute(L"width"), L"300");
+    EXPECT_EQ(body->GetAttribute(L"height"), std::nullopt);
+    EXPECT_EQ(document.GetElementById(L"Missing"), nullptr);
+
+    page->Close();
+    auto gone = NextEvent();
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->kind, PageEventKind::kDetached);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(document.GetElementById(L"DlgBody"), nullptr);
+    EXPECT_EQ(body->GetAttribute(L"width"), std::nullopt);
+    EXPECT_LT(GetTickCount() - start, 200u) << "a detached document answers at once";
+
+    // A new page: the document works again, elements of the old page do not.
+    auto again = Connect();
+    again->Serve();
+    EXPECT_TRUE(document.GetElementById(L"DlgBody"));
+    int calls = again->calls;
+    EXPECT_EQ(body->GetAttribute(L"width"), std::nullopt);
+    EXPECT_EQ(again->calls, calls);
+}
+
+TEST_F(PageLinkTest, ASilentPageTimesOutAndIsDropped) {
+    auto page = Connect();
+    page->Serve(true);
+    CBridgeDocument document(link);
+    DWORD start = GetTickCount();
+    EXPECT_EQ(document.GetElementById(L"DlgBody"), nullptr);
+    EXPECT_GE(GetTickCount() - start, 400u);
+    EXPECT_FALSE(link->IsAttached());
+    auto gone = NextEvent();
+    ASSERT_TRUE(gone);
+    EXPECT_EQ(gone->kind, PageEventKind::kDetached);
+}
+
+TEST_F(PageLinkTest, ANewerPageReplacesTheOlder) {
+    auto older = Connect();
+    auto newer = Connect();
+    // The older page is told so and closed; it must not come back on its own.
+    EXPECT_THROW(older->Receive(), beast::system_error);
+    newer->Serve();
+    CBridgeDocument document(link);
+    EXPECT_TRUE(document.GetElementById(L"DlgBody"));
+    EXPECT_TRUE(link->IsAttached());
+}
+
+}  // namespace
