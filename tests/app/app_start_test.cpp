@@ -11,6 +11,7 @@
 #include "app/autostart_sync.h"
 #include "app/urls.h"
 #include "support/child_process.h"
+#include "support/scoped_no_browser.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
@@ -120,26 +121,6 @@ TEST_F(Autostart, MissingOrEmptyRunEntryClearsTheOption) {
     EXPECT_EQ(BootStartup(), L"0");
     EXPECT_FALSE(ValueExists(key.Root(), runKey, kRunValue));
 }
-
-// Wine hands the shell's web addresses to a Linux browser; this test must not start one.
-class ScopedNoBrowser {
-public:
-    ScopedNoBrowser() {
-        hadValue_ = GetString(HKEY_CURRENT_USER, kKey, L"Browsers", previous_);
-        SetString(HKEY_CURRENT_USER, kKey, L"Browsers", L"true");
-    }
-    ~ScopedNoBrowser() {
-        if (hadValue_)
-            SetString(HKEY_CURRENT_USER, kKey, L"Browsers", previous_);
-        else
-            RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, L"Browsers");
-    }
-
-private:
-    static constexpr wchar_t kKey[] = L"Software\\Wine\\WineBrowser";
-    std::wstring previous_;
-    bool hadValue_;
-};
 
 // Reads what the child prints until `marker` and the rest of its line arrive.
 std::string ReadLineWith(HANDLE pipe, const std::string& marker, DWORD timeoutMs) {

@@ -7,10 +7,14 @@
 #include <boost/beast/websocket.hpp>
 
 #include <atomic>
+#include <functional>
+#include <mutex>
 #include <thread>
 
+#include "support/scoped_no_browser.h"
 #include "support/test_files.h"
 #include "ui/bridge_document.h"
+#include "ui/dlg_base.h"
 #include "ui/web_host.h"
 
 namespace asio = boost::asio;
@@ -101,13 +105,19 @@ public:
     }
     void Send(const nlohmann::json& message) { socket_.write(asio::buffer(message.dump())); }
 
-    // Answers calls until the host closes; `silent` answers nothing.
-    void Serve(bool silent = false) {
-        worker_ = std::thread([this, silent] {
+    // Answers calls until the host closes; `silent` answers nothing. Other
+    // messages are kept; with `closeWhenSized` the page asks to close once sized.
+    void Serve(bool silent = false, bool closeWhenSized = false) {
+        worker_ = std::thread([this, silent, closeWhenSized] {
             try {
                 for (;;) {
                     nlohmann::json call = Receive();
-                    if (call["t"] != "call") continue;
+                    if (call["t"] != "call") {
+                        std::lock_guard<std::mutex> guard(lock_);
+                        messages_.push_back(call);
+                        if (closeWhenSized && call["t"] == "size") Send({{"t", "close"}});
+                        continue;
+                    }
                     ++calls;
                     if (silent) continue;
                     nlohmann::json reply = {{"t", "reply"}, {"seq", call["seq"]}, {"ok", true}};
@@ -133,9 +143,19 @@ public:
     }
     ~FakePage() { Close(); }
 
+    // The first message of that type the host sent, or null.
+    nlohmann::json Message(const std::string& type) {
+        std::lock_guard<std::mutex> guard(lock_);
+        for (const auto& message : messages_)
+            if (message["t"] == type) return message;
+        return nullptr;
+    }
+
     std::atomic<int> calls = 0;
 
 private:
+    std::mutex lock_;
+    std::vector<nlohmann::json> messages_;
     asio::io_context io_;
     websocket::stream<tcp::socket> socket_;
     std::thread worker_;
@@ -258,6 +278,71 @@ TEST_F(PageLinkTest, ANewerPageReplacesTheOlder) {
     CBridgeDocument document(link);
     EXPECT_TRUE(document.GetElementById(L"DlgBody"));
     EXPECT_TRUE(link->IsAttached());
+}
+
+class Dialog : public CDlgBase {
+public:
+    using CDlgBase::CDlgBase;
+    int completions = 0;
+
+protected:
+    void OnDocumentComplete(bool reattached) override {
+        CDlgBase::OnDocumentComplete(reattached);
+        ++completions;
+    }
+};
+
+void PumpUntil(const std::function<bool()>& done) {
+    DWORD start = GetTickCount();
+    MSG message;
+    while (!done() && GetTickCount() - start < 5000) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        Sleep(10);
+    }
+}
+
+TEST(DialogBase, AModalDialogIsAFrameOverItsParentAndEndsWithItsCloseBox) {
+    ScopedProgramFolder programFolder;
+    ScopedNoBrowser noBrowser;
+    Dialog main(L"Common\\layout.html", L"Veltrane", nullptr);
+    ASSERT_TRUE(main.Create());
+    CWebHost& host = CWebHost::Get();
+    FakePage mainPage(host.GetPort(), "/" + host.GetToken() + "/socket?dlg=main");
+    mainPage.Receive();
+    mainPage.Send({{"t", "complete"}});
+    mainPage.Serve();
+    PumpUntil([&] { return main.completions == 1; });
+    ASSERT_EQ(main.completions, 1);
+    EXPECT_EQ(mainPage.Message("size"),
+              nlohmann::json({{"t", "size"}, {"width", 300}, {"height", 100}}));
+
+    // The dialog's page connects once the parent's page has made its frame.
+    std::unique_ptr<FakePage> dialogPage;
+    std::thread opener([&] {
+        DWORD start = GetTickCount();
+        nlohmann::json frame;
+        while ((frame = mainPage.Message("openFrame")).is_null() && GetTickCount() - start < 5000)
+            Sleep(10);
+        if (frame.is_null()) return;
+        dialogPage = std::make_unique<FakePage>(
+            host.GetPort(),
+            "/" + host.GetToken() + "/socket?dlg=" + frame["dlg"].get<std::string>());
+        dialogPage->Receive();
+        dialogPage->Send({{"t", "complete"}});
+        dialogPage->Serve(false, true);
+    });
+    Dialog about(L"DlgAbout.htm", L"About", &main);
+    INT_PTR result = about.DoModal();
+    opener.join();
+
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(about.completions, 1);
+    nlohmann::json frame = mainPage.Message("openFrame");
+    ASSERT_FALSE(frame.is_null());
+    EXPECT_EQ(frame["title"], "About");
+    EXPECT_NE(frame["url"].get<std::string>().find("/DlgAbout.htm?dlg="), std::string::npos);
+    PumpUntil([&] { return !mainPage.Message("closeFrame").is_null(); });
+    EXPECT_EQ(mainPage.Message("closeFrame")["dlg"], frame["dlg"]);
 }
 
 }  // namespace
