@@ -1,36 +1,113 @@
 #include "ui/dlg_main.h"
 
+#include "app/open_url.h"
+#include "app/urls.h"
 #include "sysaccess/trace.h"
+#include "ui/dlg_about.h"
+#include "ui/dlg_settings.h"
+#include "ui/dlg_welcome.h"
+#include "ui/resource_ids.h"
+
+namespace {
+
+// Shows the welcome dialog once the message loop runs, so that start-up
+// (and the page address it prints) does not wait for the user.
+constexpr UINT kShowWelcomeMessage = WM_APP + 0x51;
+
+std::wstring AttributeOf(const PageEvent& event, const wchar_t* name) {
+    auto found = event.attributes.find(name);
+    return found == event.attributes.end() ? std::wstring() : found->second;
+}
+
+std::wstring ResourceString(UINT id, const wchar_t* fallback) {
+    const wchar_t* text = nullptr;
+    int length = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return length > 0 ? std::wstring(text, length) : std::wstring(fallback);
+}
+
+}  // namespace
+
+void CheckRestoreItem(HMENU menu, bool shown) {
+    CheckMenuItem(menu, ID_TRAY_RESTORE, MF_BYCOMMAND | (shown ? MF_CHECKED : MF_UNCHECKED));
+}
 
 CDlgMain::CDlgMain(const std::wstring& pageName, const PluginFactory& createPlugins)
-    : CDlgBase(pageName, kMainWindowTitle, nullptr), kernel_(this, createPlugins) {
+    : CDlgBase(pageName, kMainWindowTitle, nullptr),
+      kernel_(this, createPlugins),
+      composition_(kernel_),
+      errorWindow_(this) {
     BindEvent(L"control", PageEventKind::kClick, [this](const PageEvent& e) { OnElementClick(e); });
     BindEvent(L"pluginname", PageEventKind::kClick,
               [this](const PageEvent& e) { OnElementClick(e); });
     BindEvent(L"pluginname", PageEventKind::kMouseOver,
               [this](const PageEvent& e) { OnPluginDescription(e); });
+
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TRAY));
+    tray_.Create(nullptr, CSystemTray::kNotifyMessage, kMainWindowTitle, icon, IDR_TRAY_MENU);
+    tray_.SetMenuDefaultItem(ID_TRAY_RESTORE, false);
+    tray_.SetPreMenuHook([this](HMENU menu) { CheckRestoreItem(menu, shown_); });
 }
 
-bool CDlgMain::RecomposeLayout() {
-    // Every mode's areas live inside "Layout"; a page without it cannot show a run.
-    IHtmlDocument* document = GetDocument();
-    return document && document->GetElementById(L"Layout") != nullptr;
+bool CDlgMain::OnInitDialog() {
+    if (!CDlgBase::OnInitDialog()) return false;
+    HWND window = GetSafeHwnd();
+    handleBlock_.Publish(window);
+    tray_.SetTargetWindow(window);
+    HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM));
+    SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
+    SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
+    if (CDlgWelcome::IsDue()) PostMessageW(window, kShowWelcomeMessage, 0, 0);
+    return true;
 }
 
-void CDlgMain::PrepareProcessArea() {}
+bool CDlgMain::RecomposeLayout() { return composition_.RecomposeLayout(); }
 
-void CDlgMain::SetRowStatus(const std::wstring&, const std::wstring&) {}
+void CDlgMain::PrepareProcessArea() { composition_.RenderProcessArea(); }
 
-void CDlgMain::ShowItemError(const std::wstring&, const std::wstring&) {}
+void CDlgMain::SetRowStatus(const std::wstring& pluginId, const std::wstring& text) {
+    composition_.SetRowStatus(pluginId, text);
+}
+
+void CDlgMain::ShowItemError(const std::wstring& title, const std::wstring& reason) {
+    errorWindow_.ShowError(title, reason);
+}
 
 void CDlgMain::ShowRebootNotice() {
-    MessageBoxW(GetSafeHwnd(), L"Please reboot system to complete cleanup process.",
-                kMainWindowTitle, MB_ICONINFORMATION);
+    MessageBoxW(
+        GetSafeHwnd(),
+        ResourceString(IDS_REBOOT_NOTICE, L"Please reboot system to complete cleanup process.")
+            .c_str(),
+        ResourceString(IDS_TITLE, kMainWindowTitle).c_str(), MB_ICONINFORMATION);
 }
 
 LRESULT CDlgMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     if (handshakeMessage_ != 0 && message == handshakeMessage_) return kHandshakeAnswer;
-    if (message == WM_KEYDOWN) return 0;
+    switch (message) {
+        case WM_KEYDOWN:
+            return 0;
+        case kShowWelcomeMessage:
+            CDlgWelcome(GetSafeHwnd()).DoModal();
+            return 0;
+        case WM_QUERYENDSESSION:
+            ExitRoutine();
+            return TRUE;
+        case WM_COMMAND:
+            switch (LOWORD(wParam)) {
+                case ID_TRAY_RESTORE:
+                    if (shown_)
+                        HideMain();
+                    else
+                        ShowMain();
+                    return 0;
+                case ID_TRAY_ABOUT:
+                    ShowAbout();
+                    return 0;
+                case ID_TRAY_EXIT:
+                    ExitRoutine();
+                    return 0;
+            }
+            break;
+    }
     if (message >= CKernel::kScanFinishedMessage && message <= CKernel::kProgressMessage) {
         kernel_.HandleWorkerMessage(message, wParam, lParam);
         return 0;
@@ -41,6 +118,7 @@ LRESULT CDlgMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 void CDlgMain::OnDocumentComplete(bool reattached) {
     CDlgBase::OnDocumentComplete(reattached);
     kernel_.SetDocument(GetDocument());
+    MarkPage();
     // A reloaded page shows the run as it stands; only the first page starts idle.
     if (reattached)
         RecomposeLayout();
@@ -48,13 +126,116 @@ void CDlgMain::OnDocumentComplete(bool reattached) {
         kernel_.SetMode(CKernel::kIdle);
 }
 
+void CDlgMain::OnCancel() {
+    errorWindow_.Hide();
+    if (!IsHideOnExit(kernel_.GetOptions())) {
+        ExitRoutine();
+        return;
+    }
+    NoticeRebootIfNeeded();
+    HideMain();
+}
+
+void CDlgMain::OnShowRequested() {
+    shown_ = true;
+    MarkPage();
+    CDlgBase::OnShowRequested();
+}
+
+void CDlgMain::ShowMain() { ShowWindow(GetSafeHwnd(), SW_SHOW); }
+
+void CDlgMain::HideMain() {
+    shown_ = false;
+    MarkPage();
+}
+
+void CDlgMain::MarkPage() {
+    // The page stays open in the browser; hidden, it says where the program went.
+    if (auto body = GetDocument()->GetElementById(L"DlgBody"))
+        body->SetAttribute(L"data-window", shown_ ? L"shown" : L"hidden");
+}
+
+void CDlgMain::ExitRoutine() {
+    errorWindow_.Hide();
+    NoticeRebootIfNeeded();
+    PostQuitMessage(0);
+}
+
+void CDlgMain::NoticeRebootIfNeeded() {
+    if (!kernel_.IsRebootNeeded()) return;
+    ShowRebootNotice();
+    kernel_.SetRebootNeeded(false);
+}
+
+void CDlgMain::ShowAbout() {
+    CDlgAbout about(kAboutPage, kernel_.GetLanguage(), this);
+    about.DoModal();
+}
+
+void CDlgMain::ShowSettings() {
+    CDlgSettings settings(kSettingsPage, kernel_.GetOptions(), this);
+    settings.DoModal();
+}
+
 void CDlgMain::OnElementClick(const PageEvent& event) {
-    auto command = event.attributes.find(L"cid");
-    if (command == event.attributes.end()) return;
-    auto plugin = event.attributes.find(L"pluginid");
-    std::wstring pluginId = plugin == event.attributes.end() ? L"" : plugin->second;
-    Trace(L"OnClick(%ls): %ls\n", command->second.c_str(), pluginId.c_str());
-    kernel_.HandleCommand(command->second);
+    auto found = event.attributes.find(L"cid");
+    if (found == event.attributes.end()) return;
+    const std::wstring command = found->second;
+    const std::wstring pluginId = AttributeOf(event, L"pluginid");
+    Trace(L"OnClick(%ls): %ls\n", command.c_str(), pluginId.c_str());
+
+    const int mode = kernel_.GetMode();
+    if (command == L"btn_help") {
+        OpenUrl(REMOTE_HELP_URL);
+    } else if (command == L"btn_about") {
+        ShowAbout();
+    } else if (command == L"btn_settings") {
+        if (mode == CKernel::kIdle || mode == CKernel::kScanFinished ||
+            mode == CKernel::kCleanFinished)
+            ShowSettings();
+    } else if (HandleListCommand(command, pluginId)) {
+        return;
+    } else {
+        // The finish of a clean also closes the explanation of its errors.
+        if (command == L"btn_finish" && mode == CKernel::kCleanFinished) errorWindow_.Hide();
+        kernel_.HandleCommand(command);
+    }
+
+    // Links inside a report (its item errors, say) belong to a plug-in.
+    CPlugin* plugin = kernel_.FindPlugin(pluginId);
+    if (!plugin) plugin = kernel_.FindPlugin(kernel_.GetCurrentPluginId());
+    if (plugin) {
+        std::unique_ptr<IHtmlElement> element = ElementOf(event);
+        plugin->OnReportClick(command, element.get());
+    }
+}
+
+bool CDlgMain::HandleListCommand(const std::wstring& command, const std::wstring& pluginId) {
+    if (command == L"btn_checkall" || command == L"btn_uncheckall") {
+        const bool checked = command == L"btn_checkall";
+        for (const auto& plugin : kernel_.GetPlugins()) plugin->SetEnabled(checked);
+        composition_.RecomposeLayout();
+        return true;
+    }
+    if (_wcsicmp(command.c_str(), L"check") == 0) {
+        if (CPlugin* plugin = kernel_.FindPlugin(pluginId)) {
+            plugin->SetEnabled(!plugin->IsEnabled());
+            composition_.RenderButtonsControlArea();
+        }
+        return true;
+    }
+    if (_wcsicmp(command.c_str(), L"name") == 0) {
+        CPlugin* plugin = kernel_.FindPlugin(pluginId);
+        const int mode = kernel_.GetMode();
+        if (plugin && (mode == CKernel::kScanFinished || mode == CKernel::kCleanFinished) &&
+            plugin->GetRunState() != CPlugin::kNotRun) {
+            kernel_.SetCurrentPluginId(pluginId);
+            composition_.RenderDetailsArea();
+            composition_.RenderPluginsArea();
+        }
+        return true;
+    }
+    return false;
 }
 
 void CDlgMain::OnPluginDescription(const PageEvent& event) {

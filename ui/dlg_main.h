@@ -1,9 +1,14 @@
 #pragma once
 // The main window: the page "Common\layout.html" with its one container
 // "Layout", the kernel it owns, the hand-shake with a second instance and the
-// worker messages of the kernel's runs.
+// worker messages of the kernel's runs; the commands of the page and of the
+// notification-area icon, closing to the notification area or quitting.
 #include "engine/kernel.h"
+#include "ui/composition.h"
 #include "ui/dlg_base.h"
+#include "ui/dlg_error.h"
+#include "ui/system_tray.h"
+#include "ui/window_handle_block.h"
 
 inline constexpr wchar_t kMainWindowTitle[] = L"Veltrane";
 inline constexpr wchar_t kMainPage[] = L"Common\\layout.html";
@@ -18,6 +23,12 @@ public:
     void SetHandshakeMessage(UINT message) { handshakeMessage_ = message; }
     CKernel& GetKernel() { return kernel_; }
 
+    // Shown means the page is open for the user; hidden, the program lives on
+    // in the notification area.
+    bool IsShown() const { return shown_; }
+    void ShowMain();
+    void HideMain();
+
     // IKernelView
     HWND GetMessageWindow() const override { return GetSafeHwnd(); }
     bool RecomposeLayout() override;
@@ -27,13 +38,31 @@ public:
     void ShowRebootNotice() override;
 
 protected:
+    bool OnInitDialog() override;
     LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
     void OnDocumentComplete(bool reattached) override;
+    void OnCancel() override;
+    void OnShowRequested() override;
 
 private:
     void OnElementClick(const PageEvent& event);
     void OnPluginDescription(const PageEvent& event);
+    // True when the command was one of the window's own and handling ends.
+    bool HandleListCommand(const std::wstring& command, const std::wstring& pluginId);
+    void ShowAbout();
+    void ShowSettings();
+    void ExitRoutine();
+    void NoticeRebootIfNeeded();
+    void MarkPage();
 
     UINT handshakeMessage_ = 0;
     CKernel kernel_;
+    CComposition composition_;
+    CDlgError errorWindow_;
+    CSystemTray tray_;
+    CWindowHandleBlock handleBlock_;
+    bool shown_ = true;
 };
+
+// Puts the check mark on the tray menu's "Restore" while the window is shown.
+void CheckRestoreItem(HMENU menu, bool shown);

@@ -196,7 +196,7 @@ describe("dialog base", () => {
             '<span id="control" cid="btn_probe" pluginid="ProbePlugin">probe</span>' +
             '<span id="elsewhere" cid="btn_ignored">ignored</span>'));
         await page.click("#elsewhere");
-        await page.click("#control");
+        await page.click('#control[cid="btn_probe"]');
         await h.waitForTrace(first, "OnClick(btn_probe): ProbePlugin");
         assert.ok(!first.trace().includes("btn_ignored"));
         await page.close();
@@ -214,7 +214,7 @@ describe("dialog base", () => {
                         "one detach and one completion");
         await page.evaluate(() => document.body.insertAdjacentHTML("beforeend",
             '<span id="control" cid="btn_after_reload">again</span>'));
-        await page.click("#control");
+        await page.click('#control[cid="btn_after_reload"]');
         await h.waitForTrace(first, "OnClick(btn_after_reload): ");
         await page.close();
     });
