@@ -61,7 +61,7 @@ int CPlgRecycleBin::Scan() {
         if (IsCancelled()) return kCancelled;
         SetProgress(L" " + root);
         SHQUERYRBINFO info = {};
-        info.cbSize = 20;  // the size the shell has always accepted, on every Windows version
+        info.cbSize = sizeof(info);  // 20: the structure is packed
         if (FAILED(SHQueryRecycleBinW(root.c_str(), &info))) continue;
         Volume volume;
         volume.size = static_cast<uint64_t>(info.i64Size);
