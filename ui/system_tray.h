@@ -2,8 +2,9 @@
 // The program's icon in the notification area: its tip, the menu on a right
 // click, the default command on a double click. The commands go to a target
 // window as WM_COMMAND.
-#include <shellapi.h>
 #include <windows.h>
+// After windows.h, which it needs.
+#include <shellapi.h>
 
 #include <functional>
 #include <string>
