@@ -1,0 +1,159 @@
+// The main window's Win32 side, with no page connected: the window-handle
+// block, the notification-area icon's menu and double click, closing and
+// the end of the session, and the autostart entry the kernel writes.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+
+#include "support/scoped_no_browser.h"
+#include "support/test_files.h"
+#include "support/test_plugin.h"
+#include "support/test_registry.h"
+#include "ui/dlg_main.h"
+#include "ui/resource_ids.h"
+
+namespace {
+
+PluginList NoPlugins(CKernel&) { return {}; }
+
+// True when a quit message is waiting; it is taken out of the queue.
+bool TakeQuitMessage() {
+    MSG message;
+    return PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) != FALSE;
+}
+
+HWND TrayWindow() {
+    struct Search {
+        HWND found = nullptr;
+    } search;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM data) {
+            wchar_t name[64] = {};
+            GetClassNameW(window, name, 64);
+            if (wcscmp(name, L"VeltraneTrayWindow") != 0) return TRUE;
+            reinterpret_cast<Search*>(data)->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// The "Restore" check mark as the menu shows it: read when the menu opens,
+// after which the menu is closed again.
+bool restoreCheckedWhenOpened = false;
+int menusOpened = 0;
+WNDPROC mainWindowProcedure = nullptr;
+
+LRESULT CALLBACK WatchMenu(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITMENUPOPUP) {
+        ++menusOpened;
+        restoreCheckedWhenOpened =
+            (GetMenuState(reinterpret_cast<HMENU>(wParam), ID_TRAY_RESTORE, MF_BYCOMMAND) &
+             MF_CHECKED) != 0;
+        EndMenu();
+    }
+    return CallWindowProcW(mainWindowProcedure, window, message, wParam, lParam);
+}
+
+class MainWindow : public testing::Test {
+protected:
+    void SetUp() override { ForgetKernelSettings(); }
+    void TearDown() override {
+        window.reset();
+        TakeQuitMessage();
+        ForgetKernelSettings();
+    }
+    void Open() {
+        window = std::make_unique<CDlgMain>(kMainPage, &NoPlugins);
+        ASSERT_TRUE(window->Create());
+    }
+
+    ScopedProgramFolder programFolder;
+    ScopedNoBrowser noBrowser;
+    std::unique_ptr<CDlgMain> window;
+};
+
+TEST_F(MainWindow, PublishesItsHandleInTheSharedBlock) {
+    Open();
+    UniqueHandle mapping(OpenFileMappingW(FILE_MAP_READ, FALSE, L"VeltraneMapKey_1_0"));
+    ASSERT_TRUE(mapping);
+    void* view = MapViewOfFile(mapping.Get(), FILE_MAP_READ, 0, 0, 1024);
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(*static_cast<const uint32_t*>(view),
+              static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window->GetSafeHwnd())));
+    UnmapViewOfFile(view);
+}
+
+TEST_F(MainWindow, TrayMenuMarksRestoreAndDoubleClickToggles) {
+    Open();
+    HWND tray = TrayWindow();
+    ASSERT_NE(tray, nullptr) << "the notification-area icon needs a display";
+    HWND main = window->GetSafeHwnd();
+    mainWindowProcedure = reinterpret_cast<WNDPROC>(
+        SetWindowLongPtrW(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&WatchMenu)));
+
+    EXPECT_TRUE(window->IsShown());
+    SendMessageW(tray, CSystemTray::kNotifyMessage, IDR_TRAY_MENU, WM_RBUTTONUP);
+    ASSERT_EQ(menusOpened, 1);
+    EXPECT_TRUE(restoreCheckedWhenOpened);
+
+    SendMessageW(tray, CSystemTray::kNotifyMessage, IDR_TRAY_MENU, WM_LBUTTONDBLCLK);
+    EXPECT_FALSE(window->IsShown());
+    SendMessageW(tray, CSystemTray::kNotifyMessage, IDR_TRAY_MENU, WM_RBUTTONUP);
+    ASSERT_EQ(menusOpened, 2);
+    EXPECT_FALSE(restoreCheckedWhenOpened);
+
+    SendMessageW(tray, CSystemTray::kNotifyMessage, IDR_TRAY_MENU, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(window->IsShown());
+    // Another icon's notifications are not ours.
+    SendMessageW(tray, CSystemTray::kNotifyMessage, IDR_TRAY_MENU + 1, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(window->IsShown());
+    SetWindowLongPtrW(main, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(mainWindowProcedure));
+}
+
+TEST_F(MainWindow, ClosingHidesUnlessHideOnExitIsOff) {
+    Open();
+    HWND main = window->GetSafeHwnd();
+    // No option stored: it counts as on.
+    SendMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_FALSE(window->IsShown());
+    EXPECT_FALSE(TakeQuitMessage());
+
+    SendMessageW(main, WM_COMMAND, ID_TRAY_RESTORE, 0);
+    EXPECT_TRUE(window->IsShown());
+    window->GetKernel().GetOptions().Option(L"HideOnExit") = L"0";
+    SendMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(TakeQuitMessage());
+}
+
+TEST_F(MainWindow, EndOfSessionAndTrayExitQuit) {
+    Open();
+    HWND main = window->GetSafeHwnd();
+    EXPECT_EQ(SendMessageW(main, WM_QUERYENDSESSION, 0, 0), TRUE);
+    EXPECT_TRUE(TakeQuitMessage());
+    SendMessageW(main, WM_COMMAND, ID_TRAY_EXIT, 0);
+    EXPECT_TRUE(TakeQuitMessage());
+}
+
+TEST_F(MainWindow, AutostartEntryIsTheQuotedProgramPath) {
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring name = module;
+    name = name.substr(name.find_last_of(L'\\') + 1);
+    {
+        CKernel kernel(nullptr, &NoPlugins);
+        kernel.GetOptions().Option(L"BootStartup") = L"1";
+        kernel.SaveOptions();
+        std::wstring run;
+        ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, run));
+        // The folder has a space: unquoted, Windows would try "C:\Program" first.
+        EXPECT_EQ(run, L"\"" + std::wstring(kInstalledProgramFolder) + L"\\" + name + L"\"");
+
+        kernel.GetOptions().Option(L"BootStartup") = L"0";
+        kernel.SaveOptions();
+        EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
+    }
+}
+
+}  // namespace
