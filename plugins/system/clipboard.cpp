@@ -22,8 +22,7 @@ private:
     bool open_;
 };
 
-}  // namespace
-
+// "\"HTML Format\"(0xC0F3)" for a named format, "unknown format (0x000D)" otherwise.
 std::wstring ClipboardFormatText(UINT format) {
     wchar_t name[260] = {};
     wchar_t text[400];
@@ -34,11 +33,14 @@ std::wstring ClipboardFormatText(UINT format) {
     return text;
 }
 
+// "Currently 3 of 5 formats in clipboard".
 std::wstring ClipboardProgressText(int pass, int count) {
     wchar_t text[80];
     swprintf(text, 80, L"Currently %d of %d formats in clipboard", pass, count);
     return text;
 }
+
+}  // namespace
 
 CPlgClipboard::CPlgClipboard(CKernel& kernel, const PluginIdentity& identity)
     : CPlugin(kernel, identity) {}

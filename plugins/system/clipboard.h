@@ -27,8 +27,3 @@ private:
     std::vector<FormatEntry> formats_;
     bool cleanFailed_ = false;
 };
-
-// "\"HTML Format\"(0xC0F3)" for a named format, "unknown format (0x000D)" otherwise.
-std::wstring ClipboardFormatText(UINT format);
-// "Currently 3 of 5 formats in clipboard".
-std::wstring ClipboardProgressText(int pass, int count);

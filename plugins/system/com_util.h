@@ -12,7 +12,6 @@ public:
     }
     ScopedComApartment(const ScopedComApartment&) = delete;
     ScopedComApartment& operator=(const ScopedComApartment&) = delete;
-    bool Ok() const { return SUCCEEDED(result_); }
 
 private:
     HRESULT result_;

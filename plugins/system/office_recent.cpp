@@ -17,6 +17,12 @@ namespace {
 constexpr int kLastIndex = 10;
 constexpr wchar_t kCannotDelete[] = L"Cannot delete subitem";
 
+struct OfficeRegistrySource {
+    const wchar_t* keyPath;
+    const wchar_t* valueNameFormat;  // one %d, the index 0..10
+};
+
+// In scan order, all under HKEY_CURRENT_USER.
 const OfficeRegistrySource kSources[15] = {
     {L"Software\\Microsoft\\Office\\8.0\\Access\\Settings", L"MRU%d"},
     {L"Software\\Microsoft\\Office\\9.0\\Access\\Settings", L"MRU%d"},
@@ -52,8 +58,6 @@ ItemError WordError(const std::wstring& path, int reasonType, const std::wstring
 }
 
 }  // namespace
-
-const OfficeRegistrySource (&OfficeRegistrySources())[15] { return kSources; }
 
 CPlgMSOfficeRecUsed::CPlgMSOfficeRecUsed(CKernel& kernel, const PluginIdentity& identity)
     : CPlugin(kernel, identity) {

@@ -5,14 +5,6 @@
 #include "engine/plugin.h"
 #include "plugins/system/recent_documents.h"
 
-struct OfficeRegistrySource {
-    const wchar_t* keyPath;
-    const wchar_t* valueNameFormat;  // one %d, the index 0..10
-};
-
-// The fifteen sources, in scan order, all under HKEY_CURRENT_USER.
-const OfficeRegistrySource (&OfficeRegistrySources())[15];
-
 class CPlgMSOfficeRecUsed : public CPlugin {
 public:
     CPlgMSOfficeRecUsed(CKernel& kernel, const PluginIdentity& identity);
