@@ -19,6 +19,7 @@ std::optional<nlohmann::json> CPageLink::Call(nlohmann::json request,
     if (!attached_) return std::nullopt;
     std::future<std::optional<nlohmann::json>> answer;
     uint64_t sequence = 0;
+    unsigned askedGeneration = 0;
     Sender send;
     {
         std::lock_guard<std::mutex> guard(lock_);
@@ -26,6 +27,7 @@ std::optional<nlohmann::json> CPageLink::Call(nlohmann::json request,
         sequence = nextSequence_++;
         answer = pending_[sequence].get_future();
         send = send_;
+        askedGeneration = generation_;
     }
     request["t"] = "call";
     request["seq"] = sequence;
@@ -44,9 +46,11 @@ std::optional<nlohmann::json> CPageLink::Call(nlohmann::json request,
     {
         std::lock_guard<std::mutex> guard(lock_);
         pending_.erase(sequence);
+        // A page that has replaced the silent one in the meantime stays.
+        if (askedGeneration != generation_) return std::nullopt;
         drop = drop_;
+        attached_ = false;
     }
-    attached_ = false;
     if (drop) drop();
     return std::nullopt;
 }
@@ -62,8 +66,11 @@ void CPageLink::Notify(nlohmann::json message) {
 
 void CPageLink::Attach(Sender send, std::function<void()> drop, std::function<void()> replace) {
     std::function<void()> previous;
+    std::map<uint64_t, std::promise<std::optional<nlohmann::json>>> unanswered;
     {
         std::lock_guard<std::mutex> guard(lock_);
+        // Calls still out were made to the page being replaced.
+        unanswered.swap(pending_);
         previous = std::move(replace_);
         send_ = std::move(send);
         drop_ = std::move(drop);
@@ -71,6 +78,7 @@ void CPageLink::Attach(Sender send, std::function<void()> drop, std::function<vo
         ++generation_;
         attached_ = true;
     }
+    for (auto& [sequence, promise] : unanswered) promise.set_value(std::nullopt);
     if (previous) previous();
 }
 
