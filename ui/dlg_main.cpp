@@ -41,6 +41,9 @@ CDlgMain::CDlgMain(const std::wstring& pageName, const PluginFactory& createPlug
               [this](const PageEvent& e) { OnElementClick(e); });
     BindEvent(L"pluginname", PageEventKind::kMouseOver,
               [this](const PageEvent& e) { OnPluginDescription(e); });
+    // The error links of the reports are named after their error, "idError_" and its number.
+    BindEvent(L"idError_*", PageEventKind::kClick,
+              [this](const PageEvent& e) { OnElementClick(e); });
 
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TRAY));
     tray_.Create(nullptr, CSystemTray::kNotifyMessage, kMainWindowTitle, icon, IDR_TRAY_MENU);

@@ -164,25 +164,39 @@
         };
     }
 
-    function listened(kind, target) {
-        for (var node = target; node && node.nodeType === 1; node = node.parentNode) {
-            if (node.id && listening[kind].indexOf(node.id) >= 0) return node;
+    // The name an element is listened to by: its id, or a name ending in
+    // "*" that stands for every id beginning with the rest ("idError_*").
+    function listenedName(kind, id) {
+        var names = listening[kind];
+        for (var i = 0; i < names.length; i++) {
+            var name = names[i];
+            if (name === id) return name;
+            if (name.slice(-1) === "*" && id.indexOf(name.slice(0, -1)) === 0) return name;
         }
         return null;
     }
 
-    function report(kind, element) {
-        send({ t: "event", kind: kind, id: element.id, handle: handleOf(element),
-               attrs: attributesOf(element) });
+    function listened(kind, target) {
+        for (var node = target; node && node.nodeType === 1; node = node.parentNode) {
+            var name = node.id && listenedName(kind, node.id);
+            if (name) return { element: node, name: name };
+        }
+        return null;
+    }
+
+    function report(kind, found) {
+        send({ t: "event", kind: kind, id: found.name, handle: handleOf(found.element),
+               attrs: attributesOf(found.element) });
     }
 
     document.addEventListener("click", function (event) {
-        var element = listened("click", event.target);
-        if (element) report("click", element);
+        var found = listened("click", event.target);
+        if (found) report("click", found);
     });
     document.addEventListener("mouseover", function (event) {
-        var element = listened("mouseover", event.target);
-        if (element && element !== lastOver) report("mouseover", element);
+        var found = listened("mouseover", event.target);
+        var element = found && found.element;
+        if (found && element !== lastOver) report("mouseover", found);
         lastOver = element;
     });
 
