@@ -7,7 +7,6 @@
 //   cache-scan | cache-delete                the cached pages (not cookies, not history)
 //   reg-seed KEY COUNT [--letters]           values under HKEY_CURRENT_USER\KEY
 //   reg-scan KEY | reg-delete KEY
-//   peak COMMAND-LINE...                     runs it, then prints its peak working set
 //
 // Each prints one line "key=value ..." that the driver reads; the exit code is
 // 0 when nothing failed.
@@ -17,7 +16,6 @@
 #include <cwchar>
 #include <string>
 
-#include "bench/child_memory.h"
 #include "bench/folder_tree.h"
 #include "bench/registry_values.h"
 #include "bench/url_cache.h"
@@ -40,16 +38,10 @@ bool HasFlag(int argc, wchar_t** argv, const wchar_t* flag) {
     return false;
 }
 
-std::wstring QuoteArgument(const std::wstring& argument) {
-    if (!argument.empty() && argument.find_first_of(L" \t\"") == std::wstring::npos)
-        return argument;
-    return L"\"" + argument + L"\"";
-}
-
 int Usage() {
     fwprintf(stderr,
              L"usage: benchbase tree-seed|tree-delete|cache-seed|cache-scan|cache-delete|"
-             L"reg-seed|reg-scan|reg-delete|peak ...\n");
+             L"reg-seed|reg-scan|reg-delete ...\n");
     return 2;
 }
 
@@ -95,19 +87,6 @@ int wmain(int argc, wchar_t** argv) {
             command == L"reg-scan" ? ScanRegistryValues(argv[2]) : DeleteRegistryValues(argv[2]);
         wprintf(L"values=%ld failures=%ld\n", counts.values, counts.failures);
         return counts.failures == 0 ? 0 : 1;
-    }
-    if (command == L"peak" && argc >= 3) {
-        std::wstring line;
-        for (int i = 2; i < argc; ++i) line += (i > 2 ? L" " : L"") + QuoteArgument(argv[i]);
-        fflush(stdout);
-        ChildResult child = RunAndMeasure(line);
-        if (!child.started) {
-            fwprintf(stderr, L"benchbase: cannot start %ls (error %lu)\n", line.c_str(),
-                     GetLastError());
-            return 1;
-        }
-        wprintf(L"peakWorkingSet=%zu exitCode=%lu\n", child.peakWorkingSet, child.exitCode);
-        return static_cast<int>(child.exitCode);
     }
     return Usage();
 }
