@@ -227,6 +227,7 @@ test("Cancel during a scan returns to idle", async () => {
     await command("btn_checkall").click();
     await command("btn_scan").click();
     await command("btn_cancel").waitFor();
+    await page.locator("#HintText h1").waitFor();
     await shot("mode1-scanning");
     await command("btn_cancel").click();
     await waitForMode("btn_checkall");
@@ -237,6 +238,7 @@ test("Abort during a clean ends with the clean reports", async () => {
     await waitForMode("btn_clean");
     await command("btn_clean").click();
     await command("btn_abort").waitFor();
+    await page.locator("#HintText h1").waitFor();
     await shot("mode3-cleaning");
     await command("btn_abort").click();
     await waitForMode("btn_finish");
