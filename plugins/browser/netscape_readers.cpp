@@ -110,8 +110,11 @@ bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run) {
         const std::wstring path = folder + L"cookies.txt";
         std::string bytes;
         DWORD error = ReadByteFile(path, bytes);
+        // A profile folder that is gone holds nothing; a profile without its
+        // cookie file cannot be read.
+        if (error == ERROR_PATH_NOT_FOUND) return true;
         if (error != ERROR_SUCCESS) {
-            if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND)
+            if (error != ERROR_FILE_NOT_FOUND)
                 Trace(L"GetNetscapeCookies: Error in file%ls", path.c_str());
             result = false;
             return false;

@@ -130,7 +130,7 @@ bool SeedNetscapeFamily() {
     const std::wstring firefox = appData + L"\\Mozilla\\Firefox\\Profiles\\p4ke8r2x.default\\";
     ok = SeedProfile(firefox, "firefox-site.test", false) && ok;
 
-    const std::wstring program = L"C:\\Program Files\\Netscape\\Communicator\\Program";
+    const std::wstring program = L"C:\\Program Files\\Netscape\\Communicator";
     ok = SeedString(HKEY_CURRENT_USER, L"Software\\Netscape\\Netscape Navigator\\Main",
                     L"Install Directory", program) &&
          ok;

@@ -1,0 +1,58 @@
+#pragma once
+// One browser plug-in driven by a real kernel through a scan and a clean,
+// with the installed pages, as the main window drives it.
+#include <memory>
+#include <string>
+
+#include "engine/kernel.h"
+#include "support/test_files.h"
+#include "support/test_plugin.h"
+
+template <typename Plugin>
+class PluginHarness {
+public:
+    PluginHarness(const wchar_t* id, int category, int weight)
+        : kernel_(&view_, [this, id, category, weight](CKernel& kernel) {
+              PluginList list;
+              auto plugin = std::make_unique<Plugin>(kernel, PluginIdentity{id, category, weight});
+              plugin_ = plugin.get();
+              list.push_back(std::move(plugin));
+              return list;
+          }) {
+        view_.Attach(&kernel_);
+    }
+    ~PluginHarness() { ForgetKernelSettings(); }
+
+    // True when the run reached its end.
+    bool Scan() { return RunTo(CKernel::kScanning, CKernel::kScanFinished); }
+    bool Clean() { return RunTo(CKernel::kCleaning, CKernel::kCleanFinished); }
+    // The plug-in's row shows "Failed" after the last run.
+    bool RowFailed() const {
+        return !view_.rows.empty() &&
+               view_.rows.back().second.find(L"Failed") != std::wstring::npos;
+    }
+    std::wstring ScanPage() {
+        MemoryHtmlElement element;
+        plugin_->BuildScanReport(element);
+        return element.innerHtml;
+    }
+    std::wstring CleanPage() {
+        MemoryHtmlElement element;
+        plugin_->BuildFixReport(element);
+        return element.innerHtml;
+    }
+    void SetOverwrite(bool on) { kernel_.GetOptions().Option(L"OverWrite") = on ? L"1" : L"0"; }
+    Plugin& Get() { return *plugin_; }
+    CKernel& Kernel() { return kernel_; }
+
+private:
+    bool RunTo(int start, int end) {
+        kernel_.SetMode(start);
+        return view_.PumpUntil([this, end] { return kernel_.GetMode() == end; }, 60000);
+    }
+
+    ScopedProgramFolder folder_;
+    RecordingView view_;
+    Plugin* plugin_ = nullptr;
+    CKernel kernel_;
+};

@@ -1,0 +1,188 @@
+// The browser plug-ins as the kernel drives them: scan, clean, and the pages
+// built from the installed fragments.
+#include <windows.h>
+
+#include <shlobj.h>
+#include <wininet.h>
+
+#include <gtest/gtest.h>
+
+#include "netscape_fixture.h"
+#include "plugin_harness.h"
+#include "plugins/browser/ie_cache_plugins.h"
+#include "plugins/browser/netscape_plugins.h"
+#include "plugins/browser/url_cache.h"
+#include "seedtraces/browser_traces.h"
+#include "test_run.h"
+
+namespace {
+
+size_t Count(const std::wstring& text, const std::wstring& what) {
+    size_t count = 0;
+    for (size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + 1))
+        ++count;
+    return count;
+}
+
+class IEPages : public testing::Test {
+protected:
+    void SetUp() override { EmptyCache(); }
+    void TearDown() override { EmptyCache(); }
+    static void EmptyCache() {
+        for (UrlCacheKind kind :
+             {UrlCacheKind::kFiles, UrlCacheKind::kCookies, UrlCacheKind::kHistory}) {
+            DomainMap all;
+            TestRun run;
+            EnumerateUrlCache(kind, all, run);
+            DeleteUrlCacheDomains(kind, all, run);
+        }
+    }
+};
+
+TEST_F(IEPages, EmptyScanAndCleanPages) {
+    PluginHarness<CPlgIECache> cache(L"IEFileCache", 0, 0);
+    EXPECT_EQ(cache.ScanPage(), L"");  // nothing before a scan
+    ASSERT_TRUE(cache.Scan());
+    std::wstring scan = cache.ScanPage();
+    EXPECT_NE(scan.find(L"No items found."), std::wstring::npos) << scan;
+    EXPECT_NE(scan.find(L"Total: 0 domains"), std::wstring::npos) << scan;
+    EXPECT_NE(scan.find(L"0 B"), std::wstring::npos) << scan;
+    ASSERT_TRUE(cache.Clean());
+    EXPECT_NE(cache.CleanPage().find(L"Nothing to clean"), std::wstring::npos);
+}
+
+TEST_F(IEPages, CachePageListsDomainsLargestFirst) {
+    ASSERT_TRUE(AddCacheEntry(L"http://small.test/a", 500));
+    ASSERT_TRUE(AddCacheEntry(L"http://www.large.test/a", 1000000));
+    ASSERT_TRUE(AddCacheEntry(L"https://large.test/b", 234567));
+    PluginHarness<CPlgIECache> cache(L"IEFileCache", 0, 0);
+    ASSERT_TRUE(cache.Scan());
+    std::wstring page = cache.ScanPage();
+    size_t large = page.find(L"<td>large.test</td><td>2</td><td>1.23 MB</td>");
+    size_t small = page.find(L"<td>small.test</td><td>1</td><td>0.50 KB</td>");
+    ASSERT_NE(large, std::wstring::npos) << page;
+    ASSERT_NE(small, std::wstring::npos) << page;
+    EXPECT_LT(large, small);
+    EXPECT_NE(page.find(L"Total: 2 domains</th><th>3</th><th>1.23 MB"), std::wstring::npos) << page;
+    EXPECT_EQ(cache.Get().GetScanSummary().bytes, 1235067u);
+}
+
+TEST_F(IEPages, EntryInUseIsNumberedOnTheCleanPage) {
+    ASSERT_TRUE(AddCacheEntry(L"http://a-free.test/x", 10));
+    ASSERT_TRUE(AddCacheEntry(L"http://b-inuse.test/x", 10));
+    ASSERT_TRUE(AddCacheEntry(L"http://c-inuse.test/x", 10));
+    PluginHarness<CPlgIECache> cache(L"IEFileCache", 0, 0);
+    ASSERT_TRUE(cache.Scan());
+    BYTE buffer[4096];
+    for (const wchar_t* url : {L"http://b-inuse.test/x", L"http://c-inuse.test/x"}) {
+        DWORD size = sizeof(buffer);
+        ASSERT_TRUE(RetrieveUrlCacheEntryFileW(
+            url, reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer), &size, 0));
+    }
+    ASSERT_TRUE(cache.Clean());
+    UnlockUrlCacheEntryFileW(L"http://b-inuse.test/x", 0);
+    UnlockUrlCacheEntryFileW(L"http://c-inuse.test/x", 0);
+
+    std::wstring page = cache.CleanPage();
+    EXPECT_EQ(Count(page, L"Deleted"), 1u) << page;
+    EXPECT_NE(page.find(L"id=\"idError_1\""), std::wstring::npos) << page;
+    EXPECT_NE(page.find(L"id=\"idError_2\""), std::wstring::npos) << page;
+    ASSERT_EQ(cache.Get().GetErrors().size(), 2u);
+    EXPECT_TRUE(cache.Get().GetErrors()[0].IsReboot());
+    EXPECT_TRUE(cache.Kernel().IsRebootNeeded());
+}
+
+TEST_F(IEPages, HistoryPageAndHistoryFolder) {
+    SYSTEMTIME local = {2026, 12, 1, 7, 0, 15, 0, 0};
+    SYSTEMTIME utc;
+    FILETIME older;
+    FILETIME newer;
+    ASSERT_TRUE(TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc));
+    ASSERT_TRUE(SystemTimeToFileTime(&utc, &newer));
+    local.wDay = 1;
+    TzSpecificLocalTimeToSystemTime(nullptr, &local, &utc);
+    SystemTimeToFileTime(&utc, &older);
+    ASSERT_TRUE(AddHistoryEntry(L"http://www.old.test/", &older));
+    ASSERT_TRUE(AddHistoryEntry(L"http://new.test/a", &newer));
+    wchar_t history[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, history, CSIDL_HISTORY, TRUE));
+    const std::wstring dayFolder = std::wstring(history) + L"\\MSHist012026120720261208";
+    WriteTestFile(dayFolder + L"\\visits.dat", "x");
+
+    PluginHarness<CPlgIEHistory> plugin(L"IEHistory", 0, 0);
+    ASSERT_TRUE(plugin.Scan());
+    std::wstring page = plugin.ScanPage();
+    // Wine counts one hit for each committed entry.
+    size_t fresh = page.find(L"<td>new.test</td><td>1</td><td>07-Dec-26 00:15</td>");
+    size_t old = page.find(L"<td>old.test</td>");
+    ASSERT_NE(fresh, std::wstring::npos) << page;
+    EXPECT_LT(fresh, old);
+    ASSERT_TRUE(plugin.Clean());
+    EXPECT_EQ(Count(plugin.CleanPage(), L"Deleted"), 2u);
+    EXPECT_FALSE(FileExists(dayFolder));
+    EXPECT_TRUE(FileExists(history));
+}
+
+TEST(AccessDate, BeforeTheRuntimeEpochShowsItsStart) {
+    FILETIME zero = {};
+    struct tm local = {};
+    time_t epoch = 0;
+    localtime_s(&local, &epoch);
+    wchar_t expected[64];
+    wcsftime(expected, 64, L"%d-%b-%y %H:%M", &local);
+    EXPECT_EQ(FormatAccessDate(zero), expected);
+}
+
+using NetscapePages = NetscapeTest;
+
+TEST_F(NetscapePages, NothingInstalledScansCleanly) {
+    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+    ASSERT_TRUE(cookies.Scan());
+    EXPECT_FALSE(cookies.RowFailed());
+    EXPECT_NE(cookies.ScanPage().find(L"No items found."), std::wstring::npos);
+}
+
+TEST_F(NetscapePages, CookieRowsAreEscapedAndOrderedByCount) {
+    std::wstring profile = MozillaProfile(L"default", L"s1.slt");
+    WriteTestFile(profile + L"cookies.txt",
+                  "# header\n.many.test\tTRUE\t/\tFALSE\t0\ta\t1\n"
+                  "www.many.test\tTRUE\t/\tFALSE\t0\tb\t2\n"
+                  "<b>odd.test\tTRUE\t/\tFALSE\t0\tc\t3\n");
+    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+    ASSERT_TRUE(cookies.Scan());
+    std::wstring page = cookies.ScanPage();
+    size_t many = page.find(L"<td>many.test</td><td>2</td>");
+    size_t odd = page.find(L"<td>&lt;b&gt;odd.test</td><td>1</td>");
+    ASSERT_NE(many, std::wstring::npos) << page;
+    ASSERT_NE(odd, std::wstring::npos) << page;
+    EXPECT_LT(many, odd);
+    EXPECT_EQ(page.find(L"<b>"), std::wstring::npos);
+    ASSERT_TRUE(cookies.Clean());
+    EXPECT_EQ(Count(cookies.CleanPage(), L"Deleted"), 2u);
+    EXPECT_EQ(ReadTestFile(profile + L"cookies.txt"), "# header\n");
+}
+
+TEST_F(NetscapePages, LockedHistoryMarksEveryDomainForReboot) {
+    std::wstring profile = MozillaProfile(L"default", L"s1.slt");
+    WriteTestFile(profile + L"history.dat",
+                  "(1=http://a.test/)(2=http://b.test/)(3=http://c.test/)");
+    PluginHarness<CPlgNetscapeHistory> history(L"NetscapeHistory", 2, 2);
+    ASSERT_TRUE(history.Scan());
+    const std::wstring path = profile + L"history.dat";
+    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(history.Clean());
+    CloseHandle(holder);
+
+    std::wstring page = history.CleanPage();
+    for (const wchar_t* id : {L"idError_1", L"idError_2", L"idError_3"})
+        EXPECT_NE(page.find(id), std::wstring::npos) << page;
+    EXPECT_EQ(Count(page, L"After reboot"), 3u) << page;
+    const auto& errors = history.Get().GetErrors();
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_EQ(errors[0].GetTitle(), errors[2].GetTitle());
+    EXPECT_NE(errors[0].GetTitle().find(profile + L"History.dat"), std::wstring::npos);
+    EXPECT_TRUE(history.Kernel().IsRebootNeeded());
+}
+
+}  // namespace
