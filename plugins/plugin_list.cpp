@@ -3,11 +3,13 @@
 #include "plugins/browser/ie_cache_plugins.h"
 #include "plugins/browser/ie_forms_plugin.h"
 #include "plugins/browser/netscape_plugins.h"
+#include "plugins/standard/catalogue.h"
 #include "plugins/system/clipboard.h"
 #include "plugins/system/message_history.h"
 #include "plugins/system/office_recent.h"
 #include "plugins/system/recycle_bin.h"
 #include "plugins/system/windows_recent.h"
+
 namespace {
 
 template <typename Plugin>
@@ -24,14 +26,33 @@ const std::vector<PluginListEntry>& GetPluginListTable() {
         {{L"WinRecUsed", 1, 1}, &Make<CPlgWinRecUsed>},
         {{L"MSOfficeRecUsed", 1, 0}, &Make<CPlgMSOfficeRecUsed>},
         {{L"MessageHistory", 1, 0}, &Make<CPlgMessageHistory>},
+        {{L"RunHistory", 1, 0}, &Make<CPlgRunHistory>},
+        {{L"OrderHistory", 1, 0}, &Make<CPlgOrderHistory>},
+        {{L"OpenHistory", 1, 0}, &Make<CPlgOpenHistory>},
+        {{L"TempDir", 1, 0}, &Make<CPlgTempDir>},
+        {{L"RegeditLastKey", 1, 0}, &Make<CPlgRegeditLastKey>},
+        {{L"NetLastUserLogon", 1, 0}, &Make<CPlgNetLastUserLogon>},
+        {{L"NetLastDomainLogon", 1, 0}, &Make<CPlgNetLastDomainLogon>},
+        {{L"FindHistory", 1, 0}, &Make<CPlgFindHistory>},
         {{L"Clipboard", 1, 0}, &Make<CPlgClipboard>},
         {{L"IEHistory", 0, 0}, &Make<CPlgIEHistory>},
         {{L"IECookies", 0, 0}, &Make<CPlgIECookies>},
         {{L"IEFileCache", 0, 0}, &Make<CPlgIECache>},
+        {{L"IEAutoCompletePsw", 0, 0}, &Make<CPlgIEAutoCompletePsw>},
         {{L"IEFormsAutocomplete", 0, 0}, &Make<CPlgIEFormsAutocomplete>},
+        {{L"IEAddressBarHistory", 0, 3}, &Make<CPlgIEAddressBarHistory>},
+        {{L"AOLAddressBarHistory", 0, 0}, &Make<CPlgAOLAddressBarHistory>},
+        {{L"IEDownload", 0, 0}, &Make<CPlgIEDownload>},
+        {{L"IEHelper", 0, 0}, &Make<CPlgIEHelper>},
         {{L"NetscapeHistory", 2, 2}, &Make<CPlgNetscapeHistory>},
         {{L"NetscapeCookies", 2, 0}, &Make<CPlgNetscapeCookies>},
         {{L"NetscapeFormsManager", 2, 0}, &Make<CPlgNetscapeFormsManager>},
+        {{L"OperaCache", 3, 0}, &Make<CPlgOperaCache>},
+        {{L"OperaCookies", 3, 0}, &Make<CPlgOperaCookies>},
+        {{L"OperaAddressHistory", 3, 0}, &Make<CPlgOperaAddressHistory>},
+        {{L"WCMediaHistory", 4, 0}, &Make<CPlgWCMediaHistory>},
+        {{L"RealPlayerPlaylist", 4, 0}, &Make<CPlgRealPlayerPlaylist>},
+        {{L"ACDSeeHistory", 4, 0}, &Make<CPlgACDSeeHistory>},
     };
     return table;
 }

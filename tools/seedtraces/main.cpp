@@ -10,6 +10,7 @@
 
 const std::vector<Seeder>& AllSeeders() {
     static const std::vector<Seeder> seeders = {
+        {L"standard", &SeedStandard},
         {L"browser", &SeedBrowser},
         {L"system", &SeedSystem},
     };

@@ -9,6 +9,7 @@ struct Seeder {
     bool (*seed)(int scale);
 };
 
+bool SeedStandard(int scale);
 bool SeedBrowser(int scale);
 bool SeedSystem(int scale);
 

@@ -1,0 +1,419 @@
+#include "plugins/standard/elim_action.h"
+
+#include <map>
+
+#include "plugins/standard/standart_plugin.h"
+#include "sysaccess/file_delete.h"
+#include "sysaccess/file_walk.h"
+#include "sysaccess/handles.h"
+#include "sysaccess/path_macros.h"
+#include "sysaccess/reg_delete.h"
+#include "sysaccess/reg_walk.h"
+
+namespace {
+
+constexpr wchar_t kAllEntries[] = L"*.*";
+constexpr wchar_t kBinaryData[] = L"#BINARY DATA#";
+constexpr wchar_t kUnsupportedData[] = L"#UNSUPPORTED FORMAT DATA#";
+
+std::wstring Child(const std::wstring& parent, const std::wstring& name) {
+    if (parent.empty()) return name;
+    if (parent.back() == L'\\' || parent.back() == L'/') return parent + name;
+    return parent + L"\\" + name;
+}
+
+bool IsReparsePoint(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The text a value's data is shown and matched by: the text itself for a
+// string, a marker for anything else. Nothing when the value does not exist.
+bool ReadValueText(HKEY key, const std::wstring& name, std::wstring& text) {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
+        return false;
+    if (type == REG_BINARY) {
+        text = kBinaryData;
+        return true;
+    }
+    if (type != REG_SZ) {
+        text = kUnsupportedData;
+        return true;
+    }
+    // Room for a terminator the stored data may lack.
+    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
+    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
+                         &size) != ERROR_SUCCESS)
+        return false;
+    text = buffer.data();
+    return true;
+}
+
+// The code of a failure whose cause the system did not name.
+int ReasonFor(DWORD code) { return code != 0 ? ItemError::kSystemMessage : ItemError::kUnknown; }
+
+}  // namespace
+
+std::wstring DisplayRegKey(HKEY root, const std::wstring& keyPath) {
+    return (root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + keyPath;
+}
+
+void CElimAction::StepDots() {
+    dots_ += L'.';
+    plugin_.SetProgress(dots_);
+}
+
+// ---- Scan ----
+
+bool CElimAction::Scan() {
+    dots_.clear();
+    for (SFileEntry& entry : fileEntries) {
+        entry.found.clear();
+        entry.absent = false;
+    }
+    for (SRegEntry& entry : regEntries) {
+        entry.found.clear();
+        entry.absent = false;
+    }
+    for (SFileEntry& entry : fileEntries) {
+        if (plugin_.IsCancelled() || !ScanFileEntry(entry)) return false;
+    }
+    for (SRegEntry& entry : regEntries) {
+        if (plugin_.IsCancelled() || !ScanRegEntry(entry)) return false;
+    }
+    plugin_.PostProgressNow(CPlugin::SharedPages().resScanFinished);
+    return true;
+}
+
+bool CElimAction::ScanFileEntry(SFileEntry& entry) {
+    bool anyEmpty = false;
+    std::wstring path = ExpandPathMacros(entry.path, &anyEmpty);
+    // A macro that came out empty names an application that is not there;
+    // what is left of the path ("\Cache4") would point at somebody else's files.
+    if (anyEmpty || path.empty()) {
+        entry.absent = true;
+        return true;
+    }
+
+    auto addFile = [&entry](const std::wstring& name, uint64_t size) {
+        SFileRecord record;
+        record.name = name;
+        record.size = size;
+        record.subitemsFound = 1;
+        entry.found.push_back(std::move(record));
+    };
+
+    if (entry.mode == kSingleFile) {
+        StepDots();
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            entry.absent = true;
+            return true;
+        }
+        addFile(path, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        return true;
+    }
+
+    StringList files;
+    SizeList sizes;
+    StringList folders;
+    bool tree = entry.mode == kFolderTree;
+    plugin_.SetProgress(Child(path, tree ? kAllEntries : entry.mask));
+    if (!GetFileList(&plugin_, path, &files, tree ? &folders : nullptr, entry.mask.c_str(), L'|',
+                     nullptr, &sizes))
+        return false;
+    for (const std::wstring& folder : folders) {
+        plugin_.SetProgress(Child(folder, kAllEntries));
+        SFileRecord record;
+        record.name = folder;
+        record.isFolder = true;
+        // A link is removed as a link: nothing behind it belongs to this folder.
+        if (!IsReparsePoint(folder)) {
+            uint64_t size = 0;
+            unsigned count = 0;
+            if (!GetFolderTreeSize(&plugin_, folder, &size, &count)) return false;
+            record.size = size;
+            record.subitemsFound = count;
+        }
+        entry.found.push_back(std::move(record));
+    }
+    for (size_t i = 0; i < files.size(); ++i) addFile(files[i], sizes[i]);
+    return true;
+}
+
+bool CElimAction::ScanRegEntry(SRegEntry& entry) {
+    std::wstring keyPath = ExpandUserNameMacro(entry.keyPath);
+    std::wstring display = DisplayRegKey(entry.root, keyPath);
+    const std::wstring regPath = display + L"\\";
+    RegKey key;
+    // An empty path would open the root itself, which no entry means.
+    if (keyPath.empty() ||
+        RegOpenKeyExW(entry.root, keyPath.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+        entry.absent = true;
+        return true;
+    }
+
+    auto addValue = [&](const std::wstring& valueName, const std::wstring& data) {
+        SRegRecord record;
+        record.name =
+            regPath + (valueName.empty() && entry.mode != kSingleValue ? L"(default)" : valueName);
+        record.regPath = regPath;
+        record.regName = valueName;
+        record.subitemsFound = 1;
+        if (showValueData) record.valueData = data;
+        entry.found.push_back(std::move(record));
+    };
+
+    switch (entry.mode) {
+        case kSingleValue: {
+            StepDots();
+            std::wstring data;
+            if (!ReadValueText(key.Get(), entry.valueName, data)) {
+                entry.absent = true;
+                return true;
+            }
+            addValue(entry.valueName, data);
+            return true;
+        }
+        case kAllValues: {
+            plugin_.SetProgress(Child(display, kAllEntries));
+            StringList names;
+            StringList data;
+            if (!GetRegValuesListEnhanced(&plugin_, entry.root, keyPath.c_str(), &names,
+                                          showValueData ? &data : nullptr, nullptr))
+                return false;
+            for (size_t i = 0; i < names.size(); ++i)
+                addValue(names[i], i < data.size() ? data[i] : std::wstring());
+            return true;
+        }
+        case kKeyTree: {
+            plugin_.SetProgress(Child(display, kAllEntries));
+            StringList names;
+            StringList subKeys;
+            if (!GetRegValuesList(&plugin_, entry.root, keyPath.c_str(), &names, nullptr, &subKeys))
+                return false;
+            SRegRecord self;
+            self.name = regPath;
+            self.regPath = regPath;
+            self.subitemsFound = 1;
+            entry.found.push_back(std::move(self));
+            for (const std::wstring& subKey : subKeys) {
+                plugin_.SetProgress(Child(subKey, kAllEntries));
+                unsigned count = 0;
+                if (!CountRegTree(&plugin_, entry.root, Child(keyPath, subKey).c_str(), &count))
+                    return false;
+                SRegRecord record;
+                record.name = regPath + subKey;
+                record.regPath = regPath;
+                record.regName = subKey;
+                record.isKey = true;
+                record.subitemsFound = count;
+                entry.found.push_back(std::move(record));
+            }
+            plugin_.SetProgress(Child(display, kAllEntries));
+            for (const std::wstring& name : names) addValue(name, std::wstring());
+            return true;
+        }
+        default:
+            entry.absent = true;
+            return true;
+    }
+}
+
+// ---- Clean ----
+
+bool CElimAction::Fix(std::vector<ItemError>& errors) {
+    dots_.clear();
+    for (SFileEntry& entry : fileEntries) {
+        if (entry.absent) continue;
+        if (plugin_.IsCancelled() || !FixFileEntry(entry, errors)) return false;
+    }
+    for (SRegEntry& entry : regEntries) {
+        if (entry.absent) continue;
+        if (plugin_.IsCancelled() || !FixRegEntry(entry, errors)) return false;
+    }
+    plugin_.PostProgressNow(CPlugin::SharedPages().resFixFinished);
+    return true;
+}
+
+void CElimAction::DeleteFileRecord(SFileRecord& record, bool overwrite,
+                                   std::vector<ItemError>& errors) {
+    if (!DeleteFileEx(record.name, overwrite)) {
+        record.status = kRemoved;
+        return;
+    }
+    DWORD code = GetLastError();
+    plugin_.SetRebootNeeded();
+    record.AddDeferred(errors, overwrite, code);
+    record.errorNumber = errors.size();
+}
+
+bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& mask,
+                                     std::vector<ItemError>& errors) {
+    plugin_.SetProgress(Child(record.name, mask));
+    bool reboot = false;
+    if (!IsReparsePoint(record.name)) {
+        unsigned removed = 0;
+        uint64_t removedSize = 0;
+        bool emptied = DeleteFolderTree(record.name, &plugin_, true, &removed, &removedSize,
+                                        &reboot, mask.c_str());
+        record.subitemsRemoved = removed;
+        record.removedSize = removedSize;
+        if (!emptied && plugin_.IsCancelled()) return false;
+    }
+    if (RemoveFolder(record.name)) {
+        record.status = kRemoved;
+        return true;
+    }
+    DWORD code = GetLastError();
+    if (reboot)
+        Fail(record, errors, ItemError::kFolderKeptForReboot, code);
+    else
+        Fail(record, errors, ReasonFor(code), code);
+    return true;
+}
+
+bool CElimAction::FixFileEntry(SFileEntry& entry, std::vector<ItemError>& errors) {
+    const bool overwrite = plugin_.GetWipeFiles();
+    const std::wstring progress = Child(ExpandPathMacros(entry.path), entry.mask);
+    bool filesAnnounced = false;
+    for (SFileRecord& record : entry.found) {
+        if (plugin_.IsCancelled()) return false;
+        if (record.status == kHidden) continue;
+        if (record.isFolder) {
+            if (!DeleteFolderRecord(record, entry.mask, errors)) return false;
+            filesAnnounced = false;
+            continue;
+        }
+        if (entry.mode == kSingleFile) {
+            StepDots();
+        } else if (!filesAnnounced) {
+            plugin_.SetProgress(progress);
+            filesAnnounced = true;
+        }
+        DeleteFileRecord(record, overwrite, errors);
+    }
+    return true;
+}
+
+bool CElimAction::FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors) {
+    std::wstring keyPath = ExpandUserNameMacro(entry.keyPath);
+    if (keyPath.empty()) return true;
+    switch (entry.mode) {
+        case kSingleValue:
+            for (SRegRecord& record : entry.found) {
+                if (plugin_.IsCancelled()) return false;
+                if (record.status == kHidden) continue;
+                StepDots();
+                DWORD code = 0;
+                if (DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str(), &code))
+                    record.status = kRemoved;
+                else
+                    Fail(record, errors, ReasonFor(code), code);
+            }
+            return true;
+        case kAllValues:
+            return FixAllValues(entry, keyPath, errors);
+        case kKeyTree:
+            return FixKeyTree(entry, keyPath, DisplayRegKey(entry.root, keyPath), errors);
+        default:
+            return true;
+    }
+}
+
+bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
+                               std::vector<ItemError>& errors) {
+    plugin_.SetProgress(Child(DisplayRegKey(entry.root, keyPath), kAllEntries));
+    RegKey key;
+    if (matchByData) RegOpenKeyExW(entry.root, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
+    // Once a value's data differs from what the scan saw, the list has been
+    // renumbered: from then on values are found by their data.
+    bool byData = false;
+    std::map<std::wstring, std::wstring> nameByData;
+
+    for (SRegRecord& record : entry.found) {
+        if (plugin_.IsCancelled()) return false;
+        if (record.status == kHidden) continue;
+        std::wstring name = record.regName;
+        if (matchByData && !byData) {
+            std::wstring current;
+            if (!key || !ReadValueText(key.Get(), name, current) || current != record.valueData) {
+                byData = true;
+                StringList names;
+                StringList data;
+                if (!GetRegValuesListEnhanced(&plugin_, entry.root, keyPath.c_str(), &names, &data,
+                                              nullptr))
+                    return false;
+                for (size_t i = 0; i < names.size() && i < data.size(); ++i)
+                    nameByData[data[i]] = names[i];
+            }
+        }
+        if (byData) {
+            auto match = nameByData.find(record.valueData);
+            if (match == nameByData.end()) {
+                record.status = kRemoved;  // gone since the scan
+                continue;
+            }
+            name = match->second;
+            nameByData.erase(match);
+        }
+        DWORD code = 0;
+        if (DeleteRegValue(entry.root, keyPath.c_str(), name.c_str(), &code))
+            record.status = kRemoved;
+        else
+            Fail(record, errors, ReasonFor(code), code);
+    }
+    return true;
+}
+
+bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
+                             const std::wstring& display, std::vector<ItemError>& errors) {
+    if (entry.found.empty()) return true;
+    // The key itself is listed first but can only go once it is empty.
+    bool valuesAnnounced = false;
+    for (size_t i = 1; i < entry.found.size(); ++i) {
+        SRegRecord& record = entry.found[i];
+        if (plugin_.IsCancelled()) return false;
+        if (record.status == kHidden) continue;
+        DWORD code = 0;
+        if (record.isKey) {
+            plugin_.SetProgress(Child(record.regName, kAllEntries));
+            std::wstring subKey = Child(keyPath, record.regName);
+            unsigned removed = 0;
+            bool emptied =
+                DeleteRegTreeContents(entry.root, subKey.c_str(), &plugin_, true, &removed);
+            record.subitemsRemoved = removed;
+            if (!emptied) {
+                if (plugin_.IsCancelled()) return false;
+                code = GetLastError();
+                Fail(record, errors, ReasonFor(code), code);
+                continue;
+            }
+            if (DeleteEmptyRegKey(entry.root, subKey.c_str(), &code))
+                record.status = kRemoved;
+            else
+                Fail(record, errors, ReasonFor(code), code);
+            continue;
+        }
+        if (!valuesAnnounced) {
+            plugin_.SetProgress(Child(display, kAllEntries));
+            valuesAnnounced = true;
+        }
+        if (DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str(), &code))
+            record.status = kRemoved;
+        else
+            Fail(record, errors, ReasonFor(code), code);
+    }
+    if (plugin_.IsCancelled()) return false;
+    SRegRecord& self = entry.found.front();
+    if (self.status == kHidden) return true;
+    DWORD code = 0;
+    if (DeleteEmptyRegKey(entry.root, keyPath.c_str(), &code))
+        self.status = kRemoved;
+    else
+        Fail(self, errors, ReasonFor(code), code);
+    return true;
+}

@@ -1,0 +1,96 @@
+#pragma once
+// The engine of the table-driven plug-ins: a description of registry
+// entries and file entries, what the last scan found there, and the clean
+// that removes exactly that.
+#include <windows.h>
+
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "engine/item_error.h"
+#include "engine/statistics.h"
+
+class CStandartPlugin;
+
+class CElimAction : public CElimActionRecords {
+public:
+    enum FileMode : int {
+        kSingleFile = 0,   // the file named by the path
+        kFolderFiles = 1,  // the files directly in the folder that match the masks
+        kFolderTree = 2,   // everything inside the folder, which itself stays
+    };
+    enum RegMode : int {
+        kSingleValue = 0,  // the one value named by the entry
+        kAllValues = 1,    // every value directly in the key; sub-keys stay
+        kKeyTree = 2,      // the key with everything below it
+    };
+
+    // A record that also knows which of the plug-in's item errors is its
+    // own, so that a report links every failed row to its explanation.
+    struct SFileRecord : SFileItemStatistics {
+        size_t errorNumber = 0;  // 1-based; 0 for none
+    };
+    struct SRegRecord : SRegItemStatistics {
+        size_t errorNumber = 0;
+    };
+
+    struct SFileEntry {
+        std::wstring path;  // may hold path macros
+        int mode = kSingleFile;
+        std::wstring mask;  // "|"-separated, modes 1 and 2
+        std::vector<SFileRecord> found;
+        bool absent = false;
+    };
+    struct SRegEntry {
+        std::wstring keyPath;  // may hold "[WIN_USERNAME]"
+        std::wstring valueName;
+        HKEY root = HKEY_CURRENT_USER;
+        int mode = kSingleValue;
+        std::vector<SRegRecord> found;
+        bool absent = false;
+    };
+
+    explicit CElimAction(CStandartPlugin& plugin) : plugin_(plugin) {}
+    virtual ~CElimAction() = default;
+    CElimAction(const CElimAction&) = delete;
+    CElimAction& operator=(const CElimAction&) = delete;
+
+    // False when cancelled.
+    bool Scan();
+    // Removes what the last scan recorded; failures become item errors. False when cancelled.
+    bool Fix(std::vector<ItemError>& errors);
+
+    // Marks a record failed and remembers its item error.
+    template <typename Record>
+    static void Fail(Record& record, std::vector<ItemError>& errors, int reasonType, DWORD code) {
+        record.AddError(errors, reasonType, code);
+        record.errorNumber = errors.size();
+    }
+
+    std::vector<SFileEntry> fileEntries;
+    std::vector<SRegEntry> regEntries;
+    bool showValueData = false;
+    bool matchByData = false;
+
+private:
+    bool ScanFileEntry(SFileEntry& entry);
+    bool ScanRegEntry(SRegEntry& entry);
+    bool FixFileEntry(SFileEntry& entry, std::vector<ItemError>& errors);
+    bool FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors);
+    bool FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
+                      std::vector<ItemError>& errors);
+    bool FixKeyTree(SRegEntry& entry, const std::wstring& keyPath, const std::wstring& display,
+                    std::vector<ItemError>& errors);
+    void DeleteFileRecord(SFileRecord& record, bool overwrite, std::vector<ItemError>& errors);
+    bool DeleteFolderRecord(SFileRecord& record, const std::wstring& mask,
+                            std::vector<ItemError>& errors);
+    // The dots text grown by one, as progress for single files and values.
+    void StepDots();
+
+    CStandartPlugin& plugin_;
+    std::wstring dots_;
+};
+
+// "HKEY_CURRENT_USER\<key path>", or "HKEY_LOCAL_MACHINE\<key path>" for any other root.
+std::wstring DisplayRegKey(HKEY root, const std::wstring& keyPath);

@@ -1,0 +1,47 @@
+#include "plugins/standard/standart_plugin.h"
+
+#include "engine/kernel.h"
+
+CStandartPlugin::CStandartPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout)
+    : CPlugin(kernel, identity), reportLayout_(reportLayout), engine_(*this) {
+    LoadReportPages();
+}
+
+void CStandartPlugin::AddRegEntry(HKEY root, const std::wstring& keyPath, int mode,
+                                  const std::wstring& valueName) {
+    CElimAction::SRegEntry entry;
+    entry.root = root;
+    entry.keyPath = keyPath;
+    entry.mode = mode;
+    entry.valueName = valueName;
+    engine_.regEntries.push_back(std::move(entry));
+}
+
+void CStandartPlugin::AddFileEntry(const std::wstring& path, int mode, const std::wstring& mask) {
+    CElimAction::SFileEntry entry;
+    entry.path = path;
+    entry.mode = mode;
+    entry.mask = mask;
+    engine_.fileEntries.push_back(std::move(entry));
+}
+
+void CStandartPlugin::SetValueFlags(bool showValueData, bool matchByData) {
+    engine_.showValueData = showValueData;
+    engine_.matchByData = showValueData && matchByData;
+}
+
+int CStandartPlugin::RunResult(bool succeeded) const {
+    if (succeeded) return kDone;
+    return IsCancelled() ? kCancelled : kFailed;
+}
+
+int CStandartPlugin::Scan() {
+    errors.clear();
+    return RunResult(engine_.Scan());
+}
+
+int CStandartPlugin::Fix() { return RunResult(engine_.Fix(errors)); }
+
+void CStandartPlugin::PostProgressNow(const std::wstring& text) {
+    GetKernel().PostProgress(GetId(), text);
+}

@@ -1,0 +1,75 @@
+#pragma once
+// A plug-in that is nothing but a description: registry entries and file
+// entries, scanned, reported and cleaned by its engine. Derived classes
+// construct it with their identity and report layout and add their entries.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/plugin.h"
+#include "plugins/standard/elim_action.h"
+
+class CStandartPlugin : public CPlugin {
+public:
+    // The template family of the reports.
+    enum ReportLayout : int {
+        kFiles = 0,
+        kFilesFolders = 1,
+        kRegValues = 2,
+        kRegKeysValues = 3,
+    };
+
+    // The report, as assembled from the templates and then filled in place.
+    struct ReportParts {
+        std::wstring frame;  // "Report.html" with its column headers in
+        std::wstring filePattern;
+        std::wstring folderPattern;
+        std::wstring valuePattern;
+        std::wstring keyPattern;
+        std::wstring totals;
+        std::wstring pluginName;
+    };
+
+    CStandartPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout);
+
+    int BuildScanReport(IHtmlElement& element) override;
+    int BuildFixReport(IHtmlElement& element) override;
+    int Scan() override;
+    int Fix() override;
+    ScanSummary GetScanSummary() const override;
+
+    virtual void FillScanReport(ReportParts& parts) const;
+    virtual void FillFixReport(ReportParts& parts) const;
+
+    void AddRegEntry(HKEY root, const std::wstring& keyPath, int mode,
+                     const std::wstring& valueName = {});
+    void AddFileEntry(const std::wstring& path, int mode, const std::wstring& mask);
+    // Show value data in reports; with it, `matchByData` lets a clean find
+    // values that were renumbered since the scan.
+    void SetValueFlags(bool showValueData, bool matchByData);
+
+    int GetReportLayout() const { return reportLayout_; }
+    const CElimAction& GetEngine() const { return engine_; }
+    // Progress without the prefix and throttle of SetProgress.
+    void PostProgressNow(const std::wstring& text);
+
+protected:
+    CElimAction& Engine() { return engine_; }
+
+private:
+    // Result of an engine run: done, or cancelled, or failed.
+    int RunResult(bool succeeded) const;
+    void LoadReportPages();
+    ReportParts AssembleReport(bool scan) const;
+    // A text template from the plug-in's own folder, else the shared one.
+    std::vector<std::wstring> ReadTemplate(const std::wstring& name, bool keepEmptyLines) const;
+
+    int reportLayout_;
+    CElimAction engine_;
+    std::wstring reportPage_;
+    std::wstring reportItemPage_;
+    std::wstring columnHeaderPage_;
+    std::wstring totalScanPages_[4];
+    std::wstring totalFixPages_[4];
+};

@@ -1,0 +1,301 @@
+// Reports of the table-driven plug-ins: a frame, header cells and row
+// patterns assembled from templates, then filled from the found records.
+#include "engine/page_reader.h"
+#include "engine/report_text.h"
+#include "plugins/standard/standart_plugin.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+using Records = CElimActionRecords;
+
+const wchar_t* const kLayoutFamilies[4] = {L"Files", L"FilesFolders", L"RegValues",
+                                           L"RegKeysValues"};
+
+constexpr wchar_t kPluginName[] = L"#plugin name#";
+constexpr wchar_t kColumnHeaders[] = L"#column headers#";
+constexpr wchar_t kReportItems[] = L"#report items#";
+constexpr wchar_t kHeader[] = L"#header#";
+constexpr wchar_t kItem[] = L"#item#";
+constexpr wchar_t kTotalReport[] = L"#total report#";
+constexpr wchar_t kRegValue[] = L"#reg value#";
+constexpr wchar_t kRegName[] = L"#reg name#";
+constexpr wchar_t kRegPath[] = L"#reg path#";
+constexpr wchar_t kStatus[] = L"#status#";
+constexpr wchar_t kItemsFound[] = L"#items found#";
+constexpr wchar_t kItemsRemoved[] = L"#items removed#";
+constexpr wchar_t kItemsFailed[] = L"#items failed#";
+constexpr wchar_t kSubitemsFound[] = L"#subitems found#";
+constexpr wchar_t kSubitemsRemoved[] = L"#subitems removed#";
+constexpr wchar_t kSize[] = L"#size#";
+constexpr wchar_t kErrorId[] = L"#id#";
+
+// Names, paths and data come from the machine: they may hold markup, and a
+// "#" could be taken for a placeholder by a later substitution.
+std::wstring MachineText(const std::wstring& text) {
+    std::wstring_view rest = text;
+    std::wstring escaped;
+    for (size_t hash; (hash = rest.find(L'#')) != std::wstring_view::npos;
+         rest.remove_prefix(hash + 1))
+        escaped += EscapeHtml(rest.substr(0, hash)) + L"&#35;";
+    return escaped + EscapeHtml(rest);
+}
+
+int Clamp(int layout) { return layout >= 0 && layout < 4 ? layout : 0; }
+
+// What one record adds to the items count: itself, or a folder or key with
+// everything below it.
+uint64_t ItemsOf(const Records::SFileItemStatistics& record) {
+    return record.subitemsFound + (record.isFolder ? 1 : 0);
+}
+uint64_t ItemsOf(const Records::SRegItemStatistics& record) {
+    return record.subitemsFound + (record.isKey ? 1 : 0);
+}
+
+bool IsShown(const Records::SStatistics& record) { return record.status != Records::kHidden; }
+
+// The status cell of a cleaned record and, for a failed or deferred one, its error link.
+std::wstring StatusText(int status, size_t errorNumber) {
+    const SharedResultPages& pages = CPlugin::SharedPages();
+    std::wstring text;
+    switch (status) {
+        case Records::kRemoved:
+            return pages.resDeleted;
+        case Records::kDeferred:
+            text = pages.resReboot;
+            break;
+        case Records::kFailed:
+            text = pages.resError;
+            break;
+        default:
+            return pages.resCancelled;
+    }
+    ReplaceAll(text, kErrorId, std::to_wstring(errorNumber));
+    return text;
+}
+
+struct Tally {
+    uint64_t items = 0;
+    uint64_t size = 0;
+    uint64_t removed = 0;
+    uint64_t removedSize = 0;
+    size_t errorCounter = 0;
+};
+
+}  // namespace
+
+void CStandartPlugin::LoadReportPages() {
+    const std::wstring folder = GetPluginsFolder();
+    reportPage_ = ReadPage(folder + L"Report.html");
+    reportItemPage_ = ReadPage(folder + L"ReportItem.html");
+    columnHeaderPage_ = ReadPage(folder + L"ColumnHeader.html");
+    for (int layout = 0; layout < 4; ++layout) {
+        totalScanPages_[layout] = ReadPage(folder + kLayoutFamilies[layout] + L"TotalScan.html");
+        totalFixPages_[layout] = ReadPage(folder + kLayoutFamilies[layout] + L"TotalFix.html");
+    }
+}
+
+std::vector<std::wstring> CStandartPlugin::ReadTemplate(const std::wstring& name,
+                                                        bool keepEmptyLines) const {
+    std::vector<std::wstring> lines;
+    // A template found in neither folder reads as empty.
+    if (!ReadTemplateLines(GetPluginFolder() + name, lines))
+        ReadTemplateLines(GetPluginsFolder() + name, lines);
+    if (!keepEmptyLines) std::erase(lines, std::wstring());
+    return lines;
+}
+
+CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
+    const int layout = Clamp(reportLayout_);
+    const std::wstring kind = scan ? L"Scan" : L"Fix";
+    ReportParts parts;
+
+    std::wstring headers;
+    for (std::wstring line :
+         ReadTemplate(kLayoutFamilies[layout] + (L"HeaderTemplates" + kind) + L".txt", true)) {
+        ReplaceAll(line, L" ", L"&nbsp;");
+        std::wstring cell = columnHeaderPage_;
+        ReplaceAll(cell, kHeader, line);
+        headers += cell;
+    }
+    parts.frame = reportPage_;
+    ReplaceAll(parts.frame, kColumnHeaders, headers);
+
+    // Empty lines are cells where one kind of row has nothing to show and the
+    // other has (a file beside folders, a value beside keys); the layouts
+    // without the second kind drop them.
+    const bool keepEmptyLines = layout == kFilesFolders || layout == kRegKeysValues;
+    auto pattern = [&](const wchar_t* rowKind) {
+        std::wstring row = L"<tr>\n";
+        for (const std::wstring& line :
+             ReadTemplate(rowKind + (L"Templates" + kind) + L".txt", keepEmptyLines)) {
+            std::wstring cell = reportItemPage_;
+            ReplaceAll(cell, kItem, line);
+            row += cell;
+        }
+        return row + L"</tr>\n";
+    };
+    parts.filePattern = pattern(L"Files");
+    parts.folderPattern = pattern(L"Folders");
+    parts.valuePattern = pattern(L"RegValues");
+    parts.keyPattern = pattern(L"RegKeys");
+    parts.totals = scan ? totalScanPages_[layout] : totalFixPages_[layout];
+    parts.pluginName = GetNameHtml();
+    return parts;
+}
+
+int CStandartPlugin::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return 4;
+    ReportParts parts = AssembleReport(true);
+    FillScanReport(parts);
+    element.SetInnerHtml(parts.frame);
+    return 0;
+}
+
+int CStandartPlugin::BuildFixReport(IHtmlElement& element) {
+    ReportParts parts = AssembleReport(false);
+    FillFixReport(parts);
+    element.SetInnerHtml(parts.frame);
+    return 0;
+}
+
+namespace {
+
+template <typename OnFile, typename OnReg>
+void ForEachShownRecord(const CElimAction& engine, OnFile onFile, OnReg onReg) {
+    for (const CElimAction::SFileEntry& entry : engine.fileEntries) {
+        if (entry.absent) continue;
+        for (const CElimAction::SFileRecord& record : entry.found)
+            if (IsShown(record)) onFile(record);
+    }
+    for (const CElimAction::SRegEntry& entry : engine.regEntries) {
+        if (entry.absent) continue;
+        for (const CElimAction::SRegRecord& record : entry.found)
+            if (IsShown(record)) onReg(record);
+    }
+}
+
+// A row pattern filled with what scan and clean reports both show.
+std::wstring FileRow(const CStandartPlugin::ReportParts& parts,
+                     const Records::SFileItemStatistics& record) {
+    std::wstring row = record.isFolder ? parts.folderPattern : parts.filePattern;
+    if (record.isFolder) ReplaceAll(row, kSubitemsFound, std::to_wstring(record.subitemsFound));
+    ReplaceAll(row, kSize, FormatSize(record.size));
+    ReplaceAll(row, kItem, MachineText(record.name));
+    return row;
+}
+
+std::wstring RegRow(const CStandartPlugin::ReportParts& parts,
+                    const Records::SRegItemStatistics& record, bool showValueData) {
+    std::wstring row = record.isKey ? parts.keyPattern : parts.valuePattern;
+    if (record.isKey) ReplaceAll(row, kSubitemsFound, std::to_wstring(record.subitemsFound));
+    ReplaceAll(row, kItem, MachineText(record.name));
+    ReplaceAll(row, kRegName, MachineText(record.regName));
+    ReplaceAll(row, kRegPath, MachineText(record.regPath));
+    if (showValueData) ReplaceAll(row, kRegValue, MachineText(record.valueData));
+    return row;
+}
+
+bool IsDone(const Records::SStatistics& record) {
+    return record.status == Records::kRemoved || record.status == Records::kDeferred;
+}
+
+// The status cell. Failed and deferred rows link to their item error: the
+// record's own when it knows it, else the next by row order.
+void FillStatus(std::wstring& row, const Records::SStatistics& record, size_t errorNumber,
+                Tally& tally) {
+    if (record.status == Records::kDeferred || record.status == Records::kFailed) {
+        ++tally.errorCounter;
+        if (errorNumber == 0) errorNumber = tally.errorCounter;
+    }
+    ReplaceAll(row, kStatus, StatusText(record.status, errorNumber));
+}
+
+std::wstring Body(uint64_t items, const std::wstring& fileRows, const std::wstring& regRows,
+                  const std::wstring& nothing) {
+    if (items == 0) return nothing;
+    return fileRows.empty() ? regRows : fileRows;
+}
+
+void FillFrame(CStandartPlugin::ReportParts& parts, const std::wstring& body) {
+    ReplaceAll(parts.frame, kReportItems, body);
+    ReplaceAll(parts.frame, kTotalReport, parts.totals);
+    ReplaceAll(parts.frame, kPluginName, parts.pluginName);
+}
+
+}  // namespace
+
+void CStandartPlugin::FillScanReport(ReportParts& parts) const {
+    Tally tally;
+    std::wstring fileRows;
+    std::wstring regRows;
+    ForEachShownRecord(
+        engine_,
+        [&](const CElimAction::SFileRecord& record) {
+            fileRows += FileRow(parts, record);
+            tally.items += ItemsOf(record);
+            tally.size += record.size;
+        },
+        [&](const CElimAction::SRegRecord& record) {
+            regRows += RegRow(parts, record, engine_.showValueData);
+            tally.items += ItemsOf(record);
+        });
+    ReplaceAll(parts.totals, kItemsFound, std::to_wstring(tally.items));
+    ReplaceAll(parts.totals, kSize, FormatSize(tally.size));
+    FillFrame(parts, Body(tally.items, fileRows, regRows, SharedPages().noItemsFound));
+}
+
+void CStandartPlugin::FillFixReport(ReportParts& parts) const {
+    Tally tally;
+    std::wstring fileRows;
+    std::wstring regRows;
+    ForEachShownRecord(
+        engine_,
+        [&](const CElimAction::SFileRecord& record) {
+            std::wstring row = FileRow(parts, record);
+            tally.items += ItemsOf(record);
+            uint32_t subitemsRemoved = record.subitemsRemoved;
+            if (IsDone(record)) {
+                tally.removed += ItemsOf(record);
+                tally.removedSize += record.size;
+                subitemsRemoved = record.subitemsFound;
+            } else if (record.isFolder) {
+                // What went from inside a folder that itself stayed.
+                tally.removed += record.subitemsRemoved;
+                tally.removedSize += record.removedSize;
+            }
+            if (record.isFolder)
+                ReplaceAll(row, kSubitemsRemoved, std::to_wstring(subitemsRemoved));
+            FillStatus(row, record, record.errorNumber, tally);
+            fileRows += row;
+        },
+        [&](const CElimAction::SRegRecord& record) {
+            std::wstring row = RegRow(parts, record, engine_.showValueData);
+            tally.items += ItemsOf(record);
+            if (IsDone(record))
+                tally.removed += ItemsOf(record);
+            else if (record.isKey)
+                tally.removed += record.subitemsRemoved;
+            if (record.isKey)
+                ReplaceAll(row, kSubitemsRemoved, std::to_wstring(record.subitemsRemoved));
+            FillStatus(row, record, record.errorNumber, tally);
+            regRows += row;
+        });
+    ReplaceAll(parts.totals, kItemsFound, std::to_wstring(tally.items));
+    ReplaceAll(parts.totals, kItemsRemoved, std::to_wstring(tally.removed));
+    ReplaceAll(parts.totals, kItemsFailed, std::to_wstring(tally.items - tally.removed));
+    ReplaceAll(parts.totals, kSize, FormatSize(tally.removedSize));
+    FillFrame(parts, Body(tally.items, fileRows, regRows, SharedPages().noItemsErased));
+}
+
+ScanSummary CStandartPlugin::GetScanSummary() const {
+    ScanSummary summary;
+    ForEachShownRecord(
+        engine_,
+        [&](const CElimAction::SFileRecord& record) {
+            summary.items += ItemsOf(record);
+            summary.bytes += record.size;
+        },
+        [&](const CElimAction::SRegRecord& record) { summary.items += ItemsOf(record); });
+    return summary;
+}

@@ -1,0 +1,538 @@
+// The catalogue of described plug-ins: every description checked against its
+// table, the computed ones, the behaviour of the few with something of their
+// own, and the page and template files that ship with them.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "engine/page_reader.h"
+#include "plugins/plugin_list.h"
+#include "plugins/standard/catalogue.h"
+#include "probe_plugin.h"
+#include "seedtraces/seed_standard.h"
+#include "standard/registry_place.h"
+#include "support/test_files.h"
+#include "support/test_registry.h"
+#include "sysaccess/os_version.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+using Engine = CElimAction;
+const HKEY HKCU = HKEY_CURRENT_USER;
+const HKEY HKLM = HKEY_LOCAL_MACHINE;
+
+struct RegRow {
+    HKEY root;
+    std::wstring key;
+    int mode;
+    std::wstring value;
+    bool operator==(const RegRow&) const = default;
+};
+struct FileRow {
+    std::wstring path;
+    int mode;
+    std::wstring mask;
+    bool operator==(const FileRow&) const = default;
+};
+struct Description {
+    const wchar_t* id;
+    int category;
+    int weight;
+    int layout;
+    bool showValueData;
+    bool matchByData;
+    std::vector<RegRow> reg;
+    std::vector<FileRow> files;
+};
+
+const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+const std::wstring kNtLogon = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+const std::wstring k9xLogon = L"Software\\Microsoft\\Windows\\CurrentVersion\\Winlogon";
+const std::wstring kMachineLogon = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+
+std::vector<RegRow> RealPlayerKeys() {
+    const std::wstring machine =
+        L"SOFTWARE\\Classes\\SOFTWARE\\RealNetworks\\RealPlayer\\6.0\\Preferences\\";
+    const std::wstring user = L"SOFTWARE\\RealNetworks\\RealPlayer\\6.0\\Preferences\\";
+    std::vector<RegRow> rows = {{HKLM, machine + L"MostRecentClips", 2, L""},
+                                {HKCU, user + L"MostRecentClips", 2, L""}};
+    for (int n = 1; n <= 10; ++n) {
+        rows.push_back({HKLM, machine + L"MostRecentClips" + std::to_wstring(n), 2, L""});
+        rows.push_back({HKCU, user + L"MostRecentClips" + std::to_wstring(n), 2, L""});
+    }
+    rows.push_back({HKLM, machine + L"HistoryList", 2, L""});
+    rows.push_back({HKCU, user + L"HistoryList", 2, L""});
+    return rows;
+}
+
+// In list order. FindHistory as on Windows 98 and NT 4.
+std::vector<Description> Catalogue() {
+    const std::wstring acd32 = L"Software\\ACD Systems\\ACDSee32";
+    const std::wstring acd50 = L"Software\\ACD Systems\\ACDSee\\50";
+    const std::wstring acd = L"Software\\ACD Systems\\ACDSee";
+    return {
+        {L"RunHistory", 1, 0, 2, false, false, {{HKCU, kExplorer + L"RunMRU", 1, L""}}, {}},
+        {L"OrderHistory",
+         1,
+         0,
+         2,
+         false,
+         false,
+         {{HKCU, kExplorer + L"MenuOrder\\Start Menu\\Programs", 1, L""},
+          {HKCU, kExplorer + L"MenuOrder\\Favorites", 1, L""}},
+         {}},
+        {L"OpenHistory",
+         1,
+         0,
+         3,
+         false,
+         false,
+         {{HKCU, kExplorer + L"ComDlg32\\OpenSaveMRU", 2, L""}},
+         {}},
+        {L"TempDir", 1, 0, 1, false, false, {}, {{L"[PATH_SYS_TEMP]", 2, L"*.*"}}},
+        {L"RegeditLastKey",
+         1,
+         0,
+         2,
+         true,
+         false,
+         {{HKCU, L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", 0, L"LastKey"}},
+         {}},
+        {L"NetLastUserLogon",
+         1,
+         0,
+         2,
+         true,
+         false,
+         {{HKCU, kNtLogon, 0, L"DefaultUserName"},
+          {HKCU, kNtLogon, 0, L"AltDefaultUserName"},
+          {HKCU, k9xLogon, 0, L"DefaultUserName"},
+          {HKLM, kMachineLogon, 0, L"DefaultUserName"},
+          {HKLM, kMachineLogon, 0, L"AltDefaultUserName"},
+          {HKLM, L"Network\\Logon", 0, L"username"}},
+         {}},
+        {L"NetLastDomainLogon",
+         1,
+         0,
+         2,
+         true,
+         false,
+         {{HKCU, kNtLogon, 0, L"DefaultDomainName"},
+          {HKCU, kNtLogon, 0, L"AltDefaultDomainName"},
+          {HKCU, k9xLogon, 0, L"DefaultDomainName"},
+          {HKLM, kMachineLogon, 0, L"DefaultDomainName"},
+          {HKLM, kMachineLogon, 0, L"AltDefaultDomainName"}},
+         {}},
+        {L"FindHistory",
+         1,
+         0,
+         3,
+         false,
+         false,
+         {{HKCU, kExplorer + L"FindComputerMRU", 2, L""},
+          {HKCU, kExplorer + L"Doc Find Spec MRU", 2, L""}},
+         {}},
+        {L"IEAutoCompletePsw",
+         0,
+         0,
+         3,
+         false,
+         false,
+         {{HKCU, L"Software\\Microsoft\\Internet Explorer\\IntelliForms", 2, L""}},
+         {}},
+        {L"IEAddressBarHistory",
+         0,
+         3,
+         2,
+         true,
+         true,
+         {{HKCU, L"Software\\Microsoft\\Internet Explorer\\TypedURLs", 1, L""}},
+         {}},
+        {L"AOLAddressBarHistory",
+         0,
+         0,
+         0,
+         false,
+         false,
+         {},
+         {{L"[PATH_APP_AOL_ROOT]\\organize", 1, L"*.ARL|*.AUT"}}},
+        {L"IEDownload", 0, 0, 1, false, false, {}, {{L"[PATH_SYS_DOWNLOADEDPROGRAMS]", 2, L"*.*"}}},
+        {L"IEHelper",
+         0,
+         0,
+         3,
+         false,
+         false,
+         {{HKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects",
+           2, L""}},
+         {}},
+        {L"OperaCache",
+         3,
+         0,
+         0,
+         false,
+         false,
+         {},
+         {{L"[PATH_APP_OPERA6_CACHE]", 1, L"*.*"},
+          {L"[PATH_APP_OPERA7_CACHE]", 1, L"*.*"},
+          {L"[PATH_APP_OPERA75_CACHE]", 1, L"*.*"}}},
+        {L"OperaCookies",
+         3,
+         0,
+         0,
+         false,
+         false,
+         {},
+         {{L"[PATH_APP_OPERA_ROOT]\\cookies4.dat", 0, L"*.*"},
+          {L"[PATH_APP_OPERA7_USERDATA]\\cookies4.dat", 0, L"*.*"},
+          {L"[PATH_APP_OPERA75_USERDATA]\\cookies4.dat", 0, L"*.*"}}},
+        {L"OperaAddressHistory",
+         3,
+         0,
+         0,
+         false,
+         false,
+         {},
+         {{L"[PATH_APP_OPERA_ROOT]\\opera.dir", 0, L"*.*"},
+          {L"[PATH_APP_OPERA_ROOT]\\global.dat", 0, L"*.*"},
+          {L"[PATH_APP_OPERA7_USERDATA]\\opera.dir", 0, L"*.*"},
+          {L"[PATH_APP_OPERA7_USERDATA]\\global.dat", 0, L"*.*"},
+          {L"[PATH_APP_OPERA75_USERDATA]\\opera.dir", 0, L"*.*"},
+          {L"[PATH_APP_OPERA75_USERDATA]\\global.dat", 0, L"*.*"}}},
+        {L"WCMediaHistory",
+         4,
+         0,
+         2,
+         false,
+         false,
+         {{HKCU, L"Software\\Microsoft\\MediaPlayer\\Player\\RecentURLList", 1, L""},
+          {HKCU, L"Software\\Microsoft\\MediaPlayer\\Player\\RecentFileList", 1, L""}},
+         {}},
+        {L"RealPlayerPlaylist", 4, 0, 3, false, false, RealPlayerKeys(), {}},
+        {L"ACDSeeHistory",
+         4,
+         0,
+         2,
+         true,
+         false,
+         {{HKCU, acd32, 0, L"LastFolder"},
+          {HKCU, acd32, 0, L"HistPaths"},
+          {HKCU, acd32, 0, L"OpenFolder"},
+          {HKCU, acd50, 0, L"HistPaths"},
+          {HKCU, acd50, 0, L"OpenFolder"},
+          {HKCU, acd50, 0, L"HistSearchText"},
+          {HKCU, acd50, 0, L"HistFileFilters"},
+          {HKCU, acd, 0, L"HistPaths"},
+          {HKCU, acd, 0, L"OpenFolder"},
+          {HKCU, acd, 0, L"HistSearchText"},
+          {HKCU, acd, 0, L"HistFileFilters"}},
+         {}},
+    };
+}
+
+std::vector<std::wstring> CatalogueIds() {
+    std::vector<std::wstring> ids;
+    for (const Description& description : Catalogue()) ids.push_back(description.id);
+    return ids;
+}
+
+const PluginListEntry* FindRow(const std::wstring& id) {
+    for (const PluginListEntry& entry : GetPluginListTable())
+        if (entry.identity.id == id) return &entry;
+    return nullptr;
+}
+
+std::vector<RegRow> RegRows(const CStandartPlugin& plugin) {
+    std::vector<RegRow> rows;
+    for (const auto& entry : plugin.GetEngine().regEntries)
+        rows.push_back({entry.root, entry.keyPath, entry.mode, entry.valueName});
+    return rows;
+}
+
+std::vector<FileRow> FileRows(const CStandartPlugin& plugin) {
+    std::vector<FileRow> rows;
+    for (const auto& entry : plugin.GetEngine().fileEntries)
+        rows.push_back({entry.path, entry.mode, entry.mask});
+    return rows;
+}
+
+// The plug-ins as the program makes them, from the installed program's folder.
+class CatalogueTest : public testing::Test {
+protected:
+    void TearDown() override { SetOsVersionOverride(std::nullopt); }
+
+    template <typename Plugin>
+    std::unique_ptr<Joinable<Plugin>> Make(const wchar_t* id) {
+        const PluginListEntry* row = FindRow(id);
+        EXPECT_NE(row, nullptr) << ToUtf8(id);
+        return std::make_unique<Joinable<Plugin>>(bare.kernel,
+                                                  row ? row->identity : PluginIdentity{id, 0, 0});
+    }
+    std::unique_ptr<CStandartPlugin> MakeFromList(const std::wstring& id) {
+        const PluginListEntry* row = FindRow(id);
+        if (!row) return nullptr;
+        auto* plugin =
+            dynamic_cast<CStandartPlugin*>(row->create(bare.kernel, row->identity).release());
+        return std::unique_ptr<CStandartPlugin>(plugin);
+    }
+
+    ScopedProgramFolder programFolder;
+    BareKernel bare{CatalogueIds()};
+};
+
+TEST_F(CatalogueTest, PluginListHoldsTheNineteenInOrder) {
+    const std::vector<std::wstring> ids = CatalogueIds();
+    std::vector<std::wstring> listed;
+    for (const PluginListEntry& entry : GetPluginListTable()) {
+        std::wstring id = entry.identity.id;
+        if (std::ranges::find(ids, id) != ids.end()) listed.push_back(id);
+    }
+    EXPECT_EQ(listed, ids);
+    for (const Description& description : Catalogue()) {
+        const PluginListEntry* row = FindRow(description.id);
+        ASSERT_NE(row, nullptr) << ToUtf8(description.id);
+        EXPECT_EQ(row->identity.category, description.category) << ToUtf8(description.id);
+        EXPECT_EQ(row->identity.weight, description.weight) << ToUtf8(description.id);
+    }
+}
+
+TEST_F(CatalogueTest, EveryDescriptionMatchesItsTable) {
+    SetOsVersionOverride(OsVersion{VER_PLATFORM_WIN32_WINDOWS, 4, 10});
+    for (const Description& description : Catalogue()) {
+        SCOPED_TRACE(ToUtf8(description.id));
+        std::unique_ptr<CStandartPlugin> plugin = MakeFromList(description.id);
+        ASSERT_NE(plugin, nullptr);
+        EXPECT_EQ(plugin->GetId(), description.id);
+        EXPECT_EQ(plugin->GetReportLayout(), description.layout);
+        EXPECT_EQ(plugin->GetEngine().showValueData, description.showValueData);
+        EXPECT_EQ(plugin->GetEngine().matchByData, description.matchByData);
+        EXPECT_TRUE(RegRows(*plugin) == description.reg);
+        EXPECT_TRUE(FileRows(*plugin) == description.files);
+        // A plug-in describes registry entries or files, never both.
+        EXPECT_TRUE(description.reg.empty() != description.files.empty());
+    }
+}
+
+TEST_F(CatalogueTest, FindHistoryChoosesItsKeysByWindowsVersion) {
+    const std::wstring acMru = L"Software\\Microsoft\\Search Assistant\\ACMru";
+    const std::wstring bars =
+        L"Software\\Microsoft\\Internet Explorer\\Explorer Bars\\"
+        L"{C4EE31F3-4768-11D2-BE5C-00A0C9A83DA1}";
+    const std::vector<RegRow> older = {{HKCU, kExplorer + L"FindComputerMRU", 2, L""},
+                                       {HKCU, kExplorer + L"Doc Find Spec MRU", 2, L""}};
+    struct Case {
+        OsVersion version;
+        std::vector<RegRow> rows;
+    };
+    const Case cases[] = {
+        {{VER_PLATFORM_WIN32_NT, 5, 1}, {{HKCU, acMru, 2, L""}}},       // XP
+        {{VER_PLATFORM_WIN32_NT, 5, 2}, {{HKCU, acMru, 2, L""}}},       // Server 2003
+        {{VER_PLATFORM_WIN32_NT, 5, 0}, {{HKCU, bars, 2, L""}}},        // 2000
+        {{VER_PLATFORM_WIN32_WINDOWS, 4, 90}, {{HKCU, bars, 2, L""}}},  // Me
+        {{VER_PLATFORM_WIN32_WINDOWS, 4, 10}, older},                   // 98
+        {{VER_PLATFORM_WIN32_NT, 4, 0}, older},                         // NT 4
+        {{VER_PLATFORM_WIN32_NT, 6, 1}, older},                         // any NT other than 5
+    };
+    for (const Case& c : cases) {
+        SetOsVersionOverride(c.version);
+        auto plugin = Make<CPlgFindHistory>(L"FindHistory");
+        EXPECT_TRUE(RegRows(*plugin) == c.rows)
+            << c.version.platformId << " " << c.version.major << "." << c.version.minor;
+    }
+}
+
+TEST_F(CatalogueTest, RealPlayerDescribesTwentyFourKeys) {
+    auto plugin = Make<CPlgRealPlayerPlaylist>(L"RealPlayerPlaylist");
+    std::vector<RegRow> rows = RegRows(*plugin);
+    ASSERT_EQ(rows.size(), 24u);
+    EXPECT_TRUE(rows == RealPlayerKeys());
+    for (const RegRow& row : rows) {
+        EXPECT_FALSE(EndsWith(row.key, L"MostRecentClips0"));
+        EXPECT_FALSE(EndsWith(row.key, L"MostRecentClips11"));
+    }
+}
+
+// Reports with the shipped templates keep no placeholder of their own.
+void ExpectNoPlaceholderLeft(const std::wstring& report) {
+    for (const wchar_t* placeholder :
+         {L"#plugin name#", L"#column headers#", L"#report items#", L"#header#", L"#item#",
+          L"#total report#", L"#reg value#", L"#reg name#", L"#reg path#", L"#status#",
+          L"#items found#", L"#items removed#", L"#items failed#", L"#subitems found#",
+          L"#subitems removed#", L"#size#", L"#id#"})
+        EXPECT_EQ(report.find(placeholder), std::wstring::npos) << ToUtf8(placeholder);
+}
+
+template <typename Plugin>
+std::wstring ScanReportOf(Plugin& plugin) {
+    MemoryHtmlElement element;
+    plugin.BuildScanReport(element);
+    return element.innerHtml;
+}
+
+template <typename Plugin>
+std::wstring FixReportOf(Plugin& plugin) {
+    MemoryHtmlElement element;
+    plugin.BuildFixReport(element);
+    return element.innerHtml;
+}
+
+TEST_F(CatalogueTest, RunHistoryCleanCompletesAfterReboot) {
+    const std::wstring runMru = kExplorer + L"RunMRU";
+    RegistryPlace place(HKCU, runMru, {L"a", L"b", L"c", L"MRUList"});
+    SHDeleteValueW(HKCU, runMru.c_str(), L"MRUList");
+    SetString(HKCU, runMru, L"a", L"notepad\\1");
+    SetString(HKCU, runMru, L"b", L"cmd\\1");
+    SetString(HKCU, runMru, L"c", L"regedit\\1");
+    auto plugin = Make<CPlgRunHistory>(L"RunHistory");
+    bare.kernel.SetRebootNeeded(false);
+    ASSERT_EQ(plugin->Scan(), CPlugin::kDone);
+    ASSERT_EQ(plugin->GetEngine().regEntries[0].found.size(), 3u);
+    ASSERT_EQ(plugin->Fix(), CPlugin::kDone);
+
+    for (const auto& record : plugin->GetEngine().regEntries[0].found)
+        EXPECT_EQ(record.status, Engine::kDeferred);
+    ASSERT_EQ(plugin->GetErrors().size(), 3u);
+    for (const ItemError& error : plugin->GetErrors()) {
+        EXPECT_EQ(error.GetTitle(), L"Cleanup process will be completed after system reboot.");
+        EXPECT_EQ(error.GetReason(), L"Windows is cashing Run history.");
+    }
+    EXPECT_TRUE(bare.kernel.IsRebootNeeded());
+    EXPECT_FALSE(ValueExists(HKCU, runMru, L"b"));
+    std::wstring report = FixReportOf(*plugin);
+    for (int n = 1; n <= 3; ++n)
+        EXPECT_NE(report.find(L"idError_" + std::to_wstring(n)), std::wstring::npos) << n;
+    ExpectNoPlaceholderLeft(report);
+
+    // Nothing removed: no error and no reboot.
+    bare.kernel.SetRebootNeeded(false);
+    ASSERT_EQ(plugin->Scan(), CPlugin::kDone);
+    ASSERT_EQ(plugin->Fix(), CPlugin::kDone);
+    EXPECT_TRUE(plugin->GetErrors().empty());
+    EXPECT_FALSE(bare.kernel.IsRebootNeeded());
+}
+
+TEST_F(CatalogueTest, TypedAddressesAreShownAndFollowedThroughRenumbering) {
+    std::vector<std::wstring> names;
+    for (int n = 1; n <= 5; ++n) names.push_back(L"url" + std::to_wstring(n));
+    RegistryPlace place(HKCU, kTypedUrlsKey, names);
+    for (const std::wstring& name : names) SHDeleteValueW(HKCU, kTypedUrlsKey, name.c_str());
+    SetString(HKCU, kTypedUrlsKey, L"url1", L"http://one.example/?a=1&b=2");
+    SetString(HKCU, kTypedUrlsKey, L"url2", L"http://two.example/");
+    SetString(HKCU, kTypedUrlsKey, L"url3", L"http://three.example/");
+
+    auto plugin = Make<CPlgIEAddressBarHistory>(L"IEAddressBarHistory");
+    ASSERT_TRUE(plugin->ScanOnWorker());
+    std::wstring report = ScanReportOf(*plugin);
+    EXPECT_NE(report.find(L"http://one.example/?a=1&amp;b=2"), std::wstring::npos)
+        << ToUtf8(report);
+    EXPECT_NE(report.find(L"http://three.example/"), std::wstring::npos);
+    ExpectNoPlaceholderLeft(report);
+
+    ASSERT_TRUE(RenumberTypedUrls(L"http://typed.later/"));
+    ASSERT_EQ(plugin->Fix(), CPlugin::kDone);
+    std::wstring first;
+    EXPECT_TRUE(GetString(HKCU, kTypedUrlsKey, L"url1", first));
+    EXPECT_EQ(first, L"http://typed.later/");
+    for (int n = 2; n <= 4; ++n)
+        EXPECT_FALSE(ValueExists(HKCU, kTypedUrlsKey, L"url" + std::to_wstring(n))) << n;
+    ExpectNoPlaceholderLeft(FixReportOf(*plugin));
+}
+
+TEST_F(CatalogueTest, LastLogonUserNameOfTheNetworkIsTheMachines) {
+    RegistryPlace machine(HKLM, L"Network\\Logon", {L"username"});
+    RegistryPlace user(HKCU, L"Network\\Logon", {L"username"});
+    SetString(HKLM, L"Network\\Logon", L"username", L"alice");
+    SetString(HKCU, L"Network\\Logon", L"username", L"not this one");
+    auto plugin = Make<CPlgNetLastUserLogon>(L"NetLastUserLogon");
+    ASSERT_EQ(plugin->Scan(), CPlugin::kDone);
+    const auto& entry = plugin->GetEngine().regEntries.back();
+    ASSERT_EQ(entry.found.size(), 1u);
+    EXPECT_EQ(entry.found[0].name, L"HKEY_LOCAL_MACHINE\\Network\\Logon\\username");
+    EXPECT_EQ(entry.found[0].valueData, L"alice");
+    ASSERT_EQ(plugin->Fix(), CPlugin::kDone);
+    EXPECT_FALSE(ValueExists(HKLM, L"Network\\Logon", L"username"));
+    EXPECT_TRUE(ValueExists(HKCU, L"Network\\Logon", L"username"));
+}
+
+TEST_F(CatalogueTest, AolHistoryIsTheListsDirectlyInOrganize) {
+    ScopedTestFolder aolRoot(L"AolRoot");
+    RegistryPlace appPath(HKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\Aol.exe",
+                          {L"Path"});
+    SetString(HKLM, appPath.Key(), L"Path", aolRoot.Path());
+    WriteTestFile(aolRoot.Sub(L"organize\\Name.ARL"), "1");
+    WriteTestFile(aolRoot.Sub(L"organize\\Name.AUT"), "2");
+    WriteTestFile(aolRoot.Sub(L"organize\\Name.txt"), "3");
+    WriteTestFile(aolRoot.Sub(L"organize\\Archive\\Old.ARL"), "4");
+    auto plugin = Make<CPlgAOLAddressBarHistory>(L"AOLAddressBarHistory");
+    ASSERT_TRUE(plugin->ScanOnWorker());
+    const auto& found = plugin->GetEngine().fileEntries[0].found;
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].name, aolRoot.Sub(L"organize\\Name.ARL"));
+    EXPECT_EQ(found[1].name, aolRoot.Sub(L"organize\\Name.AUT"));
+    ExpectNoPlaceholderLeft(ScanReportOf(*plugin));
+    ASSERT_EQ(plugin->Fix(), CPlugin::kDone);
+    EXPECT_TRUE(FileExists(aolRoot.Sub(L"organize\\Name.txt")));
+    EXPECT_TRUE(FileExists(aolRoot.Sub(L"organize\\Archive\\Old.ARL")));
+    EXPECT_FALSE(FileExists(aolRoot.Sub(L"organize\\Name.ARL")));
+}
+
+// The shipped data files: pages for every plug-in, and header columns that
+// match the cells of every kind of row each layout shows.
+TEST_F(CatalogueTest, ShippedPagesAndTemplatesFitTogether) {
+    const std::wstring shared = L"html\\English\\Plugins\\";
+    const wchar_t* families[] = {L"Files", L"FilesFolders", L"RegValues", L"RegKeysValues"};
+    const std::vector<std::vector<const wchar_t*>> rowKinds = {
+        {L"Files"}, {L"Files", L"Folders"}, {L"RegValues"}, {L"RegKeys", L"RegValues"}};
+    auto lines = [&](const std::wstring& own, const std::wstring& name, bool keepEmpty) {
+        std::vector<std::wstring> read;
+        if (!ReadTemplateLines(own + name, read)) {
+            EXPECT_TRUE(ReadTemplateLines(shared + name, read)) << ToUtf8(name);
+        }
+        if (!keepEmpty) std::erase(read, std::wstring());
+        return read;
+    };
+
+    for (const Description& description : Catalogue()) {
+        SCOPED_TRACE(ToUtf8(description.id));
+        const std::wstring own = shared + L"Plg" + description.id + L"\\";
+        EXPECT_FALSE(ReadPage(own + L"name.html").empty());
+        EXPECT_FALSE(ReadPage(own + L"description.html").empty());
+        const int layout = description.layout;
+        const bool keepEmpty = layout == 1 || layout == 3;
+        for (const wchar_t* kind : {L"Scan", L"Fix"}) {
+            size_t columns =
+                lines(own, families[layout] + (L"HeaderTemplates" + std::wstring(kind)) + L".txt",
+                      true)
+                    .size();
+            EXPECT_GT(columns, 1u);
+            for (const wchar_t* row : rowKinds[layout]) {
+                auto cells =
+                    lines(own, row + (L"Templates" + std::wstring(kind)) + L".txt", keepEmpty);
+                EXPECT_EQ(cells.size(), columns) << ToUtf8(row) << " " << ToUtf8(kind);
+                bool showsData = std::ranges::find(cells, L"#reg value#") != cells.end();
+                EXPECT_EQ(showsData, description.showValueData) << ToUtf8(row);
+                bool showsStatus = std::ranges::find(cells, L"#status#") != cells.end();
+                EXPECT_EQ(showsStatus, std::wstring(kind) == L"Fix") << ToUtf8(row);
+            }
+        }
+    }
+    std::wstring frame = ReadPage(shared + L"Report.html");
+    for (const wchar_t* placeholder :
+         {L"#plugin name#", L"#column headers#", L"#report items#", L"#total report#"})
+        EXPECT_NE(frame.find(placeholder), std::wstring::npos) << ToUtf8(placeholder);
+    EXPECT_NE(ReadPage(shared + L"ColumnHeader.html").find(L"#header#"), std::wstring::npos);
+    EXPECT_NE(ReadPage(shared + L"ReportItem.html").find(L"#item#"), std::wstring::npos);
+    for (const wchar_t* family : families) {
+        EXPECT_NE(ReadPage(shared + family + L"TotalScan.html").find(L"#items found#"),
+                  std::wstring::npos);
+        EXPECT_NE(ReadPage(shared + family + L"TotalFix.html").find(L"#items removed#"),
+                  std::wstring::npos);
+    }
+}
+
+}  // namespace

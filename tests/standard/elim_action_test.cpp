@@ -1,0 +1,401 @@
+// The table-driven engine against Wine's real registry and files: what a
+// scan records for each kind of entry, and what the clean then removes.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include "probe_plugin.h"
+#include "standard/registry_place.h"
+#include "support/test_files.h"
+#include "support/test_registry.h"
+#include "sysaccess/handles.h"
+
+namespace {
+
+using Engine = CElimAction;
+
+const wchar_t kProbe[] = L"StdProbeEngine";
+
+std::wstring Shown(const ScopedTestKey& key, const std::wstring& rest = L"") {
+    return L"HKEY_CURRENT_USER\\" + key.Path() + (rest.empty() ? L"" : L"\\" + rest);
+}
+
+// A folder at the root of the drive, where a path whose macro came out empty points.
+struct DriveRootFolder {
+    explicit DriveRootFolder(std::wstring folder) : path(std::move(folder)) { RemoveTree(path); }
+    ~DriveRootFolder() { RemoveTree(path); }
+    std::wstring path;
+};
+
+class EngineTest : public testing::Test {
+protected:
+    BareKernel bare{{kProbe}};
+    ProbePlugin plugin{bare.kernel, kProbe, CStandartPlugin::kRegKeysValues};
+    Engine& engine = plugin.Engine();
+};
+
+TEST_F(EngineTest, KeyTreeRecordsTheKeyItsSubKeysThenItsValues) {
+    ScopedTestKey key(L"EngineTree");
+    SetString(key.Root(), key.Path(), L"v1", L"one");
+    SetString(key.Root(), key.Path(), L"v2", L"two");
+    SetString(key.Root(), key.Sub(L"child"), L"a", L"1");
+    SetString(key.Root(), key.Sub(L"child"), L"b", L"2");
+    SetString(key.Root(), key.Sub(L"child\\deeper"), L"c", L"3");
+    plugin.AddRegEntry(key.Root(), key.Path(), Engine::kKeyTree);
+
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& found = engine.regEntries[0].found;
+    ASSERT_EQ(found.size(), 4u);
+    EXPECT_EQ(found[0].name, Shown(key) + L"\\");
+    EXPECT_EQ(found[0].regPath, Shown(key) + L"\\");
+    EXPECT_EQ(found[0].regName, L"");
+    EXPECT_FALSE(found[0].isKey);
+    EXPECT_EQ(found[0].subitemsFound, 1u);
+    EXPECT_EQ(found[1].name, Shown(key, L"child"));
+    EXPECT_EQ(found[1].regName, L"child");
+    EXPECT_TRUE(found[1].isKey);
+    EXPECT_EQ(found[1].subitemsFound, 4u);  // a, b, deeper and c
+    EXPECT_EQ(found[2].name, Shown(key, L"v1"));
+    EXPECT_EQ(found[3].regName, L"v2");
+    EXPECT_EQ(plugin.GetScanSummary().items, 1u + 5u + 1u + 1u);
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_TRUE(plugin.Errors().empty());
+    EXPECT_FALSE(KeyExists(key.Root(), key.Path()));
+    for (const auto& record : found) EXPECT_EQ(record.status, Engine::kRemoved) << record.name;
+    EXPECT_EQ(found[1].subitemsRemoved, 4u);
+}
+
+TEST_F(EngineTest, KeyTreeShowsTheUnnamedValueAsDefault) {
+    ScopedTestKey key(L"EngineDefault");
+    SetString(key.Root(), key.Path(), L"", L"the default");
+    plugin.AddRegEntry(key.Root(), key.Path(), Engine::kKeyTree);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& found = engine.regEntries[0].found;
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[1].name, Shown(key) + L"\\(default)");
+    EXPECT_EQ(found[1].regName, L"");
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_FALSE(KeyExists(key.Root(), key.Path()));
+}
+
+TEST_F(EngineTest, KeyThatGainedASubKeySinceTheScanStaysAndFails) {
+    ScopedTestKey key(L"EngineGained");
+    SetString(key.Root(), key.Path(), L"old", L"x");
+    plugin.AddRegEntry(key.Root(), key.Path(), Engine::kKeyTree);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    SetString(key.Root(), key.Sub(L"new"), L"y", L"z");
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    const auto& found = engine.regEntries[0].found;
+    EXPECT_EQ(found[1].status, Engine::kRemoved);
+    EXPECT_EQ(found[0].status, Engine::kFailed);
+    // The key itself is handled last, so its error is the last one and it knows it.
+    ASSERT_EQ(plugin.Errors().size(), 1u);
+    EXPECT_EQ(found[0].errorNumber, 1u);
+    EXPECT_EQ(plugin.Errors()[0].GetKind(), ItemError::kRegValue);
+    EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"new"), L"y"));
+    EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"old"));
+}
+
+TEST_F(EngineTest, SingleValuesWithTheirData) {
+    ScopedTestKey key(L"EngineSingle");
+    SetString(key.Root(), key.Path(), L"text", L"C:\\Photos");
+    BYTE bytes[] = {1, 2, 3};
+    SetBinary(key.Root(), key.Path(), L"bin", bytes, sizeof(bytes));
+    SetDword(key.Root(), key.Path(), L"number", 5);
+    // More than the 4096 bytes a first look reads: still found, still removed.
+    SetString(key.Root(), key.Path(), L"long", std::wstring(5000, L'x'));
+    SetString(key.Root(), key.Path(), L"keep", L"not described");
+    for (const wchar_t* name : {L"text", L"bin", L"number", L"missing", L"long"})
+        plugin.AddRegEntry(key.Root(), key.Path(), Engine::kSingleValue, name);
+    plugin.AddRegEntry(key.Root(), key.Sub(L"NoSuchKey"), Engine::kSingleValue, L"text");
+    plugin.SetValueFlags(true, false);
+
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& entries = engine.regEntries;
+    ASSERT_EQ(entries[0].found.size(), 1u);
+    EXPECT_EQ(entries[0].found[0].name, Shown(key, L"text"));
+    EXPECT_EQ(entries[0].found[0].regPath, Shown(key) + L"\\");
+    EXPECT_EQ(entries[0].found[0].valueData, L"C:\\Photos");
+    EXPECT_EQ(entries[1].found[0].valueData, L"#BINARY DATA#");
+    EXPECT_EQ(entries[2].found[0].valueData, L"#UNSUPPORTED FORMAT DATA#");
+    EXPECT_TRUE(entries[3].absent);
+    EXPECT_TRUE(entries[3].found.empty());
+    EXPECT_EQ(entries[4].found[0].valueData, std::wstring(5000, L'x'));
+    EXPECT_TRUE(entries[5].absent);
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    for (const wchar_t* name : {L"text", L"bin", L"number", L"long"})
+        EXPECT_FALSE(ValueExists(key.Root(), key.Path(), name)) << name;
+    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"keep"));
+    EXPECT_TRUE(plugin.Errors().empty());
+}
+
+TEST_F(EngineTest, AllValuesLeavesSubKeysAndHidesDataUnlessAsked) {
+    ScopedTestKey key(L"EngineAll");
+    SetString(key.Root(), key.Path(), L"a", L"notepad\\1");
+    SetString(key.Root(), key.Path(), L"MRUList", L"a");
+    SetString(key.Root(), key.Sub(L"sub"), L"kept", L"1");
+    plugin.AddRegEntry(key.Root(), key.Path(), Engine::kAllValues);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& found = engine.regEntries[0].found;
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].valueData, L"");
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"a"));
+    EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"MRUList"));
+    EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"sub"), L"kept"));
+}
+
+class MatchByData : public EngineTest {
+protected:
+    void SetUp() override {
+        for (int i = 1; i <= 3; ++i) Set(i, L"http://site" + std::to_wstring(i) + L".example/");
+        plugin.AddRegEntry(key.Root(), key.Path(), Engine::kAllValues);
+        plugin.SetValueFlags(true, true);
+        ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    }
+    void Set(int number, const std::wstring& address) {
+        SetString(key.Root(), key.Path(), L"url" + std::to_wstring(number), address);
+    }
+    std::wstring Get(int number) {
+        std::wstring data;
+        GetString(key.Root(), key.Path(), L"url" + std::to_wstring(number), data);
+        return data;
+    }
+    ScopedTestKey key{L"EngineMatch"};
+};
+
+TEST_F(MatchByData, RenumberedAddressesAreFoundByTheirData) {
+    // The browser put a new address first and moved the others down.
+    Set(4, L"http://site3.example/");
+    Set(3, L"http://site2.example/");
+    Set(2, L"http://site1.example/");
+    Set(1, L"http://new.example/");
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_EQ(Get(1), L"http://new.example/");
+    for (int i = 2; i <= 4; ++i)
+        EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"url" + std::to_wstring(i)));
+    for (const auto& record : engine.regEntries[0].found)
+        EXPECT_EQ(record.status, Engine::kRemoved);
+}
+
+TEST_F(MatchByData, AnAddressGoneSinceTheScanCountsAsRemoved) {
+    SHDeleteValueW(key.Root(), key.Path().c_str(), L"url1");
+    Set(1, L"http://other.example/");
+    SHDeleteValueW(key.Root(), key.Path().c_str(), L"url2");
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_EQ(Get(1), L"http://other.example/");
+    EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"url3"));
+    for (const auto& record : engine.regEntries[0].found)
+        EXPECT_EQ(record.status, Engine::kRemoved);
+    EXPECT_TRUE(plugin.Errors().empty());
+}
+
+TEST_F(EngineTest, FolderFilesMatchTheMasksInTheirOrder) {
+    ScopedTestFolder folder(L"EngineMasks");
+    WriteTestFile(folder.Sub(L"b.AUT"), "12");
+    WriteTestFile(folder.Sub(L"a.ARL"), "123");
+    WriteTestFile(folder.Sub(L"notes.txt"), "x");
+    WriteTestFile(folder.Sub(L"old\\c.ARL"), "x");
+    plugin.AddFileEntry(folder.Path(), Engine::kFolderFiles, L"*.ARL|*.AUT");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& found = engine.fileEntries[0].found;
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].name, folder.Sub(L"a.ARL"));
+    EXPECT_EQ(found[0].size, 3u);
+    EXPECT_EQ(found[1].name, folder.Sub(L"b.AUT"));
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_FALSE(FileExists(folder.Sub(L"a.ARL")));
+    EXPECT_FALSE(FileExists(folder.Sub(L"b.AUT")));
+    EXPECT_TRUE(FileExists(folder.Sub(L"notes.txt")));
+    EXPECT_TRUE(FileExists(folder.Sub(L"old\\c.ARL")));
+}
+
+TEST_F(EngineTest, FolderTreeRecordsSubFoldersThenFilesAndKeepsTheFolder) {
+    ScopedTestFolder folder(L"EngineTree");
+    WriteTestFile(folder.Sub(L"sub\\one.tmp"), std::string(1000, 'a'));
+    WriteTestFile(folder.Sub(L"sub\\deeper\\two.tmp"), std::string(500, 'b'));
+    WriteTestFile(folder.Sub(L"top.tmp"), std::string(20, 'c'));
+    SetFileAttributesW(folder.Sub(L"top.tmp").c_str(), FILE_ATTRIBUTE_READONLY);
+    plugin.AddFileEntry(folder.Path(), Engine::kFolderTree, L"*.*");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& found = engine.fileEntries[0].found;
+    ASSERT_EQ(found.size(), 2u);
+    EXPECT_EQ(found[0].name, folder.Sub(L"sub"));
+    EXPECT_TRUE(found[0].isFolder);
+    EXPECT_EQ(found[0].subitemsFound, 3u);  // one.tmp, deeper, two.tmp
+    EXPECT_EQ(found[0].size, 1500u);
+    EXPECT_EQ(found[1].name, folder.Sub(L"top.tmp"));
+    EXPECT_EQ(plugin.GetScanSummary().items, 4u + 1u);
+    EXPECT_EQ(plugin.GetScanSummary().bytes, 1520u);
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_EQ(found[0].status, Engine::kRemoved);
+    EXPECT_EQ(found[0].subitemsRemoved, 3u);
+    EXPECT_EQ(found[0].removedSize, 1500u);
+    EXPECT_EQ(found[1].status, Engine::kRemoved);
+    EXPECT_FALSE(FileExists(folder.Sub(L"sub")));
+    EXPECT_FALSE(FileExists(folder.Sub(L"top.tmp")));
+    EXPECT_TRUE(FileExists(folder.Path()));
+}
+
+TEST_F(EngineTest, FolderTreeWithOverwritingStillRemovesTheFolders) {
+    ScopedTestFolder folder(L"EngineWipe");
+    WriteTestFile(folder.Sub(L"sub\\one.tmp"), std::string(70000, 'a'));
+    WriteTestFile(folder.Sub(L"empty.tmp"), "");
+    plugin.wipe = true;
+    plugin.AddFileEntry(folder.Path(), Engine::kFolderTree, L"*.*");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_FALSE(FileExists(folder.Sub(L"sub")));
+    EXPECT_FALSE(FileExists(folder.Sub(L"empty.tmp")));
+    EXPECT_TRUE(plugin.Errors().empty());
+    EXPECT_EQ(plugin.reboots, 0);
+}
+
+TEST_F(EngineTest, SingleFileAndAFolderInItsPlace) {
+    ScopedTestFolder folder(L"EngineSingleFile");
+    WriteTestFile(folder.Sub(L"cookies4.dat"), "12345");
+    MakeFolder(folder.Sub(L"global.dat"));
+    plugin.AddFileEntry(folder.Sub(L"cookies4.dat"), Engine::kSingleFile, L"*.*");
+    plugin.AddFileEntry(folder.Sub(L"global.dat"), Engine::kSingleFile, L"*.*");
+    plugin.AddFileEntry(folder.Sub(L"opera.dir"), Engine::kSingleFile, L"*.*");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& entries = engine.fileEntries;
+    ASSERT_EQ(entries[0].found.size(), 1u);
+    EXPECT_EQ(entries[0].found[0].size, 5u);
+    EXPECT_TRUE(entries[1].absent);
+    EXPECT_TRUE(entries[2].absent);
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_FALSE(FileExists(folder.Sub(L"cookies4.dat")));
+    EXPECT_TRUE(FileExists(folder.Sub(L"global.dat")));
+}
+
+// An application that is not installed leaves its macro empty; what is left
+// of the path would name a folder at the drive root that is not its own.
+TEST_F(EngineTest, EntryWithAnEmptyMacroIsAbsentAndTouchesNothing) {
+    const std::wstring appPaths = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
+    RegistryPlace aol(HKEY_LOCAL_MACHINE, appPaths + L"Aol.exe", {L"Path"});
+    RegistryPlace opera(HKEY_LOCAL_MACHINE, appPaths + L"Opera.exe", {L"Path"});
+    SHDeleteValueW(HKEY_LOCAL_MACHINE, aol.Key().c_str(), L"Path");
+    SHDeleteValueW(HKEY_LOCAL_MACHINE, opera.Key().c_str(), L"Path");
+    DriveRootFolder unrelated(L"C:\\organize");
+    DriveRootFolder cache(L"C:\\Cache4");
+    WriteTestFile(L"C:\\organize\\Someone.ARL", "not AOL's");
+    WriteTestFile(L"C:\\Cache4\\page.tmp", "not Opera's");
+    WriteTestFile(L"C:\\cookies4.dat", "not Opera's");
+    plugin.AddFileEntry(L"[PATH_APP_AOL_ROOT]\\organize", Engine::kFolderFiles, L"*.ARL|*.AUT");
+    plugin.AddFileEntry(L"[PATH_APP_OPERA6_CACHE]", Engine::kFolderFiles, L"*.*");
+    plugin.AddFileEntry(L"[PATH_APP_OPERA_ROOT]\\cookies4.dat", Engine::kSingleFile, L"*.*");
+
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    for (const auto& entry : engine.fileEntries) {
+        EXPECT_TRUE(entry.absent) << entry.path;
+        EXPECT_TRUE(entry.found.empty()) << entry.path;
+    }
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_TRUE(FileExists(L"C:\\organize\\Someone.ARL"));
+    EXPECT_TRUE(FileExists(L"C:\\Cache4\\page.tmp"));
+    EXPECT_TRUE(FileExists(L"C:\\cookies4.dat"));
+    DeleteFileW(L"C:\\cookies4.dat");
+}
+
+TEST_F(EngineTest, MissingTemporaryFolderFindsNothing) {
+    wchar_t tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
+    GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", L"C:\\VeltraneTests\\NoSuchTemp");
+    SetEnvironmentVariableW(L"TEMP", L"C:\\VeltraneTests\\NoSuchTemp");
+    plugin.AddFileEntry(L"[PATH_SYS_TEMP]", Engine::kFolderTree, L"*.*");
+    int result = plugin.Scan();
+    SetEnvironmentVariableW(L"TMP", tmp);
+    SetEnvironmentVariableW(L"TEMP", temp);
+    EXPECT_EQ(result, CPlugin::kDone);
+    EXPECT_TRUE(engine.fileEntries[0].found.empty());
+    EXPECT_TRUE(plugin.Errors().empty());
+}
+
+TEST_F(EngineTest, LockedFileIsDeferredToTheNextStart) {
+    ScopedTestFolder folder(L"EngineLocked");
+    WriteTestFile(folder.Sub(L"held.tmp"), "busy");
+    WriteTestFile(folder.Sub(L"free.tmp"), "idle");
+    plugin.AddFileEntry(folder.Path(), Engine::kFolderFiles, L"*.tmp");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    {
+        UniqueHandle held(CreateFileW(folder.Sub(L"held.tmp").c_str(), GENERIC_READ, 0, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+        ASSERT_TRUE(held);
+        ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    }
+    const auto& found = engine.fileEntries[0].found;
+    ASSERT_EQ(found.size(), 2u);
+    const auto& held = found[0].name == folder.Sub(L"held.tmp") ? found[0] : found[1];
+    const auto& free = &held == &found[0] ? found[1] : found[0];
+    EXPECT_EQ(held.status, Engine::kDeferred);
+    EXPECT_EQ(held.errorNumber, 1u);
+    EXPECT_EQ(free.status, Engine::kRemoved);
+    EXPECT_FALSE(FileExists(folder.Sub(L"free.tmp")));
+    ASSERT_EQ(plugin.Errors().size(), 1u);
+    EXPECT_EQ(plugin.Errors()[0].GetKind(), ItemError::kFile);
+    EXPECT_TRUE(plugin.Errors()[0].IsReboot());
+    EXPECT_EQ(plugin.Errors()[0].GetCode(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    EXPECT_GE(plugin.reboots, 1);
+    EXPECT_TRUE(bare.kernel.IsRebootNeeded());
+}
+
+TEST_F(EngineTest, FolderWithADeferredFileFailsWithTheRebootReason) {
+    ScopedTestFolder folder(L"EngineLockedTree");
+    WriteTestFile(folder.Sub(L"sub\\held.tmp"), "busy");
+    plugin.AddFileEntry(folder.Path(), Engine::kFolderTree, L"*.*");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    {
+        UniqueHandle held(CreateFileW(folder.Sub(L"sub\\held.tmp").c_str(), GENERIC_READ, 0,
+                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    }
+    const auto& record = engine.fileEntries[0].found[0];
+    EXPECT_EQ(record.status, Engine::kFailed);
+    ASSERT_EQ(plugin.Errors().size(), 1u);
+    EXPECT_EQ(plugin.Errors()[0].GetKind(), ItemError::kFolder);
+    EXPECT_EQ(plugin.Errors()[0].GetReasonType(), ItemError::kFolderKeptForReboot);
+    EXPECT_EQ(record.subitemsRemoved, 1u);  // deferred counts as handled
+}
+
+TEST_F(EngineTest, CancelEndsScanAndCleanKeepingWhatWasDone) {
+    ScopedTestKey key(L"EngineCancel");
+    for (const wchar_t* name : {L"a", L"b", L"c"}) SetString(key.Root(), key.Path(), name, L"x");
+    plugin.AddRegEntry(key.Root(), key.Path(), Engine::kAllValues);
+
+    plugin.cancelAfter = 0;
+    EXPECT_EQ(plugin.Scan(), CPlugin::kCancelled);
+
+    plugin.cancelAfter = -1;
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    // Entry check and first item pass; the second item sees the cancel.
+    plugin.cancelChecks = 0;
+    plugin.cancelAfter = 2;
+    EXPECT_EQ(plugin.Fix(), CPlugin::kCancelled);
+    const auto& found = engine.regEntries[0].found;
+    EXPECT_EQ(found[0].status, Engine::kRemoved);
+    EXPECT_EQ(found[1].status, Engine::kFound);
+    EXPECT_EQ(found[2].status, Engine::kFound);
+    EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"a"));
+    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"b"));
+}
+
+TEST_F(EngineTest, EveryScanStartsAfreshAndACleanWithoutScanDoesNothing) {
+    ScopedTestKey key(L"EngineAfresh");
+    SetString(key.Root(), key.Path(), L"a", L"x");
+    plugin.AddRegEntry(key.Root(), key.Path(), Engine::kAllValues);
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"a"));
+    plugin.Errors().emplace_back(L"old", L"error");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    EXPECT_EQ(engine.regEntries[0].found.size(), 1u);
+    EXPECT_TRUE(plugin.Errors().empty());
+}
+
+}  // namespace

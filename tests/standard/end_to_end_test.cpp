@@ -1,0 +1,140 @@
+// The nineteen described plug-ins end to end: traces written by the seeder's
+// own code, a clean through the installed program's unattended front end,
+// then the registry and the folders as the clean left them.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include <map>
+#include <nlohmann/json.hpp>
+
+#include "seedtraces/seed_standard.h"
+#include "support/child_process.h"
+#include "support/test_files.h"
+#include "support/test_registry.h"
+#include "sysaccess/handles.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+constexpr wchar_t kOnly[] =
+    L"/only:RunHistory,OrderHistory,OpenHistory,TempDir,RegeditLastKey,NetLastUserLogon,"
+    L"NetLastDomainLogon,FindHistory,IEAutoCompletePsw,IEAddressBarHistory,"
+    L"AOLAddressBarHistory,IEDownload,IEHelper,OperaCache,OperaCookies,OperaAddressHistory,"
+    L"WCMediaHistory,RealPlayerPlaylist,ACDSeeHistory";
+
+// The first windowed program in a fresh prefix makes Wine start its desktop
+// process, which keeps the output handles it inherited: started with ours it
+// would hold the pipe the test reads until the end. So a first run of the
+// program writes to nowhere.
+void StartDesktopDetached() {
+    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
+    UniqueHandle nowhere(CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit, OPEN_EXISTING, 0,
+                                     nullptr));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = startup.hStdOutput = startup.hStdError = nowhere.Get();
+    PROCESS_INFORMATION process = {};
+    std::wstring line = VeltraneCommand(L"/scan /only:RunHistory");
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process))
+        return;
+    UniqueHandle processHandle(process.hProcess);
+    UniqueHandle threadHandle(process.hThread);
+    WaitForSingleObject(processHandle.Get(), 60000);
+}
+
+struct Outcome {
+    int result = -1;
+    uint64_t items = 0;
+    std::string cleanReport;
+};
+
+// The run's JSON document by plug-in id.
+std::map<std::string, Outcome> RunProgram(const std::wstring& arguments, bool* rebootNeeded) {
+    ChildResult child = RunChild(VeltraneCommand(arguments + L" " + kOnly + L" /json"), 300000);
+    EXPECT_TRUE(child.started) << "veltrane.exe is not installed in the sandbox";
+    std::map<std::string, Outcome> outcome;
+    auto document = nlohmann::json::parse(child.output, nullptr, false);
+    if (document.is_discarded() || !document.contains("plugins")) {
+        ADD_FAILURE() << child.output;
+        return outcome;
+    }
+    EXPECT_EQ(child.exitCode, 0u) << child.output;
+    if (rebootNeeded) *rebootNeeded = document["rebootNeeded"].get<bool>();
+    for (const auto& plugin : document["plugins"]) {
+        Outcome& entry = outcome[plugin["id"].get<std::string>()];
+        entry.result = plugin["result"].get<int>();
+        entry.items = plugin["items"].get<uint64_t>();
+        if (plugin["cleanReport"].is_string()) entry.cleanReport = plugin["cleanReport"];
+    }
+    return outcome;
+}
+
+std::string Describe(const SeededRegPlace& place) {
+    return (place.root == HKEY_CURRENT_USER ? "HKCU\\" : "HKLM\\") + ToUtf8(place.key) + " : " +
+           ToUtf8(place.value);
+}
+
+// Puts back what the seeder changed that is not a trace.
+void Undo(const StandardSeedManifest& seeded) {
+    for (const SeededRegPlace& place : seeded.controlValues)
+        SHDeleteValueW(place.root, place.key.c_str(), place.value.c_str());
+    for (const SeededRegPlace& place : seeded.controlKeys) DeleteTree(place.root, place.key);
+    for (const SeededRegPlace& place : seeded.settings)
+        SHDeleteValueW(place.root, place.key.c_str(), place.value.c_str());
+    for (const std::wstring& folder : seeded.madeFolders) RemoveTree(folder);
+}
+
+TEST(StandardEndToEnd, CleanRemovesTheSeededTracesAndNothingBesideThem) {
+    StandardSeedManifest seeded;
+    ASSERT_TRUE(SeedStandardTraces(1, &seeded));
+    for (const SeededRegPlace& place : seeded.traceValues)
+        ASSERT_TRUE(ValueExists(place.root, place.key, place.value)) << Describe(place);
+    for (const std::wstring& file : seeded.traceFiles)
+        ASSERT_TRUE(FileExists(file)) << ToUtf8(file);
+    ScopedTestFolder reports(L"StandardReports");
+    StartDesktopDetached();
+
+    bool rebootNeeded = false;
+    auto cleaned = RunProgram(L"/clean /report:" + reports.Path(), &rebootNeeded);
+    ASSERT_EQ(cleaned.size(), 19u);
+    for (const auto& [id, outcome] : cleaned) {
+        EXPECT_EQ(outcome.result, 0) << id;
+        EXPECT_GT(outcome.items, 0u) << id;
+        std::string report = ReadTestFile(FromUtf8(outcome.cleanReport));
+        EXPECT_NE(report.find("<table class=\"report\">"), std::string::npos) << id;
+        EXPECT_EQ(report.find("#status#"), std::string::npos) << id;
+    }
+    // Windows keeps the Run list in memory until it restarts.
+    EXPECT_TRUE(rebootNeeded);
+
+    for (const SeededRegPlace& place : seeded.traceValues)
+        EXPECT_FALSE(ValueExists(place.root, place.key, place.value)) << Describe(place);
+    for (const SeededRegPlace& place : seeded.traceKeys)
+        EXPECT_FALSE(KeyExists(place.root, place.key)) << Describe(place);
+    for (const std::wstring& file : seeded.traceFiles)
+        EXPECT_FALSE(FileExists(file)) << ToUtf8(file);
+    for (const std::wstring& folder : seeded.traceFolders)
+        EXPECT_FALSE(FileExists(folder)) << ToUtf8(folder);
+
+    for (const SeededRegPlace& place : seeded.controlValues)
+        EXPECT_TRUE(ValueExists(place.root, place.key, place.value)) << Describe(place);
+    for (const SeededRegPlace& place : seeded.controlKeys)
+        EXPECT_TRUE(KeyExists(place.root, place.key)) << Describe(place);
+    for (const std::wstring& file : seeded.controlFiles)
+        EXPECT_TRUE(FileExists(file)) << ToUtf8(file);
+    for (const std::wstring& folder : seeded.controlFolders)
+        EXPECT_TRUE(FileExists(folder)) << ToUtf8(folder);
+
+    for (const auto& [id, outcome] : RunProgram(L"/scan", nullptr)) {
+        EXPECT_EQ(outcome.result, 0) << id;
+        EXPECT_EQ(outcome.items, 0u) << id;
+    }
+    Undo(seeded);
+}
+
+}  // namespace
