@@ -51,21 +51,21 @@ bool ReadValueText(HKEY key, const std::wstring& name, std::wstring& text) {
     return true;
 }
 
-// The code of a failure whose cause the system did not name.
+// The reason shown for a failure: the system's message, or "Unknown error."
+// when the failure came without a code.
 int ReasonFor(DWORD code) { return code != 0 ? ItemError::kSystemMessage : ItemError::kUnknown; }
 
-}  // namespace
-
+// "HKEY_CURRENT_USER\<key path>", or "HKEY_LOCAL_MACHINE\<key path>" for any other root.
 std::wstring DisplayRegKey(HKEY root, const std::wstring& keyPath) {
     return (root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + keyPath;
 }
+
+}  // namespace
 
 void CElimAction::StepDots() {
     dots_ += L'.';
     plugin_.SetProgress(dots_);
 }
-
-// ---- Scan ----
 
 bool CElimAction::Scan() {
     dots_.clear();
@@ -222,8 +222,6 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
             return true;
     }
 }
-
-// ---- Clean ----
 
 bool CElimAction::Fix(std::vector<ItemError>& errors) {
     dots_.clear();

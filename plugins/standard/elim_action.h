@@ -91,6 +91,3 @@ private:
     CStandartPlugin& plugin_;
     std::wstring dots_;
 };
-
-// "HKEY_CURRENT_USER\<key path>", or "HKEY_LOCAL_MACHINE\<key path>" for any other root.
-std::wstring DisplayRegKey(HKEY root, const std::wstring& keyPath);
