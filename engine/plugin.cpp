@@ -3,6 +3,7 @@
 #include "app/settings_store.h"
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
+#include "sysaccess/text.h"
 
 namespace {
 
@@ -157,7 +158,8 @@ bool CPlugin::SetProgress(const std::wstring& itemText) {
         prefix = SharedPages().scaning;
     else if (mode == CKernel::kCleaning)
         prefix = SharedPages().clearing;
-    std::wstring text = prefix + L" " + itemText;
+    // Item texts are names and paths from the machine; the page shows the text as markup.
+    std::wstring text = prefix + L" " + EscapeHtml(itemText);
 
     if (progressInterval != 0 && GetTickCount() - lastProgressTick_ <= progressInterval)
         return false;

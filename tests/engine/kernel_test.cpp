@@ -192,7 +192,7 @@ TEST_F(KernelRun, ProgressReachesTheResultsArea) {
     ASSERT_TRUE(RunTo(CKernel::kScanFinished));
     view.PumpUntil([&] { return !document.results.empty(); }, 2000);
     EXPECT_EQ(posted, (std::vector<bool>{true, false}));
-    EXPECT_NE(document.results.find(L"Scanning C:\\a<b>.txt"), std::wstring::npos)
+    EXPECT_NE(document.results.find(L"Scanning C:\\a&lt;b&gt;.txt"), std::wstring::npos)
         << document.results;
     kernel->SetDocument(nullptr);
 }

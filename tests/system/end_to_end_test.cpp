@@ -52,7 +52,9 @@ TEST(SystemEndToEnd, SeededTracesAreCleanedAndTheirNeighboursKept) {
     ASSERT_EQ(cleaned.size(), 5u);
     for (const auto& [id, outcome] : cleaned) {
         EXPECT_EQ(outcome.first, 0) << id;
-        if (id != "MSOfficeRecUsed") EXPECT_GT(outcome.second, 0u) << id;  // no Word: registry only
+        if (id != "MSOfficeRecUsed") {
+            EXPECT_GT(outcome.second, 0u) << id;  // no Word: registry only
+        }
     }
     EXPECT_EQ(cleaned["MSOfficeRecUsed"].second, 8u);
 
