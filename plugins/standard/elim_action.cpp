@@ -27,6 +27,21 @@ bool IsReparsePoint(const std::wstring& path) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
+// A drive root or the Windows folder holds the whole system, never one
+// application's leftovers, whatever a variable such as TMP says.
+bool IsSystemWideFolder(const std::wstring& path) {
+    wchar_t full[MAX_PATH] = {};
+    DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
+    if (length == 0 || length >= MAX_PATH) return false;
+    std::wstring folder(full, length);
+    while (folder.size() > 2 && (folder.back() == L'\\' || folder.back() == L'/'))
+        folder.pop_back();
+    if (folder.size() <= 3) return true;  // "C:", "C:\"
+    wchar_t windows[MAX_PATH] = {};
+    UINT windowsLength = GetWindowsDirectoryW(windows, MAX_PATH);
+    return windowsLength > 0 && _wcsicmp(folder.c_str(), windows) == 0;
+}
+
 // The text a value's data is shown and matched by: the text itself for a
 // string, a marker for anything else. Nothing when the value does not exist.
 bool ReadValueText(HKEY key, const std::wstring& name, std::wstring& text) {
@@ -92,7 +107,7 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
     std::wstring path = ExpandPathMacros(entry.path, &anyEmpty);
     // A macro that came out empty names an application that is not there;
     // what is left of the path ("\Cache4") would point at somebody else's files.
-    if (anyEmpty || path.empty()) {
+    if (anyEmpty || path.empty() || (entry.mode != kSingleFile && IsSystemWideFolder(path))) {
         entry.absent = true;
         return true;
     }

@@ -10,6 +10,7 @@
 #include "support/test_files.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/text.h"
 
 namespace {
 
@@ -315,6 +316,24 @@ TEST_F(EngineTest, MissingTemporaryFolderFindsNothing) {
     EXPECT_EQ(result, CPlugin::kDone);
     EXPECT_TRUE(engine.fileEntries[0].found.empty());
     EXPECT_TRUE(plugin.Errors().empty());
+}
+
+TEST_F(EngineTest, DriveRootAndWindowsFolderAreNeverEmptied) {
+    wchar_t tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
+    GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", L"C:\\");
+    SetEnvironmentVariableW(L"TEMP", L"C:\\");
+    plugin.AddFileEntry(L"[PATH_SYS_TEMP]", Engine::kFolderTree, L"*.*");
+    plugin.AddFileEntry(L"%WinDir%\\", Engine::kFolderFiles, L"*.*");
+    int result = plugin.Scan();
+    SetEnvironmentVariableW(L"TMP", tmp);
+    SetEnvironmentVariableW(L"TEMP", temp);
+    ASSERT_EQ(result, CPlugin::kDone);
+    for (const auto& entry : engine.fileEntries) {
+        EXPECT_TRUE(entry.absent) << ToUtf8(entry.path);
+        EXPECT_TRUE(entry.found.empty()) << ToUtf8(entry.path);
+    }
 }
 
 TEST_F(EngineTest, LockedFileIsDeferredToTheNextStart) {
