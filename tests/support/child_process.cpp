@@ -29,11 +29,28 @@ ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs) {
     UniqueHandle threadHandle(process.hThread);
     writeEnd.Close();
 
+    // Read until the child has ended and its output is drained. Waiting for
+    // the pipe to close is not enough: a program Wine starts on the child's
+    // behalf (the desktop's explorer.exe) may inherit it and keep it open.
     char buffer[4096];
-    DWORD got = 0;
-    while (ReadFile(readEnd.Get(), buffer, sizeof(buffer), &got, nullptr) && got > 0)
-        result.output.append(buffer, got);
-    WaitForSingleObject(processHandle.Get(), timeoutMs);
+    DWORD start = GetTickCount();
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr)) break;
+        if (available > 0) {
+            DWORD got = 0;
+            if (!ReadFile(readEnd.Get(), buffer, sizeof(buffer), &got, nullptr) || got == 0) break;
+            result.output.append(buffer, got);
+            continue;
+        }
+        if (WaitForSingleObject(processHandle.Get(), 20) == WAIT_OBJECT_0) {
+            DWORD left = 0;
+            if (PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &left, nullptr) && left > 0)
+                continue;
+            break;
+        }
+        if (GetTickCount() - start > timeoutMs) break;
+    }
     GetExitCodeProcess(processHandle.Get(), &result.exitCode);
     return result;
 }

@@ -135,6 +135,12 @@ TEST(RegistryDelete, GoneCountsAsDeleted) {
     EXPECT_TRUE(DeleteRegValue(key.Root(), key.Path().c_str(), L"never"));
     CreateKey(key.Root(), key.Sub(L"full\\inner"));
     EXPECT_FALSE(DeleteEmptyRegKey(key.Root(), key.Sub(L"full").c_str()));
+    SetString(key.Root(), key.Sub(L"valued"), L"late", L"added after the listing");
+    EXPECT_FALSE(DeleteEmptyRegKey(key.Root(), key.Sub(L"valued").c_str(), &error));
+    EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"valued"), L"late"));
+    CreateKey(key.Root(), key.Sub(L"empty"));
+    EXPECT_TRUE(DeleteEmptyRegKey(key.Root(), key.Sub(L"empty").c_str()));
+    EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"empty")));
     EXPECT_TRUE(DeleteRegKey(key.Root(), key.Sub(L"full").c_str()));
     EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"full")));
 }
