@@ -2,6 +2,7 @@
 
 #include "plugins/browser/ie_cache_plugins.h"
 #include "plugins/browser/ie_forms_plugin.h"
+#include "plugins/browser/netscape_cache_plugin.h"
 #include "plugins/browser/netscape_plugins.h"
 #include "plugins/standard/catalogue.h"
 #include "plugins/system/clipboard.h"
@@ -46,6 +47,7 @@ const std::vector<PluginListEntry>& GetPluginListTable() {
         {{L"IEHelper", 0, 0}, &Make<CPlgIEHelper>},
         {{L"NetscapeHistory", 2, 2}, &Make<CPlgNetscapeHistory>},
         {{L"NetscapeCookies", 2, 0}, &Make<CPlgNetscapeCookies>},
+        {{L"NetscapeFileCache", 2, 0}, &Make<CPlgNetscapeCache>},
         {{L"NetscapeFormsManager", 2, 0}, &Make<CPlgNetscapeFormsManager>},
         {{L"OperaCache", 3, 0}, &Make<CPlgOperaCache>},
         {{L"OperaCookies", 3, 0}, &Make<CPlgOperaCookies>},

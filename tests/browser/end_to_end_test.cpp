@@ -23,10 +23,10 @@ namespace {
 
 constexpr wchar_t kOnly[] =
     L"/only:IEHistory,IECookies,IEFileCache,IEFormsAutocomplete,NetscapeHistory,"
-    L"NetscapeCookies,NetscapeFormsManager";
-constexpr const char* kIds[] = {"IEHistory",           "IECookies",       "IEFileCache",
-                                "IEFormsAutocomplete", "NetscapeHistory", "NetscapeCookies",
-                                "NetscapeFormsManager"};
+    L"NetscapeCookies,NetscapeFileCache,NetscapeFormsManager";
+constexpr const char* kIds[] = {"IEHistory",           "IECookies",           "IEFileCache",
+                                "IEFormsAutocomplete", "NetscapeHistory",     "NetscapeCookies",
+                                "NetscapeFileCache",   "NetscapeFormsManager"};
 constexpr wchar_t kProvider[] = L"Software\\Microsoft\\Protected Storage System Provider";
 
 struct Outcome {
@@ -106,6 +106,8 @@ TEST_F(BrowserEndToEnd, CleanRemovesTheTracesAndKeepsTheRest) {
         EXPECT_FALSE(FileExists(profile + L"70271530.w")) << profile.c_str();
         EXPECT_TRUE(FileExists(profile + L"prefs.js")) << profile.c_str();
         EXPECT_TRUE(FileExists(profile + L"bookmarks.html")) << profile.c_str();
+        EXPECT_FALSE(FileExists(profile + L"Cache\\0A1B2C3Dd01")) << profile.c_str();
+        EXPECT_FALSE(FileExists(profile + L"Cache\\M0FXQ9L1.HTM")) << profile.c_str();
         std::string cookies = ReadTestFile(profile + L"cookies.txt");
         EXPECT_EQ(cookies.find('\t'), std::string::npos) << profile.c_str();
         EXPECT_EQ(cookies.rfind("# Netscape HTTP Cookie File\r\n", 0), 0u) << profile.c_str();
