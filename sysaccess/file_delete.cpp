@@ -84,9 +84,14 @@ bool WipeFile(const std::wstring& path) {
 bool DeleteFileEx(const std::wstring& path, bool overwrite) {
     const wchar_t* name = path.c_str();
     if (overwrite) {
-        if (!SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL) && IsGone(GetLastError()))
-            return false;
-        if (!WipeFile(path)) {
+        // Most files open for writing as they are; clearing the attributes of
+        // every file up front would cost a trip to the file system each, so
+        // only a file that refuses (read-only) gets them cleared and a retry.
+        bool wiped = WipeFile(path);
+        if (!wiped && GetLastError() == ERROR_ACCESS_DENIED &&
+            SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL))
+            wiped = WipeFile(path);
+        if (!wiped) {
             DWORD error = GetLastError();
             ScheduleDeleteOnReboot(path);
             SetLastError(error);

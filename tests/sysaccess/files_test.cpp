@@ -96,6 +96,23 @@ TEST(FileDelete, ReadOnlyFileGoesAndGoneCountsAsDeleted) {
     EXPECT_TRUE(RemoveFolder(folder.Sub(L"never")));
 }
 
+TEST(FileDelete, ReadOnlyFileIsOverwrittenBeforeItGoes) {
+    ScopedTestFolder folder(L"DeleteReadOnlyWipe");
+    std::wstring path = folder.Sub(L"ro.bin");
+    WriteTestFile(path, std::string(1000, 'a'));
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
+    // Held open so that the content can be read after the (deferred) deletion.
+    UniqueHandle holder(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.IsValid());
+    EXPECT_TRUE(DeleteFileEx(path, true));
+    std::string content(1001, '\0');
+    DWORD got = 0;
+    ReadFile(holder.Get(), content.data(), 1001, &got, nullptr);
+    content.resize(got);
+    EXPECT_EQ(content, std::string(1000, '\xFF'));
+}
+
 TEST(FileDelete, OverwriteWritesOnesBeforeADeferredDeletion) {
     ScopedTestFolder folder(L"DeleteWipe");
     std::wstring path = folder.Sub(L"secret.bin");
