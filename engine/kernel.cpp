@@ -28,17 +28,25 @@ bool CKernel::SetMode(int mode) {
     if (view_ && !view_->RecomposeLayout()) return false;
 
     if (mode == kScanning) {
-        ResetEvent(cancelEvent_.Get());
+        ResetCancel();
         if (StartNext(L"") == 2) return SetMode(kScanFinished);
     } else if (mode == kCleaning) {
         if (view_) view_->PrepareProcessArea();
-        ResetEvent(cancelEvent_.Get());
+        ResetCancel();
         if (StartNext(L"") == 2) return SetMode(kCleanFinished);
     }
     return true;
 }
 
-void CKernel::Cancel() { SetEvent(cancelEvent_.Get()); }
+void CKernel::Cancel() {
+    cancelled_.store(true, std::memory_order_release);
+    SetEvent(cancelEvent_.Get());
+}
+
+void CKernel::ResetCancel() {
+    ResetEvent(cancelEvent_.Get());
+    cancelled_.store(false, std::memory_order_release);
+}
 
 bool CKernel::HandleCommand(const std::wstring& command) {
     switch (mode_) {

@@ -4,6 +4,7 @@
 // cancel event and the options.
 #include <windows.h>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -78,10 +79,14 @@ public:
     CPlugin* FindPlugin(const std::wstring& id) const;
     CSettings& GetOptions() { return options_; }
     HANDLE GetCancelEvent() const { return cancelEvent_.Get(); }
+    // The state of the cancel event without a trip to the system, for the
+    // per-item checks of the workers.
+    bool IsCancelSignalled() const { return cancelled_.load(std::memory_order_acquire); }
     void SetDocument(IHtmlDocument* document) { document_ = document; }
     IHtmlDocument* GetDocument() const { return document_; }
 
 private:
+    void ResetCancel();
     // 0 when a plug-in was started, 2 when none was left after `previousId`.
     int StartNext(const std::wstring& previousId);
     std::wstring ChosenPluginId() const;
@@ -93,6 +98,7 @@ private:
     IHtmlDocument* document_ = nullptr;
     std::wstring language_ = L"English";
     UniqueHandle cancelEvent_;
+    std::atomic<bool> cancelled_{false};  // mirrors cancelEvent_
     std::wstring currentPluginId_;
     IKernelView* view_;
     CSettings options_;

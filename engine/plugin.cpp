@@ -144,7 +144,10 @@ void CPlugin::LoadPages(const std::wstring& language) {
 const SharedResultPages& CPlugin::SharedPages() { return Shared().pages; }
 
 bool CPlugin::IsCancelled() const {
-    return cancelEvent_ != nullptr && WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0;
+    if (cancelEvent_ == nullptr) return false;
+    // Walkers ask once per item: the kernel's own event is mirrored in memory.
+    if (cancelEvent_ == kernel_->GetCancelEvent()) return kernel_->IsCancelSignalled();
+    return WaitForSingleObject(cancelEvent_, 0) == WAIT_OBJECT_0;
 }
 
 bool CPlugin::GetWipeFiles() const { return kernel_->GetWipeFiles(); }
