@@ -43,6 +43,10 @@ bool DeleteRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
     return Succeeded(SHDeleteValueW(root, OrEmpty(keyPath), OrEmpty(valueName)), error);
 }
 
+bool DeleteOpenRegValue(HKEY key, const wchar_t* valueName, DWORD* error) {
+    return Succeeded(RegDeleteValueW(key, OrEmpty(valueName)), error);
+}
+
 bool DeleteRegTreeContents(HKEY root, const wchar_t* keyPath, const IRunContext* plugin,
                            bool /*counted*/, unsigned* count) {
     unsigned deleted = 0;

@@ -9,6 +9,8 @@ bool DeleteRegKey(HKEY root, const wchar_t* keyPath, DWORD* error = nullptr);
 bool DeleteEmptyRegKey(HKEY root, const wchar_t* keyPath, DWORD* error = nullptr);
 bool DeleteRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
                     DWORD* error = nullptr);
+// The same on a key already opened with KEY_SET_VALUE, for loops over many values.
+bool DeleteOpenRegValue(HKEY key, const wchar_t* valueName, DWORD* error = nullptr);
 
 // Deletes every value in and below the key, then every sub-key (deepest
 // first), leaving the key itself. True when nothing failed; false also when
