@@ -6,10 +6,10 @@
 #include "app/autostart_sync.h"
 #include "app/console_output.h"
 #include "app/program_folder.h"
-#include "app/urls.h"
 #include "sysaccess/os_version.h"
 #include "sysaccess/trace.h"
 #include "ui/dlg_main.h"
+#include "ui/urls.h"
 #include "ui/web_host.h"
 
 namespace {

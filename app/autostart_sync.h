@@ -1,7 +1,7 @@
 #pragma once
 // At every start the stored "BootStartup" option is set from the presence of
 // the autostart entry; both accessors write back when they go away.
-#include "app/settings_store.h"
+#include "sysaccess/settings_store.h"
 
 class CAutostartSync {
 public:

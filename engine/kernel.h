@@ -10,11 +10,11 @@
 #include <string>
 #include <vector>
 
-#include "app/settings_store.h"
 #include "engine/html_element.h"
 #include "engine/kernel_view.h"
 #include "engine/plugin.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/settings_store.h"
 
 class CKernel;
 using PluginList = std::vector<std::unique_ptr<CPlugin>>;

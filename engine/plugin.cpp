@@ -1,8 +1,8 @@
 #include "engine/plugin.h"
 
-#include "app/settings_store.h"
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
+#include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
 namespace {

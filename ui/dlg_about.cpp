@@ -3,10 +3,10 @@
 #include <cstdio>
 #include <vector>
 
-#include "app/open_url.h"
-#include "app/urls.h"
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
+#include "ui/open_url.h"
+#include "ui/urls.h"
 
 std::wstring GetFileVersionText(const std::wstring& path) {
     static std::wstring cachedPath;

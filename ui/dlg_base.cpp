@@ -2,10 +2,10 @@
 
 #include <algorithm>
 
-#include "app/open_url.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 #include "ui/bridge_document.h"
+#include "ui/open_url.h"
 #include "ui/web_host.h"
 
 namespace {

@@ -1,12 +1,12 @@
 #include "ui/dlg_main.h"
 
-#include "app/open_url.h"
-#include "app/urls.h"
 #include "sysaccess/trace.h"
 #include "ui/dlg_about.h"
 #include "ui/dlg_settings.h"
 #include "ui/dlg_welcome.h"
+#include "ui/open_url.h"
 #include "ui/resource_ids.h"
+#include "ui/urls.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "app/settings_store.h"
+#include "sysaccess/settings_store.h"
 #include "ui/dlg_base.h"
 
 inline constexpr wchar_t kSettingsPage[] = L"DlgSettings.htm";

@@ -1,10 +1,10 @@
 #include "ui/dlg_welcome.h"
 
-#include "app/open_url.h"
-#include "app/settings_store.h"
-#include "app/urls.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/settings_store.h"
+#include "ui/open_url.h"
 #include "ui/resource_ids.h"
+#include "ui/urls.h"
 
 CDlgWelcome::~CDlgWelcome() {
     if (underlined_) DeleteObject(underlined_);

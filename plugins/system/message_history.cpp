@@ -1,11 +1,11 @@
 #include "plugins/system/message_history.h"
 
-#include "app/settings_store.h"
 #include "engine/page_reader.h"
 #include "plugins/system/folder_list.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
 namespace {

@@ -9,13 +9,13 @@
 
 #include "app/app_main.h"
 #include "app/autostart_sync.h"
-#include "app/urls.h"
 #include "support/child_process.h"
 #include "support/scoped_no_browser.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/text.h"
+#include "ui/urls.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include <shlwapi.h>
 
-#include "app/settings_store.h"
+#include "sysaccess/settings_store.h"
 
 std::vector<std::wstring>& TestPlugin::Journal() {
     static std::vector<std::wstring> journal;

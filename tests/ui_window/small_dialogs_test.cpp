@@ -4,9 +4,9 @@
 
 #include <functional>
 
-#include "app/settings_store.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
+#include "sysaccess/settings_store.h"
 #include "ui/dlg_about.h"
 #include "ui/dlg_welcome.h"
 #include "ui/resource_ids.h"

@@ -1,4 +1,4 @@
-#include "app/urls.h"
+#include "ui/urls.h"
 
 #include <windows.h>
 

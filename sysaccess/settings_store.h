@@ -128,4 +128,4 @@ bool IsHideOnExit(CSettings& options);
 bool IsOverWrite(const CSettings& options);
 bool IsBootStartup(CSettings& options);
 
-#include "app/settings_store.inl"
+#include "sysaccess/settings_store.inl"

@@ -1,4 +1,4 @@
-#include "app/settings_store.h"
+#include "sysaccess/settings_store.h"
 
 #include <vector>
 

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/settings_store.h"
 #include "support/test_registry.h"
+#include "sysaccess/settings_store.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/open_url.h"
+#include "ui/open_url.h"
 
 #include <exdisp.h>
 #include <objbase.h>
