@@ -4,8 +4,11 @@
 
 namespace {
 
+// A reply comes from the page: anything but a true "ok" is a failure, never a throw.
 bool Succeeded(const std::optional<nlohmann::json>& reply) {
-    return reply && reply->value("ok", false);
+    if (!reply || !reply->is_object()) return false;
+    auto ok = reply->find("ok");
+    return ok != reply->end() && ok->is_boolean() && ok->get<bool>();
 }
 
 }  // namespace

@@ -18,7 +18,8 @@
 // lParam: a PageEvent the receiver deletes.
 inline constexpr UINT kPageEventMessage = WM_APP + 0x50;
 
-enum class PageEventKind { kDocumentComplete, kClick, kMouseOver, kClose, kDetached };
+// kCloseFrame: the page closed the frame of the dialog whose id is the event's id.
+enum class PageEventKind { kDocumentComplete, kClick, kMouseOver, kClose, kCloseFrame, kDetached };
 
 struct PageEvent {
     PageEventKind kind = PageEventKind::kDocumentComplete;

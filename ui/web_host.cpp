@@ -46,6 +46,23 @@ int HexValue(char c) {
     return -1;
 }
 
+// Windows opens a device, not a file, for these names in any folder and with
+// any extension ("nul.html", "COM1.txt"); a blank before the dot counts too.
+bool IsDeviceName(std::string_view segment) {
+    std::string_view base = segment.substr(0, segment.find('.'));
+    while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
+    std::string upper;
+    for (char c : base) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    for (const char* name : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"})
+        if (upper == name) return true;
+    if (upper.size() < 4 || (upper.rfind("COM", 0) != 0 && upper.rfind("LPT", 0) != 0))
+        return false;
+    std::string_view number = std::string_view(upper).substr(3);
+    // COM1-9 and LPT1-9, and the superscript digits Windows also takes for them.
+    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
+           number == "\xC2\xB2" || number == "\xC2\xB3";
+}
+
 // One decoded path segment, or nothing when it could leave the folder or
 // name something other than a plain file or folder.
 std::optional<std::string> DecodeSegment(std::string_view raw) {
@@ -68,7 +85,17 @@ std::optional<std::string> DecodeSegment(std::string_view raw) {
     }
     // Windows drops trailing dots and blanks, which would turn "..." into "..".
     if (segment.empty() || segment.back() == '.' || segment.back() == ' ') return std::nullopt;
+    if (IsDeviceName(segment)) return std::nullopt;
     return segment;
+}
+
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
 }
 
 std::string QueryValue(std::string_view query, std::string_view name) {
@@ -149,6 +176,22 @@ RequestPath MapRequestTarget(std::string_view target, std::string_view token,
     relative = FromUtf8(path);
     if (ToUtf8(relative) != path) return RequestPath::kForbidden;  // not UTF-8
     return RequestPath::kFile;
+}
+
+bool IsOwnHost(std::string_view host, unsigned short port) {
+    std::string suffix(1, ':');
+    suffix += std::to_string(port);
+    if (port == 0 || host.size() <= suffix.size() ||
+        host.substr(host.size() - suffix.size()) != suffix)
+        return false;
+    std::string_view name = host.substr(0, host.size() - suffix.size());
+    return name == "127.0.0.1" || EqualsIgnoringCase(name, "localhost");
+}
+
+bool IsOwnOrigin(std::string_view origin, unsigned short port) {
+    constexpr std::string_view kScheme = "http://";
+    return origin.size() > kScheme.size() && EqualsIgnoringCase(origin.substr(0, 7), kScheme) &&
+           IsOwnHost(origin.substr(kScheme.size()), port);
 }
 
 std::string ContentTypeFor(std::wstring_view path) {
@@ -271,13 +314,34 @@ private:
         });
     }
 
+    // Whatever arrives is only a candidate for a message of the bridge: the
+    // wrong shape or type is dropped and traced, and never leaves the I/O thread.
     void Handle(const std::string& text) {
-        nlohmann::json message = nlohmann::json::parse(text, nullptr, false);
-        if (!message.is_object()) return;
-        std::string type = message.value("t", "");
+        try {
+            if (!Dispatch(nlohmann::json::parse(text, nullptr, false)))
+                Trace(L"Page %hs: dropped a message that is not the bridge's (%zu bytes)\n",
+                      link_->GetId().c_str(), text.size());
+        } catch (const std::exception& error) {
+            Trace(L"Page %hs: dropped a malformed message: %hs\n", link_->GetId().c_str(),
+                  error.what());
+        }
+    }
+
+    static std::string StringField(const nlohmann::json& message, const char* name) {
+        auto found = message.find(name);
+        return found != message.end() && found->is_string() ? found->get<std::string>()
+                                                            : std::string();
+    }
+
+    // False for a message of no known shape.
+    bool Dispatch(const nlohmann::json& message) {
+        if (!message.is_object()) return false;
+        std::string type = StringField(message, "t");
         if (type == "reply") {
-            link_->Answer(message.value("seq", uint64_t{0}), message);
-            return;
+            auto sequence = message.find("seq");
+            if (sequence == message.end() || !sequence->is_number_unsigned()) return false;
+            link_->Answer(sequence->get<uint64_t>(), message);
+            return true;
         }
         auto event = std::make_unique<PageEvent>();
         event->generation = generation_;
@@ -285,21 +349,30 @@ private:
             event->kind = PageEventKind::kDocumentComplete;
         } else if (type == "close") {
             event->kind = PageEventKind::kClose;
+        } else if (type == "closeFrame") {
+            // The page closes a frame it shows for a dialog (its close box, a
+            // page that could not be loaded): the dialog ends as if cancelled.
+            event->kind = PageEventKind::kCloseFrame;
+            event->id = FromUtf8(StringField(message, "dlg"));
+            if (event->id.empty()) return false;
         } else if (type == "event") {
-            std::string kind = message.value("kind", "");
-            if (kind != "click" && kind != "mouseover") return;
+            std::string kind = StringField(message, "kind");
+            if (kind != "click" && kind != "mouseover") return false;
             event->kind = kind == "click" ? PageEventKind::kClick : PageEventKind::kMouseOver;
-            event->id = FromUtf8(message.value("id", ""));
-            event->handle = message.value("handle", int64_t{0});
+            event->id = FromUtf8(StringField(message, "id"));
+            auto handle = message.find("handle");
+            if (handle != message.end() && handle->is_number_integer())
+                event->handle = handle->get<int64_t>();
             auto attributes = message.find("attrs");
             if (attributes != message.end() && attributes->is_object())
                 for (const auto& [name, value] : attributes->items())
                     if (value.is_string())
                         event->attributes[FromUtf8(name)] = FromUtf8(value.get<std::string>());
         } else {
-            return;
+            return false;
         }
         link_->Post(event.release());
+        return true;
     }
 
     void WriteNext() {
@@ -346,13 +419,19 @@ public:
 
 private:
     void Handle(http::request<http::string_body> request) {
+        // A name other than the loopback's own is a page of another site that
+        // had its name point here (DNS rebinding): it must not get past the token.
+        if (!IsOwnHost(request[http::field::host], host_.port))
+            return Respond(request, http::status::forbidden, "Forbidden\n");
         std::wstring relative;
         std::string query;
         RequestPath kind = MapRequestTarget(request.target(), host_.token, relative, query);
         if (websocket::is_upgrade(request)) {
             std::shared_ptr<CPageLink> link =
                 kind == RequestPath::kSocket ? host_.FindLink(QueryValue(query, "dlg")) : nullptr;
-            if (!link) return Respond(request, http::status::forbidden, "Forbidden\n");
+            // Browsers name the page that opens a socket; only our own pages may.
+            if (!link || !IsOwnOrigin(request[http::field::origin], host_.port))
+                return Respond(request, http::status::forbidden, "Forbidden\n");
             stream_.expires_never();
             std::make_shared<SocketSession>(stream_.release_socket(), link, host_.io)
                 ->Accept(std::move(request));

@@ -14,9 +14,14 @@
 enum class RequestPath { kFile, kSocket, kForbidden };
 // On kFile, `relative` is the file's path below the folder, with backslashes.
 // Refused: a missing or wrong token, "." and ".." segments, encoded
-// separators, drive letters, stream names and other ways out of the folder.
+// separators, drive letters, stream names, device names (CON, NUL, COM1, ...)
+// and other ways out of the folder.
 RequestPath MapRequestTarget(std::string_view target, std::string_view token,
                              std::wstring& relative, std::string& query);
+// The Host header of a request to us: 127.0.0.1 or localhost with our port.
+bool IsOwnHost(std::string_view host, unsigned short port);
+// The Origin of a socket opened by one of our pages: http:// and our own host.
+bool IsOwnOrigin(std::string_view origin, unsigned short port);
 // The content type sent for a file, by its extension.
 std::string ContentTypeFor(std::wstring_view path);
 // A served page with the bridge script added to its head.

@@ -147,7 +147,7 @@ std::string ReadLineWith(HANDLE pipe, const std::string& marker, DWORD timeoutMs
     return {};
 }
 
-// A plain HTTP/1.0 GET of an address on the loopback.
+// A plain HTTP/1.0 GET of an address on the loopback, naming its host as browsers do.
 std::string HttpGet(const std::string& address) {
     std::string rest = address.substr(address.find("//") + 2);
     size_t slash = rest.find('/');
@@ -161,7 +161,8 @@ std::string HttpGet(const std::string& address) {
     inet_pton(AF_INET, "127.0.0.1", &target.sin_addr);
     std::string response;
     if (connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof(target)) == 0) {
-        std::string request = "GET " + rest.substr(slash) + " HTTP/1.0\r\n\r\n";
+        std::string request = "GET " + rest.substr(slash) +
+                              " HTTP/1.0\r\nHost: " + rest.substr(0, slash) + "\r\n\r\n";
         send(socket, request.data(), static_cast<int>(request.size()), 0);
         char buffer[4096];
         int got;

@@ -105,21 +105,50 @@ async function launchBrowser() {
     return context;
 }
 
-// A raw GET, path sent exactly as given (no URL normalisation on the way).
-function rawGet(address, requestPath) {
+// A raw GET, path sent exactly as given (no URL normalisation on the way);
+// `headers` may name another Host or ask for a socket upgrade.
+function rawGet(address, requestPath, headers = {}) {
     const url = new URL(address);
     return new Promise((resolve, reject) => {
-        const request = http.request({ host: url.hostname, port: url.port, path: requestPath },
+        const request = http.request({ host: url.hostname, port: url.port, path: requestPath, headers },
             (response) => {
                 let body = "";
                 response.on("data", (data) => (body += data));
                 response.on("end", () => resolve({ status: response.statusCode,
                                                    type: response.headers["content-type"], body }));
             });
+        // An accepted upgrade answers 101 and leaves the socket open.
+        request.on("upgrade", (response, socket) => {
+            socket.destroy();
+            resolve({ status: response.statusCode, type: undefined, body: "" });
+        });
         request.on("error", reject);
         request.end();
     });
 }
 
-module.exports = { installedFile, launchBrowser, rawGet, recordShellOpens, startProgram, waitFor,
-                   waitForAddress, waitForTrace };
+// Runs a Windows helper built with the tests inside the sandbox; resolves to its exit code.
+function runHelper(name, args) {
+    const root = path.resolve(__dirname, "..", "..");
+    const build = path.join(process.env.VELTRANE_BUILD_ROOT || path.join(root, "build"), "x86_64");
+    const result = spawnSync(path.join(root, "scripts", "wine-exec"),
+                             [path.join(build, "tests", "ui_window", name + ".exe"), ...args],
+                             { encoding: "utf8", timeout: 60000 });
+    return result.status;
+}
+
+// Sets a value of the program's options before it starts.
+function setOption(name, type, data) {
+    const result = wine(["reg", "add", "HKLM\\SOFTWARE\\Veltrane\\Options", "/v", name, "/t", type,
+                         "/d", String(data), "/f"]);
+    if (result.status !== 0) throw new Error("cannot set option " + name + ": " + result.stderr);
+}
+
+function registryValue(key, name) {
+    const result = wine(["reg", "query", key, "/v", name]);
+    const line = result.stdout.split("\n").find((l) => l.trim().startsWith(name));
+    return line ? line.trim().split(/\s{2,}|\t/).slice(2).join(" ") : null;
+}
+
+module.exports = { installedFile, launchBrowser, rawGet, recordShellOpens, registryValue, runHelper,
+                   setOption, startProgram, waitFor, waitForAddress, waitForTrace };

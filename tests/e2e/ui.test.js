@@ -121,6 +121,27 @@ describe("web host", () => {
         assert.equal((await h.rawGet(address, t + "/Common/missing.html")).status, 404);
     });
 
+    test("a foreign Host, a foreign socket Origin and device names are refused", async () => {
+        const t = "/" + token();
+        const port = new URL(address).port;
+        const page = t + "/Common/layout.html";
+        assert.equal((await h.rawGet(address, page, { Host: "localhost:" + port })).status, 200);
+        // A name of another site pointing here (DNS rebinding) does not get past the token.
+        for (const host of ["rebind.example:" + port, "127.0.0.1", "127.0.0.1:" + (Number(port) + 1)]) {
+            assert.equal((await h.rawGet(address, page, { Host: host })).status, 403, host);
+        }
+        const upgrade = (origin) => h.rawGet(address, t + "/socket?dlg=main", {
+            Connection: "Upgrade", Upgrade: "websocket", "Sec-WebSocket-Version": "13",
+            "Sec-WebSocket-Key": "dGhlIHNhbXBsZSBub25jZQ==", ...(origin ? { Origin: origin } : {}) });
+        for (const origin of ["http://cross.example", null, "null"]) {
+            assert.equal((await upgrade(origin)).status, 403, String(origin));
+        }
+        for (const path of [t + "/CON", t + "/Common/nul.html", t + "/com1.txt", t + "/LPT9/x.html",
+                            t + "/aux", t + "/PRN.htm"]) {
+            assert.equal((await h.rawGet(address, path)).status, 403, path);
+        }
+    });
+
     test("files are served with their content types and the bridge", async () => {
         const t = "/" + token();
         const html = await h.rawGet(address, t + "/Common/layout.html");

@@ -72,6 +72,38 @@ TEST(RequestTarget, ServesFilesBelowTheFolderOnly) {
               RequestPath::kForbidden);
 }
 
+TEST(RequestTarget, DeviceNamesAreRefusedInAnySegment) {
+    std::wstring relative;
+    std::string query;
+    const std::string base = std::string("/") + kToken + "/";
+    for (const char* path :
+         {"CON", "con.html", "Common/nul", "NUL.txt/x", "aux.tar.gz", "prn", "COM1", "com9.js",
+          "LPT1", "lpt9.css/a", "CON%20.html", "conin$", "CONOUT$.x", "COM%C2%B9.htm"})
+        EXPECT_EQ(MapRequestTarget(base + path, kToken, relative, query), RequestPath::kForbidden)
+            << path;
+    for (const char* path : {"CONSOLE.html", "com0", "COM10", "lpt", "icon.png", "Common/auxiliary",
+                             "nul_report.html", "xcon"})
+        EXPECT_EQ(MapRequestTarget(base + path, kToken, relative, query), RequestPath::kFile)
+            << path;
+}
+
+TEST(RequestTarget, OnlyTheLoopbackNamesWithOurPortAreOurHost) {
+    EXPECT_TRUE(IsOwnHost("127.0.0.1:8123", 8123));
+    EXPECT_TRUE(IsOwnHost("localhost:8123", 8123));
+    EXPECT_TRUE(IsOwnHost("LocalHost:8123", 8123));
+    for (const char* host : {"", "127.0.0.1", "localhost", "127.0.0.1:8124", "127.0.0.1:81230",
+                             "evil.example:8123", "127.0.0.1.evil.example:8123", "[::1]:8123",
+                             "localhost.:8123", "127.1:8123", "x127.0.0.1:8123"})
+        EXPECT_FALSE(IsOwnHost(host, 8123)) << host;
+    EXPECT_FALSE(IsOwnHost(":0", 0));
+
+    EXPECT_TRUE(IsOwnOrigin("http://127.0.0.1:8123", 8123));
+    EXPECT_TRUE(IsOwnOrigin("http://localhost:8123", 8123));
+    for (const char* origin : {"", "null", "https://127.0.0.1:8123", "http://127.0.0.1:8123/",
+                               "http://evil.example:8123", "http://127.0.0.1:9", "127.0.0.1:8123"})
+        EXPECT_FALSE(IsOwnOrigin(origin, 8123)) << origin;
+}
+
 TEST(RequestTarget, ContentTypesAndTheBridgeInPages) {
     EXPECT_EQ(ContentTypeFor(L"Common\\layout.HTML"), "text/html; charset=utf-8");
     EXPECT_EQ(ContentTypeFor(L"DlgSettings.htm"), "text/html; charset=utf-8");
@@ -92,10 +124,18 @@ TEST(RequestTarget, ContentTypesAndTheBridgeInPages) {
 // A stand-in for the page's bridge script: answers calls from a table.
 class FakePage {
 public:
-    FakePage(unsigned short port, const std::string& target) : socket_(io_) {
+    // A browser names our own page as the socket's origin; `origin` stands in for another.
+    FakePage(unsigned short port, const std::string& target, std::string origin = {})
+        : socket_(io_) {
         tcp::resolver resolver(io_);
         asio::connect(socket_.next_layer(), resolver.resolve("127.0.0.1", std::to_string(port)));
-        socket_.handshake("127.0.0.1", target);
+        const std::string host = "127.0.0.1:" + std::to_string(port);
+        if (origin.empty()) origin = "http://" + host;
+        socket_.set_option(
+            websocket::stream_base::decorator([origin](websocket::request_type& request) {
+                request.set(http::field::origin, origin);
+            }));
+        socket_.handshake(host, target);
     }
 
     nlohmann::json Receive() {
@@ -103,7 +143,8 @@ public:
         socket_.read(buffer);
         return nlohmann::json::parse(beast::buffers_to_string(buffer.data()));
     }
-    void Send(const nlohmann::json& message) { socket_.write(asio::buffer(message.dump())); }
+    void Send(const nlohmann::json& message) { SendText(message.dump()); }
+    void SendText(const std::string& text) { socket_.write(asio::buffer(text)); }
 
     // Answers calls until the host closes; `silent` answers nothing. Other
     // messages are kept; with `closeWhenSized` the page asks to close once sized.
@@ -214,6 +255,64 @@ TEST_F(PageLinkTest, SocketsWithoutTheTokenOrForAnUnknownDialogAreRefused) {
     EXPECT_THROW(FakePage(host.GetPort(), "/" + host.GetToken() + "/socket?dlg=nobody"),
                  beast::system_error);
     EXPECT_FALSE(link->IsAttached());
+}
+
+TEST_F(PageLinkTest, SocketsOfAnotherOriginAreRefused) {
+    for (const char* origin : {"http://evil.example", "null", "http://127.0.0.1:1"})
+        EXPECT_THROW(FakePage(host.GetPort(), SocketTarget(host.GetToken()), origin),
+                     beast::system_error)
+            << origin;
+    EXPECT_FALSE(link->IsAttached());
+}
+
+TEST_F(PageLinkTest, HostileMessagesAreDroppedAndThePageStillWorks) {
+    auto page = Connect();
+    // What the bridge sends, with every field of the wrong type, and worse.
+    std::vector<std::string> messages = {
+        R"({"t":1})",
+        R"({"t":null})",
+        R"({"t":["event"]})",
+        R"([1,2,3])",
+        R"("text")",
+        "42",
+        R"({"t":"reply","seq":"1","ok":"yes"})",
+        R"({"t":"reply","seq":-5})",
+        R"({"t":"reply","seq":1.5,"ok":true})",
+        R"({"t":"reply"})",
+        R"({"t":"event","kind":7,"id":"control"})",
+        R"({"t":"event","kind":"click","id":3})",
+        R"({"t":"event","kind":"click","id":"control","handle":"x","attrs":[]})",
+        R"({"t":"event","kind":"click","id":"control","attrs":{"cid":5}})",
+        R"({"t":"closeFrame","dlg":9})",
+        R"({"t":"closeFrame"})",
+        R"({"t":"complete","x":{}})",
+        "{",
+        "",
+        "{\"t\":\"event\"",
+        std::string(70000, '['),
+        R"({"t":"event","kind":"mouseover","id":{"a":1}})"};
+    unsigned seed = 12345;
+    for (int i = 0; i < 3000; ++i) {
+        seed = seed * 1103515245u + 12345u;
+        std::string text = messages[seed % messages.size()];
+        // Now and then a byte of it flipped (within ASCII: a browser sends valid UTF-8).
+        if (!text.empty() && (seed >> 8) % 3 == 0)
+            text[(seed >> 12) % text.size()] ^= static_cast<char>(1 + (seed >> 20) % 127);
+        page->SendText(text);
+    }
+    page->Send({{"t", "event"}, {"kind", "click"}, {"id", "control"}, {"attrs", {{"cid", "ok"}}}});
+    // Whatever got through is a well-formed event; the last one is ours.
+    std::unique_ptr<PageEvent> event;
+    for (auto next = NextEvent(); next; next = NextEvent()) {
+        event = std::move(next);
+        if (event->kind == PageEventKind::kClick && event->attributes[L"cid"] == L"ok") break;
+    }
+    ASSERT_TRUE(event);
+    EXPECT_EQ(event->attributes[L"cid"], L"ok");
+    page->Serve();
+    CBridgeDocument document(link);
+    EXPECT_TRUE(document.GetElementById(L"DlgBody"));
+    EXPECT_TRUE(link->IsAttached());
 }
 
 TEST_F(PageLinkTest, CallsAndEventsReachTheirSideAndAGonePageIsDetached) {
