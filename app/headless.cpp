@@ -58,15 +58,16 @@ public:
 
     void Attach(CKernel* kernel) { kernel_ = kernel; }
 
-    // Runs the scan (and clean) and returns when the last mode is reached.
-    void Run() {
+    // Runs the scan (and clean) and returns when the last mode is reached;
+    // false when another instance was scanning or cleaning.
+    bool Run() {
         for (const auto& plugin : kernel_->GetPlugins())
             if (plugin->IsEnabled()) {
                 PluginOutcome outcome;
                 outcome.id = plugin->GetId();
                 outcomes_.push_back(outcome);
             }
-        kernel_->SetMode(CKernel::kScanning);
+        if (!kernel_->SetMode(CKernel::kScanning)) return false;
         MSG message;
         while (!finished_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
             TranslateMessage(&message);
@@ -74,6 +75,7 @@ public:
         }
         // Progress posted just before the end still owns its payload.
         while (PeekMessageW(&message, window_, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        return !refused_;
     }
 
     const std::vector<PluginOutcome>& Outcomes() const { return outcomes_; }
@@ -112,7 +114,9 @@ private:
                                    static_cast<int>(lParam));
             if (self->kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
             if (message == kStartCleanMessage) {
-                self->kernel_->SetMode(CKernel::kCleaning);
+                // Another instance may have started between our scan and clean.
+                if (!self->kernel_->SetMode(CKernel::kCleaning))
+                    self->refused_ = self->finished_ = true;
                 return 0;
             }
         }
@@ -153,6 +157,7 @@ private:
     CKernel* kernel_ = nullptr;
     HWND window_ = nullptr;
     bool finished_ = false;
+    bool refused_ = false;
     std::vector<PluginOutcome> outcomes_;
 };
 
@@ -242,6 +247,9 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
         return 1;
     }
     CKernel kernel(&run, createPlugins);
+    // Options and the autostart entry belong to the window; an unattended run
+    // changes only the checked flags it was asked to, and puts them back.
+    kernel.SetStoresOptions(false);
     run.Attach(&kernel);
 
     for (const std::wstring& id : request.only) {
@@ -271,8 +279,12 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
             plugin->SetEnabled(listed);
         }
     }
-    run.Run();
+    const bool ran = run.Run();
     for (const auto& [plugin, enabled] : storedFlags) plugin->SetEnabled(enabled);
+    if (!ran) {
+        output = std::wstring(kRunRefusedText) + L"\n";
+        return kExitBusy;
+    }
 
     output = RunReport(request, kernel, run.Outcomes());
     for (const auto& outcome : run.Outcomes())

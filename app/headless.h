@@ -7,6 +7,8 @@
 #include "app/command_line.h"
 #include "engine/kernel.h"
 
-// Exit codes: 0 every plug-in succeeded, 1 one failed, 2 usage error.
+// Exit codes: 0 every plug-in succeeded, 1 one failed, 2 usage error,
+// 3 another instance was scanning or cleaning (nothing was done).
+inline constexpr int kExitBusy = 3;
 int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
                 std::wstring& output);

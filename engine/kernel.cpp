@@ -7,6 +7,7 @@
 
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
+#include "sysaccess/trace.h"
 
 CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins)
     : view_(view), options_(HKEY_LOCAL_MACHINE, kOptionsKey) {
@@ -14,18 +15,40 @@ CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins)
     plugins_ = createPlugins(*this);
     cancelEvent_.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     options_.Load();
+    runLock_.CreateOrOpen(kKivoSemaphoreName);
 }
 
 CKernel::~CKernel() {
-    SaveOptions();
+    // The window has settled a run already; anyone else gets the worker stopped here.
+    if (IsRunning()) Cancel();
+    if (!WaitForWorkers(kStopRunTimeoutMs)) {
+        // Freeing the plug-ins under a worker would crash in its walk; the
+        // process is ending, so they are left to it.
+        Trace(L"A worker still runs at exit; its plug-ins are left in place\n");
+        for (auto& plugin : plugins_) (void)plugin.release();
+    }
+    ReleaseRunLock();
+    if (storesOptions_) SaveOptions();
     // Each plug-in saves its checked flag as it goes.
     plugins_.clear();
 }
 
 bool CKernel::SetMode(int mode) {
+    const bool run = mode == kScanning || mode == kCleaning;
+    if (run && !runLockHeld_) {
+        runLockHeld_ = runLock_.TryLock();
+        if (!runLockHeld_) {
+            Trace(L"Run refused: another instance scans or cleans\n");
+            if (view_) view_->ShowNotice(kRunRefusedText);
+            return false;
+        }
+    }
+    if (!run) ReleaseRunLock();
     if (mode == kIdle) currentPluginId_.clear();
     InterlockedExchange(&mode_, mode);
-    if (view_ && !view_->RecomposeLayout()) return false;
+    // A page that is gone or too slow must not keep the run from starting:
+    // it shows the layout of the mode as it stands when it attaches again.
+    if (view_ && !view_->RecomposeLayout()) Trace(L"Layout of mode %d not shown\n", mode);
 
     if (mode == kScanning) {
         ResetCancel();
@@ -41,6 +64,35 @@ bool CKernel::SetMode(int mode) {
 void CKernel::Cancel() {
     cancelled_.store(true, std::memory_order_release);
     SetEvent(cancelEvent_.Get());
+}
+
+bool CKernel::StopRun(DWORD timeoutMs) {
+    if (IsRunning()) Cancel();
+    bool ended = WaitForWorkers(timeoutMs);
+    DeliverWorkerMessages();
+    return ended;
+}
+
+bool CKernel::WaitForWorkers(DWORD timeoutMs) const {
+    const DWORD start = GetTickCount();
+    for (const auto& plugin : plugins_) {
+        DWORD spent = GetTickCount() - start;
+        if (!plugin->WaitForWorker(spent < timeoutMs ? timeoutMs - spent : 0)) return false;
+    }
+    return true;
+}
+
+void CKernel::DeliverWorkerMessages() {
+    HWND window = view_ ? view_->GetMessageWindow() : nullptr;
+    if (!window) return;
+    MSG message;
+    while (PeekMessageW(&message, window, kScanFinishedMessage, kProgressMessage, PM_REMOVE))
+        HandleWorkerMessage(message.message, message.wParam, message.lParam);
+}
+
+void CKernel::ReleaseRunLock() {
+    if (runLockHeld_) runLock_.Unlock();
+    runLockHeld_ = false;
 }
 
 void CKernel::ResetCancel() {
@@ -65,9 +117,10 @@ bool CKernel::HandleCommand(const std::wstring& command) {
             break;
         case kCleanFinished:
             if (command == L"btn_finish") {
+                // Cleared first: an exit while the notice is up must not show it again.
                 if (rebootNeeded_) {
-                    if (view_) view_->ShowRebootNotice();
                     rebootNeeded_ = false;
+                    if (view_) view_->ShowRebootNotice();
                 }
                 SetMode(kIdle);
                 return true;
@@ -109,7 +162,7 @@ void CKernel::OnScanFinished(const std::wstring& id, int result) {
     for (auto& plugin : plugins_) plugin->SetInLastScan(plugin->IsEnabled());
     currentPluginId_ = ChosenPluginId();
     SetMode(kScanFinished);
-    SaveOptions();
+    if (storesOptions_) SaveOptions();
 }
 
 void CKernel::OnFixFinished(const std::wstring& id, int result) {

@@ -12,6 +12,7 @@
 
 #include "engine/html_element.h"
 #include "engine/kernel_view.h"
+#include "engine/kivo_critical_section.h"
 #include "engine/plugin.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/settings_store.h"
@@ -41,15 +42,25 @@ public:
     static constexpr UINT kScanFinishedMessage = WM_USER + 1;
     static constexpr UINT kFixFinishedMessage = WM_USER + 2;
     static constexpr UINT kProgressMessage = WM_USER + 3;
+    // How long an exit waits for the worker of a cancelled run.
+    static constexpr DWORD kStopRunTimeoutMs = 15000;
 
     CKernel(IKernelView* view, const PluginFactory& createPlugins);
     virtual ~CKernel();
     CKernel(const CKernel&) = delete;
     CKernel& operator=(const CKernel&) = delete;
 
-    // Mode changes and the button commands of each mode.
+    // Mode changes and the button commands of each mode. A scan or clean
+    // needs the machine-wide run lock: false, mode unchanged, when another
+    // instance holds it.
     bool SetMode(int mode);
     void Cancel();
+    bool IsRunning() const { return mode_ == kScanning || mode_ == kCleaning; }
+    // Ends a scan or clean that runs before the program ends: cancels it,
+    // waits up to `timeoutMs` for its worker and delivers the worker's last
+    // messages, so that the mode, the reports and the errors settle. True
+    // when no worker runs any more.
+    bool StopRun(DWORD timeoutMs = kStopRunTimeoutMs);
     // "btn_scan", "btn_cancel", ...: true when the command belongs to the current mode.
     bool HandleCommand(const std::wstring& command);
 
@@ -69,6 +80,9 @@ public:
 
     // Saves the options and makes the autostart entry match "BootStartup".
     void SaveOptions();
+    // Off: the kernel never stores the options or touches the autostart entry
+    // on its own (the unattended front end changes only what it is asked to).
+    void SetStoresOptions(bool stores) { storesOptions_ = stores; }
 
     void ShowItemError(const std::wstring& title, const std::wstring& reason);
     const std::wstring& GetLanguage() const { return language_; }
@@ -87,6 +101,9 @@ public:
 
 private:
     void ResetCancel();
+    bool WaitForWorkers(DWORD timeoutMs) const;
+    void DeliverWorkerMessages();
+    void ReleaseRunLock();
     // 0 when a plug-in was started, 2 when none was left after `previousId`.
     int StartNext(const std::wstring& previousId);
     std::wstring ChosenPluginId() const;
@@ -103,4 +120,11 @@ private:
     IKernelView* view_;
     CSettings options_;
     volatile bool rebootNeeded_ = false;
+    bool storesOptions_ = true;
+    // Taken while a scan or clean runs; the other instances see it taken.
+    CKivoCriticalSection runLock_;
+    bool runLockHeld_ = false;
 };
+
+inline constexpr wchar_t kRunRefusedText[] =
+    L"Another copy of Veltrane is scanning or cleaning. Try again when it has finished.";

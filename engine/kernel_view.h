@@ -17,6 +17,8 @@ public:
     virtual void ShowItemError(const std::wstring& title, const std::wstring& reason) = 0;
     // "Please reboot system to complete cleanup process."
     virtual void ShowRebootNotice() = 0;
+    // A notice the user reads and confirms, such as a run that cannot start.
+    virtual void ShowNotice(const std::wstring& text) { (void)text; }
 
 protected:
     ~IKernelView() = default;

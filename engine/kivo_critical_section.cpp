@@ -10,6 +10,10 @@ bool CKivoCriticalSection::Lock() {
     return semaphore_ && WaitForSingleObject(semaphore_.Get(), INFINITE) == WAIT_OBJECT_0;
 }
 
+bool CKivoCriticalSection::TryLock() {
+    return semaphore_ && WaitForSingleObject(semaphore_.Get(), 0) == WAIT_OBJECT_0;
+}
+
 bool CKivoCriticalSection::Unlock() {
     return semaphore_ && ReleaseSemaphore(semaphore_.Get(), 1, nullptr) != FALSE;
 }

@@ -73,10 +73,13 @@ void CPlugin::StartFix(HANDLE cancelEvent) {
 }
 
 bool CPlugin::LaunchWorker(LPTHREAD_START_ROUTINE routine) {
-    HANDLE thread = CreateThread(nullptr, 0, routine, this, 0, nullptr);
-    if (thread == nullptr) return false;
-    CloseHandle(thread);
-    return true;
+    // Kept, so that an exit can wait for the worker before the plug-in goes.
+    worker_.Attach(CreateThread(nullptr, 0, routine, this, 0, nullptr));
+    return worker_.IsValid();
+}
+
+bool CPlugin::WaitForWorker(DWORD timeoutMs) const {
+    return !worker_ || WaitForSingleObject(worker_.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
 DWORD WINAPI CPlugin::ScanThread(void* self) {

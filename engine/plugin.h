@@ -10,6 +10,7 @@
 
 #include "engine/html_element.h"
 #include "engine/item_error.h"
+#include "sysaccess/handles.h"
 #include "sysaccess/run_context.h"
 
 class CKernel;
@@ -56,6 +57,8 @@ public:
     virtual std::wstring GetCategoryName() const;
     virtual void StartScan(HANDLE cancelEvent);
     virtual void StartFix(HANDLE cancelEvent);
+    // Waits up to `timeoutMs` for the last worker started; true when none runs.
+    bool WaitForWorker(DWORD timeoutMs) const;
     virtual void ShowDescription(IHtmlElement& element);
     // Fill the element with the report of the last scan or clean. The
     // default builds nothing and returns 4.
@@ -114,6 +117,7 @@ private:
     CKernel* kernel_;
     HANDLE cancelEvent_ = nullptr;
     volatile LONG runState_ = kNotRun;
+    UniqueHandle worker_;
 };
 
 const wchar_t* CategoryName(int category);

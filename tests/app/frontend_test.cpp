@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <shlwapi.h>
 #include <nlohmann/json.hpp>
+
+#include <thread>
 
 #include "app/command_line.h"
 #include "app/headless.h"
 #include "support/child_process.h"
 #include "support/test_files.h"
 #include "support/test_plugin.h"
+#include "support/test_registry.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -125,6 +129,60 @@ TEST_F(FrontEnd, ListShowsPositionIdCategoryAndFlag) {
     EXPECT_NE(output.find(L"  2  FeB"), std::wstring::npos) << ToUtf8(output);
     EXPECT_NE(output.find(L"IE & AOL plugins"), std::wstring::npos);
     EXPECT_NE(output.find(L"unchecked"), std::wstring::npos);
+}
+
+TEST_F(FrontEnd, LeavesTheOptionsAndTheAutostartEntryAlone) {
+    // Asked to start with Windows, but the entry is gone (the user removed it).
+    SetString(HKEY_LOCAL_MACHINE, kOptionsKey, L"BootStartup", L"1");
+    std::wstring output;
+    EXPECT_EQ(Run({L"/list"}, output), 0);
+    EXPECT_EQ(Run({L"/clean"}, output), 0) << ToUtf8(output);
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kOptionsKey, L"HideOnExit"));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kOptionsKey, L"OverWrite"));
+}
+
+// Two instances: this process scans with a plug-in that waits, and the
+// installed program is started beside it.
+TEST_F(FrontEnd, OneCleanerAtATime) {
+    UniqueHandle release(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    UniqueHandle scanning(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+    std::wstring error;
+    HeadlessRequest request = ParseHeadlessArguments({L"/scan", L"/only:FeA"}, error);
+    PluginFactory base = MakeTestFactory(rows, plugins);
+    std::wstring firstOutput;
+    int firstCode = -1;
+    std::thread first([&] {
+        firstCode = RunHeadless(
+            request,
+            [&](CKernel& kernel) {
+                PluginList list = base(kernel);
+                plugins[L"FeA"]->scan = [&](TestPlugin&) {
+                    SetEvent(scanning.Get());
+                    WaitForSingleObject(release.Get(), 60000);
+                    return CPlugin::kDone;
+                };
+                return list;
+            },
+            firstOutput);
+    });
+    ASSERT_EQ(WaitForSingleObject(scanning.Get(), 30000), WAIT_OBJECT_0);
+
+    for (const wchar_t* action : {L"/scan", L"/clean /only:Clipboard"}) {
+        ChildResult second = RunChild(VeltraneCommand(action));
+        EXPECT_EQ(second.exitCode, 3u) << ToUtf8(action) << ": " << second.output;
+        EXPECT_EQ(second.output, ToUtf8(kRunRefusedText) + "\n") << ToUtf8(action);
+    }
+    ChildResult list = RunChild(VeltraneCommand(L"/list"));
+    EXPECT_EQ(list.exitCode, 0u) << list.output;
+
+    SetEvent(release.Get());
+    first.join();
+    EXPECT_EQ(firstCode, 0) << ToUtf8(firstOutput);
+    // The lock went with the run: the next one starts.
+    std::wstring output;
+    EXPECT_EQ(Run({L"/scan"}, output), 0) << ToUtf8(output);
+    ForgetKernelSettings();
 }
 
 TEST(InstalledProgram, PrintsUsageErrorsAndValidJson) {

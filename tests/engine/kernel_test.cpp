@@ -118,6 +118,16 @@ TEST_F(KernelRun, AbortDuringCleanEndsWithAChosenPlugin) {
     EXPECT_EQ(kernel->GetCurrentPluginId(), L"KtA");
 }
 
+TEST_F(KernelRun, ARunStartsEvenWhenTheLayoutCannotBeShown) {
+    Start({{L"KtA", 1, 0, true}});
+    view.layoutFails = true;
+    ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    ASSERT_TRUE(kernel->HandleCommand(L"btn_clean"));
+    ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
+    EXPECT_EQ(Journal(), (std::vector<std::wstring>{L"scan:KtA", L"fix:KtA"}));
+}
+
 TEST_F(KernelRun, NothingCheckedGoesStraightToTheFinishedModes) {
     Start({{L"KtA", 1, 0, false}});
     kernel->SetMode(CKernel::kScanning);

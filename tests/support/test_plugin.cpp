@@ -75,7 +75,7 @@ bool RecordingView::PumpUntil(const std::function<bool()>& done, DWORD timeoutMs
 
 bool RecordingView::RecomposeLayout() {
     modes.push_back(kernel_ ? kernel_->GetMode() : -1);
-    return true;
+    return !layoutFails;
 }
 
 void RecordingView::SetRowStatus(const std::wstring& id, const std::wstring& text) {

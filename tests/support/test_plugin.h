@@ -85,6 +85,8 @@ public:
     void ShowItemError(const std::wstring& title, const std::wstring& reason) override;
     void ShowRebootNotice() override { ++rebootNotices; }
 
+    // The page is gone or too slow: the layout cannot be shown.
+    bool layoutFails = false;
     std::vector<int> modes;
     std::vector<std::pair<std::wstring, std::wstring>> rows;
     std::vector<std::pair<std::wstring, std::wstring>> shownErrors;
