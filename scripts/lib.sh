@@ -12,6 +12,8 @@ WINESERVER=/usr/lib/wine/wineserver64
 die() { echo "$(basename "$0"): $*" >&2; exit 2; }
 
 # Sets up the environment of the sandbox at $1, creating the sandbox when needed.
+# Several commands may use one sandbox at once: the first starts its persistent
+# wineserver, later ones join it, and the last one to leave stops it.
 sandbox_enter() {
     mkdir -p "$1"
     local dir
@@ -29,23 +31,62 @@ sandbox_enter() {
     unset DISPLAY WAYLAND_DISPLAY
     mkdir -p "$HOME" "$XDG_DATA_HOME" "$XDG_CONFIG_HOME" "$XDG_CACHE_HOME" "$XDG_RUNTIME_DIR"
     chmod 700 "$XDG_RUNTIME_DIR"
+    # One command at a time creates, joins or leaves the sandbox.
+    exec {VELTRANE_SANDBOX_LOCK}>"$dir/.lock"
+    flock "$VELTRANE_SANDBOX_LOCK" || die "cannot lock the sandbox $dir"
     if [[ ! -f $dir/.veltrane-sandbox ]]; then
         echo "Creating the sandbox in $dir ..." >&2
-        "$WINE64" wineboot --init >/dev/null 2>&1 || true
-        "$WINESERVER" -w
+        "$WINE64" wineboot --init >/dev/null 2>&1 {VELTRANE_SANDBOX_LOCK}>&- || true
+        "$WINESERVER" -w {VELTRANE_SANDBOX_LOCK}>&-
         touch "$dir/.veltrane-sandbox"
     fi
     # Z: maps Linux's /; without it the only drive is C:.
     rm -f "$WINEPREFIX/dosdevices/z:"
     [[ ! -e $WINEPREFIX/dosdevices/z: ]] || die "cannot remove the Z: drive of $WINEPREFIX"
-    "$WINESERVER" -p
+    local others rc=0
+    others=$(sandbox_users "$dir")
+    "$WINESERVER" -p {VELTRANE_SANDBOX_LOCK}>&- || rc=$?
+    if [[ $rc == 2 ]]; then
+        # Wine's own answer for "a server runs for this prefix already".
+        [[ -n $others ]] || echo "sandbox: joining the wineserver already running in $dir" >&2
+        VELTRANE_SANDBOX_JOINED=1
+    elif [[ $rc != 0 ]]; then
+        die "the wineserver of $WINEPREFIX did not start (exit $rc)"
+    else
+        VELTRANE_SANDBOX_JOINED=${others:+1}
+    fi
+    mkdir -p "$dir/.users"
+    touch "$dir/.users/$$"
     # Start Wine's own services now, detached from our output: a service
     # started by a later program would inherit its pipes and keep them open.
-    "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 || true
+    [[ -n ${VELTRANE_SANDBOX_JOINED:-} ]] || "$WINE64" cmd /c exit </dev/null >/dev/null 2>&1 {VELTRANE_SANDBOX_LOCK}>&- || true
+    flock -u "$VELTRANE_SANDBOX_LOCK"
+}
+
+# The process ids of the other commands that use the sandbox at $1 now.
+sandbox_users() {
+    local user
+    for user in "$1"/.users/*; do
+        [[ -e $user ]] || continue
+        user=${user##*/}
+        if [[ $user != "$$" ]] && kill -0 "$user" 2>/dev/null; then
+            echo "$user"
+        else
+            rm -f "$1/.users/$user"
+        fi
+    done
 }
 
 sandbox_leave() {
-    "$WINESERVER" -k >/dev/null 2>&1 || true
+    if [[ -n ${VELTRANE_SANDBOX:-} && -n ${VELTRANE_SANDBOX_LOCK:-} ]]; then
+        flock "$VELTRANE_SANDBOX_LOCK" || true
+        rm -f "$VELTRANE_SANDBOX/.users/$$"
+        # The last command out stops the server; the others still need it.
+        if [[ -z $(sandbox_users "$VELTRANE_SANDBOX") ]]; then
+            "$WINESERVER" -k >/dev/null 2>&1 {VELTRANE_SANDBOX_LOCK}>&- || true
+        fi
+        flock -u "$VELTRANE_SANDBOX_LOCK" || true
+    fi
     if [[ -n ${VELTRANE_XVFB_PID:-} ]]; then kill "$VELTRANE_XVFB_PID" 2>/dev/null || true; fi
 }
 
@@ -63,7 +104,13 @@ sandbox_start_display() {
 }
 
 # Copies the built program, its pages and urls.ini into C:\Program Files\Veltrane\.
+# A command that joins a sandbox in use leaves the installed program alone:
+# the program may be running from there.
 sandbox_install_program() {
+    if [[ -n ${VELTRANE_SANDBOX_JOINED:-} ]]; then
+        echo "sandbox: in use by another command; the installed program is left as it is" >&2
+        return 0
+    fi
     local target="$WINEPREFIX/drive_c/Program Files/Veltrane"
     mkdir -p "$target"
     if [[ -f $VELTRANE_BUILD/app/veltrane.exe ]]; then
