@@ -73,10 +73,16 @@ bool CAppMain::InitInstance() {
     // The mutex stays ours, unclosed, until the process ends.
 
     SetProgramFolderAsCurrentDirectory();
-    LoadUrls();
+    // A problem with urls.ini is told in the page, once one is there.
+    std::vector<std::wstring> urlProblems;
+    LoadUrls(L"urls.ini", [&urlProblems](const std::wstring& text) {
+        Trace(L"%ls\n", text.c_str());
+        urlProblems.push_back(text);
+    });
     {
         CDlgMain dialog(kMainPage, createPlugins_);
         dialog.SetHandshakeMessage(handshakeMessage_);
+        for (const std::wstring& text : urlProblems) dialog.AddStartupNotice(text);
         if (!dialog.Create()) {
             Trace(L"The main window could not be created\n");
             return false;

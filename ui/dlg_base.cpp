@@ -51,11 +51,13 @@ bool CDlgBase::Create() {
     if (!RegisterWindowClass(&CDlgBase::StaticWindowProc)) return false;
 
     // Fixed size, close box, no minimise or maximise box; never visible itself.
-    window_ = CreateWindowExW(parent_ ? 0 : WS_EX_APPWINDOW, kWindowClass, title_.c_str(),
-                              WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, CW_USEDEFAULT,
-                              CW_USEDEFAULT, kDefaultSize, kDefaultSize,
-                              parent_ ? parent_->window_ : nullptr, nullptr,
-                              GetModuleHandleW(nullptr), this);
+    // The title is the frame's caption; only a top-level dialog's window
+    // carries it, so that a second start finds the main window by its title.
+    window_ = CreateWindowExW(
+        parent_ ? 0 : WS_EX_APPWINDOW, kWindowClass, parent_ ? L"" : title_.c_str(),
+        WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_MODALFRAME, CW_USEDEFAULT, CW_USEDEFAULT,
+        kDefaultSize, kDefaultSize, parent_ ? parent_->window_ : nullptr, nullptr,
+        GetModuleHandleW(nullptr), this);
     if (!window_) return false;
 
     std::vector<EventBinding> events;
@@ -66,6 +68,10 @@ bool CDlgBase::Create() {
 }
 
 INT_PTR CDlgBase::DoModal() {
+    if (parent_ && parent_->FindOpenChild(pageName_, {})) {
+        Trace(L"%ls is already open\n", pageName_.c_str());
+        return kAlreadyOpen;
+    }
     modal_ = true;
     ended_ = false;
     result_ = IDCANCEL;
@@ -100,6 +106,27 @@ void CDlgBase::RaisePage() {
     if (link_) link_->Notify({{"t", "raise"}});
 }
 
+bool CDlgBase::RaiseVisiblePage() {
+    if (!link_) return false;
+    std::optional<nlohmann::json> reply = link_->Call({{"op", "raise"}});
+    if (!reply || !reply->is_object()) return false;
+    auto state = reply->find("value");
+    return state != reply->end() && state->is_string() && *state == "visible";
+}
+
+bool CDlgBase::HasModalChild() const {
+    return std::any_of(openChildren_.begin(), openChildren_.end(),
+                       [](const CDlgBase* child) { return child->modal_; });
+}
+
+CDlgBase* CDlgBase::FindOpenChild(const std::wstring& pageName, const std::string& linkId) const {
+    for (CDlgBase* child : openChildren_) {
+        if (!pageName.empty() && child->pageName_ == pageName) return child;
+        if (!linkId.empty() && child->link_ && child->link_->GetId() == linkId) return child;
+    }
+    return nullptr;
+}
+
 void CDlgBase::BindEvent(std::wstring id, PageEventKind kind, EventHandler handler) {
     bindings_.push_back({std::move(id), kind, std::move(handler)});
 }
@@ -122,10 +149,10 @@ void CDlgBase::OnDocumentComplete(bool) {
 void CDlgBase::OnCancel() { EndDialog(IDCANCEL); }
 
 void CDlgBase::OnShowRequested() {
-    if (IsPageAttached())
-        RaisePage();
-    else
-        Navigate();
+    // Browsers ignore a page that asks to come forward from a background tab:
+    // a fresh page then replaces it.
+    if (IsPageAttached() && RaiseVisiblePage()) return;
+    Navigate();
 }
 
 LRESULT CDlgBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -184,7 +211,8 @@ void CDlgBase::OpenFrame(const CDlgBase& child) {
     link_->Notify({{"t", "openFrame"},
                    {"dlg", child.link_->GetId()},
                    {"url", ToUtf8(child.GetPageAddress())},
-                   {"title", ToUtf8(child.title_)}});
+                   {"title", ToUtf8(child.title_)},
+                   {"modal", child.modal_}});
 }
 
 void CDlgBase::CloseFrame(const CDlgBase& child) {
@@ -194,10 +222,22 @@ void CDlgBase::CloseFrame(const CDlgBase& child) {
 void CDlgBase::HandlePageEvent(const PageEvent& event) {
     if (event.kind == PageEventKind::kDetached) {
         Trace(L"Page %hs detached\n", link_->GetId().c_str());
+        OnPageDetached();
         return;
     }
     // Events of a page that has since been replaced are stale.
     if (event.generation != link_->GetGeneration()) return;
+    if (event.kind == PageEventKind::kCloseFrame) {
+        if (CDlgBase* child = FindOpenChild({}, ToUtf8(event.id))) child->OnCancel();
+        return;
+    }
+    // Under a modal dialog the page is inert; whatever still arrives from it
+    // (a click already on its way, a script) is not the user's.
+    if (event.kind != PageEventKind::kDocumentComplete && HasModalChild()) {
+        Trace(L"Page %hs: ignored while a dialog is open: %ls\n", link_->GetId().c_str(),
+              event.id.c_str());
+        return;
+    }
     switch (event.kind) {
         case PageEventKind::kDocumentComplete:
             Trace(L"Page %hs complete (connection %u)\n", link_->GetId().c_str(), event.generation);

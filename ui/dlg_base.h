@@ -24,7 +24,10 @@ public:
     // Modeless: creates the window (hidden) and shows the page.
     bool Create();
     // Modal: creates the dialog and runs a nested message loop until EndDialog.
+    // -1 when it could not be created; kAlreadyOpen, and no second frame, when
+    // the same dialog is already open over the same parent.
     INT_PTR DoModal();
+    static constexpr INT_PTR kAlreadyOpen = -2;
     void EndDialog(INT_PTR result);
 
     HWND GetSafeHwnd() const { return window_; }
@@ -36,6 +39,8 @@ public:
     std::wstring GetPageAddress() const;
     // Brings the browser window of an attached page to the front.
     void RaisePage();
+    // A modal dialog is open over this one: the page below ignores the user.
+    bool HasModalChild() const;
 
     // What a dialog does with a page that has neither width nor height.
     static constexpr int kDefaultSize = 100;
@@ -55,8 +60,11 @@ protected:
     // The close box of a frame.
     virtual void OnCancel();
     // Somebody showed the window (a second start, the tray): the page comes
-    // forward, or is opened when none is connected.
+    // forward, or is opened anew when none is connected or the one connected
+    // is hidden (a background tab) or does not answer.
     virtual void OnShowRequested();
+    // The page's connection went away (closed, reloading, or silent).
+    virtual void OnPageDetached() {}
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 private:
@@ -72,6 +80,9 @@ private:
     void OpenFrame(const CDlgBase& child);
     void CloseFrame(const CDlgBase& child);
     void HandlePageEvent(const PageEvent& event);
+    // Asks the attached page to come forward; true when it says it is visible.
+    bool RaiseVisiblePage();
+    CDlgBase* FindOpenChild(const std::wstring& pageName, const std::string& linkId) const;
     void SizeToPage();
     void Destroy();
 

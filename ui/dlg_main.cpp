@@ -2,6 +2,7 @@
 
 #include "sysaccess/trace.h"
 #include "ui/dlg_about.h"
+#include "ui/dlg_notice.h"
 #include "ui/dlg_settings.h"
 #include "ui/dlg_welcome.h"
 #include "ui/open_url.h"
@@ -10,9 +11,10 @@
 
 namespace {
 
-// Shows the welcome dialog once the message loop runs, so that start-up
-// (and the page address it prints) does not wait for the user.
-constexpr UINT kShowWelcomeMessage = WM_APP + 0x51;
+// Shows the start-up notices and the welcome dialog in the first page once
+// its layout is in, outside the handler of its completion.
+constexpr UINT kShowStartupDialogsMessage = WM_APP + 0x51;
+constexpr UINT_PTR kPageGoneTimer = 1;
 
 std::wstring AttributeOf(const PageEvent& event, const wchar_t* name) {
     auto found = event.attributes.find(name);
@@ -51,6 +53,10 @@ CDlgMain::CDlgMain(const std::wstring& pageName, const PluginFactory& createPlug
     tray_.SetPreMenuHook([this](HMENU menu) { CheckRestoreItem(menu, shown_); });
 }
 
+CDlgMain::~CDlgMain() {
+    if (!kernel_.StopRun()) Trace(L"The run did not end in time\n");
+}
+
 bool CDlgMain::OnInitDialog() {
     if (!CDlgBase::OnInitDialog()) return false;
     HWND window = GetSafeHwnd();
@@ -59,7 +65,7 @@ bool CDlgMain::OnInitDialog() {
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    if (CDlgWelcome::IsDue()) PostMessageW(window, kShowWelcomeMessage, 0, 0);
+    welcomeDue_ = CDlgWelcome::IsDue();
     return true;
 }
 
@@ -76,11 +82,27 @@ void CDlgMain::ShowItemError(const std::wstring& title, const std::wstring& reas
 }
 
 void CDlgMain::ShowRebootNotice() {
-    MessageBoxW(
-        GetSafeHwnd(),
-        ResourceString(IDS_REBOOT_NOTICE, L"Please reboot system to complete cleanup process.")
-            .c_str(),
-        ResourceString(IDS_TITLE, kMainWindowTitle).c_str(), MB_ICONINFORMATION);
+    ::ShowNotice(
+        this,
+        ResourceString(IDS_REBOOT_NOTICE, L"Please reboot system to complete cleanup process."),
+        ResourceString(IDS_TITLE, kMainWindowTitle), MB_ICONINFORMATION);
+}
+
+void CDlgMain::ShowNotice(const std::wstring& text) {
+    ::ShowNotice(this, text, ResourceString(IDS_TITLE, kMainWindowTitle),
+                 MB_OK | MB_ICONEXCLAMATION);
+}
+
+void CDlgMain::ShowStartupNotices() {
+    std::vector<std::wstring> notices;
+    notices.swap(startupNotices_);
+    for (const std::wstring& text : notices) ShowNotice(text);
+}
+
+void CDlgMain::ShowWelcome() {
+    if (!welcomeDue_) return;
+    welcomeDue_ = false;
+    CDlgWelcome(this).DoModal();
 }
 
 LRESULT CDlgMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -88,8 +110,18 @@ LRESULT CDlgMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_KEYDOWN:
             return 0;
-        case kShowWelcomeMessage:
-            CDlgWelcome(GetSafeHwnd()).DoModal();
+        case kShowStartupDialogsMessage:
+            ShowStartupNotices();
+            ShowWelcome();
+            return 0;
+        case WM_TIMER:
+            if (wParam != kPageGoneTimer) break;
+            KillTimer(GetSafeHwnd(), kPageGoneTimer);
+            // No page came back: the user closed the window's page.
+            if (!IsPageAttached() && shown_) {
+                Trace(L"The page is gone: the window closes\n");
+                OnCancel();
+            }
             return 0;
         case WM_QUERYENDSESSION:
             ExitRoutine();
@@ -119,6 +151,7 @@ LRESULT CDlgMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CDlgMain::OnDocumentComplete(bool reattached) {
+    KillTimer(GetSafeHwnd(), kPageGoneTimer);
     CDlgBase::OnDocumentComplete(reattached);
     kernel_.SetDocument(GetDocument());
     MarkPage();
@@ -127,6 +160,12 @@ void CDlgMain::OnDocumentComplete(bool reattached) {
         RecomposeLayout();
     else
         kernel_.SetMode(CKernel::kIdle);
+    if (!startupNotices_.empty() || welcomeDue_)
+        PostMessageW(GetSafeHwnd(), kShowStartupDialogsMessage, 0, 0);
+}
+
+void CDlgMain::OnPageDetached() {
+    if (shown_) SetTimer(GetSafeHwnd(), kPageGoneTimer, kPageGoneGraceMs, nullptr);
 }
 
 void CDlgMain::OnCancel() {
@@ -141,6 +180,7 @@ void CDlgMain::OnCancel() {
 
 void CDlgMain::OnShowRequested() {
     shown_ = true;
+    Trace(L"Window shown\n");
     MarkPage();
     CDlgBase::OnShowRequested();
 }
@@ -149,6 +189,7 @@ void CDlgMain::ShowMain() { ShowWindow(GetSafeHwnd(), SW_SHOW); }
 
 void CDlgMain::HideMain() {
     shown_ = false;
+    Trace(L"Window hidden\n");
     MarkPage();
 }
 
@@ -160,17 +201,25 @@ void CDlgMain::MarkPage() {
 
 void CDlgMain::ExitRoutine() {
     errorWindow_.Hide();
+    // The worker must be out of the plug-ins before they go; a clean cut
+    // short this way still ends with its report, and its reboot notice.
+    if (!kernel_.StopRun()) Trace(L"The run did not end in time\n");
     NoticeRebootIfNeeded();
     PostQuitMessage(0);
 }
 
 void CDlgMain::NoticeRebootIfNeeded() {
     if (!kernel_.IsRebootNeeded()) return;
-    ShowRebootNotice();
     kernel_.SetRebootNeeded(false);
+    ShowRebootNotice();
 }
 
 void CDlgMain::ShowAbout() {
+    // From the tray while another dialog is open: that one comes forward.
+    if (HasModalChild()) {
+        ShowMain();
+        return;
+    }
     CDlgAbout about(kAboutPage, kernel_.GetLanguage(), this);
     about.DoModal();
 }

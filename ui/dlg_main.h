@@ -19,6 +19,12 @@ public:
     static constexpr LRESULT kHandshakeAnswer = 0x60F692;
 
     CDlgMain(const std::wstring& pageName, const PluginFactory& createPlugins);
+    // A run still going is stopped before the kernel and its plug-ins go.
+    ~CDlgMain();
+
+    // How long the page may be gone before that counts as closing the window:
+    // a reload comes back well within it.
+    static constexpr UINT kPageGoneGraceMs = 3000;
 
     void SetHandshakeMessage(UINT message) { handshakeMessage_ = message; }
     CKernel& GetKernel() { return kernel_; }
@@ -36,6 +42,10 @@ public:
     void SetRowStatus(const std::wstring& pluginId, const std::wstring& text) override;
     void ShowItemError(const std::wstring& title, const std::wstring& reason) override;
     void ShowRebootNotice() override;
+    void ShowNotice(const std::wstring& text) override;
+
+    // A start-up problem (urls.ini): told in the page once one is attached.
+    void AddStartupNotice(const std::wstring& text) { startupNotices_.push_back(text); }
 
 protected:
     bool OnInitDialog() override;
@@ -43,6 +53,7 @@ protected:
     void OnDocumentComplete(bool reattached) override;
     void OnCancel() override;
     void OnShowRequested() override;
+    void OnPageDetached() override;
 
 private:
     void OnElementClick(const PageEvent& event);
@@ -54,6 +65,8 @@ private:
     void ExitRoutine();
     void NoticeRebootIfNeeded();
     void MarkPage();
+    void ShowStartupNotices();
+    void ShowWelcome();
 
     UINT handshakeMessage_ = 0;
     CKernel kernel_;
@@ -62,6 +75,8 @@ private:
     CSystemTray tray_;
     CWindowHandleBlock handleBlock_;
     bool shown_ = true;
+    std::vector<std::wstring> startupNotices_;
+    bool welcomeDue_ = false;
 };
 
 // Puts the check mark on the tray menu's "Restore" while the window is shown.

@@ -1,27 +1,23 @@
 #pragma once
-// The classic dialog shown at start while "ShowWelcome" is 1: what a scan
+// The dialog shown over the first page while "ShowWelcome" is 1: what a scan
 // and a cleaning do, a link to the updates page, and "Do not show this again".
 #include <windows.h>
 
+#include "ui/dlg_base.h"
+
 inline constexpr wchar_t kShowWelcomeValue[] = L"ShowWelcome";
+inline constexpr wchar_t kWelcomePage[] = L"DlgWelcome.htm";
 
-class CDlgWelcome {
+class CDlgWelcome : public CDlgBase {
 public:
-    explicit CDlgWelcome(HWND parent) : parent_(parent) {}
-    ~CDlgWelcome();
-    CDlgWelcome(const CDlgWelcome&) = delete;
-    CDlgWelcome& operator=(const CDlgWelcome&) = delete;
-
-    INT_PTR DoModal();
+    explicit CDlgWelcome(CDlgBase* owner);
 
     // Whether the options ask for the dialog: "ShowWelcome" is a REG_DWORD 1.
     static bool IsDue();
 
 private:
-    static INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);
-    void OnInitDialog(HWND dialog);
-    void OnBegin(HWND dialog);
+    // "Begin" stores the box's choice; closing the dialog stores nothing.
+    void OnBegin();
 
-    HWND parent_;
-    HFONT underlined_ = nullptr;
+    bool dontShow_ = false;
 };

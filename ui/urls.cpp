@@ -55,9 +55,3 @@ bool LoadUrls(const std::wstring& path, const UrlsProblemSink& report) {
     report(kUrlsFileCorrupted);
     return false;
 }
-
-bool LoadUrls() {
-    return LoadUrls(L"urls.ini", [](const std::wstring& text) {
-        MessageBoxW(nullptr, text.c_str(), L"Veltrane", MB_OK | MB_ICONEXCLAMATION);
-    });
-}

@@ -14,7 +14,7 @@ inline constexpr wchar_t kUrlsFileCorrupted[] = L"File Urls.ini is corrupted";
 // Receives the text of a start-up problem with the file.
 using UrlsProblemSink = std::function<void(const std::wstring& text)>;
 
-// Reads "urls.ini" from the current directory; a problem is shown in a message box.
-// True only when all three keys were found; values found stay set either way.
-bool LoadUrls();
+// Reads the file at `path` ("urls.ini" beside the program); a problem goes to
+// `report`. True only when all three keys were found; values found stay set
+// either way.
 bool LoadUrls(const std::wstring& path, const UrlsProblemSink& report);

@@ -13,6 +13,7 @@
     var elements = new Map();
     var nextHandle = 1;
     var lastOver = null;
+    var lastFocus = null;
 
     function handleOf(element) {
         if (!element.__veltraneHandle) {
@@ -35,6 +36,13 @@
     }
 
     function perform(request) {
+        if (request.op === "raise") {
+            // Browsers may ignore this (a background tab): the program opens
+            // the page anew unless the page says it can be seen.
+            window.focus();
+            window.dispatchEvent(new CustomEvent("veltrane:raise"));
+            return { ok: true, value: document.visibilityState };
+        }
         if (request.op === "find") {
             var found = document.getElementById(request.id);
             return { ok: true, value: found ? handleOf(found) : null };
@@ -72,6 +80,66 @@
         body.style.height = height + "px";
     }
 
+    var FOCUSABLE = "button:not([disabled]), [href], input:not([disabled]), select:not([disabled]), " +
+                    "textarea:not([disabled]), [tabindex]:not([tabindex='-1'])";
+
+    // The frame of the modal dialog on top, or null.
+    function topModalCover() {
+        var covers = document.querySelectorAll(".dialog-cover[data-modal]");
+        return covers.length ? covers[covers.length - 1] : null;
+    }
+
+    // Under a modal dialog everything else is inert: no pointer, no focus, no keys.
+    function updateInert() {
+        var top = topModalCover();
+        Array.prototype.forEach.call(document.body.children, function (child) {
+            if (top && child !== top) child.setAttribute("inert", "");
+            else child.removeAttribute("inert");
+        });
+        return top;
+    }
+
+    function focusInto(cover) {
+        var frame = cover.querySelector("iframe");
+        var inner = frame && frame.contentDocument;
+        var target = null;
+        if (inner && frame.contentWindow.veltraneBridge) {
+            target = inner.querySelector("[autofocus]") || inner.querySelector(".dlg-buttons .primary") ||
+                     inner.querySelector(FOCUSABLE);
+            frame.focus();
+        } else {
+            target = cover.querySelector(".dialog-failed button");
+        }
+        if (target) target.focus();
+    }
+
+    function sendCloseFrame(dlg) {
+        send({ t: "closeFrame", dlg: String(dlg) });
+    }
+
+    // The frame's page could not be loaded (missing, refused): a short word
+    // and a Close that ends the dialog in the program.
+    function showFrameFailure(cover, frame) {
+        var failed = document.createElement("div");
+        failed.className = "dialog-failed";
+        var text = document.createElement("p");
+        text.textContent = "This dialog could not be opened.";
+        var buttons = document.createElement("div");
+        buttons.className = "dlg-buttons";
+        var close = document.createElement("button");
+        close.type = "button";
+        close.className = "btn primary";
+        close.textContent = "Close";
+        close.addEventListener("click", function () {
+            sendCloseFrame(cover.dataset.dlg);
+        });
+        buttons.appendChild(close);
+        failed.appendChild(text);
+        failed.appendChild(buttons);
+        frame.replaceWith(failed);
+        if (cover === topModalCover() || !cover.dataset.modal) close.focus();
+    }
+
     function openFrame(message) {
         closeFrame(message);
         var cover = document.createElement("div");
@@ -79,32 +147,67 @@
         cover.dataset.dlg = message.dlg;
         var box = document.createElement("div");
         box.className = "dialog-frame";
+        box.setAttribute("role", "dialog");
+        if (message.modal) {
+            cover.dataset.modal = "1";
+            box.setAttribute("aria-modal", "true");
+        }
+        box.setAttribute("aria-label", message.title);
         var caption = document.createElement("div");
         caption.className = "dialog-caption";
         var title = document.createElement("span");
         title.textContent = message.title;
         var close = document.createElement("button");
         close.className = "dialog-close";
+        close.tabIndex = -1;
         close.textContent = "\u00d7";
         close.addEventListener("click", function () {
-            var inner = frame.contentWindow && frame.contentWindow.veltraneBridge;
-            if (inner) inner.requestClose();
+            sendCloseFrame(message.dlg);
         });
         caption.appendChild(title);
         caption.appendChild(close);
         var frame = document.createElement("iframe");
+        frame.addEventListener("load", function () {
+            var inner = null;
+            try {
+                inner = frame.contentWindow.veltraneBridge;
+            } catch (error) {
+                inner = null;
+            }
+            if (!inner) {
+                showFrameFailure(cover, frame);
+                return;
+            }
+            if (cover === topModalCover()) focusInto(cover);
+        });
         frame.src = message.url;
         box.appendChild(caption);
         box.appendChild(frame);
         cover.appendChild(box);
+        if (message.modal && !topModalCover()) {
+            lastFocus = document.activeElement;
+        }
         document.body.appendChild(cover);
+        if (updateInert() === cover && document.activeElement) document.activeElement.blur();
     }
 
     function closeFrame(message) {
         var covers = document.querySelectorAll(".dialog-cover");
+        var closed = false;
         covers.forEach(function (cover) {
-            if (cover.dataset.dlg === String(message.dlg)) cover.remove();
+            if (cover.dataset.dlg === String(message.dlg)) {
+                cover.remove();
+                closed = true;
+            }
         });
+        if (!closed) return;
+        var top = updateInert();
+        if (top) {
+            focusInto(top);
+        } else if (lastFocus && lastFocus.isConnected) {
+            lastFocus.focus();
+            lastFocus = null;
+        }
     }
 
     function receive(message) {
@@ -226,6 +329,61 @@
                       key === "BrowserForward" || key === "BrowserRefresh";
         if (command && !allowed) event.preventDefault();
     }, true);
+
+    // In a dialog's frame: Esc closes it, Enter presses its default button,
+    // and Tab goes round its own controls without ever leaving it.
+    var framed = window.frameElement !== null && window.parent !== window;
+    function focusables() {
+        return Array.prototype.filter.call(document.querySelectorAll(FOCUSABLE), function (element) {
+            return element.offsetParent !== null || element === document.activeElement;
+        });
+    }
+    if (framed) {
+        window.addEventListener("keydown", function (event) {
+            if (event.defaultPrevented) return;
+            if (event.key === "Escape") {
+                event.preventDefault();
+                send({ t: "close" });
+            } else if (event.key === "Enter") {
+                var active = document.activeElement;
+                var tag = active ? active.tagName : "";
+                if (tag === "BUTTON" || tag === "A" || tag === "TEXTAREA") return;
+                var fallback = document.querySelector(".dlg-buttons .primary");
+                if (fallback) {
+                    event.preventDefault();
+                    fallback.click();
+                }
+            } else if (event.key === "Tab") {
+                var list = focusables();
+                if (!list.length) {
+                    event.preventDefault();
+                    return;
+                }
+                var at = list.indexOf(document.activeElement);
+                var next = event.shiftKey ? (at <= 0 ? list.length - 1 : at - 1)
+                                          : (at < 0 || at === list.length - 1 ? 0 : at + 1);
+                event.preventDefault();
+                list[next].focus();
+            }
+        });
+    }
+    // The page under a modal frame: focus that lands outside goes back in,
+    // and Esc still reaches the frame.
+    document.addEventListener("focusin", function (event) {
+        var top = topModalCover();
+        if (top && !top.contains(event.target)) focusInto(top);
+    });
+    window.addEventListener("keydown", function (event) {
+        var top = topModalCover();
+        if (!top || (top.contains(event.target) && event.key !== "Escape")) return;
+        if (event.key === "Escape") {
+            event.preventDefault();
+            sendCloseFrame(top.dataset.dlg);
+        } else if (event.key === "Enter" || event.key === "Tab" || event.key === " ") {
+            event.preventDefault();
+            focusInto(top);
+        }
+    });
 
     window.veltraneBridge = {
         requestClose: function () {

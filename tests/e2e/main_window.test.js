@@ -4,7 +4,7 @@
 // each mode is kept under the build folder.
 "use strict";
 const assert = require("node:assert/strict");
-const { spawn, spawnSync } = require("node:child_process");
+const { spawnSync } = require("node:child_process");
 const fs = require("node:fs");
 const path = require("node:path");
 const { after, before, test } = require("node:test");
@@ -186,16 +186,6 @@ test("settings: Cancel changes nothing, OK stores the options at the next save",
                  '"C:\\Program Files\\Veltrane\\veltrane.exe"');
 });
 
-// Answers the next message box titled "Veltrane"; resolves to its text.
-function answerMessageBox() {
-    const helper = spawn(path.join(ROOT, "scripts", "wine-exec"),
-                         [path.join(BUILD, "tests", "ui_window", "answer_message_box.exe"), "Veltrane",
-                          "60000"], { stdio: ["ignore", "pipe", "ignore"] });
-    let text = "";
-    helper.stdout.on("data", (data) => (text += data));
-    return new Promise((resolve) => helper.on("exit", (code) => resolve(code === 0 ? text.trim() : null)));
-}
-
 test("Clean shows the clean reports; an error link explains the item; Finish notices the reboot", async () => {
     await command("btn_clean").click();
     await waitForMode("btn_finish");
@@ -216,9 +206,13 @@ test("Clean shows the clean reports; an error link explains the item; Finish not
     await link.click();
     await dialog().locator("#ReasonErrorArea").filter({ hasText: "Run history" }).waitFor();
 
-    const notice = answerMessageBox();
     await command("btn_finish").click();
-    assert.equal(await notice, "Please reboot system to complete cleanup process.");
+    const notice = page.frameLocator('.dialog-cover iframe[src*="DlgNotice.htm"]');
+    await notice.locator("#NoticeText").filter({ hasText: "Please reboot system" }).waitFor();
+    assert.equal(await notice.locator("#NoticeText").textContent(),
+                 "Please reboot system to complete cleanup process.");
+    await shot("notice-reboot");
+    await notice.locator("#btn_ok").click();
     await waitForMode("btn_checkall");
     await page.locator(".dialog-frame").waitFor({ state: "detached" });
 });

@@ -1,8 +1,10 @@
 // The main window's Win32 side, with no page connected: the window-handle
 // block, the notification-area icon's menu and double click, closing and
-// the end of the session, and the autostart entry the kernel writes.
+// the end of the session (also in the middle of a clean), and the autostart
+// entry the kernel writes.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "support/scoped_no_browser.h"
@@ -134,6 +136,64 @@ TEST_F(MainWindow, EndOfSessionAndTrayExitQuit) {
     EXPECT_TRUE(TakeQuitMessage());
     SendMessageW(main, WM_COMMAND, ID_TRAY_EXIT, 0);
     EXPECT_TRUE(TakeQuitMessage());
+}
+
+bool PumpUntil(const std::function<bool()>& done) {
+    MSG message;
+    for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(5)) {
+        while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) return false;
+            DispatchMessageW(&message);
+        }
+        if (done()) return true;
+    }
+    return false;
+}
+
+TEST_F(MainWindow, ExitDuringACleanWaitsForTheWorkerAndEndsWithTheReport) {
+    ScopedTestFolder tree(L"UiExitMidClean");
+    std::vector<std::wstring> files;
+    for (int i = 0; i < 3000; ++i) {
+        files.push_back(tree.Sub(L"d" + std::to_wstring(i % 40) + L"\\f" + std::to_wstring(i)));
+        WriteTestFile(files.back(), "trace");
+    }
+    std::map<std::wstring, TestPlugin*> created;
+    window = std::make_unique<CDlgMain>(kMainPage,
+                                        MakeTestFactory({{L"ExitTree", 0, 1, true}}, created));
+    ASSERT_TRUE(window->Create());
+    std::atomic<bool> started = false, returned = false;
+    std::atomic<size_t> deleted = 0;
+    created[L"ExitTree"]->fix = [&](TestPlugin& self) {
+        started = true;
+        for (const std::wstring& file : files) {
+            if (self.IsCancelled()) break;
+            if (DeleteFileW(file.c_str())) ++deleted;
+            // Slow enough that the exit comes in the middle.
+            Sleep(1);
+        }
+        returned = true;
+        return self.IsCancelled() ? CPlugin::kCancelled : CPlugin::kDone;
+    };
+    CKernel& kernel = window->GetKernel();
+    ASSERT_TRUE(kernel.HandleCommand(L"btn_scan"));
+    ASSERT_TRUE(PumpUntil([&] { return kernel.GetMode() == CKernel::kScanFinished; }));
+    ASSERT_TRUE(kernel.HandleCommand(L"btn_clean"));
+    ASSERT_TRUE(PumpUntil([&] { return deleted > 10; }));
+
+    SendMessageW(window->GetSafeHwnd(), WM_COMMAND, ID_TRAY_EXIT, 0);
+    // The exit came back only once the worker was out of the plug-in, and the
+    // clean it cut short ended as an aborted one does: with its report.
+    EXPECT_TRUE(returned);
+    EXPECT_TRUE(TakeQuitMessage());
+    EXPECT_EQ(kernel.GetMode(), CKernel::kCleanFinished);
+    EXPECT_EQ(kernel.GetCurrentPluginId(), L"ExitTree");
+    EXPECT_EQ(created[L"ExitTree"]->GetRunState(), CPlugin::kCleaned);
+    size_t left = 0;
+    for (const std::wstring& file : files)
+        if (GetFileAttributesW(file.c_str()) != INVALID_FILE_ATTRIBUTES) ++left;
+    EXPECT_GT(left, 0u) << "the clean was not cut short";
+    EXPECT_EQ(deleted + left, files.size());
+    window.reset();
 }
 
 TEST_F(MainWindow, AutostartEntryIsTheQuotedProgramPath) {
