@@ -171,7 +171,10 @@ void CKernel::PostProgress(const std::wstring& id, const std::wstring& text) {
         record.release();
 }
 
-void CKernel::OverrideCookieKeepList(const std::wstring& text) { keepOverride_ = text; }
+void CKernel::OverrideCookieKeepList(const std::wstring& text) {
+    keepOverride_ = text;
+    TakeCookieKeepList();
+}
 
 CookieKeepList CKernel::ReadCookieKeepList() const {
     return CookieKeepList(keepOverride_ ? *keepOverride_ : options_.PeekOption(kKeepCookiesOption));

@@ -84,7 +84,8 @@ public:
     // scan or clean starts, so workers read it without racing the window.
     const CookieKeepList& GetCookieKeepList() const { return keepList_; }
     // The list for the runs of this kernel instead of the stored option (the
-    // unattended "/keep:"); the option itself is left as it is.
+    // unattended "/keep:"), in force at once; the option itself is left as it
+    // is. Not during a run.
     void OverrideCookieKeepList(const std::wstring& text);
     // The list as it stands now (the override, else the option), and its
     // storage in the option at once; for the window's thread.

@@ -135,7 +135,7 @@ int CDomainPlugin::OnReportClick(const std::wstring& command, IHtmlElement* elem
     CKernel& kernel = GetKernel();
     CookieKeepList list = kernel.ReadCookieKeepList();
     // A domain kept through a parent entry stays kept: its toggle is no link.
-    if (!list.Remove(domain) && !list.Add(domain)) return 0;
+    if (!list.Remove(domain) && (list.Keeps(domain) || !list.Add(domain))) return 0;
     kernel.StoreCookieKeepList(list);
 
     // Other rows may be kept through the domain just toggled: redraw them all.

@@ -32,4 +32,5 @@ bool DeleteNetscapeForms(IRunProgress& run, std::optional<ItemError>& error);
 // Rewrites every cookie file without the lines of the scanned domains, except
 // the lines whose host `keep` keeps; sets each domain's result (kKept when all
 // its lines stayed) and error. False when a file could not be rewritten.
-bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKeepList& keep);
+bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run,
+                           const CookieKeepList& keep = CookieKeepList());
