@@ -251,6 +251,7 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
     // changes only the checked flags it was asked to, and puts them back.
     kernel.SetStoresOptions(false);
     run.Attach(&kernel);
+    if (request.keepCookies) kernel.OverrideCookieKeepList(*request.keepCookies);
 
     for (const std::wstring& id : request.only) {
         if (!kernel.FindPlugin(id)) {
