@@ -343,11 +343,15 @@
             if (event.defaultPrevented) return;
             if (event.key === "Escape") {
                 event.preventDefault();
-                send({ t: "close" });
+                requestClose();
             } else if (event.key === "Enter") {
+                // A button or link takes its own Enter, and so does a box the
+                // user types into (its page may give Enter a meaning there).
                 var active = document.activeElement;
                 var tag = active ? active.tagName : "";
-                if (tag === "BUTTON" || tag === "A" || tag === "TEXTAREA") return;
+                var typed = tag === "INPUT" && !/^(checkbox|radio)$/i.test(active.type);
+                if (tag === "BUTTON" || tag === "A" || tag === "TEXTAREA" || tag === "SELECT" ||
+                    typed || (active && active.isContentEditable)) return;
                 var fallback = document.querySelector(".dlg-buttons .primary");
                 if (fallback) {
                     event.preventDefault();
@@ -385,10 +389,20 @@
         }
     });
 
-    window.veltraneBridge = {
-        requestClose: function () {
+    // A dialog in a frame asks through its parent's page when its own socket
+    // is not open yet (a key pressed while it connects).
+    function requestClose() {
+        if (socket && socket.readyState === WebSocket.OPEN) {
             send({ t: "close" });
+            return;
         }
+        var parentBridge = framed && window.parent.veltraneBridge;
+        if (parentBridge) parentBridge.closeFrame(dialogId);
+    }
+
+    window.veltraneBridge = {
+        requestClose: requestClose,
+        closeFrame: sendCloseFrame
     };
 
     if (document.readyState === "loading") {

@@ -129,9 +129,10 @@ test("a dialog whose page is missing says so and closes", async () => {
     } finally {
         fs.renameSync(moved, settingsPage);
     }
-    // The page works again: the next Settings opens.
+    // The page works again: the next Settings opens, and Esc closes it.
     await command("btn_settings").click();
     await frame().locator("#btn_Ok").waitFor();
+    await h.waitFor(focusInFrame, "the focus in the frame");
     await page.keyboard.press("Escape");
     await covers().first().waitFor({ state: "detached" });
 });
@@ -153,7 +154,7 @@ test("the reboot notice is answered in the page, then Finish returns to idle", a
 });
 
 test("a page that stops answering as Scan is clicked: the run starts and the next page shows it", async () => {
-    await command("btn_checkall").click();
+    await command("btn_scan").waitFor();
     // The page takes the click but answers nothing after it, as a hung tab would.
     await page.evaluate(() => {
         const send = WebSocket.prototype.send;
@@ -228,4 +229,19 @@ test("thousands of hostile socket messages are dropped; the program still scans"
     await command("btn_scan").click();
     await waitForMode("btn_clean");
     assert.ok(program.trace().includes("dropped"), "the dropped messages are traced");
+});
+
+test('with "HideOnExit" off, closing the tab ends the program', async () => {
+    await program.stop();
+    h.setOption("HideOnExit", "REG_SZ", "0");
+    program = h.startProgram();
+    address = await h.waitForAddress(program);
+    await openMainPage();
+    await page.locator("#PluginsArea li").first().waitFor();
+    await page.close();
+    const code = await Promise.race([program.exited,
+                                     new Promise((resolve) => setTimeout(() => resolve("running"), 30000))]);
+    assert.notEqual(code, "running", "the program is still running");
+    assert.ok(program.trace().includes("The page is gone: the window closes"));
+    h.setOption("HideOnExit", "REG_SZ", "1");
 });
