@@ -22,6 +22,9 @@ void CollectBookmarkUrls(const nlohmann::json& node, std::set<std::string>& urls
         for (const nlohmann::json& child : *children) CollectBookmarkUrls(child, urls, depth + 1);
 }
 
+// Form entries are listed by the name of their field.
+std::wstring FieldRowName(std::wstring_view name) { return std::wstring(name); }
+
 std::vector<std::string> ToVector(const std::set<std::string>& values) {
     return std::vector<std::string>(values.begin(), values.end());
 }
@@ -82,15 +85,11 @@ void CPlgChromiumHistory::ScanProfile(size_t index, const BrowserProfile& profil
     if (IsExistingFile(history)) {
         SqliteDb db;
         SqliteStatus status = OpenForScan(db, history);
-        if (status.Ok())
-            status = ForEachRow(
-                db, "SELECT url, last_visit_time, length(url) + ifnull(length(title), 0) FROM urls",
-                [&](const SqliteStatement& url) {
-                    DomainInfo& row = Row(index, kHistory, GetUrlDomain(url.Text(0)));
-                    ++row.itemCount;
-                    row.sizeSum += static_cast<uint64_t>(url.Int(2));
-                    NoteAccess(row, FromChromeTime(url.Int(1)));
-                });
+        if (status.Ok() && db.HasTable("urls"))
+            status = ScanRows(index, kHistory, db,
+                              "SELECT url, last_visit_time, length(url) + ifnull(length(title), 0) "
+                              "FROM urls",
+                              TimeBase::kChrome, &GetUrlDomain);
         if (status.Ok() && db.HasTable("downloads_url_chains"))
             status = ForEachRow(db, "SELECT url FROM downloads_url_chains WHERE chain_index = 0",
                                 [&](const SqliteStatement& url) {
@@ -168,31 +167,14 @@ void CPlgChromiumHistory::CleanProfile(size_t index, const BrowserProfile& profi
 // Cookies ---------------------------------------------------------------
 
 void CPlgChromiumCookies::ScanProfile(size_t index, const BrowserProfile& profile) {
-    const std::wstring path = ChromiumCookieFile(profile);
-    if (!IsExistingFile(path)) return;
-    SqliteDb db;
-    SqliteStatus status = OpenForScan(db, path);
-    if (status.Ok())
-        status = ForEachRow(db,
-                            "SELECT host_key, last_access_utc, length(name) + length(value) + "
-                            "length(encrypted_value) + length(path) FROM cookies",
-                            [&](const SqliteStatement& cookie) {
-                                DomainInfo& row = Row(index, 0, CookieRowName(cookie.Text(0)));
-                                ++row.itemCount;
-                                row.sizeSum += static_cast<uint64_t>(cookie.Int(2));
-                                NoteAccess(row, FromChromeTime(cookie.Int(1)));
-                            });
-    if (!status.Ok()) NoteUnreadable(index, 0, L"Cookies", status);
+    ScanDatabase(index, 0, ChromiumCookieFile(profile), L"Cookies", "cookies",
+                 "SELECT host_key, last_access_utc, length(name) + length(value) + "
+                 "length(encrypted_value) + length(path) FROM cookies",
+                 TimeBase::kChrome, &CookieRowName);
 }
 
 void CPlgChromiumCookies::CleanProfile(size_t index, const BrowserProfile& profile) {
-    const std::wstring path = ChromiumCookieFile(profile);
-    CookieTallies tally;
-    SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
-        return DeleteCookiesOutsideKeepList(db, "cookies", "host_key",
-                                            GetKernel().GetCookieKeepList(), tally);
-    });
-    SetCookieResults(index, status, path, tally);
+    CleanCookies(index, ChromiumCookieFile(profile), "cookies", "host_key");
 }
 
 // Cache -----------------------------------------------------------------
@@ -229,26 +211,17 @@ const char* const kAddressTables[] = {
 
 void CPlgChromiumFormData::ScanProfile(size_t index, const BrowserProfile& profile) {
     const std::wstring path = profile.folder + L"Web Data";
-    if (!IsExistingFile(path)) return;
+    ScanDatabase(index, 0, path, L"Web Data", "autofill",
+                 "SELECT name, date_last_used, length(value) FROM autofill", TimeBase::kUnixSeconds,
+                 &FieldRowName);
     SqliteDb db;
-    SqliteStatus status = OpenForScan(db, path);
-    if (status.Ok() && db.HasTable("autofill"))
-        status = ForEachRow(db, "SELECT name, date_last_used, length(value) FROM autofill",
-                            [&](const SqliteStatement& entry) {
-                                DomainInfo& row = Row(index, 0, entry.Text(0));
-                                ++row.itemCount;
-                                row.sizeSum += static_cast<uint64_t>(entry.Int(2));
-                                NoteAccess(row, FromUnixSeconds(entry.Int(1)));
-                            });
+    if (!OpenForScan(db, path).Ok()) return;
     for (const char* table : {"autofill_profiles", "local_addresses"}) {
-        if (!status.Ok() || !db.HasTable(table)) continue;
-        status = ForEachRow(
-            db, std::string("SELECT count(*) FROM ") + table, [&](const SqliteStatement& count) {
-                if (count.Int(0) > 0)
-                    Row(index, 1, L"Addresses").itemCount += static_cast<int>(count.Int(0));
-            });
+        if (!db.HasTable(table)) continue;
+        const int64_t count =
+            _wtoi64(db.QueryText(std::string("SELECT count(*) FROM ") + table).c_str());
+        if (count > 0) Row(index, 1, L"Addresses").itemCount += static_cast<int>(count);
     }
-    if (!status.Ok()) NoteUnreadable(index, 0, L"Web Data", status);
 }
 
 void CPlgChromiumFormData::CleanProfile(size_t index, const BrowserProfile& profile) {

@@ -4,10 +4,10 @@
 
 #include "sysaccess/text.h"
 
-std::wstring CookieRowName(std::wstring host) {
-    if (!host.empty() && host[0] == L'.') host.erase(0, 1);
-    if (host.rfind(L"www.", 0) == 0) host.erase(0, 4);
-    return host;
+std::wstring CookieRowName(std::wstring_view host) {
+    if (!host.empty() && host[0] == L'.') host.remove_prefix(1);
+    if (host.substr(0, 4) == L"www.") host.remove_prefix(4);
+    return std::wstring(host);
 }
 
 SqliteStatus DeleteCookiesOutsideKeepList(SqliteDb& db, std::string_view table,

@@ -17,7 +17,7 @@ using CookieTallies = std::map<std::wstring, CookieTally>;
 
 // The report row of a cookie host: without the leading "." of a domain
 // cookie and a leading "www.", as the other cookie plug-ins list them.
-std::wstring CookieRowName(std::wstring host);
+std::wstring CookieRowName(std::wstring_view host);
 
 // Deletes the rows of `table` whose `hostColumn` the keep-list does not keep,
 // counting per report row what went and what stayed.

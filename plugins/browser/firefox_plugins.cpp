@@ -171,49 +171,23 @@ void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profil
 // Cookies ---------------------------------------------------------------
 
 void CPlgFirefoxCookies::ScanProfile(size_t index, const BrowserProfile& profile) {
-    const std::wstring path = profile.folder + L"cookies.sqlite";
-    if (!IsExistingFile(path)) return;
-    SqliteDb db;
-    SqliteStatus status = OpenForScan(db, path);
-    if (status.Ok())
-        status = ForEachRow(db,
-                            "SELECT host, lastAccessed, length(name) + length(value) + "
-                            "length(path) FROM moz_cookies",
-                            [&](const SqliteStatement& cookie) {
-                                DomainInfo& row = Row(index, 0, CookieRowName(cookie.Text(0)));
-                                ++row.itemCount;
-                                row.sizeSum += static_cast<uint64_t>(cookie.Int(2));
-                                NoteAccess(row, FromUnixMicroseconds(cookie.Int(1)));
-                            });
-    if (!status.Ok()) NoteUnreadable(index, 0, L"cookies.sqlite", status);
+    ScanDatabase(index, 0, profile.folder + L"cookies.sqlite", L"cookies.sqlite", "moz_cookies",
+                 "SELECT host, lastAccessed, length(name) + length(value) + length(path) "
+                 "FROM moz_cookies",
+                 TimeBase::kUnixMicroseconds, &CookieRowName);
 }
 
 void CPlgFirefoxCookies::CleanProfile(size_t index, const BrowserProfile& profile) {
-    const std::wstring path = profile.folder + L"cookies.sqlite";
-    CookieTallies tallies;
-    SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
-        return DeleteCookiesOutsideKeepList(db, "moz_cookies", "host",
-                                            GetKernel().GetCookieKeepList(), tallies);
-    });
-    SetCookieResults(index, status, path, tallies);
+    CleanCookies(index, profile.folder + L"cookies.sqlite", "moz_cookies", "host");
 }
 
 // Form history ----------------------------------------------------------
 
 void CPlgFirefoxFormHistory::ScanProfile(size_t index, const BrowserProfile& profile) {
-    const std::wstring path = profile.folder + L"formhistory.sqlite";
-    if (!IsExistingFile(path)) return;
-    SqliteDb db;
-    SqliteStatus status = OpenForScan(db, path);
-    if (status.Ok() && db.HasTable("moz_formhistory"))
-        status = ForEachRow(db, "SELECT fieldname, lastUsed, length(value) FROM moz_formhistory",
-                            [&](const SqliteStatement& entry) {
-                                DomainInfo& row = Row(index, 0, entry.Text(0));
-                                ++row.itemCount;
-                                row.sizeSum += static_cast<uint64_t>(entry.Int(2));
-                                NoteAccess(row, FromUnixMicroseconds(entry.Int(1)));
-                            });
-    if (!status.Ok()) NoteUnreadable(index, 0, L"formhistory.sqlite", status);
+    ScanDatabase(
+        index, 0, profile.folder + L"formhistory.sqlite", L"formhistory.sqlite", "moz_formhistory",
+        "SELECT fieldname, lastUsed, length(value) FROM moz_formhistory",
+        TimeBase::kUnixMicroseconds, [](std::wstring_view field) { return std::wstring(field); });
 }
 
 void CPlgFirefoxFormHistory::CleanProfile(size_t index, const BrowserProfile& profile) {

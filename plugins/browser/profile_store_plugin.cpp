@@ -2,9 +2,11 @@
 
 #include <algorithm>
 
+#include "engine/kernel.h"
 #include "engine/page_reader.h"
 #include "engine/report_text.h"
 #include "plugins/browser/ie_cache_plugins.h"
+#include "plugins/browser/sqlite_clean.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/text.h"
@@ -165,10 +167,11 @@ void CProfileStorePlugin::FillRow(std::wstring& row, const DomainInfo& domain) c
                           (report ? L"ProfileGroupFix.html" : L"ProfileGroupScan.html"));
         std::wstring label = state.profile.browser + L" - " + state.profile.name;
         if (state.inUse) label += L" (in use)";
-        ReplaceAll(header, L"#profile#", EscapeHtml(label));
-        ReplaceAll(header, L"#folder#", EscapeHtml(state.profile.folder));
+        ReplaceAll(header, L"#profile#", EscapeHtmlAndHashes(label));
+        ReplaceAll(header, L"#folder#", EscapeHtmlAndHashes(state.profile.folder));
     }
-    ReplaceAll(row, L"#name#", EscapeHtml(domain.name));
+    // Names come from the browsers' files: "#" must not look like a placeholder.
+    ReplaceAll(row, L"#name#", EscapeHtmlAndHashes(domain.name));
     ReplaceAll(row, L"#num#", std::to_wstring(domain.itemCount));
     ReplaceAll(row, L"#size#", FormatSize(domain.sizeSum));
     ReplaceAll(
@@ -272,12 +275,41 @@ void CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wst
     Row(index, store, file + L" (cannot be read: " + status.message + L")");
 }
 
-void CProfileStorePlugin::SetCookieResults(size_t index, const SqliteStatus& status,
-                                           const std::wstring& path, const CookieTallies& tallies) {
+SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db,
+                                           std::string_view query, TimeBase time, RowNamer name) {
+    return ForEachRow(db, query, [&](const SqliteStatement& item) {
+        DomainInfo& row = Row(index, store, name(item.Text(0)));
+        ++row.itemCount;
+        row.sizeSum += static_cast<uint64_t>(item.Int(2));
+        const int64_t value = item.Int(1);
+        NoteAccess(row, time == TimeBase::kChrome             ? FromChromeTime(value)
+                        : time == TimeBase::kUnixMicroseconds ? FromUnixMicroseconds(value)
+                                                              : FromUnixSeconds(value));
+    });
+}
+
+void CProfileStorePlugin::ScanDatabase(size_t index, int store, const std::wstring& path,
+                                       const wchar_t* label, std::string_view table,
+                                       std::string_view query, TimeBase time, RowNamer name) {
+    if (!IsExistingFile(path)) return;
+    SqliteDb db;
+    SqliteStatus status = OpenForScan(db, path);
+    if (status.Ok() && db.HasTable(table)) status = ScanRows(index, store, db, query, time, name);
+    if (!status.Ok()) NoteUnreadable(index, store, label, status);
+}
+
+void CProfileStorePlugin::CleanCookies(size_t index, const std::wstring& path,
+                                       std::string_view table, std::string_view hostColumn) {
+    CookieTallies tallies;
+    SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+        return DeleteCookiesOutsideKeepList(db, table, hostColumn, GetKernel().GetCookieKeepList(),
+                                            tallies);
+    });
     if (!status.Ok()) {
         SetStoreResult(index, 0, status, path);
         return;
     }
+    // A row whose every cookie stayed shows as kept.
     for (DomainInfo* row : RowsOf(index, 0)) {
         auto tally = tallies.find(row->name);
         const bool allKept =

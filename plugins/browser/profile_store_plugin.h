@@ -5,6 +5,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "plugins/browser/browser_profiles.h"
@@ -49,11 +50,20 @@ protected:
     void SetStoreResult(size_t index, int store, const SqliteStatus& status,
                         const std::wstring& path);
     void FailRows(size_t index, int store, const ItemError& error);
-    // The cookie rows (store 0) after a clean around the keep-list: kept
-    // when every cookie of the row stayed, deleted otherwise.
-    void SetCookieResults(size_t index, const SqliteStatus& status, const std::wstring& path,
-                          const CookieTallies& tallies);
 
+    // How a store counts time in the rows a scan reads.
+    enum class TimeBase { kChrome, kUnixMicroseconds, kUnixSeconds };
+    using RowNamer = std::wstring (*)(std::wstring_view text);
+    // Files every result of `query` (text, time, bytes) under the row `name(text)`.
+    SqliteStatus ScanRows(size_t index, int store, SqliteDb& db, std::string_view query,
+                          TimeBase time, RowNamer name);
+    // The same on the database at `path` when it has `table`; a database
+    // that cannot be read gets its row under `label`.
+    void ScanDatabase(size_t index, int store, const std::wstring& path, const wchar_t* label,
+                      std::string_view table, std::string_view query, TimeBase time, RowNamer name);
+    // Cleans a cookie table around the kernel's keep-list and sets the rows' results.
+    void CleanCookies(size_t index, const std::wstring& path, std::string_view table,
+                      std::string_view hostColumn);
     // A database that could not be read gets a row of its own, so the
     // preview says so and the clean reports what happened to it.
     void NoteUnreadable(size_t index, int store, const std::wstring& file,

@@ -7,6 +7,7 @@
 #include "modern_fixture.h"
 #include "plugins/browser/chromium_plugins.h"
 #include "plugins/browser/firefox_plugins.h"
+#include "support/keep_list_cases.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -250,28 +251,12 @@ TEST_F(ModernPlugins, FormsSessionsAndCachesGoAndTheirNeighboursStay) {
 }
 
 // Keep-list matching as both cookie plug-ins apply it to their databases.
-struct KeepCase {
-    const char* host;
-    const wchar_t* entries;
-    bool kept;
-};
-const KeepCase kKeepCases[] = {
-    {"example.com", L"example.com", true},
-    {".example.com", L"example.com", true},
-    {"shop.example.com", L"example.com", true},
-    {"thisisanexample.com", L"example.com", false},
-    {"example.com.evil.net", L"example.com", false},
-    {"example.com", L"www.example.com", false},
-    {"Shop.Example.COM", L".EXAMPLE.com", true},
-    {"example.com", L"elsewhere.test; example.com ;", true},
-    {"example.com", L"", false},
-};
-
 template <typename Plugin>
 void CheckKeepList(const wchar_t* id, int category, const std::wstring& database, bool chromium) {
-    for (const KeepCase& test : kKeepCases) {
-        ASSERT_TRUE(chromium ? WriteChromiumCookies(database, {test.host, "other.test"})
-                             : WriteFirefoxCookies(database, {test.host, "other.test"}));
+    for (const KeepListCase& test : kKeepListCases) {
+        const std::string host = ToUtf8(test.host);
+        ASSERT_TRUE(chromium ? WriteChromiumCookies(database, {host, "other.test"})
+                             : WriteFirefoxCookies(database, {host, "other.test"}));
         PluginHarness<Plugin> cookies(id, category, 0);
         cookies.Kernel().GetOptions().Option(L"KeepCookies") = test.entries;
         ASSERT_TRUE(cookies.Scan());
@@ -279,11 +264,11 @@ void CheckKeepList(const wchar_t* id, int category, const std::wstring& database
         const std::string table = chromium ? "cookies" : "moz_cookies";
         const std::string column = chromium ? "host_key" : "host";
         EXPECT_EQ(QueryOne(database, "SELECT group_concat(" + column + ") FROM " + table),
-                  test.kept ? FromUtf8(test.host) : L"")
-            << test.host << " / " << ToUtf8(test.entries);
-        const DomainInfo* row = FindRow(cookies.Get(), 0, CookieRowName(FromUtf8(test.host)));
+                  test.kept ? std::wstring(test.host) : L"")
+            << host << " / " << ToUtf8(test.entries);
+        const DomainInfo* row = FindRow(cookies.Get(), 0, CookieRowName(test.host));
         ASSERT_NE(row, nullptr);
-        EXPECT_EQ(row->result, test.kept ? DomainInfo::kKept : DomainInfo::kDeleted) << test.host;
+        EXPECT_EQ(row->result, test.kept ? DomainInfo::kKept : DomainInfo::kDeleted) << host;
         EXPECT_EQ(QueryOne(database, "PRAGMA integrity_check"), L"ok");
     }
 }
