@@ -78,10 +78,9 @@ void CDlgSettings::OnKeepAdd(const std::wstring& domain) {
         message = L"That is not a domain name.";
     RenderKeepList(message);
     if (!message.empty()) return;
-    // The box empties for the next domain (the page copies the attribute into the box).
-    IHtmlDocument* document = GetDocument();
-    if (auto box = document->GetElementById(L"tx_KeepDomain")) box->SetAttribute(L"value", L"");
-    if (auto add = document->GetElementById(L"btn_KeepAdd")) add->SetAttribute(L"domain", L"");
+    // The box empties for the next domain: the page copies the attribute into the box.
+    if (auto box = GetDocument()->GetElementById(L"tx_KeepDomain"))
+        box->SetAttribute(L"value", L"");
 }
 
 void CDlgSettings::OnKeepRemove(const std::wstring& domain) {
