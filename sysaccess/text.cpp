@@ -60,20 +60,6 @@ std::wstring EscapeHtml(std::wstring_view text) {
     return result;
 }
 
-std::wstring EscapeHtmlAndHashes(std::wstring_view text) {
-    std::wstring escaped = EscapeHtml(text);
-    std::wstring result;
-    result.reserve(escaped.size());
-    // EscapeHtml writes "&#39;": only a "#" that was in the text becomes "&#35;".
-    for (size_t i = 0; i < escaped.size(); ++i) {
-        if (escaped[i] == L'#' && !(i > 0 && escaped[i - 1] == L'&'))
-            result += L"&#35;";
-        else
-            result += escaped[i];
-    }
-    return result;
-}
-
 bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
     return text.substr(0, prefix.size()) == prefix;
 }

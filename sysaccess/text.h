@@ -13,9 +13,6 @@ void ReplaceAll(std::wstring& text, std::wstring_view what, std::wstring_view wi
 
 // Text from the machine (names, paths, data) made safe to insert into a page.
 std::wstring EscapeHtml(std::wstring_view text);
-// EscapeHtml that also turns "#" into an entity, for text that goes into a
-// page whose "#placeholders#" are filled after it.
-std::wstring EscapeHtmlAndHashes(std::wstring_view text);
 
 bool StartsWith(std::wstring_view text, std::wstring_view prefix);
 bool EndsWith(std::wstring_view text, std::wstring_view suffix);

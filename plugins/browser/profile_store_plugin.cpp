@@ -167,11 +167,10 @@ void CProfileStorePlugin::FillRow(std::wstring& row, const DomainInfo& domain) c
                           (report ? L"ProfileGroupFix.html" : L"ProfileGroupScan.html"));
         std::wstring label = state.profile.browser + L" - " + state.profile.name;
         if (state.inUse) label += L" (in use)";
-        ReplaceAll(header, L"#profile#", EscapeHtmlAndHashes(label));
-        ReplaceAll(header, L"#folder#", EscapeHtmlAndHashes(state.profile.folder));
+        ReplaceAll(header, L"#profile#", EscapeHtml(label));
+        ReplaceAll(header, L"#folder#", EscapeHtml(state.profile.folder));
     }
-    // Names come from the browsers' files: "#" must not look like a placeholder.
-    ReplaceAll(row, L"#name#", EscapeHtmlAndHashes(domain.name));
+    ReplaceAll(row, L"#name#", EscapeHtml(domain.name));
     ReplaceAll(row, L"#num#", std::to_wstring(domain.itemCount));
     ReplaceAll(row, L"#size#", FormatSize(domain.sizeSum));
     ReplaceAll(

@@ -7,6 +7,7 @@
 #include "modern_fixture.h"
 #include "plugins/browser/chromium_plugins.h"
 #include "plugins/browser/firefox_plugins.h"
+#include "plugins/browser/netscape_plugins.h"
 #include "support/keep_list_cases.h"
 #include "sysaccess/text.h"
 
@@ -373,6 +374,17 @@ TEST_F(ModernPlugins, ADamagedDatabaseFailsItsRowAndStaysAsItWas) {
     EXPECT_EQ(FileBytes(cookies), text);
     EXPECT_FALSE(FileExists(cookies + L"-journal"));
     EXPECT_EQ(CountRows(FirefoxRelative() + L"cookies.sqlite", "moz_cookies"), 0);
+}
+
+TEST_F(ModernPlugins, OlderFirefoxCookieFilesAreStillReadBesideCurrentProfiles) {
+    // A current profile (cookies.sqlite, no cookies.txt) sorts before an old one.
+    WriteTestFile(FirefoxRoot() + L"Profiles\\z9.old\\cookies.txt",
+                  ".old-style.test\tTRUE\t/\tFALSE\t0\tid\t1\n");
+    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+    ASSERT_TRUE(cookies.Scan());
+    EXPECT_FALSE(cookies.RowFailed());
+    ASSERT_EQ(cookies.Get().Domains().count(L"old-style.test"), 1u);
+    EXPECT_EQ(cookies.Get().Domains().size(), 1u);
 }
 
 }  // namespace
