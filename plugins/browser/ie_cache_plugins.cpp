@@ -4,6 +4,7 @@
 
 #include <ctime>
 
+#include "engine/kernel.h"
 #include "engine/report_text.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/protected_places.h"
@@ -43,7 +44,8 @@ int CIEUrlCachePlugin::Scan() {
 
 int CIEUrlCachePlugin::Fix() {
     ResetResults();
-    int result = DeleteUrlCacheDomains(kind_, domains_, Run());
+    int result = DeleteUrlCacheDomains(
+        kind_, domains_, Run(), UsesCookieKeepList() ? &GetKernel().GetCookieKeepList() : nullptr);
     CollectDomainErrors();
     return IsCancelled() ? kCancelled : result;
 }
