@@ -189,6 +189,11 @@ const char kBookmarks[] =
 
 }  // namespace
 
+// A database a clean edits, with the journal files SQLite may keep beside it.
+static void NoteDatabase(const std::wstring& path) {
+    for (const wchar_t* suffix : {L"", L"-journal", L"-wal", L"-shm"}) NoteTraceFile(path + suffix);
+}
+
 bool WriteDatabase(const std::wstring& path, const std::string& sql) {
     size_t slash = path.find_last_of(L'\\');
     if (slash != std::wstring::npos) SeedFolder(path.substr(0, slash));
@@ -245,6 +250,15 @@ bool WriteFirefoxCookies(const std::wstring& path, const std::vector<std::string
 }
 
 bool WriteChromiumProfile(const std::wstring& folder, const std::wstring& cacheFolder) {
+    // What the Chromium plug-ins may change or remove.
+    for (const wchar_t* database : {L"History", L"Favicons", L"Network\\Cookies", L"Web Data"})
+        NoteDatabase(folder + database);
+    for (const wchar_t* file : {L"Visited Links", L"Top Sites", L"Top Sites-journal", L"Shortcuts",
+                                L"Current Session", L"Last Tabs"})
+        NoteTraceFile(folder + file);
+    NoteTraceFolderContent(folder + L"Sessions");
+    for (const wchar_t* cache : {L"Cache", L"Code Cache", L"GPUCache"})
+        NoteTraceFolderContent(cacheFolder + cache);
     bool ok = SeedChromiumHistory(folder);
     ok = SeedChromiumFavicons(folder) && ok;
     ok = WriteChromiumCookies(folder + L"Network\\Cookies",
@@ -289,6 +303,8 @@ bool WriteChromiumProfile(const std::wstring& folder, const std::wstring& cacheF
 
 bool WriteChromiumUserData(const std::wstring& userData,
                            const std::vector<std::pair<std::wstring, std::wstring>>& profiles) {
+    NoteTraceFolderContent(userData + L"ShaderCache");
+    NoteTraceFolderContent(userData + L"GrShaderCache");
     std::string state =
         "{\"browser\":{\"enabled_labs_experiments\":[]},\"profile\":{\"info_cache\":{";
     for (size_t i = 0; i < profiles.size(); ++i) {
@@ -457,6 +473,15 @@ bool SeedFormHistory(const std::wstring& folder) {
 }  // namespace
 
 bool WriteFirefoxProfile(const std::wstring& folder, const std::wstring& cacheFolder) {
+    // What the Firefox plug-ins may change or remove.
+    for (const wchar_t* database :
+         {L"places.sqlite", L"favicons.sqlite", L"cookies.sqlite", L"formhistory.sqlite"})
+        NoteDatabase(folder + database);
+    NoteTraceFile(folder + L"sessionstore.jsonlz4");
+    for (const wchar_t* backup : {L"recovery.jsonlz4", L"recovery.baklz4", L"previous.jsonlz4",
+                                  L"upgrade.jsonlz4-20261201101500"})
+        NoteTraceFile(folder + L"sessionstore-backups\\" + backup);
+    NoteTraceFolderContent(cacheFolder + L"cache2");
     bool ok = SeedPlaces(folder);
     ok = SeedFirefoxFavicons(folder) && ok;
     ok = WriteFirefoxCookies(folder + L"cookies.sqlite",
