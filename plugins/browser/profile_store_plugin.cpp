@@ -234,35 +234,47 @@ void CProfileStorePlugin::AddFolderRow(size_t index, int store, const std::wstri
 void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
     for (DomainInfo* row : RowsOf(index, store)) {
         if (IsCancelled()) return;
-        bool reboot = false;
-        bool complete = true;
-        std::wstring failed;
+        std::optional<ItemError> failure;  // the first file or folder that stayed
+        bool deferred = false;
+        std::wstring deferredPath;
         if (auto files = rowFiles_.find(row); files != rowFiles_.end()) {
-            for (const std::wstring& path : files->second)
-                if (DeleteFileEx(path, GetWipeFiles())) {
-                    reboot = true;
-                    failed = path;
+            for (const std::wstring& path : files->second) {
+                const DeleteOutcome outcome = DeleteFileEx(path, GetWipeFiles());
+                if (outcome == DeleteOutcome::kDeferred && !deferred) {
+                    deferred = true;
+                    deferredPath = path;
+                } else if (outcome == DeleteOutcome::kFailed && !failure) {
+                    failure.emplace(ItemError::kFile, path, ItemError::kSystemMessage,
+                                    GetLastError(), false);
                 }
+            }
         }
         if (auto folder = rowFolders_.find(row); folder != rowFolders_.end()) {
             unsigned count = 0;
             uint64_t size = 0;
-            bool deferred = false;
-            complete = DeleteFolderTree(folder->second, this, true, &count, &size, &deferred, L"*");
-            if (deferred) {
-                reboot = true;
-                failed = folder->second;
+            bool folderDeferred = false;
+            SetLastError(ERROR_SUCCESS);
+            const bool complete =
+                DeleteFolderTree(folder->second, this, true, &count, &size, &folderDeferred, L"*");
+            const DWORD error = GetLastError();
+            if (!complete && !failure && !IsCancelled())
+                failure.emplace(
+                    ItemError::kFolder, folder->second,
+                    error != ERROR_SUCCESS ? ItemError::kSystemMessage : ItemError::kUnknown, error,
+                    false);
+            if (folderDeferred && !deferred) {
+                deferred = true;
+                deferredPath = folder->second;
             }
-            if (!complete) failed = folder->second;
         }
         if (IsCancelled()) return;
-        if (!complete) {
+        if (failure) {
             row->result = DomainInfo::kError;
-            row->error = ItemError(ItemError::kFolder, failed, ItemError::kUnknown, 0, false);
-        } else if (reboot) {
+            row->error = failure;
+        } else if (deferred) {
             SetRebootNeeded();
             row->result = DomainInfo::kRebootNeeded;
-            row->error = ItemError(ItemError::kFile, failed, ItemError::kUnknown, 0, true);
+            row->error = ItemError(ItemError::kFile, deferredPath, ItemError::kUnknown, 0, true);
         } else {
             row->result = DomainInfo::kDeleted;
         }
