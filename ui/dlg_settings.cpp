@@ -77,8 +77,7 @@ void CDlgSettings::OnKeepAdd(const std::wstring& domain) {
     else if (!keepList_.Add(domain))
         message = L"That is not a domain name.";
     // The box empties for the next domain (the page copies the attribute into
-    // the box) before the list shows the new row, so that a row in the list
-    // always means an empty box.
+    // the box) before the list shows it.
     if (message.empty())
         if (auto box = GetDocument()->GetElementById(L"tx_KeepDomain"))
             box->SetAttribute(L"value", L"");
