@@ -116,6 +116,7 @@ TEST_F(IEPages, HistoryPageAndHistoryFolder) {
     size_t fresh = page.find(L"<td>new.test</td><td>1</td><td>07-Dec-26 00:15</td>");
     size_t old = page.find(L"<td>old.test</td>");
     ASSERT_NE(fresh, std::wstring::npos) << page;
+    ASSERT_NE(old, std::wstring::npos) << page;
     EXPECT_LT(fresh, old);
     ASSERT_TRUE(plugin.Clean());
     EXPECT_EQ(Count(plugin.CleanPage(), L"Deleted"), 2u);
