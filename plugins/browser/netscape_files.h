@@ -29,5 +29,6 @@ bool GetNetscapeForms(DomainMap& domains, IRunProgress& run);
 bool DeleteNetscapeHistory(IRunProgress& run, std::optional<ItemError>& error);
 bool DeleteNetscapeForms(IRunProgress& run, std::optional<ItemError>& error);
 // Rewrites every cookie file without the lines of the scanned domains;
-// sets each domain's result and error. False when a file could not be rewritten.
+// sets each domain's result and error. A cancel stops it between files.
+// False when a file could not be rewritten.
 bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run);
