@@ -14,6 +14,12 @@ public:
     int BuildScanReport(IHtmlElement& element) override;
     int BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
+    // True for the cookie plug-ins: their scan rows get a keep toggle, and their
+    // clean leaves the cookies of the kernel's cookie keep-list.
+    virtual bool UsesCookieKeepList() const { return false; }
+    // "idKeep_N" toggles the domain of scan row N in the cookie keep-list;
+    // anything else goes to the base (item errors).
+    int OnReportClick(const std::wstring& command, IHtmlElement* element) override;
 
     const DomainMap& Domains() const { return domains_; }
     const DomainView& OrderedView() const { return view_; }
