@@ -69,23 +69,28 @@ public:
                const std::wstring& data, DWORD type = REG_SZ) {
         Note(SeedString(root, key, name, data, type));
         Add(&StandardSeedManifest::traceValues, {root, key, name});
+        NoteTraceValue(root, key, name);
     }
     void Binary(HKEY root, const std::wstring& key, const std::wstring& name, size_t size) {
         std::string data = Bytes(size, '\x5A');
         Note(SeedBinary(root, key, name, data.data(), static_cast<DWORD>(data.size())));
         Add(&StandardSeedManifest::traceValues, {root, key, name});
+        NoteTraceValue(root, key, name);
     }
     void Key(HKEY root, const std::wstring& key) {
         Note(SeedKey(root, key));
         Add(&StandardSeedManifest::traceKeys, {root, key, L""});
+        NoteTraceKey(root, key);
     }
     void File(const std::wstring& path, size_t size) {
         Note(SeedFile(path, Bytes(size, 'x')));
         if (manifest_) manifest_->traceFiles.push_back(path);
+        NoteTraceFile(path);
     }
     void Folder(const std::wstring& path) {
         Note(SeedFolder(path));
         if (manifest_) manifest_->traceFolders.push_back(path);
+        NoteTraceFile(path);
     }
 
     void ControlValue(HKEY root, const std::wstring& key, const std::wstring& name,
@@ -176,6 +181,8 @@ void SeedOpenHistory(Writer& w, int scale) {
 
 void SeedTempDir(Writer& w, int scale) {
     const std::wstring temp = TempFolder();
+    // Whatever lies in the temporary folder is the plug-in's to remove.
+    NoteTraceFolderContent(temp);
     for (int i = 0; i < 20 * scale; ++i)
         w.File(temp + L"\\" + Format(L"~DF%04X.tmp", 0x1A20 + i), 512 + 997 * (i % 13));
     w.File(temp + L"\\setup.log", 4096);
@@ -274,6 +281,7 @@ void SeedInternetExplorer(Writer& w, int scale) {
         L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
     std::wstring downloads = Environment(L"WinDir") + L"\\Downloaded Program Files";
     w.Setting(HKLM, settings, L"ActiveXCache", downloads);
+    NoteTraceFolderContent(downloads);  // the plug-in empties the whole folder
     w.File(downloads + L"\\swflash.inf", 2100);
     w.File(downloads + L"\\swflash.ocx", 140000);
     w.Folder(downloads + L"\\CONFLICT.1");
