@@ -144,6 +144,16 @@ TEST_F(MessengerRun, CleanDeletesHistoryAndDefersAFileInUse) {
                    L"PendingFileRenameOperations");
 }
 
+// Found by the robustness tests: a log folder far longer than a path may be
+// crashed the scan in the protected-places check.
+TEST_F(MessengerRun, AnOverlongLogFolderIsScannedWithoutHarm) {
+    SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath",
+              L"C:\\" + std::wstring(40000, L'x'));
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    EXPECT_TRUE(run.plugin->GetFiles(CPlgMessageHistory::kMsn).empty());
+}
+
 TEST_F(MessengerRun, CancelledCleanLeavesEveryFileNotProcessed) {
     std::wstring log = folder.Sub(L"Log");
     WriteTestFile(log + L"\\a.xml", "<Log/>");
