@@ -145,6 +145,7 @@ TEST_F(NetscapeFuzz, FilesNamedByPreferencesStayInsideTheProfile) {
     const std::wstring pendingBefore = PendingRenames();
     ForEachMutation(kPrefSamples, 300, 9000, [&](uint64_t seed, const std::string& input) {
         WriteTestFile(mozilla + L"prefs.js", input);
+        WriteTestFile(mozilla + L"user.js", Mutator(seed + 1).Mutate(input));
         WriteTestFile(mozilla + L"control.txt", "a file beside prefs.js");
         WriteTestFile(mozilla + L"1234.s", "http://www.login.test\n");
         TestRun run;
@@ -152,6 +153,7 @@ TEST_F(NetscapeFuzz, FilesNamedByPreferencesStayInsideTheProfile) {
         DeleteNetscapeForms(run, error);
         EXPECT_TRUE(FileExists(outside));
         EXPECT_TRUE(FileExists(mozilla + L"prefs.js"));
+        EXPECT_TRUE(FileExists(mozilla + L"user.js"));
         EXPECT_FALSE(run.rebootNeeded);
         EXPECT_EQ(PendingRenames(), pendingBefore);
     });
