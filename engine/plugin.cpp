@@ -39,6 +39,8 @@ const wchar_t* CategoryName(int category) {
             return L"Multimedia plugins";
         case 5:
             return L"Communication plugins";
+        case 8:
+            return L"Windows 7 to 11";
         default:
             return L"Unknown type";
     }

@@ -4,6 +4,7 @@
 #include "plugins/browser/ie_forms_plugin.h"
 #include "plugins/browser/netscape_cache_plugin.h"
 #include "plugins/browser/netscape_plugins.h"
+#include "plugins/explorer/explorer_plugins.h"
 #include "plugins/standard/catalogue.h"
 #include "plugins/system/clipboard.h"
 #include "plugins/system/message_history.h"
@@ -55,6 +56,15 @@ const std::vector<PluginListEntry>& GetPluginListTable() {
         {{L"WCMediaHistory", 4, 0}, &Make<CPlgWCMediaHistory>},
         {{L"RealPlayerPlaylist", 4, 0}, &Make<CPlgRealPlayerPlaylist>},
         {{L"ACDSeeHistory", 4, 0}, &Make<CPlgACDSeeHistory>},
+        {{L"ExplorerRecentDocs", 8, 0}, &Make<CPlgExplorerRecentDocs>},
+        {{L"OpenSavePidlHistory", 8, 0}, &Make<CPlgOpenSavePidlHistory>},
+        {{L"ExplorerTypedPaths", 8, 0}, &Make<CPlgExplorerTypedPaths>},
+        {{L"ExplorerSearchHistory", 8, 0}, &Make<CPlgExplorerSearchHistory>},
+        {{L"UserAssist", 8, 0}, &Make<CPlgUserAssist>},
+        {{L"ShellBags", 8, 0}, &Make<CPlgShellBags>},
+        {{L"JumpLists", 8, 0}, &Make<CPlgJumpLists>},
+        {{L"ThumbnailCache", 8, 0}, &Make<CPlgThumbnailCache>},
+        {{L"ErrorReports", 8, 0}, &Make<CPlgErrorReports>},
     };
     return table;
 }
