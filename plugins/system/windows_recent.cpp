@@ -5,6 +5,7 @@
 
 #include "plugins/system/com_util.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/known_folders.h"
 
 namespace {
 
@@ -56,7 +57,11 @@ int CPlgWinRecUsed::Scan() {
     list_.clear();
     ScopedComApartment apartment;
     ItemIdList recent;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_RECENT, &recent.pointer))) return kFailed;
+    const std::wstring recentFolder = GetKnownFolderPath(FOLDERID_Recent);
+    if (recentFolder.empty()) return kFailed;
+    if (GetFileAttributesW(recentFolder.c_str()) == INVALID_FILE_ATTRIBUTES) return kDone;
+    if (FAILED(SHParseDisplayName(recentFolder.c_str(), nullptr, &recent.pointer, 0, nullptr)))
+        return kFailed;
     ComPtr<IShellFolder> desktop;
     ComPtr<IShellFolder> folder;
     if (FAILED(SHGetDesktopFolder(desktop.Receive())) ||
@@ -94,8 +99,8 @@ int CPlgWinRecUsed::Scan() {
 }
 
 int CPlgWinRecUsed::Fix() {
-    wchar_t recentFolder[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, recentFolder, CSIDL_RECENT, TRUE)) return kFailed;
+    const std::wstring recentFolder = GetKnownFolderPath(FOLDERID_Recent);
+    if (recentFolder.empty()) return kFailed;
     for (RecentDocument& record : list_) {
         if (IsCancelled()) break;
         bool wipe = GetWipeFiles();
