@@ -13,6 +13,7 @@ const std::vector<Seeder>& AllSeeders() {
         {L"standard", &SeedStandard},
         {L"browser", &SeedBrowser},
         {L"system", &SeedSystem},
+        {L"windows", &SeedWindows},
     };
     return seeders;
 }
