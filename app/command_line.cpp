@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "engine/cookie_keep_list.h"
+
 namespace {
 
 std::wstring Lower(std::wstring text) {
@@ -12,6 +14,24 @@ std::wstring Lower(std::wstring text) {
 bool TakeValue(const std::wstring& argument, const std::wstring& prefix, std::wstring& value) {
     if (Lower(argument.substr(0, prefix.size())) != prefix) return false;
     value = argument.substr(prefix.size());
+    return true;
+}
+
+// A mistyped domain must not quietly leave the run without the cookies it
+// was meant to keep, so every part has to be a host name.
+bool ParseKeepList(const std::wstring& value, HeadlessRequest& request, std::wstring& error) {
+    CookieKeepList list;
+    for (const std::wstring& part : SplitList(value, L';')) {
+        if (!list.Add(part) && !list.Contains(part)) {
+            error = L"/keep: \"" + part + L"\" is not a domain name.";
+            return false;
+        }
+    }
+    if (list.IsEmpty()) {
+        error = L"/keep: needs at least one domain.";
+        return false;
+    }
+    request.keepCookies = list.ToText();
     return true;
 }
 
@@ -58,6 +78,8 @@ HeadlessRequest ParseHeadlessArguments(const std::vector<std::wstring>& argument
                 error = L"/only: needs at least one plug-in id.";
                 return request;
             }
+        } else if (TakeValue(argument, L"/keep:", value)) {
+            if (!ParseKeepList(value, request, error)) return request;
         } else if (TakeValue(argument, L"/report:", value)) {
             if (value.empty()) {
                 error = L"/report: needs a folder.";
@@ -72,5 +94,8 @@ HeadlessRequest ParseHeadlessArguments(const std::vector<std::wstring>& argument
     bool runSwitches = request.json || !request.only.empty() || !request.reportFolder.empty();
     if (runSwitches && request.action == HeadlessRequest::kNone)
         error = L"/only:, /report: and /json need /list, /scan or /clean.";
+    else if (request.keepCookies && request.action != HeadlessRequest::kScan &&
+             request.action != HeadlessRequest::kClean)
+        error = L"/keep: needs /scan or /clean.";
     return request;
 }

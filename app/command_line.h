@@ -1,5 +1,7 @@
 #pragma once
-// The unattended switches: /list, /scan and /clean with /only:, /report: and /json.
+// The unattended switches: /list, /scan and /clean with /only:, /report:,
+// /keep: and /json.
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,9 @@ struct HeadlessRequest {
     std::vector<std::wstring> only;  // empty: the checked plug-ins
     std::wstring reportFolder;       // empty: no report files
     bool json = false;
+    // /keep:a.com;b.org: the cookie keep-list of this run, normalised; the
+    // stored option is used when absent and is never changed.
+    std::optional<std::wstring> keepCookies;
 };
 
 // Parses the arguments after the program name. kNone with an empty `error`

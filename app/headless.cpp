@@ -243,6 +243,7 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
     }
     CKernel kernel(&run, createPlugins);
     run.Attach(&kernel);
+    if (request.keepCookies) kernel.OverrideCookieKeepList(*request.keepCookies);
 
     for (const std::wstring& id : request.only) {
         if (!kernel.FindPlugin(id)) {

@@ -39,7 +39,7 @@ bool HasUnattendedSwitch(const std::vector<std::wstring>& arguments) {
         for (wchar_t& c : argument) c = static_cast<wchar_t>(towlower(c));
         if (argument == L"/list" || argument == L"/scan" || argument == L"/clean" ||
             argument == L"/json" || argument.rfind(L"/only:", 0) == 0 ||
-            argument.rfind(L"/report:", 0) == 0)
+            argument.rfind(L"/report:", 0) == 0 || argument.rfind(L"/keep:", 0) == 0)
             return true;
     }
     return false;
@@ -47,8 +47,8 @@ bool HasUnattendedSwitch(const std::vector<std::wstring>& arguments) {
 
 constexpr wchar_t kUsage[] =
     L"Usage: veltrane.exe /list [/json]\n"
-    L"       veltrane.exe /scan  [/only:ID,ID,...] [/report:DIR] [/json]\n"
-    L"       veltrane.exe /clean [/only:ID,ID,...] [/report:DIR] [/json]\n";
+    L"       veltrane.exe /scan  [/only:ID,ID,...] [/report:DIR] [/keep:DOMAIN;...] [/json]\n"
+    L"       veltrane.exe /clean [/only:ID,ID,...] [/report:DIR] [/keep:DOMAIN;...] [/json]\n";
 
 }  // namespace
 

@@ -29,10 +29,12 @@ bool CKernel::SetMode(int mode) {
 
     if (mode == kScanning) {
         ResetCancel();
+        TakeCookieKeepList();
         if (StartNext(L"") == 2) return SetMode(kScanFinished);
     } else if (mode == kCleaning) {
         if (view_) view_->PrepareProcessArea();
         ResetCancel();
+        TakeCookieKeepList();
         if (StartNext(L"") == 2) return SetMode(kCleanFinished);
     }
     return true;
@@ -168,6 +170,23 @@ void CKernel::PostProgress(const std::wstring& id, const std::wstring& text) {
     if (PostMessageW(window, kProgressMessage, reinterpret_cast<WPARAM>(record.get()), 0))
         record.release();
 }
+
+void CKernel::OverrideCookieKeepList(const std::wstring& text) {
+    keepOverride_ = text;
+    TakeCookieKeepList();
+}
+
+CookieKeepList CKernel::ReadCookieKeepList() const {
+    return CookieKeepList(keepOverride_ ? *keepOverride_ : options_.PeekOption(kKeepCookiesOption));
+}
+
+bool CKernel::StoreCookieKeepList(const CookieKeepList& list) {
+    options_.Option(kKeepCookiesOption) = list.ToText();
+    // Saved now: a toggle in a report must not wait for the program to end.
+    return options_.Save();
+}
+
+void CKernel::TakeCookieKeepList() { keepList_ = ReadCookieKeepList(); }
 
 bool CKernel::GetWipeFiles() const { return IsOverWrite(options_); }
 

@@ -7,10 +7,12 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/settings_store.h"
+#include "engine/cookie_keep_list.h"
 #include "engine/html_element.h"
 #include "engine/kernel_view.h"
 #include "engine/plugin.h"
@@ -78,6 +80,17 @@ public:
     const PluginList& GetPlugins() const { return plugins_; }
     CPlugin* FindPlugin(const std::wstring& id) const;
     CSettings& GetOptions() { return options_; }
+    // The cookie keep-list in force for the current run: a copy taken when a
+    // scan or clean starts, so workers read it without racing the window.
+    const CookieKeepList& GetCookieKeepList() const { return keepList_; }
+    // The list for the runs of this kernel instead of the stored option (the
+    // unattended "/keep:"), in force at once; the option itself is left as it
+    // is. Not during a run.
+    void OverrideCookieKeepList(const std::wstring& text);
+    // The list as it stands now (the override, else the option), and its
+    // storage in the option at once; for the window's thread.
+    CookieKeepList ReadCookieKeepList() const;
+    bool StoreCookieKeepList(const CookieKeepList& list);
     HANDLE GetCancelEvent() const { return cancelEvent_.Get(); }
     // The state of the cancel event without a trip to the system, for the
     // per-item checks of the workers.
@@ -92,6 +105,7 @@ private:
     std::wstring ChosenPluginId() const;
     void SetRowFromResult(const std::wstring& id, int result);
     std::wstring StatePage(const wchar_t* name) const;
+    void TakeCookieKeepList();
 
     volatile LONG mode_ = kIdle;
     PluginList plugins_;
@@ -102,5 +116,7 @@ private:
     std::wstring currentPluginId_;
     IKernelView* view_;
     CSettings options_;
+    CookieKeepList keepList_;
+    std::optional<std::wstring> keepOverride_;
     volatile bool rebootNeeded_ = false;
 };

@@ -133,6 +133,7 @@ void CPlugin::LoadPages(const std::wstring& language) {
         pages.resReboot = ReadPage(folder + L"res_Reboot.html");
         pages.resDeleted = ReadPage(folder + L"res_Deleted.html");
         pages.resCancelled = ReadPage(folder + L"res_Cancelled.html");
+        pages.resKept = ReadPage(folder + L"res_Kept.html");
         pages.scaning = ReadPage(folder + L"scaning.html");
         pages.clearing = ReadPage(folder + L"Clearing.html");
         pages.resScanFinished = ReadPage(folder + L"res_ScanFinished.html");

@@ -33,6 +33,7 @@ struct SharedResultPages {
     std::wstring resReboot;
     std::wstring resDeleted;
     std::wstring resCancelled;
+    std::wstring resKept;  // cookies left by the cookie keep-list
     std::wstring scaning;
     std::wstring clearing;
     std::wstring resScanFinished;

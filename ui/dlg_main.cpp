@@ -44,6 +44,9 @@ CDlgMain::CDlgMain(const std::wstring& pageName, const PluginFactory& createPlug
     // The error links of the reports are named after their error, "idError_" and its number.
     BindEvent(L"idError_*", PageEventKind::kClick,
               [this](const PageEvent& e) { OnElementClick(e); });
+    // The keep toggles of the cookie reports: "idKeep_" and the row number.
+    BindEvent(L"idKeep_*", PageEventKind::kClick,
+              [this](const PageEvent& e) { OnElementClick(e); });
 
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_TRAY));
     tray_.Create(nullptr, CSystemTray::kNotifyMessage, kMainWindowTitle, icon, IDR_TRAY_MENU);

@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+#include "sysaccess/text.h"
+
 namespace {
 
 std::optional<std::wstring> AttributeOf(const PageEvent& event, const wchar_t* name) {
@@ -29,6 +31,13 @@ CDlgSettings::CDlgSettings(const std::wstring& pageName, CSettings& options, CDl
     const std::pair<const wchar_t*, bool*> boxes[] = {{L"cb_OverWrite", &overWrite_},
                                                       {L"cb_BootStartup", &bootStartup_},
                                                       {L"cb_TrayHide", &trayHide_}};
+    BindEvent(L"btn_KeepAdd", PageEventKind::kClick, [this](const PageEvent& event) {
+        OnKeepAdd(AttributeOf(event, L"domain").value_or(L""));
+    });
+    // Each remove button of the list is named after its row: "btn_KeepRemove_" and a number.
+    BindEvent(L"btn_KeepRemove_*", PageEventKind::kClick, [this](const PageEvent& event) {
+        OnKeepRemove(AttributeOf(event, L"domain").value_or(L""));
+    });
     for (const auto& [id, value] : boxes) {
         BindEvent(id, PageEventKind::kClick, [value](const PageEvent& event) {
             if (auto checked = ParseCheckedAttribute(AttributeOf(event, L"checked")))
@@ -51,15 +60,57 @@ void CDlgSettings::OnDocumentComplete(bool reattached) {
         overWrite_ = options_.PeekOption(L"OverWrite") == L"1";
         trayHide_ = options_.PeekOption(L"HideOnExit") != L"0";
         bootStartup_ = options_.PeekOption(L"BootStartup") == L"1";
+        keepList_ = CookieKeepList(options_.PeekOption(kKeepCookiesOption));
     }
     if (overWrite_) overWrite->SetAttribute(L"checked", L"1");
     if (trayHide_) trayHide->SetAttribute(L"checked", L"1");
     if (bootStartup_) bootStartup->SetAttribute(L"checked", L"1");
+    RenderKeepList(L"");
+}
+
+void CDlgSettings::OnKeepAdd(const std::wstring& domain) {
+    std::wstring message;
+    if (CookieKeepList::Normalize(domain).empty())
+        message = L"Type a domain, such as example.com.";
+    else if (keepList_.Contains(domain))
+        message = L"That domain is in the list already.";
+    else if (!keepList_.Add(domain))
+        message = L"That is not a domain name.";
+    RenderKeepList(message);
+    if (!message.empty()) return;
+    // The box empties for the next domain (the page copies the attribute into the box).
+    IHtmlDocument* document = GetDocument();
+    if (auto box = document->GetElementById(L"tx_KeepDomain")) box->SetAttribute(L"value", L"");
+    if (auto add = document->GetElementById(L"btn_KeepAdd")) add->SetAttribute(L"domain", L"");
+}
+
+void CDlgSettings::OnKeepRemove(const std::wstring& domain) {
+    keepList_.Remove(domain);
+    RenderKeepList(L"");
+}
+
+void CDlgSettings::RenderKeepList(const std::wstring& message) {
+    IHtmlDocument* document = GetDocument();
+    if (!document) return;
+    if (auto text = document->GetElementById(L"KeepMessage")) text->SetInnerText(message);
+    auto list = document->GetElementById(L"KeepList");
+    if (!list) return;
+    std::wstring rows;
+    size_t number = 0;
+    for (const std::wstring& domain : keepList_.Domains()) {
+        const std::wstring name = EscapeHtml(domain);
+        rows += L"<li><span>" + name + L"</span><button type=\"button\" class=\"btn\" id=\"" +
+                L"btn_KeepRemove_" + std::to_wstring(++number) + L"\" domain=\"" + name +
+                L"\">Remove</button></li>";
+    }
+    if (rows.empty()) rows = L"<li class=\"keep-empty\">No domains: every cookie is cleaned.</li>";
+    list->SetInnerHtml(rows);
 }
 
 void CDlgSettings::OnOk() {
     options_.Option(L"OverWrite") = overWrite_ ? L"1" : L"0";
     options_.Option(L"HideOnExit") = trayHide_ ? L"1" : L"0";
     options_.Option(L"BootStartup") = bootStartup_ ? L"1" : L"0";
+    options_.Option(kKeepCookiesOption) = keepList_.ToText();
     EndDialog(IDOK);
 }

@@ -2,8 +2,38 @@
 
 #include <algorithm>
 
+#include "engine/kernel.h"
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
+
+namespace {
+
+constexpr wchar_t kKeepPrefix[] = L"idKeep_";
+// The element a keep-list report is wrapped in, so that a toggle can redraw it.
+constexpr wchar_t kKeepReportId[] = L"idKeepReport";
+
+// Puts the toggle in the row's "#keep#", or in a cell of its own at the end
+// of a row whose page has no place for it.
+void PlaceKeepToggle(std::wstring& row, const std::wstring& toggle) {
+    if (row.find(L"#keep#") != std::wstring::npos) {
+        ReplaceAll(row, L"#keep#", toggle);
+        return;
+    }
+    const size_t end = row.rfind(L"</tr>");
+    if (end != std::wstring::npos) row.insert(end, L"<td>" + toggle + L"</td>");
+}
+
+// Text from a cookie file made safe for a page and for the placeholders
+// filled after it: "#" becomes an entity too.
+std::wstring PlaceholderSafe(std::wstring_view text) {
+    std::wstring escaped;
+    for (size_t hash; (hash = text.find(L'#')) != std::wstring_view::npos;
+         text.remove_prefix(hash + 1))
+        escaped += EscapeHtml(text.substr(0, hash)) + L"&#35;";
+    return escaped + EscapeHtml(text);
+}
+
+}  // namespace
 
 DomainInfo& FindOrAddDomain(DomainMap& domains, const std::wstring& name) {
     auto [it, inserted] = domains.try_emplace(name);
@@ -16,8 +46,11 @@ CDomainPlugin::CDomainPlugin(CKernel& kernel, const PluginIdentity& identity)
 
 int CDomainPlugin::BuildScanReport(IHtmlElement& element) {
     if (GetRunState() != kScanned) return 1;
-    element.SetInnerHtml(
-        BuildPage(L"details.html", L"domaindetails.html", L"totaldetails.html", false));
+    std::wstring page =
+        BuildPage(L"details.html", L"domaindetails.html", L"totaldetails.html", false);
+    if (UsesCookieKeepList())
+        page = L"<div id=\"" + std::wstring(kKeepReportId) + L"\">" + page + L"</div>";
+    element.SetInnerHtml(page);
     return 0;
 }
 
@@ -36,11 +69,18 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
     std::wstring totals = ReadPage(folder + totalName);
     const SharedResultPages& shared = SharedPages();
 
+    const bool withToggles = !withResults && UsesCookieKeepList();
+    const CookieKeepList keepList =
+        withToggles ? GetKernel().ReadCookieKeepList() : CookieKeepList();
+
     std::wstring rows;
     int errorNumber = 0;
+    size_t rowNumber = 0;
     for (const DomainInfo* domain : view_) {
         std::wstring row = rowFragment;
         FillRow(row, *domain);
+        ++rowNumber;
+        if (withToggles) PlaceKeepToggle(row, KeepToggle(keepList, *domain, rowNumber));
         if (withResults) {
             std::wstring result;
             switch (domain->result) {
@@ -52,6 +92,9 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
                     break;
                 case DomainInfo::kDeleted:
                     result = shared.resDeleted;
+                    break;
+                case DomainInfo::kKept:
+                    result = shared.resKept;
                     break;
                 default:
                     result = shared.resCancelled;
@@ -66,6 +109,43 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
     ReplaceAll(page, L"#volumes#", rows);
     ReplaceAll(page, L"#total#", totals);
     return page;
+}
+
+std::wstring CDomainPlugin::KeepToggle(const CookieKeepList& list, const DomainInfo& domain,
+                                       size_t number) const {
+    const std::wstring keptBy = list.KeptBy(domain.name);
+    const bool byParent = !keptBy.empty() && keptBy != CookieKeepList::Normalize(domain.name);
+    std::wstring toggle = ReadPage(GetPluginsFolder() + (byParent         ? L"keep_parent.html"
+                                                         : keptBy.empty() ? L"keep_off.html"
+                                                                          : L"keep_on.html"));
+    ReplaceAll(toggle, L"#pluginid#", GetId());
+    ReplaceAll(toggle, L"#n#", std::to_wstring(number));
+    ReplaceAll(toggle, L"#parent#", PlaceholderSafe(keptBy));
+    ReplaceAll(toggle, L"#domain#", PlaceholderSafe(domain.name));
+    return toggle;
+}
+
+int CDomainPlugin::OnReportClick(const std::wstring& command, IHtmlElement* element) {
+    if (!StartsWith(command, kKeepPrefix)) return CPlugin::OnReportClick(command, element);
+    if (!UsesCookieKeepList() || GetRunState() != kScanned) return 0;
+    const long number = wcstol(command.c_str() + wcslen(kKeepPrefix), nullptr, 10);
+    if (number < 1 || static_cast<size_t>(number) > view_.size()) return 0;
+    const std::wstring& domain = view_[static_cast<size_t>(number) - 1]->name;
+
+    CKernel& kernel = GetKernel();
+    CookieKeepList list = kernel.ReadCookieKeepList();
+    // A domain kept through a parent entry stays kept: its toggle is no link.
+    if (!list.Remove(domain) && (list.Keeps(domain) || !list.Add(domain))) return 0;
+    kernel.StoreCookieKeepList(list);
+
+    // Other rows may be kept through the domain just toggled: redraw them all.
+    IHtmlDocument* document = kernel.GetDocument();
+    std::unique_ptr<IHtmlElement> report =
+        document ? document->GetElementById(kKeepReportId) : nullptr;
+    if (report)
+        report->SetInnerHtml(
+            BuildPage(L"details.html", L"domaindetails.html", L"totaldetails.html", false));
+    return 0;
 }
 
 void CDomainPlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {

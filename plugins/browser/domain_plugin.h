@@ -4,6 +4,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/cookie_keep_list.h"
 #include "engine/plugin.h"
 #include "plugins/browser/domain_info.h"
 
@@ -14,6 +15,12 @@ public:
     int BuildScanReport(IHtmlElement& element) override;
     int BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
+    // True for the cookie plug-ins: their scan rows get a keep toggle, and their
+    // clean leaves the cookies of the kernel's cookie keep-list.
+    virtual bool UsesCookieKeepList() const { return false; }
+    // "idKeep_N" toggles the domain of scan row N in the cookie keep-list;
+    // anything else goes to the base (item errors).
+    int OnReportClick(const std::wstring& command, IHtmlElement* element) override;
 
     const DomainMap& Domains() const { return domains_; }
     const DomainView& OrderedView() const { return view_; }
@@ -56,6 +63,9 @@ private:
 
     std::wstring BuildPage(const wchar_t* page, const wchar_t* row, const wchar_t* total,
                            bool withResults) const;
+    // The keep toggle of scan row `number` (1-based) for `domain`.
+    std::wstring KeepToggle(const CookieKeepList& list, const DomainInfo& domain,
+                            size_t number) const;
 
     PluginRun run_{*this};
 };

@@ -4,6 +4,7 @@
 
 #include <ctime>
 
+#include "engine/kernel.h"
 #include "engine/report_text.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/text.h"
@@ -42,7 +43,8 @@ int CIEUrlCachePlugin::Scan() {
 
 int CIEUrlCachePlugin::Fix() {
     ResetResults();
-    int result = DeleteUrlCacheDomains(kind_, domains_, Run());
+    int result = DeleteUrlCacheDomains(
+        kind_, domains_, Run(), UsesCookieKeepList() ? &GetKernel().GetCookieKeepList() : nullptr);
     CollectDomainErrors();
     return IsCancelled() ? kCancelled : result;
 }

@@ -31,6 +31,7 @@ class CPlgIECookies : public CIEUrlCachePlugin {
 public:
     CPlgIECookies(CKernel& kernel, const PluginIdentity& identity)
         : CIEUrlCachePlugin(kernel, identity, UrlCacheKind::kCookies) {}
+    bool UsesCookieKeepList() const override { return true; }
 
 protected:
     void OrderDomains() override { BuildViewByItemCount(); }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 
+#include "engine/cookie_keep_list.h"
 #include "plugins/browser/domain_info.h"
 
 // The value of the first preference line that names `key`
@@ -28,6 +29,8 @@ bool GetNetscapeForms(DomainMap& domains, IRunProgress& run);
 // next system start (`error` then names the last one).
 bool DeleteNetscapeHistory(IRunProgress& run, std::optional<ItemError>& error);
 bool DeleteNetscapeForms(IRunProgress& run, std::optional<ItemError>& error);
-// Rewrites every cookie file without the lines of the scanned domains;
-// sets each domain's result and error. False when a file could not be rewritten.
-bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run);
+// Rewrites every cookie file without the lines of the scanned domains, except
+// the lines whose host `keep` keeps; sets each domain's result (kKept when all
+// its lines stayed) and error. False when a file could not be rewritten.
+bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run,
+                           const CookieKeepList& keep = CookieKeepList());

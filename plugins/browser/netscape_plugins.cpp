@@ -1,5 +1,6 @@
 #include "plugins/browser/netscape_plugins.h"
 
+#include "engine/kernel.h"
 #include "engine/statistics.h"
 #include "plugins/browser/netscape_files.h"
 
@@ -48,7 +49,7 @@ bool CPlgNetscapeCookies::ReadDomains() { return GetNetscapeCookies(domains_, Ru
 int CPlgNetscapeCookies::Fix() {
     ResetResults();
     for (auto& [name, domain] : domains_) domain.profileIndex = 0;
-    bool rewritten = DeleteNetscapeCookies(domains_, Run());
+    bool rewritten = DeleteNetscapeCookies(domains_, Run(), GetKernel().GetCookieKeepList());
     CollectDomainErrors();
     if (IsCancelled()) return kCancelled;
     return rewritten ? kDone : kFailed;

@@ -46,6 +46,7 @@ class CPlgNetscapeCookies : public CNetscapePlugin {
 public:
     using CNetscapePlugin::CNetscapePlugin;
     int Fix() override;
+    bool UsesCookieKeepList() const override { return true; }
 
 protected:
     bool ReadDomains() override;

@@ -32,6 +32,12 @@ bool RewriteFile(const std::wstring& path, const std::string& content, DWORD& co
     return ok;
 }
 
+// The host field of a cookie line as the browser wrote it ("www." and the
+// leading "." included), for the keep-list.
+std::wstring CookieLineHost(std::string_view lineText) {
+    return BytesToWide(lineText.substr(0, lineText.find('\t')));
+}
+
 }  // namespace
 
 bool DeleteNetscapeHistory(IRunProgress& run, std::optional<ItemError>& error) {
@@ -61,7 +67,7 @@ bool DeleteNetscapeForms(IRunProgress& run, std::optional<ItemError>& error) {
     return result;
 }
 
-bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run) {
+bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKeepList& keep) {
     std::optional<ProfileList> profiles = BuildProfileList(true);
     if (!profiles) return false;
     bool result = true;
@@ -84,14 +90,25 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run) {
         for (std::string_view line : SplitLinesKeepingEnds(bytes)) {
             std::optional<std::wstring> name = CookieLineDomain(LineText(line));
             auto found = name ? domains.find(*name) : domains.end();
-            if (found != domains.end() && found->second.result == DomainInfo::kDeleted) continue;
-            if (found != domains.end() && found->second.result == DomainInfo::kNotProcessed) {
-                found->second.result = DomainInfo::kDeleted;
-                found->second.profileIndex = profileIndex;
+            if (found == domains.end()) {
+                kept.append(line);
                 continue;
             }
-            kept.append(line);
+            DomainInfo& domain = found->second;
+            if (keep.Keeps(CookieLineHost(LineText(line)))) {
+                if (domain.result == DomainInfo::kNotProcessed) domain.result = DomainInfo::kKept;
+                kept.append(line);
+                continue;
+            }
+            if (domain.result == DomainInfo::kNotProcessed || domain.result == DomainInfo::kKept) {
+                domain.result = DomainInfo::kDeleted;
+                domain.profileIndex = profileIndex;
+            }
+            // A domain whose earlier file could not be rewritten keeps its lines here too.
+            if (domain.result != DomainInfo::kDeleted) kept.append(line);
         }
+        // Nothing of this file goes: it stays as it is, not even rewritten.
+        if (kept.size() == bytes.size()) continue;
         DWORD code = 0;
         bool rewritten = false;
         if (run.GetWipeFiles() && !WipeFile(path))

@@ -164,7 +164,8 @@ int EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunProgress& run) 
 namespace {
 
 // Removes the entries of one domain; false when the run was cancelled.
-bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& run) {
+bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& run,
+                         const CookieKeepList* keep) {
     const bool wipe = run.GetWipeFiles();
     const std::vector<UrlEntry> entries = domain.urlItems;
     auto fail = [&](DomainInfo::Result result, DWORD code, const std::wstring& extra,
@@ -178,8 +179,13 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
         domain.error.emplace(ErrorKind(kind), domain.name, ItemError::kSystemMessage, code, reboot,
                              extra, reason);
     };
+    size_t keptCount = 0;
     for (const UrlEntry& entry : entries) {
         if (run.IsCancelled()) return false;
+        if (keep && keep->Keeps(GetCookieEntryHost(entry.url))) {
+            ++keptCount;
+            continue;
+        }
         if (!entry.localFile.empty() && wipe && !WipeFile(entry.localFile)) {
             fail(DomainInfo::kRebootNeeded, GetLastError(), entry.localFile, L"Cannot wipe file");
             return true;
@@ -193,13 +199,15 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
             fail(DomainInfo::kError, error, entry.url, L"Cannot delete subitem");
         return true;
     }
-    domain.result = DomainInfo::kDeleted;
+    domain.result =
+        !entries.empty() && keptCount == entries.size() ? DomainInfo::kKept : DomainInfo::kDeleted;
     return true;
 }
 
 }  // namespace
 
-int DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRunProgress& run) {
+int DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRunProgress& run,
+                          const CookieKeepList* keep) {
     unsigned counter = 0;
     std::wstring dots;
     for (auto& [name, domain] : domains) {
@@ -209,7 +217,7 @@ int DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRunProgress& r
             dots += L'.';
             run.ReportProgress(dots);
         }
-        if (!DeleteDomainEntries(kind, domain, run)) return 3;
+        if (!DeleteDomainEntries(kind, domain, run, keep)) return 3;
     }
     return 0;
 }

@@ -41,12 +41,16 @@ std::wstring GetHistoryEntryDomain(std::wstring_view name) {
     return GetUrlDomain(at == std::wstring_view::npos ? name : name.substr(at + 1));
 }
 
-std::wstring GetCookieEntryDomain(std::wstring_view name) {
+std::wstring GetCookieEntryHost(std::wstring_view name) {
     size_t at = name.find(L'@');
     size_t start = at == std::wstring_view::npos ? 0 : at + 1;
     size_t end = name.find(L'/', start);
     if (end == std::wstring_view::npos) end = name.size();
-    std::wstring_view host = name.substr(start, end - start);
-    if (host.substr(0, 4) == L"www.") host.remove_prefix(4);
-    return std::wstring(host);
+    return std::wstring(name.substr(start, end - start));
+}
+
+std::wstring GetCookieEntryDomain(std::wstring_view name) {
+    std::wstring host = GetCookieEntryHost(name);
+    if (host.compare(0, 4, L"www.") == 0) host.erase(0, 4);
+    return host;
 }

@@ -11,3 +11,5 @@ std::wstring GetUrlDomain(std::wstring_view url);
 std::wstring GetHistoryEntryDomain(std::wstring_view name);
 // "Cookie:user@www.host/path" -> "host".
 std::wstring GetCookieEntryDomain(std::wstring_view name);
+// "Cookie:user@www.host/path" -> "www.host": the host the cookie was set for.
+std::wstring GetCookieEntryHost(std::wstring_view name);

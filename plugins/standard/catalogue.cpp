@@ -1,5 +1,6 @@
 #include "plugins/standard/catalogue.h"
 
+#include "engine/kernel.h"
 #include "sysaccess/os_version.h"
 
 namespace {
@@ -9,6 +10,10 @@ const HKEY HKLM = HKEY_LOCAL_MACHINE;
 using Mode = CElimAction;
 
 constexpr wchar_t kAllFiles[] = L"*.*";
+constexpr wchar_t kOperaCookiesKept[] =
+    L"Opera keeps all its cookies in this one file, and \"Cookies to keep\" in Settings "
+    L"names domains whose cookies must stay. The file was left as it is. To remove Opera's "
+    L"cookies, empty that list and clean again.";
 constexpr wchar_t kExplorer[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
 constexpr wchar_t kNtWinlogon[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr wchar_t k9xWinlogon[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Winlogon";
@@ -142,6 +147,20 @@ CPlgOperaCookies::CPlgOperaCookies(CKernel& kernel, const PluginIdentity& identi
     AddFileEntry(L"[PATH_APP_OPERA_ROOT]\\cookies4.dat", Mode::kSingleFile, kAllFiles);
     AddFileEntry(L"[PATH_APP_OPERA7_USERDATA]\\cookies4.dat", Mode::kSingleFile, kAllFiles);
     AddFileEntry(L"[PATH_APP_OPERA75_USERDATA]\\cookies4.dat", Mode::kSingleFile, kAllFiles);
+}
+
+int CPlgOperaCookies::Fix() {
+    if (GetKernel().GetCookieKeepList().IsEmpty()) return CStandartPlugin::Fix();
+    errors.clear();
+    for (CElimAction::SFileEntry& entry : Engine().fileEntries) {
+        for (CElimAction::SFileRecord& record : entry.found) {
+            errors.emplace_back(ItemError::kFile, record.name, ItemError::kOwnText, 0, false, L"",
+                                kOperaCookiesKept);
+            record.status = CElimAction::kFailed;
+            record.errorNumber = errors.size();
+        }
+    }
+    return errors.empty() ? kDone : kFailed;
 }
 
 CPlgOperaAddressHistory::CPlgOperaAddressHistory(CKernel& kernel, const PluginIdentity& identity)

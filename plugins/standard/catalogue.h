@@ -75,9 +75,12 @@ public:
     CPlgOperaCache(CKernel& kernel, const PluginIdentity& identity);
 };
 
+// Opera keeps every cookie in one binary file: while the cookie keep-list
+// names any domain, the clean refuses rather than delete the kept cookies.
 class CPlgOperaCookies : public CStandartPlugin {
 public:
     CPlgOperaCookies(CKernel& kernel, const PluginIdentity& identity);
+    int Fix() override;
 };
 
 class CPlgOperaAddressHistory : public CStandartPlugin {

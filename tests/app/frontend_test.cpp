@@ -7,6 +7,7 @@
 #include "support/child_process.h"
 #include "support/test_files.h"
 #include "support/test_plugin.h"
+#include "support/test_registry.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -31,6 +32,27 @@ TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
     EXPECT_TRUE(request.json);
     EXPECT_EQ(ParseHeadlessArguments({}, error).action, HeadlessRequest::kNone);
     EXPECT_TRUE(error.empty());
+}
+
+TEST(CommandLine, KeepTakesHostNamesForOneRun) {
+    std::wstring error;
+    HeadlessRequest request =
+        ParseHeadlessArguments({L"/clean", L"/KEEP:.Example.com; shop.test;example.com"}, error);
+    EXPECT_TRUE(error.empty()) << ToUtf8(error);
+    EXPECT_EQ(request.keepCookies, std::optional<std::wstring>(L"example.com;shop.test"));
+    EXPECT_FALSE(ParseHeadlessArguments({L"/scan"}, error).keepCookies);
+
+    // A mistyped list must not run a clean without the cookies it meant to keep.
+    ParseHeadlessArguments({L"/clean", L"/keep:example.com;exa mple.org"}, error);
+    EXPECT_EQ(error, L"/keep: \"exa mple.org\" is not a domain name.");
+    ParseHeadlessArguments({L"/clean", L"/keep:"}, error);
+    EXPECT_EQ(error, L"/keep: needs at least one domain.");
+    ParseHeadlessArguments({L"/clean", L"/keep:;;"}, error);
+    EXPECT_FALSE(error.empty());
+    ParseHeadlessArguments({L"/list", L"/keep:example.com"}, error);
+    EXPECT_FALSE(error.empty());
+    ParseHeadlessArguments({L"/keep:example.com"}, error);
+    EXPECT_FALSE(error.empty());
 }
 
 class FrontEnd : public testing::Test {
@@ -117,6 +139,34 @@ TEST_F(FrontEnd, UnknownIdIsAUsageErrorAndAFailureIsExitOne) {
     EXPECT_NE(output.find(L"FeC"), std::wstring::npos);
     EXPECT_NE(output.find(L"failed"), std::wstring::npos);
     EXPECT_NE(output.find(L"4096"), std::wstring::npos);
+}
+
+TEST_F(FrontEnd, KeepReplacesTheStoredListForThisRunOnly) {
+    SetString(HKEY_LOCAL_MACHINE, kOptionsKey, kKeepCookiesOption, L"stored.test");
+    std::wstring error;
+    HeadlessRequest request = ParseHeadlessArguments({L"/clean", L"/keep:run.test"}, error);
+    ASSERT_TRUE(error.empty());
+    std::vector<std::wstring> seen;
+    PluginFactory base = MakeTestFactory(rows, plugins);
+    std::wstring output;
+    int code = RunHeadless(
+        request,
+        [&](CKernel& kernel) {
+            PluginList list = base(kernel);
+            auto record = [&seen, &kernel](TestPlugin&) {
+                seen.push_back(kernel.GetCookieKeepList().ToText());
+                return CPlugin::kDone;
+            };
+            plugins[L"FeA"]->scan = record;
+            plugins[L"FeA"]->fix = record;
+            return list;
+        },
+        output);
+    EXPECT_EQ(code, 0) << ToUtf8(output);
+    EXPECT_EQ(seen, (std::vector<std::wstring>{L"run.test", L"run.test"}));
+    std::wstring stored;
+    ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, kOptionsKey, kKeepCookiesOption, stored));
+    EXPECT_EQ(stored, L"stored.test");
 }
 
 TEST_F(FrontEnd, ListShowsPositionIdCategoryAndFlag) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <shlobj.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -383,6 +384,33 @@ TEST_F(CatalogueTest, AolHistoryIsTheListsDirectlyInOrganize) {
     EXPECT_TRUE(FileExists(aolRoot.Sub(L"organize\\Name.txt")));
     EXPECT_TRUE(FileExists(aolRoot.Sub(L"organize\\Archive\\Old.ARL")));
     EXPECT_FALSE(FileExists(aolRoot.Sub(L"organize\\Name.ARL")));
+}
+
+TEST_F(CatalogueTest, OperaCookiesRefusesWhileCookiesAreToBeKept) {
+    wchar_t appData[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE));
+    const std::wstring opera = std::wstring(appData) + L"\\Opera";
+    const std::wstring file = opera + L"\\Opera7\\profile\\cookies4.dat";
+    RemoveTree(opera);
+    WriteTestFile(file, "cookies");
+    auto plugin = Make<CPlgOperaCookies>(L"OperaCookies");
+
+    bare.kernel.OverrideCookieKeepList(L"example.com");
+    ASSERT_EQ(plugin->Scan(), CPlugin::kDone);
+    EXPECT_EQ(plugin->Fix(), CPlugin::kFailed);
+    EXPECT_TRUE(FileExists(file));
+    ASSERT_EQ(plugin->GetErrors().size(), 1u);
+    EXPECT_NE(plugin->GetErrors()[0].GetTitle().find(file), std::wstring::npos);
+    EXPECT_NE(plugin->GetErrors()[0].GetReason().find(L"Cookies to keep"), std::wstring::npos);
+    const std::wstring report = FixReportOf(*plugin);
+    EXPECT_NE(report.find(L"idError_1"), std::wstring::npos) << report;
+    ExpectNoPlaceholderLeft(report);
+
+    bare.kernel.OverrideCookieKeepList(L"");
+    ASSERT_EQ(plugin->Scan(), CPlugin::kDone);
+    EXPECT_EQ(plugin->Fix(), CPlugin::kDone);
+    EXPECT_FALSE(FileExists(file));
+    RemoveTree(opera);
 }
 
 // The shipped data files: pages for every plug-in, and header columns that

@@ -1,0 +1,30 @@
+#pragma once
+// One table of cookie keep-list cases, run against the list itself and
+// against every cookie plug-in, so that they all match hosts the same way.
+#include <iterator>
+
+struct KeepListCase {
+    const wchar_t* host;     // as the browser stores it
+    const wchar_t* entries;  // the option's text
+    bool kept;
+};
+
+inline constexpr KeepListCase kKeepListCases[] = {
+    {L"example.com", L"example.com", true},
+    {L".example.com", L"example.com", true},
+    {L"shop.example.com", L"example.com", true},
+    {L"a.b.shop.example.com", L"example.com", true},
+    {L"thisisanexample.com", L"example.com", false},
+    {L"example.com.evil.net", L"example.com", false},
+    {L"example.com", L"www.example.com", false},
+    {L"www.example.com", L"www.example.com", true},
+    {L"Shop.EXAMPLE.com", L"Example.Com", true},
+    {L"shop.example.com", L".example.com", true},
+    {L".example.com", L".example.com", true},
+    {L"example.org", L"example.com", false},
+    {L"example.org", L"example.com; example.org", true},
+    {L"news.example.org", L";;example.com;;example.org;", true},
+    {L"example.com", L"", false},
+    {L"com", L"example.com", false},
+};
+inline constexpr size_t kKeepListCaseCount = std::size(kKeepListCases);
