@@ -76,12 +76,12 @@ void CDlgSettings::OnKeepAdd(const std::wstring& domain) {
         message = L"That domain is in the list already.";
     else if (!keepList_.Add(domain))
         message = L"That is not a domain name.";
+    // The box empties for the next domain (the page copies the attribute into
+    // the box) before the list shows it.
+    if (message.empty())
+        if (auto box = GetDocument()->GetElementById(L"tx_KeepDomain"))
+            box->SetAttribute(L"value", L"");
     RenderKeepList(message);
-    if (!message.empty()) return;
-    // The box empties for the next domain (the page copies the attribute into the box).
-    IHtmlDocument* document = GetDocument();
-    if (auto box = document->GetElementById(L"tx_KeepDomain")) box->SetAttribute(L"value", L"");
-    if (auto add = document->GetElementById(L"btn_KeepAdd")) add->SetAttribute(L"domain", L"");
 }
 
 void CDlgSettings::OnKeepRemove(const std::wstring& domain) {

@@ -1,6 +1,7 @@
 #include "plugins/browser/domain_plugin.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
@@ -32,6 +33,38 @@ std::wstring PlaceholderSafe(std::wstring_view text) {
         escaped += EscapeHtml(text.substr(0, hash)) + L"&#35;";
     return escaped + EscapeHtml(text);
 }
+
+// The keep toggles of one scan page: the list as it stands and the three
+// toggle pages, read once per page.
+class KeepToggles {
+public:
+    KeepToggles(const CookieKeepList& list, const std::wstring& folder,
+                const std::wstring& pluginId)
+        : list_(list),
+          off_(ReadPage(folder + L"keep_off.html")),
+          on_(ReadPage(folder + L"keep_on.html")),
+          parent_(ReadPage(folder + L"keep_parent.html")) {
+        for (std::wstring* page : {&off_, &on_, &parent_})
+            ReplaceAll(*page, L"#pluginid#", pluginId);
+    }
+
+    // The toggle of scan row `number` (1-based).
+    std::wstring For(const DomainInfo& domain, size_t number) const {
+        const std::wstring keptBy = list_.KeptBy(domain.name);
+        const bool byParent = !keptBy.empty() && keptBy != CookieKeepList::Normalize(domain.name);
+        std::wstring toggle = byParent ? parent_ : keptBy.empty() ? off_ : on_;
+        ReplaceAll(toggle, L"#n#", std::to_wstring(number));
+        ReplaceAll(toggle, L"#parent#", PlaceholderSafe(keptBy));
+        ReplaceAll(toggle, L"#domain#", PlaceholderSafe(domain.name));
+        return toggle;
+    }
+
+private:
+    const CookieKeepList& list_;
+    std::wstring off_;
+    std::wstring on_;
+    std::wstring parent_;
+};
 
 }  // namespace
 
@@ -72,6 +105,9 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
     const bool withToggles = !withResults && UsesCookieKeepList();
     const CookieKeepList keepList =
         withToggles ? GetKernel().ReadCookieKeepList() : CookieKeepList();
+    const std::optional<KeepToggles> toggles =
+        withToggles ? std::make_optional<KeepToggles>(keepList, GetPluginsFolder(), GetId())
+                    : std::nullopt;
 
     std::wstring rows;
     int errorNumber = 0;
@@ -80,7 +116,7 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
         std::wstring row = rowFragment;
         FillRow(row, *domain);
         ++rowNumber;
-        if (withToggles) PlaceKeepToggle(row, KeepToggle(keepList, *domain, rowNumber));
+        if (toggles) PlaceKeepToggle(row, toggles->For(*domain, rowNumber));
         if (withResults) {
             std::wstring result;
             switch (domain->result) {
@@ -111,23 +147,12 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
     return page;
 }
 
-std::wstring CDomainPlugin::KeepToggle(const CookieKeepList& list, const DomainInfo& domain,
-                                       size_t number) const {
-    const std::wstring keptBy = list.KeptBy(domain.name);
-    const bool byParent = !keptBy.empty() && keptBy != CookieKeepList::Normalize(domain.name);
-    std::wstring toggle = ReadPage(GetPluginsFolder() + (byParent         ? L"keep_parent.html"
-                                                         : keptBy.empty() ? L"keep_off.html"
-                                                                          : L"keep_on.html"));
-    ReplaceAll(toggle, L"#pluginid#", GetId());
-    ReplaceAll(toggle, L"#n#", std::to_wstring(number));
-    ReplaceAll(toggle, L"#parent#", PlaceholderSafe(keptBy));
-    ReplaceAll(toggle, L"#domain#", PlaceholderSafe(domain.name));
-    return toggle;
-}
-
 int CDomainPlugin::OnReportClick(const std::wstring& command, IHtmlElement* element) {
     if (!StartsWith(command, kKeepPrefix)) return CPlugin::OnReportClick(command, element);
-    if (!UsesCookieKeepList() || GetRunState() != kScanned) return 0;
+    // Only while the scan report is up: a clean takes the list when it starts.
+    if (!UsesCookieKeepList() || GetRunState() != kScanned ||
+        GetKernel().GetMode() != CKernel::kScanFinished)
+        return 0;
     const long number = wcstol(command.c_str() + wcslen(kKeepPrefix), nullptr, 10);
     if (number < 1 || static_cast<size_t>(number) > view_.size()) return 0;
     const std::wstring& domain = view_[static_cast<size_t>(number) - 1]->name;

@@ -4,7 +4,6 @@
 #include <functional>
 #include <string>
 
-#include "engine/cookie_keep_list.h"
 #include "engine/plugin.h"
 #include "plugins/browser/domain_info.h"
 
@@ -63,9 +62,6 @@ private:
 
     std::wstring BuildPage(const wchar_t* page, const wchar_t* row, const wchar_t* total,
                            bool withResults) const;
-    // The keep toggle of scan row `number` (1-based) for `domain`.
-    std::wstring KeepToggle(const CookieKeepList& list, const DomainInfo& domain,
-                            size_t number) const;
 
     PluginRun run_{*this};
 };
