@@ -8,6 +8,7 @@
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/os_version.h"
+#include "sysaccess/protected_places.h"
 
 namespace {
 
@@ -59,85 +60,128 @@ bool AddWininitRename(const std::wstring& path) {
     return fclose(file) == 0 && ok;
 }
 
+std::function<bool(const std::wstring&)>& SchedulerOverride() {
+    static std::function<bool(const std::wstring&)> scheduler;
+    return scheduler;
+}
+
+// The deletion waits for the next start; when the system will not take it
+// either, the file stays and the scheduler's reason is the one that counts.
+DeleteOutcome Defer(const std::wstring& path, DWORD error) {
+    if (!ScheduleDeleteOnReboot(path)) return DeleteOutcome::kFailed;
+    SetLastError(error);
+    return DeleteOutcome::kDeferred;
+}
+
 }  // namespace
 
-bool WipeFile(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return IsGone(GetLastError());
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size)) return false;
+bool MayOverwriteOpenFile(const BY_HANDLE_FILE_INFORMATION& info) {
+    return !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && info.nNumberOfLinks <= 1;
+}
+
+WipeOutcome WipeFile(const std::wstring& path) {
+    // Opened without following a link, and checked through the handle, so
+    // the name cannot be swapped for a link between the check and the writes.
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return IsGone(GetLastError()) ? WipeOutcome::kMissing : WipeOutcome::kFailed;
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!GetFileInformationByHandle(file.Get(), &info)) return WipeOutcome::kFailed;
+    if (!MayOverwriteOpenFile(info)) return WipeOutcome::kShared;
 
     static const std::string ones(kWipeBlock, '\xFF');
-    uint64_t remaining = static_cast<uint64_t>(size.QuadPart);
+    uint64_t remaining = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
     while (remaining > 0) {
         DWORD block = static_cast<DWORD>(remaining < kWipeBlock ? remaining : kWipeBlock);
         DWORD written = 0;
         // A failed or empty write ends the pass as failed instead of looping.
         if (!WriteFile(file.Get(), ones.data(), block, &written, nullptr) || written == 0)
-            return false;
+            return WipeOutcome::kFailed;
         remaining -= written;
     }
-    return file.Close();
+    // Ones left in the cache are not an overwrite: they may never reach the disk.
+    if (!FlushFileBuffers(file.Get())) return WipeOutcome::kFailed;
+    return file.Close() ? WipeOutcome::kWiped : WipeOutcome::kFailed;
 }
 
-bool DeleteFileEx(const std::wstring& path, bool overwrite) {
+DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite) {
     const wchar_t* name = path.c_str();
+    DeleteOutcome removed = DeleteOutcome::kRemoved;
     if (overwrite) {
         // Most files open for writing as they are; clearing the attributes of
         // every file up front would cost a trip to the file system each, so
         // only a file that refuses (read-only) gets them cleared and a retry.
-        bool wiped = WipeFile(path);
-        if (!wiped && GetLastError() == ERROR_ACCESS_DENIED &&
+        WipeOutcome wiped = WipeFile(path);
+        if (wiped == WipeOutcome::kFailed && GetLastError() == ERROR_ACCESS_DENIED &&
             SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL))
             wiped = WipeFile(path);
-        if (!wiped) {
-            DWORD error = GetLastError();
-            ScheduleDeleteOnReboot(path);
-            SetLastError(error);
-            return true;
-        }
+        if (wiped == WipeOutcome::kMissing) return DeleteOutcome::kRemoved;
+        if (wiped == WipeOutcome::kFailed) return Defer(path, GetLastError());
+        if (wiped == WipeOutcome::kShared) removed = DeleteOutcome::kRemovedWithoutOverwrite;
     }
-    if (DeleteFileW(name)) return false;
+    if (DeleteFileW(name)) return removed;
     DWORD error = GetLastError();
-    if (IsGone(error)) return false;
+    if (IsGone(error)) return removed;
     if (error == ERROR_ACCESS_DENIED && SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL)) {
         // Read-only, hidden and system files go too.
-        if (DeleteFileW(name)) return false;
+        if (DeleteFileW(name)) return removed;
         error = GetLastError();
-        if (IsGone(error)) return false;
+        if (IsGone(error)) return removed;
     }
-    ScheduleDeleteOnReboot(path);
-    SetLastError(error);
-    return true;
+    return Defer(path, error);
 }
 
 bool RemoveFolder(const std::wstring& path) {
+    if (!MayRemoveFolder(path)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    }
+    // On a link this removes the link, never what it leads to.
     return RemoveDirectoryW(path.c_str()) || IsGone(GetLastError());
 }
 
 bool ScheduleDeleteOnReboot(const std::wstring& path) {
+    if (SchedulerOverride()) return SchedulerOverride()(path);
     if (IsWindowsNT()) return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
     return AddWininitRename(path);
 }
 
+void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> scheduler) {
+    SchedulerOverride() = std::move(scheduler);
+}
+
 namespace {
 
-// Deletes the listed files, adding up what went and noting deferrals.
+// Deletes the listed files, adding up what went and noting deferrals. False
+// when cancelled or when a file stayed.
 bool DeleteListedFiles(const StringList& files, const SizeList& sizes, IRunContext* plugin,
                        unsigned* count, uint64_t* size, bool* reboot) {
     bool overwrite = plugin != nullptr && plugin->GetWipeFiles();
+    bool allGone = true;
     for (size_t i = 0; i < files.size(); ++i) {
         if (IsCancelled(plugin)) return false;
-        bool deferred = DeleteFileEx(files[i], overwrite);
+        DeleteOutcome outcome = DeleteFileEx(files[i], overwrite);
+        if (outcome == DeleteOutcome::kFailed) {
+            allGone = false;
+            continue;
+        }
         if (count) ++*count;
         if (size) *size += sizes[i];
-        if (deferred) {
+        if (outcome == DeleteOutcome::kDeferred) {
             if (plugin) plugin->SetRebootNeeded();
             if (reboot) *reboot = true;
         }
     }
-    return true;
+    return allGone;
+}
+
+// The guard's answer for a folder about to be emptied; a refusal reads as
+// "access denied" to callers that only look at the error code.
+bool MayEmpty(const std::wstring& folder) {
+    if (MayEmptyFolder(folder)) return true;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
 }
 
 void ResetOutputs(unsigned* count, uint64_t* size, bool* reboot) {
@@ -151,6 +195,7 @@ void ResetOutputs(unsigned* count, uint64_t* size, bool* reboot) {
 bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
                        unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks) {
     ResetOutputs(count, size, reboot);
+    if (!MayEmpty(folder)) return false;
     StringList files;
     SizeList sizes;
     if (!GetFileList(plugin, folder, &files, nullptr, masks, L'|', nullptr, &sizes)) return false;
@@ -160,14 +205,15 @@ bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool /*c
 bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
                       unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks) {
     ResetOutputs(count, size, reboot);
+    if (!MayEmpty(folder)) return false;
     StringList files;
     SizeList sizes;
     StringList folders;
     GetFileListPlugCancelProc visitor(plugin, &files, &sizes, &folders, masks, L'|');
     if (!WalkFolderTree(folder, visitor)) return false;
-    if (!DeleteListedFiles(files, sizes, plugin, count, size, reboot)) return false;
+    bool result = DeleteListedFiles(files, sizes, plugin, count, size, reboot);
+    if (IsCancelled(plugin)) return false;
 
-    bool result = true;
     for (const std::wstring& path : folders) {
         if (IsCancelled(plugin)) return false;
         if (RemoveFolder(path)) {

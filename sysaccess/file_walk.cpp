@@ -109,12 +109,22 @@ void GetDirSizePlugCancelProc::CheckCancel(const std::wstring&, const WIN32_FIND
     if (IsCancelled(plugin_)) skip = abort = true;
 }
 
+bool IsFolderLink(const std::wstring& path) {
+    // With a trailing separator the system answers for the link's target.
+    std::wstring name = path;
+    while (name.size() > 3 && (name.back() == L'\\' || name.back() == L'/')) name.pop_back();
+    DWORD attributes = GetFileAttributesW(name.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The folder a walk starts from is checked like every folder below it: a
+// link handed in as the start (a bin folder, an account folder) is not entered.
 bool WalkFolder(const std::wstring& folder, FileApi::BaseFileProc& visitor) {
-    return Walk(folder, visitor, false);
+    return IsFolderLink(folder) || Walk(folder, visitor, false);
 }
 
 bool WalkFolderTree(const std::wstring& folder, FileApi::BaseFileProc& visitor) {
-    return Walk(folder, visitor, true);
+    return IsFolderLink(folder) || Walk(folder, visitor, true);
 }
 
 bool GetFileList(const IRunContext* plugin, const std::wstring& folder, StringList* files,

@@ -77,8 +77,12 @@ private:
     const IRunContext* plugin_;
 };
 
+// True when `path` is a reparse point (a junction, a folder link): walkers
+// never enter one, and deleting it means removing the link only.
+bool IsFolderLink(const std::wstring& path);
+
 // True when the walk ran to its end, false when a visitor aborted. A folder
-// that does not exist holds nothing. A file matching two masks is visited twice.
+// that does not exist, or is a link, holds nothing. A file matching two masks is visited twice.
 bool WalkFolder(const std::wstring& folder, FileApi::BaseFileProc& visitor);
 // Also every folder below (only sub-folders whose names match a mask);
 // entries below a folder always come before the folder itself.

@@ -26,8 +26,7 @@ bool DeleteEmptyRegKey(HKEY root, const wchar_t* keyPath, DWORD* error) {
     // Wine's SHDeleteEmptyKeyW only looks for sub-keys; a key that gained a
     // value since it was listed must stay.
     RegKey key;
-    if (RegOpenKeyExW(root, OrEmpty(keyPath), 0, KEY_QUERY_VALUE, key.Receive()) ==
-        ERROR_SUCCESS) {
+    if (RegOpenKeyExW(root, OrEmpty(keyPath), 0, KEY_QUERY_VALUE, key.Receive()) == ERROR_SUCCESS) {
         DWORD subKeys = 0;
         DWORD values = 0;
         if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,

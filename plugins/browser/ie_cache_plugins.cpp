@@ -7,6 +7,7 @@
 #include "engine/kernel.h"
 #include "engine/report_text.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/protected_places.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -86,6 +87,13 @@ int CPlgIEHistory::Fix() {
     if (IsCancelled()) return kCancelled;
     wchar_t history[MAX_PATH] = {};
     if (SHGetSpecialFolderPathW(nullptr, history, CSIDL_HISTORY, FALSE)) {
+        // A History folder that resolves to the user's own files is kept, and said so.
+        PlaceVerdict verdict = CheckFolder(history, FolderAction::kEmpty);
+        if (!verdict.allowed) {
+            errors.emplace_back(ItemError::kFolder, history, ItemError::kOwnText, 0, false, L"",
+                                verdict.reason);
+            return IsCancelled() ? kCancelled : kFailed;
+        }
         // Its outcome does not change the result: the entries are what was asked for.
         unsigned count = 0;
         uint64_t size = 0;

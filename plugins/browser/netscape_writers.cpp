@@ -8,13 +8,15 @@
 namespace {
 
 // Removes one profile file; false (with `error` filled) when it must wait
-// for the next system start.
+// for the next system start or could not go at all.
 bool DeleteProfileFile(const std::wstring& path, IRunProgress& run,
                        std::optional<ItemError>& error) {
-    if (!DeleteFileEx(path, run.GetWipeFiles())) return true;
+    DeleteOutcome outcome = DeleteFileEx(path, run.GetWipeFiles());
+    if (IsRemoved(outcome)) return true;
     DWORD code = GetLastError();
-    run.SetRebootNeeded();
-    error.emplace(ItemError::kFile, path, ItemError::kSystemMessage, code, true, L"",
+    bool deferred = outcome == DeleteOutcome::kDeferred;
+    if (deferred) run.SetRebootNeeded();
+    error.emplace(ItemError::kFile, path, ItemError::kSystemMessage, code, deferred, L"",
                   kCannotDeleteSubitem);
     return false;
 }
@@ -111,7 +113,7 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
         if (kept.size() == bytes.size()) continue;
         DWORD code = 0;
         bool rewritten = false;
-        if (run.GetWipeFiles() && !WipeFile(path))
+        if (run.GetWipeFiles() && WipeFile(path) == WipeOutcome::kFailed)
             code = GetLastError();
         else
             rewritten = RewriteFile(path, kept, code);

@@ -170,12 +170,18 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
     const std::vector<UrlEntry> entries = domain.urlItems;
     auto fail = [&](DomainInfo::Result result, DWORD code, const std::wstring& extra,
                     const wchar_t* reason) {
-        domain.result = result;
         bool reboot = result == DomainInfo::kRebootNeeded;
         if (reboot) {
-            ScheduleDeleteOnReboot(extra);
-            run.SetRebootNeeded();
+            if (ScheduleDeleteOnReboot(extra)) {
+                run.SetRebootNeeded();
+            } else {
+                // Not scheduled: the file stays, and no reboot would remove it.
+                reboot = false;
+                result = DomainInfo::kError;
+                code = GetLastError();
+            }
         }
+        domain.result = result;
         domain.error.emplace(ErrorKind(kind), domain.name, ItemError::kSystemMessage, code, reboot,
                              extra, reason);
     };
@@ -186,7 +192,7 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
             ++keptCount;
             continue;
         }
-        if (!entry.localFile.empty() && wipe && !WipeFile(entry.localFile)) {
+        if (!entry.localFile.empty() && wipe && WipeFile(entry.localFile) == WipeOutcome::kFailed) {
             fail(DomainInfo::kRebootNeeded, GetLastError(), entry.localFile, L"Cannot wipe file");
             return true;
         }

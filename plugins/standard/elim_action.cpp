@@ -7,6 +7,7 @@
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/path_macros.h"
+#include "sysaccess/protected_places.h"
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_walk.h"
 
@@ -20,26 +21,6 @@ std::wstring Child(const std::wstring& parent, const std::wstring& name) {
     if (parent.empty()) return name;
     if (parent.back() == L'\\' || parent.back() == L'/') return parent + name;
     return parent + L"\\" + name;
-}
-
-bool IsReparsePoint(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-}
-
-// A drive root or the Windows folder holds the whole system, never one
-// application's leftovers, whatever a variable such as TMP says.
-bool IsSystemWideFolder(const std::wstring& path) {
-    wchar_t full[MAX_PATH] = {};
-    DWORD length = GetFullPathNameW(path.c_str(), MAX_PATH, full, nullptr);
-    if (length == 0 || length >= MAX_PATH) return false;
-    std::wstring folder(full, length);
-    while (folder.size() > 2 && (folder.back() == L'\\' || folder.back() == L'/'))
-        folder.pop_back();
-    if (folder.size() <= 3) return true;  // "C:", "C:\"
-    wchar_t windows[MAX_PATH] = {};
-    UINT windowsLength = GetWindowsDirectoryW(windows, MAX_PATH);
-    return windowsLength > 0 && _wcsicmp(folder.c_str(), windows) == 0;
 }
 
 // The text a value's data is shown and matched by: the text itself for a
@@ -107,9 +88,22 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
     std::wstring path = ExpandPathMacros(entry.path, &anyEmpty);
     // A macro that came out empty names an application that is not there;
     // what is left of the path ("\Cache4") would point at somebody else's files.
-    if (anyEmpty || path.empty() || (entry.mode != kSingleFile && IsSystemWideFolder(path))) {
+    if (anyEmpty || path.empty()) {
         entry.absent = true;
         return true;
+    }
+    if (entry.mode != kSingleFile) {
+        // A folder that is, or holds, the user's own files shows as one row
+        // that the clean fails with the guard's reason; nothing inside is listed.
+        PlaceVerdict verdict = CheckFolder(path, FolderAction::kEmpty);
+        if (!verdict.allowed) {
+            SFileRecord record;
+            record.name = path;
+            record.isFolder = true;
+            record.refusal = std::move(verdict.reason);
+            entry.found.push_back(std::move(record));
+            return true;
+        }
     }
 
     auto addFile = [&entry](const std::wstring& name, uint64_t size) {
@@ -146,7 +140,7 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
         record.name = folder;
         record.isFolder = true;
         // A link is removed as a link: nothing behind it belongs to this folder.
-        if (!IsReparsePoint(folder)) {
+        if (!IsFolderLink(folder)) {
             uint64_t size = 0;
             unsigned count = 0;
             if (!GetFolderTreeSize(&plugin_, folder, &size, &count)) return false;
@@ -254,21 +248,41 @@ bool CElimAction::Fix(std::vector<ItemError>& errors) {
 
 void CElimAction::DeleteFileRecord(SFileRecord& record, bool overwrite,
                                    std::vector<ItemError>& errors) {
-    if (!DeleteFileEx(record.name, overwrite)) {
-        record.status = kRemoved;
-        return;
-    }
+    DeleteOutcome outcome = DeleteFileEx(record.name, overwrite);
     DWORD code = GetLastError();
-    plugin_.SetRebootNeeded();
-    record.AddDeferred(errors, overwrite, code);
+    switch (outcome) {
+        case DeleteOutcome::kRemoved:
+        case DeleteOutcome::kRemovedWithoutOverwrite:
+            record.status = kRemoved;
+            return;
+        case DeleteOutcome::kDeferred:
+            plugin_.SetRebootNeeded();
+            record.AddDeferred(errors, overwrite, code);
+            record.errorNumber = errors.size();
+            return;
+        case DeleteOutcome::kFailed:
+            Fail(record, errors, ReasonFor(code), code);
+            return;
+    }
+}
+
+void CElimAction::FailProtected(SFileRecord& record, const std::wstring& reason,
+                                std::vector<ItemError>& errors) {
+    record.status = kFailed;
+    errors.emplace_back(ItemError::kFolder, record.name, ItemError::kOwnText, 0, false, L"",
+                        reason);
     record.errorNumber = errors.size();
 }
 
 bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& mask,
                                      std::vector<ItemError>& errors) {
+    if (!record.refusal.empty()) {
+        FailProtected(record, record.refusal, errors);
+        return true;
+    }
     plugin_.SetProgress(Child(record.name, mask));
     bool reboot = false;
-    if (!IsReparsePoint(record.name)) {
+    if (!IsFolderLink(record.name)) {
         unsigned removed = 0;
         uint64_t removedSize = 0;
         bool emptied = DeleteFolderTree(record.name, &plugin_, true, &removed, &removedSize,
@@ -276,6 +290,11 @@ bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& ma
         record.subitemsRemoved = removed;
         record.removedSize = removedSize;
         if (!emptied && plugin_.IsCancelled()) return false;
+    }
+    PlaceVerdict removal = CheckFolder(record.name, FolderAction::kRemove);
+    if (!removal.allowed) {
+        FailProtected(record, removal.reason, errors);
+        return true;
     }
     if (RemoveFolder(record.name)) {
         record.status = kRemoved;

@@ -30,6 +30,7 @@ public:
     // own, so that a report links every failed row to its explanation.
     struct SFileRecord : SFileItemStatistics {
         size_t errorNumber = 0;  // 1-based; 0 for none
+        std::wstring refusal;    // why the guard keeps this folder; the clean fails it
     };
     struct SRegRecord : SRegItemStatistics {
         size_t errorNumber = 0;
@@ -85,6 +86,8 @@ private:
     void DeleteFileRecord(SFileRecord& record, bool overwrite, std::vector<ItemError>& errors);
     bool DeleteFolderRecord(SFileRecord& record, const std::wstring& mask,
                             std::vector<ItemError>& errors);
+    static void FailProtected(SFileRecord& record, const std::wstring& reason,
+                              std::vector<ItemError>& errors);
     // The dots text grown by one, as progress for single files and values.
     void StepDots();
 

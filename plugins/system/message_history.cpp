@@ -6,6 +6,7 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/protected_places.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -63,6 +64,16 @@ std::wstring CPlgMessageHistory::IcqProHistoryFolder() {
 
 bool CPlgMessageHistory::AddFiles(Messenger messenger, const std::wstring& folder,
                                   const wchar_t* mask, bool cancelBeforeEachFile) {
+    // A history path that names the user's own files (a log folder set to
+    // Documents) lists nothing: one row says why it is left alone.
+    PlaceVerdict verdict = CheckFolder(folder, FolderAction::kEmpty);
+    if (!verdict.allowed) {
+        HistoryFile record;
+        record.path = folder;
+        record.refusal = std::move(verdict.reason);
+        lists_[messenger].push_back(std::move(record));
+        return true;
+    }
     StringList files;
     unsigned count = 0;
     GetFileList(nullptr, folder, &files, nullptr, mask, L'|', &count);
@@ -128,15 +139,23 @@ bool CPlgMessageHistory::CleanList(std::vector<HistoryFile>& list) {
     std::wstring dots;
     for (HistoryFile& record : list) {
         if (IsCancelled()) return false;
+        if (!record.refusal.empty()) {
+            record.result = kFileFailed;
+            record.error = ItemError(ItemError::kFolder, record.path, ItemError::kOwnText, 0, false,
+                                     L"", record.refusal);
+            continue;
+        }
         bool wipe = GetWipeFiles();
-        if (DeleteFileEx(record.path, wipe)) {
-            record.result = kFileDeletedAfterReboot;
-            SetRebootNeeded();
-            record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, record.path,
-                                     ItemError::kSystemMessage, GetLastError(), true, L"",
-                                     L"Cannot delete subitem");
-        } else {
+        DeleteOutcome outcome = DeleteFileEx(record.path, wipe);
+        if (IsRemoved(outcome)) {
             record.result = kFileDeleted;
+        } else {
+            bool deferred = outcome == DeleteOutcome::kDeferred;
+            record.result = deferred ? kFileDeletedAfterReboot : kFileFailed;
+            if (deferred) SetRebootNeeded();
+            record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, record.path,
+                                     ItemError::kSystemMessage, GetLastError(), deferred, L"",
+                                     L"Cannot delete subitem");
         }
         dots += L".";
         SetProgress(dots);

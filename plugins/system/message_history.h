@@ -22,6 +22,7 @@ public:
         long long length = -1;  // -1 when the file could not be opened
         int result = kFileNotProcessed;
         ItemError error{ItemError::kFile, L"", 0, 0, false};
+        std::wstring refusal;  // a history folder the guard keeps: the row stands for the folder
     };
 
     CPlgMessageHistory(CKernel& kernel, const PluginIdentity& identity);

@@ -9,6 +9,7 @@
 #include "plugins/system/word_automation.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/protected_places.h"
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_format.h"
 
@@ -220,11 +221,17 @@ bool CPlgMSOfficeRecUsed::CleanRegistry() {
     }
     wchar_t appData[MAX_PATH] = {};
     if (SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE)) {
+        std::wstring recent = std::wstring(appData) + L"\\Microsoft\\Office\\Recent";
+        PlaceVerdict verdict = CheckFolder(recent, FolderAction::kEmpty);
+        if (!verdict.allowed) {
+            refusedFolder_.emplace(ItemError::kFolder, recent, ItemError::kOwnText, 0, false, L"",
+                                   verdict.reason);
+            return false;
+        }
         bool reboot = false;
         unsigned count = 0;
         uint64_t size = 0;
-        DeleteFolderTree(std::wstring(appData) + L"\\Microsoft\\Office\\Recent", this, false,
-                         &count, &size, &reboot, L"*");
+        DeleteFolderTree(recent, this, false, &count, &size, &reboot, L"*");
     }
     return ok;
 }
@@ -234,8 +241,11 @@ int CPlgMSOfficeRecUsed::Fix() {
     CleanWord();
     CollectRecentDocumentErrors(wordList_, errors);
     if (IsCancelled()) return kCancelled;
+    refusedFolder_.reset();
     bool registryOk = CleanRegistry();
     CollectRecentDocumentErrors(registryList_, errors);
+    // After the rows' errors, so that the rows keep their numbers.
+    if (refusedFolder_) errors.push_back(*refusedFolder_);
     if (IsCancelled()) return kCancelled;
     return registryOk ? kDone : kFailed;
 }

@@ -2,6 +2,8 @@
 // Microsoft Office's recent documents: Word through its automation object,
 // Excel, PowerPoint, Access, Visio and InfoPath through their numbered
 // registry values, then the Office "Recent" shortcut folder.
+#include <optional>
+
 #include "engine/plugin.h"
 #include "plugins/system/recent_documents.h"
 
@@ -26,4 +28,5 @@ private:
 
     RecentDocumentList wordList_;
     RecentDocumentList registryList_;
+    std::optional<ItemError> refusedFolder_;  // the Office Recent folder, when the guard keeps it
 };

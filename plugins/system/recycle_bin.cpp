@@ -7,6 +7,7 @@
 #include "plugins/system/folder_list.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/protected_places.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -73,8 +74,10 @@ int CPlgRecycleBin::Scan() {
     return kDone;
 }
 
-CPlgRecycleBin::CleanOutcome CPlgRecycleBin::CleanVolume(const std::wstring& root, DWORD& code) {
+CPlgRecycleBin::CleanOutcome CPlgRecycleBin::CleanVolume(const std::wstring& root, DWORD& code,
+                                                         std::wstring& refusal) {
     code = 0;
+    refusal.clear();
     auto noteError = [&code] {
         if (code == 0) code = GetLastError();
     };
@@ -95,6 +98,13 @@ CPlgRecycleBin::CleanOutcome CPlgRecycleBin::CleanVolume(const std::wstring& roo
     bool failed = false;
     bool postponed = false;
     for (const std::wstring& folder : folders) {
+        // A bin folder is never the user's own; one that resolves to it is kept.
+        PlaceVerdict verdict = CheckFolder(folder, FolderAction::kRemove);
+        if (!verdict.allowed) {
+            if (refusal.empty()) refusal = verdict.reason;
+            failed = true;
+            continue;
+        }
         bool reboot = false;
         unsigned count = 0;
         uint64_t size = 0;
@@ -114,10 +124,14 @@ CPlgRecycleBin::CleanOutcome CPlgRecycleBin::CleanVolume(const std::wstring& roo
 
     for (const std::wstring& file : files) {
         if (IsCancelled()) return CleanOutcome::kFailed;
-        if (DeleteFileEx(file, GetWipeFiles())) {
+        DeleteOutcome outcome = DeleteFileEx(file, GetWipeFiles());
+        if (outcome == DeleteOutcome::kDeferred) {
             noteError();
             SetRebootNeeded();
             postponed = true;
+        } else if (outcome == DeleteOutcome::kFailed) {
+            noteError();
+            failed = true;
         }
     }
 
@@ -141,12 +155,17 @@ int CPlgRecycleBin::Fix() {
         if (IsCancelled()) return kCancelled;
         SetProgress(root);
         DWORD code = 0;
-        CleanOutcome outcome = CleanVolume(root, code);
+        std::wstring refusal;
+        CleanOutcome outcome = CleanVolume(root, code, refusal);
         if (outcome == CleanOutcome::kFailed) {
             if (IsCancelled()) continue;
             volume.result = kVolumeFailed;
-            errors.emplace_back(ItemError::kRecycleBin, root, ItemError::kSystemMessage, code,
-                                false, L"", L"Cannot delete subitem");
+            if (!refusal.empty())
+                errors.emplace_back(ItemError::kRecycleBin, root, ItemError::kOwnText, 0, false,
+                                    L"", refusal);
+            else
+                errors.emplace_back(ItemError::kRecycleBin, root, ItemError::kSystemMessage, code,
+                                    false, L"", L"Cannot delete subitem");
         } else if (outcome == CleanOutcome::kCleaned) {
             volume.result = kVolumeCleaned;
         } else {

@@ -38,7 +38,7 @@ public:
 private:
     enum class CleanOutcome { kFailed, kCleaned, kPostponed };
     // `code` receives the Windows error of the first thing that went wrong.
-    CleanOutcome CleanVolume(const std::wstring& root, DWORD& code);
+    CleanOutcome CleanVolume(const std::wstring& root, DWORD& code, std::wstring& refusal);
     std::wstring BuildReport(bool clean) const;
 
     std::map<std::wstring, Volume> volumes_;

@@ -6,6 +6,7 @@
 #include "plugins/system/com_util.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/protected_places.h"
 
 namespace {
 
@@ -101,17 +102,35 @@ int CPlgWinRecUsed::Scan() {
 int CPlgWinRecUsed::Fix() {
     const std::wstring recentFolder = GetKnownFolderPath(FOLDERID_Recent);
     if (recentFolder.empty()) return kFailed;
+    errors.clear();
+    // A Recent folder that resolves to the user's own files is left alone,
+    // shortcuts included: every row fails with the guard's reason.
+    PlaceVerdict verdict = CheckFolder(recentFolder, FolderAction::kEmpty);
+    if (!verdict.allowed) {
+        for (RecentDocument& record : list_) {
+            record.result = RecentDocument::kFailed;
+            record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kOwnText, 0,
+                                     false, L"", verdict.reason);
+        }
+        CollectRecentDocumentErrors(list_, errors);
+        if (list_.empty())
+            errors.emplace_back(ItemError::kFolder, recentFolder, ItemError::kOwnText, 0, false,
+                                L"", verdict.reason);
+        return kFailed;
+    }
     for (RecentDocument& record : list_) {
         if (IsCancelled()) break;
         bool wipe = GetWipeFiles();
-        if (!DeleteFileEx(record.shortcut, wipe)) {
+        DeleteOutcome outcome = DeleteFileEx(record.shortcut, wipe);
+        if (IsRemoved(outcome)) {
             record.result = RecentDocument::kDeleted;
             continue;
         }
-        record.result = RecentDocument::kDeletedAfterReboot;
-        SetRebootNeeded();
+        bool deferred = outcome == DeleteOutcome::kDeferred;
+        record.result = deferred ? RecentDocument::kDeletedAfterReboot : RecentDocument::kFailed;
+        if (deferred) SetRebootNeeded();
         record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, record.shortcut,
-                                 ItemError::kSystemMessage, GetLastError(), true, L"",
+                                 ItemError::kSystemMessage, GetLastError(), deferred, L"",
                                  L"Cannot delete subitem");
     }
     bool reboot = false;
@@ -125,7 +144,6 @@ int CPlgWinRecUsed::Fix() {
                 record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kUnknown, 0,
                                          false, L"", L"Cannot delete subitem");
             }
-    errors.clear();
     CollectRecentDocumentErrors(list_, errors);
     return IsCancelled() ? kCancelled : kDone;
 }

@@ -318,22 +318,42 @@ TEST_F(EngineTest, MissingTemporaryFolderFindsNothing) {
     EXPECT_TRUE(plugin.Errors().empty());
 }
 
-TEST_F(EngineTest, DriveRootAndWindowsFolderAreNeverEmptied) {
-    wchar_t tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
+TEST_F(EngineTest, ProtectedFoldersShowOneFailedRowAndKeepEverything) {
+    wchar_t tmp[MAX_PATH] = {}, temp[MAX_PATH] = {}, profile[MAX_PATH] = {};
     GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
     GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
-    SetEnvironmentVariableW(L"TMP", L"C:\\");
-    SetEnvironmentVariableW(L"TEMP", L"C:\\");
+    GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+    const std::wstring canary = std::wstring(profile) + L"\\engine-canary.txt";
+    WriteTestFile(canary, "mine");
+    // Without TEMP and TMP the temporary folder is the profile itself.
+    SetEnvironmentVariableW(L"TMP", nullptr);
+    SetEnvironmentVariableW(L"TEMP", nullptr);
+    plugin.wipe = true;
     plugin.AddFileEntry(L"[PATH_SYS_TEMP]", Engine::kFolderTree, L"*.*");
     plugin.AddFileEntry(L"%WinDir%\\", Engine::kFolderFiles, L"*.*");
-    int result = plugin.Scan();
+    plugin.AddFileEntry(L"C:\\", Engine::kFolderTree, L"*.*");
+    int scanned = plugin.Scan();
+    int cleaned = plugin.Fix();
     SetEnvironmentVariableW(L"TMP", tmp);
     SetEnvironmentVariableW(L"TEMP", temp);
-    ASSERT_EQ(result, CPlugin::kDone);
-    for (const auto& entry : engine.fileEntries) {
-        EXPECT_TRUE(entry.absent) << ToUtf8(entry.path);
-        EXPECT_TRUE(entry.found.empty()) << ToUtf8(entry.path);
+    ASSERT_EQ(scanned, CPlugin::kDone);
+    EXPECT_EQ(cleaned, CPlugin::kDone);
+
+    EXPECT_EQ(ReadTestFile(canary), "mine");
+    DeleteFileW(canary.c_str());
+    ASSERT_EQ(plugin.Errors().size(), 3u);
+    for (size_t i = 0; i < engine.fileEntries.size(); ++i) {
+        const auto& found = engine.fileEntries[i].found;
+        ASSERT_EQ(found.size(), 1u) << ToUtf8(engine.fileEntries[i].path);
+        EXPECT_TRUE(found[0].isFolder);
+        EXPECT_EQ(found[0].subitemsFound, 0u);
+        EXPECT_EQ(found[0].status, Engine::kFailed);
+        EXPECT_EQ(found[0].errorNumber, i + 1);
+        EXPECT_NE(plugin.Errors()[i].GetReason().find(L"protected"), std::wstring::npos)
+            << ToUtf8(plugin.Errors()[i].GetReason());
     }
+    EXPECT_NE(plugin.Errors()[0].GetReason().find(L"TEMP and TMP"), std::wstring::npos);
+    EXPECT_NE(plugin.Errors()[0].GetTitle().find(L"delete folder"), std::wstring::npos);
 }
 
 TEST_F(EngineTest, LockedFileIsDeferredToTheNextStart) {

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "support/test_links.h"
 #include "sysaccess/handles.h"
 
 namespace {
@@ -57,6 +58,11 @@ void RemoveTree(const std::wstring& path) {
             std::wstring name = data.cFileName;
             if (name == L"." || name == L"..") continue;
             std::wstring child = path + L"\\" + name;
+            // A link goes as a link: what it leads to belongs to somebody else.
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                RemoveFolderLink(child);
+                continue;
+            }
             SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
             if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
                 RemoveTree(child);

@@ -4,10 +4,12 @@
 
 #include "support/run_context_stub.h"
 #include "support/test_files.h"
+#include "support/test_links.h"
 #include "support/test_registry.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/known_folders.h"
 #include "sysaccess/os_version.h"
 
 namespace {
@@ -89,10 +91,10 @@ TEST(FileDelete, ReadOnlyFileGoesAndGoneCountsAsDeleted) {
     std::wstring path = folder.Sub(L"ro.txt");
     WriteTestFile(path, "data");
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_FALSE(DeleteFileEx(path, false));
+    EXPECT_EQ(DeleteFileEx(path, false), DeleteOutcome::kRemoved);
     EXPECT_FALSE(FileExists(path));
-    EXPECT_FALSE(DeleteFileEx(path, true));
-    EXPECT_TRUE(WipeFile(folder.Sub(L"never\\there.txt")));
+    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kRemoved);
+    EXPECT_EQ(WipeFile(folder.Sub(L"never\\there.txt")), WipeOutcome::kMissing);
     EXPECT_TRUE(RemoveFolder(folder.Sub(L"never")));
 }
 
@@ -105,7 +107,7 @@ TEST(FileDelete, ReadOnlyFileIsOverwrittenBeforeItGoes) {
     UniqueHandle holder(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.IsValid());
-    EXPECT_TRUE(DeleteFileEx(path, true));
+    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
     std::string content(1001, '\0');
     DWORD got = 0;
     ReadFile(holder.Get(), content.data(), 1001, &got, nullptr);
@@ -121,7 +123,7 @@ TEST(FileDelete, OverwriteWritesOnesBeforeADeferredDeletion) {
     UniqueHandle holder(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.IsValid());
-    EXPECT_TRUE(DeleteFileEx(path, true));
+    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     std::string content(100001, '\0');
     DWORD got = 0;
@@ -139,11 +141,11 @@ TEST(FileDelete, LockedFileIsDeferredOnNT) {
     UniqueHandle holder(
         CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(holder.IsValid());
-    EXPECT_TRUE(DeleteFileEx(path, false));
+    EXPECT_EQ(DeleteFileEx(path, false), DeleteOutcome::kDeferred);
     EXPECT_TRUE(FileExists(path));
     EXPECT_NE(PendingRenames().find(L"locked.dat"), std::wstring::npos);
     // Overwriting cannot open it either: still deferred, never a plain failure.
-    EXPECT_TRUE(DeleteFileEx(path, true));
+    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
 }
 
 TEST(FileDelete, Windows9xWritesWininitNewestFirst) {
@@ -205,6 +207,121 @@ TEST(FileDelete, FolderTreeAndFolderFiles) {
                                   OPEN_EXISTING, 0, nullptr));
     EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, true, &count, &size, &reboot, nullptr));
     EXPECT_TRUE(reboot);
+}
+
+TEST(FileWalk, FolderLinksAreNeverEnteredAndGoAsLinks) {
+    ScopedTestFolder outside(L"LinkTarget");
+    ScopedTestFolder folder(L"LinkWalk");
+    WriteTestFile(outside.Sub(L"keep.txt"), "mine");
+    WriteTestFile(folder.Sub(L"inner\\trace.tmp"), "trace");
+    std::wstring link = folder.Sub(L"link");
+    ASSERT_TRUE(MakeFolderLink(link, outside.Path()));
+    ASSERT_TRUE(IsFolderLink(link));
+    ASSERT_TRUE(IsFolderLink(link + L"\\"));  // a trailing separator must not hide it
+
+    // Handed in as the start of a walk or a deletion, a link holds nothing.
+    StringList files;
+    unsigned count = 0;
+    EXPECT_TRUE(GetFileList(nullptr, link, &files, nullptr, nullptr, L'|', &count));
+    EXPECT_TRUE(files.empty());
+    uint64_t size = 0;
+    bool reboot = false;
+    TestRunContext context;
+    context.wipe = true;
+    DeleteFolderTree(link + L"\\", &context, true, &count, &size, &reboot, nullptr);
+    DeleteFolderFiles(link, &context, true, &count, &size, &reboot, nullptr);
+    EXPECT_EQ(ReadTestFile(outside.Sub(L"keep.txt")), "mine");
+
+    // Met inside a folder being emptied, it is removed as a link (Wine
+    // cannot remove one and leaves it): never what it leads to.
+    DeleteFolderTree(folder.Path(), &context, true, &count, &size, &reboot, nullptr);
+    EXPECT_FALSE(FileExists(folder.Sub(L"inner")));
+    EXPECT_EQ(ReadTestFile(outside.Sub(L"keep.txt")), "mine");
+    RemoveFolderLink(link);
+}
+
+TEST(FileDelete, OverwriteNeverWritesThroughAnotherName) {
+    ScopedTestFolder outside(L"HardLinkTarget");
+    ScopedTestFolder folder(L"HardLinkTemp");
+    std::wstring document = outside.Sub(L"document.txt");
+    std::wstring link = folder.Sub(L"copy.txt");
+    WriteTestFile(document, "the user's words");
+    ASSERT_TRUE(CreateHardLinkW(link.c_str(), document.c_str(), nullptr));
+
+    EXPECT_EQ(WipeFile(link), WipeOutcome::kShared);
+    EXPECT_EQ(DeleteFileEx(link, true), DeleteOutcome::kRemovedWithoutOverwrite);
+    EXPECT_FALSE(FileExists(link));
+    EXPECT_EQ(ReadTestFile(document), "the user's words");
+
+    // A file with one name is overwritten and flushed.
+    std::wstring own = folder.Sub(L"own.txt");
+    WriteTestFile(own, "secret");
+    EXPECT_EQ(WipeFile(own), WipeOutcome::kWiped);
+    EXPECT_EQ(ReadTestFile(own), std::string(6, '\xFF'));
+}
+
+TEST(FileDelete, OverwriteDecisionLooksAtTheOpenFile) {
+    BY_HANDLE_FILE_INFORMATION info = {};
+    info.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
+    info.nNumberOfLinks = 1;
+    EXPECT_TRUE(MayOverwriteOpenFile(info));
+    info.nNumberOfLinks = 0;  // file systems that keep no count
+    EXPECT_TRUE(MayOverwriteOpenFile(info));
+    info.nNumberOfLinks = 2;
+    EXPECT_FALSE(MayOverwriteOpenFile(info));
+    info.nNumberOfLinks = 1;
+    info.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;  // a file symbolic link
+    EXPECT_FALSE(MayOverwriteOpenFile(info));
+}
+
+TEST(FileDelete, AScheduleTheSystemRefusesIsAFailure) {
+    ScopedTestFolder folder(L"DeleteNoSchedule");
+    std::wstring path = folder.Sub(L"locked.dat");
+    WriteTestFile(path, "busy");
+    UniqueHandle holder(
+        CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder.IsValid());
+    SetRebootSchedulerOverride([](const std::wstring&) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return false;
+    });
+    EXPECT_EQ(DeleteFileEx(path, false), DeleteOutcome::kFailed);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kFailed);
+
+    TestRunContext context;
+    unsigned count = 7;
+    uint64_t size = 0;
+    bool reboot = true;
+    EXPECT_FALSE(DeleteFolderFiles(folder.Path(), &context, true, &count, &size, &reboot, nullptr));
+    SetRebootSchedulerOverride(nullptr);
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(reboot);
+    EXPECT_FALSE(context.rebootNeeded);
+    EXPECT_TRUE(FileExists(path));
+    EXPECT_EQ(PendingRenames().find(L"DeleteNoSchedule"), std::wstring::npos);
+}
+
+TEST(FileDelete, ProtectedFoldersAreNeitherEmptiedNorRemoved) {
+    std::wstring profile = GetKnownFolderPath(FOLDERID_Profile);
+    ASSERT_FALSE(profile.empty());
+    std::wstring canary = profile + L"\\veltrane-canary.txt";
+    WriteTestFile(canary, "still here");
+    TestRunContext context;
+    unsigned count = 0;
+    uint64_t size = 0;
+    bool reboot = false;
+    EXPECT_FALSE(DeleteFolderFiles(profile, &context, true, &count, &size, &reboot, L"*.txt"));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(DeleteFolderTree(profile + L"\\..", &context, true, &count, &size, &reboot,
+                                  L"veltrane-canary.txt"));
+    EXPECT_EQ(ReadTestFile(canary), "still here");
+    DeleteFileW(canary.c_str());
+
+    std::wstring contacts = GetKnownFolderPath(FOLDERID_Contacts);
+    MakeFolder(contacts);
+    EXPECT_FALSE(RemoveFolder(contacts));
+    EXPECT_TRUE(FileExists(contacts));
 }
 
 TEST(OsVersion, BranchesFollowTheVersionSource) {

@@ -8,16 +8,6 @@
 
 #include "seedtraces/seeders.h"
 
-const std::vector<Seeder>& AllSeeders() {
-    static const std::vector<Seeder> seeders = {
-        {L"standard", &SeedStandard},
-        {L"browser", &SeedBrowser},
-        {L"system", &SeedSystem},
-        {L"windows", &SeedWindows},
-    };
-    return seeders;
-}
-
 int wmain(int argc, wchar_t** argv) {
     int scale = 1;
     std::wstring only;

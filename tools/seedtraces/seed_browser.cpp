@@ -51,6 +51,9 @@ bool SeedUrlCache(int scale) {
     ok = AddHistoryEntry(L"http://www.other.test/a", nullptr) && ok;
     ok = AddHistoryEntry(L"file:///C:/Users/Public/report.txt", nullptr) && ok;
 
+    // The stores WinInet keeps its entries in belong to the plug-ins that empty them.
+    for (int csidl : {CSIDL_INTERNET_CACHE, CSIDL_COOKIES, CSIDL_HISTORY})
+        NoteTraceFolderContent(SpecialFolder(csidl));
     std::wstring history = SpecialFolder(CSIDL_HISTORY);
     ok = !history.empty() &&
          SeedFile(history + L"\\MSHist012026120120261208\\visits.dat", "visited pages") && ok;
@@ -63,6 +66,8 @@ bool SeedProtectedStorage() {
     const std::wstring data =
         L"Software\\Microsoft\\Protected Storage System Provider\\" + sid + L"\\Data";
     const std::wstring items = data + L"\\" + kFormsType + L"\\" + kFormsType;
+    // The forms type goes as a whole; other item types of the account stay.
+    NoteTraceKey(HKEY_CURRENT_USER, data + L"\\" + kFormsType);
     const BYTE secret[] = {1, 2, 3, 4};
     bool ok = true;
     for (const wchar_t* item : {L"username:StringData", L"username:StringIndex", L"q:StringData",
@@ -90,6 +95,11 @@ std::string CookiesTxt(const std::string& hosts) {
 
 // One profile folder of the Netscape family with the files its plug-ins read.
 bool SeedProfile(const std::wstring& folder, const std::string& site, bool forms) {
+    // History goes, cookies are rewritten, stored forms and passwords go.
+    for (const wchar_t* trace : {L"history.dat", L"cookies.txt", L"52391842.s", L"70271530.w"})
+        NoteTraceFile(folder + trace);
+    NoteTraceFolderContent(folder + L"Cache");
+    NoteTraceFolderContent(folder + L"Cache.Trash");
     bool ok = SeedFile(folder + L"history.dat",
                        "// <!-- <mdb:mork:z v=\"1.4\"/> -->\n(80=http://www." + site +
                            "/)(81=https://" + site + "/news/)(82=ftp://ftp." + site + "/pub/)\n");

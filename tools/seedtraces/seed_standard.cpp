@@ -109,6 +109,8 @@ void SeedOpenHistory(Writer& w, int scale) {
 
 void SeedTempDir(Writer& w, int scale) {
     const std::wstring temp = TempFolder();
+    // Whatever lies in the temporary folder is the plug-in's to remove.
+    NoteTraceFolderContent(temp);
     for (int i = 0; i < 20 * scale; ++i)
         w.File(temp + L"\\" + Format(L"~DF%04X.tmp", 0x1A20 + i), 512 + 997 * (i % 13));
     w.File(temp + L"\\setup.log", 4096);
@@ -207,6 +209,7 @@ void SeedInternetExplorer(Writer& w, int scale) {
         L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Internet Settings";
     std::wstring downloads = Environment(L"WinDir") + L"\\Downloaded Program Files";
     w.Setting(HKLM, settings, L"ActiveXCache", downloads);
+    NoteTraceFolderContent(downloads);  // the plug-in empties the whole folder
     w.File(downloads + L"\\swflash.inf", 2100);
     w.File(downloads + L"\\swflash.ocx", 140000);
     w.Folder(downloads + L"\\CONFLICT.1");

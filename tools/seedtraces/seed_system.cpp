@@ -44,6 +44,9 @@ bool SeedRecycleBin(int scale) {
     ok &= SeedFile(L"C:\\Recycled\\desktop.ini", "[.ShellClassInfo]\r\n");
     ok &= SeedFile(L"C:\\Recycled\\DC1.TXT", Filler("old bin\r\n", scale));
     ok &= SeedFile(L"C:\\VeltraneControl\\Recycled\\keep.txt", "not a bin\r\n");
+    // Everything in the bin folders is the bin's; "Recycler" is the same folder.
+    NoteTraceFolderContent(L"C:\\RECYCLER");
+    NoteTraceFolderContent(L"C:\\Recycled");
 
     std::wstring documents = SpecialFolder(CSIDL_PERSONAL);
     std::wstring trashed;
@@ -72,6 +75,7 @@ bool SeedMessengers(int scale) {
         std::wstring contact = icqLite + L"\\123456" + std::to_wstring(i) + L"\\77889900";
         ok &= SeedFile(contact + L"\\History.dat", Filler("ICQ Lite history\r\n", scale));
         ok &= SeedFile(contact + L"\\History.idx", "idx");
+        NoteTraceFolderContent(contact);
     }
     ok &= SeedFile(icqLite + L"\\HistoryDB.cfg", "control: directly in HistoryDB");
     ok &= SeedFile(icqLite + L"\\1234561\\account.cfg", "control: one level below");
@@ -82,6 +86,8 @@ bool SeedMessengers(int scale) {
     for (const wchar_t* uin : {L"\\2003b\\11111111", L"\\2003b\\22222222"}) {
         ok &= SeedFile(icqPro + uin + L"\\Messages.dat", Filler("ICQ Pro messages\r\n", scale));
         ok &= SeedFile(icqPro + uin + L"\\messages.idx", "idx");
+        NoteTraceFile(icqPro + uin + L"\\Messages.dat");
+        NoteTraceFile(icqPro + uin + L"\\messages.idx");
         ok &= SeedFile(icqPro + uin + L"\\contacts.dat", "control: not a message file");
     }
 
@@ -92,10 +98,13 @@ bool SeedMessengers(int scale) {
                      L"MessageLogPath", msnLog);
     ok &= SeedKey(HKEY_CURRENT_USER,
                   L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings\\0987654321");
-    for (int i = 1; i <= scale; ++i)
-        ok &= SeedFile(msnLog + L"\\bob" + std::to_wstring(i) + L"@example.com.xml",
-                       Filler("<Message>hello</Message>\r\n", scale));
+    for (int i = 1; i <= scale; ++i) {
+        std::wstring log = msnLog + L"\\bob" + std::to_wstring(i) + L"@example.com.xml";
+        ok &= SeedFile(log, Filler("<Message>hello</Message>\r\n", scale));
+        NoteTraceFile(log);
+    }
     ok &= SeedFile(msnLog + L"\\MessageLog.xsl", "<xsl:stylesheet/>");
+    NoteTraceFile(msnLog + L"\\MessageLog.xsl");  // "*.x?l" takes it too
     ok &= SeedFile(msnLog + L"\\notes.txt", "control: not a log");
     ok &= SeedFile(msnLog + L"\\Archive\\old.xml", "control: in a sub-folder");
     return ok;
@@ -124,11 +133,14 @@ const OfficeValue kOfficeValues[] = {
 
 bool SeedOfficeValues() {
     bool ok = true;
-    for (const OfficeValue& value : kOfficeValues)
-        ok &= SeedString(HKEY_CURRENT_USER,
-                         std::wstring(L"Software\\Microsoft\\Office\\") + value.key, value.name,
-                         value.data);
+    for (const OfficeValue& value : kOfficeValues) {
+        std::wstring key = std::wstring(L"Software\\Microsoft\\Office\\") + value.key;
+        ok &= SeedString(HKEY_CURRENT_USER, key, value.name, value.data);
+        if (wcsncmp(value.data, L"control", 7) != 0)
+            NoteTraceValue(HKEY_CURRENT_USER, key, value.name);
+    }
     std::wstring recent = SpecialFolder(CSIDL_APPDATA) + L"\\Microsoft\\Office\\Recent";
+    NoteTraceFolderContent(recent);
     ok &= SeedFile(recent + L"\\Budget.xls.LNK", "shortcut");
     ok &= SeedFile(recent + L"\\index.dat", "index");
     return ok;
@@ -152,6 +164,7 @@ bool SeedRecentShortcuts(int scale) {
     bool ok = true;
     std::wstring documents = SpecialFolder(CSIDL_PERSONAL);
     std::wstring recent = SpecialFolder(CSIDL_RECENT);
+    NoteTraceFolderContent(recent);
     for (int i = 1; i <= scale; ++i) {
         std::wstring name = L"report " + std::to_wstring(i) + L".txt";
         ok &= SeedFile(documents + L"\\" + name, "quarterly report");

@@ -47,3 +47,59 @@ bool SeedFile(const std::wstring& path, const std::string& content) {
     bool ok = fwrite(content.data(), 1, content.size(), file) == content.size();
     return fclose(file) == 0 && ok;
 }
+
+namespace {
+
+std::vector<TracePlace>& TracePlaces() {
+    static std::vector<TracePlace> places;
+    return places;
+}
+
+std::wstring Lower(std::wstring text) {
+    CharLowerBuffW(text.data(), static_cast<DWORD>(text.size()));
+    return text;
+}
+
+std::wstring RootName(HKEY root) {
+    if (root == HKEY_CURRENT_USER) return L"HKEY_CURRENT_USER";
+    if (root == HKEY_LOCAL_MACHINE) return L"HKEY_LOCAL_MACHINE";
+    if (root == HKEY_CLASSES_ROOT) return L"HKEY_CLASSES_ROOT";
+    if (root == HKEY_USERS) return L"HKEY_USERS";
+    return L"HKEY_OTHER";
+}
+
+}  // namespace
+
+std::wstring TraceItemName(const std::wstring& path) {
+    std::wstring name = path;
+    for (wchar_t& c : name)
+        if (c == L'/') c = L'\\';
+    while (name.size() > 3 && name.back() == L'\\') name.pop_back();
+    return Lower(name);
+}
+
+std::wstring TraceItemName(HKEY root, const std::wstring& key) {
+    std::wstring name = key;
+    while (!name.empty() && name.back() == L'\\') name.pop_back();
+    return Lower(RootName(root) + (name.empty() ? L"" : L"\\" + name));
+}
+
+std::wstring TraceItemName(HKEY root, const std::wstring& key, const std::wstring& value) {
+    return TraceItemName(root, key) + L"\t" + Lower(value);
+}
+
+void NoteTraceFile(const std::wstring& path) { TracePlaces().push_back({TraceItemName(path)}); }
+
+void NoteTraceFolderContent(const std::wstring& folder) {
+    TracePlaces().push_back({TraceItemName(folder), true});
+}
+
+void NoteTraceKey(HKEY root, const std::wstring& key) {
+    TracePlaces().push_back({TraceItemName(root, key)});
+}
+
+void NoteTraceValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+    TracePlaces().push_back({TraceItemName(root, key, name)});
+}
+
+const std::vector<TracePlace>& NotedTracePlaces() { return TracePlaces(); }

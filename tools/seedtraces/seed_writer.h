@@ -22,6 +22,7 @@ public:
                const std::wstring& data, DWORD type = REG_SZ) {
         Note(SeedString(root, key, name, data, type));
         Add(&StandardSeedManifest::traceValues, {root, key, name});
+        NoteTraceValue(root, key, name);
     }
     void Binary(HKEY root, const std::wstring& key, const std::wstring& name, size_t size) {
         Binary(root, key, name, Bytes(size, '\x5A'));
@@ -30,18 +31,22 @@ public:
                 const std::string& data) {
         Note(SeedBinary(root, key, name, data.data(), static_cast<DWORD>(data.size())));
         Add(&StandardSeedManifest::traceValues, {root, key, name});
+        NoteTraceValue(root, key, name);
     }
     void Key(HKEY root, const std::wstring& key) {
         Note(SeedKey(root, key));
         Add(&StandardSeedManifest::traceKeys, {root, key, L""});
+        NoteTraceKey(root, key);
     }
     void File(const std::wstring& path, size_t size) {
         Note(SeedFile(path, Bytes(size, 'x')));
         if (manifest_) manifest_->traceFiles.push_back(path);
+        NoteTraceFile(path);
     }
     void Folder(const std::wstring& path) {
         Note(SeedFolder(path));
         if (manifest_) manifest_->traceFolders.push_back(path);
+        NoteTraceFile(path);
     }
 
     void ControlValue(HKEY root, const std::wstring& key, const std::wstring& name,

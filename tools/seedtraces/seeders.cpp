@@ -1,0 +1,13 @@
+#include "seedtraces/seeders.h"
+
+// The one list of seeders: the seeder program runs it, and the safety-net
+// test seeds with every entry, so a seeder added here joins both.
+const std::vector<Seeder>& AllSeeders() {
+    static const std::vector<Seeder> seeders = {
+        {L"standard", &SeedStandard},
+        {L"browser", &SeedBrowser},
+        {L"system", &SeedSystem},
+        {L"windows", &SeedWindows},
+    };
+    return seeders;
+}
