@@ -177,6 +177,9 @@ void SeedErrorReports(Writer& w, int scale) {
     const std::wstring local = GetKnownFolderPath(FOLDERID_LocalAppData);
     if (local.empty()) return;
     const std::wstring wer = local + L"\\Microsoft\\Windows\\WER\\";
+    // Everything in the two report folders is the plug-in's; the folders stay.
+    NoteTraceFolderContent(wer + L"ReportArchive");
+    NoteTraceFolderContent(wer + L"ReportQueue");
     for (int i = 0; i < scale; ++i) {
         const std::wstring archived = wer + L"ReportArchive\\AppCrash_notepad.exe_" + Number(i) +
                                       L"a3c5e6d7f8b9c0d1e2f3a4b5c6d7e8f9a0b1c2_cab_0d1e2f3a";
