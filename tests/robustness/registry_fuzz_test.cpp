@@ -5,12 +5,12 @@
 
 #include <shlobj.h>
 
-#include "app/settings_store.h"
 #include "plugins/system/message_history.h"
 #include "plugins/system/office_recent.h"
 #include "robustness/mutation.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
+#include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
 

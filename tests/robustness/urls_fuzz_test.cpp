@@ -2,9 +2,9 @@
 // values taken only from between quotes, a problem reported at most once.
 #include <gtest/gtest.h>
 
-#include "app/urls.h"
 #include "robustness/mutation.h"
 #include "support/test_files.h"
+#include "ui/urls.h"
 
 namespace {
 
