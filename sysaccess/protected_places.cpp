@@ -176,8 +176,11 @@ std::wstring NormalisePlacePath(const std::wstring& path) {
     for (wchar_t& c : full)
         if (c == L'/') c = L'\\';
     while (full.size() > 2 && full.back() == L'\\') full.pop_back();
-    // Short (8.3) names name the same folder; only an existing folder has a long form.
-    DWORD longLength = GetLongPathNameW(full.c_str(), nullptr, 0);
+    // Short (8.3) names name the same folder; only an existing folder has a
+    // long form. Every short name holds a "~", and looking one up costs a
+    // trip to the file system per part of the path, so only those are looked up.
+    DWORD longLength =
+        full.find(L'~') == std::wstring::npos ? 0 : GetLongPathNameW(full.c_str(), nullptr, 0);
     if (longLength > 0) {
         std::wstring longPath(longLength, L'\0');
         longLength = GetLongPathNameW(full.c_str(), longPath.data(), longLength);
