@@ -39,6 +39,10 @@ const wchar_t* CategoryName(int category) {
             return L"Multimedia plugins";
         case 5:
             return L"Communication plugins";
+        case 6:
+            return L"Chrome, Edge and other Chromium browsers";
+        case 7:
+            return L"Firefox";
         default:
             return L"Unknown type";
     }

@@ -1,5 +1,7 @@
 #include "plugins/plugin_list.h"
 
+#include "plugins/browser/chromium_plugins.h"
+#include "plugins/browser/firefox_plugins.h"
 #include "plugins/browser/ie_cache_plugins.h"
 #include "plugins/browser/ie_forms_plugin.h"
 #include "plugins/browser/netscape_cache_plugin.h"
@@ -55,6 +57,16 @@ const std::vector<PluginListEntry>& GetPluginListTable() {
         {{L"WCMediaHistory", 4, 0}, &Make<CPlgWCMediaHistory>},
         {{L"RealPlayerPlaylist", 4, 0}, &Make<CPlgRealPlayerPlaylist>},
         {{L"ACDSeeHistory", 4, 0}, &Make<CPlgACDSeeHistory>},
+        {{L"ChromiumHistory", 6, 0}, &Make<CPlgChromiumHistory>},
+        {{L"ChromiumCookies", 6, 0}, &Make<CPlgChromiumCookies>},
+        {{L"ChromiumCache", 6, 0}, &Make<CPlgChromiumCache>},
+        {{L"ChromiumFormData", 6, 0}, &Make<CPlgChromiumFormData>},
+        {{L"ChromiumSessions", 6, 0}, &Make<CPlgChromiumSessions>},
+        {{L"FirefoxHistory", 7, 0}, &Make<CPlgFirefoxHistory>},
+        {{L"FirefoxCookies", 7, 0}, &Make<CPlgFirefoxCookies>},
+        {{L"FirefoxCache", 7, 0}, &Make<CPlgFirefoxCache>},
+        {{L"FirefoxFormHistory", 7, 0}, &Make<CPlgFirefoxFormHistory>},
+        {{L"FirefoxSessions", 7, 0}, &Make<CPlgFirefoxSessions>},
     };
     return table;
 }

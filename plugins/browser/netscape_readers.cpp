@@ -111,8 +111,12 @@ bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run) {
         std::string bytes;
         DWORD error = ReadByteFile(path, bytes);
         // A profile folder that is gone holds nothing; a profile without its
-        // cookie file cannot be read.
+        // cookie file cannot be read. A current Firefox profile keeps its
+        // cookies in cookies.sqlite (FirefoxCookies): nothing here for this reader.
         if (error == ERROR_PATH_NOT_FOUND) return true;
+        if (error == ERROR_FILE_NOT_FOUND &&
+            GetFileAttributesW((folder + L"cookies.sqlite").c_str()) != INVALID_FILE_ATTRIBUTES)
+            return true;
         if (error != ERROR_SUCCESS) {
             if (error != ERROR_FILE_NOT_FOUND)
                 Trace(L"GetNetscapeCookies: Error in file%ls", path.c_str());

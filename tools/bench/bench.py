@@ -336,7 +336,41 @@ def bench_ui(runner, results, root, rounds):
                 marks["reportShown"] - marks["resultsLayout"], "ms", 1000, "goal bound")
 
 
-BENCHMARKS = ("tempdir", "overwrite", "typedurls", "runlist", "ui", "iecache")
+# 6. Firefox history: places.sqlite with 200,000 visits and 50,000 pages, 2,000
+# of them bookmarked, against the same statements on the same SQLite library.
+def bench_places(runner, results, rounds, scratch):
+    roaming = runner.windows_env("APPDATA")
+    firefox = runner.linux_path(roaming) / "Mozilla" / "Firefox"
+    subprocess.run(["rm", "-rf", "--", str(firefox)], check=True)
+    profile = firefox / "Profiles" / "bench.default-release"
+    profile.mkdir(parents=True)
+    (firefox / "profiles.ini").write_text(
+        "[Profile0]\r\nName=bench\r\nIsRelative=1\r\n"
+        "Path=Profiles/bench.default-release\r\nDefault=1\r\n")
+    places = roaming + r"\Mozilla\Firefox\Profiles\bench.default-release\places.sqlite"
+    runner.log("seeding places.sqlite: 50,000 pages, 200,000 visits")
+    seeded = runner.benchbase("places-seed", places, "50000", "200000", "2000")
+    if seeded != {"places": 50000, "visits": 200000}:
+        fail(f"seeding places.sqlite gave {seeded}")
+    snapshot = Snapshot(profile, scratch / "places")
+
+    def verify(_):
+        left = runner.benchbase("places-count", places)
+        if left != {"places": 2000, "visits": 0}:
+            fail(f"after the clean places.sqlite holds {left}")
+
+    clean, _ = alternate(rounds, {
+        "veltrane": (snapshot.restore, runner.veltrane("/clean", "/only:FirefoxHistory"), verify,
+                     None),
+        "sqlite": (snapshot.restore, [WINE, BENCHBASE, "places-clean", places], verify, None),
+    }, runner)
+    snapshot.drop()
+    subprocess.run(["rm", "-rf", "--", str(firefox)], check=True)
+    results.add("firefox_history.clean", clean["veltrane"], "s", clean["sqlite"],
+                "same statements on SQLite alone", ("ratio", 1.10))
+
+
+BENCHMARKS = ("tempdir", "overwrite", "typedurls", "runlist", "ui", "iecache", "places")
 
 
 def main():
@@ -370,6 +404,8 @@ def main():
             bench_tempdir(runner, results, args.rounds, name == "overwrite", scratch)
         elif name == "iecache":
             bench_iecache(runner, results, args.rounds, scratch)
+        elif name == "places":
+            bench_places(runner, results, args.rounds, scratch)
         elif name == "typedurls":
             bench_registry(runner, results, args.rounds, "IEAddressBarHistory", TYPED_URLS_KEY,
                            False, "typedurls")

@@ -7,6 +7,8 @@
 //   cache-scan | cache-delete                the cached pages (not cookies, not history)
 //   reg-seed KEY COUNT [--letters]           values under HKEY_CURRENT_USER\KEY
 //   reg-scan KEY | reg-delete KEY
+//   places-seed PATH PLACES VISITS BOOKMARKED   a Firefox places.sqlite
+//   places-clean PATH | places-count PATH   the history clean on SQLite alone
 //
 // Each prints one line "key=value ..." that the driver reads; the exit code is
 // 0 when nothing failed.
@@ -17,6 +19,7 @@
 #include <string>
 
 #include "bench/folder_tree.h"
+#include "bench/places_history.h"
 #include "bench/registry_values.h"
 #include "bench/url_cache.h"
 
@@ -41,7 +44,7 @@ bool HasFlag(int argc, wchar_t** argv, const wchar_t* flag) {
 int Usage() {
     fwprintf(stderr,
              L"usage: benchbase tree-seed|tree-delete|cache-seed|cache-scan|cache-delete|"
-             L"reg-seed|reg-scan|reg-delete ...\n");
+             L"reg-seed|reg-scan|reg-delete|places-seed|places-clean|places-count ...\n");
     return 2;
 }
 
@@ -75,6 +78,18 @@ int wmain(int argc, wchar_t** argv) {
         wprintf(L"entries=%ld bytes=%lld failures=%ld\n", counts.entries, counts.bytes,
                 counts.failures);
         return counts.failures == 0 ? 0 : 1;
+    }
+    if (command == L"places-seed" && argc >= 6) {
+        bool ok = SeedPlaces(Expand(argv[2]), _wtoi(argv[3]), _wtoi(argv[4]), _wtoi(argv[5]));
+        PlacesCounts counts = CountPlaces(Expand(argv[2]));
+        wprintf(L"places=%lld visits=%lld\n", counts.places, counts.visits);
+        return ok && counts.ok ? 0 : 1;
+    }
+    if ((command == L"places-clean" || command == L"places-count") && argc >= 3) {
+        PlacesCounts counts = command == L"places-clean" ? CleanPlaces(Expand(argv[2]))
+                                                         : CountPlaces(Expand(argv[2]));
+        wprintf(L"places=%lld visits=%lld\n", counts.places, counts.visits);
+        return counts.ok ? 0 : 1;
     }
     if (command == L"reg-seed" && argc >= 4) {
         ValueCounts counts =

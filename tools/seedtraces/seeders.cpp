@@ -7,6 +7,7 @@ const std::vector<Seeder>& AllSeeders() {
         {L"standard", &SeedStandard},
         {L"browser", &SeedBrowser},
         {L"system", &SeedSystem},
+        {L"modern", &SeedModernBrowsers},
     };
     return seeders;
 }

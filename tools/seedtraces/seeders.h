@@ -12,6 +12,7 @@ struct Seeder {
 bool SeedStandard(int scale);
 bool SeedBrowser(int scale);
 bool SeedSystem(int scale);
+bool SeedModernBrowsers(int scale);
 
 // Every seeder, in the order they run.
 const std::vector<Seeder>& AllSeeders();

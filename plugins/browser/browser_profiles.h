@@ -1,0 +1,38 @@
+#pragma once
+// Where today's browsers keep their profiles, found the way each browser
+// finds them: Chromium-family browsers from "Local State" and the profile
+// folders on disk, Firefox from profiles.ini and its Profiles folder.
+// Every folder handed out ends with a backslash.
+#include <string>
+#include <vector>
+
+struct BrowserProfile {
+    std::wstring browser;      // "Google Chrome", "Firefox", ...
+    std::wstring name;         // as the browser shows it, else the folder name
+    std::wstring folder;       // the profile's own folder
+    std::wstring cacheFolder;  // where its caches live (the Local AppData half)
+    std::wstring lockFile;     // held open by the browser while the profile is in use
+    // Chromium: the User Data folder, whose shader caches belong to no one profile.
+    std::wstring userData;
+};
+using BrowserProfiles = std::vector<BrowserProfile>;
+
+// Every Chromium-family profile of the known browsers whose folder exists.
+BrowserProfiles FindChromiumProfiles();
+// Every Firefox profile of profiles.ini (relative and absolute paths) and of
+// the Profiles folder whose folder exists.
+BrowserProfiles FindFirefoxProfileList();
+
+// Profiles of one User Data folder (Local State's info_cache plus Default and
+// "Profile N" folders on disk); `cacheRoot` mirrors `userData` for the caches.
+BrowserProfiles ChromiumProfilesIn(const std::wstring& browser, const std::wstring& userData,
+                                   const std::wstring& cacheRoot);
+// Profiles of one Firefox installation: `appDataRoot` holds profiles.ini,
+// `localRoot` is its Local AppData twin.
+BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::wstring& localRoot);
+
+enum class ProfileLock { kFree, kInUse };
+// A profile is in use while its browser holds the lock file open: an open for
+// exclusive access then fails with a sharing violation. A missing lock file
+// (or any other failure to open it) means the browser does not hold it.
+ProfileLock CheckProfileLock(const std::wstring& lockFile);

@@ -1,0 +1,247 @@
+#include "plugins/browser/chromium_plugins.h"
+
+#include <nlohmann/json.hpp>
+
+#include "engine/kernel.h"
+#include "plugins/browser/byte_file.h"
+#include "plugins/browser/cookie_store.h"
+#include "plugins/browser/sqlite_clean.h"
+#include "plugins/browser/url_domain.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+void CollectBookmarkUrls(const nlohmann::json& node, std::set<std::string>& urls, int depth) {
+    if (depth > 64 || !node.is_object()) return;  // a hostile file must not exhaust the stack
+    auto type = node.find("type");
+    auto url = node.find("url");
+    if (type != node.end() && *type == "url" && url != node.end() && url->is_string())
+        urls.insert(url->get<std::string>());
+    auto children = node.find("children");
+    if (children != node.end() && children->is_array())
+        for (const nlohmann::json& child : *children) CollectBookmarkUrls(child, urls, depth + 1);
+}
+
+// Form entries are listed by the name of their field.
+std::wstring FieldRowName(std::wstring_view name) { return std::wstring(name); }
+
+std::vector<std::string> ToVector(const std::set<std::string>& values) {
+    return std::vector<std::string>(values.begin(), values.end());
+}
+
+// Tables of History that hold nothing but history (visits and what was
+// derived from them); each is emptied when this version has it.
+const char* const kHistoryTables[] = {
+    "visits",
+    "visit_source",
+    "keyword_search_terms",
+    "downloads",
+    "downloads_url_chains",
+    "downloads_slices",
+    "segments",
+    "segment_usage",
+    "content_annotations",
+    "context_annotations",
+    "clusters",
+    "clusters_and_visits",
+    "cluster_keywords",
+    "cluster_visit_duplicates",
+    "visited_links",
+};
+
+// Whole files that only repeat history.
+const wchar_t* const kHistoryFiles[] = {
+    L"Visited Links",
+    L"Top Sites",
+    L"Shortcuts",
+    L"History Provider Cache",
+    L"Network Action Predictor",
+};
+
+}  // namespace
+
+std::set<std::string> ReadChromiumBookmarks(const std::wstring& bookmarksFile) {
+    std::set<std::string> urls;
+    std::string bytes;
+    if (ReadByteFile(bookmarksFile, bytes) != ERROR_SUCCESS) return urls;
+    nlohmann::json document = nlohmann::json::parse(bytes, nullptr, false);
+    if (!document.is_object()) return urls;
+    auto roots = document.find("roots");
+    if (roots == document.end() || !roots->is_object()) return urls;
+    for (const nlohmann::json& root : *roots) CollectBookmarkUrls(root, urls, 0);
+    return urls;
+}
+
+std::wstring ChromiumCookieFile(const BrowserProfile& profile) {
+    const std::wstring current = profile.folder + L"Network\\Cookies";
+    return IsExistingFile(current) ? current : profile.folder + L"Cookies";
+}
+
+// History ---------------------------------------------------------------
+
+void CPlgChromiumHistory::ScanProfile(size_t index, const BrowserProfile& profile) {
+    const std::set<std::string> bookmarks = ReadChromiumBookmarks(profile.folder + L"Bookmarks");
+    const std::wstring history = profile.folder + L"History";
+    if (IsExistingFile(history)) {
+        SqliteDb db;
+        SqliteStatus status = OpenForScan(db, history);
+        if (status.Ok() && db.HasTable("urls"))
+            status = ScanRows(index, kHistory, db,
+                              "SELECT url, last_visit_time, length(url) + ifnull(length(title), 0) "
+                              "FROM urls",
+                              TimeBase::kChrome, &GetUrlDomain);
+        if (status.Ok() && db.HasTable("downloads_url_chains"))
+            status = ForEachRow(db, "SELECT url FROM downloads_url_chains WHERE chain_index = 0",
+                                [&](const SqliteStatement& url) {
+                                    ++Row(index, kHistory, GetUrlDomain(url.Text(0))).itemCount;
+                                });
+        if (!status.Ok()) NoteUnreadable(index, kHistory, L"History", status);
+    }
+    const std::wstring favicons = profile.folder + L"Favicons";
+    if (IsExistingFile(favicons)) {
+        SqliteDb db;
+        int64_t pages = 0;
+        SqliteStatus status = OpenForScan(db, favicons);
+        if (status.Ok()) status = FillTempTextTable(db, "keep_urls", ToVector(bookmarks));
+        if (status.Ok())
+            status = ForEachRow(db,
+                                "SELECT count(*) FROM icon_mapping WHERE page_url NOT IN "
+                                "(SELECT value FROM temp.keep_urls)",
+                                [&](const SqliteStatement& count) { pages = count.Int(0); });
+        if (!status.Ok())
+            NoteUnreadable(index, kFavicons, L"Favicons", status);
+        else if (pages > 0)
+            Row(index, kFavicons, L"Favicons").itemCount = static_cast<int>(pages);
+    }
+    for (const wchar_t* name : kHistoryFiles)
+        AddFilesRow(index, kFiles, name,
+                    {profile.folder + name, profile.folder + name + L"-journal"});
+}
+
+void CPlgChromiumHistory::CleanProfile(size_t index, const BrowserProfile& profile) {
+    const std::vector<std::string> bookmarks =
+        ToVector(ReadChromiumBookmarks(profile.folder + L"Bookmarks"));
+    if (HasRows(index, kHistory)) {
+        const std::wstring path = profile.folder + L"History";
+        SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+            SqliteStatus step = FillTempTextTable(db, "keep_urls", bookmarks);
+            for (const char* table : kHistoryTables) {
+                if (!step.Ok()) return step;
+                step = ExecIfTable(db, table, std::string("DELETE FROM ") + table);
+            }
+            if (!step.Ok()) return step;
+            // Bookmarked pages stay, without the visits that were counted on them.
+            step = ExecIfTable(db, "urls",
+                               "DELETE FROM urls WHERE url NOT IN (SELECT value FROM "
+                               "temp.keep_urls); UPDATE urls SET visit_count = 0, "
+                               "typed_count = 0, last_visit_time = 0");
+            if (step.Ok()) step = db.Exec("DROP TABLE temp.keep_urls");
+            return step;
+        });
+        SetStoreResult(index, kHistory, status, path);
+    }
+    if (HasRows(index, kFavicons)) {
+        const std::wstring path = profile.folder + L"Favicons";
+        SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+            SqliteStatus step = FillTempTextTable(db, "keep_urls", bookmarks);
+            if (step.Ok())
+                step = ExecIfTable(db, "icon_mapping",
+                                   "DELETE FROM icon_mapping WHERE page_url NOT IN "
+                                   "(SELECT value FROM temp.keep_urls)");
+            if (step.Ok() && db.HasTable("icon_mapping"))
+                step = ExecIfTable(db, "favicon_bitmaps",
+                                   "DELETE FROM favicon_bitmaps WHERE icon_id NOT IN "
+                                   "(SELECT icon_id FROM icon_mapping)");
+            if (step.Ok() && db.HasTable("icon_mapping"))
+                step = ExecIfTable(db, "favicons",
+                                   "DELETE FROM favicons WHERE id NOT IN "
+                                   "(SELECT icon_id FROM icon_mapping)");
+            if (step.Ok()) step = db.Exec("DROP TABLE temp.keep_urls");
+            return step;
+        });
+        SetStoreResult(index, kFavicons, status, path);
+    }
+    DeleteFileRows(index, kFiles);
+}
+
+// Cookies ---------------------------------------------------------------
+
+void CPlgChromiumCookies::ScanProfile(size_t index, const BrowserProfile& profile) {
+    ScanDatabase(index, 0, ChromiumCookieFile(profile), L"Cookies", "cookies",
+                 "SELECT host_key, last_access_utc, length(name) + length(value) + "
+                 "length(encrypted_value) + length(path) FROM cookies",
+                 TimeBase::kChrome, &CookieRowName);
+}
+
+void CPlgChromiumCookies::CleanProfile(size_t index, const BrowserProfile& profile) {
+    CleanCookies(index, ChromiumCookieFile(profile), "cookies", "host_key");
+}
+
+// Cache -----------------------------------------------------------------
+
+void CPlgChromiumCache::ScanProfile(size_t index, const BrowserProfile& profile) {
+    if (index == 0) sharedScanned_.clear();
+    const std::wstring& base = profile.cacheFolder;
+    // Cache\Cache_Data today, the files straight in Cache before.
+    AddFolderRow(index, 0, L"Cache", base + L"Cache\\");
+    for (const wchar_t* name : {L"Code Cache", L"GPUCache", L"Media Cache"})
+        AddFolderRow(index, 0, name, base + name + L"\\");
+    // The shader caches belong to the whole browser: listed with its first profile.
+    if (sharedScanned_.insert(profile.userData).second)
+        for (const wchar_t* name : {L"ShaderCache", L"GrShaderCache"})
+            AddFolderRow(index, 1, std::wstring(name) + L" (all profiles)",
+                         profile.userData + name + L"\\");
+}
+
+void CPlgChromiumCache::CleanProfile(size_t index, const BrowserProfile&) {
+    DeleteFileRows(index, -1);
+}
+
+// Form data -------------------------------------------------------------
+
+namespace {
+
+const char* const kAddressTables[] = {
+    "autofill_profiles",           "autofill_profile_names",     "autofill_profile_emails",
+    "autofill_profile_phones",     "autofill_profile_addresses", "local_addresses",
+    "local_addresses_type_tokens",
+};
+
+}  // namespace
+
+void CPlgChromiumFormData::ScanProfile(size_t index, const BrowserProfile& profile) {
+    const std::wstring path = profile.folder + L"Web Data";
+    ScanDatabase(index, 0, path, L"Web Data", "autofill",
+                 "SELECT name, date_last_used, length(value) FROM autofill", TimeBase::kUnixSeconds,
+                 &FieldRowName);
+    SqliteDb db;
+    if (!OpenForScan(db, path).Ok()) return;
+    for (const char* table : {"autofill_profiles", "local_addresses"}) {
+        if (!db.HasTable(table)) continue;
+        const int64_t count =
+            _wtoi64(db.QueryText(std::string("SELECT count(*) FROM ") + table).c_str());
+        if (count > 0) Row(index, 1, L"Addresses").itemCount += static_cast<int>(count);
+    }
+}
+
+void CPlgChromiumFormData::CleanProfile(size_t index, const BrowserProfile& profile) {
+    const std::wstring path = profile.folder + L"Web Data";
+    SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+        SqliteStatus step = ExecIfTable(db, "autofill", "DELETE FROM autofill");
+        for (const char* table : kAddressTables) {
+            if (!step.Ok()) return step;
+            step = ExecIfTable(db, table, std::string("DELETE FROM ") + table);
+        }
+        return step;
+    });
+    SetStoreResult(index, 0, status, path);
+    SetStoreResult(index, 1, status, path);
+}
+
+// Sessions --------------------------------------------------------------
+
+void CPlgChromiumSessions::ScanProfile(size_t index, const BrowserProfile& profile) {
+    AddFolderRow(index, 0, L"Sessions", profile.folder + L"Sessions\\");
+    for (const wchar_t* name : {L"Current Session", L"Current Tabs", L"Last Session", L"Last Tabs"})
+        AddFilesRow(index, 1, name, {profile.folder + name});
+}

@@ -1,0 +1,71 @@
+#pragma once
+// Current Firefox: history, cookies, cache, saved form entries and sessions
+// of every profile of profiles.ini, wherever it lives. Bookmarks stay with
+// their pages; passwords (logins.json, key4.db, signons.sqlite), prefs.js
+// and extensions are never touched; places.sqlite is never deleted whole.
+#include "plugins/browser/profile_store_plugin.h"
+
+class CFirefoxPlugin : public CProfileStorePlugin {
+public:
+    using CProfileStorePlugin::CProfileStorePlugin;
+
+protected:
+    BrowserProfiles FindProfiles() const override { return FindFirefoxProfileList(); }
+};
+
+class CPlgFirefoxHistory : public CFirefoxPlugin {
+public:
+    using CFirefoxPlugin::CFirefoxPlugin;
+    enum Store : int { kPlaces = 0, kFavicons = 1 };
+
+protected:
+    void ScanProfile(size_t index, const BrowserProfile& profile) override;
+    void CleanProfile(size_t index, const BrowserProfile& profile) override;
+};
+
+class CPlgFirefoxCookies : public CFirefoxPlugin {
+public:
+    using CFirefoxPlugin::CFirefoxPlugin;
+    bool UsesCookieKeepList() const override { return true; }
+
+protected:
+    void ScanProfile(size_t index, const BrowserProfile& profile) override;
+    void CleanProfile(size_t index, const BrowserProfile& profile) override;
+};
+
+class CPlgFirefoxCache : public CFirefoxPlugin {
+public:
+    using CFirefoxPlugin::CFirefoxPlugin;
+
+protected:
+    void ScanProfile(size_t index, const BrowserProfile& profile) override {
+        AddFolderRow(index, 0, L"cache2", profile.cacheFolder + L"cache2\\");
+    }
+    void CleanProfile(size_t index, const BrowserProfile&) override { DeleteFileRows(index, -1); }
+};
+
+class CPlgFirefoxFormHistory : public CFirefoxPlugin {
+public:
+    using CFirefoxPlugin::CFirefoxPlugin;
+
+protected:
+    void ScanProfile(size_t index, const BrowserProfile& profile) override;
+    void CleanProfile(size_t index, const BrowserProfile& profile) override;
+};
+
+class CPlgFirefoxSessions : public CFirefoxPlugin {
+public:
+    using CFirefoxPlugin::CFirefoxPlugin;
+
+protected:
+    void ScanProfile(size_t index, const BrowserProfile& profile) override;
+    void CleanProfile(size_t index, const BrowserProfile&) override { DeleteFileRows(index, -1); }
+};
+
+// The statements of a history clean of places.sqlite, in their order: all
+// visits; the places no bookmark or keyword points to; the visit data of the
+// places kept; then the rows that pointed to places now gone. Each runs only
+// when its table exists. Also the benchmark's reference.
+SqliteStatus CleanFirefoxPlaces(SqliteDb& db);
+// The icons of pages no longer in places.sqlite; `keptUrls` are its pages.
+SqliteStatus CleanFirefoxFavicons(SqliteDb& db, const std::vector<std::string>& keptUrls);

@@ -1,0 +1,330 @@
+#include "plugins/browser/profile_store_plugin.h"
+
+#include <algorithm>
+
+#include "engine/kernel.h"
+#include "engine/page_reader.h"
+#include "engine/report_text.h"
+#include "plugins/browser/ie_cache_plugins.h"
+#include "plugins/browser/sqlite_clean.h"
+#include "sysaccess/file_delete.h"
+#include "sysaccess/file_walk.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+constexpr int64_t kUnixEpochInFileTime = 116444736000000000LL;
+
+FILETIME ToFileTime(int64_t ticks) {
+    if (ticks < 0) ticks = 0;
+    FILETIME time;
+    time.dwLowDateTime = static_cast<DWORD>(ticks & 0xFFFFFFFF);
+    time.dwHighDateTime = static_cast<DWORD>(static_cast<uint64_t>(ticks) >> 32);
+    return time;
+}
+
+uint64_t Ticks(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+}  // namespace
+
+FILETIME FromChromeTime(int64_t microsecondsSince1601) {
+    return ToFileTime(microsecondsSince1601 > INT64_MAX / 10 ? 0 : microsecondsSince1601 * 10);
+}
+
+FILETIME FromUnixMicroseconds(int64_t microseconds) {
+    if (microseconds <= 0 || microseconds > (INT64_MAX - kUnixEpochInFileTime) / 10)
+        return ToFileTime(0);
+    return ToFileTime(microseconds * 10 + kUnixEpochInFileTime);
+}
+
+FILETIME FromUnixSeconds(int64_t seconds) {
+    if (seconds <= 0 || seconds > INT64_MAX / 10000000 / 2) return ToFileTime(0);
+    return ToFileTime(seconds * 10000000 + kUnixEpochInFileTime);
+}
+
+void NoteAccess(DomainInfo& row, const FILETIME& time) {
+    if (Ticks(time) > Ticks(row.lastAccess)) row.lastAccess = time;
+}
+
+int CProfileStorePlugin::Scan() {
+    ClearDomains();
+    tags_.clear();
+    rowFiles_.clear();
+    rowFolders_.clear();
+    profiles_.clear();
+    for (BrowserProfile& profile : FindProfiles()) {
+        ProfileState state;
+        state.inUse = CheckProfileLock(profile.lockFile) == ProfileLock::kInUse;
+        state.profile = std::move(profile);
+        profiles_.push_back(std::move(state));
+    }
+    for (size_t index = 0; index < profiles_.size(); ++index) {
+        if (IsCancelled()) return kCancelled;
+        SetProgress(profiles_[index].profile.browser + L" - " + profiles_[index].profile.name);
+        ScanProfile(index, profiles_[index].profile);
+    }
+    if (IsCancelled()) return kCancelled;
+    BuildGroupedView();
+    return kDone;
+}
+
+int CProfileStorePlugin::Fix() {
+    ResetResults();
+    bool failed = false;
+    for (size_t index = 0; index < profiles_.size(); ++index) {
+        if (IsCancelled()) break;
+        if (!HasRows(index, -1)) continue;
+        const BrowserProfile& profile = profiles_[index].profile;
+        SetProgress(profile.browser + L" - " + profile.name);
+        // The lock is asked again: the browser may have started or ended since the scan.
+        if (CheckProfileLock(profile.lockFile) == ProfileLock::kInUse) {
+            FailRows(index, -1,
+                     ItemError(EscapeHtml(profile.browser + L", profile \"" + profile.name +
+                                          L"\", is in use and was left as it is."),
+                               L"The browser holds this profile open (" +
+                                   profile.lockFile.substr(profile.lockFile.rfind(L'\\') + 1) +
+                                   L"). Close " + profile.browser + L" and clean again."));
+            continue;
+        }
+        CleanProfile(index, profile);
+    }
+    CollectDomainErrors();
+    for (const DomainInfo* row : view_)
+        if (row->result == DomainInfo::kError) failed = true;
+    if (IsCancelled()) return kCancelled;
+    return failed ? kFailed : kDone;
+}
+
+DomainInfo& CProfileStorePlugin::Row(size_t index, int store, const std::wstring& name) {
+    const std::wstring key =
+        std::to_wstring(index) + L'\x1f' + std::to_wstring(store) + L'\x1f' + name;
+    DomainInfo& row = FindOrAddDomain(domains_, key);
+    if (row.name == key) {
+        row.name = name;
+        row.profileIndex = static_cast<int>(index) + 1;
+        tags_[&row] = RowTag{index, store};
+    }
+    return row;
+}
+
+std::vector<DomainInfo*> CProfileStorePlugin::RowsOf(size_t index, int store) const {
+    std::vector<DomainInfo*> rows;
+    for (DomainInfo* row : view_) {
+        auto tag = tags_.find(row);
+        if (tag != tags_.end() && tag->second.profile == index &&
+            (store < 0 || tag->second.store == store))
+            rows.push_back(row);
+    }
+    return rows;
+}
+
+void CProfileStorePlugin::SetStoreResult(size_t index, int store, const SqliteStatus& status,
+                                         const std::wstring& path) {
+    if (status.Ok()) {
+        for (DomainInfo* row : RowsOf(index, store))
+            if (row->result == DomainInfo::kNotProcessed) row->result = DomainInfo::kDeleted;
+        return;
+    }
+    FailRows(index, store,
+             ItemError(EscapeHtml(L"Error occurred while cleaning \"" + path +
+                                  L"\"; it was left as it was."),
+                       L"SQLite: " + status.message));
+}
+
+void CProfileStorePlugin::FailRows(size_t index, int store, const ItemError& error) {
+    for (DomainInfo* row : RowsOf(index, store)) {
+        row->result = DomainInfo::kError;
+        row->error = error;
+    }
+}
+
+void CProfileStorePlugin::BuildGroupedView() {
+    BuildOrderedView([this](const DomainInfo& a, const DomainInfo& b) {
+        const RowTag& ta = tags_.at(&a);
+        const RowTag& tb = tags_.at(&b);
+        if (ta.profile != tb.profile) return ta.profile < tb.profile;
+        if (ta.store != tb.store) return ta.store < tb.store;
+        if (a.itemCount != b.itemCount) return a.itemCount > b.itemCount;
+        return a.name < b.name;
+    });
+    groupStarts_.clear();
+    size_t previous = SIZE_MAX;
+    for (const DomainInfo* row : view_) {
+        size_t profile = tags_.at(row).profile;
+        if (profile != previous) groupStarts_[row] = true;
+        previous = profile;
+    }
+}
+
+void CProfileStorePlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {
+    const bool report = row.find(L"#result#") != std::wstring::npos;
+    std::wstring header;
+    if (groupStarts_.count(&domain) != 0) {
+        const ProfileState& state = profiles_[tags_.at(&domain).profile];
+        header = ReadPage(GetPluginsFolder() +
+                          (report ? L"ProfileGroupFix.html" : L"ProfileGroupScan.html"));
+        std::wstring label = state.profile.browser + L" - " + state.profile.name;
+        if (state.inUse) label += L" (in use)";
+        ReplaceAll(header, L"#profile#", EscapeHtml(label));
+        ReplaceAll(header, L"#folder#", EscapeHtml(state.profile.folder));
+    }
+    ReplaceAll(row, L"#name#", EscapeHtml(domain.name));
+    ReplaceAll(row, L"#num#", std::to_wstring(domain.itemCount));
+    ReplaceAll(row, L"#size#", FormatSize(domain.sizeSum));
+    ReplaceAll(
+        row, L"#date#",
+        Ticks(domain.lastAccess) == 0 ? std::wstring() : FormatAccessDate(domain.lastAccess));
+    row = header + row;
+}
+
+void CProfileStorePlugin::FillTotals(std::wstring& totals) const {
+    uint64_t items = 0;
+    uint64_t bytes = 0;
+    for (const DomainInfo* domain : view_) {
+        items += static_cast<uint64_t>(domain->itemCount);
+        bytes += domain->sizeSum;
+    }
+    size_t profiles = 0;
+    for (size_t index = 0; index < profiles_.size(); ++index)
+        if (HasRows(index, -1)) ++profiles;
+    ReplaceAll(totals, L"#numprof#", std::to_wstring(profiles));
+    ReplaceAll(totals, L"#numdom#", std::to_wstring(view_.size()));
+    ReplaceAll(totals, L"#numit#", std::to_wstring(items));
+    ReplaceAll(totals, L"#size#", FormatSize(bytes));
+}
+
+void CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstring& name,
+                                      const std::vector<std::wstring>& paths) {
+    std::vector<std::wstring> present;
+    uint64_t bytes = 0;
+    FILETIME newest = {};
+    for (const std::wstring& path : paths) {
+        WIN32_FILE_ATTRIBUTE_DATA data;
+        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
+            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            continue;
+        present.push_back(path);
+        bytes += (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+        if (Ticks(data.ftLastWriteTime) > Ticks(newest)) newest = data.ftLastWriteTime;
+    }
+    if (present.empty()) return;
+    DomainInfo& row = Row(index, store, name);
+    row.itemCount += static_cast<int>(present.size());
+    row.sizeSum += bytes;
+    NoteAccess(row, newest);
+    auto& files = rowFiles_[&row];
+    files.insert(files.end(), present.begin(), present.end());
+}
+
+void CProfileStorePlugin::AddFolderRow(size_t index, int store, const std::wstring& name,
+                                       const std::wstring& folder) {
+    StringList files;
+    SizeList sizes;
+    GetFileListPlugCancelProc visitor(this, &files, &sizes, nullptr, L"*", L'|');
+    WalkFolderTree(folder, visitor);
+    if (files.empty()) return;
+    DomainInfo& row = Row(index, store, name);
+    row.itemCount += static_cast<int>(files.size());
+    for (uint64_t size : sizes) row.sizeSum += size;
+    rowFolders_[&row] = folder;
+}
+
+void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
+    for (DomainInfo* row : RowsOf(index, store)) {
+        if (IsCancelled()) return;
+        std::optional<ItemError> failure;  // the first file or folder that stayed
+        bool deferred = false;
+        std::wstring deferredPath;
+        if (auto files = rowFiles_.find(row); files != rowFiles_.end()) {
+            for (const std::wstring& path : files->second) {
+                const DeleteOutcome outcome = DeleteFileEx(path, GetWipeFiles());
+                if (outcome == DeleteOutcome::kDeferred && !deferred) {
+                    deferred = true;
+                    deferredPath = path;
+                } else if (outcome == DeleteOutcome::kFailed && !failure) {
+                    failure.emplace(ItemError::kFile, path, ItemError::kSystemMessage,
+                                    GetLastError(), false);
+                }
+            }
+        }
+        if (auto folder = rowFolders_.find(row); folder != rowFolders_.end()) {
+            unsigned count = 0;
+            uint64_t size = 0;
+            bool folderDeferred = false;
+            SetLastError(ERROR_SUCCESS);
+            const bool complete =
+                DeleteFolderTree(folder->second, this, true, &count, &size, &folderDeferred, L"*");
+            const DWORD error = GetLastError();
+            if (!complete && !failure && !IsCancelled())
+                failure.emplace(
+                    ItemError::kFolder, folder->second,
+                    error != ERROR_SUCCESS ? ItemError::kSystemMessage : ItemError::kUnknown, error,
+                    false);
+            if (folderDeferred && !deferred) {
+                deferred = true;
+                deferredPath = folder->second;
+            }
+        }
+        if (IsCancelled()) return;
+        if (failure) {
+            row->result = DomainInfo::kError;
+            row->error = failure;
+        } else if (deferred) {
+            SetRebootNeeded();
+            row->result = DomainInfo::kRebootNeeded;
+            row->error = ItemError(ItemError::kFile, deferredPath, ItemError::kUnknown, 0, true);
+        } else {
+            row->result = DomainInfo::kDeleted;
+        }
+    }
+}
+
+void CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wstring& file,
+                                         const SqliteStatus& status) {
+    Row(index, store, file + L" (cannot be read: " + status.message + L")");
+}
+
+SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db,
+                                           std::string_view query, TimeBase time, RowNamer name) {
+    return ForEachRow(db, query, [&](const SqliteStatement& item) {
+        DomainInfo& row = Row(index, store, name(item.Text(0)));
+        ++row.itemCount;
+        row.sizeSum += static_cast<uint64_t>(item.Int(2));
+        const int64_t value = item.Int(1);
+        NoteAccess(row, time == TimeBase::kChrome             ? FromChromeTime(value)
+                        : time == TimeBase::kUnixMicroseconds ? FromUnixMicroseconds(value)
+                                                              : FromUnixSeconds(value));
+    });
+}
+
+void CProfileStorePlugin::ScanDatabase(size_t index, int store, const std::wstring& path,
+                                       const wchar_t* label, std::string_view table,
+                                       std::string_view query, TimeBase time, RowNamer name) {
+    if (!IsExistingFile(path)) return;
+    SqliteDb db;
+    SqliteStatus status = OpenForScan(db, path);
+    if (status.Ok() && db.HasTable(table)) status = ScanRows(index, store, db, query, time, name);
+    if (!status.Ok()) NoteUnreadable(index, store, label, status);
+}
+
+void CProfileStorePlugin::CleanCookies(size_t index, const std::wstring& path,
+                                       std::string_view table, std::string_view hostColumn) {
+    CookieTallies tallies;
+    SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+        return DeleteCookiesOutsideKeepList(db, table, hostColumn, GetKernel().GetCookieKeepList(),
+                                            tallies);
+    });
+    if (!status.Ok()) {
+        SetStoreResult(index, 0, status, path);
+        return;
+    }
+    // A row whose every cookie stayed shows as kept.
+    for (DomainInfo* row : RowsOf(index, 0)) {
+        auto tally = tallies.find(row->name);
+        const bool allKept =
+            tally != tallies.end() && tally->second.kept > 0 && tally->second.deleted == 0;
+        row->result = allKept ? DomainInfo::kKept : DomainInfo::kDeleted;
+    }
+}

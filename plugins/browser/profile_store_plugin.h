@@ -1,0 +1,102 @@
+#pragma once
+// The common part of the plug-ins for today's browsers: every profile of a
+// browser family, its rows grouped under "browser - profile" and then by
+// domain, and the rule that a profile in use is scanned but never cleaned.
+#include <map>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "plugins/browser/browser_profiles.h"
+#include "plugins/browser/cookie_store.h"
+#include "plugins/browser/domain_plugin.h"
+#include "sysaccess/sqlite_db.h"
+
+class CProfileStorePlugin : public CDomainPlugin {
+public:
+    using CDomainPlugin::CDomainPlugin;
+
+    int Scan() override;
+    int Fix() override;
+
+    struct ProfileState {
+        BrowserProfile profile;
+        bool inUse = false;
+    };
+    const std::vector<ProfileState>& Profiles() const { return profiles_; }
+
+protected:
+    // Where the rows of one profile come from; a plug-in with several stores
+    // (a database and its whole files) gives each its own number.
+    struct RowTag {
+        size_t profile = 0;
+        int store = 0;
+    };
+
+    virtual BrowserProfiles FindProfiles() const = 0;
+    virtual void ScanProfile(size_t index, const BrowserProfile& profile) = 0;
+    // Cleans what the scan found in a profile that is not in use, setting
+    // the result of each of its rows.
+    virtual void CleanProfile(size_t index, const BrowserProfile& profile) = 0;
+
+    // The row `name` of store `store` of profile `index`, added empty when absent.
+    DomainInfo& Row(size_t index, int store, const std::wstring& name);
+    // Rows of one store (or of every store with `store` < 0) of one profile.
+    std::vector<DomainInfo*> RowsOf(size_t index, int store) const;
+    bool HasRows(size_t index, int store) const { return !RowsOf(index, store).empty(); }
+    // Every row of the store takes the clean's outcome: deleted, or failed
+    // with SQLite's message and the file it concerns.
+    void SetStoreResult(size_t index, int store, const SqliteStatus& status,
+                        const std::wstring& path);
+    void FailRows(size_t index, int store, const ItemError& error);
+
+    // How a store counts time in the rows a scan reads.
+    enum class TimeBase { kChrome, kUnixMicroseconds, kUnixSeconds };
+    using RowNamer = std::wstring (*)(std::wstring_view text);
+    // Files every result of `query` (text, time, bytes) under the row `name(text)`.
+    SqliteStatus ScanRows(size_t index, int store, SqliteDb& db, std::string_view query,
+                          TimeBase time, RowNamer name);
+    // The same on the database at `path` when it has `table`; a database
+    // that cannot be read gets its row under `label`.
+    void ScanDatabase(size_t index, int store, const std::wstring& path, const wchar_t* label,
+                      std::string_view table, std::string_view query, TimeBase time, RowNamer name);
+    // Cleans a cookie table around the kernel's keep-list and sets the rows' results.
+    void CleanCookies(size_t index, const std::wstring& path, std::string_view table,
+                      std::string_view hostColumn);
+    // A database that could not be read gets a row of its own, so the
+    // preview says so and the clean reports what happened to it.
+    void NoteUnreadable(size_t index, int store, const std::wstring& file,
+                        const SqliteStatus& status);
+    // A row for the files of `paths` that exist (a file and its -journal, ...).
+    void AddFilesRow(size_t index, int store, const std::wstring& name,
+                     const std::vector<std::wstring>& paths);
+    // A row for everything below `folder`, when it holds any file; the folder stays.
+    void AddFolderRow(size_t index, int store, const std::wstring& name,
+                      const std::wstring& folder);
+    // Deletes the files and folders behind the rows of a store through the
+    // common deletion routines (overwrite, deferral to the next start, the
+    // guard of protected places), setting each row's result.
+    void DeleteFileRows(size_t index, int store);
+
+    void FillRow(std::wstring& row, const DomainInfo& domain) const override;
+    void FillTotals(std::wstring& totals) const override;
+
+    std::map<const DomainInfo*, RowTag> tags_;
+    std::map<const DomainInfo*, std::vector<std::wstring>> rowFiles_;
+    std::map<const DomainInfo*, std::wstring> rowFolders_;
+
+private:
+    // Grouped by profile and store, the most items first within a group.
+    void BuildGroupedView();
+
+    std::vector<ProfileState> profiles_;
+    std::map<const DomainInfo*, bool> groupStarts_;
+};
+
+// Times as the browsers store them, as FILETIME.
+FILETIME FromChromeTime(int64_t microsecondsSince1601);
+FILETIME FromUnixMicroseconds(int64_t microseconds);
+FILETIME FromUnixSeconds(int64_t seconds);
+// Keeps the later of the row's last access and `time`.
+void NoteAccess(DomainInfo& row, const FILETIME& time);

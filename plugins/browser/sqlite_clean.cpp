@@ -1,0 +1,75 @@
+#include "plugins/browser/sqlite_clean.h"
+
+#include <windows.h>
+
+SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work) {
+    SqliteStatus status = CheckSqliteFile(path);
+    if (!status.Ok()) return status;
+    SqliteDb db;
+    status = db.Open(path, SqliteDb::Access::kReadWrite);
+    if (!status.Ok()) return status;
+    // Freed pages are overwritten with zeros, and nothing spills to a temp file.
+    status = db.Exec("PRAGMA secure_delete=ON; PRAGMA temp_store=MEMORY");
+    if (!status.Ok()) return status;
+    {
+        SqliteTransaction transaction(db);
+        status = transaction.Begin();
+        if (status.Ok()) status = work(db);
+        if (status.Ok()) status = transaction.Commit();
+        if (!status.Ok()) return status;  // the transaction rolls back
+    }
+    status = db.Exec("VACUUM");
+    if (!status.Ok()) return status;
+    // A WAL database keeps the old pages in its -wal file until a checkpoint.
+    if (db.QueryText("PRAGMA journal_mode") == L"wal") {
+        status = db.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
+        if (!status.Ok()) return status;
+    }
+    return db.Close();
+}
+
+SqliteStatus OpenForScan(SqliteDb& db, const std::wstring& path) {
+    SqliteStatus status = CheckSqliteFile(path);
+    if (!status.Ok()) return status;
+    status = db.Open(path, SqliteDb::Access::kReadOnly, 500);
+    if (!status.Ok()) return status;
+    // The open is lazy: reading the schema tells a busy or damaged file at once.
+    return db.Exec("SELECT count(*) FROM sqlite_master");
+}
+
+SqliteStatus ExecIfTable(SqliteDb& db, std::string_view table, std::string_view sql) {
+    if (!db.HasTable(table)) return {};
+    return db.Exec(sql);
+}
+
+SqliteStatus ForEachRow(SqliteDb& db, std::string_view query,
+                        const std::function<void(const SqliteStatement& row)>& visit) {
+    SqliteStatement statement;
+    SqliteStatus status = statement.Prepare(db, query);
+    if (!status.Ok()) return status;
+    SqliteStatement::Step step;
+    while ((step = statement.Next()) == SqliteStatement::Step::kRow) visit(statement);
+    return step == SqliteStatement::Step::kDone ? SqliteStatus{} : statement.LastStatus();
+}
+
+SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
+                               const std::vector<std::string>& values) {
+    const std::string table(name);
+    SqliteStatus status = db.Exec("DROP TABLE IF EXISTS temp." + table + "; CREATE TEMP TABLE " +
+                                  table + "(value TEXT PRIMARY KEY)");
+    if (!status.Ok()) return status;
+    SqliteStatement insert;
+    status = insert.Prepare(db, "INSERT OR IGNORE INTO temp." + table + " VALUES(?)");
+    if (!status.Ok()) return status;
+    for (const std::string& value : values) {
+        insert.Reset();
+        insert.BindText(1, value);
+        if (insert.Next() != SqliteStatement::Step::kDone) return insert.LastStatus();
+    }
+    return {};
+}
+
+bool IsExistingFile(const std::wstring& path) {
+    DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}

@@ -1,0 +1,28 @@
+#pragma once
+// How every browser database is cleaned and read. A clean runs its
+// statements in one transaction with secure_delete on, then VACUUMs and
+// checkpoints a WAL away, so deleted rows linger neither in free pages nor in
+// a journal; any failure rolls back and leaves the file as it was.
+#include <functional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "sysaccess/sqlite_db.h"
+
+using DatabaseWork = std::function<SqliteStatus(SqliteDb& db)>;
+
+// Opens the database at `path` for writing and runs `work` as one clean.
+SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work);
+// Opens the database read-only for a scan (a file that is no database is
+// refused before SQLite sees it).
+SqliteStatus OpenForScan(SqliteDb& db, const std::wstring& path);
+// Runs `sql` if `table` exists; a missing table is nothing to clean.
+SqliteStatus ExecIfTable(SqliteDb& db, std::string_view table, std::string_view sql);
+// Runs `sql` once per row of `query`, with the query's row as bindings.
+SqliteStatus ForEachRow(SqliteDb& db, std::string_view query,
+                        const std::function<void(const SqliteStatement& row)>& visit);
+// A temporary table `name`(value TEXT PRIMARY KEY) filled with `values`.
+SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
+                               const std::vector<std::string>& values);
+bool IsExistingFile(const std::wstring& path);

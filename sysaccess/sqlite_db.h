@@ -1,0 +1,107 @@
+#pragma once
+// SQLite connections, statements and transactions as small owners. Every
+// failure comes back as a SqliteStatus that keeps SQLite's own message, so a
+// report can say exactly what the database refused.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+struct SqliteStatus {
+    int code = 0;          // SQLite's result code; 0 (SQLITE_OK) on success
+    std::wstring message;  // SQLite's message for the failure, empty on success
+
+    bool Ok() const { return code == 0; }
+    static SqliteStatus Success() { return {}; }
+};
+
+class SqliteDb {
+public:
+    enum class Access { kReadOnly, kReadWrite };
+
+    SqliteDb() = default;
+    ~SqliteDb() { Close(); }
+    SqliteDb(const SqliteDb&) = delete;
+    SqliteDb& operator=(const SqliteDb&) = delete;
+
+    // Opens an existing database; never creates one. A database another
+    // connection holds waits up to `busyMs` before failing as busy.
+    SqliteStatus Open(const std::wstring& path, Access access, int busyMs = 2000);
+    SqliteStatus Close();
+    bool IsOpen() const { return db_ != nullptr; }
+
+    // Runs one or more statements that return no rows.
+    SqliteStatus Exec(std::string_view sql);
+    // Whether `table` exists in the main database (schemas differ by version).
+    bool HasTable(std::string_view table);
+    // Whether `table` has `column`.
+    bool HasColumn(std::string_view table, std::string_view column);
+    // The single text result of a pragma or query ("ok", "wal", ...); empty on failure.
+    std::wstring QueryText(std::string_view sql);
+    int64_t TotalChanges() const;
+
+    // The status of the last call on this connection, with SQLite's message.
+    SqliteStatus LastStatus() const;
+    sqlite3* Handle() const { return db_; }
+
+private:
+    sqlite3* db_ = nullptr;
+};
+
+class SqliteStatement {
+public:
+    enum class Step { kRow, kDone, kError };
+
+    SqliteStatement() = default;
+    ~SqliteStatement();
+    SqliteStatement(const SqliteStatement&) = delete;
+    SqliteStatement& operator=(const SqliteStatement&) = delete;
+
+    SqliteStatus Prepare(SqliteDb& db, std::string_view sql);
+    Step Next();
+    // Ready to run again with new bindings.
+    void Reset();
+    SqliteStatus BindText(int index, std::string_view utf8);
+    SqliteStatus BindInt(int index, int64_t value);
+
+    int64_t Int(int column) const;
+    std::wstring Text(int column) const;
+    std::string Utf8(int column) const;
+    // Bytes of the column's value as stored (text or blob).
+    int64_t Bytes(int column) const;
+    bool IsNull(int column) const;
+
+    // The status after the last step, with SQLite's message.
+    SqliteStatus LastStatus() const;
+
+private:
+    SqliteDb* db_ = nullptr;
+    sqlite3_stmt* statement_ = nullptr;
+    int lastCode_ = 0;
+};
+
+// BEGIN IMMEDIATE on Begin, COMMIT on Commit, ROLLBACK when it goes out of
+// scope uncommitted, so an early return never leaves half a clean behind.
+class SqliteTransaction {
+public:
+    explicit SqliteTransaction(SqliteDb& db) : db_(db) {}
+    ~SqliteTransaction();
+    SqliteTransaction(const SqliteTransaction&) = delete;
+    SqliteTransaction& operator=(const SqliteTransaction&) = delete;
+
+    SqliteStatus Begin();
+    SqliteStatus Commit();
+    void Rollback();
+
+private:
+    SqliteDb& db_;
+    bool open_ = false;
+};
+
+// Whether the file is an SQLite database whole: its header, and at least as
+// many pages as the header counts. A file of any other kind is never opened
+// for writing: SQLite would take an empty file for an empty database and
+// write one, and a truncated one could be changed before the damage shows.
+SqliteStatus CheckSqliteFile(const std::wstring& path);

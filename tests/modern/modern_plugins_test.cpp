@@ -1,0 +1,390 @@
+// The ten plug-ins of today's browsers driven by a real kernel over profiles
+// written with the browsers' schemas: what a scan counts, what a clean
+// removes and keeps, profiles in use and damaged databases.
+#include <gtest/gtest.h>
+
+#include "browser/plugin_harness.h"
+#include "modern_fixture.h"
+#include "plugins/browser/chromium_plugins.h"
+#include "plugins/browser/firefox_plugins.h"
+#include "plugins/browser/netscape_plugins.h"
+#include "support/keep_list_cases.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+// The row `name` of the profile at `index` (0-based, in the order found).
+const DomainInfo* FindRow(const CProfileStorePlugin& plugin, size_t index,
+                          const std::wstring& name) {
+    for (const DomainInfo* row : plugin.OrderedView())
+        if (row->profileIndex == static_cast<int>(index) + 1 && row->name == name) return row;
+    return nullptr;
+}
+int Count(const CProfileStorePlugin& plugin, size_t index, const std::wstring& name) {
+    const DomainInfo* row = FindRow(plugin, index, name);
+    return row ? row->itemCount : -1;
+}
+// Every row of the profile took `result`.
+bool AllRows(const CProfileStorePlugin& plugin, size_t index, int result) {
+    bool any = false;
+    for (const DomainInfo* row : plugin.OrderedView()) {
+        if (row->profileIndex != static_cast<int>(index) + 1) continue;
+        if (row->result != result) return false;
+        any = true;
+    }
+    return any;
+}
+size_t ProfileIndex(const CProfileStorePlugin& plugin, const std::wstring& folder) {
+    for (size_t i = 0; i < plugin.Profiles().size(); ++i)
+        if (_wcsicmp(plugin.Profiles()[i].profile.folder.c_str(), folder.c_str()) == 0) return i;
+    return SIZE_MAX;
+}
+
+// Files a clean must leave byte for byte as they were.
+class Survivors {
+public:
+    explicit Survivors(std::vector<std::wstring> paths) : paths_(std::move(paths)) {
+        for (const std::wstring& path : paths_) bytes_.push_back(FileBytes(path));
+    }
+    void ExpectUnchanged() const {
+        for (size_t i = 0; i < paths_.size(); ++i) {
+            EXPECT_TRUE(FileExists(paths_[i])) << ToUtf8(paths_[i]);
+            EXPECT_EQ(FileBytes(paths_[i]), bytes_[i]) << ToUtf8(paths_[i]);
+        }
+    }
+
+private:
+    std::vector<std::wstring> paths_;
+    std::vector<std::string> bytes_;
+};
+
+std::vector<std::wstring> ChromiumKeepers(const std::wstring& profile) {
+    std::vector<std::wstring> paths;
+    for (const wchar_t* name : {L"Bookmarks", L"Login Data", L"Login Data For Account",
+                                L"Preferences", L"Secure Preferences", L"Web Data"})
+        paths.push_back(profile + name);
+    return paths;
+}
+std::vector<std::wstring> FirefoxKeepers(const std::wstring& profile) {
+    std::vector<std::wstring> paths;
+    for (const wchar_t* name :
+         {L"logins.json", L"key4.db", L"prefs.js", L"extensions\\trace-keeper@example.test.xpi",
+          L"sessionCheckpoints.json", L"formhistory.sqlite"})
+        paths.push_back(profile + name);
+    return paths;
+}
+
+using ModernPlugins = ModernBrowsersTest;
+
+TEST_F(ModernPlugins, ChromiumHistoryKeepsBookmarkedPagesAndEverythingElseGoes) {
+    PluginHarness<CPlgChromiumHistory> history(L"ChromiumHistory", 6, 0);
+    ASSERT_TRUE(history.Scan());
+    const CPlgChromiumHistory& plugin = history.Get();
+    // Default from the disk and Local State, Work from Local State only, Edge.
+    ASSERT_EQ(plugin.Profiles().size(), 3u);
+    EXPECT_EQ(plugin.Profiles()[1].profile.folder, ChromeWork());
+    EXPECT_EQ(plugin.Profiles()[2].profile.browser, L"Microsoft Edge");
+    for (size_t profile = 0; profile < 3; ++profile) {
+        EXPECT_EQ(Count(plugin, profile, L"example.com"), 2);
+        EXPECT_EQ(Count(plugin, profile, L"news.site.org"), 1);
+        EXPECT_EQ(Count(plugin, profile, L"bookmarked.test"), 1);
+        EXPECT_EQ(Count(plugin, profile, L"files.test"), seeded::kChromiumDownloads);
+        EXPECT_EQ(Count(plugin, profile, L"Favicons"), seeded::kChromiumUnbookmarkedIcons);
+        EXPECT_EQ(Count(plugin, profile, L"Top Sites"), 2);  // with its journal
+        EXPECT_EQ(Count(plugin, profile, L"Visited Links"), 1);
+    }
+    const std::wstring page = history.ScanPage();
+    EXPECT_NE(page.find(L"Google Chrome - Person 1 (Default)"), std::wstring::npos) << page;
+    EXPECT_NE(page.find(L"<td>example.com</td><td>2</td>"), std::wstring::npos) << page;
+    EXPECT_NE(page.find(L"Total: 3 profiles"), std::wstring::npos) << page;
+
+    Survivors keep(ChromiumKeepers(ChromeDefault()));
+    ASSERT_TRUE(history.Clean());
+    EXPECT_FALSE(history.RowFailed());
+    const std::wstring db = ChromeWork() + L"History";
+    for (size_t profile = 0; profile < 3; ++profile)
+        EXPECT_TRUE(AllRows(plugin, profile, DomainInfo::kDeleted)) << profile;
+    EXPECT_EQ(QueryOne(db,
+                       "SELECT group_concat(url||' '||visit_count||' '||last_visit_time) "
+                       "FROM urls"),
+              L"https://bookmarked.test/ 0 0");
+    for (const char* table :
+         {"visits", "visit_source", "keyword_search_terms", "downloads", "downloads_url_chains",
+          "downloads_slices", "segments", "segment_usage", "content_annotations"})
+        EXPECT_EQ(CountRows(db, table), 0) << table;
+    EXPECT_EQ(QueryOne(db, "PRAGMA integrity_check"), L"ok");
+    EXPECT_FALSE(BytesContain(db, seeded::kChromiumHistoryMarker));
+    EXPECT_FALSE(BytesContain(db, seeded::kChromiumSearchMarker));
+    const std::wstring icons = ChromeWork() + L"Favicons";
+    EXPECT_EQ(QueryOne(icons, "SELECT group_concat(page_url) FROM icon_mapping"),
+              L"https://bookmarked.test/");
+    EXPECT_EQ(CountRows(icons, "favicons"), 1);
+    EXPECT_EQ(CountRows(icons, "favicon_bitmaps"), 1);
+    EXPECT_EQ(QueryOne(icons, "PRAGMA integrity_check"), L"ok");
+    for (const wchar_t* gone : {L"Visited Links", L"Top Sites", L"Top Sites-journal", L"Shortcuts"})
+        EXPECT_FALSE(FileExists(EdgeDefault() + gone)) << ToUtf8(gone);
+    keep.ExpectUnchanged();
+}
+
+TEST_F(ModernPlugins, FirefoxHistoryFindsEveryProfileAndKeepsBookmarks) {
+    PluginHarness<CPlgFirefoxHistory> history(L"FirefoxHistory", 7, 0);
+    ASSERT_TRUE(history.Scan());
+    const CPlgFirefoxHistory& plugin = history.Get();
+    const size_t relative = ProfileIndex(plugin, FirefoxRelative());
+    const size_t absolute = ProfileIndex(plugin, FirefoxAbsolute());
+    ASSERT_NE(relative, SIZE_MAX);
+    ASSERT_NE(absolute, SIZE_MAX);
+    for (size_t profile : {relative, absolute}) {
+        EXPECT_EQ(Count(plugin, profile, L"mozilla.test"), 2);
+        EXPECT_EQ(Count(plugin, profile, L"ff-history.test"), 1);
+        EXPECT_EQ(Count(plugin, profile, L"bookmarked-ff.test"), 1);  // visited: reset
+        EXPECT_EQ(Count(plugin, profile, L"unvisited-bm.test"), -1);  // nothing to do
+        EXPECT_EQ(Count(plugin, profile, L"Favicons"), seeded::kFirefoxUnbookmarkedIcons);
+    }
+    const std::wstring places = FirefoxAbsolute() + L"places.sqlite";
+    const std::wstring bookmarks = QueryOne(places,
+                                            "SELECT group_concat(id||':'||ifnull(fk,'')"
+                                            "||':'||ifnull(title,'')) FROM moz_bookmarks");
+    Survivors keep(FirefoxKeepers(FirefoxAbsolute()));
+    ASSERT_TRUE(history.Clean());
+    EXPECT_FALSE(history.RowFailed());
+    EXPECT_TRUE(AllRows(plugin, relative, DomainInfo::kDeleted));
+    EXPECT_TRUE(AllRows(plugin, absolute, DomainInfo::kDeleted));
+    for (const std::wstring& db : {places, FirefoxRelative() + L"places.sqlite"}) {
+        EXPECT_EQ(QueryOne(db,
+                           "SELECT group_concat(url||' '||visit_count||' '||frecency||' '||"
+                           "ifnull(last_visit_date,'-')) FROM moz_places ORDER BY id"),
+                  L"https://bookmarked-ff.test/ 0 0 -,https://unvisited-bm.test/ 0 0 -");
+        EXPECT_EQ(QueryOne(db,
+                           "SELECT group_concat(id||':'||ifnull(fk,'')||':'||ifnull(title,''))"
+                           " FROM moz_bookmarks"),
+                  bookmarks);
+        for (const char* table : {"moz_historyvisits", "moz_annos", "moz_places_metadata"})
+            EXPECT_EQ(CountRows(db, table), 0) << table;
+        EXPECT_EQ(QueryOne(db, "SELECT group_concat(place_id||input) FROM moz_inputhistory"),
+                  L"4book");
+        EXPECT_EQ(QueryOne(db, "SELECT group_concat(host) FROM moz_origins ORDER BY id"),
+                  L"bookmarked-ff.test,unvisited-bm.test");
+        EXPECT_EQ(QueryOne(db, "PRAGMA integrity_check"), L"ok");
+        EXPECT_FALSE(BytesContain(db, seeded::kFirefoxHistoryMarker));
+        EXPECT_FALSE(BytesContain(db + L"-wal", seeded::kFirefoxHistoryMarker));
+    }
+    const std::wstring icons = FirefoxRelative() + L"favicons.sqlite";
+    EXPECT_EQ(QueryOne(icons, "SELECT group_concat(page_url) FROM moz_pages_w_icons"),
+              L"https://bookmarked-ff.test/");
+    EXPECT_EQ(CountRows(icons, "moz_icons"), 1);
+    EXPECT_FALSE(BytesContain(icons, seeded::kFirefoxHistoryMarker));
+    keep.ExpectUnchanged();
+}
+
+TEST_F(ModernPlugins, FormsSessionsAndCachesGoAndTheirNeighboursStay) {
+    PluginHarness<CPlgChromiumFormData> chromeForms(L"ChromiumFormData", 6, 0);
+    PluginHarness<CPlgFirefoxFormHistory> firefoxForms(L"FirefoxFormHistory", 7, 0);
+    PluginHarness<CPlgChromiumSessions> chromeSessions(L"ChromiumSessions", 6, 0);
+    PluginHarness<CPlgFirefoxSessions> firefoxSessions(L"FirefoxSessions", 7, 0);
+    PluginHarness<CPlgChromiumCache> chromeCache(L"ChromiumCache", 6, 0);
+    PluginHarness<CPlgFirefoxCache> firefoxCache(L"FirefoxCache", 7, 0);
+    ASSERT_TRUE(chromeForms.Scan());
+    ASSERT_TRUE(firefoxForms.Scan());
+    ASSERT_TRUE(chromeSessions.Scan());
+    ASSERT_TRUE(firefoxSessions.Scan());
+    ASSERT_TRUE(chromeCache.Scan());
+    ASSERT_TRUE(firefoxCache.Scan());
+    EXPECT_EQ(Count(chromeForms.Get(), 0, L"email"), 2);
+    EXPECT_EQ(Count(chromeForms.Get(), 0, L"q"), 1);
+    EXPECT_EQ(Count(chromeForms.Get(), 0, L"Addresses"), 1);
+    const size_t ffRelative = ProfileIndex(firefoxForms.Get(), FirefoxRelative());
+    EXPECT_EQ(Count(firefoxForms.Get(), ffRelative, L"searchbar-history"), 1);
+    EXPECT_EQ(Count(firefoxForms.Get(), ffRelative, L"email"), 2);
+    EXPECT_EQ(Count(chromeSessions.Get(), 0, L"Sessions"), 2);
+    EXPECT_EQ(Count(chromeSessions.Get(), 0, L"Current Session"), 1);
+    EXPECT_EQ(Count(chromeSessions.Get(), 0, L"Last Tabs"), 1);
+    EXPECT_EQ(Count(firefoxSessions.Get(), ffRelative, L"sessionstore.jsonlz4"), 1);
+    EXPECT_EQ(Count(firefoxSessions.Get(), ffRelative, L"sessionstore-backups"), 4);
+    EXPECT_EQ(Count(chromeCache.Get(), 0, L"Cache"), 3);
+    EXPECT_EQ(Count(chromeCache.Get(), 0, L"Code Cache"), 1);
+    EXPECT_EQ(Count(chromeCache.Get(), 0, L"GPUCache"), 1);
+    EXPECT_EQ(Count(chromeCache.Get(), 0, L"ShaderCache (all profiles)"), 1);
+    EXPECT_EQ(Count(chromeCache.Get(), 1, L"ShaderCache (all profiles)"), -1);  // listed once
+    EXPECT_EQ(Count(firefoxCache.Get(), ffRelative, L"cache2"), 3);
+
+    Survivors chromeKeep({ChromeDefault() + L"Bookmarks", ChromeDefault() + L"Login Data",
+                          ChromeDefault() + L"Preferences", ChromeDefault() + L"History",
+                          Chrome() + L"Local State"});
+    Survivors firefoxKeep({FirefoxRelative() + L"logins.json", FirefoxRelative() + L"key4.db",
+                           FirefoxRelative() + L"sessionCheckpoints.json",
+                           FirefoxRelative() + L"places.sqlite", FirefoxRoot() + L"profiles.ini"});
+    ASSERT_TRUE(chromeForms.Clean());
+    ASSERT_TRUE(firefoxForms.Clean());
+    ASSERT_TRUE(chromeSessions.Clean());
+    ASSERT_TRUE(firefoxSessions.Clean());
+    ASSERT_TRUE(chromeCache.Clean());
+    ASSERT_TRUE(firefoxCache.Clean());
+    for (auto failed :
+         {chromeForms.RowFailed(), firefoxForms.RowFailed(), chromeSessions.RowFailed(),
+          firefoxSessions.RowFailed(), chromeCache.RowFailed(), firefoxCache.RowFailed()})
+        EXPECT_FALSE(failed);
+
+    const std::wstring webData = ChromeDefault() + L"Web Data";
+    for (const char* table : {"autofill", "autofill_profiles", "autofill_profile_names"})
+        EXPECT_EQ(CountRows(webData, table), 0) << table;
+    EXPECT_EQ(CountRows(webData, "keywords"), 1);      // the search engines
+    EXPECT_EQ(CountRows(webData, "credit_cards"), 1);  // payment settings are not form history
+    EXPECT_FALSE(BytesContain(webData, seeded::kFormMarker));
+    const std::wstring formHistory = FirefoxAbsolute() + L"formhistory.sqlite";
+    for (const char* table : {"moz_formhistory", "moz_sources", "moz_history_to_sources"})
+        EXPECT_EQ(CountRows(formHistory, table), 0) << table;
+    EXPECT_FALSE(BytesContain(formHistory, seeded::kFirefoxFormMarker));
+    EXPECT_EQ(QueryOne(formHistory, "PRAGMA integrity_check"), L"ok");
+
+    for (const wchar_t* gone : {L"Sessions\\Session_13345678901234567", L"Current Session",
+                                L"Last Tabs", L"Cache\\Cache_Data\\data_0", L"GPUCache\\data_1"})
+        EXPECT_FALSE(FileExists(ChromeWork() + gone)) << ToUtf8(gone);
+    EXPECT_FALSE(FileExists(Chrome() + L"ShaderCache\\data_0"));
+    EXPECT_TRUE(FileExists(Chrome() + L"ShaderCache"));  // the folder itself stays
+    for (const wchar_t* gone : {L"sessionstore.jsonlz4", L"sessionstore-backups\\recovery.jsonlz4",
+                                L"sessionstore-backups\\upgrade.jsonlz4-20261201101500"})
+        EXPECT_FALSE(FileExists(FirefoxAbsolute() + gone)) << ToUtf8(gone);
+    EXPECT_FALSE(FileExists(FirefoxRelativeCache() + L"cache2\\index"));
+    EXPECT_FALSE(FileExists(FirefoxAbsolute() + L"cache2\\index"));
+    chromeKeep.ExpectUnchanged();
+    firefoxKeep.ExpectUnchanged();
+}
+
+// Keep-list matching as both cookie plug-ins apply it to their databases.
+template <typename Plugin>
+void CheckKeepList(const wchar_t* id, int category, const std::wstring& database, bool chromium) {
+    for (const KeepListCase& test : kKeepListCases) {
+        const std::string host = ToUtf8(test.host);
+        ASSERT_TRUE(chromium ? WriteChromiumCookies(database, {host, "other.test"})
+                             : WriteFirefoxCookies(database, {host, "other.test"}));
+        PluginHarness<Plugin> cookies(id, category, 0);
+        cookies.Kernel().GetOptions().Option(L"KeepCookies") = test.entries;
+        ASSERT_TRUE(cookies.Scan());
+        ASSERT_TRUE(cookies.Clean());
+        const std::string table = chromium ? "cookies" : "moz_cookies";
+        const std::string column = chromium ? "host_key" : "host";
+        EXPECT_EQ(QueryOne(database, "SELECT group_concat(" + column + ") FROM " + table),
+                  test.kept ? std::wstring(test.host) : L"")
+            << host << " / " << ToUtf8(test.entries);
+        const DomainInfo* row = FindRow(cookies.Get(), 0, CookieRowName(test.host));
+        ASSERT_NE(row, nullptr);
+        EXPECT_EQ(row->result, test.kept ? DomainInfo::kKept : DomainInfo::kDeleted) << host;
+        EXPECT_EQ(QueryOne(database, "PRAGMA integrity_check"), L"ok");
+    }
+}
+
+TEST_F(ModernPlugins, CookiesOfKeptDomainsStayInBothBrowsers) {
+    CheckKeepList<CPlgChromiumCookies>(L"ChromiumCookies", 6, ChromeDefault() + L"Network\\Cookies",
+                                       true);
+    CheckKeepList<CPlgFirefoxCookies>(L"FirefoxCookies", 7, FirefoxRelative() + L"cookies.sqlite",
+                                      false);
+}
+
+TEST_F(ModernPlugins, CookieScanCountsAndACleanLeavesNoValueBehind) {
+    PluginHarness<CPlgChromiumCookies> chrome(L"ChromiumCookies", 6, 0);
+    PluginHarness<CPlgFirefoxCookies> firefox(L"FirefoxCookies", 7, 0);
+    ASSERT_TRUE(chrome.Scan());
+    ASSERT_TRUE(firefox.Scan());
+    for (const CProfileStorePlugin* plugin :
+         {static_cast<const CProfileStorePlugin*>(&chrome.Get()),
+          static_cast<const CProfileStorePlugin*>(&firefox.Get())}) {
+        EXPECT_EQ(Count(*plugin, 0, L"example.com"), 3);  // ".example.com" twice, "www."
+        EXPECT_EQ(Count(*plugin, 0, L"shop.example.com"), 1);
+        EXPECT_EQ(Count(*plugin, 0, L"keep.test"), 1);
+    }
+    chrome.Kernel().GetOptions().Option(L"KeepCookies") = L"keep.test";
+    ASSERT_TRUE(chrome.Clean());
+    ASSERT_TRUE(firefox.Clean());
+    const std::wstring chromeDb = ChromeDefault() + L"Network\\Cookies";
+    EXPECT_EQ(QueryOne(chromeDb, "SELECT group_concat(host_key) FROM cookies"), L".keep.test");
+    EXPECT_EQ(CountRows(FirefoxAbsolute() + L"cookies.sqlite", "moz_cookies"), 0);
+    EXPECT_FALSE(BytesContain(FirefoxAbsolute() + L"cookies.sqlite", seeded::kCookieMarker));
+    EXPECT_NE(chrome.CleanPage().find(L"keep.test"), std::wstring::npos);
+}
+
+TEST_F(ModernPlugins, AProfileInUseIsScannedButLeftAloneWithItsReason) {
+    HeldLock chrome(Chrome() + L"lockfile");
+    HeldLock firefox(FirefoxRelative() + L"parent.lock");
+    ASSERT_TRUE(chrome.Holding());
+    ASSERT_TRUE(firefox.Holding());
+    const std::string chromeHistory = FileBytes(ChromeDefault() + L"History");
+    const std::string firefoxPlaces = FileBytes(FirefoxRelative() + L"places.sqlite");
+
+    PluginHarness<CPlgChromiumHistory> chromium(L"ChromiumHistory", 6, 0);
+    ASSERT_TRUE(chromium.Scan());
+    EXPECT_TRUE(chromium.Get().Profiles()[0].inUse);
+    EXPECT_FALSE(chromium.Get().Profiles()[2].inUse);        // Edge
+    EXPECT_EQ(Count(chromium.Get(), 0, L"example.com"), 2);  // still a readable preview
+    EXPECT_NE(chromium.ScanPage().find(L"Google Chrome - Work (in use)"), std::wstring::npos);
+    ASSERT_TRUE(chromium.Clean());
+    EXPECT_TRUE(chromium.RowFailed());
+    EXPECT_TRUE(AllRows(chromium.Get(), 0, DomainInfo::kError));
+    EXPECT_TRUE(AllRows(chromium.Get(), 1, DomainInfo::kError));
+    EXPECT_TRUE(AllRows(chromium.Get(), 2, DomainInfo::kDeleted));
+    const DomainInfo* row = FindRow(chromium.Get(), 0, L"example.com");
+    ASSERT_TRUE(row && row->error);
+    EXPECT_NE(row->error->GetReason().find(L"Close Google Chrome and clean again"),
+              std::wstring::npos)
+        << ToUtf8(row->error->GetReason());
+    EXPECT_EQ(FileBytes(ChromeDefault() + L"History"), chromeHistory);
+    EXPECT_TRUE(FileExists(ChromeWork() + L"Visited Links"));
+
+    PluginHarness<CPlgFirefoxHistory> gecko(L"FirefoxHistory", 7, 0);
+    ASSERT_TRUE(gecko.Scan());
+    ASSERT_TRUE(gecko.Clean());
+    const size_t relative = ProfileIndex(gecko.Get(), FirefoxRelative());
+    const size_t absolute = ProfileIndex(gecko.Get(), FirefoxAbsolute());
+    EXPECT_TRUE(AllRows(gecko.Get(), relative, DomainInfo::kError));
+    EXPECT_TRUE(AllRows(gecko.Get(), absolute, DomainInfo::kDeleted));
+    EXPECT_EQ(FileBytes(FirefoxRelative() + L"places.sqlite"), firefoxPlaces);
+    EXPECT_NE(gecko.CleanPage().find(L"idError_"), std::wstring::npos);
+}
+
+TEST_F(ModernPlugins, ADamagedDatabaseFailsItsRowAndStaysAsItWas) {
+    const std::wstring history = ChromeWork() + L"History";
+    const std::string whole = FileBytes(history);
+    const std::string truncated = whole.substr(0, whole.size() / 2);
+    WriteTestFile(history, truncated);
+    const std::wstring cookies = FirefoxAbsolute() + L"cookies.sqlite";
+    RemoveTree(cookies + L"-wal");
+    RemoveTree(cookies + L"-shm");
+    const std::string text = "# Netscape HTTP Cookie File\n.example.com\tTRUE\t/\tFALSE\t0\tx\ty\n";
+    WriteTestFile(cookies, text);
+
+    PluginHarness<CPlgChromiumHistory> chromium(L"ChromiumHistory", 6, 0);
+    ASSERT_TRUE(chromium.Scan());
+    const DomainInfo* damaged = nullptr;
+    for (const DomainInfo* row : chromium.Get().OrderedView())
+        if (row->profileIndex == 2 && row->name.find(L"History (cannot be read") == 0)
+            damaged = row;
+    ASSERT_NE(damaged, nullptr);
+    ASSERT_TRUE(chromium.Clean());
+    EXPECT_EQ(damaged->result, DomainInfo::kError);
+    ASSERT_TRUE(damaged->error);
+    EXPECT_NE(damaged->error->GetReason().find(L"SQLite: "), std::wstring::npos);
+    EXPECT_EQ(FileBytes(history), truncated);
+    EXPECT_TRUE(AllRows(chromium.Get(), 0, DomainInfo::kDeleted));  // Default is cleaned
+
+    PluginHarness<CPlgFirefoxCookies> firefox(L"FirefoxCookies", 7, 0);
+    ASSERT_TRUE(firefox.Scan());
+    ASSERT_TRUE(firefox.Clean());
+    const size_t absolute = ProfileIndex(firefox.Get(), FirefoxAbsolute());
+    EXPECT_TRUE(AllRows(firefox.Get(), absolute, DomainInfo::kError));
+    EXPECT_EQ(FileBytes(cookies), text);
+    EXPECT_FALSE(FileExists(cookies + L"-journal"));
+    EXPECT_EQ(CountRows(FirefoxRelative() + L"cookies.sqlite", "moz_cookies"), 0);
+}
+
+TEST_F(ModernPlugins, OlderFirefoxCookieFilesAreStillReadBesideCurrentProfiles) {
+    // A current profile (cookies.sqlite, no cookies.txt) sorts before an old one.
+    WriteTestFile(FirefoxRoot() + L"Profiles\\z9.old\\cookies.txt",
+                  ".old-style.test\tTRUE\t/\tFALSE\t0\tid\t1\n");
+    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+    ASSERT_TRUE(cookies.Scan());
+    EXPECT_FALSE(cookies.RowFailed());
+    ASSERT_EQ(cookies.Get().Domains().count(L"old-style.test"), 1u);
+    EXPECT_EQ(cookies.Get().Domains().size(), 1u);
+}
+
+}  // namespace

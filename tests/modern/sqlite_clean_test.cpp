@@ -1,0 +1,109 @@
+// The way every browser database is cleaned, against real SQLite files:
+// deleted text leaves the file, a failure leaves the file byte for byte as
+// it was, and a file that is no (whole) database is never written.
+#include <gtest/gtest.h>
+
+#include "modern_fixture.h"
+#include "plugins/browser/sqlite_clean.h"
+#include "seedtraces/modern_browsers.h"
+#include "support/test_files.h"
+
+namespace {
+
+class SqliteClean : public testing::Test {
+protected:
+    ScopedTestFolder folder_{L"SqliteClean"};
+    std::wstring Db(const wchar_t* name) const { return folder_.Sub(name); }
+
+    // A database whose rows hold `marker`, in rollback or WAL journal mode.
+    std::wstring Seed(const wchar_t* name, bool wal) {
+        std::string sql = wal ? "PRAGMA journal_mode=WAL;" : "";
+        sql +=
+            "CREATE TABLE t(id INTEGER PRIMARY KEY, text TEXT); WITH RECURSIVE n(i) AS "
+            "(SELECT 1 UNION ALL SELECT i+1 FROM n WHERE i<300) INSERT INTO t SELECT i, "
+            "'row-'||i||'-deleted-marker-'||hex(randomblob(20)) FROM n;"
+            "INSERT INTO t VALUES(1000,'kept row');";
+        EXPECT_TRUE(WriteDatabase(Db(name), sql));
+        return Db(name);
+    }
+};
+
+TEST_F(SqliteClean, DeletedRowsLeaveTheFileAndTheDatabaseStaysSound) {
+    for (bool wal : {false, true}) {
+        const std::wstring path = Seed(wal ? L"wal.db" : L"rollback.db", wal);
+        ASSERT_TRUE(BytesContain(path, "deleted-marker"));
+        SqliteStatus status = CleanDatabase(
+            path, [](SqliteDb& db) { return db.Exec("DELETE FROM t WHERE id < 1000"); });
+        ASSERT_TRUE(status.Ok()) << status.message;
+        EXPECT_FALSE(BytesContain(path, "deleted-marker")) << wal;
+        EXPECT_FALSE(BytesContain(path + L"-wal", "deleted-marker")) << wal;
+        EXPECT_EQ(QueryOne(path, "PRAGMA integrity_check"), L"ok");
+        EXPECT_EQ(QueryOne(path, "SELECT group_concat(text) FROM t"), L"kept row");
+        // The journal mode the browser chose is its own.
+        EXPECT_EQ(QueryOne(path, "PRAGMA journal_mode"), wal ? L"wal" : L"delete");
+    }
+}
+
+TEST_F(SqliteClean, AFailureRollsBackAndKeepsSqlitesMessage) {
+    for (bool wal : {false, true}) {
+        const std::wstring path = Seed(wal ? L"wal.db" : L"rollback.db", wal);
+        const std::string before = FileBytes(path);
+        SqliteStatus status = CleanDatabase(path, [](SqliteDb& db) {
+            SqliteStatus step = db.Exec("DELETE FROM t");
+            return step.Ok() ? db.Exec("DELETE FROM missing_table") : step;
+        });
+        EXPECT_FALSE(status.Ok());
+        EXPECT_NE(status.message.find(L"no such table: missing_table"), std::wstring::npos)
+            << status.message;
+        EXPECT_EQ(FileBytes(path), before) << wal;
+        EXPECT_EQ(CountRows(path, "t"), 301);
+    }
+}
+
+TEST_F(SqliteClean, FilesThatAreNoWholeDatabaseAreNeverWritten) {
+    const std::wstring whole = Seed(L"whole.db", false);
+    const std::string bytes = FileBytes(whole);
+    struct Case {
+        const wchar_t* name;
+        std::string content;
+        const wchar_t* message;
+    } cases[] = {
+        {L"empty.db", "", L"not a database"},
+        {L"text.db",
+         "This is not SQLite at all, just some text that is long enough. " + std::string(200, 'x'),
+         L"not a database"},
+        {L"truncated.db", bytes.substr(0, bytes.size() / 2), L"shorter than its header"},
+    };
+    for (const Case& test : cases) {
+        const std::wstring path = Db(test.name);
+        WriteTestFile(path, test.content);
+        bool ran = false;
+        SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+            ran = true;
+            return db.Exec("DELETE FROM t");
+        });
+        EXPECT_FALSE(status.Ok()) << test.name;
+        EXPECT_FALSE(ran) << test.name;
+        EXPECT_NE(status.message.find(test.message), std::wstring::npos) << status.message;
+        EXPECT_EQ(FileBytes(path), test.content) << test.name;
+        EXPECT_FALSE(IsExistingFile(path + L"-journal")) << test.name;
+        SqliteDb db;
+        EXPECT_FALSE(OpenForScan(db, path).Ok()) << test.name;
+    }
+}
+
+TEST_F(SqliteClean, ADatabaseHeldByAnotherWriterFailsAsBusyAndStaysIntact) {
+    const std::wstring path = Seed(L"busy.db", false);
+    SqliteDb holder;
+    ASSERT_TRUE(holder.Open(path, SqliteDb::Access::kReadWrite).Ok());
+    ASSERT_TRUE(holder.Exec("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE").Ok());
+    SqliteStatus status =
+        CleanDatabase(path, [](SqliteDb& db) { return db.Exec("DELETE FROM t"); });
+    EXPECT_FALSE(status.Ok());
+    EXPECT_NE(status.message.find(L"locked"), std::wstring::npos) << status.message;
+    holder.Exec("ROLLBACK");
+    holder.Close();
+    EXPECT_EQ(CountRows(path, "t"), 301);
+}
+
+}  // namespace
