@@ -43,6 +43,8 @@ const wchar_t* CategoryName(int category) {
             return L"Chrome, Edge and other Chromium browsers";
         case 7:
             return L"Firefox";
+        case 8:
+            return L"Windows 7 to 11";
         default:
             return L"Unknown type";
     }

@@ -6,6 +6,7 @@
 #include "plugins/browser/ie_forms_plugin.h"
 #include "plugins/browser/netscape_cache_plugin.h"
 #include "plugins/browser/netscape_plugins.h"
+#include "plugins/explorer/explorer_plugins.h"
 #include "plugins/standard/catalogue.h"
 #include "plugins/system/clipboard.h"
 #include "plugins/system/message_history.h"
@@ -67,6 +68,15 @@ const std::vector<PluginListEntry>& GetPluginListTable() {
         {{L"FirefoxCache", 7, 0}, &Make<CPlgFirefoxCache>},
         {{L"FirefoxFormHistory", 7, 0}, &Make<CPlgFirefoxFormHistory>},
         {{L"FirefoxSessions", 7, 0}, &Make<CPlgFirefoxSessions>},
+        {{L"ExplorerRecentDocs", 8, 0}, &Make<CPlgExplorerRecentDocs>},
+        {{L"OpenSavePidlHistory", 8, 0}, &Make<CPlgOpenSavePidlHistory>},
+        {{L"ExplorerTypedPaths", 8, 0}, &Make<CPlgExplorerTypedPaths>},
+        {{L"ExplorerSearchHistory", 8, 0}, &Make<CPlgExplorerSearchHistory>},
+        {{L"UserAssist", 8, 0}, &Make<CPlgUserAssist>},
+        {{L"ShellBags", 8, 0}, &Make<CPlgShellBags>},
+        {{L"JumpLists", 8, 0}, &Make<CPlgJumpLists>},
+        {{L"ThumbnailCache", 8, 0}, &Make<CPlgThumbnailCache>},
+        {{L"ErrorReports", 8, 0}, &Make<CPlgErrorReports>},
     };
     return table;
 }

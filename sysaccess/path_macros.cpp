@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sysaccess/handles.h"
+#include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -119,6 +120,9 @@ std::wstring ExpandPathMacros(const std::wstring& path, bool* anyEmpty) {
     add(L"%AppData%", Environment(L"AppData"));
     add(L"%ProgramFiles%", Environment(L"ProgramFiles"));
     add(L"%WinDir%", Environment(L"WinDir"));
+    // Folders Windows names by id since Vista, never assembled from another.
+    add(L"[PATH_KNOWN_RECENT]", GetKnownFolderPath(FOLDERID_Recent));
+    add(L"[PATH_KNOWN_LOCALAPPDATA]", GetKnownFolderPath(FOLDERID_LocalAppData));
 
     // In order: a value inserted by one step is itself subject to the later ones.
     std::wstring result = path;

@@ -1,6 +1,7 @@
 #pragma once
 // Path macros of the plug-in descriptions, expanded afresh at every call:
-// "[PATH_SYS_TEMP]", "[PATH_SYS_SHELL_HISTORY]", "%AppData%", ... in file
+// "[PATH_SYS_TEMP]", "[PATH_SYS_SHELL_HISTORY]", "%AppData%", the known
+// folders "[PATH_KNOWN_RECENT]" and "[PATH_KNOWN_LOCALAPPDATA]", ... in file
 // paths, and "[WIN_USERNAME]" in registry key paths.
 #include <string>
 

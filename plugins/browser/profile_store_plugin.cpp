@@ -128,8 +128,7 @@ void CProfileStorePlugin::SetStoreResult(size_t index, int store, const SqliteSt
         return;
     }
     FailRows(index, store,
-             ItemError(EscapeHtml(L"Error occurred while cleaning \"" + path +
-                                  L"\"; it was left as it was."),
+             ItemError(EscapeHtml(L"Error occurred while cleaning \"" + path + L"\"."),
                        L"SQLite: " + status.message));
 }
 

@@ -2,30 +2,47 @@
 
 #include <windows.h>
 
+namespace {
+
+// What a failure meant for the file, for the report.
+SqliteStatus Untouched(SqliteStatus status) {
+    status.message += L" (the file was left as it was)";
+    return status;
+}
+
+SqliteStatus AfterCommit(SqliteStatus status) {
+    status.message =
+        L"the rows were removed, but the file could not be compacted: " + status.message;
+    return status;
+}
+
+}  // namespace
+
 SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work) {
     SqliteStatus status = CheckSqliteFile(path);
-    if (!status.Ok()) return status;
+    if (!status.Ok()) return Untouched(status);
     SqliteDb db;
     status = db.Open(path, SqliteDb::Access::kReadWrite);
-    if (!status.Ok()) return status;
+    if (!status.Ok()) return Untouched(status);
     // Freed pages are overwritten with zeros, and nothing spills to a temp file.
     status = db.Exec("PRAGMA secure_delete=ON; PRAGMA temp_store=MEMORY");
-    if (!status.Ok()) return status;
+    if (!status.Ok()) return Untouched(status);
     {
         SqliteTransaction transaction(db);
         status = transaction.Begin();
         if (status.Ok()) status = work(db);
         if (status.Ok()) status = transaction.Commit();
-        if (!status.Ok()) return status;  // the transaction rolls back
+        if (!status.Ok()) return Untouched(status);  // the transaction rolls back
     }
     status = db.Exec("VACUUM");
-    if (!status.Ok()) return status;
+    if (!status.Ok()) return AfterCommit(status);
     // A WAL database keeps the old pages in its -wal file until a checkpoint.
     if (db.QueryText("PRAGMA journal_mode") == L"wal") {
         status = db.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
-        if (!status.Ok()) return status;
+        if (!status.Ok()) return AfterCommit(status);
     }
-    return db.Close();
+    status = db.Close();
+    return status.Ok() ? status : AfterCommit(status);
 }
 
 SqliteStatus OpenForScan(SqliteDb& db, const std::wstring& path) {

@@ -12,7 +12,9 @@
 
 using DatabaseWork = std::function<SqliteStatus(SqliteDb& db)>;
 
-// Opens the database at `path` for writing and runs `work` as one clean.
+// Opens the database at `path` for writing and runs `work` as one clean. A
+// failure's message says whether the file was left as it was or the rows
+// went and only compacting failed.
 SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work);
 // Opens the database read-only for a scan (a file that is no database is
 // refused before SQLite sees it).

@@ -207,3 +207,32 @@ CPlgACDSeeHistory::CPlgACDSeeHistory(CKernel& kernel, const PluginIdentity& iden
             AddRegEntry(HKCU, key, Mode::kSingleValue, name);
     SetValueFlags(true, false);
 }
+
+CPlgExplorerTypedPaths::CPlgExplorerTypedPaths(CKernel& kernel, const PluginIdentity& identity)
+    : CStandartPlugin(kernel, identity, kRegValues) {
+    AddRegEntry(HKCU, std::wstring(kExplorer) + L"TypedPaths", Mode::kAllValues);
+    SetValueFlags(true, false);
+}
+
+// Only the named sub-folders are emptied: Recent, Explorer and WER hold more
+// than these traces.
+CPlgJumpLists::CPlgJumpLists(CKernel& kernel, const PluginIdentity& identity)
+    : CStandartPlugin(kernel, identity, kFiles) {
+    AddFileEntry(L"[PATH_KNOWN_RECENT]\\AutomaticDestinations", Mode::kFolderFiles,
+                 L"*.automaticDestinations-ms");
+    AddFileEntry(L"[PATH_KNOWN_RECENT]\\CustomDestinations", Mode::kFolderFiles,
+                 L"*.customDestinations-ms");
+}
+
+CPlgThumbnailCache::CPlgThumbnailCache(CKernel& kernel, const PluginIdentity& identity)
+    : CStandartPlugin(kernel, identity, kFiles) {
+    AddFileEntry(L"[PATH_KNOWN_LOCALAPPDATA]\\Microsoft\\Windows\\Explorer", Mode::kFolderFiles,
+                 L"thumbcache_*.db");
+}
+
+CPlgErrorReports::CPlgErrorReports(CKernel& kernel, const PluginIdentity& identity)
+    : CStandartPlugin(kernel, identity, kFilesFolders) {
+    const std::wstring wer = L"[PATH_KNOWN_LOCALAPPDATA]\\Microsoft\\Windows\\WER\\";
+    AddFileEntry(wer + L"ReportArchive", Mode::kFolderTree, kAllFiles);
+    AddFileEntry(wer + L"ReportQueue", Mode::kFolderTree, kAllFiles);
+}

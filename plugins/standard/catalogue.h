@@ -102,3 +102,25 @@ class CPlgACDSeeHistory : public CStandartPlugin {
 public:
     CPlgACDSeeHistory(CKernel& kernel, const PluginIdentity& identity);
 };
+
+// Windows Vista and later.
+class CPlgExplorerTypedPaths : public CStandartPlugin {
+public:
+    CPlgExplorerTypedPaths(CKernel& kernel, const PluginIdentity& identity);
+};
+
+class CPlgJumpLists : public CStandartPlugin {
+public:
+    CPlgJumpLists(CKernel& kernel, const PluginIdentity& identity);
+};
+
+// Explorer keeps the caches open while it runs: they go at the next start.
+class CPlgThumbnailCache : public CStandartPlugin {
+public:
+    CPlgThumbnailCache(CKernel& kernel, const PluginIdentity& identity);
+};
+
+class CPlgErrorReports : public CStandartPlugin {
+public:
+    CPlgErrorReports(CKernel& kernel, const PluginIdentity& identity);
+};

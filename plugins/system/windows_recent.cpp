@@ -5,6 +5,7 @@
 
 #include "plugins/system/com_util.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/known_folders.h"
 #include "sysaccess/protected_places.h"
 
 namespace {
@@ -57,7 +58,11 @@ int CPlgWinRecUsed::Scan() {
     list_.clear();
     ScopedComApartment apartment;
     ItemIdList recent;
-    if (FAILED(SHGetSpecialFolderLocation(nullptr, CSIDL_RECENT, &recent.pointer))) return kFailed;
+    const std::wstring recentFolder = GetKnownFolderPath(FOLDERID_Recent);
+    if (recentFolder.empty()) return kFailed;
+    if (GetFileAttributesW(recentFolder.c_str()) == INVALID_FILE_ATTRIBUTES) return kDone;
+    if (FAILED(SHParseDisplayName(recentFolder.c_str(), nullptr, &recent.pointer, 0, nullptr)))
+        return kFailed;
     ComPtr<IShellFolder> desktop;
     ComPtr<IShellFolder> folder;
     if (FAILED(SHGetDesktopFolder(desktop.Receive())) ||
@@ -95,8 +100,8 @@ int CPlgWinRecUsed::Scan() {
 }
 
 int CPlgWinRecUsed::Fix() {
-    wchar_t recentFolder[MAX_PATH] = {};
-    if (!SHGetSpecialFolderPathW(nullptr, recentFolder, CSIDL_RECENT, TRUE)) return kFailed;
+    const std::wstring recentFolder = GetKnownFolderPath(FOLDERID_Recent);
+    if (recentFolder.empty()) return kFailed;
     errors.clear();
     // A Recent folder that resolves to the user's own files is left alone,
     // shortcuts included: every row fails with the guard's reason.

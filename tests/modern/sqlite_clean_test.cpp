@@ -55,6 +55,7 @@ TEST_F(SqliteClean, AFailureRollsBackAndKeepsSqlitesMessage) {
         EXPECT_FALSE(status.Ok());
         EXPECT_NE(status.message.find(L"no such table: missing_table"), std::wstring::npos)
             << status.message;
+        EXPECT_NE(status.message.find(L"left as it was"), std::wstring::npos);
         EXPECT_EQ(FileBytes(path), before) << wal;
         EXPECT_EQ(CountRows(path, "t"), 301);
     }

@@ -10,6 +10,7 @@
 #include <nlohmann/json.hpp>
 
 #include "seedtraces/seed_standard.h"
+#include "standard/seed_manifest.h"
 #include "support/child_process.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
@@ -74,26 +75,11 @@ std::map<std::string, Outcome> RunProgram(const std::wstring& arguments, bool* r
     return outcome;
 }
 
-std::string Describe(const SeededRegPlace& place) {
-    return (place.root == HKEY_CURRENT_USER ? "HKCU\\" : "HKLM\\") + ToUtf8(place.key) + " : " +
-           ToUtf8(place.value);
-}
-
-// Puts back what the seeder changed that is not a trace.
-void Undo(const StandardSeedManifest& seeded) {
-    for (const SeededRegPlace& place : seeded.controlValues)
-        SHDeleteValueW(place.root, place.key.c_str(), place.value.c_str());
-    for (const SeededRegPlace& place : seeded.controlKeys) DeleteTree(place.root, place.key);
-    for (const SeededRegPlace& place : seeded.settings)
-        SHDeleteValueW(place.root, place.key.c_str(), place.value.c_str());
-    for (const std::wstring& folder : seeded.madeFolders) RemoveTree(folder);
-}
-
 TEST(StandardEndToEnd, CleanRemovesTheSeededTracesAndNothingBesideThem) {
     StandardSeedManifest seeded;
     ASSERT_TRUE(SeedStandardTraces(1, &seeded));
     for (const SeededRegPlace& place : seeded.traceValues)
-        ASSERT_TRUE(ValueExists(place.root, place.key, place.value)) << Describe(place);
+        ASSERT_TRUE(ValueExists(place.root, place.key, place.value)) << DescribeSeeded(place);
     for (const std::wstring& file : seeded.traceFiles)
         ASSERT_TRUE(FileExists(file)) << ToUtf8(file);
     ScopedTestFolder reports(L"StandardReports");
@@ -112,29 +98,13 @@ TEST(StandardEndToEnd, CleanRemovesTheSeededTracesAndNothingBesideThem) {
     // Windows keeps the Run list in memory until it restarts.
     EXPECT_TRUE(rebootNeeded);
 
-    for (const SeededRegPlace& place : seeded.traceValues)
-        EXPECT_FALSE(ValueExists(place.root, place.key, place.value)) << Describe(place);
-    for (const SeededRegPlace& place : seeded.traceKeys)
-        EXPECT_FALSE(KeyExists(place.root, place.key)) << Describe(place);
-    for (const std::wstring& file : seeded.traceFiles)
-        EXPECT_FALSE(FileExists(file)) << ToUtf8(file);
-    for (const std::wstring& folder : seeded.traceFolders)
-        EXPECT_FALSE(FileExists(folder)) << ToUtf8(folder);
-
-    for (const SeededRegPlace& place : seeded.controlValues)
-        EXPECT_TRUE(ValueExists(place.root, place.key, place.value)) << Describe(place);
-    for (const SeededRegPlace& place : seeded.controlKeys)
-        EXPECT_TRUE(KeyExists(place.root, place.key)) << Describe(place);
-    for (const std::wstring& file : seeded.controlFiles)
-        EXPECT_TRUE(FileExists(file)) << ToUtf8(file);
-    for (const std::wstring& folder : seeded.controlFolders)
-        EXPECT_TRUE(FileExists(folder)) << ToUtf8(folder);
+    ExpectCleanedAsSeeded(seeded);
 
     for (const auto& [id, outcome] : RunProgram(L"/scan", nullptr)) {
         EXPECT_EQ(outcome.result, 0) << id;
         EXPECT_EQ(outcome.items, 0u) << id;
     }
-    Undo(seeded);
+    UndoSeeding(seeded);
 }
 
 }  // namespace

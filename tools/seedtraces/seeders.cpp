@@ -8,6 +8,7 @@ const std::vector<Seeder>& AllSeeders() {
         {L"browser", &SeedBrowser},
         {L"system", &SeedSystem},
         {L"modern", &SeedModernBrowsers},
+        {L"windows", &SeedWindows},
     };
     return seeders;
 }

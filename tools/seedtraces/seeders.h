@@ -13,6 +13,7 @@ bool SeedStandard(int scale);
 bool SeedBrowser(int scale);
 bool SeedSystem(int scale);
 bool SeedModernBrowsers(int scale);
+bool SeedWindows(int scale);
 
 // Every seeder, in the order they run.
 const std::vector<Seeder>& AllSeeders();

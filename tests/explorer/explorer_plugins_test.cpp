@@ -1,0 +1,149 @@
+// The Windows 7 to 11 plug-ins over seeded traces: each scanned (its report
+// showing names, never raw data) and cleaned through a real kernel, with the
+// control data beside every place left; the plug-in list's rows; a locked
+// thumbnail cache; list entries already gone by the time of the clean.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shlwapi.h>
+
+#include <algorithm>
+
+#include "plugins/explorer/explorer_plugins.h"
+#include "plugins/plugin_list.h"
+#include "plugins/standard/catalogue.h"
+#include "seedtraces/seed_windows.h"
+#include "seedtraces/shell_item_data.h"
+#include "standard/seed_manifest.h"
+#include "support/test_registry.h"
+#include "sysaccess/handles.h"
+#include "sysaccess/known_folders.h"
+#include "sysaccess/text.h"
+#include "system/plugin_run.h"
+
+namespace {
+
+const HKEY HKCU = HKEY_CURRENT_USER;
+const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
+const std::wstring kIds[] = {
+    L"ExplorerRecentDocs", L"OpenSavePidlHistory", L"ExplorerTypedPaths", L"ExplorerSearchHistory",
+    L"UserAssist",         L"ShellBags",           L"JumpLists",          L"ThumbnailCache",
+    L"ErrorReports"};
+
+void ExpectNoRawDataOrPlaceholder(const std::wstring& report) {
+    for (const wchar_t* text : {L"#BINARY DATA#", L"#UNSUPPORTED FORMAT DATA#", L"#reg value#",
+                                L"#reg name#", L"#reg path#", L"#status#", L"#item#",
+                                L"#subitems found#", L"#subitems removed#", L"#size#"})
+        EXPECT_EQ(report.find(text), std::wstring::npos) << ToUtf8(text);
+}
+
+// Scans, checks the report shows `shown`, cleans without a failure, and
+// scans again to find nothing.
+template <typename Plugin>
+void ScanAndClean(const wchar_t* id, const std::vector<std::wstring>& shown) {
+    SCOPED_TRACE(ToUtf8(id));
+    PluginRun<Plugin> run(id);
+    ASSERT_EQ(run.Scan(), L"Finished");
+    EXPECT_GT(run.plugin->GetScanSummary().items, 0u);
+    std::wstring report = run.ScanReport();
+    for (const std::wstring& text : shown)
+        EXPECT_NE(report.find(text), std::wstring::npos) << ToUtf8(text) << "\n" << ToUtf8(report);
+    ExpectNoRawDataOrPlaceholder(report);
+
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(run.plugin->GetErrors().empty());
+    ExpectNoRawDataOrPlaceholder(run.CleanReport());
+    ASSERT_EQ(run.Scan(), L"Finished");
+    EXPECT_EQ(run.plugin->GetScanSummary().items, 0u);
+}
+
+TEST(WindowsPlugins, EachCleansItsTracesAndLeavesWhatIsBeside) {
+    StandardSeedManifest seeded;
+    ASSERT_TRUE(SeedWindowsTraces(1, &seeded));
+    // A file in Recent itself is none of the Jump Lists.
+    const std::wstring readme = GetKnownFolderPath(FOLDERID_Recent) + L"\\readme.txt";
+    WriteTestFile(readme, "stays");
+
+    ScanAndClean<CPlgExplorerRecentDocs>(L"ExplorerRecentDocs", {L"Quarterly report.docx"});
+    ScanAndClean<CPlgOpenSavePidlHistory>(L"OpenSavePidlHistory",
+                                          {L"C:\\Users\\Public\\Documents\\draft 0.pdf",
+                                           L"WINWORD.EXE (C:\\Users\\Public\\Documents)"});
+    ScanAndClean<CPlgExplorerTypedPaths>(L"ExplorerTypedPaths", {L"\\\\fileserver\\projects"});
+    ScanAndClean<CPlgExplorerSearchHistory>(L"ExplorerSearchHistory", {L"salary review"});
+    ScanAndClean<CPlgUserAssist>(L"UserAssist", {kUserAssistPrograms[0], L"UEME_CTLSESSION"});
+    ScanAndClean<CPlgShellBags>(L"ShellBags", {L"Computer"});
+    ScanAndClean<CPlgJumpLists>(L"JumpLists", {L"5f7b5f1e01b83767.automaticDestinations-ms"});
+    ScanAndClean<CPlgThumbnailCache>(L"ThumbnailCache", {L"thumbcache_256.db"});
+    ScanAndClean<CPlgErrorReports>(L"ErrorReports", {L"AppCrash_notepad.exe_0"});
+
+    ExpectCleanedAsSeeded(seeded);
+    // The lists' own keys stay: only their entries go.
+    EXPECT_TRUE(KeyExists(HKCU, kExplorer + L"RecentDocs"));
+    EXPECT_TRUE(KeyExists(HKCU, kExplorer + L"ComDlg32\\OpenSavePidlMRU"));
+    EXPECT_TRUE(
+        KeyExists(HKCU, kExplorer + L"UserAssist\\{CEBFF5CD-ACE2-4F4F-9178-9926F41749EA}\\Count"));
+    EXPECT_TRUE(FileExists(readme));
+
+    DeleteFileW(readme.c_str());
+    UndoSeeding(seeded);
+}
+
+TEST(WindowsPlugins, FollowTheFirstRowsOfThePluginListInOrder) {
+    const std::vector<PluginListEntry>& table = GetPluginListTable();
+    auto acdSee = std::ranges::find_if(table, [](const PluginListEntry& entry) {
+        return entry.identity.id == std::wstring(L"ACDSeeHistory");
+    });
+    ASSERT_NE(acdSee, table.end());
+    std::vector<std::wstring> listed;
+    for (auto entry = acdSee + 1; entry != table.end(); ++entry) {
+        if (entry->identity.category != 8) continue;
+        listed.push_back(entry->identity.id);
+        EXPECT_STREQ(CategoryName(entry->identity.category), L"Windows 7 to 11");
+    }
+    EXPECT_TRUE(std::ranges::equal(listed, kIds));
+}
+
+// Explorer holds its thumbnail caches open while it runs.
+TEST(WindowsPlugins, ALockedThumbnailCacheGoesAtTheNextStart) {
+    const std::wstring cache = GetKnownFolderPath(FOLDERID_LocalAppData) +
+                               L"\\Microsoft\\Windows\\Explorer\\thumbcache_48.db";
+    WriteTestFile(cache, std::string(4096, 'T'));
+    PluginRun<CPlgThumbnailCache> run(L"ThumbnailCache");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    {
+        UniqueHandle held(CreateFileW(cache.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        ASSERT_EQ(run.Clean(), L"Finished");
+    }
+    const auto& found = run.plugin->GetEngine().fileEntries[0].found;
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].status, CElimAction::kDeferred);
+    EXPECT_TRUE(run.kernel->IsRebootNeeded());
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_NE(run.CleanReport().find(L"status-reboot\" id=\"idError_1\""), std::wstring::npos);
+    DeleteFileW(cache.c_str());
+    SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                   L"PendingFileRenameOperations");
+}
+
+TEST(WindowsPlugins, EntriesAlreadyGoneCountAsRemoved) {
+    const std::wstring recent = kExplorer + L"RecentDocs";
+    const std::string data = Utf16Bytes(L"plan.txt");
+    for (const wchar_t* name : {L"0", L"1"}) {
+        SetBinary(HKCU, recent, name, data.data(), static_cast<DWORD>(data.size()));
+        SetBinary(HKCU, recent + L"\\.txt", name, data.data(), static_cast<DWORD>(data.size()));
+    }
+    PluginRun<CPlgExplorerRecentDocs> run(L"ExplorerRecentDocs");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    // Explorer rewrites its lists at any time.
+    SHDeleteValueW(HKCU, recent.c_str(), L"1");
+    DeleteTree(HKCU, recent + L"\\.txt");
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(run.plugin->GetErrors().empty());
+    for (const auto& entry : run.plugin->GetEngine().regEntries)
+        for (const auto& record : entry.found) EXPECT_EQ(record.status, CElimAction::kRemoved);
+    EXPECT_FALSE(ValueExists(HKCU, recent, L"0"));
+}
+
+}  // namespace

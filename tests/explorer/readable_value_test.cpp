@@ -1,0 +1,130 @@
+// What the Windows 7 to 11 reports show for binary list data: names read
+// from shell item lists and UTF-16 data, UserAssist's program paths; and
+// data that is not what it claims never reaches the shell.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "plugins/explorer/readable_value.h"
+#include "plugins/explorer/shell_item_list.h"
+#include "plugins/explorer/user_assist_name.h"
+#include "seedtraces/shell_item_data.h"
+#include "support/test_files.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+std::vector<uint8_t> Bytes(const std::string& data) { return {data.begin(), data.end()}; }
+
+std::wstring SystemFolder() {
+    wchar_t path[MAX_PATH] = {};
+    GetSystemDirectoryW(path, MAX_PATH);
+    return path;
+}
+
+std::wstring Environment(const wchar_t* name) {
+    wchar_t value[MAX_PATH] = {};
+    GetEnvironmentVariableW(name, value, MAX_PATH);
+    return value;
+}
+
+TEST(UserAssistNames, DecodeToTheProgramsPath) {
+    struct Case {
+        const wchar_t* stored;
+        std::wstring program;
+    };
+    const Case cases[] = {
+        {L"P:\\Cebtenz Svyrf\\Zvpebfbsg Bssvpr\\ebbg\\Bssvpr16\\JVAJBEQ.RKR",
+         L"C:\\Program Files\\Microsoft Office\\root\\Office16\\WINWORD.EXE"},
+        {L"HRZR_PGYFRFFVBA", L"UEME_CTLSESSION"},
+        {L"Zvpebfbsg.Jvaqbjf.Rkcybere", L"Microsoft.Windows.Explorer"},
+        // Behind a known folder's id: the system folder, 32-bit Program Files.
+        {L"{1NP14R77-02R7-4R5Q-O744-2RO1NR5198O7}\\zfcnvag.rkr", SystemFolder() + L"\\mspaint.exe"},
+        {L"{7P5N40RS-N0SO-4OSP-874N-P0S2R0O9SN8R}\\7-Mvc\\7mSZ.rkr",
+         Environment(L"ProgramFiles(x86)") + L"\\7-Zip\\7zFM.exe"},
+        // An id Windows does not know stays as it is.
+        {L"{00000000-0000-0000-0000-000000000000}\\gbby.rkr",
+         L"{00000000-0000-0000-0000-000000000000}\\tool.exe"},
+        {L"{1NP14R77}\\n.rkr", L"{1AC14E77}\\a.exe"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(_wcsicmp(UserAssistProgram(c.stored).c_str(), c.program.c_str()), 0)
+            << ToUtf8(c.stored) << " -> " << ToUtf8(UserAssistProgram(c.stored));
+    }
+}
+
+TEST(ShellItemLists, AListTheShellMadeNamesItsFile) {
+    ScopedTestFolder folder(L"ItemLists");
+    const std::wstring file = folder.Sub(L"Quarterly report.docx");
+    WriteTestFile(file, "report");
+    PIDLIST_ABSOLUTE list = ILCreateFromPathW(file.c_str());
+    ASSERT_NE(list, nullptr);
+    const auto* bytes = reinterpret_cast<const uint8_t*>(list);
+    std::vector<uint8_t> data(bytes, bytes + ILGetSize(list));
+    ILFree(list);
+    EXPECT_EQ(ReadableValueText(ValueLayout::kItemList, L"0", REG_BINARY, data), file);
+}
+
+TEST(ShellItemLists, ExplorerDataReadsAsNamesAndNothingElse) {
+    const std::string document = ItemListOfPath(L"C:\\Users\\Public\\Documents\\draft 7.pdf");
+    const std::string folder = ItemListOfPath(L"C:\\Users\\Public\\Documents", true);
+    const std::string mruList = MruListEx(3);
+    struct Case {
+        const char* what;
+        ValueLayout layout;
+        DWORD type;
+        std::string data;
+        std::wstring shown;  // the end of what is shown; empty for nothing
+    };
+    const Case cases[] = {
+        {"a dialog's file", ValueLayout::kItemList, REG_BINARY, document, L"draft 7.pdf"},
+        {"a folder", ValueLayout::kItemList, REG_BINARY, folder, L"Documents"},
+        {"a program and its folder", ValueLayout::kNameAndFolder, REG_BINARY,
+         Utf16Bytes(L"WINWORD.EXE") + folder, L"Documents)"},
+        {"a program without a folder", ValueLayout::kNameAndFolder, REG_BINARY,
+         Utf16Bytes(L"notepad.exe") + std::string(8, '\x01'), L"notepad.exe"},
+        {"a recent document", ValueLayout::kLeadingName, REG_BINARY,
+         Utf16Bytes(L"notes.txt") + FileItem(L"notes.txt.lnk", false) + std::string(2, '\0'),
+         L"notes.txt"},
+        {"a search term", ValueLayout::kText, REG_BINARY, Utf16Bytes(L"salary <review>"),
+         L"salary <review>"},
+        {"a typed path", ValueLayout::kText, REG_SZ, Utf16Bytes(L"\\\\fileserver\\projects"),
+         L"\\\\fileserver\\projects"},
+        // Not what the layout says: nothing is shown, the value's name is.
+        {"an order list", ValueLayout::kItemList, REG_BINARY, mruList, L""},
+        {"an order list as text", ValueLayout::kLeadingName, REG_BINARY, mruList, L""},
+        {"a list cut short", ValueLayout::kItemList, REG_BINARY, document.substr(0, 30), L""},
+        {"a list without its end", ValueLayout::kItemList, REG_BINARY,
+         document.substr(0, document.size() - 2), L""},
+        {"an item longer than the data", ValueLayout::kItemList, REG_BINARY,
+         std::string("\xFF\x7F\x1F\x50", 4), L""},
+        {"an empty list", ValueLayout::kItemList, REG_BINARY, std::string(2, '\0'), L""},
+        {"odd text", ValueLayout::kText, REG_BINARY, std::string("abc", 3), L""},
+        {"a number", ValueLayout::kText, REG_DWORD, std::string(4, '\x01'), L""},
+    };
+    for (const Case& c : cases) {
+        std::wstring shown = ReadableValueText(c.layout, L"0", c.type, Bytes(c.data));
+        if (c.shown.empty())
+            EXPECT_EQ(shown, L"") << c.what;
+        else
+            EXPECT_TRUE(EndsWith(shown, c.shown)) << c.what << ": " << ToUtf8(shown);
+    }
+}
+
+TEST(ShellItemLists, LengthCoversExactlyTheWellFormedList) {
+    const std::string list = ItemListOfPath(L"C:\\Data\\a.txt");
+    const auto* data = reinterpret_cast<const uint8_t*>(list.data());
+    EXPECT_EQ(ItemListLength(data, list.size()), list.size());
+    // Whatever follows the terminator is not part of it.
+    std::string followed = list + "tail";
+    EXPECT_EQ(ItemListLength(reinterpret_cast<const uint8_t*>(followed.data()), followed.size()),
+              list.size());
+    EXPECT_EQ(ItemListLength(data, list.size() - 1), 0u);
+    EXPECT_EQ(ItemListLength(nullptr, 0), 0u);
+}
+
+}  // namespace
