@@ -177,7 +177,8 @@ std::wstring NormalisePlacePath(const std::wstring& path) {
         if (c == L'/') c = L'\\';
     while (full.size() > 2 && full.back() == L'\\') full.pop_back();
     // Short (8.3) names name the same folder; only an existing folder has a long form.
-    DWORD longLength = GetLongPathNameW(full.c_str(), nullptr, 0);
+    // Wine's GetLongPathNameW overruns its own MAX_PATH buffer on a longer name.
+    DWORD longLength = full.size() < MAX_PATH ? GetLongPathNameW(full.c_str(), nullptr, 0) : 0;
     if (longLength > 0) {
         std::wstring longPath(longLength, L'\0');
         longLength = GetLongPathNameW(full.c_str(), longPath.data(), longLength);

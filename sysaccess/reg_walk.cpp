@@ -40,6 +40,16 @@ bool WalkRegKey(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
         wchar_t* nameTarget = name ? name : walker.nameBuffer;
         LONG result = RegEnumValueW(key, index, nameTarget, &nameLength, nullptr, &walker.valueType,
                                     reinterpret_cast<BYTE*>(data), data ? &dataSize : nullptr);
+        if (result == ERROR_MORE_DATA && data) {
+            // Data larger than the buffer must not end the walk: the values
+            // after it would never be seen. Such a value is visited by name
+            // with empty data.
+            nameLength = walker.GetNameBufferLength();
+            result = RegEnumValueW(key, index, nameTarget, &nameLength, nullptr, &walker.valueType,
+                                   nullptr, nullptr);
+            dataSize = 0;
+        }
+        if (result == ERROR_MORE_DATA) continue;  // a name longer than any we can delete by
         if (result != ERROR_SUCCESS) break;
         if (data) {
             // The data need not be terminated; the buffer has room behind it.

@@ -53,6 +53,11 @@ std::wstring EscapeHtml(std::wstring_view text) {
             case L'\'':
                 result += L"&#39;";
                 break;
+            case L'#':
+                // Reports are filled by replacing "#name#" placeholders one after
+                // another: a "#size#" in a file name must not be taken for one.
+                result += L"&#35;";
+                break;
             default:
                 result += c;
         }

@@ -24,16 +24,6 @@ void PlaceKeepToggle(std::wstring& row, const std::wstring& toggle) {
     if (end != std::wstring::npos) row.insert(end, L"<td>" + toggle + L"</td>");
 }
 
-// Text from a cookie file made safe for a page and for the placeholders
-// filled after it: "#" becomes an entity too.
-std::wstring PlaceholderSafe(std::wstring_view text) {
-    std::wstring escaped;
-    for (size_t hash; (hash = text.find(L'#')) != std::wstring_view::npos;
-         text.remove_prefix(hash + 1))
-        escaped += EscapeHtml(text.substr(0, hash)) + L"&#35;";
-    return escaped + EscapeHtml(text);
-}
-
 // The keep toggles of one scan page: the list as it stands and the three
 // toggle pages, read once per page.
 class KeepToggles {
@@ -54,8 +44,8 @@ public:
         const bool byParent = !keptBy.empty() && keptBy != CookieKeepList::Normalize(domain.name);
         std::wstring toggle = byParent ? parent_ : keptBy.empty() ? off_ : on_;
         ReplaceAll(toggle, L"#n#", std::to_wstring(number));
-        ReplaceAll(toggle, L"#parent#", PlaceholderSafe(keptBy));
-        ReplaceAll(toggle, L"#domain#", PlaceholderSafe(domain.name));
+        ReplaceAll(toggle, L"#parent#", EscapeHtml(keptBy));
+        ReplaceAll(toggle, L"#domain#", EscapeHtml(domain.name));
         return toggle;
     }
 

@@ -31,6 +31,7 @@ bool DeleteNetscapeHistory(IRunProgress& run, std::optional<ItemError>& error);
 bool DeleteNetscapeForms(IRunProgress& run, std::optional<ItemError>& error);
 // Rewrites every cookie file without the lines of the scanned domains, except
 // the lines whose host `keep` keeps; sets each domain's result (kKept when all
-// its lines stayed) and error. False when a file could not be rewritten.
+// its lines stayed) and error. A cancel stops it between files. False when a
+// file could not be rewritten.
 bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run,
                            const CookieKeepList& keep = CookieKeepList());

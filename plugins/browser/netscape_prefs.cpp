@@ -1,5 +1,6 @@
 #include "plugins/browser/byte_file.h"
 #include "plugins/browser/netscape_files.h"
+#include "plugins/browser/netscape_profiles.h"
 
 std::optional<std::wstring> ReadPrefValue(const std::wstring& file, const std::wstring& key) {
     std::string bytes;
@@ -23,8 +24,6 @@ std::optional<std::wstring> ReadPrefValue(const std::wstring& file, const std::w
 std::optional<std::wstring> PrefNamedProfileFile(const std::wstring& folder,
                                                  const wchar_t* prefsFile, const wchar_t* key) {
     std::optional<std::wstring> name = ReadPrefValue(folder + prefsFile, key);
-    if (!name || name->empty() || *name == L"." || *name == L".." ||
-        name->find_first_of(L"\\/:") != std::wstring::npos)
-        return std::nullopt;
+    if (!name || !IsPlainFileName(*name)) return std::nullopt;
     return folder + *name;
 }

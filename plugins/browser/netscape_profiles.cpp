@@ -2,6 +2,8 @@
 
 #include <shlobj.h>
 
+#include <cwctype>
+
 #include "sysaccess/handles.h"
 
 namespace {
@@ -90,7 +92,7 @@ std::wstring GetNetscape4ProfileFolder() {
     size_t slash = install->rfind(L'\\');
     if (slash == std::wstring::npos) return {};
     auto user = ReadUserString(L"Software\\Netscape\\Netscape Navigator\\biff", L"CurrentUser");
-    if (!user) return {};
+    if (!user || !IsPlainFileName(*user)) return {};
     return install->substr(0, slash) + L"\\Users\\" + *user + L"\\";
 }
 
@@ -100,4 +102,18 @@ std::optional<ProfileList> BuildProfileList(bool withFirefox) {
     if (withFirefox && !FindFirefoxProfiles(list, 0)) return std::nullopt;
     list.push_back(GetNetscape4ProfileFolder());
     return list;
+}
+
+bool IsPlainFileName(const std::wstring& name) {
+    if (name.empty() || name.back() == L'.' || name.back() == L' ') return false;
+    for (wchar_t c : name)
+        if (c < 0x20 || wcschr(L"\\/:*?\"<>|", c)) return false;
+    // Device names stay devices whatever extension follows them.
+    std::wstring base = name.substr(0, name.find(L'.'));
+    while (!base.empty() && base.back() == L' ') base.pop_back();
+    for (wchar_t& c : base) c = static_cast<wchar_t>(std::towupper(c));
+    for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL"})
+        if (base == device) return false;
+    return !(base.size() == 4 && (base.starts_with(L"COM") || base.starts_with(L"LPT")) &&
+             base[3] >= L'1' && base[3] <= L'9');
 }

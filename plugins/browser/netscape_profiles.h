@@ -15,8 +15,15 @@ bool FindMozillaProfiles(ProfileList& list, int which);
 // Appends the Firefox profile folders; false when the user's application
 // data folder cannot be resolved.
 bool FindFirefoxProfiles(ProfileList& list, int which);
-// "<parent of Install Directory>\Users\<CurrentUser>\", or empty.
+// "<parent of Install Directory>\Users\<CurrentUser>\", or empty (also when
+// CurrentUser is no plain folder name).
 std::wstring GetNetscape4ProfileFolder();
+
+// True when `name` joined to a folder names exactly one entry of that folder:
+// no separators, wildcards or control characters, no trailing dot or space
+// (Windows drops them, so ".." and "..." reach other folders) and no device
+// name such as "NUL" or "COM1.txt".
+bool IsPlainFileName(const std::wstring& name);
 
 // The Mozilla profiles, the Firefox ones when asked, then the Netscape 4
 // profile (possibly empty). Nothing when a finder fails.

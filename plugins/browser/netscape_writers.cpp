@@ -79,11 +79,11 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
     for (const std::wstring& folder : *profiles) {
         ++profileIndex;
         if (folder.empty()) continue;
-        // A cancel does not stop this: a half-cleaned set of files helps no one.
-        if (!run.IsCancelled()) {
-            run.ReportProgress(dots);
-            dots += L'.';
-        }
+        // A cancel ends the clean between files: each file is rewritten whole
+        // or not at all, and the domains not reached stay "Not processed".
+        if (run.IsCancelled()) break;
+        run.ReportProgress(dots);
+        dots += L'.';
         const std::wstring path = folder + L"cookies.txt";
         std::string bytes;
         if (ReadByteFile(path, bytes) != ERROR_SUCCESS) continue;

@@ -30,17 +30,6 @@ constexpr wchar_t kSubitemsRemoved[] = L"#subitems removed#";
 constexpr wchar_t kSize[] = L"#size#";
 constexpr wchar_t kErrorId[] = L"#id#";
 
-// Names, paths and data come from the machine: they may hold markup, and a
-// "#" could be taken for a placeholder by a later substitution.
-std::wstring MachineText(const std::wstring& text) {
-    std::wstring_view rest = text;
-    std::wstring escaped;
-    for (size_t hash; (hash = rest.find(L'#')) != std::wstring_view::npos;
-         rest.remove_prefix(hash + 1))
-        escaped += EscapeHtml(rest.substr(0, hash)) + L"&#35;";
-    return escaped + EscapeHtml(rest);
-}
-
 int Clamp(int layout) { return layout >= 0 && layout < 4 ? layout : 0; }
 
 // What one record adds to the items count: itself, or a folder or key with
@@ -181,7 +170,7 @@ std::wstring FileRow(const CStandartPlugin::ReportParts& parts,
     std::wstring row = record.isFolder ? parts.folderPattern : parts.filePattern;
     if (record.isFolder) ReplaceAll(row, kSubitemsFound, std::to_wstring(record.subitemsFound));
     ReplaceAll(row, kSize, FormatSize(record.size));
-    ReplaceAll(row, kItem, MachineText(record.name));
+    ReplaceAll(row, kItem, EscapeHtml(record.name));
     return row;
 }
 
@@ -189,10 +178,10 @@ std::wstring RegRow(const CStandartPlugin::ReportParts& parts,
                     const Records::SRegItemStatistics& record, bool showValueData) {
     std::wstring row = record.isKey ? parts.keyPattern : parts.valuePattern;
     if (record.isKey) ReplaceAll(row, kSubitemsFound, std::to_wstring(record.subitemsFound));
-    ReplaceAll(row, kItem, MachineText(record.name));
-    ReplaceAll(row, kRegName, MachineText(record.regName));
-    ReplaceAll(row, kRegPath, MachineText(record.regPath));
-    if (showValueData) ReplaceAll(row, kRegValue, MachineText(record.valueData));
+    ReplaceAll(row, kItem, EscapeHtml(record.name));
+    ReplaceAll(row, kRegName, EscapeHtml(record.regName));
+    ReplaceAll(row, kRegPath, EscapeHtml(record.regPath));
+    if (showValueData) ReplaceAll(row, kRegValue, EscapeHtml(record.valueData));
     return row;
 }
 

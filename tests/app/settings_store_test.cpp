@@ -64,14 +64,19 @@ TEST(Options, AbsentKeyGivesDefaultsAndSaveCreatesIt) {
 TEST(Options, LoadTakesStringValuesOnlyAndStopsAtAnOverlongOne) {
     ScopedTestKey key(L"OptionsLoad", HKEY_LOCAL_MACHINE);
     SetString(key.Root(), key.Path(), L"A", L"1");
-    SetDword(key.Root(), key.Path(), L"HideOnExit", 0);  // not text: ignored
+    // Numbers whose bytes would read as the texts "0" and "1": loaded as text,
+    // they would turn hiding off and overwriting on.
+    SetDword(key.Root(), key.Path(), L"HideOnExit", L'0');
+    SetDword(key.Root(), key.Path(), L"OverWrite", L'1');
     SetString(key.Root(), key.Path(), L"B", std::wstring(300, L'x'));
     SetString(key.Root(), key.Path(), L"C", L"after");
     SetString(key.Root(), key.Sub(L"Sub"), L"inner", L"v");
     CSettings options(key.Root(), key.Path());
     ASSERT_TRUE(options.Load());
     EXPECT_EQ(options.Option(L"A"), L"1");
+    EXPECT_EQ(options[L""].count(L"HideOnExit"), 0u);
     EXPECT_TRUE(IsHideOnExit(options));
+    EXPECT_FALSE(IsOverWrite(options));
     EXPECT_EQ(options.PeekOption(L"C"), L"");
     EXPECT_EQ(options[L"Sub"][L"inner"], L"v");
 

@@ -69,6 +69,24 @@ TEST_F(NetscapeFiles, CookieRewriteKeepsEverythingElseByteForByte) {
     EXPECT_EQ(domains[L"both.test"].profileIndex, 1);
 }
 
+// A cancel lets the file being rewritten finish and leaves the next as it was.
+TEST_F(NetscapeFiles, CancelledCookieRewriteStopsBetweenFiles) {
+    std::wstring mozilla = MozillaProfile(L"default", L"s1.slt");
+    std::wstring firefox = FirefoxProfile(L"f1.default");
+    WriteTestFile(mozilla + L"cookies.txt", kHeader + CookieLine(".first.test", "1"));
+    const std::string second = kHeader + CookieLine(".second.test", "2");
+    WriteTestFile(firefox + L"cookies.txt", second);
+    DomainMap domains = ReadCookies();
+    TestRun run;
+    run.cancelAfterChecks = 1;
+    DeleteNetscapeCookies(domains, run);
+    EXPECT_EQ(ReadTestFile(mozilla + L"cookies.txt"), kHeader);
+    EXPECT_EQ(ReadTestFile(firefox + L"cookies.txt"), second);
+    EXPECT_EQ(domains[L"first.test"].result, DomainInfo::kDeleted);
+    EXPECT_EQ(domains[L"second.test"].result, DomainInfo::kNotProcessed);
+    EXPECT_FALSE(domains[L"second.test"].error);
+}
+
 TEST_F(NetscapeFiles, CookieFileThatCannotBeRewrittenFailsItsDomains) {
     std::wstring mozilla = MozillaProfile(L"default", L"s1.slt");
     std::wstring firefox = FirefoxProfile(L"f1.default");

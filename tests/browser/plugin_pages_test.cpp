@@ -13,6 +13,7 @@
 #include "plugins/browser/netscape_plugins.h"
 #include "plugins/browser/url_cache.h"
 #include "seedtraces/browser_traces.h"
+#include "support/cancel_at_clean.h"
 #include "test_run.h"
 
 namespace {
@@ -116,6 +117,7 @@ TEST_F(IEPages, HistoryPageAndHistoryFolder) {
     size_t fresh = page.find(L"<td>new.test</td><td>1</td><td>07-Dec-26 00:15</td>");
     size_t old = page.find(L"<td>old.test</td>");
     ASSERT_NE(fresh, std::wstring::npos) << page;
+    ASSERT_NE(old, std::wstring::npos) << page;
     EXPECT_LT(fresh, old);
     ASSERT_TRUE(plugin.Clean());
     EXPECT_EQ(Count(plugin.CleanPage(), L"Deleted"), 2u);
@@ -147,7 +149,8 @@ TEST_F(NetscapePages, CookieRowsAreEscapedAndOrderedByCount) {
     WriteTestFile(profile + L"cookies.txt",
                   "# header\n.many.test\tTRUE\t/\tFALSE\t0\ta\t1\n"
                   "www.many.test\tTRUE\t/\tFALSE\t0\tb\t2\n"
-                  "<b>odd.test\tTRUE\t/\tFALSE\t0\tc\t3\n");
+                  "<b>odd.test\tTRUE\t/\tFALSE\t0\tc\t3\n"
+                  "x#num#.test\tTRUE\t/\tFALSE\t0\td\t4\n");
     PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
     ASSERT_TRUE(cookies.Scan());
     std::wstring page = cookies.ScanPage();
@@ -157,9 +160,26 @@ TEST_F(NetscapePages, CookieRowsAreEscapedAndOrderedByCount) {
     ASSERT_NE(odd, std::wstring::npos) << page;
     EXPECT_LT(many, odd);
     EXPECT_EQ(page.find(L"<b>"), std::wstring::npos);
+    // A name that looks like a placeholder is not filled in.
+    EXPECT_NE(page.find(L"<td>x&#35;num&#35;.test</td><td>1</td>"), std::wstring::npos) << page;
     ASSERT_TRUE(cookies.Clean());
-    EXPECT_EQ(Count(cookies.CleanPage(), L"Deleted"), 2u);
+    EXPECT_EQ(Count(cookies.CleanPage(), L"Deleted"), 3u);
     EXPECT_EQ(ReadTestFile(profile + L"cookies.txt"), "# header\n");
+}
+
+TEST_F(NetscapePages, CancelledCookieCleanRewritesNothing) {
+    std::wstring profile = MozillaProfile(L"default", L"s1.slt");
+    const std::string cookieFile =
+        "# header\n.a.test\tTRUE\t/\tFALSE\t0\ta\t1\n.b.test\tTRUE\t/\tFALSE\t0\tb\t2\n";
+    WriteTestFile(profile + L"cookies.txt", cookieFile);
+    PluginHarness<CancelAtClean<CPlgNetscapeCookies>> cookies(L"NetscapeCookies", 2, 0);
+    ASSERT_TRUE(cookies.Scan());
+    ASSERT_TRUE(cookies.Clean());
+    EXPECT_EQ(ReadTestFile(profile + L"cookies.txt"), cookieFile);
+    std::wstring page = cookies.CleanPage();
+    EXPECT_EQ(Count(page, L"Not processed"), 2u) << page;
+    EXPECT_EQ(Count(page, L"Deleted"), 0u);
+    EXPECT_TRUE(cookies.Get().GetErrors().empty());
 }
 
 TEST_F(NetscapePages, LockedHistoryMarksEveryDomainForReboot) {

@@ -71,10 +71,10 @@ TEST_F(ProtectedStorageTest, DeletionRemovesTheTypeAndRestoresTheAccountList) {
     SecurityDescriptorBuffer after;
     ASSERT_TRUE(GetRegKeyDacl(HKEY_CURRENT_USER, keys.account.c_str(), after));
     EXPECT_EQ(after, before);
-    // The keys below keep the widened list.
-    SecurityDescriptorBuffer data;
-    ASSERT_TRUE(GetRegKeyDacl(HKEY_CURRENT_USER, keys.data.c_str(), data));
-    EXPECT_NE(data, before);
+    // The keys below keep the widened list: full access for the user and the system.
+    const std::vector<std::wstring> widened = {GetCurrentUserSidString() + L" 0xf003f 0x3",
+                                               L"S-1-5-18 0xf003f 0x3"};
+    EXPECT_EQ(KeyAccessList(HKEY_CURRENT_USER, keys.data), widened);
 
     DomainMap again;
     ReadAutoCompleteItems(again, run);

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sysaccess/handles.h"
+#include "sysaccess/reg_security.h"
 
 ScopedTestKey::ScopedTestKey(const std::wstring& name, HKEY root)
     : root_(root), path_(L"Software\\VeltraneTests\\" + name) {
@@ -81,3 +82,30 @@ bool GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWOR
 }
 
 void DeleteTree(HKEY root, const std::wstring& key) { SHDeleteKeyW(root, key.c_str()); }
+
+std::vector<std::wstring> KeyAccessList(HKEY root, const std::wstring& key) {
+    std::vector<std::wstring> entries;
+    SecurityDescriptorBuffer descriptor;
+    if (!GetRegKeyDacl(root, key.c_str(), descriptor)) return entries;
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    ACL* acl = nullptr;
+    if (!GetSecurityDescriptorDacl(descriptor.data(), &present, &acl, &defaulted) || !present ||
+        !acl)
+        return entries;
+    for (DWORD index = 0; index < acl->AceCount; ++index) {
+        void* ace = nullptr;
+        if (!GetAce(acl, index, &ace)) break;
+        const auto* header = static_cast<const ACE_HEADER*>(ace);
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE) {
+            entries.push_back(L"type " + std::to_wstring(header->AceType));
+            continue;
+        }
+        auto* allowed = static_cast<ACCESS_ALLOWED_ACE*>(ace);
+        wchar_t text[64];
+        swprintf(text, 64, L" 0x%lx 0x%x", static_cast<unsigned long>(allowed->Mask),
+                 static_cast<unsigned>(header->AceFlags));
+        entries.push_back(SidToString(&allowed->SidStart) + text);
+    }
+    return entries;
+}

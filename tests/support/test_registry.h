@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 // HKEY_CURRENT_USER\Software\VeltraneTests\<name>, created fresh and deleted afterwards.
 class ScopedTestKey {
@@ -36,3 +37,6 @@ bool GetString(HKEY root, const std::wstring& key, const std::wstring& name, std
                DWORD* type = nullptr);
 bool GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD& data);
 void DeleteTree(HKEY root, const std::wstring& key);
+// The key's access list, one "<sid> <mask> <ace flags>" text per entry
+// ("S-1-1-0 0xf003f 0x3"), in list order; empty when it cannot be read.
+std::vector<std::wstring> KeyAccessList(HKEY root, const std::wstring& key);

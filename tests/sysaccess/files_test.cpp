@@ -11,6 +11,7 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/os_version.h"
+#include "sysaccess/text.h"
 
 namespace {
 
@@ -150,27 +151,28 @@ TEST(FileDelete, LockedFileIsDeferredOnNT) {
 
 TEST(FileDelete, Windows9xWritesWininitNewestFirst) {
     ScopedTestFolder folder(L"DeleteWininit");
-    WriteTestFile(folder.Sub(L"first.txt"), "1");
+    WriteTestFile(folder.Sub(L"first long name.txt"), "1");
     WriteTestFile(folder.Sub(L"second.txt"), "2");
+    auto shortName = [](const std::wstring& path) {
+        char name[MAX_PATH] = {};
+        DWORD length = GetShortPathNameA(ToUtf8(path).c_str(), name, MAX_PATH);
+        return std::string(name, length);
+    };
+    const std::string first = shortName(folder.Sub(L"first long name.txt"));
+    const std::string second = shortName(folder.Sub(L"second.txt"));
+    ASSERT_FALSE(first.empty());
     const std::wstring ini = L"C:\\windows\\WININIT.INI";
-    DeleteFileW(ini.c_str());
+    // Other sections stay; the entry goes first into an existing [rename].
+    WriteTestFile(ini, "[other]\r\nkeep=1\r\n");
     {
         ScopedVersion windows98({VER_PLATFORM_WIN32_WINDOWS, 4, 10});
-        EXPECT_TRUE(ScheduleDeleteOnReboot(folder.Sub(L"first.txt")));
+        EXPECT_TRUE(ScheduleDeleteOnReboot(folder.Sub(L"first long name.txt")));
+        EXPECT_EQ(ReadTestFile(ini), "[other]\r\nkeep=1\r\n[rename]\r\nnul = " + first + "\r\n");
         EXPECT_TRUE(ScheduleDeleteOnReboot(folder.Sub(L"second.txt")));
     }
-    std::string text = ReadTestFile(ini);
+    EXPECT_EQ(ReadTestFile(ini),
+              "[other]\r\nkeep=1\r\n[rename]\r\nnul = " + second + "\r\nnul = " + first + "\r\n");
     DeleteFileW(ini.c_str());
-    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-    size_t header = text.find("[rename]\r\n");
-    ASSERT_EQ(header, 0u) << text;
-    size_t second = text.find("nul = ", header);
-    size_t first = text.find("nul = ", second + 1);
-    ASSERT_NE(first, std::string::npos) << text;
-    EXPECT_EQ(text.find("second", second), text.find("second"));
-    EXPECT_LT(text.find("second"), text.find("first"));
-    EXPECT_NE(text.find("first", first), std::string::npos);
-    EXPECT_EQ(text.back(), '\n');
 }
 
 TEST(FileDelete, FolderTreeAndFolderFiles) {

@@ -73,6 +73,26 @@ TEST(RegistryWalk, EnhancedCollectorMarksDataThatIsNotText) {
     EXPECT_EQ(data[3], L"#UNSUPPORTED FORMAT DATA#");
 }
 
+// A value larger than the walker's buffer once ended the listing, so the
+// values after it were never found and never cleaned.
+TEST(RegistryWalk, ValueLargerThanTheBufferDoesNotHideTheRest) {
+    ScopedTestKey key(L"WalkLarge");
+    SetString(key.Root(), key.Path(), L"a_small", L"first");
+    SetString(key.Root(), key.Path(), L"b_large", std::wstring(40000, L'x'));
+    std::vector<BYTE> bytes(70000, 0x5A);
+    SetBinary(key.Root(), key.Path(), L"c_large_binary", bytes.data(),
+              static_cast<DWORD>(bytes.size()));
+    SetString(key.Root(), key.Path(), L"d_small", L"last");
+    StringList names, data;
+    ASSERT_TRUE(
+        GetRegValuesListEnhanced(nullptr, key.Root(), key.Path().c_str(), &names, &data, nullptr));
+    ASSERT_EQ(names, (StringList{L"a_small", L"b_large", L"c_large_binary", L"d_small"}));
+    EXPECT_EQ(data[0], L"first");
+    EXPECT_EQ(data[1], L"");
+    EXPECT_EQ(data[2], L"#BINARY DATA#");
+    EXPECT_EQ(data[3], L"last");
+}
+
 TEST(RegistryWalk, TreeComesDeepestFirstAndCountsEverything) {
     ScopedTestKey key(L"WalkTree");
     BuildThreeLevels(key);
@@ -196,9 +216,21 @@ TEST(RegistrySecurity, UserSidAndFullAccessListRoundTrip) {
     HeapAcl acl;
     ASSERT_TRUE(BuildFullAccessDacl(everyone, descriptor, acl));
     FreeSid(everyone);
-    EXPECT_EQ(acl->AceCount, 2);
+    std::vector<std::wstring> before = KeyAccessList(key.Root(), key.Sub(L"child"));
     EXPECT_TRUE(SetRegKeyDacl(key.Root(), key.Path().c_str(), &descriptor, true));
-    EXPECT_TRUE(SetRegKeyDacl(key.Root(), key.Path().c_str(), original.data(), true));
+    // Full key access for the given account and for the system, both
+    // inherited by sub-keys (0x3), on the key and on the key below it.
+    const std::vector<std::wstring> full = {L"S-1-1-0 0xf003f 0x3", L"S-1-5-18 0xf003f 0x3"};
+    EXPECT_EQ(KeyAccessList(key.Root(), key.Path()), full);
+    EXPECT_EQ(KeyAccessList(key.Root(), key.Sub(L"child")), full);
+
+    // Not recursive: the key below keeps what it had.
+    EXPECT_TRUE(SetRegKeyDacl(key.Root(), key.Path().c_str(), original.data(), false));
+    SecurityDescriptorBuffer restored;
+    ASSERT_TRUE(GetRegKeyDacl(key.Root(), key.Path().c_str(), restored));
+    EXPECT_EQ(restored, original);
+    EXPECT_EQ(KeyAccessList(key.Root(), key.Sub(L"child")), full);
+    EXPECT_NE(before, full);
     EXPECT_FALSE(SetRegKeyDacl(key.Root(), nullptr, original.data(), false));
 }
 

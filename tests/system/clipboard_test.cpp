@@ -25,7 +25,8 @@ protected:
 };
 
 TEST_F(ClipboardRun, FormatsAreListedWithSizesAndTheClipboardIsEmptied) {
-    UINT named = RegisterClipboardFormatW(L"Veltrane <Test> Format");
+    // Markup and placeholder look-alikes in a format name show as written.
+    UINT named = RegisterClipboardFormatW(L"Veltrane <Test> #size# Format");
     ASSERT_TRUE(OpenClipboard(nullptr));
     EmptyClipboard();
     const wchar_t text[] = L"hello";  // 12 bytes with its terminator
@@ -36,7 +37,7 @@ TEST_F(ClipboardRun, FormatsAreListedWithSizesAndTheClipboardIsEmptied) {
     PluginRun<CPlgClipboard> run(L"Clipboard");
     ASSERT_EQ(run.Scan(), L"Finished");
     wchar_t namedText[64];
-    swprintf(namedText, 64, L"\"Veltrane <Test> Format\"(0x%04X)", named);
+    swprintf(namedText, 64, L"\"Veltrane <Test> #size# Format\"(0x%04X)", named);
     bool sawText = false;
     bool sawNamed = false;
     for (const auto& entry : run.plugin->GetFormats()) {
@@ -59,7 +60,8 @@ TEST_F(ClipboardRun, FormatsAreListedWithSizesAndTheClipboardIsEmptied) {
 
     std::wstring report = run.ScanReport();
     EXPECT_NE(report.find(L"<h2>Clipboard</h2>"), std::wstring::npos) << report;
-    EXPECT_NE(report.find(L"&quot;Veltrane &lt;Test&gt; Format&quot;"), std::wstring::npos);
+    EXPECT_NE(report.find(L"&quot;Veltrane &lt;Test&gt; &#35;size&#35; Format&quot;"),
+              std::wstring::npos);
     EXPECT_NE(report.find(L"<td>unknown format (0x000D)</td>"), std::wstring::npos);
     EXPECT_NE(report.find(L"in " + std::to_wstring(run.plugin->GetFormats().size()) + L" formats"),
               std::wstring::npos);

@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "plugins/system/message_history.h"
+#include "support/cancel_at_clean.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
 #include "system/plugin_run.h"
@@ -141,6 +142,72 @@ TEST_F(MessengerRun, CleanDeletesHistoryAndDefersAFileInUse) {
         std::wstring::npos);
     SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                    L"PendingFileRenameOperations");
+}
+
+// Found by the robustness tests: a log folder far longer than a path may be
+// crashed the scan in the protected-places check.
+TEST_F(MessengerRun, AnOverlongLogFolderIsScannedWithoutHarm) {
+    SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath",
+              L"C:\\" + std::wstring(40000, L'x'));
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    EXPECT_TRUE(run.plugin->GetFiles(CPlgMessageHistory::kMsn).empty());
+}
+
+TEST_F(MessengerRun, CancelledCleanLeavesEveryFileNotProcessed) {
+    std::wstring log = folder.Sub(L"Log");
+    WriteTestFile(log + L"\\a.xml", "<Log/>");
+    WriteTestFile(log + L"\\b.xml", "<Log/>");
+    SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath", log);
+    PluginRun<CancelAtClean<CPlgMessageHistory>> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    run.Clean();
+    EXPECT_TRUE(FileExists(log + L"\\a.xml"));
+    EXPECT_TRUE(FileExists(log + L"\\b.xml"));
+    for (const auto& record : run.plugin->GetFiles(CPlgMessageHistory::kMsn))
+        EXPECT_EQ(record.result, CPlgMessageHistory::kFileNotProcessed);
+    std::wstring report = run.CleanReport();
+    EXPECT_EQ(CountOf(report, L"status-cancelled"), 2u) << report;
+    EXPECT_EQ(CountOf(report, L"status-deleted"), 0u);
+}
+
+// Opened by someone who shares everything, the file can be read after its
+// deletion: what it held then is what the overwrite left.
+TEST_F(MessengerRun, OverwriteFillsEachFileBeforeItGoes) {
+    std::wstring log = folder.Sub(L"Log");
+    const std::string secret = "a private conversation";
+    WriteTestFile(log + L"\\a.xml", secret);
+    SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath", log);
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory", true);
+    ASSERT_EQ(run.Scan(), L"Finished");
+    UniqueHandle reader(CreateFileW((log + L"\\a.xml").c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(reader);
+    ASSERT_EQ(run.Clean(), L"Finished");
+    std::string left(secret.size(), '\0');
+    DWORD read = 0;
+    ASSERT_TRUE(
+        ReadFile(reader.Get(), left.data(), static_cast<DWORD>(left.size()), &read, nullptr));
+    EXPECT_EQ(left, std::string(secret.size(), '\xFF'));
+    reader.Close();  // the name goes with the last handle
+    EXPECT_FALSE(FileExists(log + L"\\a.xml"));
+    EXPECT_EQ(CountOf(run.CleanReport(), L"status-deleted"), 1u);
+}
+
+TEST_F(MessengerRun, PlaceholderLookAlikesInFileNamesShowAsWritten) {
+    std::wstring log = folder.Sub(L"Log");
+    WriteTestFile(log + L"\\#result# #messenger# #totalinfo#.xml", "<Log/>");
+    SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath", log);
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring shown = L"&#35;result&#35; &#35;messenger&#35; &#35;totalinfo&#35;.xml";
+    EXPECT_EQ(CountOf(run.ScanReport(), shown), 1u) << run.ScanReport();
+    ASSERT_EQ(run.Clean(), L"Finished");
+    std::wstring report = run.CleanReport();
+    EXPECT_NE(report.find(shown + L"</td><td><span class=\"status status-deleted\">"),
+              std::wstring::npos)
+        << report;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <shlwapi.h>
 
 #include "plugins/system/office_recent.h"
+#include "support/cancel_at_clean.h"
 #include "support/test_registry.h"
 #include "system/plugin_run.h"
 #include "system/word_stub.h"
@@ -56,7 +57,7 @@ TEST_F(OfficeRun, RegistrySourcesAreReadByTheirOwnValueNames) {
                                          L"File3=Q3.xls", L"File 1=Expense.xsn"}));
     const RecentDocument& book = run.plugin->GetRegistryList()[2];
     EXPECT_EQ(book.path, L"C:\\Data\\Book1.xls");
-    EXPECT_FALSE(book.type.empty());
+    EXPECT_NE(book.type, L"-");  // the shell names a type by the extension alone
 
     std::wstring report = run.ScanReport();
     EXPECT_NE(report.find(L"<td>Book1.xls</td>"), std::wstring::npos) << report;
@@ -97,6 +98,82 @@ TEST_F(OfficeRun, TheRecentFolderIsEmptiedEvenWhenNothingWasFound) {
     ASSERT_EQ(run.Clean(), L"Finished");
     EXPECT_FALSE(FileExists(OfficeRecentFolder() + L"\\Budget.xls.LNK"));
     EXPECT_NE(run.CleanReport().find(L"Nothing to clean"), std::wstring::npos);
+}
+
+// Sets the key's access list: everyone may do anything but `denied`.
+void RestrictKey(const std::wstring& keyPath, DWORD denied) {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    ASSERT_TRUE(
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+    BYTE buffer[256] = {};
+    ACL* acl = reinterpret_cast<ACL*>(buffer);
+    SECURITY_DESCRIPTOR descriptor;
+    ASSERT_TRUE(InitializeAcl(acl, sizeof(buffer), ACL_REVISION));
+    if (denied != 0) ASSERT_TRUE(AddAccessDeniedAce(acl, ACL_REVISION, denied, everyone));
+    ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone));
+    FreeSid(everyone);
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE));
+    HKEY key = nullptr;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_CURRENT_USER, keyPath.c_str(), 0, WRITE_DAC, &key), ERROR_SUCCESS);
+    EXPECT_EQ(RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, &descriptor), ERROR_SUCCESS);
+    RegCloseKey(key);
+}
+
+TEST_F(OfficeRun, AValueThatCannotBeDeletedFailsItsRowWithTheSystemsReason) {
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU0", L"C:\\Data\\Orders.mdb");
+    SetString(HKEY_CURRENT_USER, kExcel, L"File1", L"C:\\Data\\Book1.xls");
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    RestrictKey(kExcel, KEY_SET_VALUE);
+    EXPECT_EQ(run.Clean(), L"Failed");
+    RestrictKey(kExcel, 0);
+
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU0"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kExcel, L"File1"));
+    const RecentDocumentList& list = run.plugin->GetRegistryList();
+    ASSERT_EQ(list.size(), 2u);
+    EXPECT_EQ(list[0].result, RecentDocument::kDeleted);
+    EXPECT_EQ(list[1].result, RecentDocument::kFailed);
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    const ItemError& error = run.plugin->GetErrors()[0];
+    EXPECT_EQ(error.GetTitle(),
+              L"Error occurred while attempting to delete registry value "
+              L"\"HKEY_CURRENT_USER\\" +
+                  std::wstring(kExcel) + L"\\File1\".");
+    EXPECT_EQ(error.GetReason(), L"Access denied.");
+    std::wstring report = run.CleanReport();
+    EXPECT_EQ(CountOf(report, L"status-deleted"), 1u) << report;
+    EXPECT_NE(report.find(L"Data\\Book1.xls</td><td><a href=\"#\" class=\"status status-failed\" "
+                          L"id=\"idError_1\""),
+              std::wstring::npos)
+        << report;
+}
+
+TEST_F(OfficeRun, CancelledCleanLeavesTheValuesAndTheFolder) {
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU0", L"C:\\Data\\Orders.mdb");
+    WriteTestFile(OfficeRecentFolder() + L"\\Orders.mdb.LNK", "shortcut");
+    PluginRun<CancelAtClean<CPlgMSOfficeRecUsed>> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    run.Clean();
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU0"));
+    EXPECT_TRUE(FileExists(OfficeRecentFolder() + L"\\Orders.mdb.LNK"));
+    EXPECT_EQ(run.plugin->GetRegistryList()[0].result, RecentDocument::kNotProcessed);
+    EXPECT_EQ(CountOf(run.CleanReport(), L"status-cancelled"), 1u);
+}
+
+// Document names and types come from the machine; a "#" in them is no placeholder.
+TEST_F(OfficeRun, PlaceholderLookAlikesInDocumentNamesShowAsWritten) {
+    SetString(HKEY_CURRENT_USER, kExcel, L"File1", L"C:\\#volumes#\\#total# #name#.xls");
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    std::wstring report = run.ScanReport();
+    EXPECT_NE(report.find(L"<td>&#35;total&#35; &#35;name&#35;.xls</td>"), std::wstring::npos)
+        << report;
+    EXPECT_NE(report.find(L"C:\\&#35;volumes&#35;\\&#35;total&#35; &#35;name&#35;.xls"),
+              std::wstring::npos);
+    EXPECT_NE(report.find(L"Recent documents: 1"), std::wstring::npos);
 }
 
 // Word is the stub server, registered under its ProgID for the test's time.

@@ -5,7 +5,9 @@
 #include <shlwapi.h>
 
 #include "plugins/system/recycle_bin.h"
+#include "support/cancel_at_clean.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/reg_format.h"
 #include "system/plugin_run.h"
 
 namespace {
@@ -173,6 +175,76 @@ TEST_F(RecycleBinRun, FileInUseIsCleanedAfterRebootWithItsOwnErrorTitle) {
     RegCloseKey(key);
     EXPECT_NE(pending.find(L"Dc7.doc"), std::wstring::npos);
     EXPECT_NE(pending.find(L"Dc8.txt"), std::wstring::npos);
+}
+
+TEST_F(RecycleBinRun, AFolderThatCannotGoFailsTheVolumeWithTheSystemsReason) {
+    WriteTestFile(bin + L"\\Dc3\\inner.txt", "deleted folder");
+    WriteTestFile(bin + L"\\Dc4.txt", "deleted file");
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    {
+        // Another program has the folder open and does not let it be deleted.
+        UniqueHandle folderInUse(CreateFileW((bin + L"\\Dc3").c_str(), GENERIC_READ,
+                                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                             OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        ASSERT_TRUE(folderInUse);
+        ASSERT_EQ(run.Clean(), L"Finished");
+    }
+    EXPECT_TRUE(FileExists(bin + L"\\Dc3"));
+    EXPECT_FALSE(FileExists(bin + L"\\Dc3\\inner.txt"));
+    EXPECT_FALSE(FileExists(bin + L"\\Dc4.txt"));
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeFailed);
+    EXPECT_FALSE(run.kernel->IsRebootNeeded());
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    const ItemError& error = run.plugin->GetErrors()[0];
+    EXPECT_EQ(error.GetTitle(),
+              L"Error occurred while attempting to clean Recycle Bin at Volume \"C:\\\".");
+    EXPECT_FALSE(error.IsReboot());
+    EXPECT_EQ(error.GetReason(), FormatSystemError(ERROR_SHARING_VIOLATION));
+    std::wstring report = run.CleanReport();
+    EXPECT_NE(report.find(L"class=\"status status-failed\" id=\"idError_1\""), std::wstring::npos)
+        << report;
+    EXPECT_EQ(CountOf(report, L"status-deleted"), 0u);
+}
+
+TEST_F(RecycleBinRun, CancelledCleanLeavesTheBinAsItWas) {
+    WriteTestFile(bin + L"\\Dc5.txt", "deleted file");
+    WriteTestFile(bin + L"\\Dc6\\inner.txt", "deleted folder");
+    PluginRun<CancelAtClean<CPlgRecycleBin>> run(L"RecycleBin");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    run.Clean();
+    EXPECT_TRUE(FileExists(bin + L"\\Dc5.txt"));
+    EXPECT_TRUE(FileExists(bin + L"\\Dc6\\inner.txt"));
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeNotProcessed);
+    std::wstring report = run.CleanReport();
+    EXPECT_EQ(CountOf(report, L"status-cancelled"), 1u) << report;
+}
+
+TEST_F(RecycleBinRun, OverwriteFillsTheBinsFilesBeforeTheyGo) {
+    const std::string secret = "a deleted letter";
+    WriteTestFile(bin + L"\\Dc9.txt", secret);
+    WriteTestFile(bin + L"\\Dc10\\inner.txt", secret);
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin", true);
+    ASSERT_EQ(run.Scan(), L"Finished");
+    auto openShared = [](const std::wstring& path) {
+        return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    };
+    UniqueHandle file = openShared(bin + L"\\Dc9.txt");
+    UniqueHandle inFolder = openShared(bin + L"\\Dc10\\inner.txt");
+    ASSERT_TRUE(file && inFolder);
+    ASSERT_EQ(run.Clean(), L"Finished");
+    for (HANDLE handle : {file.Get(), inFolder.Get()}) {
+        std::string left(secret.size(), '\0');
+        DWORD read = 0;
+        ASSERT_TRUE(ReadFile(handle, left.data(), static_cast<DWORD>(left.size()), &read, nullptr));
+        EXPECT_EQ(left, std::string(secret.size(), '\xFF'));
+    }
+    file.Close();  // the names go with the last handles
+    inFolder.Close();
+    EXPECT_FALSE(FileExists(bin + L"\\Dc9.txt"));
+    EXPECT_FALSE(FileExists(bin + L"\\Dc10\\inner.txt"));
 }
 
 }  // namespace

@@ -1,0 +1,53 @@
+// The text rules that file a trace under a domain, fed odd names: whatever
+// the name, the domain is a piece of it or one of the fixed group names.
+#include <gtest/gtest.h>
+
+#include "plugins/browser/netscape_files.h"
+#include "plugins/browser/protected_storage.h"
+#include "plugins/browser/url_domain.h"
+#include "robustness/mutation.h"
+#include "sysaccess/text.h"
+
+namespace {
+
+const std::vector<std::string> kNames = {"http://www.a.test/x?y#z",
+                                         "https://user:pw@b.test:8080/",
+                                         "ftp://ftp.c.test",
+                                         "file:///C:/Docs/x.html",
+                                         "res://ieframe.dll/",
+                                         "Visited: jdoe@http://www.d.test/",
+                                         "Cookie:jdoe@www.e.test/path",
+                                         "http:",
+                                         "http:/",
+                                         "//",
+                                         "@",
+                                         "www.",
+                                         ":a:b:",
+                                         "https://#size#.test/#total#"};
+
+bool IsPieceOrGroup(const std::wstring& domain, const std::wstring& name) {
+    if (domain == L"Unknown Domain" || domain == L"System") return true;
+    std::wstring piece = StartsWith(domain, L"control ") ? domain.substr(8) : domain;
+    return name.find(piece) != std::wstring::npos;
+}
+
+TEST(DomainRulesFuzz, EveryNameGivesAPieceOfItself) {
+    ForEachMutation(kNames, 4000, 40000, [](uint64_t, const std::string& bytes) {
+        // The same bytes as UTF-8 (broken sequences included) and one to one.
+        for (const std::wstring& name :
+             {FromUtf8(bytes), std::wstring(bytes.begin(), bytes.end())}) {
+            EXPECT_TRUE(IsPieceOrGroup(GetUrlDomain(name), name));
+            EXPECT_TRUE(IsPieceOrGroup(GetHistoryEntryDomain(name), name));
+            EXPECT_TRUE(IsPieceOrGroup(GetCookieEntryDomain(name), name));
+            EXPECT_TRUE(IsPieceOrGroup(GetAutoCompleteItemDomain(name), name));
+        }
+        if (auto domain = CookieLineDomain(bytes)) {
+            std::wstring wide(bytes.begin(), bytes.end());
+            for (wchar_t& c : wide) c = static_cast<unsigned char>(c);
+            EXPECT_TRUE(IsPieceOrGroup(*domain, wide));
+            EXPECT_EQ(domain->find(L'\t'), std::wstring::npos);
+        }
+    });
+}
+
+}  // namespace
