@@ -221,7 +221,7 @@ TEST(PluginFlag, StoredCheckedFlagIsReadAndWrittenBack) {
         CKernel kernel(&view, [](CKernel& k) {
             PluginList list;
             for (const wchar_t* id : {L"FlagMissing", L"FlagZero", L"FlagFive"})
-                list.push_back(std::make_unique<TestPlugin>(k, PluginIdentity{id, 7, 0}));
+                list.push_back(std::make_unique<TestPlugin>(k, PluginIdentity{id, 99, 0}));
             return list;
         });
         EXPECT_TRUE(kernel.FindPlugin(L"FlagMissing")->IsEnabled());
