@@ -33,6 +33,7 @@ struct SharedResultPages {
     std::wstring resError;
     std::wstring resReboot;
     std::wstring resDeleted;
+    std::wstring resDeletedNotOverwritten;  // its data belongs to another name too
     std::wstring resCancelled;
     std::wstring resKept;  // cookies left by the cookie keep-list
     std::wstring scaning;

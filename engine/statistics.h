@@ -18,6 +18,8 @@ public:
         kFailed = 2,
         kDeferred = 3,  // removed at the next system start
         kRemoved = 4,
+        kRemovedNotOverwritten =
+            5,  // a file whose data other names share: deleted, not overwritten
     };
 
     struct SStatistics {

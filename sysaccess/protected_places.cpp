@@ -176,9 +176,13 @@ std::wstring NormalisePlacePath(const std::wstring& path) {
     for (wchar_t& c : full)
         if (c == L'/') c = L'\\';
     while (full.size() > 2 && full.back() == L'\\') full.pop_back();
-    // Short (8.3) names name the same folder; only an existing folder has a long form.
-    // Wine's GetLongPathNameW overruns its own MAX_PATH buffer on a longer name.
-    DWORD longLength = full.size() < MAX_PATH ? GetLongPathNameW(full.c_str(), nullptr, 0) : 0;
+    // Short (8.3) names name the same folder; only an existing folder has a
+    // long form. Every short name holds a "~", and looking one up costs a
+    // trip to the file system per part of the path, so only those are looked
+    // up. Wine's GetLongPathNameW overruns its own MAX_PATH buffer on a longer name.
+    DWORD longLength = full.size() < MAX_PATH && full.find(L'~') != std::wstring::npos
+                           ? GetLongPathNameW(full.c_str(), nullptr, 0)
+                           : 0;
     if (longLength > 0) {
         std::wstring longPath(longLength, L'\0');
         longLength = GetLongPathNameW(full.c_str(), longPath.data(), longLength);

@@ -11,6 +11,7 @@ DWORD ReadByteFile(const std::wstring& path, std::string& bytes) {
     if (!file) return GetLastError();
     LARGE_INTEGER size = {};
     if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
+    if (size.QuadPart > kLargestByteFile) return ERROR_FILE_TOO_LARGE;
     bytes.resize(static_cast<size_t>(size.QuadPart));
     size_t done = 0;
     while (done < bytes.size()) {

@@ -8,7 +8,12 @@
 #include <string_view>
 #include <vector>
 
-// ERROR_SUCCESS with `bytes` filled, or the Windows error of the open or read.
+// No profile file of these browsers comes near this size; a larger one is
+// not read at all rather than held in memory whole.
+inline constexpr long long kLargestByteFile = 256LL << 20;
+
+// ERROR_SUCCESS with `bytes` filled, or the Windows error of the open or read;
+// ERROR_FILE_TOO_LARGE above kLargestByteFile.
 DWORD ReadByteFile(const std::wstring& path, std::string& bytes);
 // What the runtime's text mode would give: every CR LF made LF.
 std::string ToTextMode(std::string bytes);

@@ -252,8 +252,10 @@ void CElimAction::DeleteFileRecord(SFileRecord& record, bool overwrite,
     DWORD code = GetLastError();
     switch (outcome) {
         case DeleteOutcome::kRemoved:
-        case DeleteOutcome::kRemovedWithoutOverwrite:
             record.status = kRemoved;
+            return;
+        case DeleteOutcome::kRemovedWithoutOverwrite:
+            record.status = kRemovedNotOverwritten;
             return;
         case DeleteOutcome::kDeferred:
             plugin_.SetRebootNeeded();

@@ -50,6 +50,8 @@ std::wstring StatusText(int status, size_t errorNumber) {
     switch (status) {
         case Records::kRemoved:
             return pages.resDeleted;
+        case Records::kRemovedNotOverwritten:
+            return pages.resDeletedNotOverwritten;
         case Records::kDeferred:
             text = pages.resReboot;
             break;
@@ -186,7 +188,8 @@ std::wstring RegRow(const CStandartPlugin::ReportParts& parts,
 }
 
 bool IsDone(const Records::SStatistics& record) {
-    return record.status == Records::kRemoved || record.status == Records::kDeferred;
+    return record.status == Records::kRemoved || record.status == Records::kRemovedNotOverwritten ||
+           record.status == Records::kDeferred;
 }
 
 // The status cell. Failed and deferred rows link to their item error: the

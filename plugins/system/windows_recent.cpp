@@ -4,6 +4,7 @@
 #include <shlwapi.h>
 
 #include "plugins/system/com_util.h"
+#include "plugins/system/shortcut_shape.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/protected_places.h"
@@ -32,6 +33,9 @@ std::wstring DisplayName(IShellFolder* folder, LPCITEMIDLIST item, SHGDNF flags,
 // IShellLinkW keeps targets whose names the ANSI code page cannot hold.
 bool OpenShortcut(IShellFolder* folder, LPCITEMIDLIST item, const std::wstring& file,
                   ComPtr<IShellLinkW>& link) {
+    // The shell's loader trusts the offsets inside the file; a damaged one is
+    // passed over like any shortcut the shell cannot read.
+    if (!IsSoundShortcutFile(file)) return false;
     if (SUCCEEDED(
             folder->GetUIObjectOf(nullptr, 1, &item, IID_IShellLinkW, nullptr, link.ReceiveVoid())))
         return true;

@@ -1,5 +1,7 @@
 #include "plugins/browser/netscape_files.h"
 #include "netscape_fixture.h"
+#include "plugins/browser/byte_file.h"
+#include "sysaccess/handles.h"
 #include "test_run.h"
 
 namespace {
@@ -150,6 +152,29 @@ TEST_F(NetscapeFiles, HistoryHostsAndDeletion) {
     EXPECT_TRUE(error->IsReboot());
     EXPECT_EQ(error->GetName(), held);
     EXPECT_TRUE(run.rebootNeeded);
+}
+
+// A file of several hundred megabytes (here sparse) is no history: it is
+// refused at once instead of being read into memory whole.
+TEST_F(NetscapeFiles, AnOversizedHistoryIsNotRead) {
+    std::wstring mozilla = MozillaProfile(L"default", L"s1.slt");
+    {
+        UniqueHandle file(CreateFileW((mozilla + L"history.dat").c_str(), GENERIC_WRITE, 0, nullptr,
+                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(file);
+        LARGE_INTEGER size;
+        size.QuadPart = kLargestByteFile + 1;
+        ASSERT_TRUE(SetFilePointerEx(file.Get(), size, nullptr, FILE_BEGIN));
+        ASSERT_TRUE(SetEndOfFile(file.Get()));
+    }
+    std::string bytes;
+    EXPECT_EQ(ReadByteFile(mozilla + L"history.dat", bytes),
+              static_cast<DWORD>(ERROR_FILE_TOO_LARGE));
+    EXPECT_TRUE(bytes.empty());
+    DomainMap domains;
+    TestRun run;
+    EXPECT_FALSE(GetNetscapeHistory(domains, run));
+    EXPECT_TRUE(domains.empty());
 }
 
 TEST_F(NetscapeFiles, SavedFormsAreReadAndDeleted) {

@@ -179,9 +179,13 @@ void RemoveSeededAndPlanted(const Planted& planted) {
     for (const std::wstring& folder :
          {std::wstring(L"C:\\VeltraneControl"), std::wstring(L"C:\\Program Files\\ICQ"),
           appData + L"\\ICQLite", appData + L"\\Mozilla",
+          std::wstring(L"C:\\Program Files\\Netscape"),
           GetKnownFolderPath(FOLDERID_Documents) + L"\\My Received Files"})
         RemoveTree(folder);
     DeleteTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\MSNMessenger");
+    DeleteTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office");
+    DeleteTree(HKEY_CURRENT_USER, L"Software\\Netscape");
+    DeleteTree(HKEY_CURRENT_USER, L"Software\\Microsoft\\Protected Storage System Provider");
     DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Mirabilis");
 }
 

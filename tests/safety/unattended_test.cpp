@@ -153,6 +153,7 @@ TEST(Unattended, HardLinkInTheTemporaryFolderGoesWithoutTouchingTheOtherName) {
     }
     EXPECT_FALSE(FileExists(link));
     EXPECT_EQ(ReadTestFile(document), "four years of work");
+    EXPECT_NE(run.report.find("Deleted, not overwritten"), std::string::npos) << run.report;
     EXPECT_EQ(run.plugin["result"], 0);
 }
 
