@@ -1,6 +1,6 @@
 #include "plugins/explorer/explorer_list_plugin.h"
 
-#include "plugins/system/com_util.h"
+#include "sysaccess/com_owners.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/path_macros.h"
 #include "sysaccess/reg_walk.h"

@@ -5,8 +5,8 @@
 
 #include <map>
 
-#include "plugins/system/com_util.h"
 #include "plugins/system/word_automation.h"
+#include "sysaccess/com_owners.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/protected_places.h"

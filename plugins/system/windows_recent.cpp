@@ -3,8 +3,8 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 
-#include "plugins/system/com_util.h"
 #include "plugins/system/shortcut_shape.h"
+#include "sysaccess/com_owners.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/protected_places.h"

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "plugins/system/com_util.h"
+#include "sysaccess/com_owners.h"
 
 class WordSession {
 public:

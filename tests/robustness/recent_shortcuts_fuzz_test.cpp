@@ -5,9 +5,9 @@
 #include <objbase.h>
 #include <shlobj.h>
 
-#include "plugins/system/com_util.h"
 #include "plugins/system/windows_recent.h"
 #include "robustness/mutation.h"
+#include "sysaccess/com_owners.h"
 #include "system/plugin_run.h"
 
 namespace {

@@ -151,7 +151,9 @@ TEST(MessengerFuzz, HistoryFoldersFromAnyDataListOnlyTheirOwnFiles) {
         for (const auto& record : run.plugin->GetFiles(CPlgMessageHistory::kMsn)) {
             EXPECT_TRUE(StartsWith(record.path, logText)) << ToUtf8(record.path);
             // A protected folder is one row that says so, with no file in it.
-            if (record.refusal.empty()) EXPECT_TRUE(EndsWith(record.path, L".xml"));
+            if (record.refusal.empty()) {
+                EXPECT_TRUE(EndsWith(record.path, L".xml"));
+            }
         }
         const std::wstring icqFolder = StoredText(icq.bytes, true) + L"\\2003b\\";
         for (const auto& record : run.plugin->GetFiles(CPlgMessageHistory::kIcqPro))

@@ -18,7 +18,7 @@ const std::vector<std::string> kSamples = {
 TEST(UrlsFuzz, AnyFileIsReadWithoutHarm) {
     ScopedTestFolder folder(L"UrlsFuzz");
     const std::wstring path = folder.Sub(L"urls.ini");
-    ForEachMutation(kSamples, 600, 20000, [&](uint64_t seed, const std::string& input) {
+    ForEachMutation(kSamples, 600, 20000, [&](uint64_t, const std::string& input) {
         WriteTestFile(path, input);
         SITE_URL.clear();
         UPDATES_URL.clear();

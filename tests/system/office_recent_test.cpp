@@ -110,7 +110,9 @@ void RestrictKey(const std::wstring& keyPath, DWORD denied) {
     ACL* acl = reinterpret_cast<ACL*>(buffer);
     SECURITY_DESCRIPTOR descriptor;
     ASSERT_TRUE(InitializeAcl(acl, sizeof(buffer), ACL_REVISION));
-    if (denied != 0) ASSERT_TRUE(AddAccessDeniedAce(acl, ACL_REVISION, denied, everyone));
+    if (denied != 0) {
+        ASSERT_TRUE(AddAccessDeniedAce(acl, ACL_REVISION, denied, everyone));
+    }
     ASSERT_TRUE(AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone));
     FreeSid(everyone);
     ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));

@@ -1,6 +1,6 @@
 #pragma once
-// COM ownership for the plug-ins' worker threads: an apartment per thread and
-// one owner per interface pointer.
+// COM ownership for any thread that uses COM: an apartment per thread and
+// one owner per interface pointer or VARIANT.
 #include <objbase.h>
 
 // CoInitialize on construction, CoUninitialize on destruction when it succeeded.
