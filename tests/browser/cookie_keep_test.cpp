@@ -11,17 +11,11 @@
 #include "seedtraces/browser_traces.h"
 #include "support/keep_list_cases.h"
 #include "support/test_registry.h"
+#include "support/text_count.h"
 #include "sysaccess/text.h"
 #include "test_run.h"
 
 namespace {
-
-size_t Count(const std::wstring& text, const std::wstring& what) {
-    size_t count = 0;
-    for (size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + 1))
-        ++count;
-    return count;
-}
 
 std::wstring StoredKeepList() {
     std::wstring text;
@@ -70,8 +64,8 @@ TEST_F(IECookieKeep, SharedTableDecidesWhichEntriesStay) {
         EXPECT_EQ(left.count(L"gone.test"), 0u);
         EXPECT_EQ(left.size(), row.kept ? 1u : 0u);
         const std::wstring page = cookies.CleanPage();
-        EXPECT_EQ(Count(page, L"status-kept"), row.kept ? 1u : 0u) << page;
-        EXPECT_EQ(Count(page, L"status-deleted"), row.kept ? 1u : 2u) << page;
+        EXPECT_EQ(CountOf(page, L"status-kept"), row.kept ? 1u : 0u) << page;
+        EXPECT_EQ(CountOf(page, L"status-deleted"), row.kept ? 1u : 2u) << page;
     }
 }
 
@@ -116,7 +110,7 @@ TEST_F(NetscapeCookieKeep, SharedTableDecidesWhichLinesStay) {
         EXPECT_FALSE(cookies.RowFailed());
         // The file differs from what it was by the removed lines alone.
         EXPECT_EQ(ReadTestFile(profile + L"cookies.txt"), kHeader + (row.kept ? kept : ""));
-        EXPECT_EQ(Count(cookies.CleanPage(), L"status-kept"), row.kept ? 1u : 0u);
+        EXPECT_EQ(CountOf(cookies.CleanPage(), L"status-kept"), row.kept ? 1u : 0u);
     }
 }
 
@@ -152,15 +146,15 @@ TEST_F(NetscapeCookieKeep, ScanRowTogglesStoreTheListAndCleanShowsKeptRows) {
     WriteTestFile(path, kHeader + kept + Line(".other.test", "3"));
     PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
     ASSERT_TRUE(cookies.Scan());
-    EXPECT_EQ(Count(cookies.ScanPage(), L"class=\"keep keep-off\""), 3u);
+    EXPECT_EQ(CountOf(cookies.ScanPage(), L"class=\"keep keep-off\""), 3u);
 
     CDomainPlugin& plugin = cookies.Get();
     plugin.OnReportClick(ToggleOf(plugin, L"example.com"), nullptr);
     EXPECT_EQ(StoredKeepList(), L"example.com");  // stored at once
     std::wstring page = cookies.ScanPage();
-    EXPECT_EQ(Count(page, L"class=\"keep keep-on\""), 1u) << page;
+    EXPECT_EQ(CountOf(page, L"class=\"keep keep-on\""), 1u) << page;
     EXPECT_NE(page.find(L"Kept with example.com"), std::wstring::npos) << page;
-    EXPECT_EQ(Count(page, L"class=\"keep keep-off\""), 1u) << page;
+    EXPECT_EQ(CountOf(page, L"class=\"keep keep-off\""), 1u) << page;
 
     // A row kept through its parent has no toggle of its own; out-of-range rows do nothing.
     plugin.OnReportClick(ToggleOf(plugin, L"shop.example.com"), nullptr);
@@ -175,8 +169,8 @@ TEST_F(NetscapeCookieKeep, ScanRowTogglesStoreTheListAndCleanShowsKeptRows) {
     ASSERT_TRUE(cookies.Clean());
     EXPECT_EQ(ReadTestFile(path), kHeader + kept);
     page = cookies.CleanPage();
-    EXPECT_EQ(Count(page, L"status-kept"), 2u) << page;
-    EXPECT_EQ(Count(page, L"status-deleted"), 1u) << page;
+    EXPECT_EQ(CountOf(page, L"status-kept"), 2u) << page;
+    EXPECT_EQ(CountOf(page, L"status-deleted"), 1u) << page;
     EXPECT_EQ(page.find(L"idKeep_"), std::wstring::npos);  // no toggles after a clean
 }
 

@@ -14,16 +14,10 @@
 #include "plugins/browser/url_cache.h"
 #include "seedtraces/browser_traces.h"
 #include "support/cancel_at_clean.h"
+#include "support/text_count.h"
 #include "test_run.h"
 
 namespace {
-
-size_t Count(const std::wstring& text, const std::wstring& what) {
-    size_t count = 0;
-    for (size_t at = text.find(what); at != std::wstring::npos; at = text.find(what, at + 1))
-        ++count;
-    return count;
-}
 
 class IEPages : public testing::Test {
 protected:
@@ -85,7 +79,7 @@ TEST_F(IEPages, EntryInUseIsNumberedOnTheCleanPage) {
     UnlockUrlCacheEntryFileW(L"http://c-inuse.test/x", 0);
 
     std::wstring page = cache.CleanPage();
-    EXPECT_EQ(Count(page, L"Deleted"), 1u) << page;
+    EXPECT_EQ(CountOf(page, L"Deleted"), 1u) << page;
     EXPECT_NE(page.find(L"id=\"idError_1\""), std::wstring::npos) << page;
     EXPECT_NE(page.find(L"id=\"idError_2\""), std::wstring::npos) << page;
     ASSERT_EQ(cache.Get().GetErrors().size(), 2u);
@@ -120,7 +114,7 @@ TEST_F(IEPages, HistoryPageAndHistoryFolder) {
     ASSERT_NE(old, std::wstring::npos) << page;
     EXPECT_LT(fresh, old);
     ASSERT_TRUE(plugin.Clean());
-    EXPECT_EQ(Count(plugin.CleanPage(), L"Deleted"), 2u);
+    EXPECT_EQ(CountOf(plugin.CleanPage(), L"Deleted"), 2u);
     EXPECT_FALSE(FileExists(dayFolder));
     EXPECT_TRUE(FileExists(history));
 }
@@ -163,7 +157,7 @@ TEST_F(NetscapePages, CookieRowsAreEscapedAndOrderedByCount) {
     // A name that looks like a placeholder is not filled in.
     EXPECT_NE(page.find(L"<td>x&#35;num&#35;.test</td><td>1</td>"), std::wstring::npos) << page;
     ASSERT_TRUE(cookies.Clean());
-    EXPECT_EQ(Count(cookies.CleanPage(), L"Deleted"), 3u);
+    EXPECT_EQ(CountOf(cookies.CleanPage(), L"Deleted"), 3u);
     EXPECT_EQ(ReadTestFile(profile + L"cookies.txt"), "# header\n");
 }
 
@@ -177,8 +171,8 @@ TEST_F(NetscapePages, CancelledCookieCleanRewritesNothing) {
     ASSERT_TRUE(cookies.Clean());
     EXPECT_EQ(ReadTestFile(profile + L"cookies.txt"), cookieFile);
     std::wstring page = cookies.CleanPage();
-    EXPECT_EQ(Count(page, L"Not processed"), 2u) << page;
-    EXPECT_EQ(Count(page, L"Deleted"), 0u);
+    EXPECT_EQ(CountOf(page, L"Not processed"), 2u) << page;
+    EXPECT_EQ(CountOf(page, L"Deleted"), 0u);
     EXPECT_TRUE(cookies.Get().GetErrors().empty());
 }
 
@@ -197,7 +191,7 @@ TEST_F(NetscapePages, LockedHistoryMarksEveryDomainForReboot) {
     std::wstring page = history.CleanPage();
     for (const wchar_t* id : {L"idError_1", L"idError_2", L"idError_3"})
         EXPECT_NE(page.find(id), std::wstring::npos) << page;
-    EXPECT_EQ(Count(page, L"After reboot"), 3u) << page;
+    EXPECT_EQ(CountOf(page, L"After reboot"), 3u) << page;
     const auto& errors = history.Get().GetErrors();
     ASSERT_EQ(errors.size(), 3u);
     EXPECT_EQ(errors[0].GetTitle(), errors[2].GetTitle());

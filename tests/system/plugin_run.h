@@ -9,6 +9,7 @@
 #include "engine/kernel.h"
 #include "support/test_files.h"
 #include "support/test_plugin.h"
+#include "support/text_count.h"
 
 class ProgressDocument : public IHtmlDocument {
 public:
@@ -86,11 +87,3 @@ private:
 
     const wchar_t* id_;
 };
-
-// How often `part` occurs in `text`.
-inline size_t CountOf(const std::wstring& text, const std::wstring& part) {
-    size_t count = 0;
-    for (size_t at = text.find(part); at != std::wstring::npos; at = text.find(part, at + 1))
-        ++count;
-    return count;
-}
