@@ -116,6 +116,8 @@ private:
     void ResetCancel();
     bool WaitForWorkers(DWORD timeoutMs) const;
     void DeliverWorkerMessages();
+    // Posts a worker message to the view's window or thread; false when it has neither.
+    bool PostToView(UINT message, WPARAM wParam, LPARAM lParam) const;
     void ReleaseRunLock();
     // 0 when a plug-in was started, 2 when none was left after `previousId`.
     int StartNext(const std::wstring& previousId);
