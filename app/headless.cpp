@@ -15,7 +15,7 @@ constexpr UINT kStartCleanMessage = WM_APP + 1;
 
 struct PluginOutcome {
     std::wstring id;
-    int result = CPlugin::kDone;
+    CPlugin::Result result = CPlugin::kDone;
     ScanSummary summary;
     std::wstring scanReport;
     std::wstring cleanReport;
@@ -71,7 +71,7 @@ public:
     HWND GetMessageWindow() const override { return nullptr; }
     DWORD GetMessageThread() const override { return thread_; }
     bool RecomposeLayout() override {
-        int mode = kernel_->GetMode();
+        const CKernel::Mode mode = kernel_->GetMode();
         if (mode == CKernel::kScanFinished) {
             CollectReports(true);
             if (request_.action == HeadlessRequest::kClean)
@@ -99,7 +99,7 @@ private:
         if (message.message == CKernel::kScanFinishedMessage ||
             message.message == CKernel::kFixFinishedMessage)
             RecordResult(reinterpret_cast<const wchar_t*>(message.wParam),
-                         static_cast<int>(message.lParam));
+                         static_cast<CPlugin::Result>(message.lParam));
         if (kernel_->HandleWorkerMessage(message.message, message.wParam, message.lParam)) return;
         if (message.message == kStartCleanMessage) {
             // Another instance may have started between our scan and clean.
@@ -113,7 +113,7 @@ private:
         return nullptr;
     }
 
-    void RecordResult(const wchar_t* id, int result) {
+    void RecordResult(const wchar_t* id, CPlugin::Result result) {
         if (PluginOutcome* outcome = FindOutcome(id))
             if (outcome->result == CPlugin::kDone) outcome->result = result;
     }
@@ -154,15 +154,16 @@ std::wstring PadLeft(const std::wstring& text, size_t width) {
     return text.size() < width ? std::wstring(width - text.size(), L' ') + text : text;
 }
 
-const wchar_t* ResultName(int result) {
+const wchar_t* ResultName(CPlugin::Result result) {
     switch (result) {
         case CPlugin::kDone:
             return L"done";
         case CPlugin::kCancelled:
             return L"cancelled";
-        default:
-            return L"failed";
+        case CPlugin::kFailed:
+            break;
     }
+    return L"failed";
 }
 
 std::wstring ListPlugins(const CKernel& kernel, bool json) {
@@ -223,8 +224,8 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
 
 }  // namespace
 
-int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
-                std::wstring& output) {
+ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
+                     std::wstring& output) {
     HeadlessRun run(request);
     CKernel kernel(&run, createPlugins);
     // Options and the autostart entry belong to the window; an unattended run
@@ -236,18 +237,18 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
     for (const std::wstring& id : request.only) {
         if (!kernel.FindPlugin(id)) {
             output = L"Unknown plug-in id: " + id + L"\n";
-            return 2;
+            return kExitUsage;
         }
     }
     if (request.action == HeadlessRequest::kList) {
         output = ListPlugins(kernel, request.json);
-        return 0;
+        return kExitDone;
     }
     if (!request.reportFolder.empty() &&
         SHCreateDirectoryExW(nullptr, request.reportFolder.c_str(), nullptr) != ERROR_SUCCESS &&
         GetFileAttributesW(request.reportFolder.c_str()) == INVALID_FILE_ATTRIBUTES) {
         output = L"Cannot create the report folder: " + request.reportFolder + L"\n";
-        return 2;
+        return kExitUsage;
     }
 
     // /only: runs exactly those plug-ins; their stored checked flags stay as they were.
@@ -269,6 +270,6 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
 
     output = RunReport(request, kernel, run.Outcomes());
     for (const auto& outcome : run.Outcomes())
-        if (outcome.result != CPlugin::kDone) return 1;
-    return 0;
+        if (outcome.result != CPlugin::kDone) return kExitFailed;
+    return kExitDone;
 }
