@@ -122,11 +122,10 @@ TEST_F(NetscapeCookieKeep, FileWithNothingToRemoveIsLeftAsItIs) {
     cookies.Kernel().GetOptions().Option(kKeepCookiesOption) = L"kept.test";
     ASSERT_TRUE(cookies.Scan());
     // Held open for reading only: a rewrite would fail the row.
-    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    UniqueHandle holder = HoldOpen(path, FILE_SHARE_READ);
+    ASSERT_TRUE(holder.IsValid());
     ASSERT_TRUE(cookies.Clean());
-    CloseHandle(holder);
+    holder.Close();
     EXPECT_FALSE(cookies.RowFailed());
     EXPECT_EQ(ReadTestFile(path), content);
     EXPECT_EQ(cookies.Get().Domains().at(L"kept.test").result, DomainInfo::kKept);

@@ -160,10 +160,10 @@ TEST_F(NetscapePages, LockedHistoryMarksEveryDomainForReboot) {
     PluginHarness<CPlgNetscapeHistory> history(L"NetscapeHistory", 2, 2);
     ASSERT_TRUE(history.Scan());
     const std::wstring path = profile + L"history.dat";
-    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    UniqueHandle holder = HoldOpen(path);
+    ASSERT_TRUE(holder.IsValid());
     ASSERT_TRUE(history.Clean());
-    CloseHandle(holder);
+    holder.Close();
 
     std::wstring page = history.CleanPage();
     for (const wchar_t* id : {L"idError_1", L"idError_2", L"idError_3"})

@@ -8,20 +8,11 @@
 #include "plugins/browser/url_cache.h"
 #include "seedtraces/browser_traces.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 #include "test_run.h"
 #include "url_cache_fixture.h"
 
 namespace {
-
-bool IsPendingDeleteOnReboot(const std::wstring& path) {
-    wchar_t pending[32768] = {};
-    DWORD size = sizeof(pending) - sizeof(wchar_t);
-    if (SHGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                    L"PendingFileRenameOperations", nullptr, pending, &size) != ERROR_SUCCESS)
-        return false;
-    std::wstring all(pending, size / sizeof(wchar_t));
-    return all.find(path) != std::wstring::npos;
-}
 
 class UrlCacheTest : public EmptyUrlCacheTest {
 protected:
@@ -129,15 +120,14 @@ TEST_F(UrlCacheTest, LockedFileThatCannotBeWipedIsLeftForReboot) {
     ASSERT_TRUE(AddCacheEntry(L"http://b-locked.test/x", 10));
     ASSERT_TRUE(AddCacheEntry(L"http://b-locked.test/y", 10));
     std::wstring locked = CacheEntryLocalFile(L"http://b-locked.test/x");
-    HANDLE holder =
-        CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    UniqueHandle holder = HoldOpen(locked);
+    ASSERT_TRUE(holder.IsValid());
 
     DomainMap domains = Enumerate(UrlCacheKind::kFiles);
     TestRun run;
     run.wipe = true;
     EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), 0);
-    CloseHandle(holder);
+    holder.Close();
 
     EXPECT_EQ(domains[L"a-first.test"].result, DomainInfo::kDeleted);
     const DomainInfo& failed = domains[L"b-locked.test"];
@@ -149,7 +139,7 @@ TEST_F(UrlCacheTest, LockedFileThatCannotBeWipedIsLeftForReboot) {
     EXPECT_NE(failed.error->GetTitle().find(L"b-locked.test"), std::wstring::npos);
     EXPECT_NE(failed.error->GetTitle().find(L"Cannot wipe file"), std::wstring::npos);
     EXPECT_TRUE(run.rebootNeeded);
-    EXPECT_TRUE(IsPendingDeleteOnReboot(locked));
+    EXPECT_NE(PendingRenameOperations().find(locked), std::wstring::npos);
     EXPECT_TRUE(CacheEntryExists(L"http://b-locked.test/x"));
 }
 
@@ -175,7 +165,7 @@ TEST_F(UrlCacheTest, EntryInUseIsLeftForRebootWithItsFile) {
     EXPECT_NE(failed.error->GetTitle().find(L"Cannot delete file \"" + localFile + L"\""),
               std::wstring::npos);
     EXPECT_TRUE(run.rebootNeeded);
-    EXPECT_TRUE(IsPendingDeleteOnReboot(localFile));
+    EXPECT_NE(PendingRenameOperations().find(localFile), std::wstring::npos);
 }
 
 }  // namespace

@@ -42,20 +42,6 @@ bool Contains(const std::wstring& text, const std::wstring& part) {
 
 std::wstring Language(const std::wstring& name) { return ReadPage(L"html/English/" + name); }
 
-class ScopedCurrentDirectory {
-public:
-    explicit ScopedCurrentDirectory(const std::wstring& path) {
-        wchar_t previous[MAX_PATH] = {};
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        previous_ = previous;
-        SetCurrentDirectoryW(path.c_str());
-    }
-    ~ScopedCurrentDirectory() { SetCurrentDirectoryW(previous_.c_str()); }
-
-private:
-    std::wstring previous_;
-};
-
 class Composition : public testing::Test {
 protected:
     void SetUp() override { ForgetKernelSettings(); }
