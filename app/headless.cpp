@@ -16,7 +16,7 @@ constexpr wchar_t kWindowClass[] = L"VeltraneUnattendedRun";
 
 struct PluginOutcome {
     std::wstring id;
-    int result = CPlugin::kDone;
+    CPlugin::Result result = CPlugin::kDone;
     ScanSummary summary;
     std::wstring scanReport;
     std::wstring cleanReport;
@@ -82,7 +82,7 @@ public:
 
     HWND GetMessageWindow() const override { return window_; }
     bool RecomposeLayout() override {
-        int mode = kernel_->GetMode();
+        const CKernel::Mode mode = kernel_->GetMode();
         if (mode == CKernel::kScanFinished) {
             CollectReports(true);
             if (request_.action == HeadlessRequest::kClean)
@@ -111,7 +111,7 @@ private:
         if (self && self->kernel_) {
             if (message == CKernel::kScanFinishedMessage || message == CKernel::kFixFinishedMessage)
                 self->RecordResult(reinterpret_cast<const wchar_t*>(wParam),
-                                   static_cast<int>(lParam));
+                                   static_cast<CPlugin::Result>(lParam));
             if (self->kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
             if (message == kStartCleanMessage) {
                 // Another instance may have started between our scan and clean.
@@ -129,7 +129,7 @@ private:
         return nullptr;
     }
 
-    void RecordResult(const wchar_t* id, int result) {
+    void RecordResult(const wchar_t* id, CPlugin::Result result) {
         if (PluginOutcome* outcome = FindOutcome(id))
             if (outcome->result == CPlugin::kDone) outcome->result = result;
     }
@@ -170,15 +170,16 @@ std::wstring PadLeft(const std::wstring& text, size_t width) {
     return text.size() < width ? std::wstring(width - text.size(), L' ') + text : text;
 }
 
-const wchar_t* ResultName(int result) {
+const wchar_t* ResultName(CPlugin::Result result) {
     switch (result) {
         case CPlugin::kDone:
             return L"done";
         case CPlugin::kCancelled:
             return L"cancelled";
-        default:
-            return L"failed";
+        case CPlugin::kFailed:
+            break;
     }
+    return L"failed";
 }
 
 std::wstring ListPlugins(const CKernel& kernel, bool json) {
@@ -239,12 +240,12 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
 
 }  // namespace
 
-int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
-                std::wstring& output) {
+ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
+                     std::wstring& output) {
     HeadlessRun run(request);
     if (request.action != HeadlessRequest::kList && !run.CreateMessageWindow()) {
         output = L"Cannot create the message window.\n";
-        return 1;
+        return kExitFailed;
     }
     CKernel kernel(&run, createPlugins);
     // Options and the autostart entry belong to the window; an unattended run
@@ -256,18 +257,18 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
     for (const std::wstring& id : request.only) {
         if (!kernel.FindPlugin(id)) {
             output = L"Unknown plug-in id: " + id + L"\n";
-            return 2;
+            return kExitUsage;
         }
     }
     if (request.action == HeadlessRequest::kList) {
         output = ListPlugins(kernel, request.json);
-        return 0;
+        return kExitDone;
     }
     if (!request.reportFolder.empty() &&
         SHCreateDirectoryExW(nullptr, request.reportFolder.c_str(), nullptr) != ERROR_SUCCESS &&
         GetFileAttributesW(request.reportFolder.c_str()) == INVALID_FILE_ATTRIBUTES) {
         output = L"Cannot create the report folder: " + request.reportFolder + L"\n";
-        return 2;
+        return kExitUsage;
     }
 
     // /only: runs exactly those plug-ins; their stored checked flags stay as they were.
@@ -289,6 +290,6 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
 
     output = RunReport(request, kernel, run.Outcomes());
     for (const auto& outcome : run.Outcomes())
-        if (outcome.result != CPlugin::kDone) return 1;
-    return 0;
+        if (outcome.result != CPlugin::kDone) return kExitFailed;
+    return kExitDone;
 }

@@ -61,13 +61,13 @@ void CExplorerListPlugin::BuildEntries() {
     }
 }
 
-int CExplorerListPlugin::Scan() {
+CPlugin::Result CExplorerListPlugin::Scan() {
     BuildEntries();
     // The engine would read each value's data only to put a marker in its
     // place (and stop at a value larger than its buffer); the texts shown
     // are read here instead.
     Engine().showValueData = false;
-    int result = CStandartPlugin::Scan();
+    const Result result = CStandartPlugin::Scan();
     Engine().showValueData = true;
     if (result == kDone) {
         // Naming an item list may take the shell's folder objects.

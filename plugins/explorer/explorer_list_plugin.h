@@ -16,7 +16,7 @@ class CExplorerListPlugin : public CStandartPlugin {
 public:
     CExplorerListPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout);
 
-    int Scan() override;
+    Result Scan() override;
 
 protected:
     // One key, in the engine's `mode`, whose values are laid out as `layout`.

@@ -26,8 +26,8 @@ CPlgRunHistory::CPlgRunHistory(CKernel& kernel, const PluginIdentity& identity)
     AddRegEntry(HKCU, std::wstring(kExplorer) + L"RunMRU", Mode::kAllValues);
 }
 
-int CPlgRunHistory::Fix() {
-    int result = CStandartPlugin::Fix();
+CPlugin::Result CPlgRunHistory::Fix() {
+    const Result result = CStandartPlugin::Fix();
     for (CElimAction::SRegEntry& entry : Engine().regEntries) {
         if (entry.absent) continue;
         for (CElimAction::SRegRecord& record : entry.found) {
@@ -149,7 +149,7 @@ CPlgOperaCookies::CPlgOperaCookies(CKernel& kernel, const PluginIdentity& identi
     AddFileEntry(L"[PATH_APP_OPERA75_USERDATA]\\cookies4.dat", Mode::kSingleFile, kAllFiles);
 }
 
-int CPlgOperaCookies::Fix() {
+CPlugin::Result CPlgOperaCookies::Fix() {
     if (GetKernel().GetCookieKeepList().IsEmpty()) return CStandartPlugin::Fix();
     errors.clear();
     for (CElimAction::SFileEntry& entry : Engine().fileEntries) {

@@ -30,17 +30,17 @@ void CStandartPlugin::SetValueFlags(bool showValueData, bool matchByData) {
     engine_.matchByData = showValueData && matchByData;
 }
 
-int CStandartPlugin::RunResult(bool succeeded) const {
+CPlugin::Result CStandartPlugin::RunResult(bool succeeded) const {
     if (succeeded) return kDone;
     return IsCancelled() ? kCancelled : kFailed;
 }
 
-int CStandartPlugin::Scan() {
+CPlugin::Result CStandartPlugin::Scan() {
     errors.clear();
     return RunResult(engine_.Scan());
 }
 
-int CStandartPlugin::Fix() { return RunResult(engine_.Fix(errors)); }
+CPlugin::Result CStandartPlugin::Fix() { return RunResult(engine_.Fix(errors)); }
 
 void CStandartPlugin::PostProgressNow(const std::wstring& text) {
     GetKernel().PostProgress(GetId(), text);

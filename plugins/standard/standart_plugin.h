@@ -33,10 +33,10 @@ public:
 
     CStandartPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout);
 
-    int BuildScanReport(IHtmlElement& element) override;
-    int BuildFixReport(IHtmlElement& element) override;
-    int Scan() override;
-    int Fix() override;
+    ReportResult BuildScanReport(IHtmlElement& element) override;
+    ReportResult BuildFixReport(IHtmlElement& element) override;
+    Result Scan() override;
+    Result Fix() override;
     ScanSummary GetScanSummary() const override;
 
     virtual void FillScanReport(ReportParts& parts) const;
@@ -59,7 +59,7 @@ protected:
 
 private:
     // Result of an engine run: done, or cancelled, or failed.
-    int RunResult(bool succeeded) const;
+    Result RunResult(bool succeeded) const;
     void LoadReportPages();
     ReportParts AssembleReport(bool scan) const;
     // A text template from the plug-in's own folder, else the shared one.

@@ -208,8 +208,8 @@ protected:
     std::unique_ptr<Joinable<Plugin>> Make(const wchar_t* id) {
         const PluginListEntry* row = FindRow(id);
         EXPECT_NE(row, nullptr) << ToUtf8(id);
-        return std::make_unique<Joinable<Plugin>>(bare.kernel,
-                                                  row ? row->identity : PluginIdentity{id, 0, 0});
+        return std::make_unique<Joinable<Plugin>>(
+            bare.kernel, row ? row->identity : PluginIdentity{id, PluginCategory::kIeAndAol, 0});
     }
     std::unique_ptr<CStandartPlugin> MakeFromList(const std::wstring& id) {
         const PluginListEntry* row = FindRow(id);
@@ -234,7 +234,8 @@ TEST_F(CatalogueTest, PluginListHoldsTheNineteenInOrder) {
     for (const Description& description : Catalogue()) {
         const PluginListEntry* row = FindRow(description.id);
         ASSERT_NE(row, nullptr) << ToUtf8(description.id);
-        EXPECT_EQ(row->identity.category, description.category) << ToUtf8(description.id);
+        EXPECT_EQ(static_cast<int>(row->identity.category), description.category)
+            << ToUtf8(description.id);
         EXPECT_EQ(row->identity.weight, description.weight) << ToUtf8(description.id);
     }
 }

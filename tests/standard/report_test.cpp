@@ -75,7 +75,7 @@ private:
 class FilledProbe : public ProbePlugin {
 public:
     FilledProbe(CKernel& kernel, const wchar_t* id, int layout) : ProbePlugin(kernel, id, layout) {}
-    int Scan() override { return kDone; }
+    Result Scan() override { return kDone; }
 
     Engine::SFileRecord& File(const std::wstring& name, uint64_t size,
                               int status = Engine::kFound) {
@@ -111,12 +111,12 @@ public:
 
     std::wstring ScanReport() {
         MemoryHtmlElement element;
-        EXPECT_EQ(BuildScanReport(element), 0);
+        EXPECT_EQ(BuildScanReport(element), ReportResult::kBuilt);
         return element.innerHtml;
     }
     std::wstring FixReport() {
         MemoryHtmlElement element;
-        EXPECT_EQ(BuildFixReport(element), 0);
+        EXPECT_EQ(BuildFixReport(element), ReportResult::kBuilt);
         return element.innerHtml;
     }
 };
@@ -137,7 +137,7 @@ TEST_F(ReportTest, ScanReportIsBuiltOnlyAfterAScan) {
     FilledProbe& probe = Make(CStandartPlugin::kFiles);
     MemoryHtmlElement element;
     element.innerHtml = L"untouched";
-    EXPECT_EQ(probe.BuildScanReport(element), 4);
+    EXPECT_EQ(probe.BuildScanReport(element), ReportResult::kNoReport);
     EXPECT_EQ(element.innerHtml, L"untouched");
 }
 
