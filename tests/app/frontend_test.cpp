@@ -74,8 +74,9 @@ protected:
     }
 
     ScopedProgramFolder programFolder;
-    std::vector<TestPluginRow> rows = {
-        {L"FeA", 1, 0, true}, {L"FeB", 1, 1, false}, {L"FeC", 0, 0, true}};
+    std::vector<TestPluginRow> rows = {{.id = L"FeA"},
+                                       {.id = L"FeB", .weight = 1, .enabled = false},
+                                       {.id = L"FeC", .category = PluginCategory::kIeAndAol}};
     std::map<std::wstring, TestPlugin*> plugins;
 };
 

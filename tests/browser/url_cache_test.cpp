@@ -16,23 +16,23 @@ namespace {
 
 class UrlCacheTest : public EmptyUrlCacheTest {
 protected:
-    static DomainMap Enumerate(UrlCacheKind kind, int* result = nullptr) {
+    static DomainMap Enumerate(UrlCacheKind kind, CPlugin::Result* result = nullptr) {
         DomainMap domains;
         TestRun run;
-        int code = EnumerateUrlCache(kind, domains, run);
+        const CPlugin::Result code = EnumerateUrlCache(kind, domains, run);
         if (result) *result = code;
         return domains;
     }
 };
 
 TEST_F(UrlCacheTest, EmptyCacheIsNoError) {
-    int result = -1;
-    EXPECT_TRUE(Enumerate(UrlCacheKind::kFiles, &result).empty());
-    EXPECT_EQ(result, 0);
-    EXPECT_TRUE(Enumerate(UrlCacheKind::kCookies, &result).empty());
-    EXPECT_EQ(result, 0);
-    EXPECT_TRUE(Enumerate(UrlCacheKind::kHistory, &result).empty());
-    EXPECT_EQ(result, 0);
+    for (UrlCacheKind kind :
+         {UrlCacheKind::kFiles, UrlCacheKind::kCookies, UrlCacheKind::kHistory}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        CPlugin::Result result = CPlugin::kFailed;
+        EXPECT_TRUE(Enumerate(kind, &result).empty());
+        EXPECT_EQ(result, CPlugin::kDone);
+    }
 }
 
 TEST_F(UrlCacheTest, EntriesAreSelectedByKindAndFiledByDomain) {
@@ -69,9 +69,9 @@ TEST_F(UrlCacheTest, EntryLargerThanTheFirstBufferIsFiled) {
     std::wstring header(70000, L'h');
     ASSERT_TRUE(AddCacheEntry(L"http://big.test/huge", 5, header));
     ASSERT_TRUE(AddCacheEntry(L"http://small.test/a", 5));
-    int result = -1;
+    CPlugin::Result result = CPlugin::kFailed;
     DomainMap files = Enumerate(UrlCacheKind::kFiles, &result);
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, CPlugin::kDone);
     EXPECT_EQ(files.count(L"big.test"), 1u);
     EXPECT_EQ(files.count(L"small.test"), 1u);
 }
@@ -102,7 +102,7 @@ TEST_F(UrlCacheTest, DeletionRemovesEntriesAndTheirFiles) {
             ASSERT_FALSE(domains.empty());
             TestRun run;
             run.wipe = wipe;
-            EXPECT_EQ(DeleteUrlCacheDomains(kind, domains, run), 0);
+            EXPECT_EQ(DeleteUrlCacheDomains(kind, domains, run), CPlugin::kDone);
             for (const auto& [name, domain] : domains) {
                 EXPECT_EQ(domain.result, DomainInfo::kDeleted) << name;
                 EXPECT_FALSE(domain.error) << name;
@@ -126,7 +126,7 @@ TEST_F(UrlCacheTest, LockedFileThatCannotBeWipedIsLeftForReboot) {
     DomainMap domains = Enumerate(UrlCacheKind::kFiles);
     TestRun run;
     run.wipe = true;
-    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), 0);
+    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), CPlugin::kDone);
     holder.Close();
 
     EXPECT_EQ(domains[L"a-first.test"].result, DomainInfo::kDeleted);
@@ -155,7 +155,7 @@ TEST_F(UrlCacheTest, EntryInUseIsLeftForRebootWithItsFile) {
 
     DomainMap domains = Enumerate(UrlCacheKind::kFiles);
     TestRun run;
-    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), 0);
+    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), CPlugin::kDone);
     UnlockUrlCacheEntryFileW(url.c_str(), 0);
 
     const DomainInfo& failed = domains[L"inuse.test"];

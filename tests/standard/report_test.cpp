@@ -1,5 +1,6 @@
 // Reports of the table-driven plug-ins, built from small page and template
 // files written by the test, so that every placeholder's result shows exactly.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "probe_plugin.h"
@@ -8,6 +9,7 @@
 namespace {
 
 using Engine = CElimAction;
+using testing::HasSubstr;
 
 // The page tree the plug-ins read, as the current directory for the test.
 class PageTree {
@@ -157,23 +159,18 @@ TEST_F(ReportTest, FilesLayoutHasNoFolderCells) {
     FilledProbe& probe = Make(CStandartPlugin::kFiles);
     probe.File(L"C:\\t\\a.txt", 1234);
     ASSERT_TRUE(probe.ScanOnWorker());
-    std::wstring report = probe.ScanReport();
-    EXPECT_NE(report.find(L"<tbody><tr>\n<td>C:\\t\\a.txt</td><td>1.23 KB</td></tr>\n"
-                          L"</tbody>"),
-              std::wstring::npos)
-        << report;
+    EXPECT_THAT(probe.ScanReport(),
+                HasSubstr(L"<tbody><tr>\n<td>C:\\t\\a.txt</td><td>1.23 KB</td></tr>\n</tbody>"));
 }
 
 TEST_F(ReportTest, FilesFoldersLayoutKeepsTheFolderCells) {
     FilledProbe& probe = Make(CStandartPlugin::kFilesFolders);
     probe.File(L"C:\\t\\a.txt", 1234);
     ASSERT_TRUE(probe.ScanOnWorker());
-    std::wstring report = probe.ScanReport();
-    EXPECT_NE(report.find(L"<thead><th>Path</th><th>Items</th><th>Size</th></thead>"
+    EXPECT_THAT(probe.ScanReport(),
+                HasSubstr(L"<thead><th>Path</th><th>Items</th><th>Size</th></thead>"
                           L"<tbody><tr>\n<td>C:\\t\\a.txt</td><td></td><td>1.23 KB</td>"
-                          L"</tr>\n</tbody>"),
-              std::wstring::npos)
-        << report;
+                          L"</tr>\n</tbody>"));
 }
 
 TEST_F(ReportTest, FoldersCountWhatIsBelowThem) {

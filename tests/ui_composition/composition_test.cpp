@@ -66,7 +66,9 @@ protected:
     std::wstring Html(const std::wstring& id) { return document.Get(id).innerHtml; }
 
     std::vector<TestPluginRow> rows = {
-        {L"UcA", 1, 0, true}, {L"UcB", 0, 5, true}, {L"UcC", 1, 1, false}};
+        {.id = L"UcA"},
+        {.id = L"UcB", .category = PluginCategory::kIeAndAol, .weight = 5},
+        {.id = L"UcC", .weight = 1, .enabled = false}};
     RecordingDocument document{{L"Layout"}};
     ComposingView view;
     std::map<std::wstring, TestPlugin*> plugins;
