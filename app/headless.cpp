@@ -8,6 +8,7 @@
 
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
+#include "ui/window_thunk.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ public:
 
     bool CreateMessageWindow() {
         WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = &HeadlessRun::WindowProc;
+        windowClass.lpfnWndProc = &WindowThunk<HeadlessRun>::Proc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = kWindowClass;
         RegisterClassW(&windowClass);  // fails harmlessly when already registered
@@ -101,22 +102,16 @@ public:
     void ShowRebootNotice() override {}
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            SetWindowLongPtrW(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<HeadlessRun*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self && self->kernel_) {
+    friend class WindowThunk<HeadlessRun>;
+    LRESULT OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (kernel_) {
             if (message == CKernel::kScanFinishedMessage || message == CKernel::kFixFinishedMessage)
-                self->RecordResult(reinterpret_cast<const wchar_t*>(wParam),
-                                   static_cast<CPlugin::Result>(lParam));
-            if (self->kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
+                RecordResult(reinterpret_cast<const wchar_t*>(wParam),
+                             static_cast<CPlugin::Result>(lParam));
+            if (kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
             if (message == kStartCleanMessage) {
                 // Another instance may have started between our scan and clean.
-                if (!self->kernel_->SetMode(CKernel::kCleaning))
-                    self->refused_ = self->finished_ = true;
+                if (!kernel_->SetMode(CKernel::kCleaning)) refused_ = finished_ = true;
                 return 0;
             }
         }

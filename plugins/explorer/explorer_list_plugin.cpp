@@ -28,16 +28,16 @@ bool ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<uint
 CExplorerListPlugin::CExplorerListPlugin(CKernel& kernel, const PluginIdentity& identity,
                                          int reportLayout)
     : CStandartPlugin(kernel, identity, reportLayout) {
-    SetValueFlags(true, false);
+    SetValueFlags({.showData = true});
 }
 
-void CExplorerListPlugin::AddList(HKEY root, const std::wstring& keyPath, int mode,
+void CExplorerListPlugin::AddList(HKEY root, const std::wstring& keyPath, CElimAction::RegMode mode,
                                   ValueLayout layout) {
     sources_.push_back({root, keyPath, L"", mode, layout, false});
 }
 
 void CExplorerListPlugin::AddListPerSubKey(HKEY root, const std::wstring& parent,
-                                           const std::wstring& below, int mode,
+                                           const std::wstring& below, CElimAction::RegMode mode,
                                            ValueLayout layout) {
     sources_.push_back({root, parent, below, mode, layout, true});
 }

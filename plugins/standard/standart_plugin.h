@@ -42,12 +42,18 @@ public:
     virtual void FillScanReport(ReportParts& parts) const;
     virtual void FillFixReport(ReportParts& parts) const;
 
-    void AddRegEntry(HKEY root, const std::wstring& keyPath, int mode,
+    void AddRegEntry(HKEY root, const std::wstring& keyPath, CElimAction::RegMode mode,
                      const std::wstring& valueName = {});
-    void AddFileEntry(const std::wstring& path, int mode, const std::wstring& mask);
-    // Show value data in reports; with it, `matchByData` lets a clean find
-    // values that were renumbered since the scan.
-    void SetValueFlags(bool showValueData, bool matchByData);
+    void AddFileEntry(const std::wstring& path, CElimAction::FileMode mode,
+                      const std::wstring& mask);
+    // How registry values are shown and found again; both off unless set.
+    struct ValueFlags {
+        bool showData = false;  // value data in the reports
+        // A clean finds values renumbered since the scan by their data;
+        // only with showData.
+        bool matchByData = false;
+    };
+    void SetValueFlags(ValueFlags flags);
 
     int GetReportLayout() const { return reportLayout_; }
     const CElimAction& GetEngine() const { return engine_; }

@@ -221,7 +221,7 @@ TEST_F(ReportTest, ValueDataIsShownOnlyWhenThePluginShowsIt) {
               std::wstring::npos);
 
     FilledProbe& shown = Make(CStandartPlugin::kRegValues, L"StdProbeOwn");
-    shown.SetValueFlags(true, false);
+    shown.SetValueFlags({.showData = true});
     shown.Reg(path, L"url1", false).valueData = L"http://a.example/";
     ASSERT_TRUE(shown.ScanOnWorker());
     EXPECT_NE(shown.ScanReport().find(L"<td>url1</td><td>http://a.example/</td>"),
@@ -230,7 +230,7 @@ TEST_F(ReportTest, ValueDataIsShownOnlyWhenThePluginShowsIt) {
 
 TEST_F(ReportTest, TextFromTheMachineIsEscaped) {
     FilledProbe& probe = Make(CStandartPlugin::kRegValues, L"StdProbeOwn");
-    probe.SetValueFlags(true, false);
+    probe.SetValueFlags({.showData = true});
     auto& record = probe.Reg(L"HKEY_CURRENT_USER\\A&B\\", L"<img src=x>", false);
     record.valueData = L"\"quoted\" 'single' #size# #status#";
     ASSERT_TRUE(probe.ScanOnWorker());
