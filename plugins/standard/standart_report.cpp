@@ -44,7 +44,7 @@ uint64_t ItemsOf(const Records::SRegItemStatistics& record) {
 bool IsShown(const Records::SStatistics& record) { return record.status != Records::kHidden; }
 
 // The status cell of a cleaned record and, for a failed or deferred one, its error link.
-std::wstring StatusText(int status, size_t errorNumber) {
+std::wstring StatusText(Records::Status status, size_t errorNumber) {
     const SharedResultPages& pages = CPlugin::SharedPages();
     std::wstring text;
     switch (status) {
