@@ -487,7 +487,13 @@ private:
 void CWebHost::Impl::Accept() {
     acceptor.async_accept([this](beast::error_code error, tcp::socket socket) {
         if (error == asio::error::operation_aborted) return;
-        if (!error) std::make_shared<HttpSession>(std::move(socket), *this)->Read();
+        if (!error) {
+            // Calls to the page are small messages that wait for an answer:
+            // held back for coalescing, each would wait out the peer's delayed ACK.
+            beast::error_code ignored;
+            socket.set_option(tcp::no_delay(true), ignored);
+            std::make_shared<HttpSession>(std::move(socket), *this)->Read();
+        }
         Accept();
     });
 }
