@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -139,6 +140,8 @@ private:
     DWORD lastProgressTick_ = 0;
     bool inLastScan_ = true;
     bool enabled_ = true;
+    // The checked flag as the registry holds it; none when it holds none yet (or not as 0 or 1).
+    std::optional<bool> storedEnabled_;
     std::wstring id_;
     std::wstring nameHtml_;
     CKernel* kernel_;
