@@ -31,8 +31,8 @@ enum class PluginCategory : int {
     kWindows = 8,
 };
 
-// What a report call did. Nobody acts on it yet; the numbers are kept as
-// the plug-ins have always answered.
+// What a report call did. The window shows whatever the element holds either
+// way; the numbers are the ones the plug-ins have always answered.
 enum class ReportResult : int {
     kBuilt = 0,
     kNotYet = 1,    // the plug-in has not scanned (or cleaned) since the run began
