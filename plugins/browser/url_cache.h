@@ -15,5 +15,4 @@ int DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRunProgress& r
 
 // Wine's cache matches patterns as case-sensitive prefixes and enumerates
 // every container for NULL; Windows takes the documented patterns.
-bool IsRunningOnWine();
 const wchar_t* UrlCachePattern(UrlCacheKind kind, bool onWine);
