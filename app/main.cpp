@@ -14,15 +14,16 @@
 #include "app/program_folder.h"
 #include "engine/kivo_critical_section.h"
 #include "plugins/plugin_list.h"
+#include "sysaccess/handles.h"
 
 namespace {
 
 std::vector<std::wstring> Arguments() {
     int count = 0;
     wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+    UniqueLocalMemory owner(static_cast<HLOCAL>(list));
     std::vector<std::wstring> arguments;
-    for (int i = 1; i < count; ++i) arguments.push_back(list[i]);
-    LocalFree(list);
+    for (int i = 1; list != nullptr && i < count; ++i) arguments.push_back(list[i]);
     return arguments;
 }
 
