@@ -9,6 +9,7 @@
 #include "engine/page_reader.h"
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
+#include "ui/window_thunk.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ constexpr wchar_t kWindowClass[] = L"VeltraneUnattendedRun";
 
 struct PluginOutcome {
     std::wstring id;
-    int result = CPlugin::kDone;
+    CPlugin::Result result = CPlugin::kDone;
     ScanSummary summary;
     std::wstring scanReport;
     std::wstring cleanReport;
@@ -44,7 +45,7 @@ public:
 
     bool CreateMessageWindow() {
         WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = &HeadlessRun::WindowProc;
+        windowClass.lpfnWndProc = &WindowThunk<HeadlessRun>::Proc;
         windowClass.hInstance = GetModuleHandleW(nullptr);
         windowClass.lpszClassName = kWindowClass;
         RegisterClassW(&windowClass);  // fails harmlessly when already registered
@@ -79,7 +80,7 @@ public:
 
     HWND GetMessageWindow() const override { return window_; }
     bool RecomposeLayout() override {
-        int mode = kernel_->GetMode();
+        const CKernel::Mode mode = kernel_->GetMode();
         if (mode == CKernel::kScanFinished) {
             CollectReports(true);
             if (request_.action == HeadlessRequest::kClean)
@@ -98,22 +99,16 @@ public:
     void ShowRebootNotice() override {}
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (message == WM_NCCREATE) {
-            auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-            SetWindowLongPtrW(window, GWLP_USERDATA,
-                              reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-        }
-        auto* self = reinterpret_cast<HeadlessRun*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-        if (self && self->kernel_) {
+    friend class WindowThunk<HeadlessRun>;
+    LRESULT OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (kernel_) {
             if (message == CKernel::kScanFinishedMessage || message == CKernel::kFixFinishedMessage)
-                self->RecordResult(reinterpret_cast<const wchar_t*>(wParam),
-                                   static_cast<int>(lParam));
-            if (self->kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
+                RecordResult(reinterpret_cast<const wchar_t*>(wParam),
+                             static_cast<CPlugin::Result>(lParam));
+            if (kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
             if (message == kStartCleanMessage) {
                 // Another instance may have started between our scan and clean.
-                if (!self->kernel_->SetMode(CKernel::kCleaning))
-                    self->refused_ = self->finished_ = true;
+                if (!kernel_->SetMode(CKernel::kCleaning)) refused_ = finished_ = true;
                 return 0;
             }
         }
@@ -126,7 +121,7 @@ private:
         return nullptr;
     }
 
-    void RecordResult(const wchar_t* id, int result) {
+    void RecordResult(const wchar_t* id, CPlugin::Result result) {
         if (PluginOutcome* outcome = FindOutcome(id))
             if (outcome->result == CPlugin::kDone) outcome->result = result;
     }
@@ -167,15 +162,16 @@ std::wstring PadLeft(const std::wstring& text, size_t width) {
     return text.size() < width ? std::wstring(width - text.size(), L' ') + text : text;
 }
 
-const wchar_t* ResultName(int result) {
+const wchar_t* ResultName(CPlugin::Result result) {
     switch (result) {
         case CPlugin::kDone:
             return L"done";
         case CPlugin::kCancelled:
             return L"cancelled";
-        default:
-            return L"failed";
+        case CPlugin::kFailed:
+            break;
     }
+    return L"failed";
 }
 
 std::wstring ListPlugins(const CKernel& kernel, bool json) {
@@ -236,12 +232,12 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
 
 }  // namespace
 
-int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
-                std::wstring& output) {
+ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
+                     std::wstring& output) {
     HeadlessRun run(request);
     if (request.action != HeadlessRequest::kList && !run.CreateMessageWindow()) {
         output = L"Cannot create the message window.\n";
-        return 1;
+        return kExitFailed;
     }
     CKernel kernel(&run, createPlugins);
     // Options and the autostart entry belong to the window; an unattended run
@@ -253,18 +249,18 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
     for (const std::wstring& id : request.only) {
         if (!kernel.FindPlugin(id)) {
             output = L"Unknown plug-in id: " + id + L"\n";
-            return 2;
+            return kExitUsage;
         }
     }
     if (request.action == HeadlessRequest::kList) {
         output = ListPlugins(kernel, request.json);
-        return 0;
+        return kExitDone;
     }
     if (!request.reportFolder.empty() &&
         SHCreateDirectoryExW(nullptr, request.reportFolder.c_str(), nullptr) != ERROR_SUCCESS &&
         GetFileAttributesW(request.reportFolder.c_str()) == INVALID_FILE_ATTRIBUTES) {
         output = L"Cannot create the report folder: " + request.reportFolder + L"\n";
-        return 2;
+        return kExitUsage;
     }
 
     // /only: runs exactly those plug-ins; their stored checked flags stay as they were.
@@ -286,6 +282,6 @@ int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugi
 
     output = RunReport(request, kernel, run.Outcomes());
     for (const auto& outcome : run.Outcomes())
-        if (outcome.result != CPlugin::kDone) return 1;
-    return 0;
+        if (outcome.result != CPlugin::kDone) return kExitFailed;
+    return kExitDone;
 }

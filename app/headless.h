@@ -7,8 +7,12 @@
 #include "app/command_line.h"
 #include "engine/kernel.h"
 
-// Exit codes: 0 every plug-in succeeded, 1 one failed, 2 usage error,
-// 3 another instance was scanning or cleaning (nothing was done).
-inline constexpr int kExitBusy = 3;
-int RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
-                std::wstring& output);
+// The exit codes; scripts compare the numbers.
+enum ExitCode : int {
+    kExitDone = 0,    // every plug-in succeeded
+    kExitFailed = 1,  // one failed, or the run could not start
+    kExitUsage = 2,   // a wrong command line
+    kExitBusy = 3,    // another instance was scanning or cleaning (nothing was done)
+};
+ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
+                     std::wstring& output);

@@ -63,11 +63,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     HeadlessRequest request = ParseHeadlessArguments(arguments, error);
     if (!error.empty()) {
         WriteOutput(error + L"\n" + kUsage);
-        return 2;
+        return kExitUsage;
     }
     if (request.action == HeadlessRequest::kNone) {
         WriteOutput(kUsage);
-        return 1;
+        return kExitFailed;
     }
     // Report folders are named relative to where the program was started.
     if (!request.reportFolder.empty()) request.reportFolder = FullPath(request.reportFolder);

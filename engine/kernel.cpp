@@ -33,7 +33,7 @@ CKernel::~CKernel() {
     plugins_.clear();
 }
 
-bool CKernel::SetMode(int mode) {
+bool CKernel::SetMode(Mode mode) {
     const bool run = mode == kScanning || mode == kCleaning;
     if (run && !runLockHeld_) {
         runLockHeld_ = runLock_.TryLock();
@@ -45,20 +45,21 @@ bool CKernel::SetMode(int mode) {
     }
     if (!run) ReleaseRunLock();
     if (mode == kIdle) currentPluginId_.clear();
-    InterlockedExchange(&mode_, mode);
+    mode_ = mode;
     // A page that is gone or too slow must not keep the run from starting:
     // it shows the layout of the mode as it stands when it attaches again.
-    if (view_ && !view_->RecomposeLayout()) Trace(L"Layout of mode %d not shown\n", mode);
+    if (view_ && !view_->RecomposeLayout())
+        Trace(L"Layout of mode %d not shown\n", static_cast<int>(mode));
 
     if (mode == kScanning) {
         ResetCancel();
         TakeCookieKeepList();
-        if (StartNext(L"") == 2) return SetMode(kScanFinished);
+        if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kScanFinished);
     } else if (mode == kCleaning) {
         if (view_) view_->PrepareProcessArea();
         ResetCancel();
         TakeCookieKeepList();
-        if (StartNext(L"") == 2) return SetMode(kCleanFinished);
+        if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kCleanFinished);
     }
     return true;
 }
@@ -103,7 +104,7 @@ void CKernel::ResetCancel() {
 }
 
 bool CKernel::HandleCommand(const std::wstring& command) {
-    switch (mode_) {
+    switch (mode_.load()) {
         case kIdle:
             if (command == L"btn_scan") return SetMode(kScanning), true;
             break;
@@ -120,10 +121,7 @@ bool CKernel::HandleCommand(const std::wstring& command) {
         case kCleanFinished:
             if (command == L"btn_finish") {
                 // Cleared first: an exit while the notice is up must not show it again.
-                if (rebootNeeded_) {
-                    rebootNeeded_ = false;
-                    if (view_) view_->ShowRebootNotice();
-                }
+                if (rebootNeeded_.exchange(false) && view_) view_->ShowRebootNotice();
                 SetMode(kIdle);
                 return true;
             }
@@ -132,7 +130,7 @@ bool CKernel::HandleCommand(const std::wstring& command) {
     return false;
 }
 
-int CKernel::StartNext(const std::wstring& previousId) {
+CKernel::NextStep CKernel::StartNext(const std::wstring& previousId) {
     if (previousId.empty() && mode_ == kScanning) {
         for (auto& plugin : plugins_) plugin->ResetRunState();
     }
@@ -149,32 +147,32 @@ int CKernel::StartNext(const std::wstring& previousId) {
             plugin->StartScan(cancelEvent_.Get());
         else
             plugin->StartFix(cancelEvent_.Get());
-        return 0;
+        return NextStep::kStarted;
     }
-    return 2;
+    return NextStep::kNoneLeft;
 }
 
-void CKernel::OnScanFinished(const std::wstring& id, int result) {
+void CKernel::OnScanFinished(const std::wstring& id, CPlugin::Result result) {
     if (WaitForSingleObject(cancelEvent_.Get(), 0) == WAIT_OBJECT_0) {
         SetMode(kIdle);
         return;
     }
     SetRowFromResult(id, result);
-    if (StartNext(id) != 2) return;
+    if (StartNext(id) != NextStep::kNoneLeft) return;
     for (auto& plugin : plugins_) plugin->SetInLastScan(plugin->IsEnabled());
     currentPluginId_ = ChosenPluginId();
     SetMode(kScanFinished);
     if (storesOptions_) SaveOptions();
 }
 
-void CKernel::OnFixFinished(const std::wstring& id, int result) {
+void CKernel::OnFixFinished(const std::wstring& id, CPlugin::Result result) {
     if (WaitForSingleObject(cancelEvent_.Get(), 0) == WAIT_OBJECT_0) {
         currentPluginId_ = ChosenPluginId();
         SetMode(kCleanFinished);
         return;
     }
     SetRowFromResult(id, result);
-    if (StartNext(id) != 2) return;
+    if (StartNext(id) != NextStep::kNoneLeft) return;
     currentPluginId_ = ChosenPluginId();
     SetMode(kCleanFinished);
 }
@@ -193,10 +191,11 @@ void CKernel::OnProgress(const std::wstring&, const std::wstring& text, int step
 bool CKernel::HandleWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == kScanFinishedMessage || message == kFixFinishedMessage) {
         std::unique_ptr<wchar_t, decltype(&free)> id(reinterpret_cast<wchar_t*>(wParam), &free);
+        const auto result = static_cast<CPlugin::Result>(lParam);
         if (message == kScanFinishedMessage)
-            OnScanFinished(id.get(), static_cast<int>(lParam));
+            OnScanFinished(id.get(), result);
         else
-            OnFixFinished(id.get(), static_cast<int>(lParam));
+            OnFixFinished(id.get(), result);
         return true;
     }
     if (message == kProgressMessage) {
@@ -207,7 +206,7 @@ bool CKernel::HandleWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return false;
 }
 
-void CKernel::PostFinished(UINT message, const std::wstring& id, int result) {
+void CKernel::PostFinished(UINT message, const std::wstring& id, CPlugin::Result result) {
     HWND window = view_ ? view_->GetMessageWindow() : nullptr;
     wchar_t* copy = _wcsdup(id.c_str());
     if (window == nullptr || !PostMessageW(window, message, reinterpret_cast<WPARAM>(copy), result))
@@ -282,10 +281,10 @@ std::wstring CKernel::ChosenPluginId() const {
     return chosen ? chosen->GetId() : std::wstring();
 }
 
-void CKernel::SetRowFromResult(const std::wstring& id, int result) {
+void CKernel::SetRowFromResult(const std::wstring& id, CPlugin::Result result) {
     if (view_)
-        view_->SetRowStatus(id,
-                            StatePage(result != 0 ? L"state_failed.html" : L"state_finished.html"));
+        view_->SetRowStatus(id, StatePage(result != CPlugin::kDone ? L"state_failed.html"
+                                                                   : L"state_finished.html"));
 }
 
 std::wstring CKernel::StatePage(const wchar_t* name) const {

@@ -55,7 +55,7 @@ public:
     // Mode changes and the button commands of each mode. A scan or clean
     // needs the machine-wide run lock: false, mode unchanged, when another
     // instance holds it.
-    bool SetMode(int mode);
+    bool SetMode(Mode mode);
     void Cancel();
     bool IsRunning() const { return mode_ == kScanning || mode_ == kCleaning; }
     // Ends a scan or clean that runs before the program ends: cancels it,
@@ -69,12 +69,12 @@ public:
     // The worker messages, on the user-interface thread. Takes ownership of
     // the payload in wParam and frees it; false for any other message.
     bool HandleWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam);
-    void OnScanFinished(const std::wstring& id, int result);
-    void OnFixFinished(const std::wstring& id, int result);
+    void OnScanFinished(const std::wstring& id, CPlugin::Result result);
+    void OnFixFinished(const std::wstring& id, CPlugin::Result result);
     void OnProgress(const std::wstring& id, const std::wstring& text, int step, int stepCount);
 
     // Called from worker threads.
-    void PostFinished(UINT message, const std::wstring& id, int result);
+    void PostFinished(UINT message, const std::wstring& id, CPlugin::Result result);
     void PostProgress(const std::wstring& id, const std::wstring& text);
     bool GetWipeFiles() const;
     void SetRebootNeeded(bool flag) { rebootNeeded_ = flag; }
@@ -88,7 +88,7 @@ public:
 
     void ShowItemError(const std::wstring& title, const std::wstring& reason);
     const std::wstring& GetLanguage() const { return language_; }
-    int GetMode() const { return mode_; }
+    Mode GetMode() const { return mode_; }
     const std::wstring& GetCurrentPluginId() const { return currentPluginId_; }
     void SetCurrentPluginId(const std::wstring& id) { currentPluginId_ = id; }
     const PluginList& GetPlugins() const { return plugins_; }
@@ -117,14 +117,16 @@ private:
     bool WaitForWorkers(DWORD timeoutMs) const;
     void DeliverWorkerMessages();
     void ReleaseRunLock();
-    // 0 when a plug-in was started, 2 when none was left after `previousId`.
-    int StartNext(const std::wstring& previousId);
+    enum class NextStep : int { kStarted = 0, kNoneLeft = 2 };
+    // Starts the first ticked plug-in after `previousId` ("" for the first of all).
+    NextStep StartNext(const std::wstring& previousId);
     std::wstring ChosenPluginId() const;
-    void SetRowFromResult(const std::wstring& id, int result);
+    void SetRowFromResult(const std::wstring& id, CPlugin::Result result);
     std::wstring StatePage(const wchar_t* name) const;
     void TakeCookieKeepList();
 
-    volatile LONG mode_ = kIdle;
+    // Written on the window's thread; workers read it for their progress texts.
+    std::atomic<Mode> mode_ = kIdle;
     PluginList plugins_;
     IHtmlDocument* document_ = nullptr;
     std::wstring language_ = L"English";
@@ -135,7 +137,8 @@ private:
     CSettings options_;
     CookieKeepList keepList_;
     std::optional<std::wstring> keepOverride_;
-    volatile bool rebootNeeded_ = false;
+    // Set by workers whose deletions wait for a restart.
+    std::atomic<bool> rebootNeeded_ = false;
     bool storesOptions_ = true;
     // Taken while a scan or clean runs; the other instances see it taken.
     CKivoCriticalSection runLock_;

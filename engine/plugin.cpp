@@ -25,29 +25,28 @@ std::wstring WithTrailingSlash(std::wstring path) {
 
 }  // namespace
 
-const wchar_t* CategoryName(int category) {
+const wchar_t* CategoryName(PluginCategory category) {
     switch (category) {
-        case 0:
+        case PluginCategory::kIeAndAol:
             return L"IE & AOL plugins";
-        case 1:
+        case PluginCategory::kSystem:
             return L"System plugins";
-        case 2:
+        case PluginCategory::kNetscape:
             return L"Netscape plugins";
-        case 3:
+        case PluginCategory::kOpera:
             return L"Opera plugins";
-        case 4:
+        case PluginCategory::kMultimedia:
             return L"Multimedia plugins";
-        case 5:
+        case PluginCategory::kCommunication:
             return L"Communication plugins";
-        case 6:
+        case PluginCategory::kChromium:
             return L"Chrome, Edge and other Chromium browsers";
-        case 7:
+        case PluginCategory::kFirefox:
             return L"Firefox";
-        case 8:
+        case PluginCategory::kWindows:
             return L"Windows 7 to 11";
-        default:
-            return L"Unknown type";
     }
+    return L"Unknown type";
 }
 
 CPlugin::CPlugin(CKernel& kernel, const PluginIdentity& identity)
@@ -100,13 +99,13 @@ DWORD WINAPI CPlugin::FixThread(void* self) {
     return 0;
 }
 
-void CPlugin::FinishScan(int result) {
-    if (result != kCancelled) InterlockedExchange(&runState_, kScanned);
+void CPlugin::FinishScan(Result result) {
+    if (result != kCancelled) runState_ = kScanned;
     kernel_->PostFinished(CKernel::kScanFinishedMessage, id_, result);
 }
 
-void CPlugin::FinishFix(int result) {
-    InterlockedExchange(&runState_, kCleaned);
+void CPlugin::FinishFix(Result result) {
+    runState_ = kCleaned;
     kernel_->PostFinished(CKernel::kFixFinishedMessage, id_, result);
 }
 
@@ -114,19 +113,18 @@ void CPlugin::ShowDescription(IHtmlElement& element) {
     element.SetInnerHtml(ReadPage(GetPluginFolder() + L"description.html"));
 }
 
-int CPlugin::BuildScanReport(IHtmlElement&) { return 4; }
+ReportResult CPlugin::BuildScanReport(IHtmlElement&) { return ReportResult::kNoReport; }
 
-int CPlugin::BuildFixReport(IHtmlElement&) { return 4; }
+ReportResult CPlugin::BuildFixReport(IHtmlElement&) { return ReportResult::kNoReport; }
 
-int CPlugin::OnReportClick(const std::wstring& command, IHtmlElement*) {
+void CPlugin::OnReportClick(const std::wstring& command, IHtmlElement*) {
     const std::wstring prefix = L"idError_";
-    if (command.compare(0, prefix.size(), prefix) != 0) return 0;
+    if (command.compare(0, prefix.size(), prefix) != 0) return;
     long number = wcstol(command.c_str() + prefix.size(), nullptr, 10);
     if (number >= 1 && static_cast<size_t>(number) <= errors.size()) {
         const ItemError& error = errors[static_cast<size_t>(number) - 1];
         kernel_->ShowItemError(error.GetTitle(), error.GetReason());
     }
-    return 0;
 }
 
 void CPlugin::LoadPages(const std::wstring& language) {
@@ -167,7 +165,7 @@ void CPlugin::SetRebootNeeded() { kernel_->SetRebootNeeded(true); }
 
 bool CPlugin::SetProgress(const std::wstring& itemText) {
     std::wstring prefix;
-    int mode = kernel_->GetMode();
+    const CKernel::Mode mode = kernel_->GetMode();
     if (mode == CKernel::kScanning)
         prefix = SharedPages().scaning;
     else if (mode == CKernel::kCleaning)

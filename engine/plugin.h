@@ -4,6 +4,7 @@
 // cancellation and progress.
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -15,11 +16,33 @@
 
 class CKernel;
 
+// The group a plug-in is listed under. The numbers are the ones the plug-in
+// list has always used.
+enum class PluginCategory : int {
+    kIeAndAol = 0,
+    kSystem = 1,
+    kNetscape = 2,
+    kOpera = 3,
+    kMultimedia = 4,
+    kCommunication = 5,
+    kChromium = 6,
+    kFirefox = 7,
+    kWindows = 8,
+};
+
+// What a report call did. Nobody acts on it yet; the numbers are kept as
+// the plug-ins have always answered.
+enum class ReportResult : int {
+    kBuilt = 0,
+    kNotYet = 1,    // the plug-in has not scanned (or cleaned) since the run began
+    kNoReport = 4,  // nothing was built: the base, or a table-driven plug-in before its scan
+};
+
 // A plug-in's row of the plug-in list.
 struct PluginIdentity {
     const wchar_t* id;
-    int category;
-    int weight;
+    PluginCategory category;
+    int weight = 0;  // the greatest weight of a run decides whose report is shown
 };
 
 // What a plug-in's last scan report counts as found, for unattended runs.
@@ -46,6 +69,8 @@ struct SharedResultPages {
 
 class CPlugin : public IRunContext {
 public:
+    // The outcome of Scan and Fix, carried to the window as the finished
+    // message's lParam.
     enum Result : int { kDone = 0, kFailed = 1, kCancelled = 3 };
     enum RunState : int { kNotRun = 0, kScanned = 1, kCleaned = 2 };
 
@@ -63,14 +88,14 @@ public:
     bool WaitForWorker(DWORD timeoutMs) const;
     virtual void ShowDescription(IHtmlElement& element);
     // Fill the element with the report of the last scan or clean. The
-    // default builds nothing and returns 4.
-    virtual int BuildScanReport(IHtmlElement& element);
-    virtual int BuildFixReport(IHtmlElement& element);
+    // default builds nothing.
+    virtual ReportResult BuildScanReport(IHtmlElement& element);
+    virtual ReportResult BuildFixReport(IHtmlElement& element);
     // A click on an element of this plug-in's report; "idError_N" opens item error N.
-    virtual int OnReportClick(const std::wstring& command, IHtmlElement* element);
+    virtual void OnReportClick(const std::wstring& command, IHtmlElement* element);
     virtual void LoadPages(const std::wstring& language);
-    virtual int Scan() = 0;
-    virtual int Fix() = 0;
+    virtual Result Scan() = 0;
+    virtual Result Fix() = 0;
     // Items and bytes the last scan found, as its scan report counts them.
     virtual ScanSummary GetScanSummary() const = 0;
 
@@ -86,12 +111,12 @@ public:
     static const SharedResultPages& SharedPages();
 
     int GetWeight() const { return weight_; }
-    int GetCategory() const { return category_; }
+    PluginCategory GetCategory() const { return category_; }
     bool IsEnabled() const { return enabled_; }
     void SetEnabled(bool enabled) { enabled_ = enabled; }
     bool IsInLastScan() const { return inLastScan_; }
     void SetInLastScan(bool value) { inLastScan_ = value; }
-    int GetRunState() const { return runState_; }
+    RunState GetRunState() const { return runState_; }
     void ResetRunState() { runState_ = kNotRun; }
     const std::vector<ItemError>& GetErrors() const { return errors; }
 
@@ -106,11 +131,11 @@ protected:
 private:
     static DWORD WINAPI ScanThread(void* self);
     static DWORD WINAPI FixThread(void* self);
-    void FinishScan(int result);
-    void FinishFix(int result);
+    void FinishScan(Result result);
+    void FinishFix(Result result);
 
     int weight_;
-    int category_;
+    PluginCategory category_;
     DWORD lastProgressTick_ = 0;
     bool inLastScan_ = true;
     bool enabled_ = true;
@@ -118,8 +143,9 @@ private:
     std::wstring nameHtml_;
     CKernel* kernel_;
     HANDLE cancelEvent_ = nullptr;
-    volatile LONG runState_ = kNotRun;
+    // Written by the worker as it finishes, read by the window's thread.
+    std::atomic<RunState> runState_ = kNotRun;
     UniqueHandle worker_;
 };
 
-const wchar_t* CategoryName(int category);
+const wchar_t* CategoryName(PluginCategory category);

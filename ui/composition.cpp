@@ -17,14 +17,18 @@ const wchar_t* const kHintFiles[] = {L"hint_normal.html", L"hint_scan.html",
                                      L"hint_scan_results.html", L"hint_erase.html",
                                      L"hint_erase_results.html"};
 
-bool IsKnownMode(int mode) { return mode >= CKernel::kIdle && mode <= CKernel::kCleanFinished; }
+bool IsKnownMode(CKernel::Mode mode) {
+    return mode >= CKernel::kIdle && mode <= CKernel::kCleanFinished;
+}
 
-bool IsRunning(int mode) { return mode == CKernel::kScanning || mode == CKernel::kCleaning; }
+bool IsRunning(CKernel::Mode mode) {
+    return mode == CKernel::kScanning || mode == CKernel::kCleaning;
+}
 
 }  // namespace
 
 bool CComposition::RecomposeLayout() {
-    const int mode = kernel_.GetMode();
+    const CKernel::Mode mode = kernel_.GetMode();
     auto layout = Find(L"Layout");
     if (!layout || !IsKnownMode(mode)) return false;
     layout->SetInnerHtml(ReadCommon(kLayoutFiles[mode]));
@@ -42,7 +46,7 @@ bool CComposition::RecomposeLayout() {
 void CComposition::RenderPluginsArea() {
     auto area = Find(L"PluginsArea");
     if (!area) return;
-    const int mode = kernel_.GetMode();
+    const CKernel::Mode mode = kernel_.GetMode();
     std::wstring text =
         ReadCommon(mode == CKernel::kIdle ? L"plugins_area_first.html" : L"plugins_area.html");
     const std::wstring itemTemplate = ReadCommon(L"plugins_item.html");
@@ -69,7 +73,7 @@ void CComposition::RenderPluginsArea() {
 void CComposition::RenderTabsArea() {
     auto area = Find(L"TabsArea");
     if (!area) return;
-    const int mode = kernel_.GetMode();
+    const CKernel::Mode mode = kernel_.GetMode();
     const bool settings = mode == CKernel::kIdle || mode == CKernel::kScanning;
     const bool cleanup = mode == CKernel::kScanFinished || mode == CKernel::kCleaning;
     const bool report = mode == CKernel::kCleanFinished;
@@ -87,7 +91,7 @@ void CComposition::RenderTabsArea() {
 void CComposition::RenderButtonsFixedArea() {
     auto area = Find(L"ButtonsFixedArea");
     if (!area) return;
-    const int mode = kernel_.GetMode();
+    const CKernel::Mode mode = kernel_.GetMode();
     const bool running = IsRunning(mode);
 
     std::wstring text = ReadCommon(L"buttons_fixed.html");
@@ -104,7 +108,7 @@ void CComposition::RenderButtonsFixedArea() {
 
 void CComposition::RenderButtonsControlArea() {
     auto area = Find(L"ButtonsControlArea");
-    const int mode = kernel_.GetMode();
+    const CKernel::Mode mode = kernel_.GetMode();
     if (!area || !IsKnownMode(mode)) return;
     const bool checked = AnyPluginChecked();
 
@@ -139,7 +143,7 @@ void CComposition::RenderProcessArea() {
 }
 
 void CComposition::RenderDetailsArea() {
-    const int mode = kernel_.GetMode();
+    const CKernel::Mode mode = kernel_.GetMode();
     if (mode != CKernel::kScanFinished && mode != CKernel::kCleanFinished) return;
     CPlugin* plugin = kernel_.FindPlugin(kernel_.GetCurrentPluginId());
     if (!plugin) return;
@@ -153,7 +157,7 @@ void CComposition::RenderDetailsArea() {
 
 void CComposition::RenderHint() {
     auto area = Find(L"HintText");
-    const int mode = kernel_.GetMode();
+    const CKernel::Mode mode = kernel_.GetMode();
     if (area && IsKnownMode(mode)) area->SetInnerHtml(ReadLanguage(kHintFiles[mode]));
 }
 

@@ -48,7 +48,7 @@ bool CDlgBase::Create() {
     // Pages are served from the "html" folder beside the program, which is
     // the current directory from start-up on.
     if (!host.IsRunning() && !host.Start(CurrentDirectory() + L"\\html")) return false;
-    if (!RegisterWindowClass(&CDlgBase::StaticWindowProc)) return false;
+    if (!RegisterWindowClass(&WindowThunk<CDlgBase>::Proc)) return false;
 
     // Fixed size, close box, no minimise or maximise box; never visible itself.
     // The title is the frame's caption; only a top-level dialog's window
@@ -176,22 +176,14 @@ LRESULT CDlgBase::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(window_, message, wParam, lParam);
 }
 
-LRESULT CALLBACK CDlgBase::StaticWindowProc(HWND window, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        auto* self = static_cast<CDlgBase*>(create->lpCreateParams);
-        self->window_ = window;
-        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    }
-    auto* self = reinterpret_cast<CDlgBase*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (!self) return DefWindowProcW(window, message, wParam, lParam);
+LRESULT CDlgBase::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    // Known from the first message on, before CreateWindowExW returns.
+    if (message == WM_NCCREATE) window_ = window;
     if (message == WM_NCDESTROY) {
-        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-        self->window_ = nullptr;
+        window_ = nullptr;
         return DefWindowProcW(window, message, wParam, lParam);
     }
-    return self->WindowProc(message, wParam, lParam);
+    return WindowProc(message, wParam, lParam);
 }
 
 void CDlgBase::Navigate() {

@@ -12,6 +12,7 @@
 
 #include "engine/html_element.h"
 #include "ui/page_link.h"
+#include "ui/window_thunk.h"
 
 class CDlgBase {
 public:
@@ -74,8 +75,8 @@ private:
         EventHandler handler;
     };
 
-    static LRESULT CALLBACK StaticWindowProc(HWND window, UINT message, WPARAM wParam,
-                                             LPARAM lParam);
+    friend class WindowThunk<CDlgBase>;
+    LRESULT OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Navigate();
     void OpenFrame(const CDlgBase& child);
     void CloseFrame(const CDlgBase& child);

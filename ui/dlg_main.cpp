@@ -239,7 +239,7 @@ void CDlgMain::OnElementClick(const PageEvent& event) {
     const std::wstring pluginId = AttributeOf(event, L"pluginid");
     Trace(L"OnClick(%ls): %ls\n", command.c_str(), pluginId.c_str());
 
-    const int mode = kernel_.GetMode();
+    const CKernel::Mode mode = kernel_.GetMode();
     if (command == L"btn_help") {
         OpenUrl(REMOTE_HELP_URL);
     } else if (command == L"btn_about") {
@@ -281,7 +281,7 @@ bool CDlgMain::HandleListCommand(const std::wstring& command, const std::wstring
     }
     if (_wcsicmp(command.c_str(), L"name") == 0) {
         CPlugin* plugin = kernel_.FindPlugin(pluginId);
-        const int mode = kernel_.GetMode();
+        const CKernel::Mode mode = kernel_.GetMode();
         if (plugin && (mode == CKernel::kScanFinished || mode == CKernel::kCleanFinished) &&
             plugin->GetRunState() != CPlugin::kNotRun) {
             kernel_.SetCurrentPluginId(pluginId);

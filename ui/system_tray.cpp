@@ -25,7 +25,7 @@ bool CSystemTray::Create(HWND parent, UINT notifyMessage, const std::wstring& ti
     HINSTANCE instance = GetModuleHandleW(nullptr);
     WNDCLASSW windowClass = {};
     if (!GetClassInfoW(instance, kWindowClass, &windowClass)) {
-        windowClass.lpfnWndProc = &CSystemTray::WindowProc;
+        windowClass.lpfnWndProc = &WindowThunk<CSystemTray>::Proc;
         windowClass.hInstance = instance;
         windowClass.lpszClassName = kWindowClass;
         RegisterClassW(&windowClass);
@@ -114,22 +114,13 @@ void CSystemTray::ShowMenu(HWND target) {
     DestroyMenu(menu);
 }
 
-LRESULT CALLBACK CSystemTray::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_NCCREATE) {
-        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<CSystemTray*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self) {
-        if (message == self->data_.uCallbackMessage && message != 0)
-            return self->OnTrayNotification(wParam, lParam);
-        // A new taskbar (Explorer restarted) has no icons; a changed setting
-        // may have brought back a taskbar that refused the first add.
-        if ((message == TaskbarCreatedMessage() || message == WM_SETTINGCHANGE) && self->wanted_ &&
-            (message != WM_SETTINGCHANGE || self->removed_))
-            self->AddIcon();
-        if (message == WM_NCDESTROY) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
-    }
+LRESULT CSystemTray::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == data_.uCallbackMessage && message != 0)
+        return OnTrayNotification(wParam, lParam);
+    // A new taskbar (Explorer restarted) has no icons; a changed setting
+    // may have brought back a taskbar that refused the first add.
+    if ((message == TaskbarCreatedMessage() || message == WM_SETTINGCHANGE) && wanted_ &&
+        (message != WM_SETTINGCHANGE || removed_))
+        AddIcon();
     return DefWindowProcW(window, message, wParam, lParam);
 }

@@ -9,6 +9,8 @@
 #include <functional>
 #include <string>
 
+#include "ui/window_thunk.h"
+
 class CSystemTray {
 public:
     // The notification message the icon sends to the tray's own window.
@@ -36,7 +38,8 @@ public:
     LRESULT OnTrayNotification(WPARAM wParam, LPARAM lParam);
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    friend class WindowThunk<CSystemTray>;
+    LRESULT OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool AddIcon();
     void ShowMenu(HWND target);
 

@@ -67,21 +67,21 @@ DomainInfo& FindOrAddDomain(DomainMap& domains, const std::wstring& name) {
 CDomainPlugin::CDomainPlugin(CKernel& kernel, const PluginIdentity& identity)
     : CPlugin(kernel, identity) {}
 
-int CDomainPlugin::BuildScanReport(IHtmlElement& element) {
-    if (GetRunState() != kScanned) return 1;
+ReportResult CDomainPlugin::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return ReportResult::kNotYet;
     std::wstring page =
         BuildPage(L"details.html", L"domaindetails.html", L"totaldetails.html", false);
     if (UsesCookieKeepList())
         page = L"<div id=\"" + std::wstring(kKeepReportId) + L"\">" + page + L"</div>";
     element.SetInnerHtml(page);
-    return 0;
+    return ReportResult::kBuilt;
 }
 
-int CDomainPlugin::BuildFixReport(IHtmlElement& element) {
-    if (GetRunState() != kCleaned) return 1;
+ReportResult CDomainPlugin::BuildFixReport(IHtmlElement& element) {
+    if (GetRunState() != kCleaned) return ReportResult::kNotYet;
     element.SetInnerHtml(
         BuildPage(L"report.html", L"domainreport.html", L"totalreport.html", true));
-    return 0;
+    return ReportResult::kBuilt;
 }
 
 std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* rowName,
@@ -137,20 +137,20 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
     return page;
 }
 
-int CDomainPlugin::OnReportClick(const std::wstring& command, IHtmlElement* element) {
+void CDomainPlugin::OnReportClick(const std::wstring& command, IHtmlElement* element) {
     if (!StartsWith(command, kKeepPrefix)) return CPlugin::OnReportClick(command, element);
     // Only while the scan report is up: a clean takes the list when it starts.
     if (!UsesCookieKeepList() || GetRunState() != kScanned ||
         GetKernel().GetMode() != CKernel::kScanFinished)
-        return 0;
+        return;
     const long number = wcstol(command.c_str() + wcslen(kKeepPrefix), nullptr, 10);
-    if (number < 1 || static_cast<size_t>(number) > view_.size()) return 0;
+    if (number < 1 || static_cast<size_t>(number) > view_.size()) return;
     const std::wstring& domain = view_[static_cast<size_t>(number) - 1]->name;
 
     CKernel& kernel = GetKernel();
     CookieKeepList list = kernel.ReadCookieKeepList();
     // A domain kept through a parent entry stays kept: its toggle is no link.
-    if (!list.Remove(domain) && (list.Keeps(domain) || !list.Add(domain))) return 0;
+    if (!list.Remove(domain) && (list.Keeps(domain) || !list.Add(domain))) return;
     kernel.StoreCookieKeepList(list);
 
     // Other rows may be kept through the domain just toggled: redraw them all.
@@ -160,7 +160,7 @@ int CDomainPlugin::OnReportClick(const std::wstring& command, IHtmlElement* elem
     if (report)
         report->SetInnerHtml(
             BuildPage(L"details.html", L"domaindetails.html", L"totaldetails.html", false));
-    return 0;
+    return;
 }
 
 void CDomainPlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {

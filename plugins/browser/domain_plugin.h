@@ -11,15 +11,15 @@ class CDomainPlugin : public CPlugin {
 public:
     CDomainPlugin(CKernel& kernel, const PluginIdentity& identity);
 
-    int BuildScanReport(IHtmlElement& element) override;
-    int BuildFixReport(IHtmlElement& element) override;
+    ReportResult BuildScanReport(IHtmlElement& element) override;
+    ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
     // True for the cookie plug-ins: their scan rows get a keep toggle, and their
     // clean leaves the cookies of the kernel's cookie keep-list.
     virtual bool UsesCookieKeepList() const { return false; }
     // "idKeep_N" toggles the domain of scan row N in the cookie keep-list;
     // anything else goes to the base (item errors).
-    int OnReportClick(const std::wstring& command, IHtmlElement* element) override;
+    void OnReportClick(const std::wstring& command, IHtmlElement* element) override;
 
     const DomainMap& Domains() const { return domains_; }
     const DomainView& OrderedView() const { return view_; }

@@ -35,16 +35,16 @@ CIEUrlCachePlugin::CIEUrlCachePlugin(CKernel& kernel, const PluginIdentity& iden
                                      UrlCacheKind kind)
     : CDomainPlugin(kernel, identity), kind_(kind) {}
 
-int CIEUrlCachePlugin::Scan() {
+CPlugin::Result CIEUrlCachePlugin::Scan() {
     ClearDomains();
-    int result = EnumerateUrlCache(kind_, domains_, Run());
+    const Result result = EnumerateUrlCache(kind_, domains_, Run());
     OrderDomains();
     return result;
 }
 
-int CIEUrlCachePlugin::Fix() {
+CPlugin::Result CIEUrlCachePlugin::Fix() {
     ResetResults();
-    int result = DeleteUrlCacheDomains(
+    const Result result = DeleteUrlCacheDomains(
         kind_, domains_, Run(), UsesCookieKeepList() ? &GetKernel().GetCookieKeepList() : nullptr);
     CollectDomainErrors();
     return IsCancelled() ? kCancelled : result;
@@ -72,17 +72,17 @@ void CPlgIECache::FillTotals(std::wstring& totals) const {
     ReplaceAll(totals, L"#size#", FormatSize(bytes));
 }
 
-int CPlgIEHistory::Scan() {
+CPlugin::Result CPlgIEHistory::Scan() {
     ClearDomains();
-    int result = EnumerateUrlCache(kind_, domains_, Run());
+    const Result result = EnumerateUrlCache(kind_, domains_, Run());
     if (IsCancelled()) return kCancelled;
     OrderDomains();
     return result;
 }
 
-int CPlgIEHistory::Fix() {
+CPlugin::Result CPlgIEHistory::Fix() {
     ResetResults();
-    int result = DeleteUrlCacheDomains(kind_, domains_, Run());
+    const Result result = DeleteUrlCacheDomains(kind_, domains_, Run());
     CollectDomainErrors();
     if (IsCancelled()) return kCancelled;
     wchar_t history[MAX_PATH] = {};

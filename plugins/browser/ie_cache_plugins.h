@@ -7,8 +7,8 @@
 class CIEUrlCachePlugin : public CDomainPlugin {
 public:
     CIEUrlCachePlugin(CKernel& kernel, const PluginIdentity& identity, UrlCacheKind kind);
-    int Scan() override;
-    int Fix() override;
+    Result Scan() override;
+    Result Fix() override;
 
 protected:
     virtual void OrderDomains() = 0;
@@ -41,8 +41,8 @@ class CPlgIEHistory : public CIEUrlCachePlugin {
 public:
     CPlgIEHistory(CKernel& kernel, const PluginIdentity& identity)
         : CIEUrlCachePlugin(kernel, identity, UrlCacheKind::kHistory) {}
-    int Scan() override;
-    int Fix() override;
+    Result Scan() override;
+    Result Fix() override;
 
 protected:
     void OrderDomains() override;

@@ -2,7 +2,7 @@
 
 #include "plugins/browser/protected_storage.h"
 
-int CPlgIEFormsAutocomplete::Scan() {
+CPlugin::Result CPlgIEFormsAutocomplete::Scan() {
     ClearDomains();
     ReadAutoCompleteItems(domains_, Run());
     if (IsCancelled()) return kCancelled;
@@ -10,7 +10,7 @@ int CPlgIEFormsAutocomplete::Scan() {
     return IsCancelled() ? kCancelled : kDone;
 }
 
-int CPlgIEFormsAutocomplete::Fix() {
+CPlugin::Result CPlgIEFormsAutocomplete::Fix() {
     bool deleted = DeleteAutoCompleteItems(domains_, Run());
     if (IsCancelled()) return kCancelled;
     CollectDomainErrors();

@@ -6,6 +6,6 @@
 class CPlgIEFormsAutocomplete : public CDomainPlugin {
 public:
     using CDomainPlugin::CDomainPlugin;
-    int Scan() override;
-    int Fix() override;
+    Result Scan() override;
+    Result Fix() override;
 };

@@ -4,7 +4,7 @@
 #include "engine/statistics.h"
 #include "plugins/browser/netscape_files.h"
 
-int CNetscapePlugin::Scan() {
+CPlugin::Result CNetscapePlugin::Scan() {
     ClearDomains();
     bool read = ReadDomains();
     if (IsCancelled()) return kCancelled;
@@ -12,7 +12,7 @@ int CNetscapePlugin::Scan() {
     return read ? kDone : kFailed;
 }
 
-int CNetscapeWholeFilePlugin::Fix() {
+CPlugin::Result CNetscapeWholeFilePlugin::Fix() {
     std::optional<ItemError> error;
     bool deleted = DeleteFiles(error);
     errors.clear();
@@ -46,7 +46,7 @@ bool CPlgNetscapeFormsManager::DeleteFiles(std::optional<ItemError>& error) {
 
 bool CPlgNetscapeCookies::ReadDomains() { return GetNetscapeCookies(domains_, Run()); }
 
-int CPlgNetscapeCookies::Fix() {
+CPlugin::Result CPlgNetscapeCookies::Fix() {
     ResetResults();
     for (auto& [name, domain] : domains_) domain.profileIndex = 0;
     bool rewritten = DeleteNetscapeCookies(domains_, Run(), GetKernel().GetCookieKeepList());

@@ -8,7 +8,7 @@
 class CNetscapePlugin : public CDomainPlugin {
 public:
     using CDomainPlugin::CDomainPlugin;
-    int Scan() override;
+    Result Scan() override;
 
 protected:
     virtual bool ReadDomains() = 0;
@@ -18,7 +18,7 @@ protected:
 class CNetscapeWholeFilePlugin : public CNetscapePlugin {
 public:
     using CNetscapePlugin::CNetscapePlugin;
-    int Fix() override;
+    Result Fix() override;
 
 protected:
     virtual bool DeleteFiles(std::optional<ItemError>& error) = 0;
@@ -45,7 +45,7 @@ protected:
 class CPlgNetscapeCookies : public CNetscapePlugin {
 public:
     using CNetscapePlugin::CNetscapePlugin;
-    int Fix() override;
+    Result Fix() override;
     bool UsesCookieKeepList() const override { return true; }
 
 protected:

@@ -48,7 +48,7 @@ void NoteAccess(DomainInfo& row, const FILETIME& time) {
     if (Ticks(time) > Ticks(row.lastAccess)) row.lastAccess = time;
 }
 
-int CProfileStorePlugin::Scan() {
+CPlugin::Result CProfileStorePlugin::Scan() {
     ClearDomains();
     tags_.clear();
     rowFiles_.clear();
@@ -70,7 +70,7 @@ int CProfileStorePlugin::Scan() {
     return kDone;
 }
 
-int CProfileStorePlugin::Fix() {
+CPlugin::Result CProfileStorePlugin::Fix() {
     ResetResults();
     bool failed = false;
     for (size_t index = 0; index < profiles_.size(); ++index) {

@@ -17,8 +17,8 @@ class CProfileStorePlugin : public CDomainPlugin {
 public:
     using CDomainPlugin::CDomainPlugin;
 
-    int Scan() override;
-    int Fix() override;
+    Result Scan() override;
+    Result Fix() override;
 
     struct ProfileState {
         BrowserProfile profile;

@@ -80,13 +80,21 @@ void FileEntry(DomainMap& domains, const std::wstring& domainName,
 class EntryBuffer {
 public:
     EntryBuffer() : bytes_(kFirstBufferSize) {}
-    INTERNET_CACHE_ENTRY_INFOW* Prepare(DWORD& size) {
-        size = static_cast<DWORD>(bytes_.size());
-        auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(bytes_.data());
-        info->dwStructSize = size;
-        return info;
+    // Calls `read(info, &size)` (a FindFirst or FindNext call into the
+    // buffer), growing the buffer as often as it is too small. False with
+    // the call's error when it fails for another reason.
+    template <typename Read>
+    bool Fill(Read read, DWORD& error) {
+        for (;;) {
+            DWORD size = static_cast<DWORD>(bytes_.size());
+            auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(bytes_.data());
+            info->dwStructSize = size;
+            if (read(info, &size)) return true;
+            error = GetLastError();
+            if (error != ERROR_INSUFFICIENT_BUFFER) return false;
+            bytes_.assign(static_cast<size_t>(size) + kBufferSlack, 0);
+        }
     }
-    void Grow(DWORD requested) { bytes_.assign(static_cast<size_t>(requested) + kBufferSlack, 0); }
     const INTERNET_CACHE_ENTRY_INFOW& Entry() const {
         return *reinterpret_cast<const INTERNET_CACHE_ENTRY_INFOW*>(bytes_.data());
     }
@@ -109,24 +117,25 @@ const wchar_t* UrlCachePattern(UrlCacheKind kind, bool onWine) {
     return nullptr;
 }
 
-int EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunProgress& run) {
+CPlugin::Result EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunProgress& run) {
     EntryBuffer buffer;
     const wchar_t* pattern = UrlCachePattern(kind, IsRunningOnWine());
     HANDLE found = nullptr;
-    for (;;) {
-        DWORD size = 0;
-        found = FindFirstUrlCacheEntryW(pattern, buffer.Prepare(size), &size);
-        if (found) break;
-        DWORD error = GetLastError();
-        if (error == ERROR_INSUFFICIENT_BUFFER) {
-            buffer.Grow(size);
-            continue;
-        }
-        if (error == ERROR_NO_MORE_ITEMS) return 0;
+    DWORD error = ERROR_SUCCESS;
+    if (!buffer.Fill(
+            [&](INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size) {
+                found = FindFirstUrlCacheEntryW(pattern, info, size);
+                return found != nullptr;
+            },
+            error)) {
+        if (error == ERROR_NO_MORE_ITEMS) return CPlugin::kDone;
         Trace(L"FindFirstUrlCacheEntry: Unnable to open Enumeration");
-        return 1;
+        return CPlugin::kFailed;
     }
     UniqueResource<UrlCacheFindTraits> enumeration(found);
+    auto next = [&](INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size) {
+        return FindNextUrlCacheEntryW(enumeration.Get(), info, size) != FALSE;
+    };
 
     unsigned counter = 0;
     std::wstring dots;
@@ -136,23 +145,16 @@ int EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunProgress& run) 
             FileEntry(domains, EntryDomain(kind, entry.lpszSourceUrlName), entry);
         if (counter == kEntriesPerCheck) {
             counter = 0;
-            if (run.IsCancelled()) return 3;
+            if (run.IsCancelled()) return CPlugin::kCancelled;
             dots += L'.';
             run.ReportProgress(dots);
         } else {
             ++counter;
         }
-        for (;;) {
-            DWORD size = 0;
-            if (FindNextUrlCacheEntryW(enumeration.Get(), buffer.Prepare(size), &size)) break;
-            DWORD error = GetLastError();
-            if (error == ERROR_INSUFFICIENT_BUFFER) {
-                buffer.Grow(size);
-                continue;
-            }
-            if (error == ERROR_NO_MORE_ITEMS) return 0;
+        if (!buffer.Fill(next, error)) {
+            if (error == ERROR_NO_MORE_ITEMS) return CPlugin::kDone;
             Trace(L"FindNextUrlCacheEntry: Unnable open Enumeration");
-            return 1;
+            return CPlugin::kFailed;
         }
     }
 }
@@ -208,18 +210,18 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
 
 }  // namespace
 
-int DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRunProgress& run,
-                          const CookieKeepList* keep) {
+CPlugin::Result DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRunProgress& run,
+                                      const CookieKeepList* keep) {
     unsigned counter = 0;
     std::wstring dots;
     for (auto& [name, domain] : domains) {
-        if (run.IsCancelled()) return 3;
+        if (run.IsCancelled()) return CPlugin::kCancelled;
         if (++counter > kDomainsPerDot) {
             counter = 0;
             dots += L'.';
             run.ReportProgress(dots);
         }
-        if (!DeleteDomainEntries(kind, domain, run, keep)) return 3;
+        if (!DeleteDomainEntries(kind, domain, run, keep)) return CPlugin::kCancelled;
     }
-    return 0;
+    return CPlugin::kDone;
 }

@@ -28,16 +28,16 @@ bool ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<uint
 CExplorerListPlugin::CExplorerListPlugin(CKernel& kernel, const PluginIdentity& identity,
                                          int reportLayout)
     : CStandartPlugin(kernel, identity, reportLayout) {
-    SetValueFlags(true, false);
+    SetValueFlags({.showData = true});
 }
 
-void CExplorerListPlugin::AddList(HKEY root, const std::wstring& keyPath, int mode,
+void CExplorerListPlugin::AddList(HKEY root, const std::wstring& keyPath, CElimAction::RegMode mode,
                                   ValueLayout layout) {
     sources_.push_back({root, keyPath, L"", mode, layout, false});
 }
 
 void CExplorerListPlugin::AddListPerSubKey(HKEY root, const std::wstring& parent,
-                                           const std::wstring& below, int mode,
+                                           const std::wstring& below, CElimAction::RegMode mode,
                                            ValueLayout layout) {
     sources_.push_back({root, parent, below, mode, layout, true});
 }
@@ -61,13 +61,13 @@ void CExplorerListPlugin::BuildEntries() {
     }
 }
 
-int CExplorerListPlugin::Scan() {
+CPlugin::Result CExplorerListPlugin::Scan() {
     BuildEntries();
     // The engine would read each value's data only to put a marker in its
     // place (and stop at a value larger than its buffer); the texts shown
     // are read here instead.
     Engine().showValueData = false;
-    int result = CStandartPlugin::Scan();
+    const Result result = CStandartPlugin::Scan();
     Engine().showValueData = true;
     if (result == kDone) {
         // Naming an item list may take the shell's folder objects.

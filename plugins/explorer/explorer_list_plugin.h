@@ -16,22 +16,23 @@ class CExplorerListPlugin : public CStandartPlugin {
 public:
     CExplorerListPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout);
 
-    int Scan() override;
+    Result Scan() override;
 
 protected:
     // One key, in the engine's `mode`, whose values are laid out as `layout`.
-    void AddList(HKEY root, const std::wstring& keyPath, int mode, ValueLayout layout);
+    void AddList(HKEY root, const std::wstring& keyPath, CElimAction::RegMode mode,
+                 ValueLayout layout);
     // Every sub-key of `parent` that exists at scan time, followed by
     // `below` (such as "\\Count"), as a list of its own.
     void AddListPerSubKey(HKEY root, const std::wstring& parent, const std::wstring& below,
-                          int mode, ValueLayout layout);
+                          CElimAction::RegMode mode, ValueLayout layout);
 
 private:
     struct Source {
         HKEY root;
         std::wstring keyPath;
         std::wstring below;
-        int mode;
+        CElimAction::RegMode mode;
         ValueLayout layout;
         bool perSubKey;
     };

@@ -26,8 +26,8 @@ CPlgRunHistory::CPlgRunHistory(CKernel& kernel, const PluginIdentity& identity)
     AddRegEntry(HKCU, std::wstring(kExplorer) + L"RunMRU", Mode::kAllValues);
 }
 
-int CPlgRunHistory::Fix() {
-    int result = CStandartPlugin::Fix();
+CPlugin::Result CPlgRunHistory::Fix() {
+    const Result result = CStandartPlugin::Fix();
     for (CElimAction::SRegEntry& entry : Engine().regEntries) {
         if (entry.absent) continue;
         for (CElimAction::SRegRecord& record : entry.found) {
@@ -64,7 +64,7 @@ CPlgRegeditLastKey::CPlgRegeditLastKey(CKernel& kernel, const PluginIdentity& id
     : CStandartPlugin(kernel, identity, kRegValues) {
     AddRegEntry(HKCU, L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit",
                 Mode::kSingleValue, L"LastKey");
-    SetValueFlags(true, false);
+    SetValueFlags({.showData = true});
 }
 
 CPlgNetLastUserLogon::CPlgNetLastUserLogon(CKernel& kernel, const PluginIdentity& identity)
@@ -75,7 +75,7 @@ CPlgNetLastUserLogon::CPlgNetLastUserLogon(CKernel& kernel, const PluginIdentity
     AddRegEntry(HKLM, kMachineWinlogon, Mode::kSingleValue, L"DefaultUserName");
     AddRegEntry(HKLM, kMachineWinlogon, Mode::kSingleValue, L"AltDefaultUserName");
     AddRegEntry(HKLM, L"Network\\Logon", Mode::kSingleValue, L"username");
-    SetValueFlags(true, false);
+    SetValueFlags({.showData = true});
 }
 
 CPlgNetLastDomainLogon::CPlgNetLastDomainLogon(CKernel& kernel, const PluginIdentity& identity)
@@ -85,7 +85,7 @@ CPlgNetLastDomainLogon::CPlgNetLastDomainLogon(CKernel& kernel, const PluginIden
     AddRegEntry(HKCU, k9xWinlogon, Mode::kSingleValue, L"DefaultDomainName");
     AddRegEntry(HKLM, kMachineWinlogon, Mode::kSingleValue, L"DefaultDomainName");
     AddRegEntry(HKLM, kMachineWinlogon, Mode::kSingleValue, L"AltDefaultDomainName");
-    SetValueFlags(true, false);
+    SetValueFlags({.showData = true});
 }
 
 CPlgFindHistory::CPlgFindHistory(CKernel& kernel, const PluginIdentity& identity)
@@ -114,7 +114,7 @@ CPlgIEAddressBarHistory::CPlgIEAddressBarHistory(CKernel& kernel, const PluginId
     AddRegEntry(HKCU, L"Software\\Microsoft\\Internet Explorer\\TypedURLs", Mode::kAllValues);
     // The browser renumbers the list as addresses are typed; the clean
     // follows the addresses the scan showed.
-    SetValueFlags(true, true);
+    SetValueFlags({.showData = true, .matchByData = true});
 }
 
 CPlgAOLAddressBarHistory::CPlgAOLAddressBarHistory(CKernel& kernel, const PluginIdentity& identity)
@@ -149,7 +149,7 @@ CPlgOperaCookies::CPlgOperaCookies(CKernel& kernel, const PluginIdentity& identi
     AddFileEntry(L"[PATH_APP_OPERA75_USERDATA]\\cookies4.dat", Mode::kSingleFile, kAllFiles);
 }
 
-int CPlgOperaCookies::Fix() {
+CPlugin::Result CPlgOperaCookies::Fix() {
     if (GetKernel().GetCookieKeepList().IsEmpty()) return CStandartPlugin::Fix();
     errors.clear();
     for (CElimAction::SFileEntry& entry : Engine().fileEntries) {
@@ -205,13 +205,13 @@ CPlgACDSeeHistory::CPlgACDSeeHistory(CKernel& kernel, const PluginIdentity& iden
         for (const wchar_t* name :
              {L"HistPaths", L"OpenFolder", L"HistSearchText", L"HistFileFilters"})
             AddRegEntry(HKCU, key, Mode::kSingleValue, name);
-    SetValueFlags(true, false);
+    SetValueFlags({.showData = true});
 }
 
 CPlgExplorerTypedPaths::CPlgExplorerTypedPaths(CKernel& kernel, const PluginIdentity& identity)
     : CStandartPlugin(kernel, identity, kRegValues) {
     AddRegEntry(HKCU, std::wstring(kExplorer) + L"TypedPaths", Mode::kAllValues);
-    SetValueFlags(true, false);
+    SetValueFlags({.showData = true});
 }
 
 // Only the named sub-folders are emptied: Recent, Explorer and WER hold more

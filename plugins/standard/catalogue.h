@@ -7,7 +7,7 @@
 class CPlgRunHistory : public CStandartPlugin {
 public:
     CPlgRunHistory(CKernel& kernel, const PluginIdentity& identity);
-    int Fix() override;
+    Result Fix() override;
 };
 
 class CPlgOrderHistory : public CStandartPlugin {
@@ -80,7 +80,7 @@ public:
 class CPlgOperaCookies : public CStandartPlugin {
 public:
     CPlgOperaCookies(CKernel& kernel, const PluginIdentity& identity);
-    int Fix() override;
+    Result Fix() override;
 };
 
 class CPlgOperaAddressHistory : public CStandartPlugin {

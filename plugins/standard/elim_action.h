@@ -38,8 +38,8 @@ public:
 
     struct SFileEntry {
         std::wstring path;  // may hold path macros
-        int mode = kSingleFile;
-        std::wstring mask;  // "|"-separated, modes 1 and 2
+        FileMode mode = kSingleFile;
+        std::wstring mask;  // "|"-separated, for kFolderFiles and kFolderTree
         std::vector<SFileRecord> found;
         bool absent = false;
     };
@@ -47,7 +47,7 @@ public:
         std::wstring keyPath;  // may hold "[WIN_USERNAME]"
         std::wstring valueName;
         HKEY root = HKEY_CURRENT_USER;
-        int mode = kSingleValue;
+        RegMode mode = kSingleValue;
         std::vector<SRegRecord> found;
         bool absent = false;
     };

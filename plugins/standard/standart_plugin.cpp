@@ -7,7 +7,7 @@ CStandartPlugin::CStandartPlugin(CKernel& kernel, const PluginIdentity& identity
     LoadReportPages();
 }
 
-void CStandartPlugin::AddRegEntry(HKEY root, const std::wstring& keyPath, int mode,
+void CStandartPlugin::AddRegEntry(HKEY root, const std::wstring& keyPath, CElimAction::RegMode mode,
                                   const std::wstring& valueName) {
     CElimAction::SRegEntry entry;
     entry.root = root;
@@ -17,7 +17,8 @@ void CStandartPlugin::AddRegEntry(HKEY root, const std::wstring& keyPath, int mo
     engine_.regEntries.push_back(std::move(entry));
 }
 
-void CStandartPlugin::AddFileEntry(const std::wstring& path, int mode, const std::wstring& mask) {
+void CStandartPlugin::AddFileEntry(const std::wstring& path, CElimAction::FileMode mode,
+                                   const std::wstring& mask) {
     CElimAction::SFileEntry entry;
     entry.path = path;
     entry.mode = mode;
@@ -25,22 +26,22 @@ void CStandartPlugin::AddFileEntry(const std::wstring& path, int mode, const std
     engine_.fileEntries.push_back(std::move(entry));
 }
 
-void CStandartPlugin::SetValueFlags(bool showValueData, bool matchByData) {
-    engine_.showValueData = showValueData;
-    engine_.matchByData = showValueData && matchByData;
+void CStandartPlugin::SetValueFlags(ValueFlags flags) {
+    engine_.showValueData = flags.showData;
+    engine_.matchByData = flags.showData && flags.matchByData;
 }
 
-int CStandartPlugin::RunResult(bool succeeded) const {
+CPlugin::Result CStandartPlugin::RunResult(bool succeeded) const {
     if (succeeded) return kDone;
     return IsCancelled() ? kCancelled : kFailed;
 }
 
-int CStandartPlugin::Scan() {
+CPlugin::Result CStandartPlugin::Scan() {
     errors.clear();
     return RunResult(engine_.Scan());
 }
 
-int CStandartPlugin::Fix() { return RunResult(engine_.Fix(errors)); }
+CPlugin::Result CStandartPlugin::Fix() { return RunResult(engine_.Fix(errors)); }
 
 void CStandartPlugin::PostProgressNow(const std::wstring& text) {
     GetKernel().PostProgress(GetId(), text);

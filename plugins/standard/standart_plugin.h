@@ -33,21 +33,27 @@ public:
 
     CStandartPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout);
 
-    int BuildScanReport(IHtmlElement& element) override;
-    int BuildFixReport(IHtmlElement& element) override;
-    int Scan() override;
-    int Fix() override;
+    ReportResult BuildScanReport(IHtmlElement& element) override;
+    ReportResult BuildFixReport(IHtmlElement& element) override;
+    Result Scan() override;
+    Result Fix() override;
     ScanSummary GetScanSummary() const override;
 
     virtual void FillScanReport(ReportParts& parts) const;
     virtual void FillFixReport(ReportParts& parts) const;
 
-    void AddRegEntry(HKEY root, const std::wstring& keyPath, int mode,
+    void AddRegEntry(HKEY root, const std::wstring& keyPath, CElimAction::RegMode mode,
                      const std::wstring& valueName = {});
-    void AddFileEntry(const std::wstring& path, int mode, const std::wstring& mask);
-    // Show value data in reports; with it, `matchByData` lets a clean find
-    // values that were renumbered since the scan.
-    void SetValueFlags(bool showValueData, bool matchByData);
+    void AddFileEntry(const std::wstring& path, CElimAction::FileMode mode,
+                      const std::wstring& mask);
+    // How registry values are shown and found again; both off unless set.
+    struct ValueFlags {
+        bool showData = false;  // value data in the reports
+        // A clean finds values renumbered since the scan by their data;
+        // only with showData.
+        bool matchByData = false;
+    };
+    void SetValueFlags(ValueFlags flags);
 
     int GetReportLayout() const { return reportLayout_; }
     const CElimAction& GetEngine() const { return engine_; }
@@ -59,7 +65,7 @@ protected:
 
 private:
     // Result of an engine run: done, or cancelled, or failed.
-    int RunResult(bool succeeded) const;
+    Result RunResult(bool succeeded) const;
     void LoadReportPages();
     ReportParts AssembleReport(bool scan) const;
     // A text template from the plug-in's own folder, else the shared one.

@@ -135,19 +135,19 @@ CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
     return parts;
 }
 
-int CStandartPlugin::BuildScanReport(IHtmlElement& element) {
-    if (GetRunState() != kScanned) return 4;
+ReportResult CStandartPlugin::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return ReportResult::kNoReport;
     ReportParts parts = AssembleReport(true);
     FillScanReport(parts);
     element.SetInnerHtml(parts.frame);
-    return 0;
+    return ReportResult::kBuilt;
 }
 
-int CStandartPlugin::BuildFixReport(IHtmlElement& element) {
+ReportResult CStandartPlugin::BuildFixReport(IHtmlElement& element) {
     ReportParts parts = AssembleReport(false);
     FillFixReport(parts);
     element.SetInnerHtml(parts.frame);
-    return 0;
+    return ReportResult::kBuilt;
 }
 
 namespace {

@@ -45,7 +45,7 @@ std::wstring ClipboardProgressText(int pass, int count) {
 CPlgClipboard::CPlgClipboard(CKernel& kernel, const PluginIdentity& identity)
     : CPlugin(kernel, identity) {}
 
-int CPlgClipboard::Scan() {
+CPlugin::Result CPlgClipboard::Scan() {
     formats_.clear();
     ClipboardOpening clipboard;
     if (!clipboard.IsOpen()) return kFailed;
@@ -64,7 +64,7 @@ int CPlgClipboard::Scan() {
     return kDone;
 }
 
-int CPlgClipboard::Fix() {
+CPlugin::Result CPlgClipboard::Fix() {
     cleanFailed_ = false;
     bool emptied = false;
     {
@@ -76,7 +76,7 @@ int CPlgClipboard::Fix() {
     return kFailed;
 }
 
-int CPlgClipboard::BuildScanReport(IHtmlElement& element) {
+ReportResult CPlgClipboard::BuildScanReport(IHtmlElement& element) {
     std::wstring folder = GetPluginFolder();
     std::wstring page;
     if (formats_.empty()) {
@@ -96,17 +96,17 @@ int CPlgClipboard::BuildScanReport(IHtmlElement& element) {
     }
     ReplaceAll(page, L"#plugin name#", GetNameHtml());
     element.SetInnerHtml(page);
-    return 0;
+    return ReportResult::kBuilt;
 }
 
-int CPlgClipboard::BuildFixReport(IHtmlElement& element) {
+ReportResult CPlgClipboard::BuildFixReport(IHtmlElement& element) {
     const wchar_t* name = formats_.empty() ? L"empty.html"
                           : cleanFailed_   ? L"error.html"
                                            : L"FixReport.html";
     std::wstring page = ReadPage(GetPluginFolder() + name);
     ReplaceAll(page, L"#plugin name#", GetNameHtml());
     element.SetInnerHtml(page);
-    return 0;
+    return ReportResult::kBuilt;
 }
 
 ScanSummary CPlgClipboard::GetScanSummary() const {

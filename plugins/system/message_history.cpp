@@ -129,7 +129,7 @@ bool CPlgMessageHistory::ScanMsn() {
     return true;
 }
 
-int CPlgMessageHistory::Scan() {
+CPlugin::Result CPlgMessageHistory::Scan() {
     for (auto& list : lists_) list.clear();
     if (!ScanIcqLite() || !ScanIcqPro() || !ScanMsn()) return kCancelled;
     return kDone;
@@ -163,7 +163,7 @@ bool CPlgMessageHistory::CleanList(std::vector<HistoryFile>& list) {
     return true;
 }
 
-int CPlgMessageHistory::Fix() {
+CPlugin::Result CPlgMessageHistory::Fix() {
     errors.clear();
     for (auto& list : lists_) {
         CleanList(list);
@@ -228,16 +228,16 @@ std::wstring CPlgMessageHistory::BuildReport(bool clean) const {
     return page;
 }
 
-int CPlgMessageHistory::BuildScanReport(IHtmlElement& element) {
-    if (GetRunState() != kScanned) return 1;
+ReportResult CPlgMessageHistory::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return ReportResult::kNotYet;
     element.SetInnerHtml(BuildReport(false));
-    return 0;
+    return ReportResult::kBuilt;
 }
 
-int CPlgMessageHistory::BuildFixReport(IHtmlElement& element) {
-    if (GetRunState() != kCleaned) return 1;
+ReportResult CPlgMessageHistory::BuildFixReport(IHtmlElement& element) {
+    if (GetRunState() != kCleaned) return ReportResult::kNotYet;
     element.SetInnerHtml(BuildReport(true));
-    return 0;
+    return ReportResult::kBuilt;
 }
 
 ScanSummary CPlgMessageHistory::GetScanSummary() const {

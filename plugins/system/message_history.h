@@ -27,10 +27,10 @@ public:
 
     CPlgMessageHistory(CKernel& kernel, const PluginIdentity& identity);
 
-    int Scan() override;
-    int Fix() override;
-    int BuildScanReport(IHtmlElement& element) override;
-    int BuildFixReport(IHtmlElement& element) override;
+    Result Scan() override;
+    Result Fix() override;
+    ReportResult BuildScanReport(IHtmlElement& element) override;
+    ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
 
     const std::vector<HistoryFile>& GetFiles(Messenger messenger) const {

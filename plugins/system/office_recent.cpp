@@ -121,7 +121,7 @@ bool CPlgMSOfficeRecUsed::ScanRegistry() {
     return true;
 }
 
-int CPlgMSOfficeRecUsed::Scan() {
+CPlugin::Result CPlgMSOfficeRecUsed::Scan() {
     wordList_.clear();
     registryList_.clear();
     bool wordOk = ScanWord();
@@ -236,7 +236,7 @@ bool CPlgMSOfficeRecUsed::CleanRegistry() {
     return ok;
 }
 
-int CPlgMSOfficeRecUsed::Fix() {
+CPlugin::Result CPlgMSOfficeRecUsed::Fix() {
     errors.clear();
     CleanWord();
     CollectRecentDocumentErrors(wordList_, errors);
@@ -250,16 +250,16 @@ int CPlgMSOfficeRecUsed::Fix() {
     return registryOk ? kDone : kFailed;
 }
 
-int CPlgMSOfficeRecUsed::BuildScanReport(IHtmlElement& element) {
-    if (GetRunState() != kScanned) return 1;
+ReportResult CPlgMSOfficeRecUsed::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return ReportResult::kNotYet;
     element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&wordList_, &registryList_}, false));
-    return 0;
+    return ReportResult::kBuilt;
 }
 
-int CPlgMSOfficeRecUsed::BuildFixReport(IHtmlElement& element) {
-    if (GetRunState() != kCleaned) return 1;
+ReportResult CPlgMSOfficeRecUsed::BuildFixReport(IHtmlElement& element) {
+    if (GetRunState() != kCleaned) return ReportResult::kNotYet;
     element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&wordList_, &registryList_}, true));
-    return 0;
+    return ReportResult::kBuilt;
 }
 
 ScanSummary CPlgMSOfficeRecUsed::GetScanSummary() const {

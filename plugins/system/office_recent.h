@@ -11,10 +11,10 @@ class CPlgMSOfficeRecUsed : public CPlugin {
 public:
     CPlgMSOfficeRecUsed(CKernel& kernel, const PluginIdentity& identity);
 
-    int Scan() override;
-    int Fix() override;
-    int BuildScanReport(IHtmlElement& element) override;
-    int BuildFixReport(IHtmlElement& element) override;
+    Result Scan() override;
+    Result Fix() override;
+    ReportResult BuildScanReport(IHtmlElement& element) override;
+    ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
 
     const RecentDocumentList& GetWordList() const { return wordList_; }

@@ -53,7 +53,7 @@ bool GetFixedDrives(StringList& roots) {
 CPlgRecycleBin::CPlgRecycleBin(CKernel& kernel, const PluginIdentity& identity)
     : CPlugin(kernel, identity) {}
 
-int CPlgRecycleBin::Scan() {
+CPlugin::Result CPlgRecycleBin::Scan() {
     totals_ = Volume();
     volumes_.clear();
     StringList roots;
@@ -148,7 +148,7 @@ CPlgRecycleBin::CleanOutcome CPlgRecycleBin::CleanVolume(const std::wstring& roo
     return postponed ? CleanOutcome::kPostponed : CleanOutcome::kCleaned;
 }
 
-int CPlgRecycleBin::Fix() {
+CPlugin::Result CPlgRecycleBin::Fix() {
     errors.clear();
     for (auto& [root, volume] : volumes_) {
         if (volume.result == kVolumeFailed) continue;
@@ -206,16 +206,16 @@ std::wstring CPlgRecycleBin::BuildReport(bool clean) const {
     return page;
 }
 
-int CPlgRecycleBin::BuildScanReport(IHtmlElement& element) {
-    if (GetRunState() != kScanned) return 1;
+ReportResult CPlgRecycleBin::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return ReportResult::kNotYet;
     element.SetInnerHtml(BuildReport(false));
-    return 0;
+    return ReportResult::kBuilt;
 }
 
-int CPlgRecycleBin::BuildFixReport(IHtmlElement& element) {
-    if (GetRunState() != kCleaned) return 1;
+ReportResult CPlgRecycleBin::BuildFixReport(IHtmlElement& element) {
+    if (GetRunState() != kCleaned) return ReportResult::kNotYet;
     element.SetInnerHtml(BuildReport(true));
-    return 0;
+    return ReportResult::kBuilt;
 }
 
 ScanSummary CPlgRecycleBin::GetScanSummary() const {

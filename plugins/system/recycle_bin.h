@@ -26,10 +26,10 @@ public:
 
     CPlgRecycleBin(CKernel& kernel, const PluginIdentity& identity);
 
-    int Scan() override;
-    int Fix() override;
-    int BuildScanReport(IHtmlElement& element) override;
-    int BuildFixReport(IHtmlElement& element) override;
+    Result Scan() override;
+    Result Fix() override;
+    ReportResult BuildScanReport(IHtmlElement& element) override;
+    ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
 
     // Keyed by drive root, in ordinal order (C:\ before D:\).

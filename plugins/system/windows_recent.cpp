@@ -53,7 +53,7 @@ CPlgWinRecUsed::CPlgWinRecUsed(CKernel& kernel, const PluginIdentity& identity)
     progressInterval = 1000;
 }
 
-int CPlgWinRecUsed::Scan() {
+CPlugin::Result CPlgWinRecUsed::Scan() {
     list_.clear();
     ScopedComApartment apartment;
     ItemIdList recent;
@@ -98,7 +98,7 @@ int CPlgWinRecUsed::Scan() {
     return FAILED(hr) ? kFailed : kDone;
 }
 
-int CPlgWinRecUsed::Fix() {
+CPlugin::Result CPlgWinRecUsed::Fix() {
     const std::wstring recentFolder = GetKnownFolderPath(FOLDERID_Recent);
     if (recentFolder.empty()) return kFailed;
     errors.clear();
@@ -147,16 +147,16 @@ int CPlgWinRecUsed::Fix() {
     return IsCancelled() ? kCancelled : kDone;
 }
 
-int CPlgWinRecUsed::BuildScanReport(IHtmlElement& element) {
-    if (GetRunState() != kScanned) return 1;
+ReportResult CPlgWinRecUsed::BuildScanReport(IHtmlElement& element) {
+    if (GetRunState() != kScanned) return ReportResult::kNotYet;
     element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&list_}, false));
-    return 0;
+    return ReportResult::kBuilt;
 }
 
-int CPlgWinRecUsed::BuildFixReport(IHtmlElement& element) {
-    if (GetRunState() != kCleaned) return 1;
+ReportResult CPlgWinRecUsed::BuildFixReport(IHtmlElement& element) {
+    if (GetRunState() != kCleaned) return ReportResult::kNotYet;
     element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&list_}, true));
-    return 0;
+    return ReportResult::kBuilt;
 }
 
 ScanSummary CPlgWinRecUsed::GetScanSummary() const { return ScanSummary{list_.size(), 0}; }

@@ -8,10 +8,10 @@ class CPlgWinRecUsed : public CPlugin {
 public:
     CPlgWinRecUsed(CKernel& kernel, const PluginIdentity& identity);
 
-    int Scan() override;
-    int Fix() override;
-    int BuildScanReport(IHtmlElement& element) override;
-    int BuildFixReport(IHtmlElement& element) override;
+    Result Scan() override;
+    Result Fix() override;
+    ReportResult BuildScanReport(IHtmlElement& element) override;
+    ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
 
     const RecentDocumentList& GetList() const { return list_; }

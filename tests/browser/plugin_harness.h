@@ -14,7 +14,8 @@ public:
     PluginHarness(const wchar_t* id, int category, int weight)
         : kernel_(&view_, [this, id, category, weight](CKernel& kernel) {
               PluginList list;
-              auto plugin = std::make_unique<Plugin>(kernel, PluginIdentity{id, category, weight});
+              auto plugin = std::make_unique<Plugin>(
+                  kernel, PluginIdentity{id, static_cast<PluginCategory>(category), weight});
               plugin_ = plugin.get();
               list.push_back(std::move(plugin));
               return list;
@@ -46,7 +47,7 @@ public:
     CKernel& Kernel() { return kernel_; }
 
 private:
-    bool RunTo(int start, int end) {
+    bool RunTo(CKernel::Mode start, CKernel::Mode end) {
         kernel_.SetMode(start);
         return view_.PumpUntil([this, end] { return kernel_.GetMode() == end; }, 60000);
     }

@@ -15,24 +15,11 @@
 #include "seedtraces/browser_traces.h"
 #include "support/cancel_at_clean.h"
 #include "support/text_count.h"
-#include "test_run.h"
+#include "url_cache_fixture.h"
 
 namespace {
 
-class IEPages : public testing::Test {
-protected:
-    void SetUp() override { EmptyCache(); }
-    void TearDown() override { EmptyCache(); }
-    static void EmptyCache() {
-        for (UrlCacheKind kind :
-             {UrlCacheKind::kFiles, UrlCacheKind::kCookies, UrlCacheKind::kHistory}) {
-            DomainMap all;
-            TestRun run;
-            EnumerateUrlCache(kind, all, run);
-            DeleteUrlCacheDomains(kind, all, run);
-        }
-    }
-};
+using IEPages = EmptyUrlCacheTest;
 
 TEST_F(IEPages, EmptyScanAndCleanPages) {
     PluginHarness<CPlgIECache> cache(L"IEFileCache", 0, 0);
@@ -53,11 +40,8 @@ TEST_F(IEPages, CachePageListsDomainsLargestFirst) {
     PluginHarness<CPlgIECache> cache(L"IEFileCache", 0, 0);
     ASSERT_TRUE(cache.Scan());
     std::wstring page = cache.ScanPage();
-    size_t large = page.find(L"<td>large.test</td><td>2</td><td>1.23 MB</td>");
-    size_t small = page.find(L"<td>small.test</td><td>1</td><td>0.50 KB</td>");
-    ASSERT_NE(large, std::wstring::npos) << page;
-    ASSERT_NE(small, std::wstring::npos) << page;
-    EXPECT_LT(large, small);
+    ExpectInOrder(page, L"<td>large.test</td><td>2</td><td>1.23 MB</td>",
+                  L"<td>small.test</td><td>1</td><td>0.50 KB</td>");
     EXPECT_NE(page.find(L"Total: 2 domains</th><th>3</th><th>1.23 MB"), std::wstring::npos) << page;
     EXPECT_EQ(cache.Get().GetScanSummary().bytes, 1235067u);
 }
@@ -108,11 +92,8 @@ TEST_F(IEPages, HistoryPageAndHistoryFolder) {
     ASSERT_TRUE(plugin.Scan());
     std::wstring page = plugin.ScanPage();
     // Wine counts one hit for each committed entry.
-    size_t fresh = page.find(L"<td>new.test</td><td>1</td><td>07-Dec-26 00:15</td>");
-    size_t old = page.find(L"<td>old.test</td>");
-    ASSERT_NE(fresh, std::wstring::npos) << page;
-    ASSERT_NE(old, std::wstring::npos) << page;
-    EXPECT_LT(fresh, old);
+    ExpectInOrder(page, L"<td>new.test</td><td>1</td><td>07-Dec-26 00:15</td>",
+                  L"<td>old.test</td>");
     ASSERT_TRUE(plugin.Clean());
     EXPECT_EQ(CountOf(plugin.CleanPage(), L"Deleted"), 2u);
     EXPECT_FALSE(FileExists(dayFolder));
@@ -148,11 +129,7 @@ TEST_F(NetscapePages, CookieRowsAreEscapedAndOrderedByCount) {
     PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
     ASSERT_TRUE(cookies.Scan());
     std::wstring page = cookies.ScanPage();
-    size_t many = page.find(L"<td>many.test</td><td>2</td>");
-    size_t odd = page.find(L"<td>&lt;b&gt;odd.test</td><td>1</td>");
-    ASSERT_NE(many, std::wstring::npos) << page;
-    ASSERT_NE(odd, std::wstring::npos) << page;
-    EXPECT_LT(many, odd);
+    ExpectInOrder(page, L"<td>many.test</td><td>2</td>", L"<td>&lt;b&gt;odd.test</td><td>1</td>");
     EXPECT_EQ(page.find(L"<b>"), std::wstring::npos);
     // A name that looks like a placeholder is not filled in.
     EXPECT_NE(page.find(L"<td>x&#35;num&#35;.test</td><td>1</td>"), std::wstring::npos) << page;

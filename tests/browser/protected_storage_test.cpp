@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
 #include "plugins/browser/protected_storage.h"
+#include "support/scoped_overrides.h"
 #include "support/test_registry.h"
-#include "sysaccess/os_version.h"
 #include "sysaccess/reg_security.h"
 #include "test_run.h"
 
@@ -20,7 +20,6 @@ std::wstring LogonName() {
 class ProtectedStorageTest : public testing::Test {
 protected:
     void TearDown() override {
-        SetOsVersionOverride(std::nullopt);
         DeleteTree(HKEY_CURRENT_USER, kProvider);
         DeleteTree(HKEY_LOCAL_MACHINE, kProvider);
     }
@@ -107,7 +106,7 @@ TEST_F(ProtectedStorageTest, CancelledDeletionKeepsTheRest) {
 }
 
 TEST_F(ProtectedStorageTest, OlderWindowsUsesTheLogonNameAndMachineItems) {
-    SetOsVersionOverride(OsVersion{VER_PLATFORM_WIN32_WINDOWS, 4, 10});
+    ScopedOsVersion windows98(kWindows98);
     ProtectedStorageKeys keys = GetProtectedStorageKeys(LogonName());
     AddItems(HKEY_LOCAL_MACHINE, keys);
     DomainMap domains;

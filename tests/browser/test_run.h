@@ -1,23 +1,15 @@
 #pragma once
-// A run of the browser readers and deleters driven by the test.
+// A run of the browser readers and deleters driven by the test; it also
+// keeps the progress texts.
 #include <string>
 #include <vector>
 
 #include "plugins/browser/domain_info.h"
+#include "support/run_context_stub.h"
 
-class TestRun : public IRunProgress {
+class TestRun : public TestRunOf<IRunProgress> {
 public:
-    bool IsCancelled() const override {
-        ++checks;
-        return cancelAfterChecks >= 0 && checks > cancelAfterChecks;
-    }
-    bool GetWipeFiles() const override { return wipe; }
-    void SetRebootNeeded() override { rebootNeeded = true; }
     void ReportProgress(const std::wstring& text) override { progress.push_back(text); }
 
-    int cancelAfterChecks = -1;  // -1: never
-    mutable int checks = 0;
-    bool wipe = false;
-    bool rebootNeeded = false;
     std::vector<std::wstring> progress;
 };

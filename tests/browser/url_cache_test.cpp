@@ -9,6 +9,7 @@
 #include "seedtraces/browser_traces.h"
 #include "support/test_files.h"
 #include "test_run.h"
+#include "url_cache_fixture.h"
 
 namespace {
 
@@ -22,22 +23,8 @@ bool IsPendingDeleteOnReboot(const std::wstring& path) {
     return all.find(path) != std::wstring::npos;
 }
 
-// Every test starts from an empty URL cache: all containers are emptied.
-class UrlCacheTest : public testing::Test {
+class UrlCacheTest : public EmptyUrlCacheTest {
 protected:
-    void SetUp() override { EmptyCache(); }
-    void TearDown() override { EmptyCache(); }
-
-    static void EmptyCache() {
-        for (UrlCacheKind kind :
-             {UrlCacheKind::kFiles, UrlCacheKind::kCookies, UrlCacheKind::kHistory}) {
-            DomainMap all;
-            TestRun run;
-            EnumerateUrlCache(kind, all, run);
-            DeleteUrlCacheDomains(kind, all, run);
-        }
-    }
-
     static DomainMap Enumerate(UrlCacheKind kind, int* result = nullptr) {
         DomainMap domains;
         TestRun run;

@@ -1,48 +1,81 @@
+// The domain a trace is listed under, from the names the browsers store.
 #include <gtest/gtest.h>
+
+#include <string>
 
 #include "plugins/browser/protected_storage.h"
 #include "plugins/browser/url_domain.h"
+#include "sysaccess/text.h"
 
 namespace {
 
+struct Named {
+    const wchar_t* name;
+    const wchar_t* domain;
+};
+
+// Every name gives its domain; a failure names the input.
+template <typename DomainOf, size_t N>
+void ExpectDomains(DomainOf domainOf, const Named (&cases)[N]) {
+    for (const Named& c : cases) EXPECT_EQ(domainOf(c.name), c.domain) << ToUtf8(c.name);
+}
+
 TEST(UrlDomain, SchemesWithHosts) {
-    EXPECT_EQ(GetUrlDomain(L"http://www.example.com/a/b"), L"example.com");
-    EXPECT_EQ(GetUrlDomain(L"https://example.com/a"), L"example.com");
-    EXPECT_EQ(GetUrlDomain(L"https://www.example.com"), L"example.com");
-    // "www." only where the host begins; port, user and case stay.
-    EXPECT_EQ(GetUrlDomain(L"http://news.www.example.com/"), L"news.www.example.com");
-    EXPECT_EQ(GetUrlDomain(L"http://user@Example.com:8080/x"), L"user@Example.com:8080");
-    EXPECT_EQ(GetUrlDomain(L"ftp://ftp.files.org/pub"), L"files.org");
-    EXPECT_EQ(GetUrlDomain(L"ftp://www.files.org/pub"), L"www.files.org");
+    const Named cases[] = {
+        {L"http://www.example.com/a/b", L"example.com"},
+        {L"https://example.com/a", L"example.com"},
+        {L"https://www.example.com", L"example.com"},
+        // "www." only where the host begins; port, user and case stay.
+        {L"http://news.www.example.com/", L"news.www.example.com"},
+        {L"http://user@Example.com:8080/x", L"user@Example.com:8080"},
+        {L"ftp://ftp.files.org/pub", L"files.org"},
+        {L"ftp://www.files.org/pub", L"www.files.org"},
+    };
+    ExpectDomains(GetUrlDomain, cases);
 }
 
 TEST(UrlDomain, FileOtherAndMissingSchemes) {
-    EXPECT_EQ(GetUrlDomain(L"file:///C:/Documents/x.html"), L"C:");
-    EXPECT_EQ(GetUrlDomain(L"file:///"), L"");
-    EXPECT_EQ(GetUrlDomain(L"res://ieframe.dll/x"), L"System");
-    EXPECT_EQ(GetUrlDomain(L"about:blank"), L"System");
-    EXPECT_EQ(GetUrlDomain(L"HTTP://www.example.com/"), L"System");
-    EXPECT_EQ(GetUrlDomain(L"nocolon"), L"Unknown Domain");
-    EXPECT_EQ(GetUrlDomain(L""), L"Unknown Domain");
-    // Too short to hold a host.
-    EXPECT_EQ(GetUrlDomain(L"http:"), L"");
-    EXPECT_EQ(GetUrlDomain(L"http:/"), L"");
+    const Named cases[] = {
+        {L"file:///C:/Documents/x.html", L"C:"},
+        {L"file:///", L""},
+        {L"res://ieframe.dll/x", L"System"},
+        {L"about:blank", L"System"},
+        {L"HTTP://www.example.com/", L"System"},
+        {L"nocolon", L"Unknown Domain"},
+        {L"", L"Unknown Domain"},
+        // Too short to hold a host.
+        {L"http:", L""},
+        {L"http:/", L""},
+    };
+    ExpectDomains(GetUrlDomain, cases);
 }
 
-TEST(UrlDomain, HistoryAndCookieEntryNames) {
-    EXPECT_EQ(GetHistoryEntryDomain(L"Visited: jdoe@http://www.site.com/page"), L"site.com");
-    EXPECT_EQ(GetHistoryEntryDomain(L"http://www.site.com/page"), L"site.com");
-    EXPECT_EQ(GetCookieEntryDomain(L"Cookie:jdoe@www.site.com/"), L"site.com");
-    EXPECT_EQ(GetCookieEntryDomain(L"Cookie:jdoe@shop.www.site.com/cart"), L"shop.www.site.com");
-    EXPECT_EQ(GetCookieEntryDomain(L"Cookie:jdoe@site.com"), L"site.com");
-    EXPECT_EQ(GetCookieEntryDomain(L"www.site.com/x"), L"site.com");
+TEST(UrlDomain, HistoryEntryNames) {
+    ExpectDomains(GetHistoryEntryDomain,
+                  {
+                      {L"Visited: jdoe@http://www.site.com/page", L"site.com"},
+                      {L"http://www.site.com/page", L"site.com"},
+                  });
+}
+
+TEST(UrlDomain, CookieEntryNames) {
+    ExpectDomains(GetCookieEntryDomain,
+                  {
+                      {L"Cookie:jdoe@www.site.com/", L"site.com"},
+                      {L"Cookie:jdoe@shop.www.site.com/cart", L"shop.www.site.com"},
+                      {L"Cookie:jdoe@site.com", L"site.com"},
+                      {L"www.site.com/x", L"site.com"},
+                  });
 }
 
 TEST(UrlDomain, AutoCompleteItemNames) {
-    EXPECT_EQ(GetAutoCompleteItemDomain(L"username:StringData"), L"control username");
-    EXPECT_EQ(GetAutoCompleteItemDomain(L"nickname"), L"control nickname");
-    EXPECT_EQ(GetAutoCompleteItemDomain(L"http://www.bank.com/login:StringData"), L"bank.com");
-    EXPECT_EQ(GetAutoCompleteItemDomain(L"https://bank.com/login:StringData"), L"bank.com");
+    ExpectDomains(GetAutoCompleteItemDomain,
+                  {
+                      {L"username:StringData", L"control username"},
+                      {L"nickname", L"control nickname"},
+                      {L"http://www.bank.com/login:StringData", L"bank.com"},
+                      {L"https://bank.com/login:StringData", L"bank.com"},
+                  });
 }
 
 }  // namespace

@@ -26,7 +26,7 @@ protected:
         kernel = std::make_unique<CKernel>(&view, MakeTestFactory(rows, plugins));
         view.Attach(kernel.get());
     }
-    bool RunTo(int mode) {
+    bool RunTo(CKernel::Mode mode) {
         return view.PumpUntil([&] { return kernel->GetMode() == mode; });
     }
     std::vector<std::wstring> Journal() {
@@ -43,7 +43,8 @@ protected:
 
 TEST_F(KernelRun, VisitsCheckedPluginsInOrderAndShowsTheHeaviest) {
     Start({{L"KtA", 1, 0, true}, {L"KtB", 1, 5, false}, {L"KtC", 0, 2, true}});
-    plugins[L"KtA"]->scan = [](TestPlugin&) { return 1; };  // a failure does not stop the run
+    // A failure does not stop the run.
+    plugins[L"KtA"]->scan = [](TestPlugin&) { return CPlugin::kFailed; };
     ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
     ASSERT_TRUE(RunTo(CKernel::kScanFinished));
     EXPECT_EQ(Journal(), (std::vector<std::wstring>{L"scan:KtA", L"scan:KtC"}));
@@ -231,7 +232,8 @@ TEST(PluginFlag, StoredCheckedFlagIsReadAndWrittenBack) {
         CKernel kernel(&view, [](CKernel& k) {
             PluginList list;
             for (const wchar_t* id : {L"FlagMissing", L"FlagZero", L"FlagFive"})
-                list.push_back(std::make_unique<TestPlugin>(k, PluginIdentity{id, 99, 0}));
+                list.push_back(std::make_unique<TestPlugin>(
+                    k, PluginIdentity{id, static_cast<PluginCategory>(99), 0}));
             return list;
         });
         EXPECT_TRUE(kernel.FindPlugin(L"FlagMissing")->IsEnabled());

@@ -96,7 +96,7 @@ TEST(WindowsPlugins, FollowTheFirstRowsOfThePluginListInOrder) {
     ASSERT_NE(acdSee, table.end());
     std::vector<std::wstring> listed;
     for (auto entry = acdSee + 1; entry != table.end(); ++entry) {
-        if (entry->identity.category != 8) continue;
+        if (entry->identity.category != PluginCategory::kWindows) continue;
         listed.push_back(entry->identity.id);
         EXPECT_STREQ(CategoryName(entry->identity.category), L"Windows 7 to 11");
     }

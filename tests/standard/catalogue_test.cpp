@@ -16,9 +16,9 @@
 #include "probe_plugin.h"
 #include "seedtraces/seed_standard.h"
 #include "standard/registry_place.h"
+#include "support/scoped_overrides.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
-#include "sysaccess/os_version.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -43,13 +43,33 @@ struct FileRow {
 struct Description {
     const wchar_t* id;
     int category;
-    int weight;
+    int weight = 0;
     int layout;
-    bool showValueData;
-    bool matchByData;
+    bool showValueData = false;
+    bool matchByData = false;
     std::vector<RegRow> reg;
     std::vector<FileRow> files;
 };
+
+// The rows a description holds, one maker per mode.
+RegRow Value(HKEY root, const std::wstring& key, const std::wstring& value) {
+    return {root, key, Engine::kSingleValue, value};
+}
+RegRow AllValues(HKEY root, const std::wstring& key) {
+    return {root, key, Engine::kAllValues, L""};
+}
+RegRow KeyTree(HKEY root, const std::wstring& key) { return {root, key, Engine::kKeyTree, L""}; }
+FileRow SingleFile(const std::wstring& path) { return {path, Engine::kSingleFile, L"*.*"}; }
+FileRow FolderFiles(const std::wstring& path, const std::wstring& masks) {
+    return {path, Engine::kFolderFiles, masks};
+}
+FileRow FolderTree(const std::wstring& path) { return {path, Engine::kFolderTree, L"*.*"}; }
+
+// The categories the plug-in list files these under.
+constexpr int kInternetExplorer = 0;
+constexpr int kSystem = 1;
+constexpr int kOpera = 3;
+constexpr int kMultimedia = 4;
 
 const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
 const std::wstring kNtLogon = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
@@ -60,19 +80,20 @@ std::vector<RegRow> RealPlayerKeys() {
     const std::wstring machine =
         L"SOFTWARE\\Classes\\SOFTWARE\\RealNetworks\\RealPlayer\\6.0\\Preferences\\";
     const std::wstring user = L"SOFTWARE\\RealNetworks\\RealPlayer\\6.0\\Preferences\\";
-    std::vector<RegRow> rows = {{HKLM, machine + L"MostRecentClips", 2, L""},
-                                {HKCU, user + L"MostRecentClips", 2, L""}};
+    std::vector<RegRow> rows = {KeyTree(HKLM, machine + L"MostRecentClips"),
+                                KeyTree(HKCU, user + L"MostRecentClips")};
     for (int n = 1; n <= 10; ++n) {
-        rows.push_back({HKLM, machine + L"MostRecentClips" + std::to_wstring(n), 2, L""});
-        rows.push_back({HKCU, user + L"MostRecentClips" + std::to_wstring(n), 2, L""});
+        rows.push_back(KeyTree(HKLM, machine + L"MostRecentClips" + std::to_wstring(n)));
+        rows.push_back(KeyTree(HKCU, user + L"MostRecentClips" + std::to_wstring(n)));
     }
-    rows.push_back({HKLM, machine + L"HistoryList", 2, L""});
-    rows.push_back({HKCU, user + L"HistoryList", 2, L""});
+    rows.push_back(KeyTree(HKLM, machine + L"HistoryList"));
+    rows.push_back(KeyTree(HKCU, user + L"HistoryList"));
     return rows;
 }
 
 // In list order. FindHistory as on Windows 98 and NT 4.
 std::vector<Description> Catalogue() {
+    using Layout = CStandartPlugin::ReportLayout;
     const std::wstring acd32 = L"Software\\ACD Systems\\ACDSee32";
     const std::wstring acd50 = L"Software\\ACD Systems\\ACDSee\\50";
     const std::wstring acd = L"Software\\ACD Systems\\ACDSee";
@@ -83,59 +104,73 @@ std::vector<Description> Catalogue() {
     const std::wstring opera75 = L"[PATH_APP_OPERA75_USERDATA]";
     // clang-format off
     return {
-        {L"RunHistory", 1, 0, 2, false, false, {{HKCU, kExplorer + L"RunMRU", 1, L""}}, {}},
-        {L"OrderHistory", 1, 0, 2, false, false,
-         {{HKCU, kExplorer + L"MenuOrder\\Start Menu\\Programs", 1, L""},
-          {HKCU, kExplorer + L"MenuOrder\\Favorites", 1, L""}}, {}},
-        {L"OpenHistory", 1, 0, 3, false, false,
-         {{HKCU, kExplorer + L"ComDlg32\\OpenSaveMRU", 2, L""}}, {}},
-        {L"TempDir", 1, 0, 1, false, false, {}, {{L"[PATH_SYS_TEMP]", 2, L"*.*"}}},
-        {L"RegeditLastKey", 1, 0, 2, true, false,
-         {{HKCU, L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit", 0, L"LastKey"}},
-         {}},
-        {L"NetLastUserLogon", 1, 0, 2, true, false,
-         {{HKCU, kNtLogon, 0, L"DefaultUserName"}, {HKCU, kNtLogon, 0, L"AltDefaultUserName"},
-          {HKCU, k9xLogon, 0, L"DefaultUserName"}, {HKLM, kMachineLogon, 0, L"DefaultUserName"},
-          {HKLM, kMachineLogon, 0, L"AltDefaultUserName"}, {HKLM, L"Network\\Logon", 0, L"username"}},
-         {}},
-        {L"NetLastDomainLogon", 1, 0, 2, true, false,
-         {{HKCU, kNtLogon, 0, L"DefaultDomainName"}, {HKCU, kNtLogon, 0, L"AltDefaultDomainName"},
-          {HKCU, k9xLogon, 0, L"DefaultDomainName"}, {HKLM, kMachineLogon, 0, L"DefaultDomainName"},
-          {HKLM, kMachineLogon, 0, L"AltDefaultDomainName"}},
-         {}},
-        {L"FindHistory", 1, 0, 3, false, false,
-         {{HKCU, kExplorer + L"FindComputerMRU", 2, L""},
-          {HKCU, kExplorer + L"Doc Find Spec MRU", 2, L""}}, {}},
-        {L"IEAutoCompletePsw", 0, 0, 3, false, false, {{HKCU, ie + L"IntelliForms", 2, L""}}, {}},
-        {L"IEAddressBarHistory", 0, 3, 2, true, true, {{HKCU, ie + L"TypedURLs", 1, L""}}, {}},
-        {L"AOLAddressBarHistory", 0, 0, 0, false, false, {},
-         {{L"[PATH_APP_AOL_ROOT]\\organize", 1, L"*.ARL|*.AUT"}}},
-        {L"IEDownload", 0, 0, 1, false, false, {}, {{L"[PATH_SYS_DOWNLOADEDPROGRAMS]", 2, L"*.*"}}},
-        {L"IEHelper", 0, 0, 3, false, false,
-         {{HKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\Browser Helper Objects",
-           2, L""}}, {}},
-        {L"OperaCache", 3, 0, 0, false, false, {},
-         {{L"[PATH_APP_OPERA6_CACHE]", 1, L"*.*"}, {L"[PATH_APP_OPERA7_CACHE]", 1, L"*.*"},
-          {L"[PATH_APP_OPERA75_CACHE]", 1, L"*.*"}}},
-        {L"OperaCookies", 3, 0, 0, false, false, {},
-         {{opera + L"\\cookies4.dat", 0, L"*.*"}, {opera7 + L"\\cookies4.dat", 0, L"*.*"},
-          {opera75 + L"\\cookies4.dat", 0, L"*.*"}}},
-        {L"OperaAddressHistory", 3, 0, 0, false, false, {},
-         {{opera + L"\\opera.dir", 0, L"*.*"}, {opera + L"\\global.dat", 0, L"*.*"},
-          {opera7 + L"\\opera.dir", 0, L"*.*"}, {opera7 + L"\\global.dat", 0, L"*.*"},
-          {opera75 + L"\\opera.dir", 0, L"*.*"}, {opera75 + L"\\global.dat", 0, L"*.*"}}},
-        {L"WCMediaHistory", 4, 0, 2, false, false,
-         {{HKCU, player + L"RecentURLList", 1, L""}, {HKCU, player + L"RecentFileList", 1, L""}},
-         {}},
-        {L"RealPlayerPlaylist", 4, 0, 3, false, false, RealPlayerKeys(), {}},
-        {L"ACDSeeHistory", 4, 0, 2, true, false,
-         {{HKCU, acd32, 0, L"LastFolder"}, {HKCU, acd32, 0, L"HistPaths"},
-          {HKCU, acd32, 0, L"OpenFolder"},
-          {HKCU, acd50, 0, L"HistPaths"}, {HKCU, acd50, 0, L"OpenFolder"},
-          {HKCU, acd50, 0, L"HistSearchText"}, {HKCU, acd50, 0, L"HistFileFilters"},
-          {HKCU, acd, 0, L"HistPaths"}, {HKCU, acd, 0, L"OpenFolder"},
-          {HKCU, acd, 0, L"HistSearchText"}, {HKCU, acd, 0, L"HistFileFilters"}},
-         {}},
+        {.id = L"RunHistory", .category = kSystem, .layout = Layout::kRegValues,
+         .reg = {AllValues(HKCU, kExplorer + L"RunMRU")}},
+        {.id = L"OrderHistory", .category = kSystem, .layout = Layout::kRegValues,
+         .reg = {AllValues(HKCU, kExplorer + L"MenuOrder\\Start Menu\\Programs"),
+                 AllValues(HKCU, kExplorer + L"MenuOrder\\Favorites")}},
+        {.id = L"OpenHistory", .category = kSystem, .layout = Layout::kRegKeysValues,
+         .reg = {KeyTree(HKCU, kExplorer + L"ComDlg32\\OpenSaveMRU")}},
+        {.id = L"TempDir", .category = kSystem, .layout = Layout::kFilesFolders,
+         .files = {FolderTree(L"[PATH_SYS_TEMP]")}},
+        {.id = L"RegeditLastKey", .category = kSystem, .layout = Layout::kRegValues,
+         .showValueData = true,
+         .reg = {Value(HKCU, L"Software\\Microsoft\\Windows\\CurrentVersion\\Applets\\Regedit",
+                       L"LastKey")}},
+        {.id = L"NetLastUserLogon", .category = kSystem, .layout = Layout::kRegValues,
+         .showValueData = true,
+         .reg = {Value(HKCU, kNtLogon, L"DefaultUserName"),
+                 Value(HKCU, kNtLogon, L"AltDefaultUserName"),
+                 Value(HKCU, k9xLogon, L"DefaultUserName"),
+                 Value(HKLM, kMachineLogon, L"DefaultUserName"),
+                 Value(HKLM, kMachineLogon, L"AltDefaultUserName"),
+                 Value(HKLM, L"Network\\Logon", L"username")}},
+        {.id = L"NetLastDomainLogon", .category = kSystem, .layout = Layout::kRegValues,
+         .showValueData = true,
+         .reg = {Value(HKCU, kNtLogon, L"DefaultDomainName"),
+                 Value(HKCU, kNtLogon, L"AltDefaultDomainName"),
+                 Value(HKCU, k9xLogon, L"DefaultDomainName"),
+                 Value(HKLM, kMachineLogon, L"DefaultDomainName"),
+                 Value(HKLM, kMachineLogon, L"AltDefaultDomainName")}},
+        {.id = L"FindHistory", .category = kSystem, .layout = Layout::kRegKeysValues,
+         .reg = {KeyTree(HKCU, kExplorer + L"FindComputerMRU"),
+                 KeyTree(HKCU, kExplorer + L"Doc Find Spec MRU")}},
+        {.id = L"IEAutoCompletePsw", .category = kInternetExplorer,
+         .layout = Layout::kRegKeysValues, .reg = {KeyTree(HKCU, ie + L"IntelliForms")}},
+        {.id = L"IEAddressBarHistory", .category = kInternetExplorer, .weight = 3,
+         .layout = Layout::kRegValues, .showValueData = true, .matchByData = true,
+         .reg = {AllValues(HKCU, ie + L"TypedURLs")}},
+        {.id = L"AOLAddressBarHistory", .category = kInternetExplorer, .layout = Layout::kFiles,
+         .files = {FolderFiles(L"[PATH_APP_AOL_ROOT]\\organize", L"*.ARL|*.AUT")}},
+        {.id = L"IEDownload", .category = kInternetExplorer, .layout = Layout::kFilesFolders,
+         .files = {FolderTree(L"[PATH_SYS_DOWNLOADEDPROGRAMS]")}},
+        {.id = L"IEHelper", .category = kInternetExplorer, .layout = Layout::kRegKeysValues,
+         .reg = {KeyTree(HKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
+                               L"Browser Helper Objects")}},
+        {.id = L"OperaCache", .category = kOpera, .layout = Layout::kFiles,
+         .files = {FolderFiles(L"[PATH_APP_OPERA6_CACHE]", L"*.*"),
+                   FolderFiles(L"[PATH_APP_OPERA7_CACHE]", L"*.*"),
+                   FolderFiles(L"[PATH_APP_OPERA75_CACHE]", L"*.*")}},
+        {.id = L"OperaCookies", .category = kOpera, .layout = Layout::kFiles,
+         .files = {SingleFile(opera + L"\\cookies4.dat"), SingleFile(opera7 + L"\\cookies4.dat"),
+                   SingleFile(opera75 + L"\\cookies4.dat")}},
+        {.id = L"OperaAddressHistory", .category = kOpera, .layout = Layout::kFiles,
+         .files = {SingleFile(opera + L"\\opera.dir"), SingleFile(opera + L"\\global.dat"),
+                   SingleFile(opera7 + L"\\opera.dir"), SingleFile(opera7 + L"\\global.dat"),
+                   SingleFile(opera75 + L"\\opera.dir"), SingleFile(opera75 + L"\\global.dat")}},
+        {.id = L"WCMediaHistory", .category = kMultimedia, .layout = Layout::kRegValues,
+         .reg = {AllValues(HKCU, player + L"RecentURLList"),
+                 AllValues(HKCU, player + L"RecentFileList")}},
+        {.id = L"RealPlayerPlaylist", .category = kMultimedia, .layout = Layout::kRegKeysValues,
+         .reg = RealPlayerKeys()},
+        {.id = L"ACDSeeHistory", .category = kMultimedia, .layout = Layout::kRegValues,
+         .showValueData = true,
+         .reg = {Value(HKCU, acd32, L"LastFolder"), Value(HKCU, acd32, L"HistPaths"),
+                 Value(HKCU, acd32, L"OpenFolder"),
+                 Value(HKCU, acd50, L"HistPaths"), Value(HKCU, acd50, L"OpenFolder"),
+                 Value(HKCU, acd50, L"HistSearchText"), Value(HKCU, acd50, L"HistFileFilters"),
+                 Value(HKCU, acd, L"HistPaths"), Value(HKCU, acd, L"OpenFolder"),
+                 Value(HKCU, acd, L"HistSearchText"), Value(HKCU, acd, L"HistFileFilters")}},
     };
     // clang-format on
 }
@@ -169,14 +204,12 @@ std::vector<FileRow> FileRows(const CStandartPlugin& plugin) {
 // The plug-ins as the program makes them, from the installed program's folder.
 class CatalogueTest : public testing::Test {
 protected:
-    void TearDown() override { SetOsVersionOverride(std::nullopt); }
-
     template <typename Plugin>
     std::unique_ptr<Joinable<Plugin>> Make(const wchar_t* id) {
         const PluginListEntry* row = FindRow(id);
         EXPECT_NE(row, nullptr) << ToUtf8(id);
-        return std::make_unique<Joinable<Plugin>>(bare.kernel,
-                                                  row ? row->identity : PluginIdentity{id, 0, 0});
+        return std::make_unique<Joinable<Plugin>>(
+            bare.kernel, row ? row->identity : PluginIdentity{id, PluginCategory::kIeAndAol, 0});
     }
     std::unique_ptr<CStandartPlugin> MakeFromList(const std::wstring& id) {
         const PluginListEntry* row = FindRow(id);
@@ -201,13 +234,14 @@ TEST_F(CatalogueTest, PluginListHoldsTheNineteenInOrder) {
     for (const Description& description : Catalogue()) {
         const PluginListEntry* row = FindRow(description.id);
         ASSERT_NE(row, nullptr) << ToUtf8(description.id);
-        EXPECT_EQ(row->identity.category, description.category) << ToUtf8(description.id);
+        EXPECT_EQ(static_cast<int>(row->identity.category), description.category)
+            << ToUtf8(description.id);
         EXPECT_EQ(row->identity.weight, description.weight) << ToUtf8(description.id);
     }
 }
 
 TEST_F(CatalogueTest, EveryDescriptionMatchesItsTable) {
-    SetOsVersionOverride(OsVersion{VER_PLATFORM_WIN32_WINDOWS, 4, 10});
+    ScopedOsVersion windows98(kWindows98);
     for (const Description& description : Catalogue()) {
         SCOPED_TRACE(ToUtf8(description.id));
         std::unique_ptr<CStandartPlugin> plugin = MakeFromList(description.id);
@@ -228,23 +262,23 @@ TEST_F(CatalogueTest, FindHistoryChoosesItsKeysByWindowsVersion) {
     const std::wstring bars =
         L"Software\\Microsoft\\Internet Explorer\\Explorer Bars\\"
         L"{C4EE31F3-4768-11D2-BE5C-00A0C9A83DA1}";
-    const std::vector<RegRow> older = {{HKCU, kExplorer + L"FindComputerMRU", 2, L""},
-                                       {HKCU, kExplorer + L"Doc Find Spec MRU", 2, L""}};
+    const std::vector<RegRow> older = {KeyTree(HKCU, kExplorer + L"FindComputerMRU"),
+                                       KeyTree(HKCU, kExplorer + L"Doc Find Spec MRU")};
     struct Case {
         OsVersion version;
         std::vector<RegRow> rows;
     };
     const Case cases[] = {
-        {{VER_PLATFORM_WIN32_NT, 5, 1}, {{HKCU, acMru, 2, L""}}},       // XP
-        {{VER_PLATFORM_WIN32_NT, 5, 2}, {{HKCU, acMru, 2, L""}}},       // Server 2003
-        {{VER_PLATFORM_WIN32_NT, 5, 0}, {{HKCU, bars, 2, L""}}},        // 2000
-        {{VER_PLATFORM_WIN32_WINDOWS, 4, 90}, {{HKCU, bars, 2, L""}}},  // Me
-        {{VER_PLATFORM_WIN32_WINDOWS, 4, 10}, older},                   // 98
-        {{VER_PLATFORM_WIN32_NT, 4, 0}, older},                         // NT 4
-        {{VER_PLATFORM_WIN32_NT, 6, 1}, older},                         // any NT other than 5
+        {kWindowsXP, {KeyTree(HKCU, acMru)}},
+        {kWindowsServer2003, {KeyTree(HKCU, acMru)}},
+        {kWindows2000, {KeyTree(HKCU, bars)}},
+        {kWindowsMe, {KeyTree(HKCU, bars)}},
+        {kWindows98, older},
+        {kWindowsNT4, older},
+        {kWindows7, older},  // any NT other than 5
     };
     for (const Case& c : cases) {
-        SetOsVersionOverride(c.version);
+        ScopedOsVersion version(c.version);
         auto plugin = Make<CPlgFindHistory>(L"FindHistory");
         EXPECT_TRUE(RegRows(*plugin) == c.rows)
             << c.version.platformId << " " << c.version.major << "." << c.version.minor;

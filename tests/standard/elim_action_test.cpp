@@ -111,7 +111,7 @@ TEST_F(EngineTest, SingleValuesWithTheirData) {
     for (const wchar_t* name : {L"text", L"bin", L"number", L"missing", L"long"})
         plugin.AddRegEntry(key.Root(), key.Path(), Engine::kSingleValue, name);
     plugin.AddRegEntry(key.Root(), key.Sub(L"NoSuchKey"), Engine::kSingleValue, L"text");
-    plugin.SetValueFlags(true, false);
+    plugin.SetValueFlags({.showData = true});
 
     ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
     const auto& entries = engine.regEntries;
@@ -154,7 +154,7 @@ protected:
     void SetUp() override {
         for (int i = 1; i <= 3; ++i) Set(i, L"http://site" + std::to_wstring(i) + L".example/");
         plugin.AddRegEntry(key.Root(), key.Path(), Engine::kAllValues);
-        plugin.SetValueFlags(true, true);
+        plugin.SetValueFlags({.showData = true, .matchByData = true});
         ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
     }
     void Set(int number, const std::wstring& address) {

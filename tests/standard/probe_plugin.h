@@ -39,7 +39,7 @@ private:
 class ProbePlugin : public Joinable<CStandartPlugin> {
 public:
     ProbePlugin(CKernel& kernel, const wchar_t* id, int layout)
-        : Joinable(kernel, PluginIdentity{id, 1, 0}, layout) {}
+        : Joinable(kernel, PluginIdentity{id, PluginCategory::kSystem, 0}, layout) {}
 
     bool IsCancelled() const override {
         ++cancelChecks;

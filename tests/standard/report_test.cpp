@@ -76,7 +76,7 @@ private:
 class FilledProbe : public ProbePlugin {
 public:
     FilledProbe(CKernel& kernel, const wchar_t* id, int layout) : ProbePlugin(kernel, id, layout) {}
-    int Scan() override { return kDone; }
+    Result Scan() override { return kDone; }
 
     Engine::SFileRecord& File(const std::wstring& name, uint64_t size,
                               int status = Engine::kFound) {
@@ -112,12 +112,12 @@ public:
 
     std::wstring ScanReport() {
         MemoryHtmlElement element;
-        EXPECT_EQ(BuildScanReport(element), 0);
+        EXPECT_EQ(BuildScanReport(element), ReportResult::kBuilt);
         return element.innerHtml;
     }
     std::wstring FixReport() {
         MemoryHtmlElement element;
-        EXPECT_EQ(BuildFixReport(element), 0);
+        EXPECT_EQ(BuildFixReport(element), ReportResult::kBuilt);
         return element.innerHtml;
     }
 };
@@ -138,7 +138,7 @@ TEST_F(ReportTest, ScanReportIsBuiltOnlyAfterAScan) {
     FilledProbe& probe = Make(CStandartPlugin::kFiles);
     MemoryHtmlElement element;
     element.innerHtml = L"untouched";
-    EXPECT_EQ(probe.BuildScanReport(element), 4);
+    EXPECT_EQ(probe.BuildScanReport(element), ReportResult::kNoReport);
     EXPECT_EQ(element.innerHtml, L"untouched");
 }
 
@@ -223,7 +223,7 @@ TEST_F(ReportTest, ValueDataIsShownOnlyWhenThePluginShowsIt) {
               std::wstring::npos);
 
     FilledProbe& shown = Make(CStandartPlugin::kRegValues, L"StdProbeOwn");
-    shown.SetValueFlags(true, false);
+    shown.SetValueFlags({.showData = true});
     shown.Reg(path, L"url1", false).valueData = L"http://a.example/";
     ASSERT_TRUE(shown.ScanOnWorker());
     EXPECT_NE(shown.ScanReport().find(L"<td>url1</td><td>http://a.example/</td>"),
@@ -232,7 +232,7 @@ TEST_F(ReportTest, ValueDataIsShownOnlyWhenThePluginShowsIt) {
 
 TEST_F(ReportTest, TextFromTheMachineIsEscaped) {
     FilledProbe& probe = Make(CStandartPlugin::kRegValues, L"StdProbeOwn");
-    probe.SetValueFlags(true, false);
+    probe.SetValueFlags({.showData = true});
     auto& record = probe.Reg(L"HKEY_CURRENT_USER\\A&B\\", L"<img src=x>", false);
     record.valueData = L"\"quoted\" 'single' #size# #status#";
     ASSERT_TRUE(probe.ScanOnWorker());

@@ -9,7 +9,7 @@ public:
     CancelAtClean(CKernel& kernel, const PluginIdentity& identity)
         : Plugin(kernel, identity), kernel_(kernel) {}
 
-    int Fix() override {
+    CPlugin::Result Fix() override {
         kernel_.Cancel();
         return Plugin::Fix();
     }

@@ -2,7 +2,9 @@
 // A run context driven by the test: cancel after a number of checks, note reboots.
 #include "sysaccess/run_context.h"
 
-class TestRunContext : public IRunContext {
+// The part every run interface shares, on top of the interface a test needs.
+template <typename RunInterface>
+class TestRunOf : public RunInterface {
 public:
     bool IsCancelled() const override {
         ++checks;
@@ -16,3 +18,5 @@ public:
     bool wipe = false;
     bool rebootNeeded = false;
 };
+
+using TestRunContext = TestRunOf<IRunContext>;

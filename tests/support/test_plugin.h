@@ -13,20 +13,20 @@
 
 class TestPlugin : public CPlugin {
 public:
-    using Step = std::function<int(TestPlugin&)>;
+    using Step = std::function<Result(TestPlugin&)>;
 
     TestPlugin(CKernel& kernel, const PluginIdentity& identity) : CPlugin(kernel, identity) {}
 
-    int Scan() override { return Run(L"scan:", scan); }
-    int Fix() override { return Run(L"fix:", fix); }
+    Result Scan() override { return Run(L"scan:", scan); }
+    Result Fix() override { return Run(L"fix:", fix); }
     ScanSummary GetScanSummary() const override { return summary; }
-    int BuildScanReport(IHtmlElement& element) override {
+    ReportResult BuildScanReport(IHtmlElement& element) override {
         element.SetInnerHtml(L"<p>scan of " + GetId() + L"</p>");
-        return 0;
+        return ReportResult::kBuilt;
     }
-    int BuildFixReport(IHtmlElement& element) override {
+    ReportResult BuildFixReport(IHtmlElement& element) override {
         element.SetInnerHtml(L"<p>clean of " + GetId() + L"</p>");
-        return 0;
+        return ReportResult::kBuilt;
     }
 
     void AddError(ItemError error) { errors.push_back(std::move(error)); }
@@ -46,7 +46,7 @@ protected:
     }
 
 private:
-    int Run(const wchar_t* kind, const Step& step) {
+    Result Run(const wchar_t* kind, const Step& step) {
         {
             std::lock_guard<std::mutex> guard(JournalLock());
             Journal().push_back(kind + GetId());

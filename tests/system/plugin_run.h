@@ -3,6 +3,7 @@
 // does: scan and clean on worker threads, messages back to a window, and a
 // page whose "ResultsArea" keeps every progress text shown in it.
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -40,7 +41,8 @@ public:
         ForgetStoredFlags({{id, 1, 0, true}});
         kernel = std::make_unique<CKernel>(&view, [this](CKernel& owner) {
             PluginList list;
-            auto created = std::make_unique<Plugin>(owner, PluginIdentity{id_, 1, 0});
+            auto created =
+                std::make_unique<Plugin>(owner, PluginIdentity{id_, PluginCategory::kSystem, 0});
             plugin = created.get();
             list.push_back(std::move(created));
             return list;
@@ -75,10 +77,10 @@ public:
     ProgressDocument document;
     std::unique_ptr<CKernel> kernel;
     Plugin* plugin = nullptr;
-    int lastReportResult = -1;
+    std::optional<ReportResult> lastReportResult;
 
 private:
-    std::wstring RunTo(int start, int end) {
+    std::wstring RunTo(CKernel::Mode start, CKernel::Mode end) {
         view.rows.clear();
         kernel->SetMode(start);
         if (!view.PumpUntil([&] { return kernel->GetMode() == end; }, 60000)) return L"time-out";

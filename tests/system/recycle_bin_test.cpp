@@ -85,7 +85,7 @@ TEST_F(RecycleBinRun, ScanShowsWhatTheShellCountsAndTheCleanEmptiesIt) {
     EXPECT_NE(report.find(L"<td>C:\\</td><td>1.83 KB</td><td>2</td>"), std::wstring::npos)
         << report;
     EXPECT_EQ(run.CleanReport(), L"");  // no clean yet
-    EXPECT_EQ(run.lastReportResult, 1);
+    EXPECT_EQ(run.lastReportResult, ReportResult::kNotYet);
 
     ASSERT_EQ(run.Clean(), L"Finished");
     SHQUERYRBINFO info = {sizeof(info)};
@@ -160,7 +160,7 @@ TEST_F(RecycleBinRun, FileInUseIsCleanedAfterRebootWithItsOwnErrorTitle) {
     std::wstring report = run.CleanReport();
     EXPECT_NE(report.find(L"cid=\"idError_1\""), std::wstring::npos) << report;
     EXPECT_NE(report.find(L"status-reboot"), std::wstring::npos);
-    EXPECT_EQ(run.lastReportResult, 0);
+    EXPECT_EQ(run.lastReportResult, ReportResult::kBuilt);
 
     // Pending for the next start: the shortcut of both files and their folder.
     std::wstring pending;

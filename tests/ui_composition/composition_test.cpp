@@ -74,7 +74,7 @@ protected:
         view.Attach(kernel.get());
         kernel->SetDocument(&document);
     }
-    bool RunTo(int mode) {
+    bool RunTo(CKernel::Mode mode) {
         return view.PumpUntil([&] { return kernel->GetMode() == mode; });
     }
     std::wstring Html(const std::wstring& id) { return document.Get(id).innerHtml; }
@@ -129,7 +129,7 @@ TEST_F(ShippedPages, IdleLayoutListsPluginsByCategoryWithTheirButtons) {
 
 TEST_F(ShippedPages, RunsShowRowStatesSelectionAndTheRightReport) {
     Start();
-    plugins[L"UcA"]->scan = [](TestPlugin&) { return 1; };
+    plugins[L"UcA"]->scan = [](TestPlugin&) { return CPlugin::kFailed; };
     kernel->SetMode(CKernel::kIdle);
     ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
     EXPECT_TRUE(Contains(Html(L"ButtonsFixedArea"), Language(L"btn_scheduler-disabled.html")));

@@ -1,0 +1,23 @@
+#pragma once
+// Tests of the URL cache start and end with every container empty, so that
+// no entry of one test is found by the next.
+#include <gtest/gtest.h>
+
+#include "plugins/browser/url_cache.h"
+#include "test_run.h"
+
+class EmptyUrlCacheTest : public testing::Test {
+protected:
+    void SetUp() override { EmptyCache(); }
+    void TearDown() override { EmptyCache(); }
+
+    static void EmptyCache() {
+        for (UrlCacheKind kind :
+             {UrlCacheKind::kFiles, UrlCacheKind::kCookies, UrlCacheKind::kHistory}) {
+            DomainMap all;
+            TestRun run;
+            EnumerateUrlCache(kind, all, run);
+            DeleteUrlCacheDomains(kind, all, run);
+        }
+    }
+};
