@@ -175,29 +175,14 @@ std::string HttpGet(const std::string& address) {
 
 TEST(StartUp, FromAnotherFolderFindsUrlsAndPagesBesideTheProgram) {
     ScopedNoBrowser noBrowser;
-    SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
-    UniqueHandle readEnd, writeEnd;
-    ASSERT_TRUE(CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inherit, 0));
-    SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = writeEnd.Get();
-    startup.hStdError = writeEnd.Get();
-    PROCESS_INFORMATION process = {};
-    std::wstring command = VeltraneCommand(L"");
-    std::vector<wchar_t> line(command.begin(), command.end());
-    line.push_back(0);
-    ASSERT_TRUE(CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                               L"C:\\windows", &startup, &process));
-    UniqueHandle child(process.hProcess), thread(process.hThread);
-    writeEnd.Close();
+    PipedChild child;
+    ASSERT_TRUE(StartPipedChild(VeltraneCommand(L""), L"C:\\windows", child));
 
     // A missing "urls.ini" would hold the start at its message box, before the address.
-    std::string address = ReadLineWith(readEnd.Get(), "Veltrane UI: ", 60000);
+    std::string address = ReadLineWith(child.output.Get(), "Veltrane UI: ", 60000);
     std::string page = address.empty() ? "" : HttpGet(address);
-    TerminateProcess(child.Get(), 0);
-    WaitForSingleObject(child.Get(), 10000);
+    TerminateProcess(child.process.Get(), 0);
+    WaitForSingleObject(child.process.Get(), 10000);
 
     ASSERT_FALSE(address.empty());
     EXPECT_EQ(page.rfind("HTTP/1.0 200 OK\r\n", 0), 0u) << page.substr(0, 200);

@@ -74,8 +74,9 @@ protected:
     }
 
     ScopedProgramFolder programFolder;
-    std::vector<TestPluginRow> rows = {
-        {L"FeA", 1, 0, true}, {L"FeB", 1, 1, false}, {L"FeC", 0, 0, true}};
+    std::vector<TestPluginRow> rows = {{.id = L"FeA"},
+                                       {.id = L"FeB", .weight = 1, .enabled = false},
+                                       {.id = L"FeC", .category = PluginCategory::kIeAndAol}};
     std::map<std::wstring, TestPlugin*> plugins;
 };
 
@@ -83,7 +84,7 @@ TEST_F(FrontEnd, ScanAndCleanReportAsJsonWithReportFiles) {
     ScopedTestFolder reports(L"FrontEndReports");
     std::wstring output;
     int code = Run({L"/clean", L"/json", L"/report:" + reports.Path()}, output);
-    EXPECT_EQ(code, 0) << ToUtf8(output);
+    EXPECT_EQ(code, kExitDone) << ToUtf8(output);
     auto document = nlohmann::json::parse(ToUtf8(output));
     EXPECT_EQ(document["mode"], "clean");
     EXPECT_EQ(document["rebootNeeded"], false);
@@ -101,7 +102,7 @@ TEST_F(FrontEnd, ScanAndCleanReportAsJsonWithReportFiles) {
 
 TEST_F(FrontEnd, OnlyRunsTheListedPluginsAndKeepsTheStoredFlags) {
     std::wstring output;
-    EXPECT_EQ(Run({L"/scan", L"/only:FeB", L"/json"}, output), 0);
+    EXPECT_EQ(Run({L"/scan", L"/only:FeB", L"/json"}, output), kExitDone);
     auto document = nlohmann::json::parse(ToUtf8(output));
     EXPECT_EQ(document["mode"], "scan");
     ASSERT_EQ(document["plugins"].size(), 1u);
@@ -121,11 +122,14 @@ TEST_F(FrontEnd, OnlyRunsTheListedPluginsAndKeepsTheStoredFlags) {
     RegCloseKey(key);
 }
 
-TEST_F(FrontEnd, UnknownIdIsAUsageErrorAndAFailureIsExitOne) {
+TEST_F(FrontEnd, UnknownIdIsAUsageError) {
     std::wstring output;
-    EXPECT_EQ(Run({L"/scan", L"/only:FeA,Nope"}, output), 2);
+    EXPECT_EQ(Run({L"/scan", L"/only:FeA,Nope"}, output), kExitUsage);
     EXPECT_EQ(output, L"Unknown plug-in id: Nope\n");
+}
 
+TEST_F(FrontEnd, AFailedPluginMakesTheExitCodeOne) {
+    std::wstring output;
     std::wstring error;
     HeadlessRequest request = ParseHeadlessArguments({L"/scan"}, error);
     PluginFactory base = MakeTestFactory(rows, plugins);
@@ -138,7 +142,7 @@ TEST_F(FrontEnd, UnknownIdIsAUsageErrorAndAFailureIsExitOne) {
             return list;
         },
         output);
-    EXPECT_EQ(code, 1);
+    EXPECT_EQ(code, kExitFailed);
     EXPECT_NE(output.find(L"FeC"), std::wstring::npos);
     EXPECT_NE(output.find(L"failed"), std::wstring::npos);
     EXPECT_NE(output.find(L"4096"), std::wstring::npos);
@@ -165,7 +169,7 @@ TEST_F(FrontEnd, KeepReplacesTheStoredListForThisRunOnly) {
             return list;
         },
         output);
-    EXPECT_EQ(code, 0) << ToUtf8(output);
+    EXPECT_EQ(code, kExitDone) << ToUtf8(output);
     EXPECT_EQ(seen, (std::vector<std::wstring>{L"run.test", L"run.test"}));
     std::wstring stored;
     ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, kOptionsKey, kKeepCookiesOption, stored));
@@ -174,7 +178,7 @@ TEST_F(FrontEnd, KeepReplacesTheStoredListForThisRunOnly) {
 
 TEST_F(FrontEnd, ListShowsPositionIdCategoryAndFlag) {
     std::wstring output;
-    EXPECT_EQ(Run({L"/list"}, output), 0);
+    EXPECT_EQ(Run({L"/list"}, output), kExitDone);
     EXPECT_NE(output.find(L"  2  FeB"), std::wstring::npos) << ToUtf8(output);
     EXPECT_NE(output.find(L"IE & AOL plugins"), std::wstring::npos);
     EXPECT_NE(output.find(L"unchecked"), std::wstring::npos);
@@ -184,8 +188,8 @@ TEST_F(FrontEnd, LeavesTheOptionsAndTheAutostartEntryAlone) {
     // Asked to start with Windows, but the entry is gone (the user removed it).
     SetString(HKEY_LOCAL_MACHINE, kOptionsKey, L"BootStartup", L"1");
     std::wstring output;
-    EXPECT_EQ(Run({L"/list"}, output), 0);
-    EXPECT_EQ(Run({L"/clean"}, output), 0) << ToUtf8(output);
+    EXPECT_EQ(Run({L"/list"}, output), kExitDone);
+    EXPECT_EQ(Run({L"/clean"}, output), kExitDone) << ToUtf8(output);
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kOptionsKey, L"HideOnExit"));
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kOptionsKey, L"OverWrite"));
@@ -219,34 +223,35 @@ TEST_F(FrontEnd, OneCleanerAtATime) {
 
     for (const wchar_t* action : {L"/scan", L"/clean /only:Clipboard"}) {
         ChildResult second = RunChild(VeltraneCommand(action));
-        EXPECT_EQ(second.exitCode, 3u) << ToUtf8(action) << ": " << second.output;
+        EXPECT_EQ(second.exitCode, static_cast<DWORD>(kExitBusy))
+            << ToUtf8(action) << ": " << second.output;
         EXPECT_EQ(second.output, ToUtf8(kRunRefusedText) + "\n") << ToUtf8(action);
     }
     ChildResult list = RunChild(VeltraneCommand(L"/list"));
-    EXPECT_EQ(list.exitCode, 0u) << list.output;
+    EXPECT_EQ(list.exitCode, static_cast<DWORD>(kExitDone)) << list.output;
 
     SetEvent(release.Get());
     first.join();
-    EXPECT_EQ(firstCode, 0) << ToUtf8(firstOutput);
+    EXPECT_EQ(firstCode, kExitDone) << ToUtf8(firstOutput);
     // The lock went with the run: the next one starts.
     std::wstring output;
-    EXPECT_EQ(Run({L"/scan"}, output), 0) << ToUtf8(output);
+    EXPECT_EQ(Run({L"/scan"}, output), kExitDone) << ToUtf8(output);
     ForgetKernelSettings();
 }
 
 TEST(InstalledProgram, PrintsUsageErrorsAndValidJson) {
     ChildResult bogus = RunChild(VeltraneCommand(L"/scan /bogus"));
     ASSERT_TRUE(bogus.started);
-    EXPECT_EQ(bogus.exitCode, 2u);
+    EXPECT_EQ(bogus.exitCode, static_cast<DWORD>(kExitUsage));
     EXPECT_NE(bogus.output.find("Unknown switch: /bogus"), std::string::npos) << bogus.output;
 
     ChildResult list = RunChild(VeltraneCommand(L"/list /json"));
-    EXPECT_EQ(list.exitCode, 0u) << list.output;
+    EXPECT_EQ(list.exitCode, static_cast<DWORD>(kExitDone)) << list.output;
     EXPECT_TRUE(nlohmann::json::parse(list.output, nullptr, false).contains("plugins"))
         << list.output;
 
     ChildResult unknown = RunChild(VeltraneCommand(L"/scan /only:NoSuchPlugin"));
-    EXPECT_EQ(unknown.exitCode, 2u);
+    EXPECT_EQ(unknown.exitCode, static_cast<DWORD>(kExitUsage));
     EXPECT_NE(unknown.output.find("NoSuchPlugin"), std::string::npos);
     ForgetKernelSettings();
 }

@@ -54,7 +54,7 @@ TEST_F(IECookieKeep, SharedTableDecidesWhichEntriesStay) {
         if (host[0] == L'.') host.erase(0, 1);
         ASSERT_TRUE(AddCookie(L"http://" + host + L"/", L"id", L"1"));
         ASSERT_TRUE(AddCookie(L"http://gone.test/", L"id", L"2"));
-        PluginHarness<CPlgIECookies> cookies(L"IECookies", 0, 0);
+        PluginHarness<CPlgIECookies> cookies(L"IECookies", PluginCategory::kIeAndAol);
         cookies.Kernel().GetOptions().Option(kKeepCookiesOption) = row.entries;
         ASSERT_TRUE(cookies.Scan());
         ASSERT_TRUE(cookies.Clean());
@@ -72,7 +72,7 @@ TEST_F(IECookieKeep, SharedTableDecidesWhichEntriesStay) {
 TEST_F(IECookieKeep, DomainWithSomeEntriesKeptIsCleanedOfTheRest) {
     ASSERT_TRUE(AddCookie(L"http://www.mixed.test/", L"a", L"1"));
     ASSERT_TRUE(AddCookie(L"http://mixed.test/", L"b", L"2"));
-    PluginHarness<CPlgIECookies> cookies(L"IECookies", 0, 0);
+    PluginHarness<CPlgIECookies> cookies(L"IECookies", PluginCategory::kIeAndAol);
     cookies.Kernel().GetOptions().Option(kKeepCookiesOption) = L"www.mixed.test";
     ASSERT_TRUE(cookies.Scan());
     ASSERT_EQ(cookies.Get().Domains().size(), 1u);  // both are filed under mixed.test
@@ -103,7 +103,7 @@ TEST_F(NetscapeCookieKeep, SharedTableDecidesWhichLinesStay) {
         const std::string kept = Line(ToUtf8(row.host), "1");
         WriteTestFile(profile + L"cookies.txt",
                       kHeader + Line(".gone.test", "2") + kept + Line("www.gone.test", "3"));
-        PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+        PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
         cookies.Kernel().GetOptions().Option(kKeepCookiesOption) = row.entries;
         ASSERT_TRUE(cookies.Scan());
         ASSERT_TRUE(cookies.Clean());
@@ -118,15 +118,14 @@ TEST_F(NetscapeCookieKeep, FileWithNothingToRemoveIsLeftAsItIs) {
     const std::wstring path = FirefoxProfile(L"keep.default") + L"cookies.txt";
     const std::string content = kHeader + Line(".kept.test", "1") + Line("kept.test", "2");
     WriteTestFile(path, content);
-    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
     cookies.Kernel().GetOptions().Option(kKeepCookiesOption) = L"kept.test";
     ASSERT_TRUE(cookies.Scan());
     // Held open for reading only: a rewrite would fail the row.
-    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    UniqueHandle holder = HoldOpen(path, FILE_SHARE_READ);
+    ASSERT_TRUE(holder.IsValid());
     ASSERT_TRUE(cookies.Clean());
-    CloseHandle(holder);
+    holder.Close();
     EXPECT_FALSE(cookies.RowFailed());
     EXPECT_EQ(ReadTestFile(path), content);
     EXPECT_EQ(cookies.Get().Domains().at(L"kept.test").result, DomainInfo::kKept);
@@ -144,7 +143,7 @@ TEST_F(NetscapeCookieKeep, ScanRowTogglesStoreTheListAndCleanShowsKeptRows) {
     const std::wstring path = FirefoxProfile(L"keep.default") + L"cookies.txt";
     const std::string kept = Line(".example.com", "1") + Line("shop.example.com", "2");
     WriteTestFile(path, kHeader + kept + Line(".other.test", "3"));
-    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
     ASSERT_TRUE(cookies.Scan());
     EXPECT_EQ(CountOf(cookies.ScanPage(), L"class=\"keep keep-off\""), 3u);
 

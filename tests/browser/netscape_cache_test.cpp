@@ -8,7 +8,7 @@ using NetscapeCache = NetscapeTest;
 
 TEST_F(NetscapeCache, CachesOfSuiteAndNetscape4ProfilesOnly) {
     {
-        PluginHarness<CPlgNetscapeCache> nothing(L"NetscapeFileCache", 2, 0);
+        PluginHarness<CPlgNetscapeCache> nothing(L"NetscapeFileCache", PluginCategory::kNetscape);
         EXPECT_TRUE(nothing.Get().GetEngine().fileEntries.empty());
     }
     std::wstring suite = MozillaProfile(L"default", L"s1.slt");
@@ -20,7 +20,7 @@ TEST_F(NetscapeCache, CachesOfSuiteAndNetscape4ProfilesOnly) {
     WriteTestFile(firefox + L"Cache\\_CACHE_001_", "keep");
     WriteTestFile(suite + L"Cache\\sub\\deeper", "not below");
 
-    PluginHarness<CPlgNetscapeCache> cache(L"NetscapeFileCache", 2, 0);
+    PluginHarness<CPlgNetscapeCache> cache(L"NetscapeFileCache", PluginCategory::kNetscape);
     ASSERT_TRUE(cache.Scan());
     EXPECT_EQ(cache.Get().GetScanSummary().items, 3u);
     EXPECT_EQ(cache.Get().GetScanSummary().bytes, 7u);

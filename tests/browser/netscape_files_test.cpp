@@ -98,13 +98,12 @@ TEST_F(NetscapeFiles, CookieFileThatCannotBeRewrittenFailsItsDomains) {
     FindOrAddDomain(domains, L"vanished.test").itemCount = 1;
     // The browser holds it open for reading only.
     const std::wstring lockedPath = mozilla + L"cookies.txt";
-    HANDLE holder = CreateFileW(lockedPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    UniqueHandle holder = HoldOpen(lockedPath, FILE_SHARE_READ);
+    ASSERT_TRUE(holder.IsValid());
 
     TestRun run;
     EXPECT_FALSE(DeleteNetscapeCookies(domains, run));
-    CloseHandle(holder);
+    holder.Close();
 
     const DomainInfo& locked = domains[L"locked.test"];
     EXPECT_EQ(locked.result, DomainInfo::kError);
@@ -141,11 +140,11 @@ TEST_F(NetscapeFiles, HistoryHostsAndDeletion) {
 
     WriteTestFile(firefox + L"History.dat", "(80=http://c.test/)");
     const std::wstring held = firefox + L"History.dat";
-    HANDLE holder = CreateFileW(held.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    UniqueHandle holder = HoldOpen(held);
+    ASSERT_TRUE(holder.IsValid());
     std::optional<ItemError> error;
     EXPECT_FALSE(DeleteNetscapeHistory(run, error));
-    CloseHandle(holder);
+    holder.Close();
     EXPECT_FALSE(FileExists(mozilla + L"history.dat"));
     EXPECT_FALSE(FileExists(netscape + L"history.dat"));
     ASSERT_TRUE(error);

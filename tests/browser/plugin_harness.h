@@ -11,11 +11,10 @@
 template <typename Plugin>
 class PluginHarness {
 public:
-    PluginHarness(const wchar_t* id, int category, int weight)
+    PluginHarness(const wchar_t* id, PluginCategory category, int weight = 0)
         : kernel_(&view_, [this, id, category, weight](CKernel& kernel) {
               PluginList list;
-              auto plugin = std::make_unique<Plugin>(
-                  kernel, PluginIdentity{id, static_cast<PluginCategory>(category), weight});
+              auto plugin = std::make_unique<Plugin>(kernel, PluginIdentity{id, category, weight});
               plugin_ = plugin.get();
               list.push_back(std::move(plugin));
               return list;

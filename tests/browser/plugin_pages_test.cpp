@@ -22,7 +22,7 @@ namespace {
 using IEPages = EmptyUrlCacheTest;
 
 TEST_F(IEPages, EmptyScanAndCleanPages) {
-    PluginHarness<CPlgIECache> cache(L"IEFileCache", 0, 0);
+    PluginHarness<CPlgIECache> cache(L"IEFileCache", PluginCategory::kIeAndAol);
     EXPECT_EQ(cache.ScanPage(), L"");  // nothing before a scan
     ASSERT_TRUE(cache.Scan());
     std::wstring scan = cache.ScanPage();
@@ -37,7 +37,7 @@ TEST_F(IEPages, CachePageListsDomainsLargestFirst) {
     ASSERT_TRUE(AddCacheEntry(L"http://small.test/a", 500));
     ASSERT_TRUE(AddCacheEntry(L"http://www.large.test/a", 1000000));
     ASSERT_TRUE(AddCacheEntry(L"https://large.test/b", 234567));
-    PluginHarness<CPlgIECache> cache(L"IEFileCache", 0, 0);
+    PluginHarness<CPlgIECache> cache(L"IEFileCache", PluginCategory::kIeAndAol);
     ASSERT_TRUE(cache.Scan());
     std::wstring page = cache.ScanPage();
     ExpectInOrder(page, L"<td>large.test</td><td>2</td><td>1.23 MB</td>",
@@ -50,7 +50,7 @@ TEST_F(IEPages, EntryInUseIsNumberedOnTheCleanPage) {
     ASSERT_TRUE(AddCacheEntry(L"http://a-free.test/x", 10));
     ASSERT_TRUE(AddCacheEntry(L"http://b-inuse.test/x", 10));
     ASSERT_TRUE(AddCacheEntry(L"http://c-inuse.test/x", 10));
-    PluginHarness<CPlgIECache> cache(L"IEFileCache", 0, 0);
+    PluginHarness<CPlgIECache> cache(L"IEFileCache", PluginCategory::kIeAndAol);
     ASSERT_TRUE(cache.Scan());
     BYTE buffer[4096];
     for (const wchar_t* url : {L"http://b-inuse.test/x", L"http://c-inuse.test/x"}) {
@@ -88,7 +88,7 @@ TEST_F(IEPages, HistoryPageAndHistoryFolder) {
     const std::wstring dayFolder = std::wstring(history) + L"\\MSHist012026120720261208";
     WriteTestFile(dayFolder + L"\\visits.dat", "x");
 
-    PluginHarness<CPlgIEHistory> plugin(L"IEHistory", 0, 0);
+    PluginHarness<CPlgIEHistory> plugin(L"IEHistory", PluginCategory::kIeAndAol);
     ASSERT_TRUE(plugin.Scan());
     std::wstring page = plugin.ScanPage();
     // Wine counts one hit for each committed entry.
@@ -113,7 +113,7 @@ TEST(AccessDate, BeforeTheRuntimeEpochShowsItsStart) {
 using NetscapePages = NetscapeTest;
 
 TEST_F(NetscapePages, NothingInstalledScansCleanly) {
-    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
     ASSERT_TRUE(cookies.Scan());
     EXPECT_FALSE(cookies.RowFailed());
     EXPECT_NE(cookies.ScanPage().find(L"No items found."), std::wstring::npos);
@@ -126,7 +126,7 @@ TEST_F(NetscapePages, CookieRowsAreEscapedAndOrderedByCount) {
                   "www.many.test\tTRUE\t/\tFALSE\t0\tb\t2\n"
                   "<b>odd.test\tTRUE\t/\tFALSE\t0\tc\t3\n"
                   "x#num#.test\tTRUE\t/\tFALSE\t0\td\t4\n");
-    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
     ASSERT_TRUE(cookies.Scan());
     std::wstring page = cookies.ScanPage();
     ExpectInOrder(page, L"<td>many.test</td><td>2</td>", L"<td>&lt;b&gt;odd.test</td><td>1</td>");
@@ -143,7 +143,8 @@ TEST_F(NetscapePages, CancelledCookieCleanRewritesNothing) {
     const std::string cookieFile =
         "# header\n.a.test\tTRUE\t/\tFALSE\t0\ta\t1\n.b.test\tTRUE\t/\tFALSE\t0\tb\t2\n";
     WriteTestFile(profile + L"cookies.txt", cookieFile);
-    PluginHarness<CancelAtClean<CPlgNetscapeCookies>> cookies(L"NetscapeCookies", 2, 0);
+    PluginHarness<CancelAtClean<CPlgNetscapeCookies>> cookies(L"NetscapeCookies",
+                                                              PluginCategory::kNetscape);
     ASSERT_TRUE(cookies.Scan());
     ASSERT_TRUE(cookies.Clean());
     EXPECT_EQ(ReadTestFile(profile + L"cookies.txt"), cookieFile);
@@ -157,13 +158,13 @@ TEST_F(NetscapePages, LockedHistoryMarksEveryDomainForReboot) {
     std::wstring profile = MozillaProfile(L"default", L"s1.slt");
     WriteTestFile(profile + L"history.dat",
                   "(1=http://a.test/)(2=http://b.test/)(3=http://c.test/)");
-    PluginHarness<CPlgNetscapeHistory> history(L"NetscapeHistory", 2, 2);
+    PluginHarness<CPlgNetscapeHistory> history(L"NetscapeHistory", PluginCategory::kNetscape, 2);
     ASSERT_TRUE(history.Scan());
     const std::wstring path = profile + L"history.dat";
-    HANDLE holder = CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    UniqueHandle holder = HoldOpen(path);
+    ASSERT_TRUE(holder.IsValid());
     ASSERT_TRUE(history.Clean());
-    CloseHandle(holder);
+    holder.Close();
 
     std::wstring page = history.CleanPage();
     for (const wchar_t* id : {L"idError_1", L"idError_2", L"idError_3"})

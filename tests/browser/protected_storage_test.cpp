@@ -32,9 +32,15 @@ protected:
     }
 };
 
-TEST_F(ProtectedStorageTest, ItemsAreListedByFieldAndSite) {
-    ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
-    AddItems(HKEY_CURRENT_USER, keys);
+// The items of the user who runs the program, as Windows 2000 and later keep them.
+class UserItems : public ProtectedStorageTest {
+protected:
+    void SetUp() override { AddItems(HKEY_CURRENT_USER, keys); }
+
+    const ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
+};
+
+TEST_F(UserItems, ItemsAreListedByFieldAndSite) {
     DomainMap domains;
     TestRun run;
     EXPECT_TRUE(ReadAutoCompleteItems(domains, run));
@@ -48,9 +54,7 @@ TEST_F(ProtectedStorageTest, ItemsAreListedByFieldAndSite) {
     EXPECT_EQ(bank.regItems[0].keyPath.rfind(keys.container + L"\\", 0), 0u);
 }
 
-TEST_F(ProtectedStorageTest, DeletionRemovesTheTypeAndRestoresTheAccountList) {
-    ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
-    AddItems(HKEY_CURRENT_USER, keys);
+TEST_F(UserItems, DeletionRemovesTheTypeAndRestoresTheAccountList) {
     const std::wstring otherType = keys.data + L"\\5e7e8100-9138-11d1-945a-00c04fc308ff";
     SetDword(HKEY_CURRENT_USER, otherType, L"keep", 1);
     SecurityDescriptorBuffer before;
@@ -80,18 +84,14 @@ TEST_F(ProtectedStorageTest, DeletionRemovesTheTypeAndRestoresTheAccountList) {
     EXPECT_TRUE(again.empty());
 }
 
-TEST_F(ProtectedStorageTest, FixOverAnEmptyMapStillRemovesTheType) {
-    ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
-    AddItems(HKEY_CURRENT_USER, keys);
+TEST_F(UserItems, FixOverAnEmptyMapStillRemovesTheType) {
     DomainMap nothing;
     TestRun run;
     EXPECT_TRUE(DeleteAutoCompleteItems(nothing, run));
     EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.type));
 }
 
-TEST_F(ProtectedStorageTest, CancelledDeletionKeepsTheRest) {
-    ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
-    AddItems(HKEY_CURRENT_USER, keys);
+TEST_F(UserItems, CancelledDeletionKeepsTheRest) {
     DomainMap domains;
     TestRun reader;
     ReadAutoCompleteItems(domains, reader);

@@ -8,40 +8,31 @@
 #include "plugins/browser/url_cache.h"
 #include "seedtraces/browser_traces.h"
 #include "support/test_files.h"
+#include "support/test_registry.h"
 #include "test_run.h"
 #include "url_cache_fixture.h"
 
 namespace {
 
-bool IsPendingDeleteOnReboot(const std::wstring& path) {
-    wchar_t pending[32768] = {};
-    DWORD size = sizeof(pending) - sizeof(wchar_t);
-    if (SHGetValueW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager",
-                    L"PendingFileRenameOperations", nullptr, pending, &size) != ERROR_SUCCESS)
-        return false;
-    std::wstring all(pending, size / sizeof(wchar_t));
-    return all.find(path) != std::wstring::npos;
-}
-
 class UrlCacheTest : public EmptyUrlCacheTest {
 protected:
-    static DomainMap Enumerate(UrlCacheKind kind, int* result = nullptr) {
+    static DomainMap Enumerate(UrlCacheKind kind, CPlugin::Result* result = nullptr) {
         DomainMap domains;
         TestRun run;
-        int code = EnumerateUrlCache(kind, domains, run);
+        const CPlugin::Result code = EnumerateUrlCache(kind, domains, run);
         if (result) *result = code;
         return domains;
     }
 };
 
 TEST_F(UrlCacheTest, EmptyCacheIsNoError) {
-    int result = -1;
-    EXPECT_TRUE(Enumerate(UrlCacheKind::kFiles, &result).empty());
-    EXPECT_EQ(result, 0);
-    EXPECT_TRUE(Enumerate(UrlCacheKind::kCookies, &result).empty());
-    EXPECT_EQ(result, 0);
-    EXPECT_TRUE(Enumerate(UrlCacheKind::kHistory, &result).empty());
-    EXPECT_EQ(result, 0);
+    for (UrlCacheKind kind :
+         {UrlCacheKind::kFiles, UrlCacheKind::kCookies, UrlCacheKind::kHistory}) {
+        SCOPED_TRACE(static_cast<int>(kind));
+        CPlugin::Result result = CPlugin::kFailed;
+        EXPECT_TRUE(Enumerate(kind, &result).empty());
+        EXPECT_EQ(result, CPlugin::kDone);
+    }
 }
 
 TEST_F(UrlCacheTest, EntriesAreSelectedByKindAndFiledByDomain) {
@@ -78,9 +69,9 @@ TEST_F(UrlCacheTest, EntryLargerThanTheFirstBufferIsFiled) {
     std::wstring header(70000, L'h');
     ASSERT_TRUE(AddCacheEntry(L"http://big.test/huge", 5, header));
     ASSERT_TRUE(AddCacheEntry(L"http://small.test/a", 5));
-    int result = -1;
+    CPlugin::Result result = CPlugin::kFailed;
     DomainMap files = Enumerate(UrlCacheKind::kFiles, &result);
-    EXPECT_EQ(result, 0);
+    EXPECT_EQ(result, CPlugin::kDone);
     EXPECT_EQ(files.count(L"big.test"), 1u);
     EXPECT_EQ(files.count(L"small.test"), 1u);
 }
@@ -111,7 +102,7 @@ TEST_F(UrlCacheTest, DeletionRemovesEntriesAndTheirFiles) {
             ASSERT_FALSE(domains.empty());
             TestRun run;
             run.wipe = wipe;
-            EXPECT_EQ(DeleteUrlCacheDomains(kind, domains, run), 0);
+            EXPECT_EQ(DeleteUrlCacheDomains(kind, domains, run), CPlugin::kDone);
             for (const auto& [name, domain] : domains) {
                 EXPECT_EQ(domain.result, DomainInfo::kDeleted) << name;
                 EXPECT_FALSE(domain.error) << name;
@@ -129,15 +120,14 @@ TEST_F(UrlCacheTest, LockedFileThatCannotBeWipedIsLeftForReboot) {
     ASSERT_TRUE(AddCacheEntry(L"http://b-locked.test/x", 10));
     ASSERT_TRUE(AddCacheEntry(L"http://b-locked.test/y", 10));
     std::wstring locked = CacheEntryLocalFile(L"http://b-locked.test/x");
-    HANDLE holder =
-        CreateFileW(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
-    ASSERT_NE(holder, INVALID_HANDLE_VALUE);
+    UniqueHandle holder = HoldOpen(locked);
+    ASSERT_TRUE(holder.IsValid());
 
     DomainMap domains = Enumerate(UrlCacheKind::kFiles);
     TestRun run;
     run.wipe = true;
-    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), 0);
-    CloseHandle(holder);
+    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), CPlugin::kDone);
+    holder.Close();
 
     EXPECT_EQ(domains[L"a-first.test"].result, DomainInfo::kDeleted);
     const DomainInfo& failed = domains[L"b-locked.test"];
@@ -149,7 +139,7 @@ TEST_F(UrlCacheTest, LockedFileThatCannotBeWipedIsLeftForReboot) {
     EXPECT_NE(failed.error->GetTitle().find(L"b-locked.test"), std::wstring::npos);
     EXPECT_NE(failed.error->GetTitle().find(L"Cannot wipe file"), std::wstring::npos);
     EXPECT_TRUE(run.rebootNeeded);
-    EXPECT_TRUE(IsPendingDeleteOnReboot(locked));
+    EXPECT_NE(PendingRenameOperations().find(locked), std::wstring::npos);
     EXPECT_TRUE(CacheEntryExists(L"http://b-locked.test/x"));
 }
 
@@ -165,7 +155,7 @@ TEST_F(UrlCacheTest, EntryInUseIsLeftForRebootWithItsFile) {
 
     DomainMap domains = Enumerate(UrlCacheKind::kFiles);
     TestRun run;
-    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), 0);
+    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), CPlugin::kDone);
     UnlockUrlCacheEntryFileW(url.c_str(), 0);
 
     const DomainInfo& failed = domains[L"inuse.test"];
@@ -175,7 +165,7 @@ TEST_F(UrlCacheTest, EntryInUseIsLeftForRebootWithItsFile) {
     EXPECT_NE(failed.error->GetTitle().find(L"Cannot delete file \"" + localFile + L"\""),
               std::wstring::npos);
     EXPECT_TRUE(run.rebootNeeded);
-    EXPECT_TRUE(IsPendingDeleteOnReboot(localFile));
+    EXPECT_NE(PendingRenameOperations().find(localFile), std::wstring::npos);
 }
 
 }  // namespace

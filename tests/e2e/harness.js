@@ -10,6 +10,9 @@ const { chromium } = require("playwright-core");
 
 const WINE = "/usr/lib/wine/wine64";
 const PROGRAM = "C:\\Program Files\\Veltrane\\veltrane.exe";
+const ROOT = path.resolve(__dirname, "..", "..");
+const BUILD = path.join(process.env.VELTRANE_BUILD_ROOT || path.join(ROOT, "build"), "x86_64");
+const SHOTS = path.join(BUILD, "screenshots");
 
 function prefix() {
     const dir = process.env.WINEPREFIX;
@@ -150,5 +153,28 @@ function registryValue(key, name) {
     return line ? line.trim().split(/\s{2,}|\t/).slice(2).join(" ") : null;
 }
 
-module.exports = { installedFile, launchBrowser, rawGet, recordShellOpens, registryValue, runHelper,
-                   setOption, startProgram, waitFor, waitForAddress, waitForTrace };
+// Seeds the traces of the given plug-in families ("standard,system") into the prefix.
+function seedTraces(families) {
+    return spawnSync(path.join(ROOT, "scripts", "wine-exec"),
+                     [path.join(BUILD, "tools", "seedtraces", "seedtraces.exe"), "--only", families],
+                     { encoding: "utf8", timeout: 300000 });
+}
+
+// What the tests reach for on the main page; `currentPage` answers the page in use.
+function mainPage(currentPage) {
+    const command = (cid) => currentPage().locator(`#control[cid="${cid}"]`);
+    return {
+        command,
+        item: (id) => currentPage().locator(`#PluginsArea li:has(button[pluginid="${id}"])`),
+        dialog: () => currentPage().frameLocator(".dialog-frame iframe"),
+        // The mode whose buttons include `cid`, once its layout is filled (the hint comes last).
+        waitForMode: async (cid) => {
+            await command(cid).waitFor({ timeout: 120000 });
+            await currentPage().locator("#HintText h1").waitFor();
+        },
+    };
+}
+
+module.exports = { BUILD, ROOT, SHOTS, installedFile, launchBrowser, mainPage, rawGet,
+                   recordShellOpens, registryValue, runHelper, seedTraces, setOption, startProgram,
+                   waitFor, waitForAddress, waitForTrace };

@@ -3,43 +3,26 @@
 // domains, and the clean report shows the kept domains as kept.
 "use strict";
 const assert = require("node:assert/strict");
-const { spawnSync } = require("node:child_process");
 const fs = require("node:fs");
 const path = require("node:path");
 const { after, before, test } = require("node:test");
 const h = require("./harness");
 
-const ROOT = path.resolve(__dirname, "..", "..");
-const BUILD = path.join(process.env.VELTRANE_BUILD_ROOT || path.join(ROOT, "build"), "x86_64");
-const SHOTS = path.join(BUILD, "screenshots");
+const { SHOTS } = h;
 const OPTIONS = "HKLM\\SOFTWARE\\Veltrane\\Options";
 
 let browser;
 let program;
 let page;
 
-const item = (id) => page.locator(`#PluginsArea li:has(button[pluginid="${id}"])`);
-const command = (cid) => page.locator(`#control[cid="${cid}"]`);
-const dialog = () => page.frameLocator(".dialog-frame iframe");
+const { command, dialog, item, waitForMode } = h.mainPage(() => page);
 const reportRow = (domain) => page.locator(`#DetailsArea tr:has(td:text-is("${domain}"))`);
 
-async function waitForMode(cid) {
-    await command(cid).waitFor({ timeout: 120000 });
-    await page.locator("#HintText h1").waitFor();
-}
-
-function keepCookies() {
-    const result = spawnSync("/usr/lib/wine/wine64", ["reg", "query", OPTIONS, "/v", "KeepCookies"],
-                             { encoding: "utf8", timeout: 60000 });
-    const line = result.stdout.split("\n").find((l) => l.trim().startsWith("KeepCookies"));
-    return line ? line.trim().split(/\s{2,}|\t/).slice(2).join(" ") : null;
-}
+const keepCookies = () => h.registryValue(OPTIONS, "KeepCookies");
 
 before(async () => {
     fs.mkdirSync(SHOTS, { recursive: true });
-    const seeded = spawnSync(path.join(ROOT, "scripts", "wine-exec"),
-                             [path.join(BUILD, "tools", "seedtraces", "seedtraces.exe"),
-                              "--only", "browser"], { encoding: "utf8", timeout: 300000 });
+    const seeded = h.seedTraces("browser");
     assert.equal(seeded.status, 0, seeded.stderr);
     browser = await h.launchBrowser();
     program = h.startProgram();

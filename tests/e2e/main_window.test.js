@@ -10,34 +10,17 @@ const path = require("node:path");
 const { after, before, test } = require("node:test");
 const h = require("./harness");
 
-const ROOT = path.resolve(__dirname, "..", "..");
-const BUILD = path.join(process.env.VELTRANE_BUILD_ROOT || path.join(ROOT, "build"), "x86_64");
-const SHOTS = path.join(BUILD, "screenshots");
+const { SHOTS } = h;
 const RUN = ["RunHistory", "FindHistory", "WinRecUsed", "Clipboard"];  // WinRecUsed weighs most
 
 let browser;
 let program;
 let page;
 
-const item = (id) => page.locator(`#PluginsArea li:has(button[pluginid="${id}"])`);
-const command = (cid) => page.locator(`#control[cid="${cid}"]`);
-const dialog = () => page.frameLocator(".dialog-frame iframe");
+const { command, dialog, item, waitForMode } = h.mainPage(() => page);
 
 async function shot(name) {
     await page.screenshot({ path: path.join(SHOTS, name + ".png") });
-}
-
-// The mode whose buttons include `cid`, once its layout is filled (the hint comes last).
-async function waitForMode(cid) {
-    await command(cid).waitFor({ timeout: 120000 });
-    await page.locator("#HintText h1").waitFor();
-}
-
-function registryValue(key, name) {
-    const result = spawnSync("/usr/lib/wine/wine64", ["reg", "query", key, "/v", name],
-                             { encoding: "utf8", timeout: 60000 });
-    const line = result.stdout.split("\n").find((l) => l.trim().startsWith(name));
-    return line ? line.trim().split(/\s{2,}|\t/).slice(2).join(" ") : null;
 }
 
 async function tickOnly(ids) {
@@ -48,9 +31,7 @@ async function tickOnly(ids) {
 
 before(async () => {
     fs.mkdirSync(SHOTS, { recursive: true });
-    const seeded = spawnSync(path.join(ROOT, "scripts", "wine-exec"),
-                             [path.join(BUILD, "tools", "seedtraces", "seedtraces.exe"),
-                              "--only", "standard,system"], { encoding: "utf8", timeout: 300000 });
+    const seeded = h.seedTraces("standard,system");
     assert.equal(seeded.status, 0, seeded.stderr);
     h.recordShellOpens();
     browser = await h.launchBrowser();
@@ -175,14 +156,14 @@ test("settings: Cancel changes nothing, OK stores the options at the next save",
     await shot("dialog-settings");
     await box("btn_Ok").click();
     await page.locator(".dialog-frame").waitFor({ state: "detached" });
-    assert.notEqual(registryValue(options, "OverWrite"), "1");
+    assert.notEqual(h.registryValue(options, "OverWrite"), "1");
 
     await command("btn_scan").click();
     await waitForMode("btn_clean");
-    await h.waitFor(() => registryValue(options, "OverWrite") === "1", "the options to be saved");
-    assert.equal(registryValue(options, "HideOnExit"), "0");
-    assert.equal(registryValue(options, "BootStartup"), "1");
-    assert.equal(registryValue("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Veltrane"),
+    await h.waitFor(() => h.registryValue(options, "OverWrite") === "1", "the options to be saved");
+    assert.equal(h.registryValue(options, "HideOnExit"), "0");
+    assert.equal(h.registryValue(options, "BootStartup"), "1");
+    assert.equal(h.registryValue("HKLM\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run", "Veltrane"),
                  '"C:\\Program Files\\Veltrane\\veltrane.exe"');
 });
 

@@ -5,12 +5,9 @@
 const assert = require("node:assert/strict");
 const fs = require("node:fs");
 const path = require("node:path");
-const { spawnSync } = require("node:child_process");
 const { after, before, test } = require("node:test");
 const h = require("./harness");
 
-const ROOT = path.resolve(__dirname, "..", "..");
-const BUILD = path.join(process.env.VELTRANE_BUILD_ROOT || path.join(ROOT, "build"), "x86_64");
 const OPTIONS = "HKLM\\SOFTWARE\\Veltrane\\Options";
 const TRAY_RESTORE = "32774";
 const REBOOT_NOTICE = "Please reboot system to complete cleanup process.";
@@ -21,15 +18,9 @@ let address;
 let page;
 let shellOpens;
 
-const command = (cid) => page.locator(`#control[cid="${cid}"]`);
-const item = (id) => page.locator(`#PluginsArea li:has(button[pluginid="${id}"])`);
+const { command, item, waitForMode } = h.mainPage(() => page);
 const covers = () => page.locator(".dialog-cover");
 const frame = () => page.frameLocator(".dialog-cover:last-child iframe");
-
-async function waitForMode(cid) {
-    await command(cid).waitFor({ timeout: 120000 });
-    await page.locator("#HintText h1").waitFor();
-}
 
 async function openMainPage(url = address) {
     page = await browser.newPage({ viewport: { width: 1000, height: 720 } });
@@ -49,9 +40,7 @@ function focusInFrame() {
 }
 
 before(async () => {
-    const seeded = spawnSync(path.join(ROOT, "scripts", "wine-exec"),
-                             [path.join(BUILD, "tools", "seedtraces", "seedtraces.exe"), "--only", "standard"],
-                             { encoding: "utf8", timeout: 300000 });
+    const seeded = h.seedTraces("standard");
     assert.equal(seeded.status, 0, seeded.stderr);
     shellOpens = h.recordShellOpens();
     h.setOption("HideOnExit", "REG_SZ", "1");
@@ -62,7 +51,7 @@ before(async () => {
 after(async () => {
     if (program) await program.stop();
     if (browser) await browser.close();
-    fs.writeFileSync(h.installedFile("urls.ini"), fs.readFileSync(path.join(ROOT, "app", "urls.ini")));
+    fs.writeFileSync(h.installedFile("urls.ini"), fs.readFileSync(path.join(h.ROOT, "app", "urls.ini")));
 });
 
 test("urls.ini trouble and the welcome are answered in the page", async () => {

@@ -42,7 +42,9 @@ protected:
 };
 
 TEST_F(KernelRun, VisitsCheckedPluginsInOrderAndShowsTheHeaviest) {
-    Start({{L"KtA", 1, 0, true}, {L"KtB", 1, 5, false}, {L"KtC", 0, 2, true}});
+    Start({{.id = L"KtA"},
+           {.id = L"KtB", .weight = 5, .enabled = false},
+           {.id = L"KtC", .category = PluginCategory::kIeAndAol, .weight = 2}});
     // A failure does not stop the run.
     plugins[L"KtA"]->scan = [](TestPlugin&) { return CPlugin::kFailed; };
     ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
@@ -75,14 +77,14 @@ TEST_F(KernelRun, VisitsCheckedPluginsInOrderAndShowsTheHeaviest) {
 }
 
 TEST_F(KernelRun, EqualWeightsChooseTheEarlierPlugin) {
-    Start({{L"KtA", 1, 1, true}, {L"KtC", 1, 1, true}});
+    Start({{.id = L"KtA", .weight = 1}, {.id = L"KtC", .weight = 1}});
     kernel->SetMode(CKernel::kScanning);
     ASSERT_TRUE(RunTo(CKernel::kScanFinished));
     EXPECT_EQ(kernel->GetCurrentPluginId(), L"KtA");
 }
 
 TEST_F(KernelRun, PluginUncheckedDuringTheRunIsSkipped) {
-    Start({{L"KtA", 1, 0, true}, {L"KtC", 1, 0, true}});
+    Start({{.id = L"KtA"}, {.id = L"KtC"}});
     view.onRow = [&](const std::wstring& id, const std::wstring&) {
         if (id == L"KtA") plugins[L"KtC"]->SetEnabled(false);
     };
@@ -92,7 +94,7 @@ TEST_F(KernelRun, PluginUncheckedDuringTheRunIsSkipped) {
 }
 
 TEST_F(KernelRun, CancelDuringScanReturnsToIdle) {
-    Start({{L"KtA", 1, 0, true}, {L"KtC", 1, 0, true}});
+    Start({{.id = L"KtA"}, {.id = L"KtC"}});
     plugins[L"KtA"]->scan = [&](TestPlugin& self) {
         kernel->Cancel();
         return self.IsCancelled() ? CPlugin::kCancelled : CPlugin::kDone;
@@ -106,7 +108,7 @@ TEST_F(KernelRun, CancelDuringScanReturnsToIdle) {
 }
 
 TEST_F(KernelRun, AbortDuringCleanEndsWithAChosenPlugin) {
-    Start({{L"KtA", 1, 0, true}, {L"KtC", 1, 0, true}});
+    Start({{.id = L"KtA"}, {.id = L"KtC"}});
     plugins[L"KtA"]->fix = [&](TestPlugin&) {
         kernel->Cancel();
         return CPlugin::kCancelled;
@@ -120,7 +122,7 @@ TEST_F(KernelRun, AbortDuringCleanEndsWithAChosenPlugin) {
 }
 
 TEST_F(KernelRun, ARunStartsEvenWhenTheLayoutCannotBeShown) {
-    Start({{L"KtA", 1, 0, true}});
+    Start({{.id = L"KtA"}});
     view.layoutFails = true;
     ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
     ASSERT_TRUE(RunTo(CKernel::kScanFinished));
@@ -130,7 +132,7 @@ TEST_F(KernelRun, ARunStartsEvenWhenTheLayoutCannotBeShown) {
 }
 
 TEST_F(KernelRun, NothingCheckedGoesStraightToTheFinishedModes) {
-    Start({{L"KtA", 1, 0, false}});
+    Start({{.id = L"KtA", .enabled = false}});
     kernel->SetMode(CKernel::kScanning);
     EXPECT_EQ(kernel->GetMode(), CKernel::kScanFinished);
     kernel->SetMode(CKernel::kCleaning);
@@ -140,7 +142,7 @@ TEST_F(KernelRun, NothingCheckedGoesStraightToTheFinishedModes) {
 }
 
 TEST_F(KernelRun, RebootNoticeOnceAfterADeferredDeletion) {
-    Start({{L"KtA", 1, 0, true}});
+    Start({{.id = L"KtA"}});
     plugins[L"KtA"]->fix = [](TestPlugin& self) {
         self.SetRebootNeeded();
         return CPlugin::kDone;
@@ -164,7 +166,7 @@ TEST_F(KernelRun, RebootNoticeOnceAfterADeferredDeletion) {
 }
 
 TEST_F(KernelRun, WorkerThatCannotStartFailsItsPluginAndTheRunGoesOn) {
-    Start({{L"KtA", 1, 0, true}, {L"KtC", 1, 0, true}});
+    Start({{.id = L"KtA"}, {.id = L"KtC"}});
     plugins[L"KtA"]->failLaunch = true;
     kernel->SetMode(CKernel::kScanning);
     ASSERT_TRUE(RunTo(CKernel::kScanFinished));
@@ -174,7 +176,7 @@ TEST_F(KernelRun, WorkerThatCannotStartFailsItsPluginAndTheRunGoesOn) {
 }
 
 TEST_F(KernelRun, ProgressReachesTheResultsArea) {
-    Start({{L"KtA", 1, 0, true}});
+    Start({{.id = L"KtA"}});
     struct Area : IHtmlElement {
         std::wstring* target;
         bool SetInnerHtml(const std::wstring& html) override { return *target = html, true; }
@@ -209,7 +211,7 @@ TEST_F(KernelRun, ProgressReachesTheResultsArea) {
 }
 
 TEST_F(KernelRun, ErrorLinksOpenOnlyExistingErrors) {
-    Start({{L"KtA", 1, 0, true}});
+    Start({{.id = L"KtA"}});
     TestPlugin& plugin = *plugins[L"KtA"];
     plugin.AddError(ItemError(ItemError::kFile, L"C:\\x.txt", 0, ERROR_ACCESS_DENIED, true));
     for (const wchar_t* command : {L"idError_0", L"idError_x", L"idError_2", L"other"})
@@ -223,7 +225,7 @@ TEST_F(KernelRun, ErrorLinksOpenOnlyExistingErrors) {
 TEST(PluginFlag, StoredCheckedFlagIsReadAndWrittenBack) {
     ScopedProgramFolder programFolder;
     std::vector<TestPluginRow> rows = {
-        {L"FlagMissing", 1, 0, true}, {L"FlagZero", 1, 0, true}, {L"FlagFive", 1, 0, true}};
+        {.id = L"FlagMissing"}, {.id = L"FlagZero"}, {.id = L"FlagFive"}};
     ForgetStoredFlags(rows);
     SetDword(HKEY_LOCAL_MACHINE, kPluginsKey, L"FlagZero", 0);
     SetDword(HKEY_LOCAL_MACHINE, kPluginsKey, L"FlagFive", 5);

@@ -71,18 +71,25 @@ TEST(Statistics, ErrorsAndDeferralsMarkTheRecord) {
     EXPECT_TRUE(errors[2].IsReboot());
 }
 
-TEST(PageReader, Utf8TextModeAndMissingFiles) {
-    ScopedTestFolder folder(L"PageReader");
+// Pages and templates read from the current directory, as the program reads its own.
+class PageReader : public testing::Test {
+protected:
+    ScopedTestFolder folder{L"PageReader"};
+    ScopedCurrentDirectory directory{folder.Path()};
+};
+
+TEST_F(PageReader, PagesAreUtf8TextAndAMissingOneIsEmpty) {
     WriteTestFile(folder.Sub(L"page.html"), "Caf\xC3\xA9 \xE2\x80\x94 \xD0\xBF\r\nline");
-    WriteTestFile(folder.Sub(L"lines.txt"), "Name\r\n\r\nSize with space\n");
-    SetCurrentDirectoryW(folder.Path().c_str());
     EXPECT_EQ(ReadPage(L"page.html"), L"Caf\u00e9 \u2014 \u043f\nline");
     EXPECT_EQ(ReadPage(L"missing.html"), L"");
+}
+
+TEST_F(PageReader, TemplateLinesKeepEmptyOnesAndAMissingFileFails) {
+    WriteTestFile(folder.Sub(L"lines.txt"), "Name\r\n\r\nSize with space\n");
     std::vector<std::wstring> lines;
     ASSERT_TRUE(ReadTemplateLines(L"lines.txt", lines));
     EXPECT_EQ(lines, (std::vector<std::wstring>{L"Name", L"", L"Size with space"}));
     EXPECT_FALSE(ReadTemplateLines(L"missing.txt", lines));
-    SetCurrentDirectoryW(L"C:\\");
 }
 
 TEST(SizeFormat, DecimalUnitsWithTwoDecimalsCut) {

@@ -111,8 +111,7 @@ TEST(WindowsPlugins, ALockedThumbnailCacheGoesAtTheNextStart) {
     PluginRun<CPlgThumbnailCache> run(L"ThumbnailCache");
     ASSERT_EQ(run.Scan(), L"Finished");
     {
-        UniqueHandle held(CreateFileW(cache.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle held = HoldOpen(cache);
         ASSERT_TRUE(held);
         ASSERT_EQ(run.Clean(), L"Finished");
     }

@@ -78,7 +78,7 @@ std::vector<std::wstring> FirefoxKeepers(const std::wstring& profile) {
 using ModernPlugins = ModernBrowsersTest;
 
 TEST_F(ModernPlugins, ChromiumHistoryKeepsBookmarkedPagesAndEverythingElseGoes) {
-    PluginHarness<CPlgChromiumHistory> history(L"ChromiumHistory", 6, 0);
+    PluginHarness<CPlgChromiumHistory> history(L"ChromiumHistory", PluginCategory::kChromium);
     ASSERT_TRUE(history.Scan());
     const CPlgChromiumHistory& plugin = history.Get();
     // Default from the disk and Local State, Work from Local State only, Edge.
@@ -128,7 +128,7 @@ TEST_F(ModernPlugins, ChromiumHistoryKeepsBookmarkedPagesAndEverythingElseGoes) 
 }
 
 TEST_F(ModernPlugins, FirefoxHistoryFindsEveryProfileAndKeepsBookmarks) {
-    PluginHarness<CPlgFirefoxHistory> history(L"FirefoxHistory", 7, 0);
+    PluginHarness<CPlgFirefoxHistory> history(L"FirefoxHistory", PluginCategory::kFirefox);
     ASSERT_TRUE(history.Scan());
     const CPlgFirefoxHistory& plugin = history.Get();
     const size_t relative = ProfileIndex(plugin, FirefoxRelative());
@@ -179,12 +179,15 @@ TEST_F(ModernPlugins, FirefoxHistoryFindsEveryProfileAndKeepsBookmarks) {
 }
 
 TEST_F(ModernPlugins, FormsSessionsAndCachesGoAndTheirNeighboursStay) {
-    PluginHarness<CPlgChromiumFormData> chromeForms(L"ChromiumFormData", 6, 0);
-    PluginHarness<CPlgFirefoxFormHistory> firefoxForms(L"FirefoxFormHistory", 7, 0);
-    PluginHarness<CPlgChromiumSessions> chromeSessions(L"ChromiumSessions", 6, 0);
-    PluginHarness<CPlgFirefoxSessions> firefoxSessions(L"FirefoxSessions", 7, 0);
-    PluginHarness<CPlgChromiumCache> chromeCache(L"ChromiumCache", 6, 0);
-    PluginHarness<CPlgFirefoxCache> firefoxCache(L"FirefoxCache", 7, 0);
+    PluginHarness<CPlgChromiumFormData> chromeForms(L"ChromiumFormData", PluginCategory::kChromium);
+    PluginHarness<CPlgFirefoxFormHistory> firefoxForms(L"FirefoxFormHistory",
+                                                       PluginCategory::kFirefox);
+    PluginHarness<CPlgChromiumSessions> chromeSessions(L"ChromiumSessions",
+                                                       PluginCategory::kChromium);
+    PluginHarness<CPlgFirefoxSessions> firefoxSessions(L"FirefoxSessions",
+                                                       PluginCategory::kFirefox);
+    PluginHarness<CPlgChromiumCache> chromeCache(L"ChromiumCache", PluginCategory::kChromium);
+    PluginHarness<CPlgFirefoxCache> firefoxCache(L"FirefoxCache", PluginCategory::kFirefox);
     ASSERT_TRUE(chromeForms.Scan());
     ASSERT_TRUE(firefoxForms.Scan());
     ASSERT_TRUE(chromeSessions.Scan());
@@ -254,12 +257,13 @@ TEST_F(ModernPlugins, FormsSessionsAndCachesGoAndTheirNeighboursStay) {
 
 // Keep-list matching as both cookie plug-ins apply it to their databases.
 template <typename Plugin>
-void CheckKeepList(const wchar_t* id, int category, const std::wstring& database, bool chromium) {
+void CheckKeepList(const wchar_t* id, PluginCategory category, const std::wstring& database,
+                   bool chromium) {
     for (const KeepListCase& test : kKeepListCases) {
         const std::string host = ToUtf8(test.host);
         ASSERT_TRUE(chromium ? WriteChromiumCookies(database, {host, "other.test"})
                              : WriteFirefoxCookies(database, {host, "other.test"}));
-        PluginHarness<Plugin> cookies(id, category, 0);
+        PluginHarness<Plugin> cookies(id, category);
         cookies.Kernel().GetOptions().Option(L"KeepCookies") = test.entries;
         ASSERT_TRUE(cookies.Scan());
         ASSERT_TRUE(cookies.Clean());
@@ -276,15 +280,15 @@ void CheckKeepList(const wchar_t* id, int category, const std::wstring& database
 }
 
 TEST_F(ModernPlugins, CookiesOfKeptDomainsStayInBothBrowsers) {
-    CheckKeepList<CPlgChromiumCookies>(L"ChromiumCookies", 6, ChromeDefault() + L"Network\\Cookies",
-                                       true);
-    CheckKeepList<CPlgFirefoxCookies>(L"FirefoxCookies", 7, FirefoxRelative() + L"cookies.sqlite",
-                                      false);
+    CheckKeepList<CPlgChromiumCookies>(L"ChromiumCookies", PluginCategory::kChromium,
+                                       ChromeDefault() + L"Network\\Cookies", true);
+    CheckKeepList<CPlgFirefoxCookies>(L"FirefoxCookies", PluginCategory::kFirefox,
+                                      FirefoxRelative() + L"cookies.sqlite", false);
 }
 
 TEST_F(ModernPlugins, CookieScanCountsAndACleanLeavesNoValueBehind) {
-    PluginHarness<CPlgChromiumCookies> chrome(L"ChromiumCookies", 6, 0);
-    PluginHarness<CPlgFirefoxCookies> firefox(L"FirefoxCookies", 7, 0);
+    PluginHarness<CPlgChromiumCookies> chrome(L"ChromiumCookies", PluginCategory::kChromium);
+    PluginHarness<CPlgFirefoxCookies> firefox(L"FirefoxCookies", PluginCategory::kFirefox);
     ASSERT_TRUE(chrome.Scan());
     ASSERT_TRUE(firefox.Scan());
     for (const CProfileStorePlugin* plugin :
@@ -312,7 +316,7 @@ TEST_F(ModernPlugins, AProfileInUseIsScannedButLeftAloneWithItsReason) {
     const std::string chromeHistory = FileBytes(ChromeDefault() + L"History");
     const std::string firefoxPlaces = FileBytes(FirefoxRelative() + L"places.sqlite");
 
-    PluginHarness<CPlgChromiumHistory> chromium(L"ChromiumHistory", 6, 0);
+    PluginHarness<CPlgChromiumHistory> chromium(L"ChromiumHistory", PluginCategory::kChromium);
     ASSERT_TRUE(chromium.Scan());
     EXPECT_TRUE(chromium.Get().Profiles()[0].inUse);
     EXPECT_FALSE(chromium.Get().Profiles()[2].inUse);        // Edge
@@ -331,7 +335,7 @@ TEST_F(ModernPlugins, AProfileInUseIsScannedButLeftAloneWithItsReason) {
     EXPECT_EQ(FileBytes(ChromeDefault() + L"History"), chromeHistory);
     EXPECT_TRUE(FileExists(ChromeWork() + L"Visited Links"));
 
-    PluginHarness<CPlgFirefoxHistory> gecko(L"FirefoxHistory", 7, 0);
+    PluginHarness<CPlgFirefoxHistory> gecko(L"FirefoxHistory", PluginCategory::kFirefox);
     ASSERT_TRUE(gecko.Scan());
     ASSERT_TRUE(gecko.Clean());
     const size_t relative = ProfileIndex(gecko.Get(), FirefoxRelative());
@@ -353,7 +357,7 @@ TEST_F(ModernPlugins, ADamagedDatabaseFailsItsRowAndStaysAsItWas) {
     const std::string text = "# Netscape HTTP Cookie File\n.example.com\tTRUE\t/\tFALSE\t0\tx\ty\n";
     WriteTestFile(cookies, text);
 
-    PluginHarness<CPlgChromiumHistory> chromium(L"ChromiumHistory", 6, 0);
+    PluginHarness<CPlgChromiumHistory> chromium(L"ChromiumHistory", PluginCategory::kChromium);
     ASSERT_TRUE(chromium.Scan());
     const DomainInfo* damaged = nullptr;
     for (const DomainInfo* row : chromium.Get().OrderedView())
@@ -367,7 +371,7 @@ TEST_F(ModernPlugins, ADamagedDatabaseFailsItsRowAndStaysAsItWas) {
     EXPECT_EQ(FileBytes(history), truncated);
     EXPECT_TRUE(AllRows(chromium.Get(), 0, DomainInfo::kDeleted));  // Default is cleaned
 
-    PluginHarness<CPlgFirefoxCookies> firefox(L"FirefoxCookies", 7, 0);
+    PluginHarness<CPlgFirefoxCookies> firefox(L"FirefoxCookies", PluginCategory::kFirefox);
     ASSERT_TRUE(firefox.Scan());
     ASSERT_TRUE(firefox.Clean());
     const size_t absolute = ProfileIndex(firefox.Get(), FirefoxAbsolute());
@@ -381,7 +385,7 @@ TEST_F(ModernPlugins, OlderFirefoxCookieFilesAreStillReadBesideCurrentProfiles) 
     // A current profile (cookies.sqlite, no cookies.txt) sorts before an old one.
     WriteTestFile(FirefoxRoot() + L"Profiles\\z9.old\\cookies.txt",
                   ".old-style.test\tTRUE\t/\tFALSE\t0\tid\t1\n");
-    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", 2, 0);
+    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
     ASSERT_TRUE(cookies.Scan());
     EXPECT_FALSE(cookies.RowFailed());
     ASSERT_EQ(cookies.Get().Domains().count(L"old-style.test"), 1u);

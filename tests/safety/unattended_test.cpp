@@ -263,8 +263,7 @@ private:
 TEST(Unattended, ADeletionTheSystemWillNotScheduleShowsAsFailed) {
     std::wstring path = TempFolder() + L"\\held-open.tmp";
     WriteTestFile(path, "in use");
-    UniqueHandle holder(
-        CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    UniqueHandle holder = HoldOpen(path);
     ASSERT_TRUE(holder.IsValid());
     CleanRun run;
     {

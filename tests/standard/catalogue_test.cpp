@@ -42,7 +42,7 @@ struct FileRow {
 };
 struct Description {
     const wchar_t* id;
-    int category;
+    PluginCategory category;
     int weight = 0;
     int layout;
     bool showValueData = false;
@@ -64,12 +64,6 @@ FileRow FolderFiles(const std::wstring& path, const std::wstring& masks) {
     return {path, Engine::kFolderFiles, masks};
 }
 FileRow FolderTree(const std::wstring& path) { return {path, Engine::kFolderTree, L"*.*"}; }
-
-// The categories the plug-in list files these under.
-constexpr int kInternetExplorer = 0;
-constexpr int kSystem = 1;
-constexpr int kOpera = 3;
-constexpr int kMultimedia = 4;
 
 const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\";
 const std::wstring kNtLogon = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
@@ -94,6 +88,7 @@ std::vector<RegRow> RealPlayerKeys() {
 // In list order. FindHistory as on Windows 98 and NT 4.
 std::vector<Description> Catalogue() {
     using Layout = CStandartPlugin::ReportLayout;
+    using enum PluginCategory;
     const std::wstring acd32 = L"Software\\ACD Systems\\ACDSee32";
     const std::wstring acd50 = L"Software\\ACD Systems\\ACDSee\\50";
     const std::wstring acd = L"Software\\ACD Systems\\ACDSee";
@@ -135,16 +130,16 @@ std::vector<Description> Catalogue() {
         {.id = L"FindHistory", .category = kSystem, .layout = Layout::kRegKeysValues,
          .reg = {KeyTree(HKCU, kExplorer + L"FindComputerMRU"),
                  KeyTree(HKCU, kExplorer + L"Doc Find Spec MRU")}},
-        {.id = L"IEAutoCompletePsw", .category = kInternetExplorer,
+        {.id = L"IEAutoCompletePsw", .category = kIeAndAol,
          .layout = Layout::kRegKeysValues, .reg = {KeyTree(HKCU, ie + L"IntelliForms")}},
-        {.id = L"IEAddressBarHistory", .category = kInternetExplorer, .weight = 3,
+        {.id = L"IEAddressBarHistory", .category = kIeAndAol, .weight = 3,
          .layout = Layout::kRegValues, .showValueData = true, .matchByData = true,
          .reg = {AllValues(HKCU, ie + L"TypedURLs")}},
-        {.id = L"AOLAddressBarHistory", .category = kInternetExplorer, .layout = Layout::kFiles,
+        {.id = L"AOLAddressBarHistory", .category = kIeAndAol, .layout = Layout::kFiles,
          .files = {FolderFiles(L"[PATH_APP_AOL_ROOT]\\organize", L"*.ARL|*.AUT")}},
-        {.id = L"IEDownload", .category = kInternetExplorer, .layout = Layout::kFilesFolders,
+        {.id = L"IEDownload", .category = kIeAndAol, .layout = Layout::kFilesFolders,
          .files = {FolderTree(L"[PATH_SYS_DOWNLOADEDPROGRAMS]")}},
-        {.id = L"IEHelper", .category = kInternetExplorer, .layout = Layout::kRegKeysValues,
+        {.id = L"IEHelper", .category = kIeAndAol, .layout = Layout::kRegKeysValues,
          .reg = {KeyTree(HKLM, L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Explorer\\"
                                L"Browser Helper Objects")}},
         {.id = L"OperaCache", .category = kOpera, .layout = Layout::kFiles,
@@ -234,8 +229,7 @@ TEST_F(CatalogueTest, PluginListHoldsTheNineteenInOrder) {
     for (const Description& description : Catalogue()) {
         const PluginListEntry* row = FindRow(description.id);
         ASSERT_NE(row, nullptr) << ToUtf8(description.id);
-        EXPECT_EQ(static_cast<int>(row->identity.category), description.category)
-            << ToUtf8(description.id);
+        EXPECT_EQ(row->identity.category, description.category) << ToUtf8(description.id);
         EXPECT_EQ(row->identity.weight, description.weight) << ToUtf8(description.id);
     }
 }

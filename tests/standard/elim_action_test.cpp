@@ -363,8 +363,7 @@ TEST_F(EngineTest, LockedFileIsDeferredToTheNextStart) {
     plugin.AddFileEntry(folder.Path(), Engine::kFolderFiles, L"*.tmp");
     ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
     {
-        UniqueHandle held(CreateFileW(folder.Sub(L"held.tmp").c_str(), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, 0, nullptr));
+        UniqueHandle held = HoldOpen(folder.Sub(L"held.tmp"));
         ASSERT_TRUE(held);
         ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
     }
@@ -390,8 +389,7 @@ TEST_F(EngineTest, FolderWithADeferredFileFailsWithTheRebootReason) {
     plugin.AddFileEntry(folder.Path(), Engine::kFolderTree, L"*.*");
     ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
     {
-        UniqueHandle held(CreateFileW(folder.Sub(L"sub\\held.tmp").c_str(), GENERIC_READ, 0,
-                                      nullptr, OPEN_EXISTING, 0, nullptr));
+        UniqueHandle held = HoldOpen(folder.Sub(L"sub\\held.tmp"));
         ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
     }
     const auto& record = engine.fileEntries[0].found[0];

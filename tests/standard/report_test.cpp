@@ -1,5 +1,6 @@
 // Reports of the table-driven plug-ins, built from small page and template
 // files written by the test, so that every placeholder's result shows exactly.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "probe_plugin.h"
@@ -8,11 +9,12 @@
 namespace {
 
 using Engine = CElimAction;
+using testing::HasSubstr;
 
 // The page tree the plug-ins read, as the current directory for the test.
 class PageTree {
 public:
-    PageTree() : folder_(L"ReportPages") {
+    PageTree() {
         const std::wstring shared = L"html\\English\\Plugins\\";
         Write(shared + L"Report.html",
               "<h>#plugin name#</h><thead>#column headers#</thead><tbody>#report items#</tbody>"
@@ -24,26 +26,31 @@ public:
             Write(shared + family + L"TotalFix.html",
                   "[removed #items removed# failed #items failed# of #items found#, #size#]");
         }
-        Write(shared + L"FilesHeaderTemplatesScan.txt", "File name\nSize\n");
-        Write(shared + L"FilesHeaderTemplatesFix.txt", "File name\nSize\nStatus\n");
-        Write(shared + L"FilesFoldersHeaderTemplatesScan.txt", "Path\nItems\nSize\n");
-        Write(shared + L"FilesFoldersHeaderTemplatesFix.txt",
-              "Path\nItems\nRemoved\nSize\nStatus\n");
-        Write(shared + L"RegValuesHeaderTemplatesScan.txt", "Key\nValue\n");
-        Write(shared + L"RegValuesHeaderTemplatesFix.txt", "Key\nValue\nStatus\n");
-        Write(shared + L"RegKeysValuesHeaderTemplatesScan.txt", "Key\nName\nItems\n");
-        Write(shared + L"RegKeysValuesHeaderTemplatesFix.txt",
-              "Key\nName\nItems\nRemoved\nStatus\n");
-        Write(shared + L"FilesTemplatesScan.txt", "#item#\n\n#size#\n");
-        Write(shared + L"FilesTemplatesFix.txt", "#item#\n\n\n#size#\n#status#\n");
-        Write(shared + L"FoldersTemplatesScan.txt", "#item#\n#subitems found#\n#size#\n");
-        Write(shared + L"FoldersTemplatesFix.txt",
-              "#item#\n#subitems found#\n#subitems removed#\n#size#\n#status#\n");
-        Write(shared + L"RegValuesTemplatesScan.txt", "#reg path#\n#reg name#\n\n");
-        Write(shared + L"RegValuesTemplatesFix.txt", "#reg path#\n#reg name#\n\n\n#status#\n");
-        Write(shared + L"RegKeysTemplatesScan.txt", "#reg path#\n#reg name#\n#subitems found#\n");
-        Write(shared + L"RegKeysTemplatesFix.txt",
-              "#reg path#\n#reg name#\n#subitems found#\n#subitems removed#\n#status#\n");
+        // Column headers and row templates of each family, for a scan and for a clean.
+        struct ScanAndFix {
+            const wchar_t* name;
+            const char* scan;
+            const char* fix;
+        };
+        const ScanAndFix templates[] = {
+            {L"FilesHeaderTemplates", "File name\nSize\n", "File name\nSize\nStatus\n"},
+            {L"FilesFoldersHeaderTemplates", "Path\nItems\nSize\n",
+             "Path\nItems\nRemoved\nSize\nStatus\n"},
+            {L"RegValuesHeaderTemplates", "Key\nValue\n", "Key\nValue\nStatus\n"},
+            {L"RegKeysValuesHeaderTemplates", "Key\nName\nItems\n",
+             "Key\nName\nItems\nRemoved\nStatus\n"},
+            {L"FilesTemplates", "#item#\n\n#size#\n", "#item#\n\n\n#size#\n#status#\n"},
+            {L"FoldersTemplates", "#item#\n#subitems found#\n#size#\n",
+             "#item#\n#subitems found#\n#subitems removed#\n#size#\n#status#\n"},
+            {L"RegValuesTemplates", "#reg path#\n#reg name#\n\n",
+             "#reg path#\n#reg name#\n\n\n#status#\n"},
+            {L"RegKeysTemplates", "#reg path#\n#reg name#\n#subitems found#\n",
+             "#reg path#\n#reg name#\n#subitems found#\n#subitems removed#\n#status#\n"},
+        };
+        for (const ScanAndFix& t : templates) {
+            Write(shared + t.name + L"Scan.txt", t.scan);
+            Write(shared + t.name + L"Fix.txt", t.fix);
+        }
         Write(shared + L"res_Error.html", "E#id#");
         Write(shared + L"res_Reboot.html", "R#id#");
         Write(shared + L"res_Deleted.html", "D");
@@ -55,21 +62,15 @@ public:
         Write(shared + L"PlgStdProbeOwn\\RegValuesHeaderTemplatesScan.txt", "Key\nValue\nData\n");
         Write(shared + L"PlgStdProbeOwn\\RegValuesTemplatesScan.txt",
               "#reg path#\n#reg name#\n#reg value#\n");
-
-        wchar_t current[MAX_PATH] = {};
-        GetCurrentDirectoryW(MAX_PATH, current);
-        previous_ = current;
-        SetCurrentDirectoryW(folder_.Path().c_str());
     }
-    ~PageTree() { SetCurrentDirectoryW(previous_.c_str()); }
 
 private:
     void Write(const std::wstring& relative, const std::string& text) {
         WriteTestFile(folder_.Sub(relative), text);
     }
 
-    ScopedTestFolder folder_;
-    std::wstring previous_;
+    ScopedTestFolder folder_{L"ReportPages"};
+    ScopedCurrentDirectory directory_{folder_.Path()};
 };
 
 // Keeps the records the test puts into its description.
@@ -154,25 +155,22 @@ TEST_F(ReportTest, EmptyScanSaysNothingWasFound) {
               L"<foot>[removed 0 failed 0 of 0, 0 B]</foot>");
 }
 
-TEST_F(ReportTest, FilesLayoutDropsTheFolderCellsThatFilesFoldersKeeps) {
-    for (int layout : {CStandartPlugin::kFiles, CStandartPlugin::kFilesFolders}) {
-        FilledProbe& probe = Make(layout);
-        probe.File(L"C:\\t\\a.txt", 1234);
-        ASSERT_TRUE(probe.ScanOnWorker());
-        std::wstring report = probe.ScanReport();
-        if (layout == CStandartPlugin::kFiles) {
-            EXPECT_NE(report.find(L"<tbody><tr>\n<td>C:\\t\\a.txt</td><td>1.23 KB</td></tr>\n"
-                                  L"</tbody>"),
-                      std::wstring::npos)
-                << report;
-        } else {
-            EXPECT_NE(report.find(L"<thead><th>Path</th><th>Items</th><th>Size</th></thead>"
-                                  L"<tbody><tr>\n<td>C:\\t\\a.txt</td><td></td><td>1.23 KB</td>"
-                                  L"</tr>\n</tbody>"),
-                      std::wstring::npos)
-                << report;
-        }
-    }
+TEST_F(ReportTest, FilesLayoutHasNoFolderCells) {
+    FilledProbe& probe = Make(CStandartPlugin::kFiles);
+    probe.File(L"C:\\t\\a.txt", 1234);
+    ASSERT_TRUE(probe.ScanOnWorker());
+    EXPECT_THAT(probe.ScanReport(),
+                HasSubstr(L"<tbody><tr>\n<td>C:\\t\\a.txt</td><td>1.23 KB</td></tr>\n</tbody>"));
+}
+
+TEST_F(ReportTest, FilesFoldersLayoutKeepsTheFolderCells) {
+    FilledProbe& probe = Make(CStandartPlugin::kFilesFolders);
+    probe.File(L"C:\\t\\a.txt", 1234);
+    ASSERT_TRUE(probe.ScanOnWorker());
+    EXPECT_THAT(probe.ScanReport(),
+                HasSubstr(L"<thead><th>Path</th><th>Items</th><th>Size</th></thead>"
+                          L"<tbody><tr>\n<td>C:\\t\\a.txt</td><td></td><td>1.23 KB</td>"
+                          L"</tr>\n</tbody>"));
 }
 
 TEST_F(ReportTest, FoldersCountWhatIsBelowThem) {

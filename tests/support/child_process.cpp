@@ -5,11 +5,10 @@
 #include "support/test_files.h"
 #include "sysaccess/handles.h"
 
-ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs) {
-    ChildResult result;
+bool StartPipedChild(const std::wstring& commandLine, const wchar_t* folder, PipedChild& child) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     UniqueHandle readEnd, writeEnd;
-    if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inherit, 0)) return result;
+    if (!CreatePipe(readEnd.Receive(), writeEnd.Receive(), &inherit, 0)) return false;
     SetHandleInformation(readEnd.Get(), HANDLE_FLAG_INHERIT, 0);
 
     STARTUPINFOW startup = {};
@@ -21,13 +20,24 @@ ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs) {
     PROCESS_INFORMATION process = {};
     std::vector<wchar_t> line(commandLine.begin(), commandLine.end());
     line.push_back(0);
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, folder, &startup,
                         &process))
-        return result;
-    result.started = true;
-    UniqueHandle processHandle(process.hProcess);
-    UniqueHandle threadHandle(process.hThread);
+        return false;
+    child.process = UniqueHandle(process.hProcess);
+    child.thread = UniqueHandle(process.hThread);
+    child.output = std::move(readEnd);
+    // Our copy of the write end goes, so that the pipe ends with the child.
     writeEnd.Close();
+    return true;
+}
+
+ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs) {
+    ChildResult result;
+    PipedChild child;
+    if (!StartPipedChild(commandLine, nullptr, child)) return result;
+    result.started = true;
+    const HANDLE readEnd = child.output.Get();
+    const HANDLE processHandle = child.process.Get();
 
     // Read until the child has ended and its output is drained. Waiting for
     // the pipe to close is not enough: a program Wine starts on the child's
@@ -36,22 +46,21 @@ ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs) {
     DWORD start = GetTickCount();
     for (;;) {
         DWORD available = 0;
-        if (!PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &available, nullptr)) break;
+        if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr)) break;
         if (available > 0) {
             DWORD got = 0;
-            if (!ReadFile(readEnd.Get(), buffer, sizeof(buffer), &got, nullptr) || got == 0) break;
+            if (!ReadFile(readEnd, buffer, sizeof(buffer), &got, nullptr) || got == 0) break;
             result.output.append(buffer, got);
             continue;
         }
-        if (WaitForSingleObject(processHandle.Get(), 20) == WAIT_OBJECT_0) {
+        if (WaitForSingleObject(processHandle, 20) == WAIT_OBJECT_0) {
             DWORD left = 0;
-            if (PeekNamedPipe(readEnd.Get(), nullptr, 0, nullptr, &left, nullptr) && left > 0)
-                continue;
+            if (PeekNamedPipe(readEnd, nullptr, 0, nullptr, &left, nullptr) && left > 0) continue;
             break;
         }
         if (GetTickCount() - start > timeoutMs) break;
     }
-    GetExitCodeProcess(processHandle.Get(), &result.exitCode);
+    GetExitCodeProcess(processHandle, &result.exitCode);
     return result;
 }
 

@@ -74,11 +74,16 @@ void RemoveTree(const std::wstring& path) {
     RemoveDirectoryW(path.c_str());
 }
 
-ScopedProgramFolder::ScopedProgramFolder() {
+ScopedCurrentDirectory::ScopedCurrentDirectory(const std::wstring& path) {
     wchar_t current[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, current);
     previous_ = current;
-    SetCurrentDirectoryW(kInstalledProgramFolder);
+    SetCurrentDirectoryW(path.c_str());
 }
 
-ScopedProgramFolder::~ScopedProgramFolder() { SetCurrentDirectoryW(previous_.c_str()); }
+ScopedCurrentDirectory::~ScopedCurrentDirectory() { SetCurrentDirectoryW(previous_.c_str()); }
+
+UniqueHandle HoldOpen(const std::wstring& path, DWORD share) {
+    return UniqueHandle(
+        CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
+}

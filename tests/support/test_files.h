@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+#include "sysaccess/handles.h"
+
 class ScopedTestFolder {
 public:
     explicit ScopedTestFolder(const std::wstring& name);
@@ -23,16 +25,27 @@ std::string ReadTestFile(const std::wstring& path);
 bool FileExists(const std::wstring& path);
 void MakeFolder(const std::wstring& path);
 void RemoveTree(const std::wstring& path);
+// Opens the file `path` for reading as another program holds it; by default
+// sharing nothing, so that it can be neither written nor deleted meanwhile.
+UniqueHandle HoldOpen(const std::wstring& path, DWORD share = 0);
 
-// Runs with the program's installed folder as current directory, so that
-// relative page paths ("html\...") resolve as they do for the program.
-class ScopedProgramFolder {
+// Runs with `path` as current directory; the previous one comes back at the end.
+class ScopedCurrentDirectory {
 public:
-    ScopedProgramFolder();
-    ~ScopedProgramFolder();
+    explicit ScopedCurrentDirectory(const std::wstring& path);
+    ~ScopedCurrentDirectory();
+    ScopedCurrentDirectory(const ScopedCurrentDirectory&) = delete;
+    ScopedCurrentDirectory& operator=(const ScopedCurrentDirectory&) = delete;
 
 private:
     std::wstring previous_;
 };
 
 inline constexpr wchar_t kInstalledProgramFolder[] = L"C:\\Program Files\\Veltrane";
+
+// Runs with the program's installed folder as current directory, so that
+// relative page paths ("html\...") resolve as they do for the program.
+class ScopedProgramFolder : public ScopedCurrentDirectory {
+public:
+    ScopedProgramFolder() : ScopedCurrentDirectory(kInstalledProgramFolder) {}
+};

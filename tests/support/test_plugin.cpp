@@ -20,8 +20,7 @@ PluginFactory MakeTestFactory(std::vector<TestPluginRow> rows,
         PluginList list;
         for (const TestPluginRow& row : rows) {
             auto plugin = std::make_unique<TestPlugin>(
-                kernel,
-                PluginIdentity{row.id, static_cast<PluginCategory>(row.category), row.weight});
+                kernel, PluginIdentity{row.id, row.category, row.weight});
             plugin->SetEnabled(row.enabled);
             created[row.id] = plugin.get();
             list.push_back(std::move(plugin));

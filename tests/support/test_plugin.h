@@ -55,13 +55,14 @@ private:
     }
 };
 
-// Builds a plug-in factory from rows {id, category, weight}; the created
-// plug-ins are reachable through `created` by id.
+// Builds a plug-in factory from rows (a checked system plug-in of weight 0
+// unless the row says otherwise); the created plug-ins are reachable
+// through `created` by id.
 struct TestPluginRow {
     const wchar_t* id;
-    int category;
-    int weight;
-    bool enabled;
+    PluginCategory category = PluginCategory::kSystem;
+    int weight = 0;
+    bool enabled = true;  // the checked flag before anything is stored
 };
 PluginFactory MakeTestFactory(std::vector<TestPluginRow> rows,
                               std::map<std::wstring, TestPlugin*>& created);

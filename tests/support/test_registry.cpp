@@ -109,3 +109,20 @@ std::vector<std::wstring> KeyAccessList(HKEY root, const std::wstring& key) {
     }
     return entries;
 }
+
+std::wstring PendingRenameOperations() {
+    RegKey opened;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager", 0,
+                      KEY_READ, opened.Receive()) != ERROR_SUCCESS)
+        return L"";
+    const wchar_t* name = L"PendingFileRenameOperations";
+    DWORD size = 0;
+    if (RegQueryValueExW(opened.Get(), name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS)
+        return L"";
+    std::wstring text(size / sizeof(wchar_t), L'\0');
+    if (RegQueryValueExW(opened.Get(), name, nullptr, nullptr, reinterpret_cast<BYTE*>(text.data()),
+                         &size) != ERROR_SUCCESS)
+        return L"";
+    text.resize(size / sizeof(wchar_t));
+    return text;
+}

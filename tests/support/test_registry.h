@@ -37,6 +37,9 @@ bool GetString(HKEY root, const std::wstring& key, const std::wstring& name, std
                DWORD* type = nullptr);
 bool GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD& data);
 void DeleteTree(HKEY root, const std::wstring& key);
+// The system's list of renames and deletions for the next start, its names
+// separated by nulls; empty when there is none.
+std::wstring PendingRenameOperations();
 // The key's access list, one "<sid> <mask> <ace flags>" text per entry
 // ("S-1-1-0 0xf003f 0x3"), in list order; empty when it cannot be read.
 std::vector<std::wstring> KeyAccessList(HKEY root, const std::wstring& key);

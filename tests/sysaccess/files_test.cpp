@@ -19,33 +19,6 @@ std::wstring FileName(const std::wstring& path) {
     return path.substr(path.find_last_of(L'\\') + 1);
 }
 
-// The deletions the system has been asked to carry out at the next start.
-std::wstring PendingRenames() {
-    HKEY key = nullptr;
-    std::wstring text;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"System\\CurrentControlSet\\Control\\Session Manager", 0,
-                      KEY_READ, &key) != ERROR_SUCCESS)
-        return text;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr, nullptr, &size) ==
-        ERROR_SUCCESS) {
-        std::wstring buffer(size / sizeof(wchar_t) + 1, L'\0');
-        RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, nullptr,
-                         reinterpret_cast<BYTE*>(buffer.data()), &size);
-        for (wchar_t& c : buffer)
-            if (c == 0) c = L'|';
-        text = buffer;
-    }
-    RegCloseKey(key);
-    return text;
-}
-
-// Opens `path` for reading with the given sharing, as another program would hold it.
-UniqueHandle HoldOpen(const std::wstring& path, DWORD share) {
-    return UniqueHandle(
-        CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
-}
-
 // What can still be read through a handle held from before an overwrite.
 std::string ReadHeld(const UniqueHandle& holder, size_t expected) {
     std::string content(expected + 1, '\0');
@@ -56,7 +29,6 @@ std::string ReadHeld(const UniqueHandle& holder, size_t expected) {
 }
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
-constexpr DWORD kShareNothing = 0;
 
 // A folder with two masked files, one other and one below a sub-folder:
 // sizes 1 + 2 + 3 + 4.
@@ -162,24 +134,29 @@ TEST_F(FileDelete, OverwriteWritesOnesBeforeADeferredDeletion) {
     std::string content = ReadHeld(holder, 100000);
     EXPECT_EQ(content.size(), 100000u);
     EXPECT_EQ(content, std::string(100000, '\xFF'));
-    EXPECT_NE(PendingRenames().find(L"secret.bin"), std::wstring::npos);
+    EXPECT_NE(PendingRenameOperations().find(L"secret.bin"), std::wstring::npos);
 }
 
-TEST_F(FileDelete, LockedFileIsDeferredOnNT) {
+// A file another program holds open without sharing.
+class LockedFile : public FileDelete {
+protected:
+    void SetUp() override {
+        WriteTestFile(path, "busy");
+        holder = HoldOpen(path);
+        ASSERT_TRUE(holder.IsValid());
+    }
+
     std::wstring path = folder.Sub(L"locked.dat");
-    WriteTestFile(path, "busy");
-    UniqueHandle holder = HoldOpen(path, kShareNothing);
-    ASSERT_TRUE(holder.IsValid());
+    UniqueHandle holder;
+};
+
+TEST_F(LockedFile, IsDeferredOnNT) {
     EXPECT_EQ(DeleteFileEx(path, false), DeleteOutcome::kDeferred);
     EXPECT_TRUE(FileExists(path));
-    EXPECT_NE(PendingRenames().find(L"locked.dat"), std::wstring::npos);
+    EXPECT_NE(PendingRenameOperations().find(L"locked.dat"), std::wstring::npos);
 }
 
-TEST_F(FileDelete, LockedFileAskedToBeOverwrittenIsDeferredToo) {
-    std::wstring path = folder.Sub(L"locked.dat");
-    WriteTestFile(path, "busy");
-    UniqueHandle holder = HoldOpen(path, kShareNothing);
-    ASSERT_TRUE(holder.IsValid());
+TEST_F(LockedFile, AskedToBeOverwrittenIsDeferredToo) {
     // Overwriting cannot open it either: still deferred, never a plain failure.
     EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
 }
@@ -225,7 +202,7 @@ TEST_F(FileDelete, FolderFilesTakeTheMatchingFilesAndDeferLockedOnes) {
     WriteTestFile(folder.Sub(L"keep.txt"), "2");
     std::wstring locked = folder.Sub(L"b.tmp");
     WriteTestFile(locked, "3");
-    UniqueHandle holder = HoldOpen(locked, kShareNothing);
+    UniqueHandle holder = HoldOpen(locked);
     EXPECT_TRUE(DeleteFolderFiles(folder.Path(), &context, true, &count, &size, &reboot, L"*.tmp"));
     EXPECT_EQ(count, 2u);
     EXPECT_TRUE(reboot);
@@ -237,7 +214,7 @@ TEST_F(FileDelete, FolderFilesTakeTheMatchingFilesAndDeferLockedOnes) {
 TEST_F(FileDelete, FolderTreeReportsAFolderHeldByADeferredFile) {
     // A folder holding a deferred file cannot go: the tree deletion reports it.
     WriteTestFile(folder.Sub(L"busy\\held.txt"), "4");
-    UniqueHandle held = HoldOpen(folder.Sub(L"busy\\held.txt"), kShareNothing);
+    UniqueHandle held = HoldOpen(folder.Sub(L"busy\\held.txt"));
     EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, true, &count, &size, &reboot, nullptr));
     EXPECT_TRUE(reboot);
 }
@@ -277,16 +254,8 @@ TEST(OverwriteDecision, LooksAtTheOpenFile) {
 }
 
 // A locked file the system refuses to schedule for the next start.
-class RefusedSchedule : public FileDelete {
+class RefusedSchedule : public LockedFile {
 protected:
-    void SetUp() override {
-        WriteTestFile(path, "busy");
-        holder = HoldOpen(path, kShareNothing);
-        ASSERT_TRUE(holder.IsValid());
-    }
-
-    std::wstring path = folder.Sub(L"unscheduled.dat");
-    UniqueHandle holder;
     ScopedRebootScheduler refusing{[](const std::wstring&) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
@@ -300,6 +269,7 @@ TEST_F(RefusedSchedule, FailsTheFileDeletion) {
 }
 
 TEST_F(RefusedSchedule, FailsTheFolderEmptyingAndCountsNothing) {
+    const std::wstring pendingBefore = PendingRenameOperations();
     count = 7;
     reboot = true;
     EXPECT_FALSE(DeleteFolderFiles(folder.Path(), &context, true, &count, &size, &reboot, nullptr));
@@ -307,7 +277,7 @@ TEST_F(RefusedSchedule, FailsTheFolderEmptyingAndCountsNothing) {
     EXPECT_FALSE(reboot);
     EXPECT_FALSE(context.rebootNeeded);
     EXPECT_TRUE(FileExists(path));
-    EXPECT_EQ(PendingRenames().find(L"unscheduled.dat"), std::wstring::npos);
+    EXPECT_EQ(PendingRenameOperations(), pendingBefore);  // nothing was scheduled
 }
 
 TEST_F(FileDelete, TheProfileIsNeitherEmptiedNorRemoved) {

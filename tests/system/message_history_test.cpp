@@ -122,8 +122,7 @@ TEST_F(MessengerRun, CleanDeletesHistoryAndDefersAFileInUse) {
     PluginRun<CPlgMessageHistory> run(L"MessageHistory");
     ASSERT_EQ(run.Scan(), L"Finished");
     {
-        UniqueHandle held(CreateFileW((log + L"\\b.xml").c_str(), GENERIC_READ, 0, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle held = HoldOpen(log + L"\\b.xml");
         ASSERT_TRUE(held);
         ASSERT_EQ(run.Clean(), L"Finished");
     }
@@ -180,9 +179,8 @@ TEST_F(MessengerRun, OverwriteFillsEachFileBeforeItGoes) {
     SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath", log);
     PluginRun<CPlgMessageHistory> run(L"MessageHistory", true);
     ASSERT_EQ(run.Scan(), L"Finished");
-    UniqueHandle reader(CreateFileW((log + L"\\a.xml").c_str(), GENERIC_READ,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    UniqueHandle reader =
+        HoldOpen(log + L"\\a.xml", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     ASSERT_TRUE(reader);
     ASSERT_EQ(run.Clean(), L"Finished");
     std::string left(secret.size(), '\0');

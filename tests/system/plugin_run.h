@@ -38,7 +38,7 @@ class PluginRun {
 public:
     explicit PluginRun(const wchar_t* id, bool overwrite = false) : id_(id) {
         ForgetKernelSettings();
-        ForgetStoredFlags({{id, 1, 0, true}});
+        ForgetStoredFlags({{.id = id}});
         kernel = std::make_unique<CKernel>(&view, [this](CKernel& owner) {
             PluginList list;
             auto created =
@@ -53,7 +53,7 @@ public:
     }
     ~PluginRun() {
         kernel.reset();
-        ForgetStoredFlags({{id_, 1, 0, true}});
+        ForgetStoredFlags({{.id = id_}});
         ForgetKernelSettings();
     }
 

@@ -6,6 +6,7 @@
 
 #include "plugins/system/recycle_bin.h"
 #include "support/cancel_at_clean.h"
+#include "support/test_registry.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/reg_format.h"
 #include "system/plugin_run.h"
@@ -38,11 +39,6 @@ protected:
         operation.pFrom = from.c_str();
         operation.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
         ASSERT_EQ(SHFileOperationW(&operation), 0);
-    }
-
-    static UniqueHandle Hold(const std::wstring& path) {
-        return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                        FILE_ATTRIBUTE_NORMAL, nullptr));
     }
 
     ScopedTestFolder folder{L"RecycleBin"};
@@ -113,8 +109,8 @@ TEST_F(RecycleBinRun, BinIndexFilesAreNotDeletedOneByOneButOtherNamesAre) {
     {
         // Held open, the index files could only be deferred: the volume
         // still counts as cleaned because they are left to the bin.
-        UniqueHandle info2 = Hold(bin + L"\\INFO2");
-        UniqueHandle desktop = Hold(bin + L"\\desktop.ini");
+        UniqueHandle info2 = HoldOpen(bin + L"\\INFO2");
+        UniqueHandle desktop = HoldOpen(bin + L"\\desktop.ini");
         ASSERT_TRUE(info2 && desktop);
         ASSERT_EQ(run.Clean(), L"Finished");
     }
@@ -124,13 +120,15 @@ TEST_F(RecycleBinRun, BinIndexFilesAreNotDeletedOneByOneButOtherNamesAre) {
     EXPECT_FALSE(FileExists(bin + L"\\Dc2"));
     EXPECT_FALSE(FileExists(L"C:\\Recycled\\DC1.TXT"));
     EXPECT_TRUE(FileExists(folder.Sub(L"keep.txt")));
+}
 
-    // The same name in other letters is an ordinary file of the bin.
+TEST_F(RecycleBinRun, TheIndexNameInOtherLettersIsAnOrdinaryFileOfTheBin) {
     std::wstring other = L"C:\\RECYCLER\\S-1-5-21-1004336348-1177238915-682003330-1001";
     WriteTestFile(other + L"\\info2", "a deleted file called info2");
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
     ASSERT_EQ(run.Scan(), L"Finished");
     {
-        UniqueHandle lowerCase = Hold(other + L"\\info2");
+        UniqueHandle lowerCase = HoldOpen(other + L"\\info2");
         ASSERT_TRUE(lowerCase);
         ASSERT_EQ(run.Clean(), L"Finished");
     }
@@ -144,8 +142,8 @@ TEST_F(RecycleBinRun, FileInUseIsCleanedAfterRebootWithItsOwnErrorTitle) {
     PluginRun<CPlgRecycleBin> run(L"RecycleBin");
     ASSERT_EQ(run.Scan(), L"Finished");
     {
-        UniqueHandle held = Hold(bin + L"\\Dc7.doc");
-        UniqueHandle heldInFolder = Hold(bin + L"\\Dc8\\Dc8.txt");
+        UniqueHandle held = HoldOpen(bin + L"\\Dc7.doc");
+        UniqueHandle heldInFolder = HoldOpen(bin + L"\\Dc8\\Dc8.txt");
         ASSERT_TRUE(held && heldInFolder);
         ASSERT_EQ(run.Clean(), L"Finished");
     }
@@ -163,16 +161,8 @@ TEST_F(RecycleBinRun, FileInUseIsCleanedAfterRebootWithItsOwnErrorTitle) {
     EXPECT_EQ(run.lastReportResult, ReportResult::kBuilt);
 
     // Pending for the next start: the shortcut of both files and their folder.
-    std::wstring pending;
-    DWORD type = 0;
-    HKEY key = nullptr;
-    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, kSessionManager, 0, KEY_READ, &key), ERROR_SUCCESS);
-    DWORD size = 0;
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type, nullptr, &size);
-    pending.resize(size / sizeof(wchar_t));
-    RegQueryValueExW(key, L"PendingFileRenameOperations", nullptr, &type,
-                     reinterpret_cast<BYTE*>(pending.data()), &size);
-    RegCloseKey(key);
+    const std::wstring pending = PendingRenameOperations();
+    ASSERT_FALSE(pending.empty());
     EXPECT_NE(pending.find(L"Dc7.doc"), std::wstring::npos);
     EXPECT_NE(pending.find(L"Dc8.txt"), std::wstring::npos);
 }
@@ -226,13 +216,9 @@ TEST_F(RecycleBinRun, OverwriteFillsTheBinsFilesBeforeTheyGo) {
     WriteTestFile(bin + L"\\Dc10\\inner.txt", secret);
     PluginRun<CPlgRecycleBin> run(L"RecycleBin", true);
     ASSERT_EQ(run.Scan(), L"Finished");
-    auto openShared = [](const std::wstring& path) {
-        return UniqueHandle(CreateFileW(path.c_str(), GENERIC_READ,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    };
-    UniqueHandle file = openShared(bin + L"\\Dc9.txt");
-    UniqueHandle inFolder = openShared(bin + L"\\Dc10\\inner.txt");
+    const DWORD shareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    UniqueHandle file = HoldOpen(bin + L"\\Dc9.txt", shareAll);
+    UniqueHandle inFolder = HoldOpen(bin + L"\\Dc10\\inner.txt", shareAll);
     ASSERT_TRUE(file && inFolder);
     ASSERT_EQ(run.Clean(), L"Finished");
     for (HANDLE handle : {file.Get(), inFolder.Get()}) {

@@ -85,8 +85,7 @@ TEST_F(RecentRun, AShortcutInUseIsDeletedAfterReboot) {
     PluginRun<CPlgWinRecUsed> run(L"WinRecUsed");
     ASSERT_EQ(run.Scan(), L"Finished");
     {
-        UniqueHandle held(CreateFileW(shortcut.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        UniqueHandle held = HoldOpen(shortcut);
         ASSERT_TRUE(held);
         ASSERT_EQ(run.Clean(), L"Finished");
     }

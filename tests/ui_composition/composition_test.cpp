@@ -42,20 +42,6 @@ bool Contains(const std::wstring& text, const std::wstring& part) {
 
 std::wstring Language(const std::wstring& name) { return ReadPage(L"html/English/" + name); }
 
-class ScopedCurrentDirectory {
-public:
-    explicit ScopedCurrentDirectory(const std::wstring& path) {
-        wchar_t previous[MAX_PATH] = {};
-        GetCurrentDirectoryW(MAX_PATH, previous);
-        previous_ = previous;
-        SetCurrentDirectoryW(path.c_str());
-    }
-    ~ScopedCurrentDirectory() { SetCurrentDirectoryW(previous_.c_str()); }
-
-private:
-    std::wstring previous_;
-};
-
 class Composition : public testing::Test {
 protected:
     void SetUp() override { ForgetKernelSettings(); }
@@ -80,7 +66,9 @@ protected:
     std::wstring Html(const std::wstring& id) { return document.Get(id).innerHtml; }
 
     std::vector<TestPluginRow> rows = {
-        {L"UcA", 1, 0, true}, {L"UcB", 0, 5, true}, {L"UcC", 1, 1, false}};
+        {.id = L"UcA"},
+        {.id = L"UcB", .category = PluginCategory::kIeAndAol, .weight = 5},
+        {.id = L"UcC", .weight = 1, .enabled = false}};
     RecordingDocument document{{L"Layout"}};
     ComposingView view;
     std::map<std::wstring, TestPlugin*> plugins;

@@ -158,8 +158,10 @@ TEST_F(MainWindow, ExitDuringACleanWaitsForTheWorkerAndEndsWithTheReport) {
         WriteTestFile(files.back(), "trace");
     }
     std::map<std::wstring, TestPlugin*> created;
-    window = std::make_unique<CDlgMain>(kMainPage,
-                                        MakeTestFactory({{L"ExitTree", 0, 1, true}}, created));
+    window = std::make_unique<CDlgMain>(
+        kMainPage,
+        MakeTestFactory({{.id = L"ExitTree", .category = PluginCategory::kIeAndAol, .weight = 1}},
+                        created));
     ASSERT_TRUE(window->Create());
     std::atomic<bool> started = false, returned = false;
     std::atomic<size_t> deleted = 0;
