@@ -4,8 +4,8 @@
 #include <objbase.h>
 
 #include "app/autostart_sync.h"
-#include "app/console_output.h"
 #include "app/program_folder.h"
+#include "sysaccess/console_output.h"
 #include "sysaccess/os_version.h"
 #include "sysaccess/trace.h"
 #include "ui/dlg_main.h"

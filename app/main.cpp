@@ -9,11 +9,11 @@
 
 #include "app/app_main.h"
 #include "app/command_line.h"
-#include "app/console_output.h"
 #include "app/headless.h"
 #include "app/program_folder.h"
 #include "engine/kivo_critical_section.h"
 #include "plugins/plugin_list.h"
+#include "sysaccess/console_output.h"
 #include "sysaccess/handles.h"
 
 namespace {
