@@ -9,12 +9,10 @@
 #include "engine/page_reader.h"
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
-#include "ui/window_thunk.h"
 
 namespace {
 
 constexpr UINT kStartCleanMessage = WM_APP + 1;
-constexpr wchar_t kWindowClass[] = L"VeltraneUnattendedRun";
 
 struct PluginOutcome {
     std::wstring id;
@@ -38,20 +36,12 @@ bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {
 
 class HeadlessRun : public IKernelView {
 public:
-    explicit HeadlessRun(const HeadlessRequest& request) : request_(request) {}
-    ~HeadlessRun() {
-        if (window_) DestroyWindow(window_);
-    }
-
-    bool CreateMessageWindow() {
-        WNDCLASSW windowClass = {};
-        windowClass.lpfnWndProc = &WindowThunk<HeadlessRun>::Proc;
-        windowClass.hInstance = GetModuleHandleW(nullptr);
-        windowClass.lpszClassName = kWindowClass;
-        RegisterClassW(&windowClass);  // fails harmlessly when already registered
-        window_ = CreateWindowExW(0, kWindowClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                  windowClass.hInstance, this);
-        return window_ != nullptr;
+    // The worker messages come to this thread's own queue: there is no window
+    // to show, and making one would load the display driver.
+    explicit HeadlessRun(const HeadlessRequest& request)
+        : request_(request), thread_(GetCurrentThreadId()) {
+        MSG message;
+        PeekMessageW(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE);  // makes the queue
     }
 
     void Attach(CKernel* kernel) { kernel_ = kernel; }
@@ -67,24 +57,22 @@ public:
             }
         if (!kernel_->SetMode(CKernel::kScanning)) return false;
         MSG message;
-        while (!finished_ && GetMessageW(&message, nullptr, 0, 0) > 0) {
-            TranslateMessage(&message);
-            DispatchMessageW(&message);
-        }
+        while (!finished_ && GetMessageW(&message, nullptr, 0, 0) > 0) Handle(message);
         // Progress posted just before the end still owns its payload.
-        while (PeekMessageW(&message, window_, 0, 0, PM_REMOVE)) DispatchMessageW(&message);
+        while (PeekMessageW(&message, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE)) Handle(message);
         return !refused_;
     }
 
     const std::vector<PluginOutcome>& Outcomes() const { return outcomes_; }
 
-    HWND GetMessageWindow() const override { return window_; }
+    HWND GetMessageWindow() const override { return nullptr; }
+    DWORD GetMessageThread() const override { return thread_; }
     bool RecomposeLayout() override {
         const CKernel::Mode mode = kernel_->GetMode();
         if (mode == CKernel::kScanFinished) {
             CollectReports(true);
             if (request_.action == HeadlessRequest::kClean)
-                PostMessageW(window_, kStartCleanMessage, 0, 0);
+                PostThreadMessageW(thread_, kStartCleanMessage, 0, 0);
             else
                 finished_ = true;
         } else if (mode == CKernel::kCleanFinished) {
@@ -99,20 +87,21 @@ public:
     void ShowRebootNotice() override {}
 
 private:
-    friend class WindowThunk<HeadlessRun>;
-    LRESULT OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-        if (kernel_) {
-            if (message == CKernel::kScanFinishedMessage || message == CKernel::kFixFinishedMessage)
-                RecordResult(reinterpret_cast<const wchar_t*>(wParam),
-                             static_cast<CPlugin::Result>(lParam));
-            if (kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
-            if (message == kStartCleanMessage) {
-                // Another instance may have started between our scan and clean.
-                if (!kernel_->SetMode(CKernel::kCleaning)) refused_ = finished_ = true;
-                return 0;
-            }
+    void Handle(const MSG& message) {
+        if (message.hwnd) {  // nothing of ours; a system component's window, if any
+            DispatchMessageW(&message);
+            return;
         }
-        return DefWindowProcW(window, message, wParam, lParam);
+        if (!kernel_) return;
+        if (message.message == CKernel::kScanFinishedMessage ||
+            message.message == CKernel::kFixFinishedMessage)
+            RecordResult(reinterpret_cast<const wchar_t*>(message.wParam),
+                         static_cast<CPlugin::Result>(message.lParam));
+        if (kernel_->HandleWorkerMessage(message.message, message.wParam, message.lParam)) return;
+        if (message.message == kStartCleanMessage) {
+            // Another instance may have started between our scan and clean.
+            if (!kernel_->SetMode(CKernel::kCleaning)) refused_ = finished_ = true;
+        }
     }
 
     PluginOutcome* FindOutcome(const std::wstring& id) {
@@ -147,7 +136,7 @@ private:
 
     const HeadlessRequest& request_;
     CKernel* kernel_ = nullptr;
-    HWND window_ = nullptr;
+    const DWORD thread_;
     bool finished_ = false;
     bool refused_ = false;
     std::vector<PluginOutcome> outcomes_;
@@ -235,10 +224,6 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
 ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
                      std::wstring& output) {
     HeadlessRun run(request);
-    if (request.action != HeadlessRequest::kList && !run.CreateMessageWindow()) {
-        output = L"Cannot create the message window.\n";
-        return kExitFailed;
-    }
     CKernel kernel(&run, createPlugins);
     // Options and the autostart entry belong to the window; an unattended run
     // changes only the checked flags it was asked to, and puts them back.

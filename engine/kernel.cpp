@@ -89,10 +89,21 @@ bool CKernel::WaitForWorkers(DWORD timeoutMs) const {
 
 void CKernel::DeliverWorkerMessages() {
     HWND window = view_ ? view_->GetMessageWindow() : nullptr;
+    // (HWND)-1 asks for the thread's own messages only.
+    if (!window && view_ && view_->GetMessageThread() == GetCurrentThreadId())
+        window = reinterpret_cast<HWND>(-1);
     if (!window) return;
     MSG message;
     while (PeekMessageW(&message, window, kScanFinishedMessage, kProgressMessage, PM_REMOVE))
         HandleWorkerMessage(message.message, message.wParam, message.lParam);
+}
+
+bool CKernel::PostToView(UINT message, WPARAM wParam, LPARAM lParam) const {
+    if (!view_) return false;
+    if (HWND window = view_->GetMessageWindow())
+        return PostMessageW(window, message, wParam, lParam);
+    DWORD thread = view_->GetMessageThread();
+    return thread != 0 && PostThreadMessageW(thread, message, wParam, lParam);
 }
 
 void CKernel::ReleaseRunLock() {
@@ -209,20 +220,16 @@ bool CKernel::HandleWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void CKernel::PostFinished(UINT message, const std::wstring& id, CPlugin::Result result) {
-    HWND window = view_ ? view_->GetMessageWindow() : nullptr;
     wchar_t* copy = _wcsdup(id.c_str());
-    if (window == nullptr || !PostMessageW(window, message, reinterpret_cast<WPARAM>(copy), result))
-        free(copy);
+    if (!PostToView(message, reinterpret_cast<WPARAM>(copy), result)) free(copy);
 }
 
 void CKernel::PostProgress(const std::wstring& id, const std::wstring& text) {
-    HWND window = view_ ? view_->GetMessageWindow() : nullptr;
-    if (window == nullptr) return;
+    if (!view_ || (!view_->GetMessageWindow() && !view_->GetMessageThread())) return;
     auto record = std::make_unique<ProgressRecord>();
     record->id = id;
     record->text = text;
-    if (PostMessageW(window, kProgressMessage, reinterpret_cast<WPARAM>(record.get()), 0))
-        record.release();
+    if (PostToView(kProgressMessage, reinterpret_cast<WPARAM>(record.get()), 0)) record.release();
 }
 
 void CKernel::OverrideCookieKeepList(const std::wstring& text) {

@@ -116,6 +116,8 @@ private:
     void ResetCancel();
     bool WaitForWorkers(DWORD timeoutMs) const;
     void DeliverWorkerMessages();
+    // Posts a worker message to the view's window or thread; false when it has neither.
+    bool PostToView(UINT message, WPARAM wParam, LPARAM lParam) const;
     void ReleaseRunLock();
     enum class NextStep : int { kStarted = 0, kNoneLeft = 2 };
     // Starts the first ticked plug-in after `previousId` ("" for the first of all).

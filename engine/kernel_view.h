@@ -9,6 +9,10 @@ class IKernelView {
 public:
     // The window that receives the worker messages 1025 to 1027; null for none.
     virtual HWND GetMessageWindow() const = 0;
+    // Without a window, the thread whose own queue receives them (0: none).
+    // A front end with no window to show need not make one: under Wine the
+    // first window of a process loads the display driver.
+    virtual DWORD GetMessageThread() const { return 0; }
     // Refills the layout for the kernel's current mode; false when that failed.
     virtual bool RecomposeLayout() = 0;
     // Renders the process table again before a clean run starts.

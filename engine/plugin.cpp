@@ -57,9 +57,15 @@ CPlugin::CPlugin(CKernel& kernel, const PluginIdentity& identity)
     CRPDWORD stored(HKEY_LOCAL_MACHINE, kPluginsKey, id_, 1);
     stored.SetNoWriteBack(true);
     enabled_ = stored.Get() != 0;
+    // Any other number is written back as 1 at exit.
+    if (stored.GetLastError() == CRegistryProperty::kNone && stored.Get() <= 1)
+        storedEnabled_ = enabled_;
 }
 
 CPlugin::~CPlugin() {
+    // Writing an unchanged flag back costs every plug-in a trip to the registry
+    // at each exit, and an unattended run puts back what it changed.
+    if (storedEnabled_ == enabled_) return;
     CRPDWORD stored(HKEY_LOCAL_MACHINE, kPluginsKey, id_, 1);
     stored.Set(enabled_ ? 1 : 0);
 }

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,8 +31,8 @@ enum class PluginCategory : int {
     kWindows = 8,
 };
 
-// What a report call did. Nobody acts on it yet; the numbers are kept as
-// the plug-ins have always answered.
+// What a report call did. The window shows whatever the element holds either
+// way; the numbers are the ones the plug-ins have always answered.
 enum class ReportResult : int {
     kBuilt = 0,
     kNotYet = 1,    // the plug-in has not scanned (or cleaned) since the run began
@@ -139,6 +140,8 @@ private:
     DWORD lastProgressTick_ = 0;
     bool inLastScan_ = true;
     bool enabled_ = true;
+    // The checked flag as the registry holds it; none when it holds none yet (or not as 0 or 1).
+    std::optional<bool> storedEnabled_;
     std::wstring id_;
     std::wstring nameHtml_;
     CKernel* kernel_;

@@ -18,8 +18,8 @@ public:
         kFailed = 2,
         kDeferred = 3,  // removed at the next system start
         kRemoved = 4,
-        kRemovedNotOverwritten =
-            5,  // a file whose data other names share: deleted, not overwritten
+        // A file whose data other names share: deleted, not overwritten.
+        kRemovedNotOverwritten = 5,
     };
 
     struct SStatistics {
@@ -30,7 +30,7 @@ public:
         void AddDeferred(std::vector<ItemError>& errors, bool overwriting, DWORD code);
 
         std::wstring name;
-        int status = kFound;
+        Status status = kFound;
     };
 
     struct SFileItemStatistics : SStatistics {

@@ -218,3 +218,61 @@ bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool /*co
     }
     return result;
 }
+
+namespace {
+
+// Whether every listed folder is still a plain folder: the listing's paths
+// are followed by name, and a folder turned into a link would lead elsewhere.
+bool ListedFoldersUnchanged(const FolderTreeListing& listing) {
+    for (const std::wstring& path : listing.folders) {
+        DWORD attributes = GetFileAttributesW(path.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool DeleteListedFolderTree(const std::wstring& folder, const FolderTreeListing& listing,
+                            IRunContext* plugin, unsigned* count, uint64_t* size, bool* reboot) {
+    ResetOutputs(count, size, reboot);
+    if (!MayEmpty(folder)) return false;
+    if (IsFolderLink(folder) || !ListedFoldersUnchanged(listing))
+        return DeleteFolderTree(folder, plugin, true, count, size, reboot, L"");
+
+    unsigned removed = 0;
+    uint64_t removedSize = 0;
+    bool deferred = false;
+    bool result =
+        DeleteListedFiles(listing.files, listing.sizes, plugin, &removed, &removedSize, &deferred);
+    if (IsCancelled(plugin)) return false;
+    // A folder still holding a file that stayed or waits for the next start is
+    // expected; one that is not empty although every listed file went is not.
+    const bool listedFilesGone = result && !deferred;
+    bool leftovers = false;
+    for (const std::wstring& path : listing.folders) {
+        if (IsCancelled(plugin)) return false;
+        if (RemoveFolder(path)) {
+            ++removed;
+        } else {
+            leftovers = leftovers || (listedFilesGone && GetLastError() == ERROR_DIR_NOT_EMPTY);
+            result = false;
+        }
+    }
+    if (leftovers) {
+        // Files that came after the scan: the walk removes them as before.
+        unsigned more = 0;
+        uint64_t moreSize = 0;
+        bool moreDeferred = false;
+        result = DeleteFolderTree(folder, plugin, true, &more, &moreSize, &moreDeferred, L"");
+        removed += more;
+        removedSize += moreSize;
+        deferred = deferred || moreDeferred;
+    }
+    if (count) *count = removed;
+    if (size) *size = removedSize;
+    if (reboot) *reboot = deferred;
+    return result;
+}

@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "sysaccess/file_walk.h"
 #include "sysaccess/run_context.h"
 
 enum class DeleteOutcome {
@@ -61,3 +62,9 @@ bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool cou
 // folder, or when something below could not be removed.
 bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool counted,
                       unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks);
+// DeleteFolderTree for everything, without walking `folder` again: deletes
+// what `listing` (from ListFolderTree of the same folder) holds. A tree that
+// changed since it was listed (a folder gone or turned into a link, or
+// something new left behind) is walked as DeleteFolderTree walks it.
+bool DeleteListedFolderTree(const std::wstring& folder, const FolderTreeListing& listing,
+                            IRunContext* plugin, unsigned* count, uint64_t* size, bool* reboot);

@@ -131,6 +131,22 @@ bool GetFileList(const IRunContext* plugin, const std::wstring& folder, StringLi
     return result;
 }
 
+uint64_t FolderTreeListing::TotalSize() const {
+    uint64_t total = 0;
+    for (uint64_t size : sizes) total += size;
+    return total;
+}
+
+bool ListFolderTree(const IRunContext* plugin, const std::wstring& folder,
+                    FolderTreeListing* listing) {
+    *listing = {};
+    GetFileListPlugCancelProc visitor(plugin, &listing->files, &listing->sizes, &listing->folders,
+                                      L"", L'|');
+    bool result = WalkFolderTree(folder, visitor);
+    listing->entries = visitor.count;
+    return result;
+}
+
 bool GetFolderTreeSize(const IRunContext* plugin, const std::wstring& folder, uint64_t* total,
                        unsigned* count) {
     GetDirSizePlugCancelProc visitor(plugin, L"", L'|');

@@ -92,6 +92,19 @@ bool WalkFolderTree(const std::wstring& folder, FileApi::BaseFileProc& visitor);
 bool GetFileList(const IRunContext* plugin, const std::wstring& folder, StringList* files,
                  StringList* folders, const wchar_t* masks, wchar_t separator, unsigned* count,
                  SizeList* sizes = nullptr);
+// Everything below a folder as one walk found it: the files with their sizes,
+// and the folders, each after what it holds. A clean works from it instead of
+// walking the folder a second time.
+struct FolderTreeListing {
+    StringList files;
+    SizeList sizes;  // follows `files`
+    StringList folders;
+    unsigned entries = 0;  // files and folders visited
+
+    uint64_t TotalSize() const;
+};
+bool ListFolderTree(const IRunContext* plugin, const std::wstring& folder,
+                    FolderTreeListing* listing);
 // Sum of the sizes of all files below `folder`, and the number of entries visited.
 bool GetFolderTreeSize(const IRunContext* plugin, const std::wstring& folder, uint64_t* total,
                        unsigned* count);

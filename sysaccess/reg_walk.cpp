@@ -139,3 +139,18 @@ bool CountRegTree(const IRunContext* plugin, HKEY root, const wchar_t* keyPath, 
     if (count) *count = walker.count;
     return result;
 }
+
+std::optional<RegKeyStamp> ReadRegKeyStamp(HKEY key) {
+    RegKeyStamp stamp;
+    if (RegQueryInfoKeyW(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &stamp.values,
+                         nullptr, nullptr, nullptr, &stamp.lastWrite) != ERROR_SUCCESS)
+        return std::nullopt;
+    return stamp;
+}
+
+std::optional<RegKeyStamp> ReadRegKeyStamp(HKEY root, const wchar_t* keyPath) {
+    RegKey key;
+    if (RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
+        return std::nullopt;
+    return ReadRegKeyStamp(key.Get());
+}

@@ -4,6 +4,7 @@
 // built on the stack of the walking function.
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -155,3 +156,19 @@ bool GetRegValuesListEnhanced(const IRunContext* plugin, HKEY root, const wchar_
                               unsigned* count = nullptr);
 // Number of values and sub-keys in the whole tree.
 bool CountRegTree(const IRunContext* plugin, HKEY root, const wchar_t* keyPath, unsigned* count);
+
+// When a key was last written to and how many values it holds. Two equal
+// stamps taken at two moments mean no value of the key was set or deleted in
+// between, so what was read at the first still stands.
+struct RegKeyStamp {
+    FILETIME lastWrite{};
+    DWORD values = 0;
+
+    bool operator==(const RegKeyStamp& other) const {
+        return lastWrite.dwLowDateTime == other.lastWrite.dwLowDateTime &&
+               lastWrite.dwHighDateTime == other.lastWrite.dwHighDateTime && values == other.values;
+    }
+};
+// Nothing when the key cannot be opened or asked.
+std::optional<RegKeyStamp> ReadRegKeyStamp(HKEY key);
+std::optional<RegKeyStamp> ReadRegKeyStamp(HKEY root, const wchar_t* keyPath);

@@ -30,7 +30,7 @@ struct DomainInfo {
     // kKept: every cookie of the domain was on the cookie keep-list.
     enum Result : int { kNotProcessed = 0, kRebootNeeded = 1, kError = 2, kDeleted = 3, kKept = 4 };
 
-    int result = kNotProcessed;
+    Result result = kNotProcessed;
     std::optional<ItemError> error;  // the failure of the last fix (results 1 and 2)
     std::wstring name;
     int itemCount = 0;

@@ -28,6 +28,11 @@ bool ReadValueText(HKEY key, const std::wstring& name, std::wstring& text) {
     return true;
 }
 
+// Whether a "|"-separated mask list takes every entry, as the scan's listing of a folder does.
+bool MatchesEverything(const std::wstring& mask) {
+    return mask.empty() || mask == L"*" || mask == L"*.*";
+}
+
 // The reason shown for a failure: the system's message, or "Unknown error."
 // when the failure came without a code.
 int ReasonFor(DWORD code) { return code != 0 ? ItemError::kSystemMessage : ItemError::kUnknown; }
@@ -53,6 +58,7 @@ bool CElimAction::Scan() {
     for (SRegEntry& entry : regEntries) {
         entry.found.clear();
         entry.absent = false;
+        entry.scanStamp.reset();
     }
     for (SFileEntry& entry : fileEntries) {
         if (plugin_.IsCancelled() || !ScanFileEntry(entry)) return false;
@@ -122,11 +128,11 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
         record.isFolder = true;
         // A link is removed as a link: nothing behind it belongs to this folder.
         if (!IsFolderLink(folder)) {
-            uint64_t size = 0;
-            unsigned count = 0;
-            if (!GetFolderTreeSize(&plugin_, folder, &size, &count)) return false;
-            record.size = size;
-            record.subitemsFound = count;
+            auto listing = std::make_shared<FolderTreeListing>();
+            if (!ListFolderTree(&plugin_, folder, listing.get())) return false;
+            record.size = listing->TotalSize();
+            record.subitemsFound = listing->entries;
+            record.listing = std::move(listing);
         }
         entry.found.push_back(std::move(record));
     }
@@ -170,6 +176,8 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
         }
         case kAllValues: {
             plugin_.SetProgress(JoinPath(display, kAllEntries));
+            // Taken before the listing: a change while it runs shows as a changed stamp.
+            entry.scanStamp = ReadRegKeyStamp(key.Get());
             StringList names;
             StringList data;
             if (!GetRegValuesListEnhanced(&plugin_, entry.root, keyPath.c_str(), &names,
@@ -268,8 +276,12 @@ bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& ma
     if (!IsFolderLink(record.name)) {
         unsigned removed = 0;
         uint64_t removedSize = 0;
-        bool emptied = DeleteFolderTree(record.name, &plugin_, true, &removed, &removedSize,
-                                        &reboot, mask.c_str());
+        // Everything below the folder, as the scan listed it, needs no second walk.
+        bool emptied = record.listing && MatchesEverything(mask)
+                           ? DeleteListedFolderTree(record.name, *record.listing, &plugin_,
+                                                    &removed, &removedSize, &reboot)
+                           : DeleteFolderTree(record.name, &plugin_, true, &removed, &removedSize,
+                                              &reboot, mask.c_str());
         record.subitemsRemoved = removed;
         record.removedSize = removedSize;
         if (!emptied && plugin_.IsCancelled()) return false;
@@ -353,12 +365,16 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
     // renumbered: from then on values are found by their data.
     bool byData = false;
     std::map<std::wstring, std::wstring> nameByData;
+    // Nothing written to the key since the scan: every value still holds what
+    // the scan read, and reading each again would double the clean's work.
+    const bool unchangedSinceScan =
+        key && entry.scanStamp && ReadRegKeyStamp(key.Get()) == entry.scanStamp;
 
     for (SRegRecord& record : entry.found) {
         if (plugin_.IsCancelled()) return false;
         if (record.status == kHidden) continue;
         std::wstring name = record.regName;
-        if (matchByData && !byData) {
+        if (matchByData && !byData && !unchangedSinceScan) {
             std::wstring current;
             if (!key || !ReadValueText(key.Get(), name, current) || current != record.valueData) {
                 byData = true;

@@ -5,11 +5,16 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/item_error.h"
 #include "engine/statistics.h"
+#include "sysaccess/reg_walk.h"
+
+struct FolderTreeListing;
 
 class CStandartPlugin;
 
@@ -31,6 +36,8 @@ public:
     struct SFileRecord : SFileItemStatistics {
         size_t errorNumber = 0;  // 1-based; 0 for none
         std::wstring refusal;    // why the guard keeps this folder; the clean fails it
+        // What the scan found below a folder; the clean deletes from it.
+        std::shared_ptr<const FolderTreeListing> listing;
     };
     struct SRegRecord : SRegItemStatistics {
         size_t errorNumber = 0;
@@ -50,6 +57,8 @@ public:
         RegMode mode = kSingleValue;
         std::vector<SRegRecord> found;
         bool absent = false;
+        // The key as the scan found it; the clean compares it to skip re-reading the values.
+        std::optional<RegKeyStamp> scanStamp;
     };
 
     explicit CElimAction(CStandartPlugin& plugin) : plugin_(plugin) {}

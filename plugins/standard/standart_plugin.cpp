@@ -3,9 +3,7 @@
 #include "engine/kernel.h"
 
 CStandartPlugin::CStandartPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout)
-    : CPlugin(kernel, identity), reportLayout_(reportLayout), engine_(*this) {
-    LoadReportPages();
-}
+    : CPlugin(kernel, identity), reportLayout_(reportLayout), engine_(*this) {}
 
 void CStandartPlugin::AddRegEntry(HKEY root, const std::wstring& keyPath, CElimAction::RegMode mode,
                                   const std::wstring& valueName) {

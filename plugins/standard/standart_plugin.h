@@ -66,16 +66,10 @@ protected:
 private:
     // Result of an engine run: done, or cancelled, or failed.
     Result RunResult(bool succeeded) const;
-    void LoadReportPages();
     ReportParts AssembleReport(bool scan) const;
     // A text template from the plug-in's own folder, else the shared one.
     std::vector<std::wstring> ReadTemplate(const std::wstring& name, bool keepEmptyLines) const;
 
     int reportLayout_;
     CElimAction engine_;
-    std::wstring reportPage_;
-    std::wstring reportItemPage_;
-    std::wstring columnHeaderPage_;
-    std::wstring totalScanPages_[4];
-    std::wstring totalFixPages_[4];
 };

@@ -44,7 +44,7 @@ uint64_t ItemsOf(const Records::SRegItemStatistics& record) {
 bool IsShown(const Records::SStatistics& record) { return record.status != Records::kHidden; }
 
 // The status cell of a cleaned record and, for a failed or deferred one, its error link.
-std::wstring StatusText(int status, size_t errorNumber) {
+std::wstring StatusText(Records::Status status, size_t errorNumber) {
     const SharedResultPages& pages = CPlugin::SharedPages();
     std::wstring text;
     switch (status) {
@@ -75,17 +75,6 @@ struct Tally {
 
 }  // namespace
 
-void CStandartPlugin::LoadReportPages() {
-    const std::wstring folder = GetPluginsFolder();
-    reportPage_ = ReadPage(folder + L"Report.html");
-    reportItemPage_ = ReadPage(folder + L"ReportItem.html");
-    columnHeaderPage_ = ReadPage(folder + L"ColumnHeader.html");
-    for (int layout = 0; layout < 4; ++layout) {
-        totalScanPages_[layout] = ReadPage(folder + kLayoutFamilies[layout] + L"TotalScan.html");
-        totalFixPages_[layout] = ReadPage(folder + kLayoutFamilies[layout] + L"TotalFix.html");
-    }
-}
-
 std::vector<std::wstring> CStandartPlugin::ReadTemplate(const std::wstring& name,
                                                         bool keepEmptyLines) const {
     std::vector<std::wstring> lines;
@@ -99,17 +88,22 @@ std::vector<std::wstring> CStandartPlugin::ReadTemplate(const std::wstring& name
 CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
     const int layout = Clamp(reportLayout_);
     const std::wstring kind = scan ? L"Scan" : L"Fix";
+    // Read when a report is built, not when the plug-in is made: an unattended
+    // run builds no report, and most plug-ins of a window never show one.
+    const std::wstring folder = GetPluginsFolder();
+    const std::wstring columnHeaderPage = ReadPage(folder + L"ColumnHeader.html");
+    const std::wstring reportItemPage = ReadPage(folder + L"ReportItem.html");
     ReportParts parts;
 
     std::wstring headers;
     for (std::wstring line :
          ReadTemplate(kLayoutFamilies[layout] + (L"HeaderTemplates" + kind) + L".txt", true)) {
         ReplaceAll(line, L" ", L"&nbsp;");
-        std::wstring cell = columnHeaderPage_;
+        std::wstring cell = columnHeaderPage;
         ReplaceAll(cell, kHeader, line);
         headers += cell;
     }
-    parts.frame = reportPage_;
+    parts.frame = ReadPage(folder + L"Report.html");
     ReplaceAll(parts.frame, kColumnHeaders, headers);
 
     // Empty lines are cells where one kind of row has nothing to show and the
@@ -120,7 +114,7 @@ CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
         std::wstring row = L"<tr>\n";
         for (const std::wstring& line :
              ReadTemplate(rowKind + (L"Templates" + kind) + L".txt", keepEmptyLines)) {
-            std::wstring cell = reportItemPage_;
+            std::wstring cell = reportItemPage;
             ReplaceAll(cell, kItem, line);
             row += cell;
         }
@@ -130,7 +124,7 @@ CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
     parts.folderPattern = pattern(L"Folders");
     parts.valuePattern = pattern(L"RegValues");
     parts.keyPattern = pattern(L"RegKeys");
-    parts.totals = scan ? totalScanPages_[layout] : totalFixPages_[layout];
+    parts.totals = ReadPage(folder + kLayoutFamilies[layout] + (L"Total" + kind) + L".html");
     parts.pluginName = GetNameHtml();
     return parts;
 }

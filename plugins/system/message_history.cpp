@@ -29,7 +29,7 @@ long long FileLength(const std::wstring& path) {
     return size.QuadPart;
 }
 
-const std::wstring& ResultPage(int result) {
+const std::wstring& ResultPage(CPlgMessageHistory::FileResult result) {
     const SharedResultPages& pages = CPlugin::SharedPages();
     switch (result) {
         case CPlgMessageHistory::kFileFailed:

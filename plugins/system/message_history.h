@@ -20,7 +20,7 @@ public:
     struct HistoryFile {
         std::wstring path;
         long long length = -1;  // -1 when the file could not be opened
-        int result = kFileNotProcessed;
+        FileResult result = kFileNotProcessed;
         ItemError error{ItemError::kFile, L"", 0, 0, false};
         std::wstring refusal;  // a history folder the guard keeps: the row stands for the folder
     };

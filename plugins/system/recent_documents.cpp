@@ -13,7 +13,7 @@ bool HasError(const RecentDocument& record) {
            record.result == RecentDocument::kDeletedAfterReboot;
 }
 
-const std::wstring& ResultPage(int result) {
+const std::wstring& ResultPage(RecentDocument::Result result) {
     const SharedResultPages& pages = CPlugin::SharedPages();
     switch (result) {
         case RecentDocument::kDeleted:

@@ -22,7 +22,7 @@ struct RecentDocument {
     HKEY root = nullptr;
     std::wstring keyPath;
     std::wstring valueName;
-    int result = kNotProcessed;
+    Result result = kNotProcessed;
     std::optional<ItemError> error;
 };
 

@@ -24,7 +24,7 @@ bool IsProtectedBinFile(const std::wstring& path) {
     return false;
 }
 
-const std::wstring& ResultPage(int result) {
+const std::wstring& ResultPage(CPlgRecycleBin::VolumeResult result) {
     const SharedResultPages& pages = CPlugin::SharedPages();
     switch (result) {
         case CPlgRecycleBin::kVolumeFailed:

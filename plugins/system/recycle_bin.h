@@ -19,7 +19,7 @@ public:
     };
 
     struct Volume {
-        int result = kVolumeNotProcessed;
+        VolumeResult result = kVolumeNotProcessed;
         uint64_t size = 0;
         uint64_t items = 0;
     };

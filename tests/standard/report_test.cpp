@@ -80,7 +80,7 @@ public:
     Result Scan() override { return kDone; }
 
     Engine::SFileRecord& File(const std::wstring& name, uint64_t size,
-                              int status = Engine::kFound) {
+                              Engine::Status status = Engine::kFound) {
         if (Engine().fileEntries.empty()) Engine().fileEntries.emplace_back();
         Engine::SFileRecord record;
         record.name = name;
@@ -91,14 +91,14 @@ public:
         return Engine().fileEntries.back().found.back();
     }
     Engine::SFileRecord& Folder(const std::wstring& name, uint32_t below, uint64_t size,
-                                int status = Engine::kFound) {
+                                Engine::Status status = Engine::kFound) {
         Engine::SFileRecord& record = File(name, size, status);
         record.isFolder = true;
         record.subitemsFound = below;
         return record;
     }
     Engine::SRegRecord& Reg(const std::wstring& path, const std::wstring& name, bool isKey,
-                            uint32_t below = 1, int status = Engine::kFound) {
+                            uint32_t below = 1, Engine::Status status = Engine::kFound) {
         if (Engine().regEntries.empty()) Engine().regEntries.emplace_back();
         Engine::SRegRecord record;
         record.regPath = path;

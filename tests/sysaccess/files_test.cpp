@@ -364,3 +364,67 @@ TEST(OsVersion, TheSystemVersionComesBackAfterAnOverride) {
 }
 
 }  // namespace
+
+// A clean works from the listing its scan made of a folder tree instead of
+// walking it again; what changed in between must not lead it astray.
+class ListedTree : public FileDelete {
+protected:
+    void SetUp() override {
+        WriteTestFile(folder.Sub(L"sub\\one.txt"), "12345");
+        WriteTestFile(folder.Sub(L"sub\\deep\\two.txt"), "678");
+        ASSERT_TRUE(ListFolderTree(&context, folder.Path(), &listing));
+    }
+
+    bool DeleteListed() {
+        return DeleteListedFolderTree(folder.Path(), listing, &context, &count, &size, &reboot);
+    }
+
+    FolderTreeListing listing;
+};
+
+TEST_F(ListedTree, ListsWhatTheTreeSizeWalkCounts) {
+    uint64_t total = 0;
+    unsigned entries = 0;
+    ASSERT_TRUE(GetFolderTreeSize(&context, folder.Path(), &total, &entries));
+    EXPECT_EQ(listing.TotalSize(), total);
+    EXPECT_EQ(listing.entries, entries);
+    EXPECT_EQ(listing.files.size(), 2u);
+    EXPECT_EQ(listing.folders.size(), 2u);
+}
+
+TEST_F(ListedTree, EmptiesTheFolderAsTheWalkingDeletionDoes) {
+    reboot = true;  // must be cleared: nothing is deferred
+    EXPECT_TRUE(DeleteListed());
+    EXPECT_EQ(count, 4u);
+    EXPECT_EQ(size, 8u);
+    EXPECT_FALSE(reboot);
+    EXPECT_FALSE(FileExists(folder.Sub(L"sub")));
+    EXPECT_TRUE(FileExists(folder.Path()));
+}
+
+TEST_F(ListedTree, WhatCameAfterTheListingGoesToo) {
+    WriteTestFile(folder.Sub(L"sub\\deep\\late.txt"), "99");
+    EXPECT_TRUE(DeleteListed());
+    EXPECT_FALSE(FileExists(folder.Sub(L"sub")));
+    EXPECT_EQ(count, 5u);
+    EXPECT_EQ(size, 10u);
+}
+
+TEST_F(ListedTree, AFolderHeldByADeferredFileIsReportedOnce) {
+    UniqueHandle held = HoldOpen(folder.Sub(L"sub\\deep\\two.txt"));
+    EXPECT_FALSE(DeleteListed());
+    EXPECT_TRUE(reboot);
+    EXPECT_EQ(count, 2u);  // one deleted, one deferred: neither counted twice
+    EXPECT_TRUE(FileExists(folder.Sub(L"sub\\deep")));
+}
+
+TEST_F(ListedTree, AListedFolderTurnedIntoALinkIsNotFollowed) {
+    ScopedTestFolder outside{L"ListedLinkTarget"};
+    WriteTestFile(outside.Sub(L"two.txt"), "mine");  // the name the listing holds
+    RemoveTree(folder.Sub(L"sub\\deep"));
+    ASSERT_TRUE(MakeFolderLink(folder.Sub(L"sub\\deep"), outside.Path()));
+    context.wipe = true;
+    DeleteListed();
+    RemoveFolderLink(folder.Sub(L"sub\\deep"));
+    EXPECT_EQ(ReadTestFile(outside.Sub(L"two.txt")), "mine");
+}

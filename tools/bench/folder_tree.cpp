@@ -18,7 +18,9 @@ bool WriteFileOf(const std::wstring& path, const std::vector<char>& content) {
     return CloseHandle(file) && ok;
 }
 
-// The same single pass the program makes: 0xFF over the whole file, 64 KiB at a time.
+// The same single pass the program makes: 0xFF over the whole file, 64 KiB at
+// a time, flushed so that the ones reach the disk (an overwrite left in the
+// cache is none).
 bool OverwriteFile(const std::wstring& path) {
     static const std::vector<char> ones(0x10000, '\xFF');
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
@@ -32,6 +34,7 @@ bool OverwriteFile(const std::wstring& path) {
         ok = WriteFile(file, ones.data(), block, &written, nullptr) && written > 0;
         done += written;
     }
+    ok = ok && FlushFileBuffers(file);
     return CloseHandle(file) && ok;
 }
 
