@@ -4,8 +4,8 @@
 #include <objbase.h>
 
 #include "app/autostart_sync.h"
-#include "app/console_output.h"
 #include "app/program_folder.h"
+#include "sysaccess/console_output.h"
 #include "sysaccess/os_version.h"
 #include "sysaccess/trace.h"
 #include "ui/dlg_main.h"
@@ -59,18 +59,20 @@ bool CAppMain::InitInstance() {
     InitCommonControls();
     handshakeMessage_ = RegisterWindowMessageW(kHandshakeMessageName);
 
-    HANDLE running = OpenMutexW(kMutexAccess, TRUE, kInstanceMutexName);
+    UniqueHandle running(OpenMutexW(kMutexAccess, TRUE, kInstanceMutexName));
     if (!running) {
         // Two starts at the same moment both miss the mutex: only one creates it.
-        running = CreateMutexW(nullptr, TRUE, kInstanceMutexName);
-        if (running && GetLastError() != ERROR_ALREADY_EXISTS) running = nullptr;
+        UniqueHandle created(CreateMutexW(nullptr, TRUE, kInstanceMutexName));
+        if (created && GetLastError() == ERROR_ALREADY_EXISTS)
+            running = std::move(created);
+        else
+            instanceMutex_ = std::move(created);
     }
     if (running) {
-        CloseHandle(running);
         ActivatePreviousInstance(commandLine_ == kEmergencyCloseSwitch);
         return false;
     }
-    // The mutex stays ours, unclosed, until the process ends.
+    // The mutex stays ours until ExitInstance.
 
     SetProgramFolderAsCurrentDirectory();
     // A problem with urls.ini is told in the page, once one is there.
@@ -99,10 +101,9 @@ bool CAppMain::InitInstance() {
 }
 
 int CAppMain::ExitInstance() {
-    HANDLE mutex = OpenMutexW(kMutexAccess, TRUE, kInstanceMutexName);
-    if (mutex) {
-        ReleaseMutex(mutex);
-        CloseHandle(mutex);
+    if (instanceMutex_) {
+        ReleaseMutex(instanceMutex_.Get());
+        instanceMutex_.Close();
     }
     CoUninitialize();
     return 1;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/kernel.h"
+#include "sysaccess/handles.h"
 
 inline constexpr wchar_t kInstanceMutexName[] = L"Veltrane Anti-Second-Instance Mutex";
 inline constexpr wchar_t kHandshakeMessageName[] =
@@ -34,6 +35,8 @@ private:
     std::wstring commandLine_;
     PluginFactory createPlugins_;
     UINT handshakeMessage_ = 0;
+    // Held (and owned) from a successful start to ExitInstance; a second start finds it.
+    UniqueHandle instanceMutex_;
 };
 
 // The command line without the program's own name, as the system keeps it.

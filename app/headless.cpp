@@ -7,6 +7,7 @@
 #include <nlohmann/json.hpp>
 
 #include "engine/page_reader.h"
+#include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -30,11 +31,7 @@ std::wstring ReportFrame(const std::wstring& title, const std::wstring& fragment
 }
 
 bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    if (!file) return false;
-    std::string utf8 = ToUtf8(text);
-    bool ok = fwrite(utf8.data(), 1, utf8.size(), file) == utf8.size();
-    return fclose(file) == 0 && ok;
+    return WriteWholeFile(path, ToUtf8(text));
 }
 
 class HeadlessRun : public IKernelView {

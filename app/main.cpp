@@ -9,20 +9,21 @@
 
 #include "app/app_main.h"
 #include "app/command_line.h"
-#include "app/console_output.h"
 #include "app/headless.h"
 #include "app/program_folder.h"
 #include "engine/kivo_critical_section.h"
 #include "plugins/plugin_list.h"
+#include "sysaccess/console_output.h"
+#include "sysaccess/handles.h"
 
 namespace {
 
 std::vector<std::wstring> Arguments() {
     int count = 0;
     wchar_t** list = CommandLineToArgvW(GetCommandLineW(), &count);
+    UniqueLocalMemory owner(static_cast<HLOCAL>(list));
     std::vector<std::wstring> arguments;
-    for (int i = 1; i < count; ++i) arguments.push_back(list[i]);
-    LocalFree(list);
+    for (int i = 1; list != nullptr && i < count; ++i) arguments.push_back(list[i]);
     return arguments;
 }
 

@@ -6,6 +6,8 @@
 #include <ctime>
 
 #include "engine/page_reader.h"
+#include "sysaccess/reg_delete.h"
+#include "sysaccess/registry_values.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
@@ -262,10 +264,10 @@ void CKernel::SaveOptions() {
         // Quoted: an unquoted path with spaces lets Windows start another
         // program named like its first word.
         std::wstring command = L"\"" + path + L"\"";
-        SHSetValueW(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, command.c_str(),
+        SetRegValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, command.c_str(),
                     static_cast<DWORD>(command.size() * sizeof(wchar_t)));
     } else {
-        SHDeleteValueW(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+        DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
     }
 }
 

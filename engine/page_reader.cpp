@@ -2,19 +2,10 @@
 
 #include <windows.h>
 
-#include <cstdio>
-#include <memory>
-
+#include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 
 namespace {
-
-struct FileCloser {
-    void operator()(FILE* file) const {
-        if (file) fclose(file);
-    }
-};
-using UniqueFile = std::unique_ptr<FILE, FileCloser>;
 
 std::wstring FullPath(const std::wstring& relativePath) {
     wchar_t directory[MAX_PATH] = {};
@@ -24,13 +15,7 @@ std::wstring FullPath(const std::wstring& relativePath) {
 
 // The whole file in text mode (CR LF read as LF).
 bool ReadTextFile(const std::wstring& relativePath, std::string& content) {
-    UniqueFile file(_wfopen(FullPath(relativePath).c_str(), L"rt"));
-    if (!file) return false;
-    content.clear();
-    char buffer[65536];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof(buffer), file.get())) > 0) content.append(buffer, got);
-    return true;
+    return ReadWholeFile(FullPath(relativePath), content, FileTextMode::kText);
 }
 
 }  // namespace

@@ -12,6 +12,8 @@ public:
     }
     ScopedComApartment(const ScopedComApartment&) = delete;
     ScopedComApartment& operator=(const ScopedComApartment&) = delete;
+    // False when the thread could not enter an apartment (COM is not usable).
+    explicit operator bool() const { return SUCCEEDED(result_); }
 
 private:
     HRESULT result_;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <string>
 
+#include "sysaccess/file_bytes.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/os_version.h"
@@ -30,13 +31,9 @@ bool AddWininitRename(const std::wstring& path) {
     GetWindowsDirectoryW(windows, MAX_PATH);
     std::wstring iniPath = std::wstring(windows) + L"\\WININIT.INI";
 
+    // A missing file is started afresh.
     std::string text;
-    if (FILE* file = _wfopen(iniPath.c_str(), L"rb")) {
-        char buffer[4096];
-        size_t got;
-        while ((got = fread(buffer, 1, sizeof(buffer), file)) > 0) text.append(buffer, got);
-        fclose(file);
-    }
+    ReadWholeFile(iniPath, text);
     std::string lines;  // line ends as LF while editing
     for (char c : text)
         if (c != '\r') lines += c;
@@ -54,10 +51,7 @@ bool AddWininitRename(const std::wstring& path) {
         if (c == '\n') output += '\r';
         output += c;
     }
-    FILE* file = _wfopen(iniPath.c_str(), L"wb");
-    if (!file) return false;
-    bool ok = fwrite(output.data(), 1, output.size(), file) == output.size();
-    return fclose(file) == 0 && ok;
+    return WriteWholeFile(iniPath, output);
 }
 
 std::function<bool(const std::wstring&)>& SchedulerOverride() {

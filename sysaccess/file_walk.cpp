@@ -1,6 +1,7 @@
 #include "sysaccess/file_walk.h"
 
 #include "sysaccess/handles.h"
+#include "sysaccess/path_join.h"
 
 namespace {
 
@@ -14,12 +15,6 @@ bool IsDotEntry(const wchar_t* name) {
 
 uint64_t EntrySize(const WIN32_FIND_DATAW& entry) {
     return (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-}
-
-std::wstring Join(const std::wstring& folder, const wchar_t* name) {
-    std::wstring path = folder;
-    if (!path.empty() && path.back() != L'\\' && path.back() != L'/') path += L'\\';
-    return path + name;
 }
 
 // The entry protocol shared with the registry walks; false when the walk must stop.
@@ -40,7 +35,7 @@ bool Walk(const std::wstring& folder, FileApi::BaseFileProc& visitor, bool recur
     for (const std::wstring& mask : visitor.masks) {
         WIN32_FIND_DATAW entry;
         // Basic information and large fetches: the short name is never used.
-        FindHandle find(FindFirstFileExW(Join(folder, mask.c_str()).c_str(), FindExInfoBasic,
+        FindHandle find(FindFirstFileExW(JoinPath(folder, mask.c_str()).c_str(), FindExInfoBasic,
                                          &entry, FindExSearchNameMatch, nullptr,
                                          FIND_FIRST_EX_LARGE_FETCH));
         if (!find) continue;
@@ -49,7 +44,7 @@ bool Walk(const std::wstring& folder, FileApi::BaseFileProc& visitor, bool recur
             // Reparse points are visited, never entered: a link may lead anywhere.
             if (recursive && IsFolder(entry) &&
                 !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                !Walk(Join(folder, entry.cFileName), visitor, true))
+                !Walk(JoinPath(folder, entry.cFileName), visitor, true))
                 return false;
             if (!VisitEntry(folder, entry, visitor)) return false;
         } while (FindNextFileW(find.Get(), &entry));
@@ -87,10 +82,10 @@ void GetFileListProc::Filter(const std::wstring&, const WIN32_FIND_DATAW& entry)
 
 void GetFileListProc::Process(const std::wstring& folder, const WIN32_FIND_DATAW& entry) {
     if (IsFolder(entry)) {
-        folders_->push_back(Join(folder, entry.cFileName));
+        folders_->push_back(JoinPath(folder, entry.cFileName));
         return;
     }
-    files_->push_back(Join(folder, entry.cFileName));
+    files_->push_back(JoinPath(folder, entry.cFileName));
     if (sizes_) sizes_->push_back(EntrySize(entry));
 }
 

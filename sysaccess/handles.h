@@ -4,7 +4,11 @@
 #include <windows.h>
 
 #include <io.h>
+#include <objbase.h>
+#include <oleauto.h>
+
 #include <cstdint>
+#include <cstdio>
 
 template <typename Traits>
 class UniqueResource {
@@ -96,3 +100,38 @@ struct LocalMemoryTraits {
     static bool Close(Type h) { return LocalFree(h) == nullptr; }
 };
 using UniqueLocalMemory = UniqueResource<LocalMemoryTraits>;
+
+struct CrtFileTraits {
+    using Type = FILE*;
+    static Type Invalid() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    // A failed close may mean buffered bytes never reached the file.
+    static bool Close(Type h) { return fclose(h) == 0; }
+};
+// A stream of the C runtime, opened with _wfopen.
+using UniqueFile = UniqueResource<CrtFileTraits>;
+
+template <typename Pointee>
+struct CoTaskMemoryTraits {
+    using Type = Pointee*;
+    static Type Invalid() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static bool Close(Type h) {
+        CoTaskMemFree(h);
+        return true;
+    }
+};
+// Memory the shell or COM handed over with CoTaskMemAlloc (an item list, a path).
+template <typename Pointee = void>
+using UniqueCoTaskMemory = UniqueResource<CoTaskMemoryTraits<Pointee>>;
+
+struct BstrTraits {
+    using Type = BSTR;
+    static Type Invalid() { return nullptr; }
+    static bool IsValid(Type h) { return h != nullptr; }
+    static bool Close(Type h) {
+        SysFreeString(h);
+        return true;
+    }
+};
+using UniqueBstr = UniqueResource<BstrTraits>;

@@ -58,3 +58,8 @@ bool IsWindowsXP() {
     return version && version->platformId == VER_PLATFORM_WIN32_NT && version->major == 5 &&
            version->minor != 0;
 }
+
+bool IsRunningOnWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}

@@ -20,3 +20,8 @@ bool IsWindowsNT();
 bool IsWindowsMe();
 bool IsWindows2000();
 bool IsWindowsXP();
+
+// Wine, whatever version it reports (its ntdll exports wine_get_version):
+// some services answer differently there, and the program asks them the way
+// that works on each.
+bool IsRunningOnWine();

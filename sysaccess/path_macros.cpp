@@ -7,8 +7,8 @@
 #include <optional>
 #include <vector>
 
-#include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/registry_text.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -17,20 +17,11 @@ namespace {
 // rather than through a registry-backed option, which would write itself back.
 std::optional<std::wstring> QueryRegString(HKEY root, const std::wstring& keyPath,
                                            const wchar_t* valueName) {
-    RegKey key;
-    if (RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
+    RegText value;
+    if (ReadRegText(root, keyPath.c_str(), valueName, value) != RegTextRead::kRead)
         return std::nullopt;
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.Get(), valueName, nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    if (type != REG_SZ && type != REG_EXPAND_SZ) return std::wstring();
-    // Room for a terminator the stored data may lack.
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
-    if (RegQueryValueExW(key.Get(), valueName, nullptr, &type,
-                         reinterpret_cast<BYTE*>(buffer.data()), &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    return std::wstring(buffer.data());
+    // A value of another type stands for an empty path.
+    return std::move(value.text);
 }
 
 std::wstring ReadRegString(HKEY root, const std::wstring& keyPath, const wchar_t* valueName) {

@@ -9,6 +9,7 @@
 
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/registry_text.h"
 
 namespace {
 
@@ -76,16 +77,9 @@ std::wstring ExpandEnvironment(const std::wstring& text) {
 }
 
 std::wstring ReadExpandedString(HKEY key, const wchar_t* name) {
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return {};
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
-    if (RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                         &size) != ERROR_SUCCESS)
-        return {};
-    return ExpandEnvironment(buffer.data());
+    RegText value;
+    if (ReadRegText(key, name, value) != RegTextRead::kRead || !IsStringType(value.type)) return {};
+    return ExpandEnvironment(value.text);
 }
 
 // Every profile the machine knows, the folder that holds them, and the

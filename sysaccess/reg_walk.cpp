@@ -1,11 +1,9 @@
 #include "sysaccess/reg_walk.h"
 
 #include "sysaccess/handles.h"
+#include "sysaccess/reg_markers.h"
 
 namespace {
-
-const wchar_t kBinaryMarker[] = L"#BINARY DATA#";
-const wchar_t kUnsupportedMarker[] = L"#UNSUPPORTED FORMAT DATA#";
 
 // The entry protocol shared by every walk; false when the walk must stop.
 bool VisitEntry(HKEY root, const wchar_t* keyPath, bool isKey, RegApi::RegProc& walker) {
@@ -25,6 +23,10 @@ bool HasPath(const wchar_t* keyPath) { return keyPath != nullptr && *keyPath != 
 }  // namespace
 
 bool WalkRegKey(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
+    // RegOpenKeyW asks for whatever access the user is granted, where the tree
+    // walk below asks RegOpenKeyExW for KEY_READ: a key that grants less than
+    // full reading still opens here and shows what it lets us enumerate. The
+    // two opens stay as they are, so every walk visits the keys it always has.
     RegKey opened;
     if (HasPath(keyPath) && RegOpenKeyW(root, keyPath, opened.Receive()) != ERROR_SUCCESS)
         return true;
@@ -79,6 +81,10 @@ bool WalkRegTree(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
         if (RegEnumKeyExW(key, index, walker.nameBuffer, &nameLength, nullptr, nullptr, nullptr,
                           nullptr) != ERROR_SUCCESS)
             break;
+        // Opened and closed again at once, as the walk always has. The child walk
+        // opens the key itself and holds nothing when it cannot, so this probe
+        // only passes over a sub-key that cannot be opened at all a step earlier;
+        // it stays so that the walk asks the registry what it always asked.
         RegKey child;
         if (RegOpenKeyW(key, walker.nameBuffer, child.Receive()) != ERROR_SUCCESS) continue;
         child.Close();
@@ -105,10 +111,7 @@ void GetRegValuesListPlugCancelEnhancedProc::Process(HKEY root, const wchar_t* k
                                                      bool isKey) {
     // The type comes with the enumeration; no need to open the key again per value.
     if (!isKey && data_ != nullptr) {
-        if (valueType == REG_BINARY)
-            wcscpy(dataBuffer, kBinaryMarker);
-        else if (valueType != REG_SZ)
-            wcscpy(dataBuffer, kUnsupportedMarker);
+        if (const wchar_t* marker = DataMarkerFor(valueType)) wcscpy(dataBuffer, marker);
     }
     GetRegValuesListPlugCancelProc::Process(root, keyPath, isKey);
 }

@@ -1,25 +1,27 @@
 #include "sysaccess/settings_store.h"
 
-#include <vector>
+#include "sysaccess/registry_text.h"
 
-bool CRegistryProperty::OpenKey(HKEY& key) {
-    if (RegOpenKeyW(root_, keyPath_.c_str(), &key) != ERROR_SUCCESS) {
+// RegOpenKeyW and RegCreateKeyW ask for whatever access the user is granted, so
+// an option key the user may only read still gives its values.
+bool CRegistryProperty::OpenKey(RegKey& key) {
+    if (RegOpenKeyW(root_, keyPath_.c_str(), key.Receive()) != ERROR_SUCCESS) {
         lastError_ = kOpenOrCreate;
         return false;
     }
     return true;
 }
 
-bool CRegistryProperty::CreateKey(HKEY& key) {
-    if (RegCreateKeyW(root_, keyPath_.c_str(), &key) != ERROR_SUCCESS) {
+bool CRegistryProperty::CreateKey(RegKey& key) {
+    if (RegCreateKeyW(root_, keyPath_.c_str(), key.Receive()) != ERROR_SUCCESS) {
         lastError_ = kOpenOrCreate;
         return false;
     }
     return true;
 }
 
-void CRegistryProperty::CloseKey(HKEY key) {
-    if (RegCloseKey(key) != ERROR_SUCCESS) lastError_ = kClose;
+void CRegistryProperty::CloseKey(RegKey& key) {
+    if (!key.Close()) lastError_ = kClose;
 }
 
 CRPDWORD::CRPDWORD(HKEY root, std::wstring keyPath, std::wstring valueName, DWORD defaultValue)
@@ -34,12 +36,12 @@ CRPDWORD::~CRPDWORD() {
 
 void CRPDWORD::Read() {
     lastError_ = kNone;
-    HKEY key = nullptr;
+    RegKey key;
     if (!OpenKey(key)) return;
     DWORD data = 0;
     DWORD size = sizeof(data);
-    if (RegQueryValueExW(key, valueName_.c_str(), nullptr, nullptr, reinterpret_cast<BYTE*>(&data),
-                         &size) == ERROR_SUCCESS)
+    if (RegQueryValueExW(key.Get(), valueName_.c_str(), nullptr, nullptr,
+                         reinterpret_cast<BYTE*>(&data), &size) == ERROR_SUCCESS)
         value_ = data;
     else
         lastError_ = kQuery;
@@ -48,9 +50,9 @@ void CRPDWORD::Read() {
 
 void CRPDWORD::Write() {
     lastError_ = kNone;
-    HKEY key = nullptr;
+    RegKey key;
     if (!CreateKey(key)) return;
-    if (RegSetValueExW(key, valueName_.c_str(), 0, REG_DWORD,
+    if (RegSetValueExW(key.Get(), valueName_.c_str(), 0, REG_DWORD,
                        reinterpret_cast<const BYTE*>(&value_), sizeof(value_)) != ERROR_SUCCESS)
         lastError_ = kSet;
     CloseKey(key);
@@ -69,22 +71,14 @@ CRPSTRING::~CRPSTRING() {
 
 void CRPSTRING::Read() {
     lastError_ = kNone;
-    HKEY key = nullptr;
+    RegKey key;
     if (!OpenKey(key)) return;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, valueName_.c_str(), nullptr, nullptr, nullptr, &size) !=
-        ERROR_SUCCESS) {
-        lastError_ = kQuery;
-        CloseKey(key);
-        return;
-    }
-    // Room for a terminator the stored data may lack.
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
-    DWORD type = REG_NONE;
-    if (RegQueryValueExW(key, valueName_.c_str(), nullptr, &type,
-                         reinterpret_cast<BYTE*>(buffer.data()), &size) == ERROR_SUCCESS) {
-        value_ = buffer.data();
-        type_ = type;
+    // Whatever its type, the value is kept as text and written back with that type.
+    RegText stored;
+    if (ReadRegText(key.Get(), valueName_.c_str(), stored, RegTextTypes::kAnyType) ==
+        RegTextRead::kRead) {
+        value_ = std::move(stored.text);
+        type_ = stored.type;
     } else {
         lastError_ = kQuery;
     }
@@ -93,19 +87,19 @@ void CRPSTRING::Read() {
 
 void CRPSTRING::Write() {
     lastError_ = kNone;
-    HKEY key = nullptr;
+    RegKey key;
     if (!CreateKey(key)) return;
     DWORD bytes = static_cast<DWORD>((value_.size() + 1) * sizeof(wchar_t));
-    if (RegSetValueExW(key, valueName_.c_str(), 0, type_,
+    if (RegSetValueExW(key.Get(), valueName_.c_str(), 0, type_,
                        reinterpret_cast<const BYTE*>(value_.c_str()), bytes) != ERROR_SUCCESS)
         lastError_ = kSet;
     CloseKey(key);
 }
 
 void CRPSTRING::DeleteValue() {
-    HKEY key = nullptr;
+    RegKey key;
     if (OpenKey(key)) {
-        RegDeleteValueW(key, valueName_.c_str());
+        RegDeleteValueW(key.Get(), valueName_.c_str());
         CloseKey(key);
     }
     noWriteBack_ = true;

@@ -8,6 +8,8 @@
 #include <map>
 #include <string>
 
+#include "sysaccess/handles.h"
+
 class CRegistryProperty {
 public:
     enum Error : DWORD {
@@ -28,10 +30,11 @@ public:
     void SetNoWriteBack(bool flag) { noWriteBack_ = flag; }
 
 protected:
-    // Opens the key for reading; on success the caller closes it with CloseKey.
-    bool OpenKey(HKEY& key);
-    bool CreateKey(HKEY& key);
-    void CloseKey(HKEY key);
+    // Open or create the key; a failure is kept as the last error.
+    bool OpenKey(RegKey& key);
+    bool CreateKey(RegKey& key);
+    // Closes now, so that a failed close is kept as the last error.
+    void CloseKey(RegKey& key);
     bool WriteBackOnDestruction() const { return !noWriteBack_; }
 
     std::wstring keyPath_;

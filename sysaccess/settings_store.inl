@@ -2,41 +2,34 @@
 
 template <typename InnerMap, int Levels>
 bool CStorableMap<InnerMap, Levels>::Load() {
-    HKEY key = nullptr;
-    if (RegOpenKeyW(root_, keyPath_.c_str(), &key) != ERROR_SUCCESS) return false;
-    ReadValues(map_[L""], key);
+    RegKey key;
+    if (RegOpenKeyW(root_, keyPath_.c_str(), key.Receive()) != ERROR_SUCCESS) return false;
+    ReadValues(map_[L""], key.Get());
     for (DWORD index = 0;; ++index) {
         wchar_t name[1024];
         DWORD length = _countof(name);
-        if (RegEnumKeyExW(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
+        if (RegEnumKeyExW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
             ERROR_SUCCESS)
             break;
-        HKEY subKey = nullptr;
-        if (RegOpenKeyW(key, name, &subKey) != ERROR_SUCCESS) continue;
-        ReadValues(map_[name], subKey);
-        RegCloseKey(subKey);
+        RegKey subKey;
+        if (RegOpenKeyW(key.Get(), name, subKey.Receive()) != ERROR_SUCCESS) continue;
+        ReadValues(map_[name], subKey.Get());
     }
-    RegCloseKey(key);
     return true;
 }
 
 template <typename InnerMap, int Levels>
 bool CStorableMap<InnerMap, Levels>::Save() {
-    HKEY key = nullptr;
-    if (RegCreateKeyW(root_, keyPath_.c_str(), &key) != ERROR_SUCCESS) return false;
+    RegKey key;
+    if (RegCreateKeyW(root_, keyPath_.c_str(), key.Receive()) != ERROR_SUCCESS) return false;
     for (const auto& [name, values] : map_) {
         if (name.empty()) {
-            WriteValues(values, key);
+            WriteValues(values, key.Get());
             continue;
         }
-        HKEY subKey = nullptr;
-        if (RegCreateKeyW(key, name.c_str(), &subKey) != ERROR_SUCCESS) {
-            RegCloseKey(key);
-            return false;
-        }
-        WriteValues(values, subKey);
-        RegCloseKey(subKey);
+        RegKey subKey;
+        if (RegCreateKeyW(key.Get(), name.c_str(), subKey.Receive()) != ERROR_SUCCESS) return false;
+        WriteValues(values, subKey.Get());
     }
-    RegCloseKey(key);
     return true;
 }

@@ -7,6 +7,7 @@
 #include <mutex>
 #include <string>
 
+#include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -21,11 +22,7 @@ void AppendToTraceFile(const std::wstring& text) {
     DWORD length = GetEnvironmentVariableW(L"VELTRANE_TRACE", path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return;
     std::lock_guard<std::mutex> guard(TraceFileLock());
-    FILE* file = _wfopen(path, L"ab");
-    if (!file) return;
-    std::string utf8 = ToUtf8(text);
-    fwrite(utf8.data(), 1, utf8.size(), file);
-    fclose(file);
+    WriteWholeFile(path, ToUtf8(text), FileWriteMode::kAppend);
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 #include "ui/dlg_welcome.h"
 
-#include "sysaccess/handles.h"
+#include "sysaccess/registry_values.h"
 #include "sysaccess/settings_store.h"
 #include "ui/dlg_settings.h"
 #include "ui/open_url.h"
@@ -20,23 +20,12 @@ CDlgWelcome::CDlgWelcome(CDlgBase* owner) : CDlgBase(kWelcomePage, L"Veltrane", 
 }
 
 bool CDlgWelcome::IsDue() {
-    RegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kOptionsKey, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
-        return false;
-    DWORD type = 0, value = 0, size = sizeof(value);
-    if (RegQueryValueExW(key.Get(), kShowWelcomeValue, nullptr, &type,
-                         reinterpret_cast<BYTE*>(&value), &size) != ERROR_SUCCESS)
-        return false;
-    return type == REG_DWORD && value == 1;
+    DWORD show = 0;
+    return ReadRegDword(HKEY_LOCAL_MACHINE, kOptionsKey, kShowWelcomeValue, show) && show == 1;
 }
 
 void CDlgWelcome::OnBegin() {
-    RegKey key;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kOptionsKey, 0, KEY_SET_VALUE, key.Receive()) ==
-        ERROR_SUCCESS) {
-        DWORD show = dontShow_ ? 0 : 1;
-        RegSetValueExW(key.Get(), kShowWelcomeValue, 0, REG_DWORD,
-                       reinterpret_cast<const BYTE*>(&show), sizeof(show));
-    }
+    // Only an installed program has the options key; nothing is created here.
+    SetRegDwordInExistingKey(HKEY_LOCAL_MACHINE, kOptionsKey, kShowWelcomeValue, dontShow_ ? 0 : 1);
     EndDialog(IDOK);
 }

@@ -7,6 +7,9 @@
 
 #include <memory>
 
+#include "sysaccess/com_owners.h"
+#include "sysaccess/handles.h"
+#include "sysaccess/os_version.h"
 #include "sysaccess/trace.h"
 
 namespace {
@@ -14,11 +17,6 @@ namespace {
 // Internet Explorer may take long to start, or never answer (under Wine it has
 // no HTML engine at all): past this the shell is asked instead.
 constexpr DWORD kAutomationTimeoutMs = 5000;
-
-bool IsWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
 
 struct AutomationRequest {
     std::wstring url;
@@ -31,44 +29,39 @@ DWORD WINAPI OpenWithAutomation(void* parameter) {
         *static_cast<std::shared_ptr<AutomationRequest>*>(parameter));
     delete static_cast<std::shared_ptr<AutomationRequest>*>(parameter);
 
-    if (FAILED(CoInitialize(nullptr))) return 0;
+    const ScopedComApartment apartment;
+    if (!apartment) return 0;
     CLSID clsid;
-    IWebBrowser2* browser = nullptr;
-    if (SUCCEEDED(CLSIDFromString(L"InternetExplorer.Application", &clsid)) &&
-        SUCCEEDED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IWebBrowser2,
-                                   reinterpret_cast<void**>(&browser)))) {
-        SHANDLE_PTR handle = 0;
-        browser->get_HWND(&handle);
-        HWND window = reinterpret_cast<HWND>(handle);
-        if (window) {
-            ShowWindow(window, SW_SHOW);
-            if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
-            SetForegroundWindow(GetLastActivePopup(window));
-            VARIANT empty;
-            VariantInit(&empty);
-            BSTR address = SysAllocString(request->url.c_str());
-            browser->Navigate(address, &empty, &empty, &empty, &empty);
-            SysFreeString(address);
-            request->shown = true;
-        }
-        browser->Release();
-    }
-    CoUninitialize();
+    ComPtr<IWebBrowser2> browser;
+    if (FAILED(CLSIDFromString(L"InternetExplorer.Application", &clsid)) ||
+        FAILED(CoCreateInstance(clsid, nullptr, CLSCTX_LOCAL_SERVER, IID_IWebBrowser2,
+                                browser.ReceiveVoid())))
+        return 0;
+    SHANDLE_PTR handle = 0;
+    browser->get_HWND(&handle);
+    HWND window = reinterpret_cast<HWND>(handle);
+    if (!window) return 0;
+    ShowWindow(window, SW_SHOW);
+    if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
+    SetForegroundWindow(GetLastActivePopup(window));
+    ScopedVariant empty;
+    const UniqueBstr address(SysAllocString(request->url.c_str()));
+    browser->Navigate(address.Get(), &empty.Get(), &empty.Get(), &empty.Get(), &empty.Get());
+    request->shown = true;
     return 0;
 }
 
 bool TryAutomation(const std::wstring& url) {
-    if (IsWine()) return false;
+    if (IsRunningOnWine()) return false;
     auto request = std::make_shared<AutomationRequest>();
     request->url = url;
     auto* parameter = new std::shared_ptr<AutomationRequest>(request);
-    HANDLE thread = CreateThread(nullptr, 0, &OpenWithAutomation, parameter, 0, nullptr);
+    const UniqueHandle thread(CreateThread(nullptr, 0, &OpenWithAutomation, parameter, 0, nullptr));
     if (!thread) {
         delete parameter;
         return false;
     }
-    bool finished = WaitForSingleObject(thread, kAutomationTimeoutMs) == WAIT_OBJECT_0;
-    CloseHandle(thread);
+    bool finished = WaitForSingleObject(thread.Get(), kAutomationTimeoutMs) == WAIT_OBJECT_0;
     if (!finished) Trace(L"OpenUrl: Internet Explorer did not answer, using the shell\n");
     return finished && request->shown;
 }

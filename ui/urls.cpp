@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "sysaccess/handles.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -41,15 +42,15 @@ void ParseLine(const char* line, bool found[3]) {
 }  // namespace
 
 bool LoadUrls(const std::wstring& path, const UrlsProblemSink& report) {
-    FILE* file = _wfopen(path.c_str(), L"rt");
+    UniqueFile file(_wfopen(path.c_str(), L"rt"));
     if (!file) {
         report(kUrlsFileMissing);
         return false;
     }
     bool found[3] = {false, false, false};
     char line[4096];
-    while (fgets(line, sizeof(line), file)) ParseLine(line, found);
-    fclose(file);
+    while (fgets(line, sizeof(line), file.Get())) ParseLine(line, found);
+    file.Close();
 
     if (found[0] && found[1] && found[2]) return true;
     report(kUrlsFileCorrupted);

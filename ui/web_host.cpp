@@ -11,6 +11,7 @@
 #include <deque>
 #include <thread>
 
+#include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
@@ -110,19 +111,6 @@ std::string QueryValue(std::string_view query, std::string_view name) {
         start = end + 1;
     }
     return {};
-}
-
-bool ReadWholeFile(const std::wstring& path, std::string& content) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        return false;
-    FILE* file = _wfopen(path.c_str(), L"rb");
-    if (!file) return false;
-    char buffer[16384];
-    size_t count;
-    while ((count = fread(buffer, 1, sizeof(buffer), file)) > 0) content.append(buffer, count);
-    fclose(file);
-    return true;
 }
 
 size_t FindTagEnd(const std::string& page, const char* tag) {

@@ -5,6 +5,7 @@
 #include <cwctype>
 
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_text.h"
 
 namespace {
 
@@ -42,23 +43,13 @@ void AppendSaltedFolders(const std::wstring& profile, ProfileList& list) {
     } while (FindNextFileW(search.Get(), &entry));
 }
 
-// A string value read whole, however long; nothing when missing.
+// A string value read whole, however long; nothing when missing or not text.
 std::optional<std::wstring> ReadUserString(const wchar_t* keyPath, const wchar_t* name) {
-    RegKey key;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS)
+    RegText value;
+    if (ReadRegText(HKEY_CURRENT_USER, keyPath, name, value) != RegTextRead::kRead ||
+        !IsStringType(value.type))
         return std::nullopt;
-    DWORD type = 0;
-    DWORD size = 0;
-    if (RegQueryValueExW(key.Get(), name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        (type != REG_SZ && type != REG_EXPAND_SZ))
-        return std::nullopt;
-    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
-    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
-    if (RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value.data()),
-                         &size) != ERROR_SUCCESS)
-        return std::nullopt;
-    value.resize(wcsnlen(value.c_str(), value.size()));
-    return value;
+    return std::move(value.text);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "plugins/browser/url_domain.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/os_version.h"
 #include "sysaccess/trace.h"
 
 namespace {
@@ -103,11 +104,6 @@ private:
 };
 
 }  // namespace
-
-bool IsRunningOnWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
-}
 
 const wchar_t* UrlCachePattern(UrlCacheKind kind, bool onWine) {
     switch (kind) {

@@ -17,5 +17,4 @@ CPlugin::Result DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRu
 
 // Wine's cache matches patterns as case-sensitive prefixes and enumerates
 // every container for NULL; Windows takes the documented patterns.
-bool IsRunningOnWine();
 const wchar_t* UrlCachePattern(UrlCacheKind kind, bool onWine);

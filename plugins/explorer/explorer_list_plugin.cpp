@@ -4,6 +4,7 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/path_macros.h"
 #include "sysaccess/reg_walk.h"
+#include "sysaccess/registry_values.h"
 
 namespace {
 
@@ -12,15 +13,7 @@ namespace {
 constexpr DWORD kLargestDescribedValue = 64 * 1024;
 
 bool ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<uint8_t>& data) {
-    DWORD size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
-        size > kLargestDescribedValue)
-        return false;
-    data.assign(size, 0);
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-        return false;
-    data.resize(size);
-    return true;
+    return ReadRegBytes(key, name.c_str(), type, data, kLargestDescribedValue);
 }
 
 }  // namespace

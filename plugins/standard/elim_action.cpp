@@ -6,44 +6,25 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/path_join.h"
 #include "sysaccess/path_macros.h"
 #include "sysaccess/protected_places.h"
 #include "sysaccess/reg_delete.h"
+#include "sysaccess/reg_markers.h"
 #include "sysaccess/reg_walk.h"
+#include "sysaccess/registry_text.h"
 
 namespace {
 
 constexpr wchar_t kAllEntries[] = L"*.*";
-constexpr wchar_t kBinaryData[] = L"#BINARY DATA#";
-constexpr wchar_t kUnsupportedData[] = L"#UNSUPPORTED FORMAT DATA#";
-
-std::wstring Child(const std::wstring& parent, const std::wstring& name) {
-    if (parent.empty()) return name;
-    if (parent.back() == L'\\' || parent.back() == L'/') return parent + name;
-    return parent + L"\\" + name;
-}
 
 // The text a value's data is shown and matched by: the text itself for a
 // string, a marker for anything else. Nothing when the value does not exist.
 bool ReadValueText(HKEY key, const std::wstring& name, std::wstring& text) {
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, nullptr, &size) != ERROR_SUCCESS)
-        return false;
-    if (type == REG_BINARY) {
-        text = kBinaryData;
-        return true;
-    }
-    if (type != REG_SZ) {
-        text = kUnsupportedData;
-        return true;
-    }
-    // Room for a terminator the stored data may lack.
-    std::vector<wchar_t> buffer(size / sizeof(wchar_t) + 2, L'\0');
-    if (RegQueryValueExW(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer.data()),
-                         &size) != ERROR_SUCCESS)
-        return false;
-    text = buffer.data();
+    RegText value;
+    if (ReadRegText(key, name.c_str(), value) != RegTextRead::kRead) return false;
+    const wchar_t* marker = DataMarkerFor(value.type);
+    text = marker != nullptr ? marker : std::move(value.text);
     return true;
 }
 
@@ -136,12 +117,12 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
     SizeList sizes;
     StringList folders;
     bool tree = entry.mode == kFolderTree;
-    plugin_.SetProgress(Child(path, tree ? kAllEntries : entry.mask));
+    plugin_.SetProgress(JoinPath(path, tree ? kAllEntries : entry.mask));
     if (!GetFileList(&plugin_, path, &files, tree ? &folders : nullptr, entry.mask.c_str(), L'|',
                      nullptr, &sizes))
         return false;
     for (const std::wstring& folder : folders) {
-        plugin_.SetProgress(Child(folder, kAllEntries));
+        plugin_.SetProgress(JoinPath(folder, kAllEntries));
         SFileRecord record;
         record.name = folder;
         record.isFolder = true;
@@ -194,7 +175,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
             return true;
         }
         case kAllValues: {
-            plugin_.SetProgress(Child(display, kAllEntries));
+            plugin_.SetProgress(JoinPath(display, kAllEntries));
             // Taken before the listing: a change while it runs shows as a changed stamp.
             entry.scanStamp = ReadRegKeyStamp(key.Get());
             StringList names;
@@ -207,7 +188,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
             return true;
         }
         case kKeyTree: {
-            plugin_.SetProgress(Child(display, kAllEntries));
+            plugin_.SetProgress(JoinPath(display, kAllEntries));
             StringList names;
             StringList subKeys;
             if (!GetRegValuesList(&plugin_, entry.root, keyPath.c_str(), &names, nullptr, &subKeys))
@@ -218,9 +199,9 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
             self.subitemsFound = 1;
             entry.found.push_back(std::move(self));
             for (const std::wstring& subKey : subKeys) {
-                plugin_.SetProgress(Child(subKey, kAllEntries));
+                plugin_.SetProgress(JoinPath(subKey, kAllEntries));
                 unsigned count = 0;
-                if (!CountRegTree(&plugin_, entry.root, Child(keyPath, subKey).c_str(), &count))
+                if (!CountRegTree(&plugin_, entry.root, JoinPath(keyPath, subKey).c_str(), &count))
                     return false;
                 SRegRecord record;
                 record.name = regPath + subKey;
@@ -230,7 +211,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
                 record.subitemsFound = count;
                 entry.found.push_back(std::move(record));
             }
-            plugin_.SetProgress(Child(display, kAllEntries));
+            plugin_.SetProgress(JoinPath(display, kAllEntries));
             for (const std::wstring& name : names) addValue(name, std::wstring());
             return true;
         }
@@ -290,7 +271,7 @@ bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& ma
         FailProtected(record, record.refusal, errors);
         return true;
     }
-    plugin_.SetProgress(Child(record.name, mask));
+    plugin_.SetProgress(JoinPath(record.name, mask));
     bool reboot = false;
     if (!IsFolderLink(record.name)) {
         unsigned removed = 0;
@@ -324,7 +305,7 @@ bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& ma
 
 bool CElimAction::FixFileEntry(SFileEntry& entry, std::vector<ItemError>& errors) {
     const bool overwrite = plugin_.GetWipeFiles();
-    const std::wstring progress = Child(ExpandPathMacros(entry.path), entry.mask);
+    const std::wstring progress = JoinPath(ExpandPathMacros(entry.path), entry.mask);
     bool filesAnnounced = false;
     for (SFileRecord& record : entry.found) {
         if (plugin_.IsCancelled()) return false;
@@ -372,7 +353,7 @@ bool CElimAction::FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors) 
 
 bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
                                std::vector<ItemError>& errors) {
-    plugin_.SetProgress(Child(DisplayRegKey(entry.root, keyPath), kAllEntries));
+    plugin_.SetProgress(JoinPath(DisplayRegKey(entry.root, keyPath), kAllEntries));
     // One open key for the whole list: opening it per value doubles the
     // system calls of a long list.
     RegKey key;
@@ -437,8 +418,8 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
         if (record.status == kHidden) continue;
         DWORD code = 0;
         if (record.isKey) {
-            plugin_.SetProgress(Child(record.regName, kAllEntries));
-            std::wstring subKey = Child(keyPath, record.regName);
+            plugin_.SetProgress(JoinPath(record.regName, kAllEntries));
+            std::wstring subKey = JoinPath(keyPath, record.regName);
             unsigned removed = 0;
             bool emptied =
                 DeleteRegTreeContents(entry.root, subKey.c_str(), &plugin_, true, &removed);
@@ -456,7 +437,7 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
             continue;
         }
         if (!valuesAnnounced) {
-            plugin_.SetProgress(Child(display, kAllEntries));
+            plugin_.SetProgress(JoinPath(display, kAllEntries));
             valuesAnnounced = true;
         }
         if (DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str(), &code))

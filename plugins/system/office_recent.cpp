@@ -203,8 +203,8 @@ bool CPlgMSOfficeRecUsed::CleanRegistry() {
     bool ok = true;
     for (RecentDocument& record : registryList_) {
         if (IsCancelled()) return false;
-        DWORD code = SHDeleteValueW(record.root, record.keyPath.c_str(), record.valueName.c_str());
-        if (code == ERROR_SUCCESS || code == ERROR_FILE_NOT_FOUND) {
+        DWORD code = ERROR_SUCCESS;
+        if (DeleteRegValue(record.root, record.keyPath.c_str(), record.valueName.c_str(), &code)) {
             record.result = RecentDocument::kDeleted;
         } else {
             ok = false;

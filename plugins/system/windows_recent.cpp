@@ -6,19 +6,14 @@
 #include "plugins/system/shortcut_shape.h"
 #include "sysaccess/com_owners.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/protected_places.h"
 
 namespace {
 
-// Frees an item list with the shell's allocator.
-struct ItemIdList {
-    ItemIdList() = default;
-    ~ItemIdList() { CoTaskMemFree(pointer); }
-    ItemIdList(const ItemIdList&) = delete;
-    ItemIdList& operator=(const ItemIdList&) = delete;
-    LPITEMIDLIST pointer = nullptr;
-};
+// An item list, freed with the shell's allocator.
+using ItemIdList = UniqueCoTaskMemory<ITEMIDLIST>;
 
 std::wstring DisplayName(IShellFolder* folder, LPCITEMIDLIST item, SHGDNF flags, UINT length) {
     STRRET name = {};
@@ -65,13 +60,13 @@ CPlugin::Result CPlgWinRecUsed::Scan() {
     const std::wstring recentFolder = GetKnownFolderPath(FOLDERID_Recent);
     if (recentFolder.empty()) return kFailed;
     if (GetFileAttributesW(recentFolder.c_str()) == INVALID_FILE_ATTRIBUTES) return kDone;
-    if (FAILED(SHParseDisplayName(recentFolder.c_str(), nullptr, &recent.pointer, 0, nullptr)))
+    if (FAILED(SHParseDisplayName(recentFolder.c_str(), nullptr, recent.Receive(), 0, nullptr)))
         return kFailed;
     ComPtr<IShellFolder> desktop;
     ComPtr<IShellFolder> folder;
     if (FAILED(SHGetDesktopFolder(desktop.Receive())) ||
         FAILED(
-            desktop->BindToObject(recent.pointer, nullptr, IID_IShellFolder, folder.ReceiveVoid())))
+            desktop->BindToObject(recent.Get(), nullptr, IID_IShellFolder, folder.ReceiveVoid())))
         return kFailed;
     ComPtr<IEnumIDList> items;
     HRESULT hr =
@@ -82,12 +77,12 @@ CPlugin::Result CPlgWinRecUsed::Scan() {
     std::wstring dots;
     for (;;) {
         ItemIdList item;
-        hr = items->Next(1, &item.pointer, nullptr);
+        hr = items->Next(1, item.Receive(), nullptr);
         if (hr != S_OK) break;
-        std::wstring name = DisplayName(folder.Get(), item.pointer, SHGDN_NORMAL, 512);
-        std::wstring shortcut = DisplayName(folder.Get(), item.pointer, SHGDN_FORPARSING, 1024);
+        std::wstring name = DisplayName(folder.Get(), item.Get(), SHGDN_NORMAL, 512);
+        std::wstring shortcut = DisplayName(folder.Get(), item.Get(), SHGDN_FORPARSING, 1024);
         ComPtr<IShellLinkW> link;
-        if (!OpenShortcut(folder.Get(), item.pointer, shortcut, link)) continue;
+        if (!OpenShortcut(folder.Get(), item.Get(), shortcut, link)) continue;
         SetProgress(dots);
         dots += L".";
         if (IsCancelled()) return kCancelled;

@@ -6,6 +6,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "sysaccess/handles.h"
+
 namespace {
 
 constexpr DWORD kWordContext = 23;  // in-process, local and remote servers, in-process handlers
@@ -52,11 +54,11 @@ bool WordSession::Invoke(IDispatch* object, const wchar_t* name, WORD flags, VAR
                                 &exception, nullptr);
     if (hr == DISP_E_EXCEPTION) {
         if (exception.pfnDeferredFillIn) exception.pfnDeferredFillIn(&exception);
+        const UniqueBstr source(exception.bstrSource);
+        const UniqueBstr description(exception.bstrDescription);
+        const UniqueBstr helpFile(exception.bstrHelpFile);
         failure_.raisedByWord = true;
-        if (exception.bstrDescription) failure_.description = exception.bstrDescription;
-        SysFreeString(exception.bstrSource);
-        SysFreeString(exception.bstrDescription);
-        SysFreeString(exception.bstrHelpFile);
+        if (description) failure_.description = description.Get();
         return false;
     }
     return SUCCEEDED(hr);

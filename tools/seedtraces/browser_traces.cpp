@@ -5,19 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "sysaccess/handles.h"
+#include "sysaccess/file_bytes.h"
 
 namespace {
-
-bool WriteWholeFile(const std::wstring& path, const std::string& content) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    return file &&
-           WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                     nullptr) &&
-           written == content.size();
-}
 
 bool ReadEntry(const std::wstring& url, std::vector<BYTE>& buffer) {
     DWORD size = 0;

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "sysaccess/file_bytes.h"
 #include "sysaccess/handles.h"
 
 bool SeedKey(HKEY root, const std::wstring& key) {
@@ -42,10 +43,7 @@ bool SeedFolder(const std::wstring& path) {
 bool SeedFile(const std::wstring& path, const std::string& content) {
     size_t slash = path.find_last_of(L"\\/");
     if (slash != std::wstring::npos) SeedFolder(path.substr(0, slash));
-    FILE* file = _wfopen(path.c_str(), L"wb");
-    if (!file) return false;
-    bool ok = fwrite(content.data(), 1, content.size(), file) == content.size();
-    return fclose(file) == 0 && ok;
+    return WriteWholeFile(path, content);
 }
 
 namespace {

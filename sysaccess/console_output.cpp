@@ -1,4 +1,4 @@
-#include "app/console_output.h"
+#include "sysaccess/console_output.h"
 
 #include <windows.h>
 
