@@ -1,7 +1,8 @@
 // Veltrane's entry point.
-#include <objbase.h>
-#include <shellapi.h>
+// windows.h first: shellapi.h builds on it.
 #include <windows.h>
+
+#include <shellapi.h>
 
 #include <cwctype>
 #include <string>
@@ -73,12 +74,13 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     if (!request.reportFolder.empty()) request.reportFolder = FullPath(request.reportFolder);
     SetProgramFolderAsCurrentDirectory();
 
-    CoInitialize(nullptr);
+    // No COM apartment on this thread: the plug-ins that use COM set up their
+    // own on the thread they run on, and under Wine an apartment made here
+    // would cost every unattended run the display driver's start.
     CKivoCriticalSection presence;
     presence.CreateOrOpen(kKivoSemaphoreName);
     std::wstring output;
     int code = RunHeadless(request, &CreatePlugins, output);
     WriteOutput(output);
-    CoUninitialize();
     return code;
 }
