@@ -54,6 +54,23 @@ bool AddWininitRename(const std::wstring& path) {
     return WriteWholeFile(iniPath, output);
 }
 
+// The attributes, size and number of names of an open file. Asked for one by
+// one: GetFileInformationByHandle also wants the volume's serial number, which
+// Wine fetches from its mount manager, a round trip to another process per file.
+bool ReadOpenFileInformation(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
+    FILE_STANDARD_INFO standard = {};
+    FILE_ATTRIBUTE_TAG_INFO tag = {};
+    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)) ||
+        !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof(tag)))
+        return false;
+    info = {};
+    info.dwFileAttributes = tag.FileAttributes;
+    info.nFileSizeHigh = static_cast<DWORD>(standard.EndOfFile.QuadPart >> 32);
+    info.nFileSizeLow = static_cast<DWORD>(standard.EndOfFile.QuadPart);
+    info.nNumberOfLinks = standard.NumberOfLinks;
+    return true;
+}
+
 std::function<bool(const std::wstring&)>& SchedulerOverride() {
     static std::function<bool(const std::wstring&)> scheduler;
     return scheduler;
@@ -81,7 +98,7 @@ WipeOutcome WipeFile(const std::wstring& path) {
                                   FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) return IsGone(GetLastError()) ? WipeOutcome::kMissing : WipeOutcome::kFailed;
     BY_HANDLE_FILE_INFORMATION info = {};
-    if (!GetFileInformationByHandle(file.Get(), &info)) return WipeOutcome::kFailed;
+    if (!ReadOpenFileInformation(file.Get(), info)) return WipeOutcome::kFailed;
     if (!MayOverwriteOpenFile(info)) return WipeOutcome::kShared;
 
     static const std::string ones(kWipeBlock, '\xFF');
