@@ -125,6 +125,7 @@ class Snapshot:
 
     def restore(self):
         subprocess.run(["rm", "-rf", "--", str(self.folder)], check=True)
+        self.folder.parent.mkdir(parents=True, exist_ok=True)
         subprocess.run(["cp", "-a", "--", str(self.store), str(self.folder)], check=True)
         # The timed run should not pay for writing the copy back (a no-op in memory).
         subprocess.run(["sync", "-f", str(self.folder)], check=False)
@@ -260,9 +261,9 @@ def seeded_cache_key(runner):
 
 
 def cache_snapshot(runner, saved_root):
-    """The cache of 50,000 entries. Seeding it takes Wine the best part of an
-    hour, so the first run saves a copy beside results.json and later runs
-    put that copy in place instead of seeding again."""
+    """The cache of 50,000 entries. Wine's cache index makes each entry dearer
+    than the one before (10 to 45 minutes in all), so the first run saves a
+    copy beside results.json and later runs put that copy in place instead."""
     cache = runner.linux_path(runner.windows_env("LOCALAPPDATA")) / "Microsoft" / "Windows" / \
         "INetCache"
     saved = saved_root / f"iecache-50000-{seeded_cache_key(runner)}"
