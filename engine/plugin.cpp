@@ -153,7 +153,13 @@ void CPlugin::LoadPages(const std::wstring& language) {
         pages.noItemsFound = ReadPage(folder + L"no_items_found.html");
         pages.noItemsErased = ReadPage(folder + L"no_items_erased.html");
     }
-    nameHtml_ = ReadPage(GetPluginFolder() + L"name.html");
+    nameHtml_.reset();
+}
+
+std::wstring CPlugin::GetNameHtml() const {
+    // Read when first shown: an unattended run shows no names.
+    if (!nameHtml_) nameHtml_ = ReadPage(GetPluginFolder() + L"name.html");
+    return *nameHtml_;
 }
 
 const SharedResultPages& CPlugin::SharedPages() { return Shared().pages; }

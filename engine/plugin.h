@@ -81,7 +81,8 @@ public:
     CPlugin& operator=(const CPlugin&) = delete;
 
     virtual std::wstring GetId() const { return id_; }
-    virtual std::wstring GetNameHtml() const { return nameHtml_; }
+    // Read on first use, on the thread that shows the window or the reports.
+    virtual std::wstring GetNameHtml() const;
     virtual std::wstring GetCategoryName() const;
     virtual void StartScan(HANDLE cancelEvent);
     virtual void StartFix(HANDLE cancelEvent);
@@ -143,7 +144,7 @@ private:
     // The checked flag as the registry holds it; none when it holds none yet (or not as 0 or 1).
     std::optional<bool> storedEnabled_;
     std::wstring id_;
-    std::wstring nameHtml_;
+    mutable std::optional<std::wstring> nameHtml_;
     CKernel* kernel_;
     HANDLE cancelEvent_ = nullptr;
     // Written by the worker as it finishes, read by the window's thread.
