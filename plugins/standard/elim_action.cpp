@@ -152,14 +152,18 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
         return true;
     }
 
-    auto addValue = [&](const std::wstring& valueName, const std::wstring& data) {
+    // Lists run to ten thousands of values: each is built without passing copies around.
+    auto addValue = [&](std::wstring valueName, std::wstring data) {
         SRegRecord record;
-        record.name =
-            regPath + (valueName.empty() && entry.mode != kSingleValue ? L"(default)" : valueName);
+        const std::wstring_view shown = valueName.empty() && entry.mode != kSingleValue
+                                            ? std::wstring_view(L"(default)")
+                                            : std::wstring_view(valueName);
+        record.name.reserve(regPath.size() + shown.size());
+        record.name.append(regPath).append(shown);
         record.regPath = regPath;
-        record.regName = valueName;
+        record.regName = std::move(valueName);
         record.subitemsFound = 1;
-        if (showValueData) record.valueData = data;
+        if (showValueData) record.valueData = std::move(data);
         entry.found.push_back(std::move(record));
     };
 
@@ -183,8 +187,10 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
             if (!GetRegValuesListEnhanced(&plugin_, entry.root, keyPath.c_str(), &names,
                                           showValueData ? &data : nullptr, nullptr))
                 return false;
+            entry.found.reserve(names.size());
             for (size_t i = 0; i < names.size(); ++i)
-                addValue(names[i], i < data.size() ? data[i] : std::wstring());
+                addValue(std::move(names[i]),
+                         i < data.size() ? std::move(data[i]) : std::wstring());
             return true;
         }
         case kKeyTree: {
