@@ -225,7 +225,6 @@ void CKernel::PostFinished(UINT message, const std::wstring& id, CPlugin::Result
 }
 
 void CKernel::PostProgress(const std::wstring& id, const std::wstring& text) {
-    if (!view_ || (!view_->GetMessageWindow() && !view_->GetMessageThread())) return;
     auto record = std::make_unique<ProgressRecord>();
     record->id = id;
     record->text = text;

@@ -201,6 +201,42 @@ void ResetOutputs(unsigned* count, uint64_t* size, bool* reboot) {
     if (reboot) *reboot = false;
 }
 
+// What a tree deletion removed (or deferred).
+struct Removal {
+    unsigned count = 0;
+    uint64_t size = 0;
+    bool deferred = false;
+    // A folder not empty although every listed file went: something came after the listing.
+    bool leftovers = false;
+
+    void Report(unsigned* countOut, uint64_t* sizeOut, bool* rebootOut) const {
+        if (countOut) *countOut = count;
+        if (sizeOut) *sizeOut = size;
+        if (rebootOut) *rebootOut = deferred;
+    }
+};
+
+// Deletes the listed files, then the listed folders (each comes after what it
+// holds). False when cancelled or when something stayed.
+bool DeleteListing(const FolderTreeListing& listing, IRunContext* plugin, Removal& removal) {
+    bool result = DeleteListedFiles(listing.files, listing.sizes, plugin, &removal.count,
+                                    &removal.size, &removal.deferred);
+    if (IsCancelled(plugin)) return false;
+    // A folder still holding a file that stayed or waits for the next start is expected.
+    const bool listedFilesGone = result && !removal.deferred;
+    for (const std::wstring& path : listing.folders) {
+        if (IsCancelled(plugin)) return false;
+        if (RemoveFolder(path)) {
+            ++removal.count;
+        } else {
+            removal.leftovers =
+                removal.leftovers || (listedFilesGone && GetLastError() == ERROR_DIR_NOT_EMPTY);
+            result = false;
+        }
+    }
+    return result;
+}
+
 }  // namespace
 
 bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
@@ -217,25 +253,15 @@ bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool /*co
                       unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks) {
     ResetOutputs(count, size, reboot);
     if (!MayEmpty(folder)) return false;
-    StringList files;
-    SizeList sizes;
-    StringList folders;
-    GetFileListPlugCancelProc visitor(plugin, &files, &sizes, &folders, masks, L'|');
+    FolderTreeListing listing;
+    GetFileListPlugCancelProc visitor(plugin, &listing.files, &listing.sizes, &listing.folders,
+                                      masks, L'|');
     if (!WalkFolderTree(folder, visitor)) return false;
-    bool result = DeleteListedFiles(files, sizes, plugin, count, size, reboot);
-    if (IsCancelled(plugin)) return false;
-
-    for (const std::wstring& path : folders) {
-        if (IsCancelled(plugin)) return false;
-        if (RemoveFolder(path)) {
-            if (count) ++*count;
-        } else {
-            result = false;
-        }
-    }
+    Removal removal;
+    bool result = DeleteListing(listing, plugin, removal);
+    removal.Report(count, size, reboot);
     return result;
 }
-
 namespace {
 
 // Whether every listed folder is still a plain folder: the listing's paths
@@ -259,37 +285,17 @@ bool DeleteListedFolderTree(const std::wstring& folder, const FolderTreeListing&
     if (IsFolderLink(folder) || !ListedFoldersUnchanged(listing))
         return DeleteFolderTree(folder, plugin, true, count, size, reboot, L"");
 
-    unsigned removed = 0;
-    uint64_t removedSize = 0;
-    bool deferred = false;
-    bool result =
-        DeleteListedFiles(listing.files, listing.sizes, plugin, &removed, &removedSize, &deferred);
-    if (IsCancelled(plugin)) return false;
-    // A folder still holding a file that stayed or waits for the next start is
-    // expected; one that is not empty although every listed file went is not.
-    const bool listedFilesGone = result && !deferred;
-    bool leftovers = false;
-    for (const std::wstring& path : listing.folders) {
-        if (IsCancelled(plugin)) return false;
-        if (RemoveFolder(path)) {
-            ++removed;
-        } else {
-            leftovers = leftovers || (listedFilesGone && GetLastError() == ERROR_DIR_NOT_EMPTY);
-            result = false;
-        }
-    }
-    if (leftovers) {
+    Removal removal;
+    bool result = DeleteListing(listing, plugin, removal);
+    if (removal.leftovers && !IsCancelled(plugin)) {
         // Files that came after the scan: the walk removes them as before.
-        unsigned more = 0;
-        uint64_t moreSize = 0;
-        bool moreDeferred = false;
-        result = DeleteFolderTree(folder, plugin, true, &more, &moreSize, &moreDeferred, L"");
-        removed += more;
-        removedSize += moreSize;
-        deferred = deferred || moreDeferred;
+        Removal more;
+        result =
+            DeleteFolderTree(folder, plugin, true, &more.count, &more.size, &more.deferred, L"");
+        removal.count += more.count;
+        removal.size += more.size;
+        removal.deferred = removal.deferred || more.deferred;
     }
-    if (count) *count = removed;
-    if (size) *size = removedSize;
-    if (reboot) *reboot = deferred;
+    removal.Report(count, size, reboot);
     return result;
 }

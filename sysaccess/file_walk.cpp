@@ -89,18 +89,9 @@ void GetFileListProc::Process(const std::wstring& folder, const WIN32_FIND_DATAW
     if (sizes_) sizes_->push_back(EntrySize(entry));
 }
 
-void GetDirSizeProc::Process(const std::wstring&, const WIN32_FIND_DATAW& entry) {
-    // The listing already carries the size; no second look at the file.
-    if (!IsFolder(entry)) total += EntrySize(entry);
-}
-
 }  // namespace FileApi
 
 void GetFileListPlugCancelProc::CheckCancel(const std::wstring&, const WIN32_FIND_DATAW&) {
-    if (IsCancelled(plugin_)) skip = abort = true;
-}
-
-void GetDirSizePlugCancelProc::CheckCancel(const std::wstring&, const WIN32_FIND_DATAW&) {
     if (IsCancelled(plugin_)) skip = abort = true;
 }
 
@@ -144,14 +135,5 @@ bool ListFolderTree(const IRunContext* plugin, const std::wstring& folder,
                                       L"", L'|');
     bool result = WalkFolderTree(folder, visitor);
     listing->entries = visitor.count;
-    return result;
-}
-
-bool GetFolderTreeSize(const IRunContext* plugin, const std::wstring& folder, uint64_t* total,
-                       unsigned* count) {
-    GetDirSizePlugCancelProc visitor(plugin, L"", L'|');
-    bool result = WalkFolderTree(folder, visitor);
-    if (total) *total = visitor.total;
-    if (count) *count = visitor.count;
     return result;
 }

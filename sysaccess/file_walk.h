@@ -45,15 +45,6 @@ protected:
     StringList* folders_;
 };
 
-// Adds up the sizes of the files it visits.
-class GetDirSizeProc : public BaseFileProc {
-public:
-    GetDirSizeProc(const wchar_t* masks, wchar_t separator) : BaseFileProc(masks, separator) {}
-    void Process(const std::wstring& folder, const WIN32_FIND_DATAW& entry) override;
-
-    uint64_t total = 0;
-};
-
 }  // namespace FileApi
 
 class GetFileListPlugCancelProc : public FileApi::GetFileListProc {
@@ -61,16 +52,6 @@ public:
     GetFileListPlugCancelProc(const IRunContext* plugin, StringList* files, SizeList* sizes,
                               StringList* folders, const wchar_t* masks, wchar_t separator)
         : GetFileListProc(files, sizes, folders, masks, separator), plugin_(plugin) {}
-    void CheckCancel(const std::wstring& folder, const WIN32_FIND_DATAW& entry) override;
-
-private:
-    const IRunContext* plugin_;
-};
-
-class GetDirSizePlugCancelProc : public FileApi::GetDirSizeProc {
-public:
-    GetDirSizePlugCancelProc(const IRunContext* plugin, const wchar_t* masks, wchar_t separator)
-        : GetDirSizeProc(masks, separator), plugin_(plugin) {}
     void CheckCancel(const std::wstring& folder, const WIN32_FIND_DATAW& entry) override;
 
 private:
@@ -105,6 +86,3 @@ struct FolderTreeListing {
 };
 bool ListFolderTree(const IRunContext* plugin, const std::wstring& folder,
                     FolderTreeListing* listing);
-// Sum of the sizes of all files below `folder`, and the number of entries visited.
-bool GetFolderTreeSize(const IRunContext* plugin, const std::wstring& folder, uint64_t* total,
-                       unsigned* count);

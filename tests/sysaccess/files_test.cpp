@@ -65,10 +65,10 @@ TEST_F(FileList, SubFoldersComeBeforeTheirFolder) {
     EXPECT_EQ(FileName(folders[1]), L"sub");
 }
 
-TEST_F(FileList, TreeSizeAddsEveryFileBelow) {
-    uint64_t total = 0;
-    EXPECT_TRUE(GetFolderTreeSize(nullptr, folder.Path(), &total, &count));
-    EXPECT_EQ(total, 10u);
+TEST_F(FileList, TreeListingAddsEveryFileBelow) {
+    FolderTreeListing listing;
+    EXPECT_TRUE(ListFolderTree(nullptr, folder.Path(), &listing));
+    EXPECT_EQ(listing.TotalSize(), 10u);
 }
 
 TEST_F(FileList, AMissingFolderListsNothing) {
@@ -382,12 +382,9 @@ protected:
     FolderTreeListing listing;
 };
 
-TEST_F(ListedTree, ListsWhatTheTreeSizeWalkCounts) {
-    uint64_t total = 0;
-    unsigned entries = 0;
-    ASSERT_TRUE(GetFolderTreeSize(&context, folder.Path(), &total, &entries));
-    EXPECT_EQ(listing.TotalSize(), total);
-    EXPECT_EQ(listing.entries, entries);
+TEST_F(ListedTree, ListsEveryFileAndFolderBelow) {
+    EXPECT_EQ(listing.TotalSize(), 8u);
+    EXPECT_EQ(listing.entries, 4u);
     EXPECT_EQ(listing.files.size(), 2u);
     EXPECT_EQ(listing.folders.size(), 2u);
 }
