@@ -1,13 +1,11 @@
 #include "app/headless.h"
 
-#include <shlobj.h>
-
-#include <cstdio>
 #include <map>
 #include <nlohmann/json.hpp>
 
 #include "engine/page_reader.h"
 #include "sysaccess/file_bytes.h"
+#include "sysaccess/file_info.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -241,9 +239,7 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
         output = ListPlugins(kernel, request.json);
         return kExitDone;
     }
-    if (!request.reportFolder.empty() &&
-        SHCreateDirectoryExW(nullptr, request.reportFolder.c_str(), nullptr) != ERROR_SUCCESS &&
-        GetFileAttributesW(request.reportFolder.c_str()) == INVALID_FILE_ATTRIBUTES) {
+    if (!request.reportFolder.empty() && !CreateFolderPath(request.reportFolder)) {
         output = L"Cannot create the report folder: " + request.reportFolder + L"\n";
         return kExitUsage;
     }

@@ -95,6 +95,18 @@ void GetFileListPlugCancelProc::CheckCancel(const std::wstring&, const WIN32_FIN
     if (IsCancelled(plugin_)) skip = abort = true;
 }
 
+std::vector<FolderEntry> ListFolderEntries(const std::wstring& folder) {
+    std::vector<FolderEntry> entries;
+    WIN32_FIND_DATAW entry;
+    FindHandle find(FindFirstFileExW(JoinPath(folder, L"*").c_str(), FindExInfoBasic, &entry,
+                                     FindExSearchNameMatch, nullptr, 0));
+    if (!find) return entries;
+    do {
+        entries.push_back({entry.cFileName, entry.dwFileAttributes});
+    } while (FindNextFileW(find.Get(), &entry));
+    return entries;
+}
+
 bool IsFolderLink(const std::wstring& path) {
     // With a trailing separator the system answers for the link's target.
     std::wstring name = path;

@@ -58,6 +58,16 @@ private:
     const IRunContext* plugin_;
 };
 
+// One entry of a folder as the system lists it.
+struct FolderEntry {
+    std::wstring name;
+    DWORD attributes = 0;
+};
+// Every entry directly in `folder`, "." and ".." included, in the system's
+// order; none when it cannot be listed. Unlike the walks below, a start
+// folder that is a link is listed: the caller reads names, it deletes nothing.
+std::vector<FolderEntry> ListFolderEntries(const std::wstring& folder);
+
 // True when `path` is a reparse point (a junction, a folder link): walkers
 // never enter one, and deleting it means removing the link only.
 bool IsFolderLink(const std::wstring& path);

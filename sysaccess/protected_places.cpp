@@ -9,6 +9,7 @@
 
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_text.h"
 
 namespace {
@@ -85,23 +86,15 @@ std::wstring ReadExpandedString(HKEY key, const wchar_t* name) {
 // Every profile the machine knows, the folder that holds them, and the
 // default and public profiles, from the profile list.
 void AddProfiles(std::vector<std::pair<std::wstring, const wchar_t*>>& places) {
-    RegKey list;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kProfileList, 0, KEY_READ, list.Receive()) !=
-        ERROR_SUCCESS)
-        return;
+    const RegKey list = OpenRegKey(HKEY_LOCAL_MACHINE, kProfileList, KEY_READ);
+    if (!list) return;
     places.emplace_back(ReadExpandedString(list.Get(), L"ProfilesDirectory"),
                         L"the folder of every user profile");
     places.emplace_back(ReadExpandedString(list.Get(), L"Default"), L"the default user profile");
     places.emplace_back(ReadExpandedString(list.Get(), L"Public"), L"the Public folder");
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[256] = {};
-        DWORD length = 255;
-        if (RegEnumKeyExW(list.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
-        RegKey profile;
-        if (RegOpenKeyExW(list.Get(), name, 0, KEY_READ, profile.Receive()) != ERROR_SUCCESS)
-            continue;
+    for (const std::wstring& name : ListSubKeyNames(list.Get())) {
+        const RegKey profile = OpenRegKey(list.Get(), name.c_str(), KEY_READ);
+        if (!profile) continue;
         places.emplace_back(ReadExpandedString(profile.Get(), L"ProfileImagePath"),
                             L"a user profile");
     }

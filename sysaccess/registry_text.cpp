@@ -1,9 +1,11 @@
 #include "sysaccess/registry_text.h"
 
+#include <cstring>
 #include <cwchar>
 #include <vector>
 
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_values.h"
 
 namespace {
 
@@ -50,4 +52,15 @@ RegTextRead ReadRegText(HKEY root, const wchar_t* keyPath, const wchar_t* name, 
     const LSTATUS status = RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE, key.Receive());
     if (status != ERROR_SUCCESS) return FromStatus(status);
     return ReadRegText(key.Get(), name, value, types);
+}
+
+bool ReadBoundedRegText(HKEY key, const wchar_t* name, std::wstring& text, DWORD largest) {
+    DWORD type = REG_NONE;
+    std::vector<uint8_t> data;
+    if (!ReadRegBytes(key, name, type, data, largest)) return false;
+    // An odd last byte is the low half of a character.
+    std::vector<wchar_t> units((data.size() + 1) / sizeof(wchar_t), L'\0');
+    if (!data.empty()) std::memcpy(units.data(), data.data(), data.size());
+    text.assign(units.data(), wcsnlen(units.data(), units.size()));
+    return true;
 }

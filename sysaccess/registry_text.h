@@ -30,3 +30,6 @@ RegTextRead ReadRegText(HKEY key, const wchar_t* name, RegText& value,
 // The same below `root`, the key opened for reading only for this.
 RegTextRead ReadRegText(HKEY root, const wchar_t* keyPath, const wchar_t* name, RegText& value,
                         RegTextTypes types = RegTextTypes::kStringsOnly);
+// Any type's data taken as text, for a value of at most `largest` bytes; false
+// when the value is missing, cannot be read or is larger.
+bool ReadBoundedRegText(HKEY key, const wchar_t* name, std::wstring& text, DWORD largest);

@@ -2,10 +2,11 @@
 
 #include <windows.h>
 
-#include <cstdio>
+#include <algorithm>
 #include <cstring>
+#include <string>
 
-#include "sysaccess/handles.h"
+#include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -42,15 +43,21 @@ void ParseLine(const char* line, bool found[3]) {
 }  // namespace
 
 bool LoadUrls(const std::wstring& path, const UrlsProblemSink& report) {
-    UniqueFile file(_wfopen(path.c_str(), L"rt"));
-    if (!file) {
+    std::string text;
+    if (!ReadWholeFile(path, text, FileTextMode::kText)) {
         report(kUrlsFileMissing);
         return false;
     }
     bool found[3] = {false, false, false};
-    char line[4096];
-    while (fgets(line, sizeof(line), file.Get())) ParseLine(line, found);
-    file.Close();
+    // Lines are read in pieces of at most 4095 characters, each parsed on its
+    // own, so that no value read from this file is longer.
+    constexpr size_t kLongestPiece = 4095;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find('\n', start);
+        end = std::min(end == std::string::npos ? text.size() : end + 1, start + kLongestPiece);
+        ParseLine(text.substr(start, end - start).c_str(), found);
+        start = end;
+    }
 
     if (found[0] && found[1] && found[2]) return true;
     report(kUrlsFileCorrupted);

@@ -7,7 +7,8 @@
 #include <set>
 
 #include "plugins/browser/byte_file.h"
-#include "sysaccess/handles.h"
+#include "sysaccess/file_info.h"
+#include "sysaccess/file_walk.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -16,12 +17,6 @@ std::wstring KnownFolder(int csidl) {
     wchar_t buffer[MAX_PATH] = {};
     if (!SHGetSpecialFolderPathW(nullptr, buffer, csidl, FALSE)) return {};
     return std::wstring(buffer) + L"\\";
-}
-
-bool IsFolder(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-           !(attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
 std::wstring WithSlash(std::wstring path) {
@@ -38,16 +33,12 @@ std::wstring Lower(std::wstring text) {
 template <typename Wanted>
 std::vector<std::wstring> SubFolders(const std::wstring& base, Wanted wanted) {
     std::vector<std::wstring> names;
-    WIN32_FIND_DATAW entry;
-    FindHandle search(FindFirstFileW((base + L"*").c_str(), &entry));
-    if (!search) return names;
-    do {
-        std::wstring name = entry.cFileName;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && name != L"." &&
-            name != L".." && wanted(name))
-            names.push_back(name);
-    } while (FindNextFileW(search.Get(), &entry));
+    for (const FolderEntry& entry : ListFolderEntries(base)) {
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+            !(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) && entry.name != L"." &&
+            entry.name != L".." && wanted(entry.name))
+            names.push_back(entry.name);
+    }
     std::sort(names.begin(), names.end());
     return names;
 }
@@ -149,7 +140,7 @@ BrowserProfiles ChromiumProfilesIn(const std::wstring& browser, const std::wstri
     auto add = [&](const std::wstring& folderName, const std::wstring& shown) {
         if (!IsPlainFolderName(folderName) || !seen.insert(Lower(folderName)).second) return;
         const std::wstring folder = userData + folderName + L"\\";
-        if (!IsFolder(folder)) return;
+        if (!IsPlainFolder(folder)) return;
         BrowserProfile profile;
         profile.browser = browser;
         profile.name =
@@ -173,7 +164,7 @@ BrowserProfiles FindChromiumProfiles() {
         const std::wstring base = KnownFolder(browser.csidl);
         if (base.empty() || local.empty()) continue;
         const std::wstring folder = base + browser.path + L"\\";
-        if (!IsFolder(folder)) continue;
+        if (!IsPlainFolder(folder)) continue;
         if (!browser.folderIsProfile) {
             BrowserProfiles found = ChromiumProfilesIn(browser.name, folder, folder);
             profiles.insert(profiles.end(), found.begin(), found.end());
@@ -199,7 +190,7 @@ BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::ws
         wchar_t full[MAX_PATH * 2] = {};
         DWORD length = GetFullPathNameW(folder.c_str(), MAX_PATH * 2, full, nullptr);
         if (length > 0 && length < MAX_PATH * 2) folder = WithSlash(full);
-        if (!IsFolder(folder) || !seen.insert(Lower(folder)).second) return;
+        if (!IsPlainFolder(folder) || !seen.insert(Lower(folder)).second) return;
         BrowserProfile profile;
         profile.browser = L"Firefox";
         profile.folder = folder;
@@ -239,8 +230,5 @@ BrowserProfiles FindFirefoxProfileList() {
 }
 
 ProfileLock CheckProfileLock(const std::wstring& lockFile) {
-    UniqueHandle file(CreateFileW(lockFile.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file && GetLastError() == ERROR_SHARING_VIOLATION) return ProfileLock::kInUse;
-    return ProfileLock::kFree;
+    return IsFileInUse(lockFile) ? ProfileLock::kInUse : ProfileLock::kFree;
 }

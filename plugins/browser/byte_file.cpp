@@ -1,42 +1,9 @@
 #include "plugins/browser/byte_file.h"
 
-#include <algorithm>
-
-#include "sysaccess/handles.h"
+#include "sysaccess/file_bytes.h"
 
 DWORD ReadByteFile(const std::wstring& path, std::string& bytes) {
-    bytes.clear();
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
-    if (size.QuadPart > kLargestByteFile) return ERROR_FILE_TOO_LARGE;
-    bytes.resize(static_cast<size_t>(size.QuadPart));
-    size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
-        DWORD read = 0;
-        if (!ReadFile(file.Get(), bytes.data() + done, chunk, &read, nullptr)) {
-            DWORD error = GetLastError();
-            bytes.clear();
-            return error;
-        }
-        if (read == 0) break;  // the file shrank meanwhile
-        done += read;
-    }
-    bytes.resize(done);
-    return ERROR_SUCCESS;
-}
-
-std::string ToTextMode(std::string bytes) {
-    size_t out = 0;
-    for (size_t i = 0; i < bytes.size(); ++i) {
-        if (bytes[i] == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') continue;
-        bytes[out++] = bytes[i];
-    }
-    bytes.resize(out);
-    return bytes;
+    return ReadFileBytes(path, bytes, kLargestByteFile);
 }
 
 std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view bytes) {

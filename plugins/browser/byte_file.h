@@ -15,8 +15,6 @@ inline constexpr long long kLargestByteFile = 256LL << 20;
 // ERROR_SUCCESS with `bytes` filled, or the Windows error of the open or read;
 // ERROR_FILE_TOO_LARGE above kLargestByteFile.
 DWORD ReadByteFile(const std::wstring& path, std::string& bytes);
-// What the runtime's text mode would give: every CR LF made LF.
-std::string ToTextMode(std::string bytes);
 // The lines of `bytes`, each with its own line end ("\n" or "\r\n"); a last
 // line without one is kept as it stands. Lines of any length stay whole.
 std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view bytes);

@@ -4,6 +4,7 @@
 #include "plugins/browser/cookie_store.h"
 #include "plugins/browser/sqlite_clean.h"
 #include "plugins/browser/url_domain.h"
+#include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/text.h"
 

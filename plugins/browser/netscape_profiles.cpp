@@ -4,7 +4,7 @@
 
 #include <cwctype>
 
-#include "sysaccess/handles.h"
+#include "sysaccess/file_walk.h"
 #include "sysaccess/registry_text.h"
 
 namespace {
@@ -20,27 +20,21 @@ bool SpecialFolder(int csidl, std::wstring& path) {
 // "." and that `which` selects (every entry counts, files and dots too).
 template <typename Visit>
 void ForEachProfileDirectory(const std::wstring& base, int which, Visit visit) {
-    WIN32_FIND_DATAW entry;
-    FindHandle search(FindFirstFileW((base + L"*.*").c_str(), &entry));
-    if (!search) return;
     int counter = 0;
-    do {
+    for (const FolderEntry& entry : ListFolderEntries(base)) {
         ++counter;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && entry.cFileName[0] != L'.' &&
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && entry.name[0] != L'.' &&
             (which == 0 || which == counter))
-            visit(std::wstring(entry.cFileName));
-    } while (FindNextFileW(search.Get(), &entry));
+            visit(entry.name);
+    }
 }
 
 void AppendSaltedFolders(const std::wstring& profile, ProfileList& list) {
-    WIN32_FIND_DATAW entry;
-    FindHandle search(FindFirstFileW((profile + L"*.*").c_str(), &entry));
-    if (!search) return;
-    do {
+    for (const FolderEntry& entry : ListFolderEntries(profile)) {
         // Exactly a plain directory: hidden or read-only ones are not the profile.
-        if (entry.dwFileAttributes == FILE_ATTRIBUTE_DIRECTORY && entry.cFileName[0] != L'.')
-            list.push_back(profile + entry.cFileName + L"\\");
-    } while (FindNextFileW(search.Get(), &entry));
+        if (entry.attributes == FILE_ATTRIBUTE_DIRECTORY && entry.name[0] != L'.')
+            list.push_back(profile + entry.name + L"\\");
+    }
 }
 
 // A string value read whole, however long; nothing when missing or not text.

@@ -3,6 +3,8 @@
 #include "plugins/browser/byte_file.h"
 #include "plugins/browser/netscape_files.h"
 #include "plugins/browser/netscape_profiles.h"
+#include "sysaccess/file_bytes.h"
+#include "sysaccess/file_info.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
@@ -114,9 +116,7 @@ bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run) {
         // cookie file cannot be read. A current Firefox profile keeps its
         // cookies in cookies.sqlite (FirefoxCookies): nothing here for this reader.
         if (error == ERROR_PATH_NOT_FOUND) return true;
-        if (error == ERROR_FILE_NOT_FOUND &&
-            GetFileAttributesW((folder + L"cookies.sqlite").c_str()) != INVALID_FILE_ATTRIBUTES)
-            return true;
+        if (error == ERROR_FILE_NOT_FOUND && PathExists(folder + L"cookies.sqlite")) return true;
         if (error != ERROR_SUCCESS) {
             if (error != ERROR_FILE_NOT_FOUND)
                 Trace(L"GetNetscapeCookies: Error in file%ls", path.c_str());

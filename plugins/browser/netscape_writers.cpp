@@ -2,8 +2,8 @@
 #include "plugins/browser/byte_file.h"
 #include "plugins/browser/netscape_files.h"
 #include "plugins/browser/netscape_profiles.h"
+#include "sysaccess/file_bytes.h"
 #include "sysaccess/file_delete.h"
-#include "sysaccess/handles.h"
 
 namespace {
 
@@ -19,19 +19,6 @@ bool DeleteProfileFile(const std::wstring& path, IRunProgress& run,
     error.emplace(ItemError::kFile, path, ItemError::kSystemMessage, code, deferred, L"",
                   kCannotDeleteSubitem);
     return false;
-}
-
-// Writes the kept lines over the old content; false with the Windows error.
-bool RewriteFile(const std::wstring& path, const std::string& content, DWORD& code) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    DWORD written = 0;
-    bool ok = file &&
-              WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                        nullptr) &&
-              written == content.size() && SetEndOfFile(file.Get());
-    if (!ok) code = GetLastError();
-    return ok;
 }
 
 // The host field of a cookie line as the browser wrote it ("www." and the
@@ -115,8 +102,10 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
         bool rewritten = false;
         if (run.GetWipeFiles() && WipeFile(path) == WipeOutcome::kFailed)
             code = GetLastError();
-        else
-            rewritten = RewriteFile(path, kept, code);
+        else {
+            code = RewriteFileBytes(path, kept);
+            rewritten = code == ERROR_SUCCESS;
+        }
         if (rewritten) continue;
         for (auto& [domainName, domain] : domains) {
             if (domain.profileIndex != profileIndex) continue;

@@ -8,6 +8,7 @@
 #include "plugins/browser/ie_cache_plugins.h"
 #include "plugins/browser/sqlite_clean.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/text.h"
 
@@ -200,13 +201,11 @@ void CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstrin
     uint64_t bytes = 0;
     FILETIME newest = {};
     for (const std::wstring& path : paths) {
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            continue;
+        const std::optional<FileFacts> facts = ReadFileFacts(path);
+        if (!facts) continue;
         present.push_back(path);
-        bytes += (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-        if (Ticks(data.ftLastWriteTime) > Ticks(newest)) newest = data.ftLastWriteTime;
+        bytes += facts->size;
+        if (Ticks(facts->lastWrite) > Ticks(newest)) newest = facts->lastWrite;
     }
     if (present.empty()) return;
     DomainInfo& row = Row(index, store, name);

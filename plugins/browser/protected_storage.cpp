@@ -9,6 +9,7 @@
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_format.h"
 #include "sysaccess/reg_security.h"
+#include "sysaccess/registry_keys.h"
 
 namespace {
 
@@ -110,26 +111,23 @@ bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
     if (!access.IsReady()) return true;
     const std::wstring& container = access.Keys().container;
     HKEY root = HKEY_CURRENT_USER;
-    RegKey key;
-    if (RegOpenKeyW(root, container.c_str(), key.Receive()) != ERROR_SUCCESS && !access.IsNt()) {
+    RegKey key = OpenRegKeyAsGranted(root, container.c_str());
+    if (!key && !access.IsNt()) {
         root = HKEY_LOCAL_MACHINE;
-        RegOpenKeyW(root, container.c_str(), key.Receive());
+        key = OpenRegKeyAsGranted(root, container.c_str());
     }
     if (!key || run.IsCancelled()) return true;
 
     run.ReportProgress(L"");
     std::wstring dots = L".";
-    wchar_t name[512];
-    for (DWORD index = 0;; ++index) {
+    const std::vector<std::wstring> itemNames = ListSubKeyNames(key.Get());
+    for (size_t index = 0; index < itemNames.size(); ++index) {
         if (index > 0 && index % kItemsPerCheck == 0) {
             if (run.IsCancelled()) break;
             run.ReportProgress(dots);
             dots += L'.';
         }
-        LSTATUS status = RegEnumKeyW(key.Get(), index, name, 512);
-        if (status == ERROR_MORE_DATA) continue;  // no key name is that long
-        if (status != ERROR_SUCCESS) break;
-        std::wstring itemName = name;
+        const std::wstring& itemName = itemNames[index];
         if (itemName.empty() || itemName.back() != L'a') continue;
         std::wstring domainName = GetAutoCompleteItemDomain(itemName);
         DomainInfo& domain = FindOrAddDomain(domains, domainName);

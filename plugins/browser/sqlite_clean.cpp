@@ -85,8 +85,3 @@ SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
     }
     return {};
 }
-
-bool IsExistingFile(const std::wstring& path) {
-    DWORD attributes = GetFileAttributesW(path.c_str());
-    return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}

@@ -27,4 +27,3 @@ SqliteStatus ForEachRow(SqliteDb& db, std::string_view query,
 // A temporary table `name`(value TEXT PRIMARY KEY) filled with `values`.
 SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
                                const std::vector<std::string>& values);
-bool IsExistingFile(const std::wstring& path);

@@ -4,6 +4,7 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/path_macros.h"
 #include "sysaccess/reg_walk.h"
+#include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_values.h"
 
 namespace {
@@ -74,10 +75,10 @@ void CExplorerListPlugin::DescribeFoundValues() {
     std::vector<CElimAction::SRegEntry>& entries = Engine().regEntries;
     for (size_t i = 0; i < entries.size(); ++i) {
         CElimAction::SRegEntry& entry = entries[i];
-        RegKey key;
-        if (entry.absent || RegOpenKeyExW(entry.root, ExpandUserNameMacro(entry.keyPath).c_str(), 0,
-                                          KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
-            continue;
+        if (entry.absent) continue;
+        const RegKey key =
+            OpenRegKey(entry.root, ExpandUserNameMacro(entry.keyPath).c_str(), KEY_QUERY_VALUE);
+        if (!key) continue;
         for (CElimAction::SRegRecord& record : entry.found) {
             // The key itself and its sub-keys have no data of their own.
             if (record.isKey || record.name == record.regPath) continue;

@@ -4,6 +4,7 @@
 
 #include "plugins/standard/standart_plugin.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/path_join.h"
@@ -12,6 +13,7 @@
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_markers.h"
 #include "sysaccess/reg_walk.h"
+#include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_text.h"
 
 namespace {
@@ -103,13 +105,12 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
 
     if (entry.mode == kSingleFile) {
         StepDots();
-        WIN32_FILE_ATTRIBUTE_DATA data;
-        if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
-            (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        const std::optional<FileFacts> facts = ReadFileFacts(path);
+        if (!facts) {
             entry.absent = true;
             return true;
         }
-        addFile(path, (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        addFile(path, facts->size);
         return true;
     }
 
@@ -144,10 +145,10 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
     std::wstring keyPath = ExpandUserNameMacro(entry.keyPath);
     std::wstring display = DisplayRegKey(entry.root, keyPath);
     const std::wstring regPath = display + L"\\";
-    RegKey key;
     // An empty path would open the root itself, which no entry means.
-    if (keyPath.empty() ||
-        RegOpenKeyExW(entry.root, keyPath.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) {
+    const RegKey key =
+        keyPath.empty() ? RegKey() : OpenRegKey(entry.root, keyPath.c_str(), KEY_READ);
+    if (!key) {
         entry.absent = true;
         return true;
     }
@@ -362,11 +363,9 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
     plugin_.SetProgress(JoinPath(DisplayRegKey(entry.root, keyPath), kAllEntries));
     // One open key for the whole list: opening it per value doubles the
     // system calls of a long list.
-    RegKey key;
-    bool writable = RegOpenKeyExW(entry.root, keyPath.c_str(), 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
-                                  key.Receive()) == ERROR_SUCCESS;
-    if (!writable && matchByData)
-        RegOpenKeyExW(entry.root, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
+    RegKey key = OpenRegKey(entry.root, keyPath.c_str(), KEY_QUERY_VALUE | KEY_SET_VALUE);
+    const bool writable = static_cast<bool>(key);
+    if (!writable && matchByData) key = OpenRegKey(entry.root, keyPath.c_str(), KEY_QUERY_VALUE);
     // Once a value's data differs from what the scan saw, the list has been
     // renumbered: from then on values are found by their data.
     bool byData = false;

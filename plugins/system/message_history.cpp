@@ -4,8 +4,8 @@
 #include "plugins/system/folder_list.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
-#include "sysaccess/handles.h"
 #include "sysaccess/protected_places.h"
+#include "sysaccess/registry_keys.h"
 #include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
@@ -18,15 +18,6 @@ std::wstring ReadRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t
     CRPSTRING value(root, keyPath, valueName, defaultValue);
     value.SetNoWriteBack(true);
     return value.Get();
-}
-
-long long FileLength(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file || !GetFileSizeEx(file.Get(), &size)) return -1;
-    return size.QuadPart;
 }
 
 const std::wstring& ResultPage(CPlgMessageHistory::FileResult result) {
@@ -75,13 +66,15 @@ bool CPlgMessageHistory::AddFiles(Messenger messenger, const std::wstring& folde
         return true;
     }
     StringList files;
+    SizeList sizes;
     unsigned count = 0;
-    GetFileList(nullptr, folder, &files, nullptr, mask, L'|', &count);
-    for (const std::wstring& path : files) {
+    GetFileList(nullptr, folder, &files, nullptr, mask, L'|', &count, &sizes);
+    for (size_t i = 0; i < files.size(); ++i) {
+        const std::wstring& path = files[i];
         if (cancelBeforeEachFile && IsCancelled()) return false;
         HistoryFile record;
         record.path = path;
-        record.length = FileLength(path);
+        record.length = sizes[i];
         SetProgress(path);
         lists_[messenger].push_back(std::move(record));
     }
@@ -108,16 +101,9 @@ bool CPlgMessageHistory::ScanIcqPro() {
 }
 
 bool CPlgMessageHistory::ScanMsn() {
-    RegKey accounts;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, kMsnAccountsKey, 0, KEY_READ, accounts.Receive()) !=
-        ERROR_SUCCESS)
-        return true;
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[4096] = {};
-        DWORD nameLength = 4095;
-        if (RegEnumKeyExW(accounts.Get(), index, name, &nameLength, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS)
-            break;
+    const RegKey accounts = OpenRegKey(HKEY_CURRENT_USER, kMsnAccountsKey, KEY_READ);
+    if (!accounts) return true;
+    for (const std::wstring& name : ListSubKeyNames(accounts.Get())) {
         if (IsCancelled()) return false;
         std::wstring keyPath = std::wstring(kMsnAccountsKey) + L"\\" + name;
         std::wstring logFolder =
@@ -245,7 +231,7 @@ ScanSummary CPlgMessageHistory::GetScanSummary() const {
     for (const auto& list : lists_)
         for (const HistoryFile& record : list) {
             ++summary.items;
-            if (record.length > 0) summary.bytes += static_cast<uint64_t>(record.length);
+            summary.bytes += record.length;
         }
     return summary;
 }

@@ -2,6 +2,7 @@
 // Message-history files of ICQ Lite 5, ICQ Pro 2003b and MSN Messenger 7.0,
 // found by folder and name pattern and deleted whole.
 #include <array>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -19,7 +20,7 @@ public:
 
     struct HistoryFile {
         std::wstring path;
-        long long length = -1;  // -1 when the file could not be opened
+        uint64_t length = 0;  // as the folder listing gave it
         FileResult result = kFileNotProcessed;
         ItemError error{ItemError::kFile, L"", 0, 0, false};
         std::wstring refusal;  // a history folder the guard keeps: the row stands for the folder

@@ -12,6 +12,8 @@
 #include "sysaccess/protected_places.h"
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_format.h"
+#include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_text.h"
 
 namespace {
 
@@ -94,21 +96,14 @@ bool CPlgMSOfficeRecUsed::ScanWord() {
 bool CPlgMSOfficeRecUsed::ScanRegistry() {
     for (const OfficeRegistrySource& source : kSources) {
         if (IsCancelled()) return false;
-        RegKey key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, source.keyPath, 0, KEY_READ, key.Receive()) !=
-            ERROR_SUCCESS)
-            continue;
+        const RegKey key = OpenRegKey(HKEY_CURRENT_USER, source.keyPath, KEY_READ);
+        if (!key) continue;
         for (int index = 0; index <= kLastIndex; ++index) {
             wchar_t valueName[64];
             swprintf(valueName, 64, source.valueNameFormat, index);
-            // 1024 bytes of data and a terminator the stored data may lack.
-            wchar_t data[513] = {};
-            DWORD size = 1024;
-            if (RegQueryValueExW(key.Get(), valueName, nullptr, nullptr,
-                                 reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS)
-                continue;
             RecentDocument record;
-            record.path = data;
+            // The list keeps at most 1024 bytes an entry; a larger value is not listed.
+            if (!ReadBoundedRegText(key.Get(), valueName, record.path, 1024)) continue;
             record.name = DocumentName(record.path);
             record.type = TypeOrDash(record.path, true);
             record.root = HKEY_CURRENT_USER;

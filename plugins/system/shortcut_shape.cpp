@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "sysaccess/handles.h"
+#include "sysaccess/file_bytes.h"
 
 namespace {
 
@@ -146,14 +146,7 @@ bool IsSoundShortcut(std::string_view bytes) {
 }
 
 bool IsSoundShortcutFile(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    LARGE_INTEGER size = {};
-    if (!file || !GetFileSizeEx(file.Get(), &size) || size.QuadPart > (1 << 20)) return false;
-    std::string bytes(static_cast<size_t>(size.QuadPart), '\0');
-    DWORD read = 0;
-    if (!ReadFile(file.Get(), bytes.data(), static_cast<DWORD>(bytes.size()), &read, nullptr))
-        return false;
-    bytes.resize(read);
-    return IsSoundShortcut(bytes);
+    // A shortcut is a few kilobytes: a file of more than a megabyte is none.
+    std::string bytes;
+    return ReadFileBytes(path, bytes, 1 << 20) == ERROR_SUCCESS && IsSoundShortcut(bytes);
 }

@@ -6,6 +6,7 @@
 #include "plugins/system/shortcut_shape.h"
 #include "sysaccess/com_owners.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/file_info.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/protected_places.h"
@@ -59,7 +60,7 @@ CPlugin::Result CPlgWinRecUsed::Scan() {
     ItemIdList recent;
     const std::wstring recentFolder = GetKnownFolderPath(FOLDERID_Recent);
     if (recentFolder.empty()) return kFailed;
-    if (GetFileAttributesW(recentFolder.c_str()) == INVALID_FILE_ATTRIBUTES) return kDone;
+    if (!PathExists(recentFolder)) return kDone;
     if (FAILED(SHParseDisplayName(recentFolder.c_str(), nullptr, recent.Receive(), 0, nullptr)))
         return kFailed;
     ComPtr<IShellFolder> desktop;

@@ -7,6 +7,7 @@
 #include "plugins/browser/sqlite_clean.h"
 #include "seedtraces/modern_browsers.h"
 #include "support/test_files.h"
+#include "sysaccess/file_info.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "support/test_links.h"
 #include "support/test_registry.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
@@ -320,6 +321,19 @@ protected:
 TEST_F(FolderLink, IsRecognisedWithOrWithoutATrailingSeparator) {
     ASSERT_TRUE(IsFolderLink(link));
     ASSERT_TRUE(IsFolderLink(link + L"\\"));  // a trailing separator must not hide it
+}
+
+TEST_F(FolderLink, ListedWithItsLinkAttributeAndNeverAPlainFolder) {
+    EXPECT_FALSE(IsPlainFolder(link));
+    EXPECT_TRUE(IsPlainFolder(folder.Path()));
+    // Finders that read names skip such an entry by its attributes.
+    bool listed = false;
+    for (const FolderEntry& entry : ListFolderEntries(folder.Path())) {
+        if (entry.name != L"link") continue;
+        listed = true;
+        EXPECT_TRUE(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+    }
+    EXPECT_TRUE(listed);
 }
 
 TEST_F(FolderLink, HandedInAsTheStartItHoldsNothing) {

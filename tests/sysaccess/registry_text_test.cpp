@@ -1,9 +1,13 @@
 // The one reader of registry values as text: how each stored form ends up as
-// text, and how a missing key or value is told apart from a present one.
+// text, and how a missing key or value is told apart from a present one; and
+// the sub-key listing beside it.
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_text.h"
 #include "sysaccess/registry_values.h"
 
@@ -121,6 +125,21 @@ TEST(RegistryValues, BytesAreReadUpToTheLargestSizeAsked) {
     EXPECT_EQ(data, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
     EXPECT_FALSE(ReadRegBytes(opened.Get(), L"bytes", type, data, 4));
     EXPECT_FALSE(ReadRegBytes(opened.Get(), L"none", type, data, 64));
+}
+
+TEST(RegistryKeys, SubKeyNamesUpToTheLongestAllowedAreListed) {
+    ScopedTestKey key(L"SubKeyNames");
+    const std::wstring longest(255, L'k');
+    for (const std::wstring& name : {std::wstring(L"a"), std::wstring(L"b c"), longest})
+        CreateKey(key.Root(), key.Sub(name));
+    const RegKey opened = OpenRegKey(key.Root(), key.Path().c_str(), KEY_READ);
+    ASSERT_TRUE(opened);
+    std::vector<std::wstring> names = ListSubKeyNames(opened.Get());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::wstring>{L"a", L"b c", longest}));
+    EXPECT_TRUE(OpenRegKeyAsGranted(key.Root(), key.Sub(L"b c").c_str()));
+    EXPECT_FALSE(OpenRegKey(key.Root(), key.Sub(L"missing").c_str(), KEY_READ));
+    EXPECT_FALSE(OpenRegKeyAsGranted(key.Root(), key.Sub(L"missing").c_str()));
 }
 
 }  // namespace
