@@ -52,7 +52,9 @@ void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> schedul
 
 // Deletes the files directly in `folder` that match `masks` ("|"-separated).
 // `count` and `size` receive what was deleted or deferred; `reboot` whether
-// anything was deferred (the plug-in's reboot flag is set too). False when
+// anything was deferred (the plug-in's reboot flag is set too); each may be
+// null when the caller has no use for it. `counted` says whether the call
+// belongs to a clean the user asked for; nothing here depends on it. False when
 // cancelled or when the guard refuses the folder (ERROR_ACCESS_DENIED).
 // `plugin` may be null (no cancel, no overwrite).
 bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool counted,

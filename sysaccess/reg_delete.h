@@ -14,11 +14,12 @@ bool DeleteOpenRegValue(HKEY key, const wchar_t* valueName, DWORD* error = nullp
 
 // Deletes every value in and below the key, then every sub-key (deepest
 // first), leaving the key itself. True when nothing failed; false also when
-// cancelled, keeping what was not deleted yet.
+// cancelled, keeping what was not deleted yet. `count` (may be null) receives
+// the values and keys deleted; `counted`, as for the folder deletions, changes nothing.
 bool DeleteRegTreeContents(HKEY root, const wchar_t* keyPath, const IRunContext* plugin,
                            bool counted, unsigned* count);
 
 // Deletes the values named by `nameFormat` (one integer conversion) filled
-// with first..last.
+// with first..last; `count` (may be null) receives how many went.
 bool DeleteNumberedValues(HKEY root, const wchar_t* keyPath, const wchar_t* nameFormat, int first,
                           int last, const IRunContext* plugin, unsigned* count);

@@ -95,10 +95,7 @@ CPlugin::Result CPlgIEHistory::Fix() {
             return IsCancelled() ? kCancelled : kFailed;
         }
         // Its outcome does not change the result: the entries are what was asked for.
-        unsigned count = 0;
-        uint64_t size = 0;
-        bool reboot = false;
-        DeleteFolderTree(history, &Run(), false, &count, &size, &reboot, L"*");
+        DeleteFolderTree(history, &Run(), false, nullptr, nullptr, nullptr, L"*");
     }
     return IsCancelled() ? kCancelled : result;
 }

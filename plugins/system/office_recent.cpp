@@ -209,11 +209,9 @@ bool CPlgMSOfficeRecUsed::CleanRegistry() {
                                      ItemError::kSystemMessage, code, false, L"", kCannotDelete);
         }
     }
-    for (const OfficeRegistrySource& source : kSources) {
-        unsigned count = 0;
+    for (const OfficeRegistrySource& source : kSources)
         DeleteNumberedValues(HKEY_CURRENT_USER, source.keyPath, source.valueNameFormat, 0,
-                             kLastIndex, nullptr, &count);
-    }
+                             kLastIndex, nullptr, nullptr);
     wchar_t appData[MAX_PATH] = {};
     if (SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE)) {
         std::wstring recent = std::wstring(appData) + L"\\Microsoft\\Office\\Recent";
@@ -223,10 +221,7 @@ bool CPlgMSOfficeRecUsed::CleanRegistry() {
                                    verdict.reason);
             return false;
         }
-        bool reboot = false;
-        unsigned count = 0;
-        uint64_t size = 0;
-        DeleteFolderTree(recent, this, false, &count, &size, &reboot, L"*");
+        DeleteFolderTree(recent, this, false, nullptr, nullptr, nullptr, L"*");
     }
     return ok;
 }

@@ -135,12 +135,8 @@ CPlgRecycleBin::CleanOutcome CPlgRecycleBin::CleanVolume(const std::wstring& roo
         }
     }
 
-    for (const wchar_t* name : {L"Recycled", L"Recycler"}) {
-        bool reboot = false;
-        unsigned count = 0;
-        uint64_t size = 0;
-        DeleteFolderTree(root + name, this, false, &count, &size, &reboot, L"*");
-    }
+    for (const wchar_t* name : {L"Recycled", L"Recycler"})
+        DeleteFolderTree(root + name, this, false, nullptr, nullptr, nullptr, L"*");
     SHEmptyRecycleBinW(nullptr, root.c_str(),
                        SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
 
