@@ -21,7 +21,7 @@ public:
         std::wstring path;
         long long length = -1;  // -1 when the file could not be opened
         FileResult result = kFileNotProcessed;
-        ItemError error{ItemError::kFile, L"", 0, 0, false};
+        ItemError error{ItemError::kFile, L"", ItemError::kSystemMessage, 0, false};
         std::wstring refusal;  // a history folder the guard keeps: the row stands for the folder
     };
 
