@@ -5,37 +5,37 @@
 
 namespace {
 
-const wchar_t* TitleFormat(int kind) {
+const wchar_t* TitleFormat(ItemError::Kind kind) {
     switch (kind) {
-        case 0:
+        case ItemError::kRegKey:
             return L"Error occurred while attempting to delete registry key (and it's content) "
                    L"\"%s\".";
-        case 1:
+        case ItemError::kRegValue:
             return L"Error occurred while attempting to delete registry value \"%s\".";
-        case 2:
+        case ItemError::kFile:
             return L"Error occurred while attempting to delete file \"%s\".";
-        case 3:
+        case ItemError::kWipeFile:
             return L"Error occurred while attempting to wipe file \"%s\".";
-        case 4:
+        case ItemError::kFolder:
             return L"Error occurred while attempting to delete folder \"%s\".";
-        case 5:
+        case ItemError::kIECache:
             return L"Error occurred while attempting to delete Internet Explorer cached files that "
                    L"correspond to \"%s\".";
-        case 6:
+        case ItemError::kIEHistory:
             return L"Error occurred while attempting to delete Internet Explorer history that "
                    L"correspond to \"%s\".";
-        case 7:
+        case ItemError::kIECookies:
             return L"Error occurred while attempting to delete Internet Explorer cookies that "
                    L"correspond to \"%s\".";
-        case 8:
+        case ItemError::kIEAutoCompleteForm:
             return L"Error occurred while attempting to delete Internet Explorer Auto-Complete "
                    L"Form that correspond to \"%s\".";
-        case 9:
+        case ItemError::kNetscapeCookies:
             return L"Error occurred while attempting to delete Netscape cookies that correspond to "
                    L"\"%s\".";
-        case 10:
+        case ItemError::kRecycleBin:
             return L"Error occurred while attempting to clean Recycle Bin at Volume \"%s\".";
-        case 11:
+        case ItemError::kWordRecentDocument:
             return L"Error occurred while attempting to delete MS Word recent document (%s).";
         default:
             return nullptr;
@@ -52,7 +52,7 @@ std::wstring FillFormat(const std::wstring& format, const std::wstring& value) {
 
 }  // namespace
 
-ItemError::ItemError(int kind, std::wstring name, int reasonType, DWORD code, bool reboot,
+ItemError::ItemError(Kind kind, std::wstring name, Reason reasonType, DWORD code, bool reboot,
                      std::wstring extra, std::wstring reasonText)
     : kind_(kind),
       code_(code),

@@ -29,7 +29,7 @@ public:
         kOwnText = 5,
     };
 
-    ItemError(int kind, std::wstring name, int reasonType, DWORD code, bool reboot,
+    ItemError(Kind kind, std::wstring name, Reason reasonType, DWORD code, bool reboot,
               std::wstring extra = {}, std::wstring reasonText = {});
     // A ready-made error: the title and the message as they are to be shown.
     ItemError(std::wstring title, std::wstring message);
@@ -38,16 +38,16 @@ public:
     virtual std::wstring GetTitle() const;
     virtual std::wstring GetReason() const;
 
-    int GetKind() const { return kind_; }
+    Kind GetKind() const { return kind_; }
     DWORD GetCode() const { return code_; }
-    int GetReasonType() const { return reasonType_; }
+    Reason GetReasonType() const { return reasonType_; }
     bool IsReboot() const { return reboot_; }
     const std::wstring& GetName() const { return name_; }
 
 private:
-    int kind_ = 0;
+    Kind kind_ = kRegKey;
     DWORD code_ = 0;
-    int reasonType_ = 0;
+    Reason reasonType_ = kSystemMessage;
     bool plain_ = false;
     std::wstring name_;
     std::wstring extra_;

@@ -9,15 +9,15 @@ void Records::SStatistics::AddDeferred(std::vector<ItemError>& errors, bool over
                         ItemError::kSystemMessage, code, true, L"", kCannotDeleteSubitem);
 }
 
-void Records::SFileItemStatistics::AddError(std::vector<ItemError>& errors, int reasonType,
-                                            DWORD code) {
+void Records::SFileItemStatistics::AddError(std::vector<ItemError>& errors,
+                                            ItemError::Reason reasonType, DWORD code) {
     status = kFailed;
     errors.emplace_back(isFolder ? ItemError::kFolder : ItemError::kFile, name, reasonType, code,
                         false, L"", kCannotDeleteSubitem);
 }
 
-void Records::SRegItemStatistics::AddError(std::vector<ItemError>& errors, int reasonType,
-                                           DWORD code) {
+void Records::SRegItemStatistics::AddError(std::vector<ItemError>& errors,
+                                           ItemError::Reason reasonType, DWORD code) {
     status = kFailed;
     errors.emplace_back(isKey ? ItemError::kRegKey : ItemError::kRegValue, name, reasonType, code,
                         false, L"", kCannotDeleteSubitem);

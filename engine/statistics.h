@@ -25,7 +25,8 @@ public:
     struct SStatistics {
         virtual ~SStatistics() = default;
         // Marks the record failed and appends its item error.
-        virtual void AddError(std::vector<ItemError>& errors, int reasonType, DWORD code) = 0;
+        virtual void AddError(std::vector<ItemError>& errors, ItemError::Reason reasonType,
+                              DWORD code) = 0;
         // Marks a file deferred to the next system start and appends its item error.
         void AddDeferred(std::vector<ItemError>& errors, bool overwriting, DWORD code);
 
@@ -34,7 +35,8 @@ public:
     };
 
     struct SFileItemStatistics : SStatistics {
-        void AddError(std::vector<ItemError>& errors, int reasonType, DWORD code) override;
+        void AddError(std::vector<ItemError>& errors, ItemError::Reason reasonType,
+                      DWORD code) override;
 
         bool isFolder = false;
         uint32_t subitemsFound = 0;
@@ -44,7 +46,8 @@ public:
     };
 
     struct SRegItemStatistics : SStatistics {
-        void AddError(std::vector<ItemError>& errors, int reasonType, DWORD code) override;
+        void AddError(std::vector<ItemError>& errors, ItemError::Reason reasonType,
+                      DWORD code) override;
 
         std::wstring regPath;    // the key as shown, ending with a backslash
         std::wstring valueData;  // filled only when the plug-in shows data

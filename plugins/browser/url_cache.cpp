@@ -49,7 +49,7 @@ std::wstring EntryDomain(UrlCacheKind kind, const wchar_t* name) {
     return {};
 }
 
-int ErrorKind(UrlCacheKind kind) {
+ItemError::Kind ErrorKind(UrlCacheKind kind) {
     switch (kind) {
         case UrlCacheKind::kHistory:
             return ItemError::kIEHistory;

@@ -20,7 +20,7 @@ bool ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<uint
 }  // namespace
 
 CExplorerListPlugin::CExplorerListPlugin(CKernel& kernel, const PluginIdentity& identity,
-                                         int reportLayout)
+                                         ReportLayout reportLayout)
     : CStandartPlugin(kernel, identity, reportLayout) {
     SetValueFlags({.showData = true});
 }

@@ -14,7 +14,7 @@
 
 class CExplorerListPlugin : public CStandartPlugin {
 public:
-    CExplorerListPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout);
+    CExplorerListPlugin(CKernel& kernel, const PluginIdentity& identity, ReportLayout reportLayout);
 
     Result Scan() override;
 

@@ -37,7 +37,9 @@ bool MatchesEverything(const std::wstring& mask) {
 
 // The reason shown for a failure: the system's message, or "Unknown error."
 // when the failure came without a code.
-int ReasonFor(DWORD code) { return code != 0 ? ItemError::kSystemMessage : ItemError::kUnknown; }
+ItemError::Reason ReasonFor(DWORD code) {
+    return code != 0 ? ItemError::kSystemMessage : ItemError::kUnknown;
+}
 
 // "HKEY_CURRENT_USER\<key path>", or "HKEY_LOCAL_MACHINE\<key path>" for any other root.
 std::wstring DisplayRegKey(HKEY root, const std::wstring& keyPath) {

@@ -73,7 +73,8 @@ public:
 
     // Marks a record failed and remembers its item error.
     template <typename Record>
-    static void Fail(Record& record, std::vector<ItemError>& errors, int reasonType, DWORD code) {
+    static void Fail(Record& record, std::vector<ItemError>& errors, ItemError::Reason reasonType,
+                     DWORD code) {
         record.AddError(errors, reasonType, code);
         record.errorNumber = errors.size();
     }

@@ -2,7 +2,8 @@
 
 #include "engine/kernel.h"
 
-CStandartPlugin::CStandartPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout)
+CStandartPlugin::CStandartPlugin(CKernel& kernel, const PluginIdentity& identity,
+                                 ReportLayout reportLayout)
     : CPlugin(kernel, identity), reportLayout_(reportLayout), engine_(*this) {}
 
 void CStandartPlugin::AddRegEntry(HKEY root, const std::wstring& keyPath, CElimAction::RegMode mode,

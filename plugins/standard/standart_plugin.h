@@ -31,7 +31,7 @@ public:
         std::wstring pluginName;
     };
 
-    CStandartPlugin(CKernel& kernel, const PluginIdentity& identity, int reportLayout);
+    CStandartPlugin(CKernel& kernel, const PluginIdentity& identity, ReportLayout reportLayout);
 
     ReportResult BuildScanReport(IHtmlElement& element) override;
     ReportResult BuildFixReport(IHtmlElement& element) override;
@@ -55,7 +55,7 @@ public:
     };
     void SetValueFlags(ValueFlags flags);
 
-    int GetReportLayout() const { return reportLayout_; }
+    ReportLayout GetReportLayout() const { return reportLayout_; }
     const CElimAction& GetEngine() const { return engine_; }
     // Progress without the prefix and throttle of SetProgress.
     void PostProgressNow(const std::wstring& text);
@@ -70,6 +70,6 @@ private:
     // A text template from the plug-in's own folder, else the shared one.
     std::vector<std::wstring> ReadTemplate(const std::wstring& name, bool keepEmptyLines) const;
 
-    int reportLayout_;
+    ReportLayout reportLayout_;
     CElimAction engine_;
 };

@@ -30,8 +30,6 @@ constexpr wchar_t kSubitemsRemoved[] = L"#subitems removed#";
 constexpr wchar_t kSize[] = L"#size#";
 constexpr wchar_t kErrorId[] = L"#id#";
 
-int Clamp(int layout) { return layout >= 0 && layout < 4 ? layout : 0; }
-
 // What one record adds to the items count: itself, or a folder or key with
 // everything below it.
 uint64_t ItemsOf(const Records::SFileItemStatistics& record) {
@@ -86,7 +84,6 @@ std::vector<std::wstring> CStandartPlugin::ReadTemplate(const std::wstring& name
 }
 
 CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
-    const int layout = Clamp(reportLayout_);
     const std::wstring kind = scan ? L"Scan" : L"Fix";
     // Read when a report is built, not when the plug-in is made: an unattended
     // run builds no report, and most plug-ins of a window never show one.
@@ -96,8 +93,8 @@ CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
     ReportParts parts;
 
     std::wstring headers;
-    for (std::wstring line :
-         ReadTemplate(kLayoutFamilies[layout] + (L"HeaderTemplates" + kind) + L".txt", true)) {
+    for (std::wstring line : ReadTemplate(
+             kLayoutFamilies[reportLayout_] + (L"HeaderTemplates" + kind) + L".txt", true)) {
         ReplaceAll(line, L" ", L"&nbsp;");
         std::wstring cell = columnHeaderPage;
         ReplaceAll(cell, kHeader, line);
@@ -109,7 +106,7 @@ CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
     // Empty lines are cells where one kind of row has nothing to show and the
     // other has (a file beside folders, a value beside keys); the layouts
     // without the second kind drop them.
-    const bool keepEmptyLines = layout == kFilesFolders || layout == kRegKeysValues;
+    const bool keepEmptyLines = reportLayout_ == kFilesFolders || reportLayout_ == kRegKeysValues;
     auto pattern = [&](const wchar_t* rowKind) {
         std::wstring row = L"<tr>\n";
         for (const std::wstring& line :
@@ -124,7 +121,7 @@ CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
     parts.folderPattern = pattern(L"Folders");
     parts.valuePattern = pattern(L"RegValues");
     parts.keyPattern = pattern(L"RegKeys");
-    parts.totals = ReadPage(folder + kLayoutFamilies[layout] + (L"Total" + kind) + L".html");
+    parts.totals = ReadPage(folder + kLayoutFamilies[reportLayout_] + (L"Total" + kind) + L".html");
     parts.pluginName = GetNameHtml();
     return parts;
 }

@@ -22,7 +22,7 @@ public:
         std::wstring path;
         uint64_t length = 0;  // as the folder listing gave it
         FileResult result = kFileNotProcessed;
-        ItemError error{ItemError::kFile, L"", 0, 0, false};
+        ItemError error{ItemError::kFile, L"", ItemError::kSystemMessage, 0, false};
         std::wstring refusal;  // a history folder the guard keeps: the row stands for the folder
     };
 

@@ -56,7 +56,8 @@ std::wstring DocumentName(const std::wstring& path) {
     return slash == std::wstring::npos ? path : path.substr(slash + 1);
 }
 
-ItemError WordError(const std::wstring& path, int reasonType, const std::wstring& reasonText) {
+ItemError WordError(const std::wstring& path, ItemError::Reason reasonType,
+                    const std::wstring& reasonText) {
     return ItemError(ItemError::kWordRecentDocument, path, reasonType, 0, false, L"", reasonText);
 }
 

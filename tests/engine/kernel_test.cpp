@@ -213,7 +213,8 @@ TEST_F(KernelRun, ProgressReachesTheResultsArea) {
 TEST_F(KernelRun, ErrorLinksOpenOnlyExistingErrors) {
     Start({{.id = L"KtA"}});
     TestPlugin& plugin = *plugins[L"KtA"];
-    plugin.AddError(ItemError(ItemError::kFile, L"C:\\x.txt", 0, ERROR_ACCESS_DENIED, true));
+    plugin.AddError(ItemError(ItemError::kFile, L"C:\\x.txt", ItemError::kSystemMessage,
+                              ERROR_ACCESS_DENIED, true));
     for (const wchar_t* command : {L"idError_0", L"idError_x", L"idError_2", L"other"})
         plugin.OnReportClick(command, nullptr);
     EXPECT_TRUE(view.shownErrors.empty());

@@ -11,43 +11,54 @@ namespace {
 const std::wstring kFileTitle = L"Error occurred while attempting to delete file \"C:\\a.txt\".";
 
 TEST(ItemErrorText, TitlesFollowKindRebootAndSubItem) {
-    EXPECT_EQ(ItemError(ItemError::kFile, L"C:\\a.txt", 0, 32, true).GetTitle(),
+    using enum ItemError::Kind;
+    using enum ItemError::Reason;
+    EXPECT_EQ(ItemError(kFile, L"C:\\a.txt", kSystemMessage, 32, true).GetTitle(),
               kFileTitle + L"<br>It will be deleted after system reboot.");
-    EXPECT_EQ(ItemError(ItemError::kRecycleBin, L"C:\\", 0, 32, true).GetTitle(),
+    EXPECT_EQ(ItemError(kRecycleBin, L"C:\\", kSystemMessage, 32, true).GetTitle(),
               L"Error occurred while attempting to clean Recycle Bin at Volume \"C:\\\"."
               L"<br>It will be cleaned after system reboot.");
-    EXPECT_EQ(ItemError(ItemError::kFile, L"C:\\a.txt", 0, 5, false, L"inner.dat",
+    EXPECT_EQ(ItemError(kFile, L"C:\\a.txt", kSystemMessage, 5, false, L"inner.dat",
                         L"Cannot delete subitem")
                   .GetTitle(),
               kFileTitle + L"<br>Cannot delete subitem \"inner.dat\".");
-    EXPECT_EQ(ItemError(ItemError::kFolder, L"C:\\f", 1, 0, false, L"x", L"Left: %s!").GetTitle(),
-              L"Error occurred while attempting to delete folder \"C:\\f\".<br>Left: x!");
-    EXPECT_EQ(ItemError(42, L"n", 0, 0, false).GetTitle(), L"");
+    EXPECT_EQ(
+        ItemError(kFolder, L"C:\\f", kFolderKeptForReboot, 0, false, L"x", L"Left: %s!").GetTitle(),
+        L"Error occurred while attempting to delete folder \"C:\\f\".<br>Left: x!");
+    // A kind the program does not know has no title.
+    EXPECT_EQ(
+        ItemError(static_cast<ItemError::Kind>(42), L"n", kSystemMessage, 0, false).GetTitle(),
+        L"");
     EXPECT_EQ(ItemError(L"Ready title", L"Ready text").GetTitle(), L"Ready title");
     EXPECT_EQ(ItemError(L"Ready title", L"Ready text").GetReason(), L"Ready text");
 }
 
 TEST(ItemErrorText, MachineTextInTitlesIsEscaped) {
-    ItemError error(ItemError::kRegValue, L"<img src=x onerror=alert(1)>", 0, 0, false);
+    using enum ItemError::Kind;
+    using enum ItemError::Reason;
+    ItemError error(kRegValue, L"<img src=x onerror=alert(1)>", kSystemMessage, 0, false);
     EXPECT_EQ(error.GetTitle().find(L"<img"), std::wstring::npos);
     EXPECT_NE(error.GetTitle().find(L"&lt;img"), std::wstring::npos);
 }
 
 TEST(ItemErrorText, Reasons) {
-    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 0, ERROR_ACCESS_DENIED, false).GetReason(),
+    using enum ItemError::Kind;
+    using enum ItemError::Reason;
+    EXPECT_EQ(ItemError(kFile, L"n", kSystemMessage, ERROR_ACCESS_DENIED, false).GetReason(),
               L"Access denied.");
-    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 0, ERROR_ACCESS_DENIED, false).GetReasonType(),
-              ItemError::kAccessDenied);
+    EXPECT_EQ(ItemError(kFile, L"n", kSystemMessage, ERROR_ACCESS_DENIED, false).GetReasonType(),
+              kAccessDenied);
     EXPECT_FALSE(
-        ItemError(ItemError::kFile, L"n", 0, ERROR_SHARING_VIOLATION, false).GetReason().empty());
-    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 0, 0x7FFFFFF0, false).GetReason(),
+        ItemError(kFile, L"n", kSystemMessage, ERROR_SHARING_VIOLATION, false).GetReason().empty());
+    EXPECT_EQ(ItemError(kFile, L"n", kSystemMessage, 0x7FFFFFF0, false).GetReason(),
               L"Unknown Error");
-    EXPECT_EQ(ItemError(ItemError::kFolder, L"n", 1, 0, false).GetReason(),
+    EXPECT_EQ(ItemError(kFolder, L"n", kFolderKeptForReboot, 0, false).GetReason(),
               L"The folder cannot be deleted because some tracks inside folder will be removed "
               L"after reboot.");
-    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 4, 0, false).GetReason(), L"Unknown error.");
-    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 5, 0, false, L"", L"own").GetReason(), L"own");
-    EXPECT_EQ(ItemError(ItemError::kFile, L"n", 3, 0, false).GetReason(), L"");
+    EXPECT_EQ(ItemError(kFile, L"n", kUnknown, 0, false).GetReason(), L"Unknown error.");
+    EXPECT_EQ(ItemError(kFile, L"n", kOwnText, 0, false, L"", L"own").GetReason(), L"own");
+    // 3 is no reason of the program: nothing is shown.
+    EXPECT_EQ(ItemError(kFile, L"n", static_cast<ItemError::Reason>(3), 0, false).GetReason(), L"");
 }
 
 TEST(Statistics, ErrorsAndDeferralsMarkTheRecord) {
@@ -55,10 +66,10 @@ TEST(Statistics, ErrorsAndDeferralsMarkTheRecord) {
     CElimActionRecords::SFileItemStatistics folder;
     folder.name = L"C:\\Temp\\x";
     folder.isFolder = true;
-    folder.AddError(errors, 0, 5);
+    folder.AddError(errors, ItemError::kSystemMessage, 5);
     CElimActionRecords::SRegItemStatistics value;
     value.name = L"HKEY_CURRENT_USER\\Software\\x\\v";
-    value.AddError(errors, 0, 2);
+    value.AddError(errors, ItemError::kSystemMessage, 2);
     CElimActionRecords::SFileItemStatistics file;
     file.name = L"C:\\f.txt";
     file.AddDeferred(errors, true, 32);

@@ -44,7 +44,7 @@ struct Description {
     const wchar_t* id;
     PluginCategory category;
     int weight = 0;
-    int layout;
+    CStandartPlugin::ReportLayout layout;
     bool showValueData = false;
     bool matchByData = false;
     std::vector<RegRow> reg;
@@ -462,8 +462,9 @@ TEST_F(CatalogueTest, ShippedPagesAndTemplatesFitTogether) {
         const std::wstring own = shared + L"Plg" + description.id + L"\\";
         EXPECT_FALSE(ReadPage(own + L"name.html").empty());
         EXPECT_FALSE(ReadPage(own + L"description.html").empty());
-        const int layout = description.layout;
-        const bool keepEmpty = layout == 1 || layout == 3;
+        const CStandartPlugin::ReportLayout layout = description.layout;
+        const bool keepEmpty =
+            layout == CStandartPlugin::kFilesFolders || layout == CStandartPlugin::kRegKeysValues;
         for (const wchar_t* kind : {L"Scan", L"Fix"}) {
             size_t columns =
                 lines(own, families[layout] + (L"HeaderTemplates" + std::wstring(kind)) + L".txt",

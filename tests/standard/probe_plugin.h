@@ -38,7 +38,7 @@ private:
 
 class ProbePlugin : public Joinable<CStandartPlugin> {
 public:
-    ProbePlugin(CKernel& kernel, const wchar_t* id, int layout)
+    ProbePlugin(CKernel& kernel, const wchar_t* id, ReportLayout layout)
         : Joinable(kernel, PluginIdentity{id, PluginCategory::kSystem, 0}, layout) {}
 
     bool IsCancelled() const override {

@@ -76,7 +76,8 @@ private:
 // Keeps the records the test puts into its description.
 class FilledProbe : public ProbePlugin {
 public:
-    FilledProbe(CKernel& kernel, const wchar_t* id, int layout) : ProbePlugin(kernel, id, layout) {}
+    FilledProbe(CKernel& kernel, const wchar_t* id, ReportLayout layout)
+        : ProbePlugin(kernel, id, layout) {}
     Result Scan() override { return kDone; }
 
     Engine::SFileRecord& File(const std::wstring& name, uint64_t size,
@@ -125,7 +126,7 @@ public:
 
 class ReportTest : public testing::Test {
 protected:
-    FilledProbe& Make(int layout, const wchar_t* id = L"StdProbeReport") {
+    FilledProbe& Make(CStandartPlugin::ReportLayout layout, const wchar_t* id = L"StdProbeReport") {
         probe_ = std::make_unique<FilledProbe>(bare.kernel, id, layout);
         return *probe_;
     }

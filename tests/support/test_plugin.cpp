@@ -40,22 +40,18 @@ void ForgetKernelSettings() {
 
 RecordingView::RecordingView() {
     WNDCLASSW windowClass = {};
-    windowClass.lpfnWndProc = &RecordingView::WindowProc;
+    windowClass.lpfnWndProc = &WindowThunk<RecordingView>::Proc;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"VeltraneTestView";
     RegisterClassW(&windowClass);
     window_ = CreateWindowExW(0, windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE,
-                              nullptr, windowClass.hInstance, nullptr);
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+                              nullptr, windowClass.hInstance, this);
 }
 
 RecordingView::~RecordingView() { DestroyWindow(window_); }
 
-LRESULT CALLBACK RecordingView::WindowProc(HWND window, UINT message, WPARAM wParam,
-                                           LPARAM lParam) {
-    auto* self = reinterpret_cast<RecordingView*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-    if (self && self->kernel_ && self->kernel_->HandleWorkerMessage(message, wParam, lParam))
-        return 0;
+LRESULT RecordingView::OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (kernel_ && kernel_->HandleWorkerMessage(message, wParam, lParam)) return 0;
     return DefWindowProcW(window, message, wParam, lParam);
 }
 

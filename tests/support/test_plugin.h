@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/kernel.h"
+#include "ui/window_thunk.h"
 
 class TestPlugin : public CPlugin {
 public:
@@ -96,7 +97,8 @@ public:
     std::function<void(const std::wstring& id, const std::wstring& text)> onRow;
 
 private:
-    static LRESULT CALLBACK WindowProc(HWND, UINT, WPARAM, LPARAM);
+    friend class WindowThunk<RecordingView>;
+    LRESULT OnWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND window_ = nullptr;
     CKernel* kernel_ = nullptr;
 };

@@ -7,15 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "sysaccess/os_version.h"
+
 namespace {
 
 // Wine's pattern matching differs from Windows': there only NULL lists the
 // cache, and it lists the cookie and history containers too.
-const wchar_t* CachePattern() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    bool wine = ntdll && GetProcAddress(ntdll, "wine_get_version");
-    return wine ? nullptr : L"";
-}
+const wchar_t* CachePattern() { return IsRunningOnWine() ? nullptr : L""; }
 
 bool IsCachedPage(const INTERNET_CACHE_ENTRY_INFOW& entry) {
     return (entry.CacheEntryType & (COOKIE_CACHE_ENTRY | URLHISTORY_CACHE_ENTRY)) == 0;
