@@ -51,6 +51,7 @@ void NoteAccess(DomainInfo& row, const FILETIME& time) {
 
 CPlugin::Result CProfileStorePlugin::Scan() {
     ClearDomains();
+    rowIndex_.clear();
     tags_.clear();
     rowFiles_.clear();
     rowFolders_.clear();
@@ -99,6 +100,8 @@ CPlugin::Result CProfileStorePlugin::Fix() {
 }
 
 DomainInfo& CProfileStorePlugin::Row(size_t index, int store, const std::wstring& name) {
+    DomainInfo*& indexed = rowIndex_[{index, store}][name];
+    if (indexed) return *indexed;
     const std::wstring key =
         std::to_wstring(index) + L'\x1f' + std::to_wstring(store) + L'\x1f' + name;
     DomainInfo& row = FindOrAddDomain(domains_, key);
@@ -107,6 +110,7 @@ DomainInfo& CProfileStorePlugin::Row(size_t index, int store, const std::wstring
         row.profileIndex = static_cast<int>(index) + 1;
         tags_[&row] = RowTag{index, store};
     }
+    indexed = &row;
     return row;
 }
 

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "plugins/browser/browser_profiles.h"
@@ -92,6 +94,9 @@ private:
 
     std::vector<ProfileState> profiles_;
     std::map<const DomainInfo*, bool> groupStarts_;
+    // Row() by profile and store, then by name: a history of tens of
+    // thousands of pages asks for the same few rows again and again.
+    std::map<std::pair<size_t, int>, std::unordered_map<std::wstring, DomainInfo*>> rowIndex_;
 };
 
 // Times as the browsers store them, as FILETIME.
