@@ -24,8 +24,10 @@ SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work) {
     SqliteDb db;
     status = db.Open(path, SqliteDb::Access::kReadWrite);
     if (!status.Ok()) return Untouched(status);
-    // Freed pages are overwritten with zeros, and nothing spills to a temp file.
-    status = db.Exec("PRAGMA secure_delete=ON; PRAGMA temp_store=MEMORY");
+    // Freed pages are overwritten with zeros, and nothing spills to a temp
+    // file. Deleting a long history dirties more pages than SQLite's default
+    // cache of 2 MiB holds; spilled early, they would be written twice.
+    status = db.Exec("PRAGMA secure_delete=ON; PRAGMA temp_store=MEMORY; PRAGMA cache_size=-8192");
     if (!status.Ok()) return Untouched(status);
     {
         SqliteTransaction transaction(db);
