@@ -122,14 +122,16 @@ SqliteStatus SqliteStatement::BindInt(int index, int64_t value) {
 
 int64_t SqliteStatement::Int(int column) const { return sqlite3_column_int64(statement_, column); }
 
-std::string SqliteStatement::Utf8(int column) const {
+std::string_view SqliteStatement::Utf8View(int column) const {
     const unsigned char* text = sqlite3_column_text(statement_, column);
     if (text == nullptr) return {};
-    return std::string(reinterpret_cast<const char*>(text),
-                       static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
+    return std::string_view(reinterpret_cast<const char*>(text),
+                            static_cast<size_t>(sqlite3_column_bytes(statement_, column)));
 }
 
-std::wstring SqliteStatement::Text(int column) const { return FromUtf8(Utf8(column)); }
+std::string SqliteStatement::Utf8(int column) const { return std::string(Utf8View(column)); }
+
+std::wstring SqliteStatement::Text(int column) const { return FromUtf8(Utf8View(column)); }
 
 int64_t SqliteStatement::Bytes(int column) const {
     return sqlite3_column_bytes(statement_, column);

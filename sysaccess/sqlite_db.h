@@ -69,6 +69,8 @@ public:
     int64_t Int(int column) const;
     std::wstring Text(int column) const;
     std::string Utf8(int column) const;
+    // The column's text where SQLite keeps it, valid until the next step.
+    std::string_view Utf8View(int column) const;
     // Bytes of the column's value as stored (text or blob).
     int64_t Bytes(int column) const;
     bool IsNull(int column) const;

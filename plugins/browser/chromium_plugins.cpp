@@ -92,10 +92,11 @@ void CPlgChromiumHistory::ScanProfile(size_t index, const BrowserProfile& profil
                               "FROM urls",
                               TimeBase::kChrome, &GetUrlDomain);
         if (status.Ok() && db.HasTable("downloads_url_chains"))
-            status = ForEachRow(db, "SELECT url FROM downloads_url_chains WHERE chain_index = 0",
-                                [&](const SqliteStatement& url) {
-                                    ++Row(index, kHistory, GetUrlDomain(url.Text(0))).itemCount;
-                                });
+            status =
+                ForEachRow(db, "SELECT url FROM downloads_url_chains WHERE chain_index = 0",
+                           [&](const SqliteStatement& url) {
+                               ++Row(index, kHistory, GetUtf8UrlDomain(url.Utf8View(0))).itemCount;
+                           });
         if (!status.Ok()) NoteUnreadable(index, kHistory, L"History", status);
     }
     const std::wstring favicons = profile.folder + L"Favicons";

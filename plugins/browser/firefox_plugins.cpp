@@ -95,19 +95,19 @@ void CPlgFirefoxHistory::ScanProfile(size_t index, const BrowserProfile& profile
         const bool bookmarks = db.HasTable("moz_bookmarks");
         const std::string kept =
             bookmarks ? std::string("id IN (") + kKeptPlaces + ")" : std::string("0");
-        status =
-            ForEachRow(db,
-                       "SELECT url, last_visit_date, length(url) + ifnull(length(title), 0), " +
-                           kept + " FROM moz_places",
-                       [&](const SqliteStatement& place) {
-                           const bool isKept = place.Int(3) != 0;
-                           if (isKept) keptUrls.push_back(place.Utf8(0));
-                           if (isKept && place.IsNull(1)) return;
-                           DomainInfo& row = Row(index, kPlaces, GetUrlDomain(place.Text(0)));
-                           ++row.itemCount;
-                           row.sizeSum += static_cast<uint64_t>(place.Int(2));
-                           NoteAccess(row, FromUnixMicroseconds(place.Int(1)));
-                       });
+        status = ForEachRow(
+            db,
+            "SELECT url, last_visit_date, length(url) + ifnull(length(title), 0), " + kept +
+                " FROM moz_places",
+            [&](const SqliteStatement& place) {
+                const bool isKept = place.Int(3) != 0;
+                if (isKept) keptUrls.push_back(place.Utf8(0));
+                if (isKept && place.IsNull(1)) return;
+                DomainInfo& row = Row(index, kPlaces, GetUtf8UrlDomain(place.Utf8View(0)));
+                ++row.itemCount;
+                row.sizeSum += static_cast<uint64_t>(place.Int(2));
+                NoteAccess(row, FromUnixMicroseconds(place.Int(1)));
+            });
     }
     if (!status.Ok()) {
         NoteUnreadable(index, kPlaces, L"places.sqlite", status);
@@ -139,7 +139,8 @@ void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profil
     if (HasRows(index, kPlaces)) {
         SqliteStatus status = CleanDatabase(places, [&](SqliteDb& db) {
             SqliteStatus step = CleanFirefoxPlaces(db);
-            if (step.Ok() && db.HasTable("moz_places"))
+            // The favicons clean keeps the icons of the pages left.
+            if (step.Ok() && HasRows(index, kFavicons) && db.HasTable("moz_places"))
                 step = ForEachRow(
                     db, "SELECT url FROM moz_places",
                     [&](const SqliteStatement& url) { keptUrls.push_back(url.Utf8(0)); });

@@ -1,5 +1,10 @@
 #include "plugins/browser/url_domain.h"
 
+#include <algorithm>
+#include <optional>
+
+#include "sysaccess/text.h"
+
 namespace {
 
 constexpr std::wstring_view kUnknownDomain = L"Unknown Domain";
@@ -17,7 +22,33 @@ std::wstring HostAfterSlashes(std::wstring_view rest, std::wstring_view prefix) 
     return std::wstring(rest.substr(start, end - start));
 }
 
+// What GetUrlDomain reads of a URL: up to the slash that ends the host by
+// either of its rules ("scheme:" and two characters, or "file:" and any
+// slashes). Nothing when that head is not plain ASCII, where byte and
+// character positions could differ.
+std::optional<std::string_view> AsciiUrlHead(std::string_view url) {
+    const size_t colon = url.find(':');
+    // Without a colon the rule reads nothing more.
+    if (colon == std::string_view::npos) return url.substr(0, 0);
+    const size_t afterTwo = url.find('/', std::min(url.size(), colon + 3));
+    const size_t start = url.find_first_not_of('/', colon + 1);
+    const size_t afterSlashes = start == std::string_view::npos ? start : url.find('/', start);
+    std::string_view head = url;
+    if (afterTwo != std::string_view::npos && afterSlashes != std::string_view::npos)
+        head = url.substr(0, std::max(afterTwo, afterSlashes));
+    if (std::any_of(head.begin(), head.end(),
+                    [](char c) { return static_cast<unsigned char>(c) >= 0x80; }))
+        return std::nullopt;
+    return head;
+}
+
 }  // namespace
+
+std::wstring GetUtf8UrlDomain(std::string_view url) {
+    const std::optional<std::string_view> head = AsciiUrlHead(url);
+    if (!head) return GetUrlDomain(FromUtf8(url));
+    return GetUrlDomain(std::wstring(head->begin(), head->end()));
+}
 
 std::wstring GetUrlDomain(std::wstring_view url) {
     size_t colon = url.find(L':');

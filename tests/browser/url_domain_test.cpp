@@ -50,6 +50,34 @@ TEST(UrlDomain, FileOtherAndMissingSchemes) {
     ExpectDomains(GetUrlDomain, cases);
 }
 
+TEST(UrlDomain, Utf8UrlsGiveTheDomainOfTheirWideText) {
+    // The UTF-8 form converts only the head of the URL: it must agree with
+    // the rule on the whole text, non-ASCII characters before the host included.
+    const wchar_t* urls[] = {
+        L"http://www.example.com/a/b",
+        L"https://example.com",
+        L"ftp://ftp.files.org/pub",
+        L"file:///C:/Documents/x.html",
+        L"file:///",
+        L"file:C:/x",
+        L"res://ieframe.dll/x",
+        L"about:blank",
+        L"nocolon",
+        L"",
+        L"http:",
+        L"http:/",
+        L"http:x/y.com/z",
+        L"http:\u00e9/x.com/z",
+        L"https://b\u00fccher.example/\u00e4",
+        L"https://example.com/\u00e4",
+        L"\u00e4http://example.com/",
+        L"http://\U0001F600.example/x",
+        L"http://www.a.com:8080?q=/x",
+    };
+    for (const wchar_t* url : urls)
+        EXPECT_EQ(GetUtf8UrlDomain(ToUtf8(url)), GetUrlDomain(url)) << ToUtf8(url);
+}
+
 TEST(UrlDomain, HistoryEntryNames) {
     ExpectDomains(GetHistoryEntryDomain,
                   {
