@@ -56,17 +56,3 @@ bool WriteWholeFile(const std::wstring& path, std::string_view content, FileWrit
     const bool written = fwrite(content.data(), 1, content.size(), file.Get()) == content.size();
     return file.Close() && written;
 }
-
-DWORD RewriteFileBytes(const std::wstring& path, std::string_view content) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                  OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
-    DWORD written = 0;
-    if (!WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
-                   nullptr))
-        return GetLastError();
-    // A short write sets no error of its own.
-    if (written != content.size()) return ERROR_HANDLE_DISK_FULL;
-    if (!SetEndOfFile(file.Get()) || !file.Close()) return GetLastError();
-    return ERROR_SUCCESS;
-}

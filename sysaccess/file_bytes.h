@@ -30,7 +30,3 @@ bool ReadWholeFile(const std::wstring& path, std::string& content,
 // True only when every byte was written and the file closed without error.
 bool WriteWholeFile(const std::wstring& path, std::string_view content,
                     FileWriteMode mode = FileWriteMode::kReplace);
-// Writes `content` over what the file holds, in place (created when missing):
-// the file keeps its attributes and security, and may stay shared for reading.
-// ERROR_SUCCESS, or the Windows error of the open or the write.
-DWORD RewriteFileBytes(const std::wstring& path, std::string_view content);

@@ -116,6 +116,24 @@ WipeOutcome WipeFile(const std::wstring& path) {
     return file.Close() ? WipeOutcome::kWiped : WipeOutcome::kFailed;
 }
 
+DWORD RewriteFileBytes(const std::wstring& path, std::string_view content) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
+                                  FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) return GetLastError();
+    BY_HANDLE_FILE_INFORMATION info = {};
+    if (!ReadOpenFileInformation(file.Get(), info)) return GetLastError();
+    if (!MayOverwriteOpenFile(info)) return ERROR_ACCESS_DENIED;
+    DWORD written = 0;
+    if (!WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+                   nullptr))
+        return GetLastError();
+    // A short write sets no error of its own.
+    if (written != content.size()) return ERROR_HANDLE_DISK_FULL;
+    if (!SetEndOfFile(file.Get()) || !file.Close()) return GetLastError();
+    return ERROR_SUCCESS;
+}
+
 DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite) {
     const wchar_t* name = path.c_str();
     DeleteOutcome removed = DeleteOutcome::kRemoved;

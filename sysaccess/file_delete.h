@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "sysaccess/file_walk.h"
 #include "sysaccess/run_context.h"
@@ -39,6 +40,12 @@ bool MayOverwriteOpenFile(const BY_HANDLE_FILE_INFORMATION& info);
 // One pass of 0xFF over the file's content, in place, through a handle that
 // does not follow links, and flushed.
 WipeOutcome WipeFile(const std::wstring& path);
+// Writes `content` over what the file holds, in place, through a handle that
+// does not follow links (a profile file keeping the lines a clean leaves):
+// the file keeps its attributes and security. ERROR_SUCCESS, the Windows
+// error of the open or the write, or ERROR_ACCESS_DENIED for a link or a file
+// with other names, which is left as it is.
+DWORD RewriteFileBytes(const std::wstring& path, std::string_view content);
 
 // True when removed or already gone. A folder link is removed as a link.
 bool RemoveFolder(const std::wstring& path);

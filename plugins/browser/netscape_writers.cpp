@@ -2,7 +2,6 @@
 #include "plugins/browser/byte_file.h"
 #include "plugins/browser/netscape_files.h"
 #include "plugins/browser/netscape_profiles.h"
-#include "sysaccess/file_bytes.h"
 #include "sysaccess/file_delete.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // Whole files read and written in one call: bytes kept as they are, the
-// text mode's line ends, appending, files other programs hold, rewriting in
-// place, and the failures callers rely on; and the questions asked of a path.
+// text mode's line ends, appending, files other programs hold, and the
+// failures callers rely on; and the questions asked of a path.
 #include <gtest/gtest.h>
 
 #include "support/test_files.h"
@@ -52,23 +52,6 @@ TEST(FileBytes, AFileOpenForWritingIsReadAndAnOversizedOneIsNot) {
     EXPECT_EQ(bytes, "");
     EXPECT_EQ(ReadFileBytes(folder.Sub(L"missing.txt"), bytes, 9),
               static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-}
-
-TEST(FileBytes, RewriteReplacesTheContentInPlace) {
-    ScopedTestFolder folder(L"BytesRewrite");
-    const std::wstring path = folder.Sub(L"cookies.txt");
-    WriteTestFile(path, "a long first content\r\n");
-    // A hidden file cannot be created over, only written into.
-    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(RewriteFileBytes(path, "kept\r\n"), static_cast<DWORD>(ERROR_SUCCESS));
-    EXPECT_EQ(ReadTestFile(path), "kept\r\n");
-    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
-    {
-        UniqueHandle held = HoldOpen(path);
-        EXPECT_EQ(RewriteFileBytes(path, "x"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    }
-    EXPECT_EQ(ReadTestFile(path), "kept\r\n");
-    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(FileInfo, HeldFilesAndFolderPaths) {

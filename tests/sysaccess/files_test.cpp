@@ -228,6 +228,7 @@ TEST_F(FileDelete, OverwriteNeverWritesThroughAnotherName) {
     ASSERT_TRUE(CreateHardLinkW(link.c_str(), document.c_str(), nullptr));
 
     EXPECT_EQ(WipeFile(link), WipeOutcome::kShared);
+    EXPECT_EQ(RewriteFileBytes(link, "kept"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
     EXPECT_EQ(DeleteFileEx(link, true), DeleteOutcome::kRemovedWithoutOverwrite);
     EXPECT_FALSE(FileExists(link));
     EXPECT_EQ(ReadTestFile(document), "the user's words");
@@ -238,6 +239,22 @@ TEST_F(FileDelete, AFileWithOneNameIsOverwrittenAndFlushed) {
     WriteTestFile(own, "secret");
     EXPECT_EQ(WipeFile(own), WipeOutcome::kWiped);
     EXPECT_EQ(ReadTestFile(own), std::string(6, '\xFF'));
+}
+
+TEST_F(FileDelete, RewriteReplacesTheContentInPlace) {
+    const std::wstring path = folder.Sub(L"cookies.txt");
+    WriteTestFile(path, "a long first content\r\n");
+    // A hidden file cannot be created over, only written into.
+    ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_EQ(RewriteFileBytes(path, "kept\r\n"), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(ReadTestFile(path), "kept\r\n");
+    EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    {
+        UniqueHandle held = HoldOpen(path);
+        EXPECT_EQ(RewriteFileBytes(path, "x"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    }
+    EXPECT_EQ(ReadTestFile(path), "kept\r\n");
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(OverwriteDecision, LooksAtTheOpenFile) {
