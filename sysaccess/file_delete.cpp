@@ -2,10 +2,12 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
 #include "sysaccess/file_bytes.h"
+#include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/os_version.h"
@@ -255,6 +257,12 @@ bool DeleteListing(const FolderTreeListing& listing, IRunContext* plugin, Remova
     return result;
 }
 
+// Whether every listed folder is still a plain folder: the listing's paths
+// are followed by name, and a folder turned into a link would lead elsewhere.
+bool ListedFoldersUnchanged(const FolderTreeListing& listing) {
+    return std::all_of(listing.folders.begin(), listing.folders.end(), IsPlainFolder);
+}
+
 }  // namespace
 
 bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
@@ -280,21 +288,6 @@ bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool /*co
     removal.Report(count, size, reboot);
     return result;
 }
-namespace {
-
-// Whether every listed folder is still a plain folder: the listing's paths
-// are followed by name, and a folder turned into a link would lead elsewhere.
-bool ListedFoldersUnchanged(const FolderTreeListing& listing) {
-    for (const std::wstring& path : listing.folders) {
-        DWORD attributes = GetFileAttributesW(path.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            return false;
-    }
-    return true;
-}
-
-}  // namespace
 
 bool DeleteListedFolderTree(const std::wstring& folder, const FolderTreeListing& listing,
                             IRunContext* plugin, unsigned* count, uint64_t* size, bool* reboot) {

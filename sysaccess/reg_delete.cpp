@@ -6,6 +6,7 @@
 
 #include "sysaccess/handles.h"
 #include "sysaccess/reg_walk.h"
+#include "sysaccess/registry_keys.h"
 
 namespace {
 
@@ -25,16 +26,14 @@ bool DeleteRegKey(HKEY root, const wchar_t* keyPath, DWORD* error) {
 bool DeleteEmptyRegKey(HKEY root, const wchar_t* keyPath, DWORD* error) {
     // Wine's SHDeleteEmptyKeyW only looks for sub-keys; a key that gained a
     // value since it was listed must stay.
-    RegKey key;
-    if (RegOpenKeyExW(root, OrEmpty(keyPath), 0, KEY_QUERY_VALUE, key.Receive()) == ERROR_SUCCESS) {
+    if (const RegKey key = OpenRegKey(root, OrEmpty(keyPath), KEY_QUERY_VALUE)) {
         DWORD subKeys = 0;
         DWORD values = 0;
         if (RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
                              &values, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS &&
             (subKeys > 0 || values > 0))
             return Succeeded(ERROR_DIR_NOT_EMPTY, error);
-    }
-    key.Close();
+    }  // the key is closed before it is deleted
     return Succeeded(SHDeleteEmptyKeyW(root, OrEmpty(keyPath)), error);
 }
 

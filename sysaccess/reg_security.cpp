@@ -3,6 +3,7 @@
 #include <cwchar>
 
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_keys.h"
 
 std::wstring SidToString(PSID sid) {
     if (sid == nullptr || !IsValidSid(sid)) return {};
@@ -31,8 +32,8 @@ std::wstring GetCurrentUserSidString() {
 
 bool GetRegKeyDacl(HKEY root, const wchar_t* keyPath, SecurityDescriptorBuffer& descriptor) {
     descriptor.clear();
-    RegKey key;
-    if (RegOpenKeyExW(root, keyPath, 0, READ_CONTROL, key.Receive()) != ERROR_SUCCESS) return false;
+    const RegKey key = OpenRegKey(root, keyPath, READ_CONTROL);
+    if (!key) return false;
     DWORD size = 0;
     LSTATUS result = RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
     if (result == ERROR_SUCCESS) return true;
@@ -71,17 +72,16 @@ bool SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descr
                    bool recursive) {
     if (keyPath == nullptr) return false;
     {
-        RegKey key;
-        if (RegOpenKeyExW(root, keyPath, 0, WRITE_DAC, key.Receive()) != ERROR_SUCCESS ||
+        const RegKey key = OpenRegKey(root, keyPath, WRITE_DAC);
+        if (!key ||
             RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor) != ERROR_SUCCESS)
             return false;
     }
     if (!recursive) return true;
-    RegKey key;
+    const RegKey key = OpenRegKey(root, keyPath, KEY_READ);
     DWORD subKeys = 0;
-    if (RegOpenKeyExW(root, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS ||
-        RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr, nullptr,
-                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
+    if (!key || RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
+                                 nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
         return false;
     for (DWORD index = 0; index < subKeys; ++index) {
         wchar_t name[261];

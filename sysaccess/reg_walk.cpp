@@ -2,6 +2,7 @@
 
 #include "sysaccess/handles.h"
 #include "sysaccess/reg_markers.h"
+#include "sysaccess/registry_keys.h"
 
 namespace {
 
@@ -149,8 +150,7 @@ std::optional<RegKeyStamp> ReadRegKeyStamp(HKEY key) {
 }
 
 std::optional<RegKeyStamp> ReadRegKeyStamp(HKEY root, const wchar_t* keyPath) {
-    RegKey key;
-    if (RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE, key.Receive()) != ERROR_SUCCESS)
-        return std::nullopt;
+    const RegKey key = OpenRegKey(root, keyPath, KEY_QUERY_VALUE);
+    if (!key) return std::nullopt;
     return ReadRegKeyStamp(key.Get());
 }

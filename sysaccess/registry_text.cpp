@@ -1,11 +1,9 @@
 #include "sysaccess/registry_text.h"
 
-#include <cstring>
 #include <cwchar>
 #include <vector>
 
 #include "sysaccess/handles.h"
-#include "sysaccess/registry_values.h"
 
 namespace {
 
@@ -55,12 +53,12 @@ RegTextRead ReadRegText(HKEY root, const wchar_t* keyPath, const wchar_t* name, 
 }
 
 bool ReadBoundedRegText(HKEY key, const wchar_t* name, std::wstring& text, DWORD largest) {
-    DWORD type = REG_NONE;
-    std::vector<uint8_t> data;
-    if (!ReadRegBytes(key, name, type, data, largest)) return false;
-    // An odd last byte is the low half of a character.
-    std::vector<wchar_t> units((data.size() + 1) / sizeof(wchar_t), L'\0');
-    if (!data.empty()) std::memcpy(units.data(), data.data(), data.size());
-    text.assign(units.data(), wcsnlen(units.data(), units.size()));
+    DWORD size = 0;
+    RegText value;
+    if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
+        size > largest ||
+        ReadRegText(key, name, value, RegTextTypes::kAnyType) != RegTextRead::kRead)
+        return false;
+    text = std::move(value.text);
     return true;
 }

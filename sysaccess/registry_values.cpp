@@ -1,10 +1,11 @@
 #include "sysaccess/registry_values.h"
 
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_keys.h"
 
 bool ReadRegDword(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD& value) {
-    RegKey key;
-    if (RegOpenKeyExW(root, keyPath, 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return false;
+    const RegKey key = OpenRegKey(root, keyPath, KEY_READ);
+    if (!key) return false;
     DWORD type = REG_NONE;
     DWORD data = 0;
     DWORD size = sizeof(data);
@@ -17,8 +18,8 @@ bool ReadRegDword(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD&
 }
 
 bool SetRegDwordInExistingKey(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD value) {
-    RegKey key;
-    return RegOpenKeyExW(root, keyPath, 0, KEY_SET_VALUE, key.Receive()) == ERROR_SUCCESS &&
+    const RegKey key = OpenRegKey(root, keyPath, KEY_SET_VALUE);
+    return key &&
            RegSetValueExW(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
                           sizeof(value)) == ERROR_SUCCESS;
 }

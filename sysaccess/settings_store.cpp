@@ -1,11 +1,13 @@
 #include "sysaccess/settings_store.h"
 
+#include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_text.h"
 
 // RegOpenKeyW and RegCreateKeyW ask for whatever access the user is granted, so
 // an option key the user may only read still gives its values.
 bool CRegistryProperty::OpenKey(RegKey& key) {
-    if (RegOpenKeyW(root_, keyPath_.c_str(), key.Receive()) != ERROR_SUCCESS) {
+    key = OpenRegKeyAsGranted(root_, keyPath_.c_str());
+    if (!key) {
         lastError_ = kOpenOrCreate;
         return false;
     }
