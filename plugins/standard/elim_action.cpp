@@ -155,7 +155,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
         return true;
     }
 
-    // Lists run to ten thousands of values: each is built without passing copies around.
+    // Lists run to tens of thousands of values: each is built without passing copies around.
     auto addValue = [&](std::wstring valueName, std::wstring data) {
         SRegRecord record;
         const std::wstring_view shown = valueName.empty() && entry.mode != kSingleValue
