@@ -119,4 +119,18 @@ sandbox_install_program() {
     rm -rf "$target/html"
     cp -r "$VELTRANE_ROOT/html" "$target/html"
     cp -f "$VELTRANE_ROOT/app/urls.ini" "$target/urls.ini"
+    sandbox_install_corpus
+}
+
+# The real artifacts of public forensic projects (see their MANIFEST.md) that
+# the tests plant, copied to C:\veltrane-corpus\ (the sandbox has no drive for
+# Linux paths). VELTRANE_CORPUS names the folder; by default the shared
+# corpus beside the repository. Without one the corpus tests skip and say so.
+sandbox_install_corpus() {
+    local corpus=${VELTRANE_CORPUS:-$VELTRANE_ROOT/../shared/corpus}
+    local target="$WINEPREFIX/drive_c/veltrane-corpus"
+    rm -rf "$target"
+    [[ -f $corpus/MANIFEST.md ]] || return 0
+    cp -r "$corpus" "$target"
+    chmod -R u+w "$target"
 }
