@@ -15,6 +15,29 @@ ScopedTestKey::ScopedTestKey(const std::wstring& name, HKEY root)
 
 ScopedTestKey::~ScopedTestKey() { DeleteTree(root_, path_); }
 
+ScopedKeyDenial::ScopedKeyDenial(HKEY root, const std::wstring& key, DWORD rights)
+    : root_(root), key_(key) {
+    if (!GetRegKeyDacl(root, key.c_str(), saved_)) return;
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
+        return;
+    BYTE buffer[256] = {};
+    ACL* acl = reinterpret_cast<ACL*>(buffer);
+    SECURITY_DESCRIPTOR descriptor;
+    const bool built = InitializeAcl(acl, sizeof(buffer), ACL_REVISION) &&
+                       AddAccessDeniedAce(acl, ACL_REVISION, rights, everyone) &&
+                       AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone) &&
+                       InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                       SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    FreeSid(everyone);
+    applied_ = built && SetRegKeyDacl(root, key.c_str(), &descriptor, false);
+}
+
+ScopedKeyDenial::~ScopedKeyDenial() {
+    if (applied_) SetRegKeyDacl(root_, key_.c_str(), saved_.data(), false);
+}
+
 void CreateKey(HKEY root, const std::wstring& key) {
     RegKey created;
     RegCreateKeyW(root, key.c_str(), created.Receive());

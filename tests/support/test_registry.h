@@ -23,6 +23,25 @@ private:
     std::wstring path_;
 };
 
+// Denies everyone `rights` on an existing key while it lives (everything else
+// stays allowed); the key's own access list comes back afterwards. Wine
+// enforces key access lists on reading and setting values.
+class ScopedKeyDenial {
+public:
+    ScopedKeyDenial(HKEY root, const std::wstring& key, DWORD rights);
+    ~ScopedKeyDenial();
+    ScopedKeyDenial(const ScopedKeyDenial&) = delete;
+    ScopedKeyDenial& operator=(const ScopedKeyDenial&) = delete;
+
+    bool Applied() const { return applied_; }
+
+private:
+    HKEY root_;
+    std::wstring key_;
+    std::vector<BYTE> saved_;
+    bool applied_ = false;
+};
+
 // Small direct registry helpers for arranging and checking test data.
 void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
                const std::wstring& data, DWORD type = REG_SZ);
