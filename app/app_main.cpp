@@ -82,6 +82,8 @@ bool CAppMain::InitInstance() {
         urlProblems.push_back(text);
     });
     {
+        // Before the kernel reads the options, so that it sees "BootStartup" as synced.
+        SyncAutostart();
         CDlgMain dialog(kMainPage, createPlugins_);
         dialog.SetHandshakeMessage(handshakeMessage_);
         for (const std::wstring& text : urlProblems) dialog.AddStartupNotice(text);
@@ -92,8 +94,6 @@ bool CAppMain::InitInstance() {
         std::wstring line = L"Veltrane UI: " + dialog.GetPageAddress();
         WriteOutput(line + L"\n");
         Trace(L"%ls\n", line.c_str());
-
-        CAutostartSync autostart;
         RunMessageLoop();
     }
     CWebHost::Get().Stop();

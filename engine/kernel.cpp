@@ -6,17 +6,31 @@
 #include <ctime>
 
 #include "engine/page_reader.h"
-#include "sysaccess/reg_delete.h"
-#include "sysaccess/registry_values.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
-CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins)
-    : view_(view), options_(HKEY_LOCAL_MACHINE, kOptionsKey) {
+namespace {
+
+// The program in its folder, quoted: an unquoted path with spaces lets
+// Windows start another program named like its first word.
+std::wstring AutostartCommand() {
+    wchar_t directory[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, directory);
+    wchar_t module[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, module, MAX_PATH);
+    std::wstring path = directory;
+    if (!path.empty() && path.back() != L'\\') path += L'\\';
+    path += PathFindFileNameW(module);
+    return L"\"" + path + L"\"";
+}
+
+}  // namespace
+
+CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins, SettingsHome home)
+    : view_(view), store_(std::move(home)), options_(store_.Load()) {
     srand(static_cast<unsigned>(time(nullptr)));
     plugins_ = createPlugins(*this);
     cancelEvent_.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    options_.Load();
     runLock_.CreateOrOpen(kKivoSemaphoreName);
 }
 
@@ -30,7 +44,6 @@ CKernel::~CKernel() {
         for (auto& plugin : plugins_) (void)plugin.release();
     }
     ReleaseRunLock();
-    if (storesOptions_) SaveOptions();
     // Each plug-in saves its checked flag as it goes.
     plugins_.clear();
 }
@@ -175,7 +188,6 @@ void CKernel::OnScanFinished(const std::wstring& id, CPlugin::Result result) {
     for (auto& plugin : plugins_) plugin->SetInLastScan(plugin->IsEnabled());
     currentPluginId_ = ChosenPluginId();
     SetMode(kScanFinished);
-    if (storesOptions_) SaveOptions();
 }
 
 void CKernel::OnFixFinished(const std::wstring& id, CPlugin::Result result) {
@@ -237,37 +249,30 @@ void CKernel::OverrideCookieKeepList(const std::wstring& text) {
 }
 
 CookieKeepList CKernel::ReadCookieKeepList() const {
-    return CookieKeepList(keepOverride_ ? *keepOverride_ : options_.PeekOption(kKeepCookiesOption));
+    return keepOverride_ ? CookieKeepList(*keepOverride_) : options_.keepCookies;
 }
 
 bool CKernel::StoreCookieKeepList(const CookieKeepList& list) {
-    options_.Option(kKeepCookiesOption) = list.ToText();
-    // Saved now: a toggle in a report must not wait for the program to end.
-    return options_.Save();
+    Options changed = options_;
+    changed.keepCookies = list;
+    return SetOptions(changed).Done();
 }
 
 void CKernel::TakeCookieKeepList() { keepList_ = ReadCookieKeepList(); }
 
-bool CKernel::GetWipeFiles() const { return IsOverWrite(options_); }
+bool CKernel::GetWipeFiles() const { return options_.overWrite; }
 
-void CKernel::SaveOptions() {
-    options_.Save();
-    if (IsBootStartup(options_)) {
-        wchar_t directory[MAX_PATH] = {};
-        GetCurrentDirectoryW(MAX_PATH, directory);
-        wchar_t module[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, module, MAX_PATH);
-        std::wstring path = directory;
-        if (!path.empty() && path.back() != L'\\') path += L'\\';
-        path += PathFindFileNameW(module);
-        // Quoted: an unquoted path with spaces lets Windows start another
-        // program named like its first word.
-        std::wstring command = L"\"" + path + L"\"";
-        SetRegValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, command.c_str(),
-                    static_cast<DWORD>(command.size() * sizeof(wchar_t)));
-    } else {
-        DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
-    }
+SettingsOutcome CKernel::SetOptions(const Options& options) {
+    options_ = options;
+    if (!storesOptions_) return {};
+    const SettingsOutcome outcome = store_.Save(options_);
+    return outcome.Done() ? store_.ApplyAutostart(options_.bootStartup, AutostartCommand())
+                          : outcome;
+}
+
+void CKernel::StorePluginTick(const std::wstring& id, bool ticked) {
+    if (!store_.StoreTick(id, ticked).Done())
+        Trace(L"The tick of %ls could not be stored\n", id.c_str());
 }
 
 void CKernel::ShowItemError(const std::wstring& title, const std::wstring& reason) {

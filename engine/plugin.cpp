@@ -2,7 +2,6 @@
 
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
-#include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -54,20 +53,16 @@ CPlugin::CPlugin(CKernel& kernel, const PluginIdentity& identity)
     // Virtual dispatch does not reach derived classes here; they load their
     // own pages in their constructors.
     CPlugin::LoadPages(kernel.GetLanguage());
-    CRPDWORD stored(HKEY_LOCAL_MACHINE, kPluginsKey, id_, 1);
-    stored.SetNoWriteBack(true);
-    enabled_ = stored.Get() != 0;
+    const std::optional<DWORD> stored = kernel.ReadPluginTick(id_);
+    enabled_ = !stored || *stored != 0;
     // Any other number is written back as 1 at exit.
-    if (stored.GetLastError() == CRegistryProperty::kNone && stored.Get() <= 1)
-        storedEnabled_ = enabled_;
+    if (stored && *stored <= 1) storedEnabled_ = enabled_;
 }
 
 CPlugin::~CPlugin() {
     // Writing an unchanged flag back costs every plug-in a trip to the registry
     // at each exit, and an unattended run puts back what it changed.
-    if (storedEnabled_ == enabled_) return;
-    CRPDWORD stored(HKEY_LOCAL_MACHINE, kPluginsKey, id_, 1);
-    stored.Set(enabled_ ? 1 : 0);
+    if (storedEnabled_ != enabled_) kernel_->StorePluginTick(id_, enabled_);
 }
 
 std::wstring CPlugin::GetCategoryName() const { return CategoryName(category_); }

@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <vector>
 
@@ -83,43 +84,61 @@ TEST(CommandLine, ArgumentsAfterTheProgramName) {
     EXPECT_EQ(CommandLineArguments(L"veltrane.exe"), L"");
 }
 
+// The start order: the autostart sync stores "BootStartup" from the Run
+// entry before the kernel reads the options, so the kernel (and Settings)
+// sees what the sync found, with or without a stored value before.
 class Autostart : public testing::Test {
 protected:
     ScopedTestKey key{L"Autostart"};
-    std::wstring runKey = key.Sub(L"Run");
-    std::wstring optionsKey = key.Sub(L"Options");
+    SettingsHome home{{key.Root(), key.Sub(L"Machine")},
+                      {key.Root(), key.Sub(L"User")},
+                      {key.Root(), key.Sub(L"MachineRun")},
+                      {key.Root(), key.Sub(L"UserRun")}};
 
     std::wstring BootStartup() {
-        std::wstring value;
-        GetString(key.Root(), optionsKey, L"BootStartup", value);
+        std::wstring value = L"(absent)";
+        GetString(key.Root(), key.Sub(L"Machine\\Options"), L"BootStartup", value);
         return value;
+    }
+    bool KernelSeesBootStartup() {
+        return CKernel(
+                   nullptr, [](CKernel&) { return PluginList(); }, home)
+            .GetOptions()
+            .bootStartup;
     }
 };
 
-TEST_F(Autostart, PresentRunEntrySetsTheOptionAndIsKept) {
-    SetString(key.Root(), runKey, kRunValue, L"\"C:\\Program Files\\Veltrane\\veltrane.exe\"");
-    SetString(key.Root(), optionsKey, L"BootStartup", L"0");
-    {
-        CAutostartSync sync(key.Root(), runKey.c_str(), optionsKey.c_str());
-        EXPECT_TRUE(sync.IsRunEntryPresent());
-        EXPECT_EQ(BootStartup(), L"1");
-    }
+TEST_F(Autostart, ARunEntryTurnsTheOptionOnAndStays) {
+    const std::wstring command = L"\"C:\\Program Files\\Veltrane\\veltrane.exe\"";
+    SetString(key.Root(), home.machineRun.path, kRunValue, command);
+    EXPECT_TRUE(SyncAutostart(home));
+    EXPECT_EQ(BootStartup(), L"(absent)");  // absent counts as on: nothing to change
+    EXPECT_TRUE(KernelSeesBootStartup());
     std::wstring run;
-    EXPECT_TRUE(GetString(key.Root(), runKey, kRunValue, run));
-    EXPECT_EQ(run, L"\"C:\\Program Files\\Veltrane\\veltrane.exe\"");
+    EXPECT_TRUE(GetString(key.Root(), home.machineRun.path, kRunValue, run));
+    EXPECT_EQ(run, command);
+
+    // The entry of a user who kept their settings in their own key counts too.
+    SHDeleteValueW(key.Root(), home.machineRun.path.c_str(), kRunValue);
+    SetString(key.Root(), home.machine.path + L"\\Options", L"BootStartup", L"0");
+    SetString(key.Root(), home.userRun.path, kRunValue, command);
+    EXPECT_TRUE(SyncAutostart(home));
     EXPECT_EQ(BootStartup(), L"1");
+    EXPECT_TRUE(KernelSeesBootStartup());
 }
 
-TEST_F(Autostart, MissingOrEmptyRunEntryClearsTheOption) {
-    SetString(key.Root(), optionsKey, L"BootStartup", L"1");
-    { CAutostartSync sync(key.Root(), runKey.c_str(), optionsKey.c_str()); }
+TEST_F(Autostart, NoOrAnEmptyRunEntryTurnsTheOptionOff) {
+    // Nothing stored: the option counts as on until the sync has looked.
+    EXPECT_TRUE(KernelSeesBootStartup());
+    EXPECT_FALSE(SyncAutostart(home));
     EXPECT_EQ(BootStartup(), L"0");
-    EXPECT_FALSE(ValueExists(key.Root(), runKey, kRunValue));
+    EXPECT_FALSE(KernelSeesBootStartup());
 
-    SetString(key.Root(), runKey, kRunValue, L"");
-    { CAutostartSync sync(key.Root(), runKey.c_str(), optionsKey.c_str()); }
+    SetString(key.Root(), home.machine.path + L"\\Options", L"BootStartup", L"1");
+    SetString(key.Root(), home.machineRun.path, kRunValue, L"");
+    EXPECT_FALSE(SyncAutostart(home));
     EXPECT_EQ(BootStartup(), L"0");
-    EXPECT_FALSE(ValueExists(key.Root(), runKey, kRunValue));
+    EXPECT_FALSE(ValueExists(key.Root(), home.machineRun.path, kRunValue));
 }
 
 // Reads what the child prints until `marker` and the rest of its line arrive.

@@ -58,11 +58,9 @@ TEST_F(KernelRun, VisitsCheckedPluginsInOrderAndShowsTheHeaviest) {
     EXPECT_EQ(view.rows[0], std::make_pair(std::wstring(L"KtA"), std::wstring(L"Processing…")));
     EXPECT_EQ(view.rows[1].second, L"Failed");
     EXPECT_EQ(view.rows[3], std::make_pair(std::wstring(L"KtC"), std::wstring(L"Finished")));
-    // The completed scan saved the options and the autostart entry, quoted.
-    std::wstring run;
-    ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, run));
-    EXPECT_EQ(run.front(), L'"');
-    EXPECT_EQ(run.back(), L'"');
+    // Options are stored when they change, never by a scan.
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kOptionsKey));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
 
     ASSERT_TRUE(kernel->HandleCommand(L"btn_clean"));
     ASSERT_TRUE(RunTo(CKernel::kCleanFinished));

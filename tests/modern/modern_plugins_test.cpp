@@ -264,7 +264,7 @@ void CheckKeepList(const wchar_t* id, PluginCategory category, const std::wstrin
         ASSERT_TRUE(chromium ? WriteChromiumCookies(database, {host, "other.test"})
                              : WriteFirefoxCookies(database, {host, "other.test"}));
         PluginHarness<Plugin> cookies(id, category);
-        cookies.Kernel().GetOptions().Option(L"KeepCookies") = test.entries;
+        cookies.SetKeepList(test.entries);
         ASSERT_TRUE(cookies.Scan());
         ASSERT_TRUE(cookies.Clean());
         const std::string table = chromium ? "cookies" : "moz_cookies";
@@ -298,7 +298,7 @@ TEST_F(ModernPlugins, CookieScanCountsAndACleanLeavesNoValueBehind) {
         EXPECT_EQ(Count(*plugin, 0, L"shop.example.com"), 1);
         EXPECT_EQ(Count(*plugin, 0, L"keep.test"), 1);
     }
-    chrome.Kernel().GetOptions().Option(L"KeepCookies") = L"keep.test";
+    chrome.SetKeepList(L"keep.test");
     ASSERT_TRUE(chrome.Clean());
     ASSERT_TRUE(firefox.Clean());
     const std::wstring chromeDb = ChromeDefault() + L"Network\\Cookies";

@@ -103,5 +103,6 @@ private:
     CKernel* kernel_ = nullptr;
 };
 
-// Clears the kernel's registry footprint (options and the autostart entry).
+// Clears the kernel's registry footprint (options and the autostart entry,
+// the machine's and the user's).
 void ForgetKernelSettings();
