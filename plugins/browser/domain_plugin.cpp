@@ -203,6 +203,19 @@ void CDomainPlugin::ResetResults() {
     for (auto& [name, domain] : domains_) domain.result = DomainInfo::kNotProcessed;
 }
 
+std::optional<CPlugin::Result> CDomainPlugin::RefuseIfKeepListUnreadable() {
+    const CookieKeepList& keep = GetKernel().GetCookieKeepList();
+    if (!UsesCookieKeepList() || !keep.IsUnreadable()) return std::nullopt;
+    for (DomainInfo* domain : view_) {
+        domain->result = DomainInfo::kError;
+        domain->error =
+            ItemError(EscapeHtml(L"The cookies of \"" + domain->name + L"\" were not removed."),
+                      keep.UnreadableReason());
+    }
+    CollectDomainErrors();
+    return errors.empty() ? kDone : kFailed;
+}
+
 void CDomainPlugin::CollectDomainErrors() {
     errors.clear();
     for (const DomainInfo* domain : view_)

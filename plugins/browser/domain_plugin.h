@@ -2,6 +2,7 @@
 // The common part of the browser plug-ins: the domain map, its ordered view,
 // and the scan and clean pages with one row per domain.
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/plugin.h"
@@ -41,6 +42,9 @@ protected:
     void ResetResults();
     // `errors` becomes the errors of the failed domains, in page order.
     void CollectDomainErrors();
+    // A cookie plug-in whose keep-list cannot be read cleans nothing: every
+    // row fails with the reason. The clean's result when it refused.
+    std::optional<Result> RefuseIfKeepListUnreadable();
     IRunProgress& Run() { return run_; }
 
     DomainMap domains_;

@@ -74,6 +74,7 @@ CPlugin::Result CProfileStorePlugin::Scan() {
 
 CPlugin::Result CProfileStorePlugin::Fix() {
     ResetResults();
+    if (auto refused = RefuseIfKeepListUnreadable()) return *refused;
     bool failed = false;
     for (size_t index = 0; index < profiles_.size(); ++index) {
         if (IsCancelled()) break;

@@ -150,12 +150,13 @@ CPlgOperaCookies::CPlgOperaCookies(CKernel& kernel, const PluginIdentity& identi
 }
 
 CPlugin::Result CPlgOperaCookies::Fix() {
-    if (GetKernel().GetCookieKeepList().IsEmpty()) return CStandartPlugin::Fix();
+    const CookieKeepList& keep = GetKernel().GetCookieKeepList();
+    if (keep.IsEmpty()) return CStandartPlugin::Fix();
     errors.clear();
     for (CElimAction::SFileEntry& entry : Engine().fileEntries) {
         for (CElimAction::SFileRecord& record : entry.found) {
             errors.emplace_back(ItemError::kFile, record.name, ItemError::kOwnText, 0, false, L"",
-                                kOperaCookiesKept);
+                                keep.IsUnreadable() ? keep.UnreadableReason() : kOperaCookiesKept);
             record.status = CElimAction::kFailed;
             record.errorNumber = errors.size();
         }
