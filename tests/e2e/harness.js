@@ -147,6 +147,16 @@ function setOption(name, type, data) {
     if (result.status !== 0) throw new Error("cannot set option " + name + ": " + result.stderr);
 }
 
+// Sets or deletes any value of the prefix's registry (a test's own arrangement).
+function setRegistryValue(key, name, type, data) {
+    const result = wine(["reg", "add", key, "/v", name, "/t", type, "/d", String(data), "/f"]);
+    if (result.status !== 0) throw new Error("cannot set " + name + ": " + result.stderr);
+}
+
+function deleteRegistryValue(key, name) {
+    wine(["reg", "delete", key, "/v", name, "/f"]);
+}
+
 function registryValue(key, name) {
     const result = wine(["reg", "query", key, "/v", name]);
     const line = result.stdout.split("\n").find((l) => l.trim().startsWith(name));
@@ -175,6 +185,6 @@ function mainPage(currentPage) {
     };
 }
 
-module.exports = { BUILD, ROOT, SHOTS, installedFile, launchBrowser, mainPage, rawGet,
-                   recordShellOpens, registryValue, runHelper, seedTraces, setOption, startProgram,
-                   waitFor, waitForAddress, waitForTrace };
+module.exports = { BUILD, ROOT, SHOTS, deleteRegistryValue, installedFile, launchBrowser, mainPage,
+                   rawGet, recordShellOpens, registryValue, runHelper, seedTraces, setOption,
+                   setRegistryValue, startProgram, waitFor, waitForAddress, waitForTrace };
