@@ -428,6 +428,7 @@ TEST_F(ModernPlugins, ProfilesReachedThroughLinksAreListedAndLeftAlone) {
     // "Work", named in Local State, leads into a project folder; Edge was
     // moved to another folder and its User Data left as a link.
     ScopedTestFolder elsewhere(L"LinkedProfiles");
+    ScopedFolderLinks links;
     const std::wstring project = elsewhere.Sub(L"Projects\\webapp");
     for (const wchar_t* name : {L"Cache\\build.bin", L"Sessions\\notes.txt", L"Shortcuts"})
         WriteTestFile(project + L"\\" + name, "the user's own work");
@@ -435,8 +436,8 @@ TEST_F(ModernPlugins, ProfilesReachedThroughLinksAreListedAndLeftAlone) {
     const std::wstring work = ChromeWork().substr(0, ChromeWork().size() - 1);
     const std::wstring edge = Edge().substr(0, Edge().size() - 1);
     ASSERT_TRUE(MoveFileW(edge.c_str(), elsewhere.Sub(L"Edge").c_str()));
-    ASSERT_TRUE(MakeFolderLink(work, project));
-    ASSERT_TRUE(MakeFolderLink(edge, elsewhere.Sub(L"Edge")));
+    ASSERT_TRUE(links.Make(work, project));
+    ASSERT_TRUE(links.Make(edge, elsewhere.Sub(L"Edge")));
     const std::string edgeHistory = FileBytes(elsewhere.Sub(L"Edge\\Default\\History"));
 
     PluginHarness<CPlgChromiumSessions> sessions(L"ChromiumSessions", PluginCategory::kChromium);
@@ -457,12 +458,9 @@ TEST_F(ModernPlugins, ProfilesReachedThroughLinksAreListedAndLeftAlone) {
     // Default turns into a link between the scan and the clean.
     const std::wstring defaultFolder = ChromeDefault().substr(0, ChromeDefault().size() - 1);
     ASSERT_TRUE(MoveFileW(defaultFolder.c_str(), elsewhere.Sub(L"Default").c_str()));
-    ASSERT_TRUE(MakeFolderLink(defaultFolder, elsewhere.Sub(L"Default")));
+    ASSERT_TRUE(links.Make(defaultFolder, elsewhere.Sub(L"Default")));
     ASSERT_TRUE(sessions.Clean());
     ASSERT_TRUE(history.Clean());
-    RemoveFolderLink(work);
-    RemoveFolderLink(edge);
-    RemoveFolderLink(defaultFolder);
 
     for (const wchar_t* name : {L"Cache\\build.bin", L"Sessions\\notes.txt", L"Shortcuts"})
         EXPECT_EQ(ReadTestFile(project + L"\\" + name), "the user's own work") << ToUtf8(name);

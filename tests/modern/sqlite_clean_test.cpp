@@ -113,13 +113,13 @@ TEST_F(SqliteClean, ADatabaseReachedThroughALinkIsNeverWritten) {
     const std::wstring path = Seed(L"real.db", false);
     const std::string before = FileBytes(path);
     const std::wstring link = Db(L"linked");
-    ASSERT_TRUE(MakeFolderLink(link, folder_.Path()));
+    ScopedFolderLinks links;
+    ASSERT_TRUE(links.Make(link, folder_.Path()));
     bool ran = false;
     SqliteStatus status = CleanDatabase(link + L"\\real.db", [&](SqliteDb& db) {
         ran = true;
         return db.Exec("DELETE FROM t");
     });
-    RemoveFolderLink(link);
     EXPECT_FALSE(status.Ok());
     EXPECT_FALSE(ran);
     EXPECT_NE(status.message.find(L"link"), std::wstring::npos) << status.message;
