@@ -137,12 +137,21 @@ const nlohmann::json& PluginEntry(const UnattendedRun& run, const std::string& i
     return none;
 }
 
-bool IsReadableText(const std::string& utf8) {
-    if (utf8.find("\xEF\xBF\xBD") != std::string::npos) return false;  // U+FFFD
-    for (unsigned char c : utf8)
-        if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') return false;
-    const std::wstring wide = FromUtf8(utf8);
-    return ToUtf8(wide) == utf8;
+void ExpectSoundReports(const UnattendedRun& run, std::initializer_list<const wchar_t*> ids) {
+    const bool clean = run.document.value("mode", "") == "clean";
+    for (const wchar_t* id : ids) {
+        const std::string report = run.Report(id, clean);
+        EXPECT_FALSE(report.empty()) << ToUtf8(id);
+        EXPECT_EQ(report.find(clean ? "status status-failed" : "cannot be read"), std::string::npos)
+            << ToUtf8(id) << report;
+        EXPECT_EQ(report.find("\xEF\xBF\xBD"), std::string::npos) << ToUtf8(id);  // U+FFFD
+        for (unsigned char c : report)
+            if (c < 0x20 && c != '\t' && c != '\r' && c != '\n') {
+                ADD_FAILURE() << ToUtf8(id) << " holds control character " << int(c);
+                break;
+            }
+        EXPECT_EQ(ToUtf8(FromUtf8(report)), report) << ToUtf8(id) << " is no valid UTF-8";
+    }
 }
 
 size_t CountFiles(const std::wstring& folder) {

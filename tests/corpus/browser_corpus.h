@@ -7,6 +7,7 @@
 
 #include <shlobj.h>
 
+#include <initializer_list>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -68,9 +69,10 @@ UnattendedRun RunUnattended(bool clean, const std::wstring& ids);
 // The plug-in entry of `id` in the run's /json output (null when absent).
 const nlohmann::json& PluginEntry(const UnattendedRun& run, const std::string& id);
 
-// A report's text is readable: no control characters, no replacement
-// characters, no invalid UTF-8.
-bool IsReadableText(const std::string& utf8);
+// The run's reports of `ids` are readable (no control or replacement
+// characters, no invalid UTF-8) and show no failed row (a clean) and no
+// database that could not be read (a scan).
+void ExpectSoundReports(const UnattendedRun& run, std::initializer_list<const wchar_t*> ids);
 // Files below `folder`, recursively (folders not counted).
 size_t CountFiles(const std::wstring& folder);
 bool HasWalOrShm(const std::wstring& database);
