@@ -65,14 +65,16 @@ const char kFrecencyStatistics[] =
     "'origin_frecency_sum_of_squares', 'origin_frecency_threshold', "
     "'origin_alt_frecency_threshold')";
 
-// `column = value` for each of the columns `table` has, joined by commas.
-std::string SetIfColumns(SqliteDb& db, std::string_view table,
-                         std::initializer_list<std::pair<const char*, const char*>> settings) {
+// Sets `column = value` in every row of `table` for those of the columns
+// the table has (versions differ); nothing when it has none of them.
+SqliteStatus UpdateColumns(SqliteDb& db, std::string_view table,
+                           std::initializer_list<std::pair<const char*, const char*>> settings) {
     std::string sets;
     for (const auto& [column, value] : settings)
         if (db.HasColumn(table, column))
             sets += (sets.empty() ? "" : ", ") + std::string(column) + " = " + value;
-    return sets;
+    if (sets.empty()) return {};
+    return db.Exec("UPDATE " + std::string(table) + " SET " + sets);
 }
 
 // Kept places and their origins forget how often, how lately and how they
@@ -80,7 +82,7 @@ std::string SetIfColumns(SqliteDb& db, std::string_view table,
 // recalc_frecency take -1 as "to be computed" (place: queries stay at 0).
 SqliteStatus ResetKeptPlaces(SqliteDb& db) {
     const bool recalculates = db.HasColumn("moz_places", "recalc_frecency");
-    std::string sets = SetIfColumns(
+    SqliteStatus status = UpdateColumns(
         db, "moz_places",
         {{"visit_count", "0"},
          {"last_visit_date", "NULL"},
@@ -89,13 +91,12 @@ SqliteStatus ResetKeptPlaces(SqliteDb& db) {
          {"recalc_frecency", "1"},
          {"alt_frecency", "NULL"},
          {"recalc_alt_frecency", "1"}});
-    SqliteStatus status = db.Exec("UPDATE moz_places SET " + sets);
     if (status.Ok() && db.HasTable("moz_origins"))
-        status = db.Exec("UPDATE moz_origins SET " + SetIfColumns(db, "moz_origins",
-                                                                  {{"frecency", "0"},
-                                                                   {"recalc_frecency", "1"},
-                                                                   {"alt_frecency", "NULL"},
-                                                                   {"recalc_alt_frecency", "1"}}));
+        status = UpdateColumns(db, "moz_origins",
+                               {{"frecency", "0"},
+                                {"recalc_frecency", "1"},
+                                {"alt_frecency", "NULL"},
+                                {"recalc_alt_frecency", "1"}});
     return ThenIfTable(db, status, "moz_meta", kFrecencyStatistics);
 }
 
@@ -114,8 +115,7 @@ SqliteStatus CleanOldPlacesTables(SqliteDb& db) {
                 "temp.keep_hosts) AND lower(host) NOT IN (SELECT 'www.' || value FROM "
                 "temp.keep_hosts); DROP TABLE temp.keep_hosts");
         if (status.Ok())
-            status = db.Exec("UPDATE moz_hosts SET " +
-                             SetIfColumns(db, "moz_hosts", {{"typed", "0"}, {"frecency", "0"}}));
+            status = UpdateColumns(db, "moz_hosts", {{"typed", "0"}, {"frecency", "0"}});
     }
     if (status.Ok() && db.HasColumn("moz_places", "favicon_id"))
         status = ExecIfTable(db, "moz_favicons",
