@@ -9,6 +9,7 @@
 #include "plugins/browser/byte_file.h"
 #include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/path_route.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -29,13 +30,15 @@ std::wstring Lower(std::wstring text) {
     return text;
 }
 
-// The folders directly in `base` whose names `wanted` accepts.
+// A folder, or a link to one: a profile behind a link is listed (and left alone).
+bool IsFolderOrLink(const std::wstring& path) { return PathExists(path) && !IsExistingFile(path); }
+
+// The folders directly in `base` whose names `wanted` accepts, links to folders included.
 template <typename Wanted>
 std::vector<std::wstring> SubFolders(const std::wstring& base, Wanted wanted) {
     std::vector<std::wstring> names;
     for (const FolderEntry& entry : ListFolderEntries(base)) {
-        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) && entry.name != L"." &&
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && entry.name != L"." &&
             entry.name != L".." && wanted(entry.name))
             names.push_back(entry.name);
     }
@@ -80,8 +83,8 @@ bool IsPlainFolderName(const std::wstring& name) {
 struct ChromiumBrowser {
     const wchar_t* name;
     int csidl;
-    const wchar_t* path;   // below the known folder
-    bool folderIsProfile;  // Opera: the folder is the profile
+    const wchar_t* path;  // below the known folder
+    bool opera;           // kept in the roaming folder, with caches in the local twin
 };
 
 const ChromiumBrowser kChromiumBrowsers[] = {
@@ -93,6 +96,23 @@ const ChromiumBrowser kChromiumBrowsers[] = {
     {L"Opera", CSIDL_APPDATA, L"Opera Software\\Opera Stable", true},
     {L"Opera GX", CSIDL_APPDATA, L"Opera Software\\Opera GX Stable", true},
 };
+
+// Files only a profile folder holds: older Opera kept its profile in
+// "Opera Stable" itself rather than in "Opera Stable\\Default".
+bool HoldsProfileData(const std::wstring& folder) {
+    for (const wchar_t* name : {L"History", L"Cookies", L"Network\\Cookies", L"Web Data"})
+        if (IsExistingFile(folder + name)) return true;
+    return false;
+}
+
+// The folder of `path` and where it leads when the way there is no plain one.
+std::optional<ProfileLink> LinkOf(const std::wstring& path) {
+    if (path.empty()) return std::nullopt;
+    RouteCheck check = CheckPathRoute(path);
+    if (check.route == PathRoute::kDirect || check.route == PathRoute::kMissing)
+        return std::nullopt;
+    return ProfileLink{path, check.finalPath};
+}
 
 // profiles.ini as sections of key/value pairs (UTF-8, as Firefox writes it).
 using IniSection = std::vector<std::pair<std::string, std::string>>;
@@ -140,7 +160,7 @@ BrowserProfiles ChromiumProfilesIn(const std::wstring& browser, const std::wstri
     auto add = [&](const std::wstring& folderName, const std::wstring& shown) {
         if (!IsPlainFolderName(folderName) || !seen.insert(Lower(folderName)).second) return;
         const std::wstring folder = userData + folderName + L"\\";
-        if (!IsPlainFolder(folder)) return;
+        if (!IsFolderOrLink(folder)) return;
         BrowserProfile profile;
         profile.browser = browser;
         profile.name =
@@ -149,6 +169,7 @@ BrowserProfiles ChromiumProfilesIn(const std::wstring& browser, const std::wstri
         profile.cacheFolder = cacheRoot + folderName + L"\\";
         profile.lockFile = userData + L"lockfile";
         profile.userData = userData;
+        profile.userDataCache = cacheRoot;
         profiles.push_back(std::move(profile));
     };
     for (const auto& [folderName, shown] : InfoCache(userData)) add(folderName, shown);
@@ -164,20 +185,22 @@ BrowserProfiles FindChromiumProfiles() {
         const std::wstring base = KnownFolder(browser.csidl);
         if (base.empty() || local.empty()) continue;
         const std::wstring folder = base + browser.path + L"\\";
-        if (!IsPlainFolder(folder)) continue;
-        if (!browser.folderIsProfile) {
-            BrowserProfiles found = ChromiumProfilesIn(browser.name, folder, folder);
-            profiles.insert(profiles.end(), found.begin(), found.end());
-            continue;
+        if (!IsFolderOrLink(folder)) continue;
+        const std::wstring cacheRoot = browser.opera ? local + browser.path + L"\\" : folder;
+        BrowserProfiles found = ChromiumProfilesIn(browser.name, folder, cacheRoot);
+        if (browser.opera && (found.empty() || HoldsProfileData(folder))) {
+            BrowserProfile profile;
+            profile.browser = browser.name;
+            profile.name = folder.substr(0, folder.size() - 1);
+            profile.name = profile.name.substr(profile.name.rfind(L'\\') + 1);
+            profile.folder = folder;
+            profile.cacheFolder = cacheRoot;
+            profile.lockFile = folder + L"lockfile";
+            profile.userData = folder;
+            profile.userDataCache = cacheRoot;
+            found.insert(found.begin(), std::move(profile));
         }
-        BrowserProfile profile;
-        profile.browser = browser.name;
-        profile.name = L"Default";
-        profile.folder = folder;
-        profile.cacheFolder = local + browser.path + L"\\";
-        profile.lockFile = folder + L"lockfile";
-        profile.userData = profile.cacheFolder;
-        profiles.push_back(std::move(profile));
+        profiles.insert(profiles.end(), found.begin(), found.end());
     }
     return profiles;
 }
@@ -190,7 +213,7 @@ BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::ws
         wchar_t full[MAX_PATH * 2] = {};
         DWORD length = GetFullPathNameW(folder.c_str(), MAX_PATH * 2, full, nullptr);
         if (length > 0 && length < MAX_PATH * 2) folder = WithSlash(full);
-        if (!IsPlainFolder(folder) || !seen.insert(Lower(folder)).second) return;
+        if (!IsFolderOrLink(folder) || !seen.insert(Lower(folder)).second) return;
         BrowserProfile profile;
         profile.browser = L"Firefox";
         profile.folder = folder;
@@ -227,6 +250,13 @@ BrowserProfiles FindFirefoxProfileList() {
     if (roaming.empty()) return {};
     return FirefoxProfilesIn(roaming + L"Mozilla\\Firefox\\",
                              local.empty() ? std::wstring() : local + L"Mozilla\\Firefox\\");
+}
+
+std::optional<ProfileLink> FindProfileLink(const BrowserProfile& profile) {
+    for (const std::wstring* folder :
+         {&profile.folder, &profile.cacheFolder, &profile.userData, &profile.userDataCache})
+        if (std::optional<ProfileLink> link = LinkOf(*folder)) return link;
+    return std::nullopt;
 }
 
 ProfileLock CheckProfileLock(const std::wstring& lockFile) {

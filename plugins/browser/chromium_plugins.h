@@ -66,7 +66,8 @@ protected:
     void CleanProfile(size_t index, const BrowserProfile&) override { DeleteFileRows(index, -1); }
 };
 
-// The URLs of a profile's Bookmarks file (every "url" node below "roots").
-std::set<std::string> ReadChromiumBookmarks(const std::wstring& bookmarksFile);
+// The URLs of a profile's Bookmarks and AccountBookmarks files (every "url"
+// node below "roots").
+std::set<std::string> ReadChromiumBookmarks(const std::wstring& profileFolder);
 // The cookie database of a profile: Network\Cookies, else the older Cookies.
 std::wstring ChromiumCookieFile(const BrowserProfile& profile);

@@ -28,6 +28,21 @@ uint64_t Ticks(const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+// Why a profile in use was left alone, and what the user can do about it.
+std::wstring InUseReason(const BrowserProfile& profile) {
+    std::wstring reason = L"The browser holds this profile open (" +
+                          profile.lockFile.substr(profile.lockFile.rfind(L'\\') + 1) +
+                          L"). Close " + profile.browser + L" and clean again.";
+    // Edge's Startup boost keeps it running, lock held, with no window open.
+    if (profile.browser == L"Microsoft Edge")
+        reason +=
+            L" If no Microsoft Edge window is open, Edge is running in the background, "
+            L"usually because of Startup boost: turn off \"Startup boost\" in Edge's "
+            L"Settings, under System and performance, then restart Windows or end "
+            L"Microsoft Edge in the Task Manager, and clean again.";
+    return reason;
+}
+
 }  // namespace
 
 FILETIME FromChromeTime(int64_t microsecondsSince1601) {
@@ -55,17 +70,27 @@ CPlugin::Result CProfileStorePlugin::Scan() {
     tags_.clear();
     rowFiles_.clear();
     rowFolders_.clear();
+    scanFailures_.clear();
     profiles_.clear();
     for (BrowserProfile& profile : FindProfiles()) {
         ProfileState state;
+        state.link = FindProfileLink(profile);
         state.inUse = CheckProfileLock(profile.lockFile) == ProfileLock::kInUse;
         state.profile = std::move(profile);
         profiles_.push_back(std::move(state));
     }
     for (size_t index = 0; index < profiles_.size(); ++index) {
         if (IsCancelled()) return kCancelled;
-        SetProgress(profiles_[index].profile.browser + L" - " + profiles_[index].profile.name);
-        ScanProfile(index, profiles_[index].profile);
+        const ProfileState& state = profiles_[index];
+        SetProgress(state.profile.browser + L" - " + state.profile.name);
+        if (const std::optional<ProfileLink>& link = state.link) {
+            // Nothing is read through the link; the row says why it stays.
+            Row(index, kRefusedStore,
+                L"Not cleaned: " + link->folder + L" is a link" +
+                    (link->target.empty() ? std::wstring() : L" to " + link->target));
+            continue;
+        }
+        ScanProfile(index, state.profile);
     }
     if (IsCancelled()) return kCancelled;
     BuildGroupedView();
@@ -81,23 +106,42 @@ CPlugin::Result CProfileStorePlugin::Fix() {
         if (!HasRows(index, -1)) continue;
         const BrowserProfile& profile = profiles_[index].profile;
         SetProgress(profile.browser + L" - " + profile.name);
-        // The lock is asked again: the browser may have started or ended since the scan.
-        if (CheckProfileLock(profile.lockFile) == ProfileLock::kInUse) {
-            FailRows(index, -1,
-                     ItemError(EscapeHtml(profile.browser + L", profile \"" + profile.name +
-                                          L"\", is in use and was left as it is."),
-                               L"The browser holds this profile open (" +
-                                   profile.lockFile.substr(profile.lockFile.rfind(L'\\') + 1) +
-                                   L"). Close " + profile.browser + L" and clean again."));
-            continue;
-        }
-        CleanProfile(index, profile);
+        if (!RefuseProfile(index)) CleanProfile(index, profile);
     }
     CollectDomainErrors();
     for (const DomainInfo* row : view_)
         if (row->result == DomainInfo::kError) failed = true;
     if (IsCancelled()) return kCancelled;
     return failed ? kFailed : kDone;
+}
+
+bool CProfileStorePlugin::RefuseProfile(size_t index) {
+    const ProfileState& state = profiles_[index];
+    const BrowserProfile& profile = state.profile;
+    const std::wstring title =
+        EscapeHtml(profile.browser + L", profile \"" + profile.name + L"\", was left as it is.");
+    auto linkText = [](const ProfileLink& link) {
+        return link.folder + L" is reached through a link" +
+               (link.target.empty() ? std::wstring(L".") : L" (to " + link.target + L").");
+    };
+    if (state.link) {
+        FailRows(index, -1,
+                 ItemError(title, linkText(*state.link) +
+                                      L" Veltrane does not clean through links, so that "
+                                      L"nothing outside the browser's own folders is touched."));
+        return true;
+    }
+    // The folders are asked again: a folder may have become a link since the scan.
+    if (std::optional<ProfileLink> link = FindProfileLink(profile)) {
+        FailRows(index, -1, ItemError(title, L"Changed since the scan: " + linkText(*link)));
+        return true;
+    }
+    // So is the lock: the browser may have started or ended since the scan.
+    if (CheckProfileLock(profile.lockFile) == ProfileLock::kInUse) {
+        FailRows(index, -1, ItemError(title, InUseReason(profile)));
+        return true;
+    }
+    return false;
 }
 
 DomainInfo& CProfileStorePlugin::Row(size_t index, int store, const std::wstring& name) {
@@ -143,6 +187,30 @@ void CProfileStorePlugin::FailRows(size_t index, int store, const ItemError& err
         row->result = DomainInfo::kError;
         row->error = error;
     }
+}
+
+std::optional<ItemError> CProfileStorePlugin::ScanFailure(size_t index,
+                                                          std::initializer_list<int> stores,
+                                                          const std::wstring& path) const {
+    for (int store : stores) {
+        auto failure = scanFailures_.find({index, store});
+        if (failure == scanFailures_.end()) continue;
+        return ItemError(EscapeHtml(L"\"" + path + L"\" was left as it was."),
+                         L"The scan could not read it (SQLite: " + failure->second +
+                             L"), and Veltrane cleans only what its scan showed.");
+    }
+    return std::nullopt;
+}
+
+bool CProfileStorePlugin::CleanStores(size_t index, std::initializer_list<int> stores,
+                                      const std::wstring& path, const DatabaseWork& work) {
+    if (std::optional<ItemError> refusal = ScanFailure(index, stores, path)) {
+        for (int store : stores) FailRows(index, store, *refusal);
+        return false;
+    }
+    const SqliteStatus status = CleanDatabase(path, work);
+    for (int store : stores) SetStoreResult(index, store, status, path);
+    return status.Ok();
 }
 
 void CProfileStorePlugin::BuildGroupedView() {
@@ -287,6 +355,7 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
 void CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wstring& file,
                                          const SqliteStatus& status) {
     Row(index, store, file + L" (cannot be read: " + status.message + L")");
+    scanFailures_.emplace(std::make_pair(index, store), status.message);
 }
 
 SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db,
@@ -304,25 +373,23 @@ SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db
 
 void CProfileStorePlugin::ScanDatabase(size_t index, int store, const std::wstring& path,
                                        const wchar_t* label, std::string_view table,
-                                       std::string_view query, TimeBase time, RowNamer name) {
+                                       const QueryFor& query, TimeBase time, RowNamer name) {
     if (!IsExistingFile(path)) return;
     SqliteDb db;
     SqliteStatus status = OpenForScan(db, path);
-    if (status.Ok() && db.HasTable(table)) status = ScanRows(index, store, db, query, time, name);
+    if (status.Ok() && db.HasTable(table))
+        status = ScanRows(index, store, db, query(db), time, name);
     if (!status.Ok()) NoteUnreadable(index, store, label, status);
 }
 
 void CProfileStorePlugin::CleanCookies(size_t index, const std::wstring& path,
                                        std::string_view table, std::string_view hostColumn) {
     CookieTallies tallies;
-    SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+    const bool cleaned = CleanStores(index, {0}, path, [&](SqliteDb& db) {
         return DeleteCookiesOutsideKeepList(db, table, hostColumn, GetKernel().GetCookieKeepList(),
                                             tallies);
     });
-    if (!status.Ok()) {
-        SetStoreResult(index, 0, status, path);
-        return;
-    }
+    if (!cleaned) return;
     // A row whose every cookie stayed shows as kept.
     for (DomainInfo* row : RowsOf(index, 0)) {
         auto tally = tallies.find(row->name);

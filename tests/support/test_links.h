@@ -10,8 +10,28 @@
 // link itself (RemoveDirectoryW fails), so tests remove theirs with RemoveFolderLink.
 // On Windows they are plain CreateSymbolicLinkW and RemoveDirectoryW.
 #include <string>
+#include <vector>
 
 // Makes `link` (which must not exist) a link to the folder `target`.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
 // Removes the link itself; true when it is gone.
 bool RemoveFolderLink(const std::wstring& link);
+
+// Folder links made for one test, removed however it ends (before the
+// folders they lead to, when declared after them).
+class ScopedFolderLinks {
+public:
+    ScopedFolderLinks() = default;
+    ~ScopedFolderLinks() {
+        for (const std::wstring& link : links_) RemoveFolderLink(link);
+    }
+    ScopedFolderLinks(const ScopedFolderLinks&) = delete;
+    ScopedFolderLinks& operator=(const ScopedFolderLinks&) = delete;
+    bool Make(const std::wstring& link, const std::wstring& target) {
+        links_.push_back(link);
+        return MakeFolderLink(link, target);
+    }
+
+private:
+    std::vector<std::wstring> links_;
+};

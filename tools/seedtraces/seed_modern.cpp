@@ -1,7 +1,9 @@
 // Traces for the plug-ins of today's browsers: Chrome with a profile that
-// only Local State names, Edge, and Firefox with one profile in its usual
-// place and one at an absolute path, each beside the passwords, bookmarks
-// and preferences that a clean must leave alone.
+// only Local State names, Edge, Opera as today's versions keep it (the
+// profile in "Opera Stable\Default", GPUCache and shader caches in the
+// roaming folder, the page cache in the local one), and Firefox with one
+// profile in its usual place and one at an absolute path, each beside the
+// passwords, bookmarks and preferences that a clean must leave alone.
 #include <windows.h>
 
 #include <shlobj.h>
@@ -32,6 +34,12 @@ bool SeedModernBrowsers(int /*scale*/) {
     const std::wstring edge = local + L"Microsoft\\Edge\\User Data\\";
     ok = WriteChromiumUserData(edge, {{L"Default", L"Profile 1"}}) && ok;
     ok = WriteChromiumProfile(edge + L"Default\\", edge + L"Default\\") && ok;
+    const std::wstring opera = roaming + L"Opera Software\\Opera Stable\\";
+    ok = WriteChromiumUserData(opera, {{L"Default", L"Default"}}) && ok;
+    ok = WriteChromiumProfile(opera + L"Default\\",
+                              local + L"Opera Software\\Opera Stable\\Default\\",
+                              opera + L"Default\\") &&
+         ok;
 
     const std::wstring firefox = roaming + L"Mozilla\\Firefox\\";
     const std::wstring relative = L"Profiles\\x7m2q9za.default-release\\";
