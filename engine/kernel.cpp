@@ -266,7 +266,8 @@ void CKernel::SaveOptions() {
         SetRegValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, command.c_str(),
                     static_cast<DWORD>(command.size() * sizeof(wchar_t)));
     } else {
-        DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+        // Best effort, as the write above: the options are saved either way.
+        (void)DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
     }
 }
 
