@@ -5,6 +5,7 @@
 #include "sysaccess/path_macros.h"
 #include "sysaccess/reg_walk.h"
 #include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/registry_values.h"
 
 namespace {
@@ -50,8 +51,15 @@ void CExplorerListPlugin::BuildEntries() {
         }
         StringList subKeys;
         GetRegValuesList(this, source.root, source.keyPath.c_str(), nullptr, nullptr, &subKeys);
-        for (const std::wstring& subKey : subKeys)
-            add(source, source.keyPath + L"\\" + subKey + source.below);
+        for (const std::wstring& subKey : subKeys) {
+            // A registry link among them is an entry of its own, which the
+            // scan shows as a link and the clean leaves: the path below it
+            // would lead into the key it points to.
+            const std::wstring key = source.keyPath + L"\\" + subKey;
+            const bool link =
+                OpenRegKeyNoLink(source.root, key.c_str(), 0).kind == OpenedRegKey::Kind::kLink;
+            add(source, link ? key : key + source.below);
+        }
     }
 }
 

@@ -14,6 +14,7 @@
 #include "sysaccess/reg_markers.h"
 #include "sysaccess/reg_walk.h"
 #include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/registry_text.h"
 
 namespace {
@@ -41,6 +42,52 @@ ItemError::Reason ReasonFor(DWORD code) {
     return code != 0 ? ItemError::kSystemMessage : ItemError::kUnknown;
 }
 
+// Fails a registry row with a reason of its own.
+void FailRegRecord(CElimAction::SRegRecord& record, const std::wstring& reason,
+                   std::vector<ItemError>& errors) {
+    record.status = CElimAction::kFailed;
+    errors.emplace_back(record.isKey ? ItemError::kRegKey : ItemError::kRegValue, record.name,
+                        ItemError::kOwnText, 0, false, L"", reason);
+    record.errorNumber = errors.size();
+}
+
+// A registry row as its deletion left it.
+void SettleRegRecord(CElimAction::SRegRecord& record, const RegDeleteOutcome& outcome,
+                     std::vector<ItemError>& errors) {
+    switch (outcome.kind) {
+        case RegDeleteOutcome::Kind::kDeleted:
+            record.status = CElimAction::kRemoved;
+            return;
+        case RegDeleteOutcome::Kind::kLink:
+            FailRegRecord(record, kRegistryLinkLeft, errors);
+            return;
+        case RegDeleteOutcome::Kind::kLinkInside:
+            FailRegRecord(record, kRegistryLinkInside, errors);
+            return;
+        default:
+            CElimAction::Fail(record, errors, ReasonFor(outcome.error), outcome.error);
+            return;
+    }
+}
+
+// Why the clean must leave a whole entry: its key is a registry link, or
+// its path reaches a key other than the one the scan saw. Nothing when the
+// key is as the scan found it, or gone (its rows then count as removed).
+std::optional<std::wstring> LeaveReason(const CElimAction::SRegEntry& entry,
+                                        const std::wstring& keyPath) {
+    if (!entry.found.empty() && !entry.found.front().refusal.empty())
+        return entry.found.front().refusal;
+    const OpenedRegKey key = OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_QUERY_VALUE);
+    if (key.kind == OpenedRegKey::Kind::kLink) return kRegistryLinkLeft;
+    if (key.kind != OpenedRegKey::Kind::kOpened || !entry.scanKeyName) return std::nullopt;
+    const std::optional<std::wstring> name = TryReadRegKeyName(key.key.Get());
+    if (name &&
+        CompareStringOrdinal(name->c_str(), -1, entry.scanKeyName->c_str(), -1, TRUE) == CSTR_EQUAL)
+        return std::nullopt;
+    return std::wstring(
+        L"Changed since the scan: this path now leads through a registry link to another key.");
+}
+
 // "HKEY_CURRENT_USER\<key path>", or "HKEY_LOCAL_MACHINE\<key path>" for any other root.
 std::wstring DisplayRegKey(HKEY root, const std::wstring& keyPath) {
     return (root == HKEY_CURRENT_USER ? L"HKEY_CURRENT_USER\\" : L"HKEY_LOCAL_MACHINE\\") + keyPath;
@@ -63,6 +110,7 @@ bool CElimAction::Scan() {
         entry.found.clear();
         entry.absent = false;
         entry.scanStamp.reset();
+        entry.scanKeyName.reset();
     }
     for (SFileEntry& entry : fileEntries) {
         if (plugin_.IsCancelled() || !ScanFileEntry(entry)) return false;
@@ -148,12 +196,25 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
     std::wstring display = DisplayRegKey(entry.root, keyPath);
     const std::wstring regPath = display + L"\\";
     // An empty path would open the root itself, which no entry means.
-    const RegKey key =
-        keyPath.empty() ? RegKey() : OpenRegKey(entry.root, keyPath.c_str(), KEY_READ);
-    if (!key) {
+    OpenedRegKey opened;
+    if (!keyPath.empty()) opened = OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_READ);
+    if (opened.kind == OpenedRegKey::Kind::kLink) {
+        // One row for the link; nothing behind it is listed, and the clean leaves it.
+        SRegRecord link;
+        link.name = regPath;
+        link.regPath = regPath;
+        link.isKey = true;
+        link.refusal = kRegistryLinkLeft;
+        if (showValueData) link.valueData = kRegistryLinkLeft;
+        entry.found.push_back(std::move(link));
+        return true;
+    }
+    if (opened.kind != OpenedRegKey::Kind::kOpened) {
         entry.absent = true;
         return true;
     }
+    const RegKey& key = opened.key;
+    entry.scanKeyName = TryReadRegKeyName(key.Get());
 
     // Lists run to tens of thousands of values: each is built without passing copies around.
     auto addValue = [&](std::wstring valueName, std::wstring data) {
@@ -338,17 +399,20 @@ bool CElimAction::FixFileEntry(SFileEntry& entry, std::vector<ItemError>& errors
 bool CElimAction::FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors) {
     std::wstring keyPath = ExpandUserNameMacro(entry.keyPath);
     if (keyPath.empty()) return true;
+    if (const std::optional<std::wstring> reason = LeaveReason(entry, keyPath)) {
+        for (SRegRecord& record : entry.found)
+            if (record.status != kHidden) FailRegRecord(record, *reason, errors);
+        return true;
+    }
     switch (entry.mode) {
         case kSingleValue:
             for (SRegRecord& record : entry.found) {
                 if (plugin_.IsCancelled()) return false;
                 if (record.status == kHidden) continue;
                 StepDots();
-                DWORD code = 0;
-                if (DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str(), &code))
-                    record.status = kRemoved;
-                else
-                    Fail(record, errors, ReasonFor(code), code);
+                SettleRegRecord(record,
+                                DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str()),
+                                errors);
             }
             return true;
         case kAllValues:
@@ -365,9 +429,10 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
     plugin_.SetProgress(JoinPath(DisplayRegKey(entry.root, keyPath), kAllEntries));
     // One open key for the whole list: opening it per value doubles the
     // system calls of a long list.
-    RegKey key = OpenRegKey(entry.root, keyPath.c_str(), KEY_QUERY_VALUE | KEY_SET_VALUE);
+    RegKey key = std::move(OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_SET_VALUE).key);
     const bool writable = static_cast<bool>(key);
-    if (!writable && matchByData) key = OpenRegKey(entry.root, keyPath.c_str(), KEY_QUERY_VALUE);
+    if (!writable && matchByData)
+        key = std::move(OpenRegKeyNoLink(entry.root, keyPath.c_str(), 0).key);
     // Once a value's data differs from what the scan saw, the list has been
     // renumbered: from then on values are found by their data.
     bool byData = false;
@@ -403,13 +468,10 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
             name = match->second;
             nameByData.erase(match);
         }
-        DWORD code = 0;
-        bool deleted = writable ? DeleteOpenRegValue(key.Get(), name.c_str(), &code)
-                                : DeleteRegValue(entry.root, keyPath.c_str(), name.c_str(), &code);
-        if (deleted)
-            record.status = kRemoved;
-        else
-            Fail(record, errors, ReasonFor(code), code);
+        SettleRegRecord(record,
+                        writable ? DeleteOpenRegValue(key.Get(), name.c_str())
+                                 : DeleteRegValue(entry.root, keyPath.c_str(), name.c_str()),
+                        errors);
     }
     return true;
 }
@@ -419,46 +481,38 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
     if (entry.found.empty()) return true;
     // The key itself is listed first but can only go once it is empty.
     bool valuesAnnounced = false;
+    bool linkLeft = false;
     for (size_t i = 1; i < entry.found.size(); ++i) {
         SRegRecord& record = entry.found[i];
         if (plugin_.IsCancelled()) return false;
         if (record.status == kHidden) continue;
-        DWORD code = 0;
         if (record.isKey) {
             plugin_.SetProgress(JoinPath(record.regName, kAllEntries));
             std::wstring subKey = JoinPath(keyPath, record.regName);
-            unsigned removed = 0;
-            bool emptied =
-                DeleteRegTreeContents(entry.root, subKey.c_str(), &plugin_, true, &removed);
-            record.subitemsRemoved = removed;
-            if (!emptied) {
-                if (plugin_.IsCancelled()) return false;
-                code = GetLastError();
-                Fail(record, errors, ReasonFor(code), code);
-                continue;
-            }
-            if (DeleteEmptyRegKey(entry.root, subKey.c_str(), &code))
-                record.status = kRemoved;
-            else
-                Fail(record, errors, ReasonFor(code), code);
+            const RegDeleteOutcome emptied =
+                DeleteRegTreeContents(entry.root, subKey.c_str(), &plugin_);
+            record.subitemsRemoved = emptied.deleted;
+            if (emptied.kind == RegDeleteOutcome::Kind::kCancelled) return false;
+            linkLeft |= emptied.kind == RegDeleteOutcome::Kind::kLink ||
+                        emptied.kind == RegDeleteOutcome::Kind::kLinkInside;
+            SettleRegRecord(
+                record, emptied.Deleted() ? DeleteEmptyRegKey(entry.root, subKey.c_str()) : emptied,
+                errors);
             continue;
         }
         if (!valuesAnnounced) {
             plugin_.SetProgress(JoinPath(display, kAllEntries));
             valuesAnnounced = true;
         }
-        if (DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str(), &code))
-            record.status = kRemoved;
-        else
-            Fail(record, errors, ReasonFor(code), code);
+        SettleRegRecord(record, DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str()),
+                        errors);
     }
     if (plugin_.IsCancelled()) return false;
     SRegRecord& self = entry.found.front();
     if (self.status == kHidden) return true;
-    DWORD code = 0;
-    if (DeleteEmptyRegKey(entry.root, keyPath.c_str(), &code))
-        self.status = kRemoved;
-    else
-        Fail(self, errors, ReasonFor(code), code);
+    RegDeleteOutcome removed = DeleteEmptyRegKey(entry.root, keyPath.c_str());
+    // What keeps it is the link left below, not the key's fullness as such.
+    if (linkLeft && !removed.Deleted()) removed.kind = RegDeleteOutcome::Kind::kLinkInside;
+    SettleRegRecord(self, removed, errors);
     return true;
 }

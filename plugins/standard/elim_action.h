@@ -41,6 +41,7 @@ public:
     };
     struct SRegRecord : SRegItemStatistics {
         size_t errorNumber = 0;
+        std::wstring refusal;  // why the clean leaves this key (a registry link); it fails the row
     };
 
     struct SFileEntry {
@@ -59,6 +60,10 @@ public:
         bool absent = false;
         // The key as the scan found it; the clean compares it to skip re-reading the values.
         std::optional<RegKeyStamp> scanStamp;
+        // The key's real name at the scan: when the path reaches a key of
+        // another name at the clean, a registry link came between, and the
+        // entry is left.
+        std::optional<std::wstring> scanKeyName;
     };
 
     explicit CElimAction(CStandartPlugin& plugin) : plugin_(plugin) {}

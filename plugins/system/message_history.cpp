@@ -5,7 +5,9 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/protected_places.h"
+#include "sysaccess/reg_format.h"
 #include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
@@ -106,6 +108,17 @@ bool CPlgMessageHistory::ScanMsn() {
     for (const std::wstring& name : ListSubKeyNames(accounts.Get())) {
         if (IsCancelled()) return false;
         std::wstring keyPath = std::wstring(kMsnAccountsKey) + L"\\" + name;
+        // An account that is a registry link would name another key's folder:
+        // one row says it is left.
+        if (OpenRegKeyNoLink(HKEY_CURRENT_USER, keyPath.c_str(), 0).kind ==
+            OpenedRegKey::Kind::kLink) {
+            HistoryFile record;
+            record.path = FormatRegPath(HKEY_CURRENT_USER, keyPath, L"");
+            record.refusal = kRegistryLinkLeft;
+            record.refusalKind = ItemError::kRegKey;
+            lists_[kMsn].push_back(std::move(record));
+            continue;
+        }
         std::wstring logFolder =
             ReadRegistryString(HKEY_CURRENT_USER, keyPath.c_str(), L"MessageLogPath", L"");
         // An account without a log folder would otherwise list the current directory.
@@ -127,7 +140,7 @@ bool CPlgMessageHistory::CleanList(std::vector<HistoryFile>& list) {
         if (IsCancelled()) return false;
         if (!record.refusal.empty()) {
             record.result = kFileFailed;
-            record.error = ItemError(ItemError::kFolder, record.path, ItemError::kOwnText, 0, false,
+            record.error = ItemError(record.refusalKind, record.path, ItemError::kOwnText, 0, false,
                                      L"", record.refusal);
             continue;
         }

@@ -23,7 +23,10 @@ public:
         uint64_t length = 0;  // as the folder listing gave it
         FileResult result = kFileNotProcessed;
         ItemError error{ItemError::kFile, L"", ItemError::kSystemMessage, 0, false};
-        std::wstring refusal;  // a history folder the guard keeps: the row stands for the folder
+        // A history folder the guard keeps, or an account key that is a
+        // registry link: the row stands for it, and the clean fails it.
+        std::wstring refusal;
+        ItemError::Kind refusalKind = ItemError::kFolder;
     };
 
     CPlgMessageHistory(CKernel& kernel, const PluginIdentity& identity);

@@ -12,7 +12,7 @@
 #include "sysaccess/protected_places.h"
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_format.h"
-#include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/registry_text.h"
 
 namespace {
@@ -97,8 +97,19 @@ bool CPlgMSOfficeRecUsed::ScanWord() {
 bool CPlgMSOfficeRecUsed::ScanRegistry() {
     for (const OfficeRegistrySource& source : kSources) {
         if (IsCancelled()) return false;
-        const RegKey key = OpenRegKey(HKEY_CURRENT_USER, source.keyPath, KEY_READ);
-        if (!key) continue;
+        const OpenedRegKey opened = OpenRegKeyNoLink(HKEY_CURRENT_USER, source.keyPath, KEY_READ);
+        if (opened.kind == OpenedRegKey::Kind::kLink) {
+            // Its values are another key's: one row says it is left.
+            RecentDocument record;
+            record.path = FormatRegPath(HKEY_CURRENT_USER, source.keyPath, L"");
+            record.name = record.path;
+            record.type = L"-";
+            record.refusal = kRegistryLinkLeft;
+            registryList_.push_back(std::move(record));
+            continue;
+        }
+        if (opened.kind != OpenedRegKey::Kind::kOpened) continue;
+        const RegKey& key = opened.key;
         for (int index = 0; index <= kLastIndex; ++index) {
             wchar_t valueName[64];
             swprintf(valueName, 64, source.valueNameFormat, index);
@@ -199,20 +210,29 @@ bool CPlgMSOfficeRecUsed::CleanRegistry() {
     bool ok = true;
     for (RecentDocument& record : registryList_) {
         if (IsCancelled()) return false;
-        DWORD code = ERROR_SUCCESS;
-        if (DeleteRegValue(record.root, record.keyPath.c_str(), record.valueName.c_str(), &code)) {
+        const RegDeleteOutcome deleted =
+            record.refusal.empty()
+                ? DeleteRegValue(record.root, record.keyPath.c_str(), record.valueName.c_str())
+                : RegDeleteOutcome{RegDeleteOutcome::Kind::kLink};
+        if (deleted.Deleted()) {
             record.result = RecentDocument::kDeleted;
-        } else {
-            ok = false;
-            record.result = RecentDocument::kFailed;
-            record.error = ItemError(ItemError::kRegValue,
-                                     FormatRegPath(record.root, record.keyPath, record.valueName),
-                                     ItemError::kSystemMessage, code, false, L"", kCannotDelete);
+            continue;
         }
+        ok = false;
+        record.result = RecentDocument::kFailed;
+        const std::wstring where =
+            record.refusal.empty() ? FormatRegPath(record.root, record.keyPath, record.valueName)
+                                   : record.path;
+        record.error = deleted.kind == RegDeleteOutcome::Kind::kLink
+                           ? ItemError(ItemError::kRegKey, where, ItemError::kOwnText, 0, false,
+                                       L"", kRegistryLinkLeft)
+                           : ItemError(ItemError::kRegValue, where, ItemError::kSystemMessage,
+                                       deleted.error, false, L"", kCannotDelete);
     }
+    // A list's key that is a registry link is left as it is.
     for (const OfficeRegistrySource& source : kSources)
-        DeleteNumberedValues(HKEY_CURRENT_USER, source.keyPath, source.valueNameFormat, 0,
-                             kLastIndex, nullptr, nullptr);
+        (void)DeleteNumberedValues(HKEY_CURRENT_USER, source.keyPath, source.valueNameFormat, 0,
+                                   kLastIndex, nullptr);
     wchar_t appData[MAX_PATH] = {};
     if (SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE)) {
         std::wstring recent = std::wstring(appData) + L"\\Microsoft\\Office\\Recent";

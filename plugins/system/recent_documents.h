@@ -22,6 +22,7 @@ struct RecentDocument {
     HKEY root = nullptr;
     std::wstring keyPath;
     std::wstring valueName;
+    std::wstring refusal;  // why the clean leaves this row (its key is a registry link)
     Result result = kNotProcessed;
     std::optional<ItemError> error;
 };

@@ -18,6 +18,7 @@
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
@@ -143,6 +144,37 @@ TEST(WindowsPlugins, EntriesAlreadyGoneCountAsRemoved) {
     for (const auto& entry : run.plugin->GetEngine().regEntries)
         for (const auto& record : entry.found) EXPECT_EQ(record.status, CElimAction::kRemoved);
     EXPECT_FALSE(ValueExists(HKCU, recent, L"0"));
+}
+
+// A registry link among the keys of a list kept one per sub-key (a file
+// type under RecentDocs, a program group under UserAssist) is one row the
+// clean leaves; the key it points to keeps everything it holds.
+TEST(WindowsPlugins, RegistryLinksAmongTheListsAreLeftWithWhatTheyPointTo) {
+    ScopedTestKey target(L"ExplorerLinkTarget");
+    const std::string data = Utf16Bytes(L"plan.txt");
+    SetBinary(HKCU, target.Path(), L"0", data.data(), static_cast<DWORD>(data.size()));
+    SetBinary(HKCU, target.Sub(L"Count"), L"HRZR_PGYFRFFVBA", data.data(),
+              static_cast<DWORD>(data.size()));
+    const std::wstring recentLink = kExplorer + L"RecentDocs\\.evil";
+    const std::wstring assistLink =
+        kExplorer + L"UserAssist\\{00000000-0000-0000-0000-000000000001}";
+    ASSERT_TRUE(MakeRegLink(HKCU, recentLink, target.Path()));
+    ASSERT_TRUE(MakeRegLink(HKCU, assistLink, target.Path()));
+
+    PluginRun<CPlgExplorerRecentDocs> recent(L"ExplorerRecentDocs");
+    ASSERT_EQ(recent.Scan(), L"Finished");
+    ASSERT_EQ(recent.Clean(), L"Finished");
+    PluginRun<CPlgUserAssist> assist(L"UserAssist");
+    ASSERT_EQ(assist.Scan(), L"Finished");
+    ASSERT_EQ(assist.Clean(), L"Finished");
+    for (const auto* errors : {&recent.plugin->GetErrors(), &assist.plugin->GetErrors()}) {
+        ASSERT_EQ(errors->size(), 1u);
+        EXPECT_EQ((*errors)[0].GetReason(), kRegistryLinkLeft);
+    }
+    EXPECT_TRUE(ValueExists(HKCU, target.Path(), L"0"));
+    EXPECT_TRUE(ValueExists(HKCU, target.Sub(L"Count"), L"HRZR_PGYFRFFVBA"));
+    DeleteTree(HKCU, recentLink);
+    DeleteTree(HKCU, assistLink);
 }
 
 }  // namespace

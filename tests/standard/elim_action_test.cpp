@@ -5,11 +5,14 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+
 #include "probe_plugin.h"
 #include "standard/registry_place.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -433,6 +436,89 @@ TEST_F(EngineTest, EveryScanStartsAfreshAndACleanWithoutScanDoesNothing) {
     ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
     EXPECT_EQ(engine.regEntries[0].found.size(), 1u);
     EXPECT_TRUE(plugin.Errors().empty());
+}
+
+// Registry links in the lists the engine walks: each shows as one row that
+// the clean fails with its reason, and the key it points to, with its values
+// and sub-keys, comes through the clean whole.
+class EngineLinks : public EngineTest {
+protected:
+    void SetUp() override {
+        SetString(key.Root(), Target(), L"setting", L"another program's");
+        SetString(key.Root(), Target() + L"\\inner", L"deep", L"kept");
+    }
+    std::wstring Target() const { return key.Sub(L"Target"); }
+    void ExpectTargetIntact() const {
+        EXPECT_TRUE(ValueExists(key.Root(), Target(), L"setting"));
+        EXPECT_TRUE(ValueExists(key.Root(), Target() + L"\\inner", L"deep"));
+    }
+    std::wstring ReasonOf(const Engine::SRegRecord& record) {
+        if (record.errorNumber == 0 || record.errorNumber > plugin.Errors().size()) return {};
+        return plugin.Errors()[record.errorNumber - 1].GetReason();
+    }
+
+    ScopedTestKey key{L"EngineLinks"};
+};
+
+TEST_F(EngineLinks, AListThatIsALinkIsOneRowTheCleanLeaves) {
+    const std::wstring list = key.Sub(L"List");
+    ASSERT_TRUE(MakeRegLink(key.Root(), list, Target()));
+    plugin.AddRegEntry(key.Root(), list, Engine::kAllValues);
+    plugin.AddRegEntry(key.Root(), list, Engine::kKeyTree);
+    plugin.AddRegEntry(key.Root(), list, Engine::kSingleValue, L"setting");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    for (const auto& entry : engine.regEntries) {
+        ASSERT_EQ(entry.found.size(), 1u);
+        EXPECT_TRUE(entry.found[0].isKey);
+        EXPECT_EQ(entry.found[0].name, Shown(key, L"List") + L"\\");
+    }
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    ASSERT_EQ(plugin.Errors().size(), 3u);
+    for (const auto& entry : engine.regEntries) {
+        EXPECT_EQ(entry.found[0].status, Engine::kFailed);
+        EXPECT_EQ(ReasonOf(entry.found[0]), kRegistryLinkLeft);
+    }
+    ExpectTargetIntact();
+}
+
+TEST_F(EngineLinks, ALinkAmongATreesSubKeysIsLeftAndKeepsItsParent) {
+    const std::wstring list = key.Sub(L"Tree");
+    SetString(key.Root(), list, L"trace", L"mine");
+    SetString(key.Root(), list + L"\\old", L"trace", L"mine");
+    ASSERT_TRUE(MakeRegLink(key.Root(), list + L"\\Link", Target()));
+    plugin.AddRegEntry(key.Root(), list, Engine::kKeyTree);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& found = engine.regEntries[0].found;
+    ASSERT_EQ(found.size(), 4u);  // the key, "Link", "old" and the value
+    const auto link = std::ranges::find(found, L"Link", &Engine::SRegRecord::regName);
+    ASSERT_NE(link, found.end());
+    EXPECT_EQ(link->subitemsFound, 0u);  // nothing behind it is counted
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_FALSE(KeyExists(key.Root(), list + L"\\old"));
+    EXPECT_FALSE(ValueExists(key.Root(), list, L"trace"));
+    EXPECT_EQ(ReasonOf(*link), kRegistryLinkLeft);
+    EXPECT_EQ(ReasonOf(found[0]), kRegistryLinkInside);
+    ExpectTargetIntact();
+}
+
+TEST_F(EngineLinks, APathThatLeadsThroughALinkSinceTheScanIsLeft) {
+    // The scan lists Place\List; before the clean, Place becomes a link to
+    // a key whose List holds values of the same names.
+    SetString(key.Root(), key.Sub(L"Place\\List"), L"a", L"mine");
+    SetString(key.Root(), key.Sub(L"Other\\List"), L"a", L"another program's");
+    plugin.AddRegEntry(key.Root(), key.Sub(L"Place\\List"), Engine::kAllValues);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    DeleteTree(key.Root(), key.Sub(L"Place"));
+    ASSERT_TRUE(MakeRegLink(key.Root(), key.Sub(L"Place"), key.Sub(L"Other")));
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"Other\\List"), L"a"));
+    const auto& record = engine.regEntries[0].found[0];
+    EXPECT_EQ(record.status, Engine::kFailed);
+    EXPECT_TRUE(StartsWith(ReasonOf(record), L"Changed since the scan: "))
+        << ToUtf8(ReasonOf(record));
 }
 
 }  // namespace

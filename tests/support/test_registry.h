@@ -55,7 +55,12 @@ bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& name);
 bool GetString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& data,
                DWORD* type = nullptr);
 bool GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD& data);
+// Removes the key and everything below it; a registry link in it is removed
+// as a link, never followed.
 void DeleteTree(HKEY root, const std::wstring& key);
+// Makes `link` (which must not exist) a registry link to `target`, both below
+// `root` (HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE); false when it could not.
+bool MakeRegLink(HKEY root, const std::wstring& link, const std::wstring& target);
 // The system's list of renames and deletions for the next start, its names
 // separated by nulls; empty when there is none.
 std::wstring PendingRenameOperations();

@@ -7,6 +7,7 @@
 #include "support/cancel_at_clean.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_links.h"
 #include "system/plugin_run.h"
 
 namespace {
@@ -151,6 +152,28 @@ TEST_F(MessengerRun, AnOverlongLogFolderIsScannedWithoutHarm) {
     PluginRun<CPlgMessageHistory> run(L"MessageHistory");
     ASSERT_EQ(run.Scan(), L"Finished");
     EXPECT_TRUE(run.plugin->GetFiles(CPlgMessageHistory::kMsn).empty());
+}
+
+// An account key that is a registry link names another program's folder:
+// one row says it was left, and nothing in that folder goes.
+TEST_F(MessengerRun, AnAccountThatIsARegistryLinkIsLeft) {
+    ScopedTestKey other(L"MessengerLinkTarget");
+    std::wstring kept = folder.Sub(L"Other");
+    WriteTestFile(kept + L"\\ledger.xml", "<Books/>");
+    SetString(HKEY_CURRENT_USER, other.Path(), L"MessageLogPath", kept);
+    CreateKey(HKEY_CURRENT_USER, kMsnAccounts);
+    ASSERT_TRUE(
+        MakeRegLink(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4713", other.Path()));
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    EXPECT_EQ(
+        Paths(run.plugin->GetFiles(CPlgMessageHistory::kMsn)),
+        std::vector<std::wstring>{L"HKEY_CURRENT_USER\\" + std::wstring(kMsnAccounts) + L"\\4713"});
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(FileExists(kept + L"\\ledger.xml"));
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetReason(), kRegistryLinkLeft);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetKind(), ItemError::kRegKey);
 }
 
 TEST_F(MessengerRun, CancelledCleanLeavesEveryFileNotProcessed) {

@@ -7,6 +7,7 @@
 #include "plugins/system/office_recent.h"
 #include "support/cancel_at_clean.h"
 #include "support/test_registry.h"
+#include "sysaccess/registry_links.h"
 #include "system/plugin_run.h"
 #include "system/word_stub.h"
 
@@ -151,6 +152,27 @@ TEST_F(OfficeRun, AValueThatCannotBeDeletedFailsItsRowWithTheSystemsReason) {
                           L"id=\"idError_1\""),
               std::wstring::npos)
         << report;
+}
+
+// A list's key that is a registry link: its values are another key's, and
+// neither the listed deletions nor the sweep of numbered names reach them.
+TEST_F(OfficeRun, AListKeyThatIsARegistryLinkIsOneRowTheCleanLeaves) {
+    ScopedTestKey target(L"OfficeLinkTarget");
+    SetString(HKEY_CURRENT_USER, target.Path(), L"File1", L"C:\\Budget\\kept.xls");
+    SetString(HKEY_CURRENT_USER, target.Path(), L"File2", L"C:\\Budget\\also kept.xls");
+    CreateKey(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\9.0\\Excel");
+    ASSERT_TRUE(MakeRegLink(HKEY_CURRENT_USER, kExcel, target.Path()));
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    ASSERT_EQ(run.plugin->GetRegistryList().size(), 1u);
+    EXPECT_EQ(run.plugin->GetRegistryList()[0].path, L"HKEY_CURRENT_USER\\" + std::wstring(kExcel));
+
+    EXPECT_EQ(run.Clean(), L"Failed");
+    EXPECT_EQ(run.plugin->GetRegistryList()[0].result, RecentDocument::kFailed);
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetReason(), kRegistryLinkLeft);
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, target.Path(), L"File1"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, target.Path(), L"File2"));
 }
 
 TEST_F(OfficeRun, CancelledCleanLeavesTheValuesAndTheFolder) {
