@@ -1,5 +1,7 @@
 #include "plugins/explorer/item_bytes.h"
 
+#include <algorithm>
+
 #include "sysaccess/text.h"
 
 ItemBytes ItemBytes::Part(size_t offset, size_t size) const {

@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "corpus/windows_run.h"
+#include "corpus/unattended_run.h"
 #include "support/corpus.h"
 #include "support/test_files.h"
 #include "sysaccess/known_folders.h"

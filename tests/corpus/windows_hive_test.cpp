@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "corpus/reg_export.h"
-#include "corpus/windows_run.h"
+#include "corpus/unattended_run.h"
 #include "support/child_process.h"
 #include "support/corpus.h"
 #include "support/test_registry.h"
@@ -183,9 +183,9 @@ TEST(CorpusWindowsHive, ExplorerListsAreFoundByReadableNamesAndCleaned) {
         for (const auto& [name, value] : content.values) {
             const bool stays = ValueExists(HKEY_CURRENT_USER, key, name);
             // Beside the lists (UserAssist's Version): untouched.
-            if (!list)
+            if (!list) {
                 EXPECT_TRUE(stays && SameData(key, name, value)) << ToUtf8(key + L" " + name);
-            if (list && stays) {
+            } else if (stays) {
                 ++left[list];
                 ADD_FAILURE() << "left after the clean: " << ToUtf8(key + L" " + name);
             }

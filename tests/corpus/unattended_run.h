@@ -1,5 +1,5 @@
 #pragma once
-// What the corpus's Windows tests share: a scan or clean of some plug-ins
+// What the corpus tests share: a scan or clean of some plug-ins
 // through the installed program, unattended, with its reports read back.
 #include <map>
 #include <string>

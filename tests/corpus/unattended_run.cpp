@@ -1,4 +1,4 @@
-#include "corpus/windows_run.h"
+#include "corpus/unattended_run.h"
 
 #include <gtest/gtest.h>
 
