@@ -22,6 +22,7 @@ std::wstring StringData(const std::vector<uint8_t>& data) {
     return text;
 }
 
+// A UserAssist row: the program, how often and when it was last started.
 std::wstring ProgramText(const std::wstring& name, const std::vector<uint8_t>& data) {
     const std::wstring program = UserAssistProgram(name);
     if (!IsReadableText(program)) return {};
