@@ -174,8 +174,9 @@ std::wstring ListPlugins(const CKernel& kernel, bool json) {
                             {"checked", plugin->IsEnabled()}});
             continue;
         }
-        text += PadLeft(std::to_wstring(position), 3) + L"  " + Pad(plugin->GetId(), 22) +
-                Pad(plugin->GetCategoryName(), 22) +
+        // Two spaces after each column, however long its text.
+        text += PadLeft(std::to_wstring(position), 3) + L"  " + Pad(plugin->GetId(), 22) + L"  " +
+                Pad(plugin->GetCategoryName(), 40) + L"  " +
                 (plugin->IsEnabled() ? L"checked" : L"unchecked") + L"\n";
     }
     if (json) return FromUtf8(nlohmann::ordered_json{{"plugins", list}}.dump(2)) + L"\n";

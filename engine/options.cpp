@@ -14,6 +14,7 @@ constexpr wchar_t kHideOnExit[] = L"HideOnExit";
 constexpr wchar_t kOverWrite[] = L"OverWrite";
 constexpr wchar_t kBootStartup[] = L"BootStartup";
 constexpr wchar_t kShowWelcome[] = L"ShowWelcome";
+constexpr wchar_t kCleanQuickAccess[] = L"CleanQuickAccess";
 
 const wchar_t* TypeName(DWORD type) {
     switch (type) {
@@ -108,6 +109,7 @@ Options OptionsStore::Load() {
     options.hideOnExit = IsOn(Lookup(user, machine, kHideOnExit), true);
     options.overWrite = IsOn(Lookup(user, machine, kOverWrite), false);
     options.bootStartup = IsOn(Lookup(user, machine, kBootStartup), true);
+    options.cleanQuickAccess = IsOn(Lookup(user, machine, kCleanQuickAccess), false);
     DWORD welcome = 0;
     options.showWelcome =
         (ReadRegDword(user.place.root, user.place.path.c_str(), kShowWelcome, welcome) ||
@@ -155,6 +157,8 @@ SettingsOutcome OptionsStore::Save(const Options& options) {
     text(kHideOnExit, Flag(options.hideOnExit), options.hideOnExit != saved_.hideOnExit);
     text(kOverWrite, Flag(options.overWrite), options.overWrite != saved_.overWrite);
     text(kBootStartup, Flag(options.bootStartup), options.bootStartup != saved_.bootStartup);
+    text(kCleanQuickAccess, Flag(options.cleanQuickAccess),
+         options.cleanQuickAccess != saved_.cleanQuickAccess);
     text(kKeepCookiesOption, options.keepCookies.ToText(),
          !options.keepCookies.IsUnreadable() && options.keepCookies != saved_.keepCookies);
     const bool welcome = options.showWelcome != saved_.showWelcome;

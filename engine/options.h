@@ -18,6 +18,7 @@ struct Options {
     bool overWrite = false;      // "OverWrite": files are overwritten before they are deleted
     bool bootStartup = true;     // "BootStartup": the program starts with Windows
     bool showWelcome = false;    // "ShowWelcome": the welcome dialog opens at start
+    bool cleanQuickAccess = false;  // "CleanQuickAccess": Jump Lists takes Quick Access too
     CookieKeepList keepCookies;  // "KeepCookies": unreadable when stored but not readable
 
     bool operator==(const Options&) const = default;

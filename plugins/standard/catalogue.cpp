@@ -18,6 +18,7 @@ constexpr wchar_t kExplorer[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 constexpr wchar_t kNtWinlogon[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr wchar_t k9xWinlogon[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Winlogon";
 constexpr wchar_t kMachineWinlogon[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+constexpr wchar_t kQuickAccessList[] = L"\\f01b4d95cf55d32a.automaticDestinations-ms";
 
 }  // namespace
 
@@ -223,6 +224,19 @@ CPlgJumpLists::CPlgJumpLists(CKernel& kernel, const PluginIdentity& identity)
                  L"*.automaticDestinations-ms");
     AddFileEntry(L"[PATH_KNOWN_RECENT]\\CustomDestinations", Mode::kFolderFiles,
                  L"*.customDestinations-ms");
+}
+
+CPlugin::Result CPlgJumpLists::Scan() {
+    const Result result = CStandartPlugin::Scan();
+    if (GetKernel().GetOptions().cleanQuickAccess) return result;
+    for (CElimAction::SFileEntry& entry : Engine().fileEntries)
+        std::erase_if(entry.found, [](const CElimAction::SFileRecord& record) {
+            const size_t length = wcslen(kQuickAccessList);
+            return record.name.size() >= length &&
+                   _wcsicmp(record.name.c_str() + record.name.size() - length, kQuickAccessList) ==
+                       0;
+        });
+    return result;
 }
 
 CPlgThumbnailCache::CPlgThumbnailCache(CKernel& kernel, const PluginIdentity& identity)

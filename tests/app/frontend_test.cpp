@@ -177,11 +177,14 @@ TEST_F(FrontEnd, KeepReplacesTheStoredListForThisRunOnly) {
 }
 
 TEST_F(FrontEnd, ListShowsPositionIdCategoryAndFlag) {
+    // The longest category name still stands apart from the flag.
+    rows.push_back({.id = L"FeD", .category = PluginCategory::kChromium});
     std::wstring output;
     EXPECT_EQ(Run({L"/list"}, output), kExitDone);
     EXPECT_NE(output.find(L"  2  FeB"), std::wstring::npos) << ToUtf8(output);
     EXPECT_NE(output.find(L"IE & AOL plugins"), std::wstring::npos);
     EXPECT_NE(output.find(L"unchecked"), std::wstring::npos);
+    EXPECT_NE(output.find(L"Chromium browsers  checked"), std::wstring::npos) << ToUtf8(output);
 }
 
 TEST_F(FrontEnd, LeavesTheOptionsAndTheAutostartEntryAlone) {
