@@ -201,11 +201,12 @@ void CExplorerListPlugin::RemoveEmptiedTreeKeys() {
     // not list stays.
     for (auto key = treeKeys_.rbegin(); key != treeKeys_.rend(); ++key) {
         if (IsCancelled()) return;
-        DWORD code = 0;
-        if (DeleteEmptyRegKey(HKEY_CURRENT_USER, key->c_str(), &code) ||
-            code == ERROR_DIR_NOT_EMPTY)
+        const RegDeleteOutcome removed = DeleteEmptyRegKey(HKEY_CURRENT_USER, key->c_str());
+        // A key that still holds something, or is or holds a link, stays as it is.
+        if (removed.Deleted() || removed.kind != RegDeleteOutcome::Kind::kFailed ||
+            removed.error == ERROR_DIR_NOT_EMPTY)
             continue;
         errors.emplace_back(ItemError::kRegKey, L"HKEY_CURRENT_USER\\" + *key,
-                            ItemError::kSystemMessage, code, false);
+                            ItemError::kSystemMessage, removed.error, false);
     }
 }
