@@ -1,5 +1,6 @@
-// The loopback web host: which request targets it serves, and the page link
-// that carries document calls and events, across a page that goes and comes.
+// The loopback web host: which request targets it serves, the launch exchange
+// and the policy on every answer, how many connections it takes, and the page
+// link that carries document calls and events, across a page that goes and comes.
 #include <gtest/gtest.h>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -8,13 +9,16 @@
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <mutex>
 #include <thread>
 
 #include "support/scoped_no_browser.h"
 #include "support/test_files.h"
+#include "sysaccess/text.h"
 #include "ui/bridge_document.h"
 #include "ui/dlg_base.h"
+#include "ui/request_target.h"
 #include "ui/web_host.h"
 
 namespace asio = boost::asio;
@@ -121,19 +125,86 @@ TEST(RequestTarget, ContentTypesAndTheBridgeInPages) {
     EXPECT_EQ(InjectBridge("<p>fragment", "t"), script + "<p>fragment");
 }
 
+TEST(RequestTarget, LaunchAddressesCookiesAndThePolicy) {
+    const std::string base = std::string("/") + kToken + "/launch/";
+    EXPECT_EQ(LaunchCodeOf(base + "00ff", kToken), "00ff");
+    for (std::string target :
+         {base, base + "00FF", base + "00ff/x", base + "00ff?x=1", base + std::string(65, 'a'),
+          std::string("/launch/00ff"), "/" + std::string(32, '0') + "/launch/00ff",
+          std::string(kToken) + "/launch/00ff", base.substr(0, base.size() - 1)})
+        EXPECT_EQ(LaunchCodeOf(target, kToken), std::nullopt) << target;
+
+    EXPECT_TRUE(CarriesCookie("veltrane_session=abc", "veltrane_session", "abc"));
+    // Another path's cookie of the same name may come first.
+    EXPECT_TRUE(CarriesCookie("a=1; veltrane_session=old ;veltrane_session=abc", "veltrane_session",
+                              "abc"));
+    for (const char* header :
+         {"", "veltrane_session=ab", "veltrane_session=abcd", "xveltrane_session=abc",
+          "veltrane_session", "a=abc", "veltrane_session=ABC"})
+        EXPECT_FALSE(CarriesCookie(header, "veltrane_session", "abc")) << header;
+
+    EXPECT_EQ(ContentPolicy("127.0.0.1:8123", "p"),
+              "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
+              "connect-src ws://127.0.0.1:8123/p/socket; frame-src 'self'; frame-ancestors 'self'; "
+              "base-uri 'none'; form-action 'none'");
+}
+
+struct Answer {
+    unsigned status = 0;
+    std::map<std::string, std::string> headers;  // lower-case names
+    std::string body;
+};
+
+// One HTTP/1.1 GET to the host, as a browser sends it (our Host, the cookie given).
+Answer Get(unsigned short port, const std::string& target, const std::string& cookie = {}) {
+    asio::io_context io;
+    beast::tcp_stream stream(io);
+    stream.connect(tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), port));
+    http::request<http::empty_body> request(http::verb::get, target, 11);
+    request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
+    if (!cookie.empty()) request.set(http::field::cookie, cookie);
+    http::write(stream, request);
+    beast::flat_buffer buffer;
+    http::response<http::string_body> response;
+    http::read(stream, buffer, response);
+    Answer answer{response.result_int(), {}, response.body()};
+    for (const auto& field : response) {
+        std::string name(field.name_string());
+        for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+        answer.headers[name] = std::string(field.value());
+    }
+    return answer;
+}
+
+// The path of one of the host's addresses.
+std::string PathOf(const std::wstring& address) {
+    std::string text = ToUtf8(address);
+    return text.substr(text.find('/', text.find("//") + 2));
+}
+
+// The session's cookie ("name=value"), as a browser gets it from a launch address.
+std::string SessionCookie(CWebHost& host, const std::wstring& page = L"Common\\layout.html") {
+    Answer launch = Get(host.GetPort(), PathOf(host.GetLaunchAddress(page, kMainDialogId)));
+    const std::string& set = launch.headers["set-cookie"];
+    return set.substr(0, set.find(';'));
+}
+
 // A stand-in for the page's bridge script: answers calls from a table.
 class FakePage {
 public:
-    // A browser names our own page as the socket's origin; `origin` stands in for another.
-    FakePage(unsigned short port, const std::string& target, std::string origin = {})
+    // A browser names our own page as the socket's origin and sends the
+    // session's cookie; `origin` and `cookie` stand in for others.
+    FakePage(unsigned short port, const std::string& target, std::string cookie,
+             std::string origin = {})
         : socket_(io_) {
         tcp::resolver resolver(io_);
         asio::connect(socket_.next_layer(), resolver.resolve("127.0.0.1", std::to_string(port)));
         const std::string host = "127.0.0.1:" + std::to_string(port);
         if (origin.empty()) origin = "http://" + host;
         socket_.set_option(
-            websocket::stream_base::decorator([origin](websocket::request_type& request) {
+            websocket::stream_base::decorator([origin, cookie](websocket::request_type& request) {
                 request.set(http::field::origin, origin);
+                if (!cookie.empty()) request.set(http::field::cookie, cookie);
             }));
         socket_.handshake(host, target);
     }
@@ -210,6 +281,7 @@ protected:
                                  nullptr);
         link = host.Register(window, {{L"control", PageEventKind::kClick}});
         link->SetTimeout(500);
+        cookie = SessionCookie(host);
     }
     void TearDown() override {
         host.Unregister(link);
@@ -217,8 +289,8 @@ protected:
         DestroyWindow(window);
     }
 
-    std::string SocketTarget(const std::string& token) const {
-        return "/" + token + "/socket?dlg=" + link->GetId();
+    std::string SocketTarget(const std::string& runPath) const {
+        return "/" + runPath + "/socket?dlg=" + link->GetId();
     }
 
     // The next page event posted to the window, within a few seconds.
@@ -234,7 +306,8 @@ protected:
     }
 
     std::unique_ptr<FakePage> Connect() {
-        auto page = std::make_unique<FakePage>(host.GetPort(), SocketTarget(host.GetToken()));
+        auto page =
+            std::make_unique<FakePage>(host.GetPort(), SocketTarget(host.GetRunPath()), cookie);
         nlohmann::json listen = page->Receive();
         EXPECT_EQ(listen["t"], "listen");
         EXPECT_EQ(listen["events"]["click"], nlohmann::json::array({"control"}));
@@ -247,22 +320,141 @@ protected:
     CWebHost host;
     HWND window = nullptr;
     std::shared_ptr<CPageLink> link;
+    std::string cookie;
 };
 
-TEST_F(PageLinkTest, SocketsWithoutTheTokenOrForAnUnknownDialogAreRefused) {
-    EXPECT_THROW(FakePage(host.GetPort(), SocketTarget(std::string(32, '0'))), beast::system_error);
-    EXPECT_THROW(FakePage(host.GetPort(), "/socket?dlg=" + link->GetId()), beast::system_error);
-    EXPECT_THROW(FakePage(host.GetPort(), "/" + host.GetToken() + "/socket?dlg=nobody"),
+TEST_F(PageLinkTest, SocketsWithoutTheCredentialOrForAnUnknownDialogAreRefused) {
+    const unsigned short port = host.GetPort();
+    const std::string target = SocketTarget(host.GetRunPath());
+    EXPECT_THROW(FakePage(port, target, ""), beast::system_error);
+    std::string wrong = cookie;
+    wrong.back() = wrong.back() == '0' ? '1' : '0';
+    EXPECT_THROW(FakePage(port, target, wrong), beast::system_error);
+    EXPECT_THROW(FakePage(port, SocketTarget(std::string(32, '0')), cookie), beast::system_error);
+    EXPECT_THROW(FakePage(port, "/socket?dlg=" + link->GetId(), cookie), beast::system_error);
+    EXPECT_THROW(FakePage(port, "/" + host.GetRunPath() + "/socket?dlg=nobody", cookie),
                  beast::system_error);
     EXPECT_FALSE(link->IsAttached());
 }
 
 TEST_F(PageLinkTest, SocketsOfAnotherOriginAreRefused) {
     for (const char* origin : {"http://evil.example", "null", "http://127.0.0.1:1"})
-        EXPECT_THROW(FakePage(host.GetPort(), SocketTarget(host.GetToken()), origin),
+        EXPECT_THROW(FakePage(host.GetPort(), SocketTarget(host.GetRunPath()), cookie, origin),
                      beast::system_error)
             << origin;
     EXPECT_FALSE(link->IsAttached());
+}
+
+TEST_F(PageLinkTest, ALaunchAddressOpensOnceAndSpendsEveryOtherGivenOut) {
+    const unsigned short port = host.GetPort();
+    const std::string root = "/" + host.GetRunPath() + "/";
+    const std::string first = PathOf(host.GetLaunchAddress(L"Common\\layout.html", kMainDialogId));
+    const std::string second = PathOf(host.GetLaunchAddress(L"DlgAbout.htm", "3"));
+    EXPECT_EQ(second.rfind(root + "launch/", 0), 0u) << second;
+    EXPECT_NE(first, second);
+
+    Answer launch = Get(port, second);
+    EXPECT_EQ(launch.status, 303u);
+    EXPECT_EQ(launch.headers["location"], root + "DlgAbout.htm?dlg=3");
+    EXPECT_EQ(launch.headers["set-cookie"],
+              cookie + "; Path=" + root + "; HttpOnly; SameSite=Strict");
+    for (const std::string& spent : {second, first}) {
+        Answer again = Get(port, spent);
+        EXPECT_EQ(again.status, 403u) << spent;
+        EXPECT_EQ(again.headers["set-cookie"], "") << spent;
+        EXPECT_NE(again.body.find("already been used"), std::string::npos) << again.body;
+        EXPECT_NE(again.body.find("Restore"), std::string::npos) << again.body;
+    }
+    // The page itself wants the cookie, and nothing else will do.
+    EXPECT_EQ(Get(port, root + "Common/layout.html").status, 403u);
+    EXPECT_EQ(
+        Get(port, root + "Common/layout.html", "veltrane_session=" + host.GetRunPath()).status,
+        403u);
+    Answer page = Get(port, root + "Common/layout.html", cookie);
+    EXPECT_EQ(page.status, 200u);
+    EXPECT_NE(page.body.find(root + "Common/bridge.js"), std::string::npos);
+}
+
+TEST_F(PageLinkTest, EveryAnswerCarriesTheContentPolicy) {
+    const unsigned short port = host.GetPort();
+    const std::string root = "/" + host.GetRunPath() + "/";
+    const std::string policy =
+        ContentPolicy("127.0.0.1:" + std::to_string(port), host.GetRunPath());
+    struct Case {
+        std::string target;
+        std::string cookie;
+        unsigned status;
+    } cases[] = {
+        {root + "Common/layout.html", cookie, 200},
+        {root + "DlgError.htm?dlg=2", cookie, 200},
+        {root + "Common/process_table.html", cookie, 200},
+        {root + "Common/bridge.js", cookie, 200},
+        {root + "Common/main.css", cookie, 200},
+        {root + "Common/missing.png", cookie, 404},
+        {root + "Common/layout.html", "", 403},
+        {root + "../urls.ini", cookie, 403},
+        {PathOf(host.GetLaunchAddress(L"Common\\layout.html", kMainDialogId)), "", 303},
+        {root + "launch/0123", "", 403},
+    };
+    for (const Case& test : cases) {
+        Answer answer = Get(port, test.target, test.cookie);
+        EXPECT_EQ(answer.status, test.status) << test.target;
+        EXPECT_EQ(answer.headers["content-security-policy"], policy) << test.target;
+        EXPECT_EQ(answer.headers["referrer-policy"], "no-referrer") << test.target;
+    }
+}
+
+// A plain connection to the host that asks for a page now and then.
+class Connection {
+public:
+    explicit Connection(unsigned short port) : socket_(io_) {
+        socket_.connect(tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), port));
+        DWORD timeout = 5000;
+        setsockopt(socket_.native_handle(), SOL_SOCKET, SO_RCVTIMEO,
+                   reinterpret_cast<const char*>(&timeout), sizeof(timeout));
+        request_ = "GET /x HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
+    }
+    // Whether the host answers a request on this connection (it keeps it open after).
+    bool Answers() {
+        beast::error_code error;
+        asio::write(socket_, asio::buffer(request_), error);
+        char buffer[4096];
+        size_t got = error ? 0 : socket_.read_some(asio::buffer(buffer), error);
+        return !error && std::string_view(buffer, got).rfind("HTTP/1.1 403", 0) == 0;
+    }
+
+private:
+    asio::io_context io_;
+    tcp::socket socket_;
+    std::string request_;
+};
+
+TEST_F(PageLinkTest, ConnectionsBeyondTheCapAreClosedAtOnce) {
+    const unsigned short port = host.GetPort();
+    // The cookie's own connection may still be counted for a moment: a
+    // connection that is turned away is opened again.
+    std::vector<std::unique_ptr<Connection>> held;
+    for (int attempt = 0; held.size() < CWebHost::kMaxSessions && attempt < 200; ++attempt) {
+        auto connection = std::make_unique<Connection>(port);
+        if (connection->Answers())
+            held.push_back(std::move(connection));
+        else
+            Sleep(50);
+    }
+    ASSERT_EQ(held.size(), CWebHost::kMaxSessions);
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(Connection(port).Answers());
+    EXPECT_LT(GetTickCount() - start, 3000u) << "closed at once, not left to time out";
+    EXPECT_TRUE(held.front()->Answers()) << "the sessions held are served still";
+
+    // One goes: the next connection is served again.
+    held.pop_back();
+    bool served = false;
+    for (int attempt = 0; !served && attempt < 50; ++attempt) {
+        served = Connection(port).Answers();
+        if (!served) Sleep(100);
+    }
+    EXPECT_TRUE(served);
 }
 
 TEST_F(PageLinkTest, HostileMessagesAreDroppedAndThePageStillWorks) {
@@ -406,7 +598,8 @@ TEST(DialogBase, AModalDialogIsAFrameOverItsParentAndEndsWithItsCloseBox) {
     Dialog main(L"Common\\layout.html", L"Veltrane", nullptr);
     ASSERT_TRUE(main.Create());
     CWebHost& host = CWebHost::Get();
-    FakePage mainPage(host.GetPort(), "/" + host.GetToken() + "/socket?dlg=main");
+    const std::string cookie = SessionCookie(host);
+    FakePage mainPage(host.GetPort(), "/" + host.GetRunPath() + "/socket?dlg=main", cookie);
     mainPage.Receive();
     mainPage.Send({{"t", "complete"}});
     mainPage.Serve();
@@ -425,7 +618,7 @@ TEST(DialogBase, AModalDialogIsAFrameOverItsParentAndEndsWithItsCloseBox) {
         if (frame.is_null()) return;
         dialogPage = std::make_unique<FakePage>(
             host.GetPort(),
-            "/" + host.GetToken() + "/socket?dlg=" + frame["dlg"].get<std::string>());
+            "/" + host.GetRunPath() + "/socket?dlg=" + frame["dlg"].get<std::string>(), cookie);
         dialogPage->Receive();
         dialogPage->Send({{"t", "complete"}});
         dialogPage->Serve(false, true);
