@@ -9,7 +9,6 @@
 
 #include <atomic>
 #include <functional>
-#include <map>
 #include <mutex>
 #include <thread>
 
@@ -125,7 +124,7 @@ TEST(RequestTarget, ContentTypesAndTheBridgeInPages) {
     EXPECT_EQ(InjectBridge("<p>fragment", "t"), script + "<p>fragment");
 }
 
-TEST(RequestTarget, LaunchAddressesCookiesAndThePolicy) {
+TEST(RequestTarget, LaunchAddressesAndTheSessionCookie) {
     const std::string base = std::string("/") + kToken + "/launch/";
     EXPECT_EQ(LaunchCodeOf(base + "00ff", kToken), "00ff");
     for (std::string target :
@@ -142,38 +141,6 @@ TEST(RequestTarget, LaunchAddressesCookiesAndThePolicy) {
          {"", "veltrane_session=ab", "veltrane_session=abcd", "xveltrane_session=abc",
           "veltrane_session", "a=abc", "veltrane_session=ABC"})
         EXPECT_FALSE(CarriesCookie(header, "veltrane_session", "abc")) << header;
-
-    EXPECT_EQ(ContentPolicy("127.0.0.1:8123", "p"),
-              "default-src 'none'; script-src 'self'; style-src 'self'; img-src 'self' data:; "
-              "connect-src ws://127.0.0.1:8123/p/socket; frame-src 'self'; frame-ancestors 'self'; "
-              "base-uri 'none'; form-action 'none'");
-}
-
-struct Answer {
-    unsigned status = 0;
-    std::map<std::string, std::string> headers;  // lower-case names
-    std::string body;
-};
-
-// One HTTP/1.1 GET to the host, as a browser sends it (our Host, the cookie given).
-Answer Get(unsigned short port, const std::string& target, const std::string& cookie = {}) {
-    asio::io_context io;
-    beast::tcp_stream stream(io);
-    stream.connect(tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), port));
-    http::request<http::empty_body> request(http::verb::get, target, 11);
-    request.set(http::field::host, "127.0.0.1:" + std::to_string(port));
-    if (!cookie.empty()) request.set(http::field::cookie, cookie);
-    http::write(stream, request);
-    beast::flat_buffer buffer;
-    http::response<http::string_body> response;
-    http::read(stream, buffer, response);
-    Answer answer{response.result_int(), {}, response.body()};
-    for (const auto& field : response) {
-        std::string name(field.name_string());
-        for (char& c : name) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
-        answer.headers[name] = std::string(field.value());
-    }
-    return answer;
 }
 
 // The path of one of the host's addresses.
@@ -183,9 +150,18 @@ std::string PathOf(const std::wstring& address) {
 }
 
 // The session's cookie ("name=value"), as a browser gets it from a launch address.
-std::string SessionCookie(CWebHost& host, const std::wstring& page = L"Common\\layout.html") {
-    Answer launch = Get(host.GetPort(), PathOf(host.GetLaunchAddress(page, kMainDialogId)));
-    const std::string& set = launch.headers["set-cookie"];
+std::string SessionCookie(CWebHost& host) {
+    asio::io_context io;
+    beast::tcp_stream stream(io);
+    stream.connect(tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), host.GetPort()));
+    http::request<http::empty_body> request(
+        http::verb::get, PathOf(host.GetLaunchAddress(L"Common\\layout.html", kMainDialogId)), 11);
+    request.set(http::field::host, "127.0.0.1:" + std::to_string(host.GetPort()));
+    http::write(stream, request);
+    beast::flat_buffer buffer;
+    http::response<http::string_body> response;
+    http::read(stream, buffer, response);
+    const std::string set(response[http::field::set_cookie]);
     return set.substr(0, set.find(';'));
 }
 
@@ -343,65 +319,6 @@ TEST_F(PageLinkTest, SocketsOfAnotherOriginAreRefused) {
                      beast::system_error)
             << origin;
     EXPECT_FALSE(link->IsAttached());
-}
-
-TEST_F(PageLinkTest, ALaunchAddressOpensOnceAndSpendsEveryOtherGivenOut) {
-    const unsigned short port = host.GetPort();
-    const std::string root = "/" + host.GetRunPath() + "/";
-    const std::string first = PathOf(host.GetLaunchAddress(L"Common\\layout.html", kMainDialogId));
-    const std::string second = PathOf(host.GetLaunchAddress(L"DlgAbout.htm", "3"));
-    EXPECT_EQ(second.rfind(root + "launch/", 0), 0u) << second;
-    EXPECT_NE(first, second);
-
-    Answer launch = Get(port, second);
-    EXPECT_EQ(launch.status, 303u);
-    EXPECT_EQ(launch.headers["location"], root + "DlgAbout.htm?dlg=3");
-    EXPECT_EQ(launch.headers["set-cookie"],
-              cookie + "; Path=" + root + "; HttpOnly; SameSite=Strict");
-    for (const std::string& spent : {second, first}) {
-        Answer again = Get(port, spent);
-        EXPECT_EQ(again.status, 403u) << spent;
-        EXPECT_EQ(again.headers["set-cookie"], "") << spent;
-        EXPECT_NE(again.body.find("already been used"), std::string::npos) << again.body;
-        EXPECT_NE(again.body.find("Restore"), std::string::npos) << again.body;
-    }
-    // The page itself wants the cookie, and nothing else will do.
-    EXPECT_EQ(Get(port, root + "Common/layout.html").status, 403u);
-    EXPECT_EQ(
-        Get(port, root + "Common/layout.html", "veltrane_session=" + host.GetRunPath()).status,
-        403u);
-    Answer page = Get(port, root + "Common/layout.html", cookie);
-    EXPECT_EQ(page.status, 200u);
-    EXPECT_NE(page.body.find(root + "Common/bridge.js"), std::string::npos);
-}
-
-TEST_F(PageLinkTest, EveryAnswerCarriesTheContentPolicy) {
-    const unsigned short port = host.GetPort();
-    const std::string root = "/" + host.GetRunPath() + "/";
-    const std::string policy =
-        ContentPolicy("127.0.0.1:" + std::to_string(port), host.GetRunPath());
-    struct Case {
-        std::string target;
-        std::string cookie;
-        unsigned status;
-    } cases[] = {
-        {root + "Common/layout.html", cookie, 200},
-        {root + "DlgError.htm?dlg=2", cookie, 200},
-        {root + "Common/process_table.html", cookie, 200},
-        {root + "Common/bridge.js", cookie, 200},
-        {root + "Common/main.css", cookie, 200},
-        {root + "Common/missing.png", cookie, 404},
-        {root + "Common/layout.html", "", 403},
-        {root + "../urls.ini", cookie, 403},
-        {PathOf(host.GetLaunchAddress(L"Common\\layout.html", kMainDialogId)), "", 303},
-        {root + "launch/0123", "", 403},
-    };
-    for (const Case& test : cases) {
-        Answer answer = Get(port, test.target, test.cookie);
-        EXPECT_EQ(answer.status, test.status) << test.target;
-        EXPECT_EQ(answer.headers["content-security-policy"], policy) << test.target;
-        EXPECT_EQ(answer.headers["referrer-policy"], "no-referrer") << test.target;
-    }
 }
 
 // A plain connection to the host that asks for a page now and then.
