@@ -91,7 +91,8 @@ bool CAppMain::InitInstance() {
             Trace(L"The main window could not be created\n");
             return false;
         }
-        std::wstring line = L"Veltrane UI: " + dialog.GetPageAddress();
+        // An address of its own, for headless use: it opens once, like the shell's.
+        std::wstring line = L"Veltrane UI: " + dialog.GetLaunchAddress();
         WriteOutput(line + L"\n");
         Trace(L"%ls\n", line.c_str());
         RunMessageLoop();

@@ -99,6 +99,16 @@ SqliteStatus SqliteDb::Open(const std::wstring& path, Access access, int busyMs)
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busyMs);
+    // The schema belongs to whoever wrote the file: its triggers must not run
+    // inside a clean (one could fail it with a message of its choosing, or
+    // change other rows), its views and defaults call no function with side
+    // effects, and no statement may write to the file's structure directly.
+    if (sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr) != SQLITE_OK ||
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) != SQLITE_OK ||
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK) {
+        status = {SQLITE_ERROR, L"the database's triggers could not be turned off"};
+        Close();
+    }
     return status;
 }
 

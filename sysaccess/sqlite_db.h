@@ -32,6 +32,8 @@ public:
     // Opens an existing database; never creates one. A database another
     // connection holds waits up to `busyMs` before failing as busy. A
     // read-only open leaves no -wal or -shm file behind that was not there.
+    // The file's own triggers never run on this connection, its schema is
+    // not trusted (defensive mode, trusted_schema off).
     SqliteStatus Open(const std::wstring& path, Access access, int busyMs = 2000);
     SqliteStatus Close();
     bool IsOpen() const { return db_ != nullptr; }

@@ -102,6 +102,10 @@ std::wstring CDlgBase::GetPageAddress() const {
     return link_ ? CWebHost::Get().GetPageAddress(pageName_, link_->GetId()) : std::wstring();
 }
 
+std::wstring CDlgBase::GetLaunchAddress() const {
+    return link_ ? CWebHost::Get().GetLaunchAddress(pageName_, link_->GetId()) : std::wstring();
+}
+
 void CDlgBase::RaisePage() {
     if (link_) link_->Notify({{"t", "raise"}});
 }
@@ -194,7 +198,9 @@ void CDlgBase::Navigate() {
         parent_->OpenFrame(*this);
         return;
     }
-    std::wstring address = GetPageAddress();
+    // The browser the shell starts has the address on its command line: it
+    // opens once, and the session's cookie is all the page keeps.
+    std::wstring address = GetLaunchAddress();
     if (!OpenWithShell(address)) Trace(L"The shell could not open %ls\n", address.c_str());
 }
 

@@ -208,9 +208,8 @@ std::optional<CPlugin::Result> CDomainPlugin::RefuseIfKeepListUnreadable() {
     if (!UsesCookieKeepList() || !keep.IsUnreadable()) return std::nullopt;
     for (DomainInfo* domain : view_) {
         domain->result = DomainInfo::kError;
-        domain->error =
-            ItemError(EscapeHtml(L"The cookies of \"" + domain->name + L"\" were not removed."),
-                      keep.UnreadableReason());
+        domain->error = ItemError(L"The cookies of \"" + domain->name + L"\" were not removed.",
+                                  keep.UnreadableReason());
     }
     CollectDomainErrors();
     return errors.empty() ? kDone : kFailed;

@@ -8,7 +8,6 @@
 #include "plugins/browser/url_domain.h"
 #include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
-#include "sysaccess/text.h"
 
 namespace {
 
@@ -279,10 +278,9 @@ void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profil
     if (!HasRows(index, kFavicons)) return;
     if (!placesCleaned) {
         // Without the history clean the pages to keep are not known.
-        FailRows(
-            index, kFavicons,
-            ItemError(EscapeHtml(L"favicons.sqlite of " + profile.name + L" was left as it was."),
-                      L"The history itself could not be cleaned."));
+        FailRows(index, kFavicons,
+                 ItemError(L"favicons.sqlite of " + profile.name + L" was left as it was.",
+                           L"The history itself could not be cleaned."));
         return;
     }
     if (!HasRows(index, kPlaces)) {

@@ -119,7 +119,7 @@ bool CProfileStorePlugin::RefuseProfile(size_t index) {
     const ProfileState& state = profiles_[index];
     const BrowserProfile& profile = state.profile;
     const std::wstring title =
-        EscapeHtml(profile.browser + L", profile \"" + profile.name + L"\", was left as it is.");
+        profile.browser + L", profile \"" + profile.name + L"\", was left as it is.";
     auto linkText = [](const ProfileLink& link) {
         return link.folder + L" is reached through a link" +
                (link.target.empty() ? std::wstring(L".") : L" (to " + link.target + L").");
@@ -178,7 +178,7 @@ void CProfileStorePlugin::SetStoreResult(size_t index, int store, const SqliteSt
         return;
     }
     FailRows(index, store,
-             ItemError(EscapeHtml(L"Error occurred while cleaning \"" + path + L"\"."),
+             ItemError(L"Error occurred while cleaning \"" + path + L"\".",
                        L"SQLite: " + status.message));
 }
 
@@ -195,7 +195,7 @@ std::optional<ItemError> CProfileStorePlugin::ScanFailure(size_t index,
     for (int store : stores) {
         auto failure = scanFailures_.find({index, store});
         if (failure == scanFailures_.end()) continue;
-        return ItemError(EscapeHtml(L"\"" + path + L"\" was left as it was."),
+        return ItemError(L"\"" + path + L"\" was left as it was.",
                          L"The scan could not read it (SQLite: " + failure->second +
                              L"), and Veltrane cleans only what its scan showed.");
     }

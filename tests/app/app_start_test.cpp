@@ -167,7 +167,7 @@ std::string ReadLineWith(HANDLE pipe, const std::string& marker, DWORD timeoutMs
 }
 
 // A plain HTTP/1.0 GET of an address on the loopback, naming its host as browsers do.
-std::string HttpGet(const std::string& address) {
+std::string HttpGet(const std::string& address, const std::string& cookie = {}) {
     std::string rest = address.substr(address.find("//") + 2);
     size_t slash = rest.find('/');
     std::string port = rest.substr(rest.find(':') + 1, slash - rest.find(':') - 1);
@@ -181,7 +181,8 @@ std::string HttpGet(const std::string& address) {
     std::string response;
     if (connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof(target)) == 0) {
         std::string request = "GET " + rest.substr(slash) +
-                              " HTTP/1.0\r\nHost: " + rest.substr(0, slash) + "\r\n\r\n";
+                              " HTTP/1.0\r\nHost: " + rest.substr(0, slash) + "\r\n" +
+                              (cookie.empty() ? "" : "Cookie: " + cookie + "\r\n") + "\r\n";
         send(socket, request.data(), static_cast<int>(request.size()), 0);
         char buffer[4096];
         int got;
@@ -199,11 +200,24 @@ TEST(StartUp, FromAnotherFolderFindsUrlsAndPagesBesideTheProgram) {
 
     // A missing "urls.ini" would hold the start at its message box, before the address.
     std::string address = ReadLineWith(child.output.Get(), "Veltrane UI: ", 60000);
-    std::string page = address.empty() ? "" : HttpGet(address);
+    // The address opens once: it gives the session's cookie and leads to the page.
+    std::string launch = address.empty() ? "" : HttpGet(address);
+    auto header = [&launch](const std::string& name) {
+        size_t at = launch.find("\r\n" + name + ": ");
+        if (at == std::string::npos) return std::string();
+        at += name.size() + 4;
+        return launch.substr(at, launch.find_first_of(";\r", at) - at);
+    };
+    std::string page = launch.empty()
+                           ? ""
+                           : HttpGet(address.substr(0, address.find('/', address.find("//") + 2)) +
+                                         header("Location"),
+                                     header("Set-Cookie"));
     TerminateProcess(child.process.Get(), 0);
     WaitForSingleObject(child.process.Get(), 10000);
 
     ASSERT_FALSE(address.empty());
+    EXPECT_EQ(launch.rfind("HTTP/1.0 303 See Other\r\n", 0), 0u) << launch.substr(0, 200);
     EXPECT_EQ(page.rfind("HTTP/1.0 200 OK\r\n", 0), 0u) << page.substr(0, 200);
     EXPECT_NE(page.find("id=\"Layout\""), std::string::npos);
 }

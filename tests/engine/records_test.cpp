@@ -14,17 +14,17 @@ TEST(ItemErrorText, TitlesFollowKindRebootAndSubItem) {
     using enum ItemError::Kind;
     using enum ItemError::Reason;
     EXPECT_EQ(ItemError(kFile, L"C:\\a.txt", kSystemMessage, 32, true).GetTitle(),
-              kFileTitle + L"<br>It will be deleted after system reboot.");
+              kFileTitle + L"\nIt will be deleted after system reboot.");
     EXPECT_EQ(ItemError(kRecycleBin, L"C:\\", kSystemMessage, 32, true).GetTitle(),
               L"Error occurred while attempting to clean Recycle Bin at Volume \"C:\\\"."
-              L"<br>It will be cleaned after system reboot.");
+              L"\nIt will be cleaned after system reboot.");
     EXPECT_EQ(ItemError(kFile, L"C:\\a.txt", kSystemMessage, 5, false, L"inner.dat",
                         L"Cannot delete subitem")
                   .GetTitle(),
-              kFileTitle + L"<br>Cannot delete subitem \"inner.dat\".");
+              kFileTitle + L"\nCannot delete subitem \"inner.dat\".");
     EXPECT_EQ(
         ItemError(kFolder, L"C:\\f", kFolderKeptForReboot, 0, false, L"x", L"Left: %s!").GetTitle(),
-        L"Error occurred while attempting to delete folder \"C:\\f\".<br>Left: x!");
+        L"Error occurred while attempting to delete folder \"C:\\f\".\nLeft: x!");
     // A kind the program does not know has no title.
     EXPECT_EQ(
         ItemError(static_cast<ItemError::Kind>(42), L"n", kSystemMessage, 0, false).GetTitle(),
@@ -33,12 +33,16 @@ TEST(ItemErrorText, TitlesFollowKindRebootAndSubItem) {
     EXPECT_EQ(ItemError(L"Ready title", L"Ready text").GetReason(), L"Ready text");
 }
 
-TEST(ItemErrorText, MachineTextInTitlesIsEscaped) {
+TEST(ItemErrorText, MachineTextStaysTextAsItIs) {
+    // The window shows these texts as text: markup and format signs in a name
+    // or a sub-item are kept as they are, and never read as a format.
     using enum ItemError::Kind;
     using enum ItemError::Reason;
-    ItemError error(kRegValue, L"<img src=x onerror=alert(1)>", kSystemMessage, 0, false);
-    EXPECT_EQ(error.GetTitle().find(L"<img"), std::wstring::npos);
-    EXPECT_NE(error.GetTitle().find(L"&lt;img"), std::wstring::npos);
+    const std::wstring name = L"<img src=x onerror=alert(1)> %s &amp;";
+    ItemError error(kRegValue, name, kOwnText, 0, false, L"<b>%s</b>", L"Sub-item %s left");
+    EXPECT_EQ(error.GetTitle(), L"Error occurred while attempting to delete registry value \"" +
+                                    name + L"\".\nSub-item <b>%s</b> left");
+    EXPECT_EQ(error.GetReason(), L"Sub-item %s left");
 }
 
 TEST(ItemErrorText, Reasons) {

@@ -156,4 +156,29 @@ TEST_F(SqliteClean, ADatabaseHeldByAnotherWriterFailsAsBusyAndStaysIntact) {
     EXPECT_EQ(CountRows(path, "t"), 301);
 }
 
+TEST_F(SqliteClean, TheDatabasesOwnTriggersNeverRunInAClean) {
+    // A profile's file may carry triggers of anybody's making: one that fails
+    // every delete with markup for a message, one that writes elsewhere.
+    const std::wstring path = Db(L"triggers.db");
+    ASSERT_TRUE(WriteDatabase(
+        path,
+        "CREATE TABLE t(id INTEGER PRIMARY KEY, text TEXT); CREATE TABLE log(text TEXT);"
+        "INSERT INTO t VALUES (1, 'deleted-marker'), (7, 'deleted-marker'), (1000, 'kept row');"
+        "CREATE TRIGGER refuse BEFORE DELETE ON t WHEN old.id = 7 BEGIN "
+        "SELECT RAISE(ABORT, '<img src=x onerror=alert(1)>'); END;"
+        "CREATE TRIGGER spill AFTER DELETE ON t BEGIN "
+        "INSERT INTO log VALUES (old.text); UPDATE t SET text = 'changed' WHERE id = 1000; END;"));
+    SqliteStatus status =
+        CleanDatabase(path, [](SqliteDb& db) { return db.Exec("DELETE FROM t WHERE id < 1000"); });
+    ASSERT_TRUE(status.Ok()) << status.message;
+    EXPECT_EQ(QueryOne(path, "SELECT group_concat(text) FROM t"), L"kept row");
+    EXPECT_EQ(CountRows(path, "log"), 0);
+    EXPECT_FALSE(BytesContain(path, "deleted-marker"));
+    // Defensive mode: no statement edits the file's structure behind SQLite's back.
+    SqliteDb db;
+    ASSERT_TRUE(db.Open(path, SqliteDb::Access::kReadWrite).Ok());
+    (void)db.Exec("PRAGMA writable_schema=ON");
+    EXPECT_FALSE(db.Exec("UPDATE sqlite_master SET sql = 'x' WHERE name = 'log'").Ok());
+}
+
 }  // namespace

@@ -134,7 +134,7 @@ TEST_F(MessengerRun, CleanDeletesHistoryAndDefersAFileInUse) {
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetTitle(),
               L"Error occurred while attempting to delete file \"" + log +
-                  L"\\b.xml\".<br>It will be deleted after system reboot.");
+                  L"\\b.xml\".\nIt will be deleted after system reboot.");
     std::wstring report = run.CleanReport();
     EXPECT_EQ(CountOf(report, L"status-deleted"), 2u) << report;
     EXPECT_NE(

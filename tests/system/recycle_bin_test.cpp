@@ -278,7 +278,7 @@ TEST_F(RecycleBinRun, FileInUseIsCleanedAfterRebootWithItsOwnErrorTitle) {
     const ItemError& error = run.plugin->GetErrors()[0];
     EXPECT_EQ(error.GetTitle(),
               L"Error occurred while attempting to clean Recycle Bin at Volume \"C:\\\"."
-              L"<br>It will be cleaned after system reboot.");
+              L"\nIt will be cleaned after system reboot.");
     EXPECT_EQ(run.plugin->GetErrors()[1].GetName(), bin + L"\\Dc7.doc");
     EXPECT_TRUE(run.plugin->GetErrors()[2].IsReboot());
     std::wstring report = run.CleanReport();

@@ -95,7 +95,7 @@ TEST_F(RecentRun, AShortcutInUseIsDeletedAfterReboot) {
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetTitle(),
               L"Error occurred while attempting to delete file \"" + shortcut +
-                  L"\".<br>It will be deleted after system reboot.");
+                  L"\".\nIt will be deleted after system reboot.");
     EXPECT_NE(run.CleanReport().find(L"status-reboot\" id=\"idError_1\""), std::wstring::npos);
     SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                    L"PendingFileRenameOperations");
