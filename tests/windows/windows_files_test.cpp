@@ -7,6 +7,7 @@
 
 #include <shlwapi.h>
 
+#include "corpus/unattended_run.h"
 #include "plugins/standard/catalogue.h"
 #include "plugins/windows/feature_usage.h"
 #include "plugins/windows/office_recent_files.h"
@@ -59,6 +60,29 @@ TEST(Windows10Plugins, EachCleansItsSeededTracesAndLeavesWhatIsBeside) {
         EXPECT_EQ(Count(database, "Activity_PackageId"), L"0");
         EXPECT_EQ(Count(database, "Metadata"), L"2");
     }
+    UndoSeeding(seeded);
+    RemoveTree(TimelineAccountFolder(L"x").substr(0, TimelineAccountFolder(L"x").size() - 2));
+}
+
+// The installed program, unattended, as a user's scheduled clean runs it: the
+// /json counts agree with what went, and the same control data stays.
+TEST(Windows10Plugins, TheUnattendedProgramCleansWhatItsScanShowed) {
+    StandardSeedManifest seeded;
+    ASSERT_TRUE(SeedWindows10Traces(1, &seeded));
+    const std::vector<std::wstring> ids = {L"WindowsTimeline", L"OfficeRecentFiles",
+                                           L"FeatureUsage", L"ErrorReports"};
+    const UnattendedRun scan = RunUnattended(L"/scan", ids);
+    ASSERT_EQ(scan.exitCode, 0);
+    for (const std::wstring& id : ids)
+        EXPECT_GT(scan.plugins.at(ToUtf8(id))["items"].get<size_t>(), 0u) << ToUtf8(id);
+
+    const UnattendedRun clean = RunUnattended(L"/clean", ids);
+    EXPECT_EQ(clean.exitCode, 0);
+    ExpectCleanedAsSeeded(seeded);
+    const std::wstring timeline =
+        TimelineAccountFolder(LocalTimelineAccount()) + L"\\ActivitiesCache.db";
+    EXPECT_EQ(Count(timeline, "Activity"), L"0");
+    EXPECT_EQ(Count(timeline, "Metadata"), L"2");
     UndoSeeding(seeded);
     RemoveTree(TimelineAccountFolder(L"x").substr(0, TimelineAccountFolder(L"x").size() - 2));
 }
