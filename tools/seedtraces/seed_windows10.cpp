@@ -137,16 +137,17 @@ void SeedTimeline(Writer& w, int scale, bool& ok) {
     for (int i = 0; i < scale; ++i) {
         char id[40];
         snprintf(id, sizeof(id), "%08X6AF0444B8957A3773F02%04X", 0x1000 + i, i);
-        const std::string suffix = i == 0 ? "" : " " + std::to_string(i);
+        std::string suffix;
+        if (i > 0) suffix.append(" ").append(std::to_string(i));
         local += TimelineRows(
-            {id, word, "Word", "Quarterly report" + suffix + ".docx", 5, kSeedTime + i}, false);
+            {id, word, "Word", "Quarterly report" + suffix + ".docx", 5, kSeedTime + i, ""}, false);
         id[0] = '2';
         local += TimelineRows({id, "C:\\\\Windows\\\\System32\\\\notepad.exe", "Notepad",
-                               "notes" + suffix + ".txt", 6, kSeedTime + 60 + i},
+                               "notes" + suffix + ".txt", 6, kSeedTime + 60 + i, ""},
                               false);
         id[0] = '3';
         local += TimelineRows({id, "Microsoft.MicrosoftEdge.Stable_8wekyb3d8bbwe!App",
-                               "Microsoft Edge", "Example Domain" + suffix, 5, kSeedTime + 120},
+                               "Microsoft Edge", "Example Domain" + suffix, 5, kSeedTime + 120, ""},
                               i == 0);
     }
     const std::wstring localDb =
