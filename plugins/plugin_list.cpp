@@ -13,6 +13,9 @@
 #include "plugins/system/office_recent.h"
 #include "plugins/system/recycle_bin.h"
 #include "plugins/system/windows_recent.h"
+#include "plugins/windows/feature_usage.h"
+#include "plugins/windows/office_recent_files.h"
+#include "plugins/windows/windows_timeline.h"
 
 namespace {
 
@@ -115,6 +118,12 @@ const std::vector<PluginListEntry>& GetPluginListTable() {
          .create = &Make<CPlgThumbnailCache>},
         {.identity = {.id = L"ErrorReports", .category = kWindows},
          .create = &Make<CPlgErrorReports>},
+        {.identity = {.id = L"WindowsTimeline", .category = kWindows},
+         .create = &Make<CPlgWindowsTimeline>},
+        {.identity = {.id = L"OfficeRecentFiles", .category = kWindows},
+         .create = &Make<CPlgOfficeRecentFiles>},
+        {.identity = {.id = L"FeatureUsage", .category = kWindows},
+         .create = &Make<CPlgFeatureUsage>},
     };
     return table;
 }

@@ -2,6 +2,7 @@
 
 #include <winternl.h>
 
+#include <algorithm>
 #include <vector>
 
 extern "C" {
@@ -52,6 +53,23 @@ OpenedRegKey OpenRegKeyNoLink(HKEY parent, const wchar_t* keyPath, REGSAM access
     }
     opened.kind = OpenedRegKey::Kind::kOpened;
     return opened;
+}
+
+OpenedRegKey OpenRegPathNoLink(HKEY parent, const std::wstring& keyPath, REGSAM access) {
+    OpenedRegKey opened;
+    HKEY at = parent;
+    size_t start = 0;
+    while (true) {
+        const size_t end = std::min(keyPath.find(L'\\', start), keyPath.size());
+        const bool last = end == keyPath.size();
+        const std::wstring name = keyPath.substr(start, end - start);
+        // Keys above the last are only passed through.
+        OpenedRegKey next = OpenRegKeyNoLink(at, name.c_str(), last ? access : 0);
+        if (next.kind != OpenedRegKey::Kind::kOpened || last) return next;
+        opened = std::move(next);
+        at = opened.key.Get();
+        start = end + 1;
+    }
 }
 
 std::optional<std::wstring> TryReadRegKeyName(HKEY key) {

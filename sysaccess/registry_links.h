@@ -52,6 +52,13 @@ struct OpenedRegKey {
 // An empty path is refused (ERROR_INVALID_PARAMETER): it would name `parent`.
 [[nodiscard]] OpenedRegKey OpenRegKeyNoLink(HKEY parent, const wchar_t* keyPath, REGSAM access);
 
+// Opens `keyPath` below `parent` one key at a time, each as itself: a link
+// anywhere along the path answers kLink and nothing behind it is opened. For
+// lists whose every key above may have been planted (Office's per-program
+// and per-account keys), where a link in the middle would lead elsewhere.
+[[nodiscard]] OpenedRegKey OpenRegPathNoLink(HKEY parent, const std::wstring& keyPath,
+                                             REGSAM access);
+
 // Whether an open key is a registry link (opened as itself); nothing when
 // that cannot be asked.
 [[nodiscard]] std::optional<bool> TryIsRegLink(HKEY key);

@@ -242,7 +242,7 @@ CPlugin::Result CPlgJumpLists::Scan() {
 CPlgThumbnailCache::CPlgThumbnailCache(CKernel& kernel, const PluginIdentity& identity)
     : CStandartPlugin(kernel, identity, kFiles) {
     AddFileEntry(L"[PATH_KNOWN_LOCALAPPDATA]\\Microsoft\\Windows\\Explorer", Mode::kFolderFiles,
-                 L"thumbcache_*.db");
+                 L"thumbcache_*.db|iconcache_*.db");
 }
 
 CPlgErrorReports::CPlgErrorReports(CKernel& kernel, const PluginIdentity& identity)
@@ -250,4 +250,11 @@ CPlgErrorReports::CPlgErrorReports(CKernel& kernel, const PluginIdentity& identi
     const std::wstring wer = L"[PATH_KNOWN_LOCALAPPDATA]\\Microsoft\\Windows\\WER\\";
     AddFileEntry(wer + L"ReportArchive", Mode::kFolderTree, kAllFiles);
     AddFileEntry(wer + L"ReportQueue", Mode::kFolderTree, kAllFiles);
+    // The machine's reports: only an administrator may empty these, and a
+    // refusal is a failed row.
+    const std::wstring machineWer = L"[PATH_KNOWN_PROGRAMDATA]\\Microsoft\\Windows\\WER\\";
+    AddFileEntry(machineWer + L"ReportArchive", Mode::kFolderTree, kAllFiles);
+    AddFileEntry(machineWer + L"ReportQueue", Mode::kFolderTree, kAllFiles);
+    // The dumps Windows Error Reporting writes for programs that crashed.
+    AddFileEntry(L"[PATH_KNOWN_LOCALAPPDATA]\\CrashDumps", Mode::kFolderFiles, L"*.dmp");
 }

@@ -30,7 +30,7 @@ const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\E
 const std::wstring kIds[] = {
     L"ExplorerRecentDocs", L"OpenSavePidlHistory", L"ExplorerTypedPaths", L"ExplorerSearchHistory",
     L"UserAssist",         L"ShellBags",           L"JumpLists",          L"ThumbnailCache",
-    L"ErrorReports"};
+    L"ErrorReports",       L"WindowsTimeline",     L"OfficeRecentFiles",  L"FeatureUsage"};
 
 void ExpectNoRawDataOrPlaceholder(const std::wstring& report) {
     for (const wchar_t* text : {L"#BINARY DATA#", L"#UNSUPPORTED FORMAT DATA#", L"#reg value#",

@@ -179,7 +179,9 @@ void SeedThumbnailCache(Writer& w, int scale) {
     const std::wstring explorer = local + L"\\Microsoft\\Windows\\Explorer";
     for (const wchar_t* size : {L"16", L"32", L"96", L"256", L"1280", L"idx", L"sr"})
         w.File(explorer + L"\\thumbcache_" + size + L".db", 24 * 1024 * scale);
-    w.ControlFile(explorer + L"\\iconcache_16.db");
+    for (const wchar_t* size : {L"16", L"32", L"256", L"idx"})
+        w.File(explorer + L"\\iconcache_" + size + L".db", 8 * 1024 * scale);
+    w.ControlFile(explorer + L"\\ExplorerStartupLog.etl");
     w.ControlFolder(explorer);
 }
 
