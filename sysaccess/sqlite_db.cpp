@@ -126,15 +126,6 @@ SqliteStatus SqliteDb::Exec(std::string_view sql) {
     return StatusOf(db_, sqlite3_exec(db_, text.c_str(), nullptr, nullptr, nullptr));
 }
 
-SqliteStatus SqliteDb::DisableTriggers() {
-    if (db_ == nullptr) return {SQLITE_MISUSE, L"the database is not open"};
-    int enabled = 1;
-    const int code = sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, &enabled);
-    if (code != SQLITE_OK) return StatusOf(db_, code);
-    if (enabled != 0) return {SQLITE_ERROR, L"the database's triggers could not be turned off"};
-    return SqliteStatus::Success();
-}
-
 bool SqliteDb::HasTable(std::string_view table) {
     SqliteStatement query;
     if (!query.Prepare(*this, "SELECT 1 FROM main.sqlite_master WHERE type='table' AND name=?")

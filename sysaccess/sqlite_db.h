@@ -40,10 +40,6 @@ public:
 
     // Runs one or more statements that return no rows.
     SqliteStatus Exec(std::string_view sql);
-    // Stops the database's own triggers from running on this connection: for
-    // a file whose schema is not ours to trust, so a DELETE removes only the
-    // rows it names.
-    SqliteStatus DisableTriggers();
     // Whether `table` exists in the main database (schemas differ by version).
     bool HasTable(std::string_view table);
     // Whether `table` has `column`.

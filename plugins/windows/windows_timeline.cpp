@@ -170,8 +170,8 @@ void CPlgWindowsTimeline::CleanAccount(Account& account) {
         return;
     }
     const SqliteStatus status = CleanDatabase(account.database, [&](SqliteDb& db) {
-        SqliteStatus step = db.DisableTriggers();
-        if (step.Ok()) step = FillTempTextTable(db, "listed_activities", account.activities);
+        // Open has turned the file's own triggers off: a DELETE removes only the rows it names.
+        SqliteStatus step = FillTempTextTable(db, "listed_activities", account.activities);
         if (step.Ok()) step = FillTempTextTable(db, "listed_operations", account.operations);
         if (step.Ok())
             step = ExecIfTable(db, "ActivityOperation",
