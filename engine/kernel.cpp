@@ -2,9 +2,6 @@
 
 #include <shlwapi.h>
 
-#include <cstdlib>
-#include <ctime>
-
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
@@ -28,7 +25,6 @@ std::wstring AutostartCommand() {
 
 CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins, SettingsHome home)
     : view_(view), store_(std::move(home)), options_(store_.Load()) {
-    srand(static_cast<unsigned>(time(nullptr)));
     plugins_ = createPlugins(*this);
     cancelEvent_.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     runLock_.CreateOrOpen(kKivoSemaphoreName);
