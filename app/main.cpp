@@ -12,7 +12,6 @@
 #include "app/command_line.h"
 #include "app/headless.h"
 #include "app/program_folder.h"
-#include "engine/kivo_critical_section.h"
 #include "plugins/plugin_list.h"
 #include "sysaccess/console_output.h"
 #include "sysaccess/handles.h"
@@ -77,8 +76,6 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     // No COM apartment on this thread: the plug-ins that use COM set up their
     // own on the thread they run on, and under Wine an apartment made here
     // would cost every unattended run the display driver's start.
-    CKivoCriticalSection presence;
-    presence.CreateOrOpen(kKivoSemaphoreName);
     std::wstring output;
     int code = RunHeadless(request, &CreatePlugins, output);
     WriteOutput(output);

@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 
 #include "engine/page_reader.h"
+#include "sysaccess/reg_format.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
@@ -21,13 +22,37 @@ std::wstring AutostartCommand() {
     return L"\"" + path + L"\"";
 }
 
+void TraceRunLockProblem(const RunLockOutcome& outcome) {
+    Trace(L"Run lock: outcome %d, error %lu\n", static_cast<int>(outcome.kind), outcome.error);
+}
+
 }  // namespace
+
+std::wstring RunRefusalText(const RunLockOutcome& outcome) {
+    const wchar_t* const why =
+        L" Veltrane scans and cleans only while it holds that lock, so that two copies never "
+        L"clean at the same time.";
+    switch (outcome.kind) {
+        case RunLockOutcome::kDone:
+            return {};
+        case RunLockOutcome::kBusy:
+            return kRunRefusedText;
+        case RunLockOutcome::kNotOpened:
+            return L"The run lock could not be opened: " + FormatSystemErrorLine(outcome.error) +
+                   why;
+        case RunLockOutcome::kFailed:
+            break;
+    }
+    return L"The run lock could not be taken: " + FormatSystemErrorLine(outcome.error) + why;
+}
 
 CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins, SettingsHome home)
     : view_(view), store_(std::move(home)), options_(store_.Load()) {
     plugins_ = createPlugins(*this);
     cancelEvent_.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    runLock_.CreateOrOpen(kKivoSemaphoreName);
+    // Held open while the program runs; a failure is told when a run needs the lock.
+    if (const RunLockOutcome opened = runLock_.CreateOrOpen(kKivoSemaphoreName); !opened.Done())
+        TraceRunLockProblem(opened);
 }
 
 CKernel::~CKernel() {
@@ -39,19 +64,19 @@ CKernel::~CKernel() {
         Trace(L"A worker still runs at exit; its plug-ins are left in place\n");
         for (auto& plugin : plugins_) (void)plugin.release();
     }
-    ReleaseRunLock();
-    // Each plug-in saves its checked flag as it goes.
+    // Each plug-in saves its checked flag as it goes; the run lock's count
+    // goes back with runToken_, after this.
     plugins_.clear();
 }
 
-bool CKernel::SetMode(Mode mode) {
+RunLockOutcome CKernel::SetMode(Mode mode) {
     const bool run = mode == kScanning || mode == kCleaning;
-    if (run && !runLockHeld_) {
-        runLockHeld_ = runLock_.TryLock();
-        if (!runLockHeld_) {
-            Trace(L"Run refused: another instance scans or cleans\n");
-            if (view_) view_->ShowNotice(kRunRefusedText);
-            return false;
+    if (run && !runToken_.IsHeld()) {
+        const RunLockOutcome taken = TakeRunLock();
+        if (!taken.Done()) {
+            TraceRunLockProblem(taken);
+            if (view_) view_->ShowNotice(RunRefusalText(taken));
+            return taken;
         }
     }
     if (!run) ReleaseRunLock();
@@ -72,7 +97,7 @@ bool CKernel::SetMode(Mode mode) {
         TakeCookieKeepList();
         if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kCleanFinished);
     }
-    return true;
+    return {};
 }
 
 void CKernel::Cancel() {
@@ -115,9 +140,20 @@ bool CKernel::PostToView(UINT message, WPARAM wParam, LPARAM lParam) const {
     return thread != 0 && PostThreadMessageW(thread, message, wParam, lParam);
 }
 
+RunLockOutcome CKernel::TakeRunLock() {
+    // A lock that could not be opened at start (its name taken by an object
+    // of another kind, say) is tried again, so that the run can go once it is free.
+    if (!runLock_.IsOpen()) {
+        const RunLockOutcome opened = runLock_.CreateOrOpen(kKivoSemaphoreName);
+        if (!opened.Done()) return opened;
+    }
+    RunLockTake take = runLock_.TakeIfFree();
+    if (take.outcome.Done()) runToken_ = std::move(take.token);
+    return take.outcome;
+}
+
 void CKernel::ReleaseRunLock() {
-    if (runLockHeld_) runLock_.Unlock();
-    runLockHeld_ = false;
+    if (!runToken_.Release()) Trace(L"The run lock could not be given back\n");
 }
 
 void CKernel::ResetCancel() {

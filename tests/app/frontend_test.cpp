@@ -242,6 +242,17 @@ TEST_F(FrontEnd, OneCleanerAtATime) {
     ForgetKernelSettings();
 }
 
+// Something else holds the run lock's name as another kind of object.
+TEST(InstalledProgram, ARunLockThatCannotBeOpenedIsAFailureNotABusyLock) {
+    UniqueHandle squatter(CreateMutexW(nullptr, FALSE, kKivoSemaphoreName));
+    ASSERT_TRUE(squatter) << "the run lock is open elsewhere: " << GetLastError();
+    ChildResult scan = RunChild(VeltraneCommand(L"/scan /only:Clipboard"));
+    EXPECT_EQ(scan.exitCode, static_cast<DWORD>(kExitFailed)) << scan.output;
+    EXPECT_EQ(scan.output.rfind("The run lock could not be opened: ", 0), 0u) << scan.output;
+    ChildResult list = RunChild(VeltraneCommand(L"/list"));
+    EXPECT_EQ(list.exitCode, static_cast<DWORD>(kExitDone)) << list.output;
+}
+
 TEST(InstalledProgram, PrintsUsageErrorsAndValidJson) {
     ChildResult bogus = RunChild(VeltraneCommand(L"/scan /bogus"));
     ASSERT_TRUE(bogus.started);

@@ -82,7 +82,7 @@ class ShippedPages : public Composition {
 
 TEST_F(ShippedPages, IdleLayoutListsPluginsByCategoryWithTheirButtons) {
     Start();
-    ASSERT_TRUE(kernel->SetMode(CKernel::kIdle));
+    ASSERT_TRUE(kernel->SetMode(CKernel::kIdle).Done());
 
     const std::wstring list = Html(L"PluginsArea");
     // Category order comes from the fragment, plug-in order from the list.
