@@ -3,6 +3,8 @@
 #include <shlwapi.h>
 
 #include "engine/page_reader.h"
+#include "engine/program_folder.h"
+#include "sysaccess/module_path.h"
 #include "sysaccess/reg_format.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
@@ -12,14 +14,10 @@ namespace {
 // The program in its folder, quoted: an unquoted path with spaces lets
 // Windows start another program named like its first word.
 std::wstring AutostartCommand() {
-    wchar_t directory[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, directory);
-    wchar_t module[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring path = directory;
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    path += PathFindFileNameW(module);
-    return L"\"" + path + L"\"";
+    const std::wstring program = ExecutablePath();
+    const std::wstring inFolder = ProgramFilePath(PathFindFileNameW(program.c_str()));
+    // Never an empty entry: without a named folder, the program where it is.
+    return L"\"" + (inFolder.empty() ? program : inFolder) + L"\"";
 }
 
 void TraceRunLockProblem(const RunLockOutcome& outcome) {

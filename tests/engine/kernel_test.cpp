@@ -307,6 +307,21 @@ TEST_F(KernelRun, ALockThatCannotBeOpenedIsToldApartFromABusyOne) {
     EXPECT_TRUE(RunTo(CKernel::kScanFinished));
 }
 
+// Pages come from the program folder whatever the current directory holds,
+// even when something changes it while the program runs.
+TEST_F(KernelRun, StatePagesComeFromTheProgramFolderNotTheCurrentDirectory) {
+    ScopedTestFolder decoy(L"KernelDecoyFolder");
+    for (const wchar_t* page : {L"state_processing.html", L"state_finished.html"})
+        WriteTestFile(decoy.Sub(std::wstring(L"html\\English\\") + page), "Decoy");
+    Start({{.id = L"KtA"}});
+    ScopedCurrentDirectory moved(decoy.Path());
+    ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    ASSERT_EQ(view.rows.size(), 2u);
+    EXPECT_EQ(view.rows[0].second, L"Processing…");
+    EXPECT_EQ(view.rows[1].second, L"Finished");
+}
+
 TEST(PluginFlag, StoredCheckedFlagIsReadAndWrittenBack) {
     ScopedProgramFolder programFolder;
     std::vector<TestPluginRow> rows = {

@@ -174,7 +174,7 @@ TEST_F(Composition, FragmentsDecideWhatAppears) {
     WriteTestFile(folder.Sub(L"html\\Common\\plugins_item.html"),
                   "<#pluginid#|#pluginenabled#|#disabled#|#selected#>");
     WriteTestFile(folder.Sub(L"html\\English\\hint_normal.html"), "hint");
-    ScopedCurrentDirectory directory(folder.Path());
+    ScopedProgramFolder pages(folder.Path());
     Start();
 
     ASSERT_TRUE(composition->RecomposeLayout());
