@@ -4,7 +4,7 @@
 #include <objbase.h>
 
 #include "app/autostart_sync.h"
-#include "app/program_folder.h"
+#include "engine/program_folder.h"
 #include "sysaccess/console_output.h"
 #include "sysaccess/os_version.h"
 #include "sysaccess/trace.h"
@@ -74,10 +74,9 @@ bool CAppMain::InitInstance() {
     }
     // The mutex stays ours until ExitInstance.
 
-    SetProgramFolderAsCurrentDirectory();
     // A problem with urls.ini is told in the page, once one is there.
     std::vector<std::wstring> urlProblems;
-    LoadUrls(L"urls.ini", [&urlProblems](const std::wstring& text) {
+    LoadUrls(ProgramFilePath(L"urls.ini"), [&urlProblems](const std::wstring& text) {
         Trace(L"%ls\n", text.c_str());
         urlProblems.push_back(text);
     });

@@ -45,20 +45,21 @@ public:
     void Attach(CKernel* kernel) { kernel_ = kernel; }
 
     // Runs the scan (and clean) and returns when the last mode is reached;
-    // false when another instance was scanning or cleaning.
-    bool Run() {
+    // not done when the run lock kept it from starting.
+    RunLockOutcome Run() {
         for (const auto& plugin : kernel_->GetPlugins())
             if (plugin->IsEnabled()) {
                 PluginOutcome outcome;
                 outcome.id = plugin->GetId();
                 outcomes_.push_back(outcome);
             }
-        if (!kernel_->SetMode(CKernel::kScanning)) return false;
+        refusal_ = kernel_->SetMode(CKernel::kScanning);
+        if (!refusal_.Done()) return refusal_;
         MSG message;
         while (!finished_ && GetMessageW(&message, nullptr, 0, 0) > 0) Handle(message);
         // Progress posted just before the end still owns its payload.
         while (PeekMessageW(&message, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE)) Handle(message);
-        return !refused_;
+        return refusal_;
     }
 
     const std::vector<PluginOutcome>& Outcomes() const { return outcomes_; }
@@ -98,7 +99,8 @@ private:
         if (kernel_->HandleWorkerMessage(message.message, message.wParam, message.lParam)) return;
         if (message.message == kStartCleanMessage) {
             // Another instance may have started between our scan and clean.
-            if (!kernel_->SetMode(CKernel::kCleaning)) refused_ = finished_ = true;
+            refusal_ = kernel_->SetMode(CKernel::kCleaning);
+            if (!refusal_.Done()) finished_ = true;
         }
     }
 
@@ -136,7 +138,7 @@ private:
     CKernel* kernel_ = nullptr;
     const DWORD thread_;
     bool finished_ = false;
-    bool refused_ = false;
+    RunLockOutcome refusal_;
     std::vector<PluginOutcome> outcomes_;
 };
 
@@ -255,11 +257,11 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
             plugin->SetEnabled(listed);
         }
     }
-    const bool ran = run.Run();
+    const RunLockOutcome refusal = run.Run();
     for (const auto& [plugin, enabled] : storedFlags) plugin->SetEnabled(enabled);
-    if (!ran) {
-        output = std::wstring(kRunRefusedText) + L"\n";
-        return kExitBusy;
+    if (!refusal.Done()) {
+        output = RunRefusalText(refusal) + L"\n";
+        return refusal.kind == RunLockOutcome::kBusy ? kExitBusy : kExitFailed;
     }
 
     output = RunReport(request, kernel, run.Outcomes());

@@ -10,7 +10,7 @@
 // The exit codes; scripts compare the numbers.
 enum ExitCode : int {
     kExitDone = 0,    // every plug-in succeeded
-    kExitFailed = 1,  // one failed, or the run could not start
+    kExitFailed = 1,  // one failed, or the run could not start (its run lock could not be opened)
     kExitUsage = 2,   // a wrong command line
     kExitBusy = 3,    // another instance was scanning or cleaning (nothing was done)
 };

@@ -2,10 +2,10 @@
 
 #include <shlwapi.h>
 
-#include <cstdlib>
-#include <ctime>
-
 #include "engine/page_reader.h"
+#include "engine/program_folder.h"
+#include "sysaccess/module_path.h"
+#include "sysaccess/reg_format.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
@@ -14,24 +14,43 @@ namespace {
 // The program in its folder, quoted: an unquoted path with spaces lets
 // Windows start another program named like its first word.
 std::wstring AutostartCommand() {
-    wchar_t directory[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, directory);
-    wchar_t module[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, module, MAX_PATH);
-    std::wstring path = directory;
-    if (!path.empty() && path.back() != L'\\') path += L'\\';
-    path += PathFindFileNameW(module);
-    return L"\"" + path + L"\"";
+    const std::wstring program = ExecutablePath();
+    const std::wstring inFolder = ProgramFilePath(PathFindFileNameW(program.c_str()));
+    // Never an empty entry: without a named folder, the program where it is.
+    return L"\"" + (inFolder.empty() ? program : inFolder) + L"\"";
+}
+
+void TraceRunLockProblem(const RunLockOutcome& outcome) {
+    Trace(L"Run lock: outcome %d, error %lu\n", static_cast<int>(outcome.kind), outcome.error);
 }
 
 }  // namespace
 
+std::wstring RunRefusalText(const RunLockOutcome& outcome) {
+    const wchar_t* const why =
+        L" Veltrane scans and cleans only while it holds that lock, so that two copies never "
+        L"clean at the same time.";
+    switch (outcome.kind) {
+        case RunLockOutcome::kDone:
+            return {};
+        case RunLockOutcome::kBusy:
+            return kRunRefusedText;
+        case RunLockOutcome::kNotOpened:
+            return L"The run lock could not be opened: " + FormatSystemErrorLine(outcome.error) +
+                   why;
+        case RunLockOutcome::kFailed:
+            break;
+    }
+    return L"The run lock could not be taken: " + FormatSystemErrorLine(outcome.error) + why;
+}
+
 CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins, SettingsHome home)
     : view_(view), store_(std::move(home)), options_(store_.Load()) {
-    srand(static_cast<unsigned>(time(nullptr)));
     plugins_ = createPlugins(*this);
     cancelEvent_.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    runLock_.CreateOrOpen(kKivoSemaphoreName);
+    // Held open while the program runs; a failure is told when a run needs the lock.
+    if (const RunLockOutcome opened = runLock_.CreateOrOpen(kKivoSemaphoreName); !opened.Done())
+        TraceRunLockProblem(opened);
 }
 
 CKernel::~CKernel() {
@@ -43,19 +62,19 @@ CKernel::~CKernel() {
         Trace(L"A worker still runs at exit; its plug-ins are left in place\n");
         for (auto& plugin : plugins_) (void)plugin.release();
     }
-    ReleaseRunLock();
-    // Each plug-in saves its checked flag as it goes.
+    // Each plug-in saves its checked flag as it goes; the run lock's count
+    // goes back with runToken_, after this.
     plugins_.clear();
 }
 
-bool CKernel::SetMode(Mode mode) {
+RunLockOutcome CKernel::SetMode(Mode mode) {
     const bool run = mode == kScanning || mode == kCleaning;
-    if (run && !runLockHeld_) {
-        runLockHeld_ = runLock_.TryLock();
-        if (!runLockHeld_) {
-            Trace(L"Run refused: another instance scans or cleans\n");
-            if (view_) view_->ShowNotice(kRunRefusedText);
-            return false;
+    if (run && !runToken_.IsHeld()) {
+        const RunLockOutcome taken = TakeRunLock();
+        if (!taken.Done()) {
+            TraceRunLockProblem(taken);
+            if (view_) view_->ShowNotice(RunRefusalText(taken));
+            return taken;
         }
     }
     if (!run) ReleaseRunLock();
@@ -76,7 +95,7 @@ bool CKernel::SetMode(Mode mode) {
         TakeCookieKeepList();
         if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kCleanFinished);
     }
-    return true;
+    return {};
 }
 
 void CKernel::Cancel() {
@@ -119,9 +138,20 @@ bool CKernel::PostToView(UINT message, WPARAM wParam, LPARAM lParam) const {
     return thread != 0 && PostThreadMessageW(thread, message, wParam, lParam);
 }
 
+RunLockOutcome CKernel::TakeRunLock() {
+    // A lock that could not be opened at start (its name taken by an object
+    // of another kind, say) is tried again, so that the run can go once it is free.
+    if (!runLock_.IsOpen()) {
+        const RunLockOutcome opened = runLock_.CreateOrOpen(kKivoSemaphoreName);
+        if (!opened.Done()) return opened;
+    }
+    RunLockTake take = runLock_.TakeIfFree();
+    if (take.outcome.Done()) runToken_ = std::move(take.token);
+    return take.outcome;
+}
+
 void CKernel::ReleaseRunLock() {
-    if (runLockHeld_) runLock_.Unlock();
-    runLockHeld_ = false;
+    if (!runToken_.Release()) Trace(L"The run lock could not be given back\n");
 }
 
 void CKernel::ResetCancel() {

@@ -54,9 +54,10 @@ public:
     CKernel& operator=(const CKernel&) = delete;
 
     // Mode changes and the button commands of each mode. A scan or clean
-    // needs the machine-wide run lock: false, mode unchanged, when another
-    // instance holds it.
-    bool SetMode(Mode mode);
+    // needs the machine-wide run lock: without it the mode stays as it was,
+    // the view is told why, and the outcome says whether another instance
+    // holds the lock or it could not be opened.
+    RunLockOutcome SetMode(Mode mode);
     void Cancel();
     bool IsRunning() const { return mode_ == kScanning || mode_ == kCleaning; }
     // Ends a scan or clean that runs before the program ends: cancels it,
@@ -129,6 +130,7 @@ private:
     void DeliverWorkerMessages();
     // Posts a worker message to the view's window or thread; false when it has neither.
     bool PostToView(UINT message, WPARAM wParam, LPARAM lParam) const;
+    RunLockOutcome TakeRunLock();
     void ReleaseRunLock();
     enum class NextStep : int { kStarted = 0, kNoneLeft = 2 };
     // Starts the first ticked plug-in after `previousId` ("" for the first of all).
@@ -154,10 +156,13 @@ private:
     // Set by workers whose deletions wait for a restart.
     std::atomic<bool> rebootNeeded_ = false;
     bool storesOptions_ = true;
-    // Taken while a scan or clean runs; the other instances see it taken.
+    // Open from start to end; its count is held while a scan or clean runs,
+    // and the other instances see it taken.
     CKivoCriticalSection runLock_;
-    bool runLockHeld_ = false;
+    RunLockToken runToken_;
 };
 
 inline constexpr wchar_t kRunRefusedText[] =
     L"Another copy of Veltrane is scanning or cleaning. Try again when it has finished.";
+// What the user is told when a scan or clean cannot start for the run lock.
+std::wstring RunRefusalText(const RunLockOutcome& outcome);

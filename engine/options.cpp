@@ -33,13 +33,6 @@ const wchar_t* TypeName(DWORD type) {
     }
 }
 
-std::wstring SystemMessage(DWORD code) {
-    std::wstring text = FormatSystemError(code);
-    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
-        text.pop_back();
-    return text;
-}
-
 // One scope's options key as loaded.
 struct Layer {
     Layer(const RegPlace& place) : settings(place.root, place.path), place(place) {
@@ -66,13 +59,13 @@ LayeredText Lookup(const Layer& user, const Layer& machine, const wchar_t* name)
             const UnreadableValue& value = found->second;
             return {std::nullopt, where + L": " +
                                       (value.error != ERROR_SUCCESS
-                                           ? SystemMessage(value.error)
+                                           ? FormatSystemErrorLine(value.error)
                                            : std::wstring(L"it is stored as ") +
                                                  TypeName(value.type) + L", not as text.")};
         }
         // A key that cannot be read may hold the value.
         if (layer->loaded.kind == SettingsOutcome::kFailed)
-            return {std::nullopt, where + L": " + SystemMessage(layer->loaded.error)};
+            return {std::nullopt, where + L": " + FormatSystemErrorLine(layer->loaded.error)};
     }
     return {};
 }

@@ -9,6 +9,7 @@
 
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/module_path.h"
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_text.h"
 
@@ -100,21 +101,6 @@ void AddProfiles(std::vector<std::pair<std::wstring, const wchar_t*>>& places) {
     }
 }
 
-std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
 std::wstring SystemFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
     wchar_t path[MAX_PATH] = {};
     UINT length = query(path, MAX_PATH);
@@ -195,7 +181,7 @@ const std::vector<ProtectedPlace>& ProtectedPlaces() {
         found.emplace_back(SystemFolder(GetWindowsDirectoryW), L"the Windows folder");
         found.emplace_back(SystemFolder(GetSystemDirectoryW), L"the system folder");
         found.emplace_back(SystemFolder(GetSystemWow64DirectoryW), L"the system folder");
-        found.emplace_back(ProgramFolder(), L"the program's own folder");
+        found.emplace_back(ExecutableFolder(), L"the program's own folder");
         AddProfiles(found);
         for (const auto& [raw, what] : found) {
             std::wstring path = NormalisePlacePath(raw);

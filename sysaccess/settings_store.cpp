@@ -10,8 +10,8 @@ constexpr size_t kMaxValueName = 16383;
 
 }  // namespace
 
-// RegOpenKeyW and RegCreateKeyW ask for whatever access the user is granted, so
-// an option key the user may only read still gives its values.
+// Both ask for whatever access the user is granted, so an option key the user
+// may only read still gives its values.
 bool CRegistryProperty::OpenKey(RegKey& key) {
     key = OpenRegKeyAsGranted(root_, keyPath_.c_str());
     if (!key) {
@@ -22,7 +22,8 @@ bool CRegistryProperty::OpenKey(RegKey& key) {
 }
 
 bool CRegistryProperty::CreateKey(RegKey& key) {
-    if (RegCreateKeyW(root_, keyPath_.c_str(), key.Receive()) != ERROR_SUCCESS) {
+    key = CreateRegKeyAsGranted(root_, keyPath_.c_str());
+    if (!key) {
         lastError_ = kOpenOrCreate;
         return false;
     }

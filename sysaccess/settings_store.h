@@ -101,7 +101,7 @@ using UnreadableValues = std::map<std::wstring, UnreadableValue>;
 
 // Mirrors a key and one level of its sub-keys. The empty sub-key name stands
 // for the key itself. Loading adds to the map; saving never deletes.
-template <typename InnerMap, int Levels>
+template <typename InnerMap>
 class CStorableMap {
 public:
     using OuterMap = std::map<std::wstring, InnerMap>;
@@ -136,7 +136,7 @@ using StringValueMap = std::map<std::wstring, std::wstring>;
 
 // The options: string values (REG_SZ) of any length; a value of another
 // type, or one that cannot be read, is noted as unreadable and hides nothing.
-class CSettings : public CStorableMap<StringValueMap, 1> {
+class CSettings : public CStorableMap<StringValueMap> {
 public:
     using CStorableMap::CStorableMap;
 

@@ -1,7 +1,7 @@
 // Template members of CStorableMap; included by settings_store.h.
 
-template <typename InnerMap, int Levels>
-SettingsOutcome CStorableMap<InnerMap, Levels>::Load() {
+template <typename InnerMap>
+SettingsOutcome CStorableMap<InnerMap>::Load() {
     RegKey key;
     const LSTATUS opened = RegOpenKeyExW(root_, keyPath_.c_str(), 0,
                                          KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key.Receive());
@@ -21,8 +21,8 @@ SettingsOutcome CStorableMap<InnerMap, Levels>::Load() {
     return outcome;
 }
 
-template <typename InnerMap, int Levels>
-SettingsOutcome CStorableMap<InnerMap, Levels>::Save() {
+template <typename InnerMap>
+SettingsOutcome CStorableMap<InnerMap>::Save() {
     RegKey key;
     LSTATUS status =
         RegCreateKeyExW(root_, keyPath_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY,
@@ -46,9 +46,8 @@ SettingsOutcome CStorableMap<InnerMap, Levels>::Save() {
     return outcome;
 }
 
-template <typename InnerMap, int Levels>
-const UnreadableValues& CStorableMap<InnerMap, Levels>::Unreadable(
-    const std::wstring& subKey) const {
+template <typename InnerMap>
+const UnreadableValues& CStorableMap<InnerMap>::Unreadable(const std::wstring& subKey) const {
     static const UnreadableValues kNone;
     const auto found = unreadable_.find(subKey);
     return found == unreadable_.end() ? kNone : found->second;

@@ -193,12 +193,20 @@ std::string HttpGet(const std::string& address, const std::string& cookie = {}) 
     return response;
 }
 
+// Started from a folder with a layout page and a broken "urls.ini" of its
+// own: the program serves its own page and reads its own addresses.
 TEST(StartUp, FromAnotherFolderFindsUrlsAndPagesBesideTheProgram) {
     ScopedNoBrowser noBrowser;
+    ScopedTestFolder started(L"StartedElsewhere");
+    WriteTestFile(started.Sub(L"html\\Common\\layout.html"), "decoy");
+    WriteTestFile(started.Sub(L"urls.ini"), "decoy");
+    const std::wstring trace = started.Sub(L"trace.log");
+    SetEnvironmentVariableW(L"VELTRANE_TRACE", trace.c_str());
     PipedChild child;
-    ASSERT_TRUE(StartPipedChild(VeltraneCommand(L""), L"C:\\windows", child));
+    const bool began = StartPipedChild(VeltraneCommand(L""), started.Path().c_str(), child);
+    SetEnvironmentVariableW(L"VELTRANE_TRACE", nullptr);
+    ASSERT_TRUE(began);
 
-    // A missing "urls.ini" would hold the start at its message box, before the address.
     std::string address = ReadLineWith(child.output.Get(), "Veltrane UI: ", 60000);
     // The address opens once: it gives the session's cookie and leads to the page.
     std::string launch = address.empty() ? "" : HttpGet(address);
@@ -220,6 +228,10 @@ TEST(StartUp, FromAnotherFolderFindsUrlsAndPagesBesideTheProgram) {
     EXPECT_EQ(launch.rfind("HTTP/1.0 303 See Other\r\n", 0), 0u) << launch.substr(0, 200);
     EXPECT_EQ(page.rfind("HTTP/1.0 200 OK\r\n", 0), 0u) << page.substr(0, 200);
     EXPECT_NE(page.find("id=\"Layout\""), std::string::npos);
+    // A problem with the addresses is traced before the address is printed.
+    const std::string traced = ReadTestFile(trace);
+    EXPECT_NE(traced.find("Veltrane UI: "), std::string::npos) << traced;
+    EXPECT_EQ(traced.find("Urls.ini"), std::string::npos) << traced;
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "support/test_files.h"
 #include "support/test_plugin.h"
 #include "support/test_registry.h"
+#include "sysaccess/text.h"
 
 namespace {
 
@@ -219,6 +220,106 @@ TEST_F(KernelRun, ErrorLinksOpenOnlyExistingErrors) {
     plugin.OnReportClick(L"idError_1", nullptr);
     ASSERT_EQ(view.shownErrors.size(), 1u);
     EXPECT_EQ(view.shownErrors[0].second, L"Access denied.");
+}
+
+// The run lock as another instance sees it: true when its count is free now.
+bool RunLockIsFree() {
+    CKivoCriticalSection other;
+    if (!other.CreateOrOpen(kKivoSemaphoreName).Done()) return false;
+    return other.TakeIfFree().outcome.Done();
+}
+
+TEST_F(KernelRun, HoldsTheRunLockOnlyWhileAScanOrCleanRuns) {
+    Start({{.id = L"KtA"}});
+    std::vector<bool> freeWhileRunning;
+    auto probe = [&](TestPlugin&) {
+        freeWhileRunning.push_back(RunLockIsFree());
+        return CPlugin::kDone;
+    };
+    plugins[L"KtA"]->scan = probe;
+    plugins[L"KtA"]->fix = probe;
+    EXPECT_TRUE(RunLockIsFree());
+    ASSERT_TRUE(kernel->SetMode(CKernel::kScanning).Done());
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    EXPECT_TRUE(RunLockIsFree());
+    ASSERT_TRUE(kernel->SetMode(CKernel::kCleaning).Done());
+    ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
+    EXPECT_TRUE(RunLockIsFree());
+    EXPECT_EQ(freeWhileRunning, (std::vector<bool>{false, false}));
+
+    // A cancelled scan gives it back too.
+    plugins[L"KtA"]->scan = [&](TestPlugin&) {
+        kernel->Cancel();
+        return CPlugin::kCancelled;
+    };
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kIdle));
+    EXPECT_TRUE(RunLockIsFree());
+    EXPECT_TRUE(view.notices.empty());
+}
+
+TEST_F(KernelRun, AKernelEndingDuringARunGivesTheLockBack) {
+    Start({{.id = L"KtA"}});
+    plugins[L"KtA"]->scan = [](TestPlugin& self) {
+        while (!self.IsCancelled()) Sleep(10);
+        return CPlugin::kCancelled;
+    };
+    kernel->SetMode(CKernel::kScanning);
+    EXPECT_FALSE(RunLockIsFree());
+    kernel.reset();
+    EXPECT_TRUE(RunLockIsFree());
+}
+
+TEST_F(KernelRun, ALockHeldElsewhereRefusesTheRunAsBusy) {
+    Start({{.id = L"KtA"}});
+    CKivoCriticalSection other;
+    ASSERT_TRUE(other.CreateOrOpen(kKivoSemaphoreName).Done());
+    {
+        RunLockTake held = other.TakeIfFree();
+        ASSERT_TRUE(held.outcome.Done());
+        EXPECT_EQ(kernel->SetMode(CKernel::kScanning).kind, RunLockOutcome::kBusy);
+        EXPECT_EQ(kernel->GetMode(), CKernel::kIdle);
+        EXPECT_EQ(view.notices, (std::vector<std::wstring>{kRunRefusedText}));
+        EXPECT_TRUE(Journal().empty());
+    }
+    ASSERT_TRUE(kernel->SetMode(CKernel::kScanning).Done());
+    EXPECT_TRUE(RunTo(CKernel::kScanFinished));
+}
+
+// Something else holds the lock's name as another kind of object: the lock
+// cannot be opened, which is not the same as another copy scanning.
+TEST_F(KernelRun, ALockThatCannotBeOpenedIsToldApartFromABusyOne) {
+    UniqueHandle squatter(CreateMutexW(nullptr, FALSE, kKivoSemaphoreName));
+    ASSERT_TRUE(squatter) << "the run lock is open elsewhere: " << GetLastError();
+    Start({{.id = L"KtA"}});
+    const RunLockOutcome refused = kernel->SetMode(CKernel::kScanning);
+    EXPECT_EQ(refused.kind, RunLockOutcome::kNotOpened);
+    EXPECT_NE(refused.error, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(kernel->GetMode(), CKernel::kIdle);
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].rfind(L"The run lock could not be opened: ", 0), 0u)
+        << ToUtf8(view.notices[0]);
+    EXPECT_NE(view.notices[0], RunRefusalText({RunLockOutcome::kBusy}));
+
+    // Once the name is free again, the next run opens the lock and goes.
+    squatter.Close();
+    ASSERT_TRUE(kernel->SetMode(CKernel::kScanning).Done());
+    EXPECT_TRUE(RunTo(CKernel::kScanFinished));
+}
+
+// Pages come from the program folder whatever the current directory holds,
+// even when something changes it while the program runs.
+TEST_F(KernelRun, StatePagesComeFromTheProgramFolderNotTheCurrentDirectory) {
+    ScopedTestFolder decoy(L"KernelDecoyFolder");
+    for (const wchar_t* page : {L"state_processing.html", L"state_finished.html"})
+        WriteTestFile(decoy.Sub(std::wstring(L"html\\English\\") + page), "Decoy");
+    Start({{.id = L"KtA"}});
+    ScopedCurrentDirectory moved(decoy.Path());
+    ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    ASSERT_EQ(view.rows.size(), 2u);
+    EXPECT_EQ(view.rows[0].second, L"Processing…");
+    EXPECT_EQ(view.rows[1].second, L"Finished");
 }
 
 TEST(PluginFlag, StoredCheckedFlagIsReadAndWrittenBack) {

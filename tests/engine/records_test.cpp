@@ -86,11 +86,11 @@ TEST(Statistics, ErrorsAndDeferralsMarkTheRecord) {
     EXPECT_TRUE(errors[2].IsReboot());
 }
 
-// Pages and templates read from the current directory, as the program reads its own.
+// Pages and templates read from the program folder, as the program reads its own.
 class PageReader : public testing::Test {
 protected:
     ScopedTestFolder folder{L"PageReader"};
-    ScopedCurrentDirectory directory{folder.Path()};
+    ScopedProgramFolder programFolder{folder.Path()};
 };
 
 TEST_F(PageReader, PagesAreUtf8TextAndAMissingOneIsEmpty) {
@@ -105,6 +105,18 @@ TEST_F(PageReader, TemplateLinesKeepEmptyOnesAndAMissingFileFails) {
     ASSERT_TRUE(ReadTemplateLines(L"lines.txt", lines));
     EXPECT_EQ(lines, (std::vector<std::wstring>{L"Name", L"", L"Size with space"}));
     EXPECT_FALSE(ReadTemplateLines(L"missing.txt", lines));
+}
+
+TEST_F(PageReader, NothingIsReadFromTheCurrentDirectory) {
+    ScopedTestFolder started(L"PageReaderStart");
+    WriteTestFile(started.Sub(L"page.html"), "from the start folder");
+    ScopedCurrentDirectory directory(started.Path());
+    EXPECT_EQ(ReadPage(L"page.html"), L"");
+    // No program folder named: nothing at all, rather than a guess.
+    ScopedProgramFolder none(L"");
+    EXPECT_EQ(ReadPage(L"page.html"), L"");
+    std::vector<std::wstring> lines;
+    EXPECT_FALSE(ReadTemplateLines(L"page.html", lines));
 }
 
 TEST(SizeFormat, DecimalUnitsWithTwoDecimalsCut) {

@@ -70,7 +70,7 @@ private:
     }
 
     ScopedTestFolder folder_{L"ReportPages"};
-    ScopedCurrentDirectory directory_{folder_.Path()};
+    ScopedProgramFolder programFolder_{folder_.Path()};
 };
 
 // Keeps the records the test puts into its description.

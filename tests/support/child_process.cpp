@@ -31,10 +31,10 @@ bool StartPipedChild(const std::wstring& commandLine, const wchar_t* folder, Pip
     return true;
 }
 
-ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs) {
+ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs, const wchar_t* folder) {
     ChildResult result;
     PipedChild child;
-    if (!StartPipedChild(commandLine, nullptr, child)) return result;
+    if (!StartPipedChild(commandLine, folder, child)) return result;
     result.started = true;
     const HANDLE readEnd = child.output.Get();
     const HANDLE processHandle = child.process.Get();
