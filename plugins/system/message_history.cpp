@@ -59,7 +59,7 @@ bool CPlgMessageHistory::AddFiles(Messenger messenger, const std::wstring& folde
                                   const wchar_t* mask, bool cancelBeforeEachFile) {
     // A history path that names the user's own files (a log folder set to
     // Documents) lists nothing: one row says why it is left alone.
-    PlaceVerdict verdict = CheckFolder(folder, FolderAction::kEmpty);
+    PlaceVerdict verdict = CheckFolder(folder, FolderAction::kEmptyTraceFolder);
     if (!verdict.allowed) {
         HistoryFile record;
         record.path = folder;
