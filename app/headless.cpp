@@ -155,6 +155,7 @@ const wchar_t* ResultName(CPlugin::Result result) {
             return L"done";
         case CPlugin::kCancelled:
             return L"cancelled";
+        case CPlugin::kDoneWithFailures:  // it left rows it showed
         case CPlugin::kFailed:
             break;
     }

@@ -139,6 +139,7 @@ void CPlugin::LoadPages(const std::wstring& language) {
         pages.resReboot = ReadPage(folder + L"res_Reboot.html");
         pages.resDeleted = ReadPage(folder + L"res_Deleted.html");
         pages.resDeletedNotOverwritten = ReadPage(folder + L"res_DeletedNotOverwritten.html");
+        pages.resGone = ReadPage(folder + L"res_Gone.html");
         pages.resCancelled = ReadPage(folder + L"res_Cancelled.html");
         pages.resKept = ReadPage(folder + L"res_Kept.html");
         pages.scaning = ReadPage(folder + L"scaning.html");

@@ -58,6 +58,7 @@ struct SharedResultPages {
     std::wstring resReboot;
     std::wstring resDeleted;
     std::wstring resDeletedNotOverwritten;  // its data belongs to another name too
+    std::wstring resGone;                   // not there any more when the clean came
     std::wstring resCancelled;
     std::wstring resKept;  // cookies left by the cookie keep-list
     std::wstring scaning;
@@ -71,8 +72,9 @@ struct SharedResultPages {
 class CPlugin : public IRunContext {
 public:
     // The outcome of Scan and Fix, carried to the window as the finished
-    // message's lParam.
-    enum Result : int { kDone = 0, kFailed = 1, kCancelled = 3 };
+    // message's lParam. kDoneWithFailures: the clean ran to its end but left
+    // rows it showed failed, refused or changed since the scan.
+    enum Result : int { kDone = 0, kFailed = 1, kDoneWithFailures = 2, kCancelled = 3 };
     enum RunState : int { kNotRun = 0, kScanned = 1, kCleaned = 2 };
 
     CPlugin(CKernel& kernel, const PluginIdentity& identity);

@@ -40,7 +40,11 @@ CPlugin::Result CStandartPlugin::Scan() {
     return RunResult(engine_.Scan());
 }
 
-CPlugin::Result CStandartPlugin::Fix() { return RunResult(engine_.Fix(errors)); }
+CPlugin::Result CStandartPlugin::Fix() {
+    if (!engine_.Fix(errors)) return RunResult(false);
+    // A clean that left rows it showed did not do all it showed.
+    return engine_.LeftItems() ? kDoneWithFailures : kDone;
+}
 
 void CStandartPlugin::PostProgressNow(const std::wstring& text) {
     GetKernel().PostProgress(GetId(), text);

@@ -5,6 +5,7 @@
 
 #include "support/test_files.h"
 #include "support/test_links.h"
+#include "sysaccess/file_walk.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
@@ -200,10 +201,14 @@ TEST(ProtectedPlaces, AFolderReachedThroughALinkIsRefused) {
     RemoveFolderLink(base.Sub(L"Profile"));
     EXPECT_TRUE(MayEmptyFolder(target.Sub(L"Cache")));
     // The links the system made for its own folders are no alias: Wine links
-    // Documents to the Linux home, and a trace folder inside is still allowed.
+    // Documents to the Linux home, and a trace folder inside is still listed.
     const std::wstring trace = GetKnownFolderPath(FOLDERID_Documents) + L"\\VeltraneGuardTrace";
     WriteTestFile(trace + L"\\log.xml", "<Log/>");
     EXPECT_TRUE(CheckFolder(trace, FolderAction::kEmptyTraceFolder).allowed);
+    FolderTreeListing listing;
+    EXPECT_EQ(ListFolderItems(nullptr, trace, nullptr, ListingDepth::kFiles, &listing).kind,
+              ListingResult::kListed);
+    EXPECT_EQ(listing.files.size(), 1u);
     RemoveTree(trace);
     RemoveDirectoryW(trace.c_str());
 }
