@@ -30,6 +30,7 @@ std::string ReadHeld(const UniqueHandle& holder, size_t expected) {
 }
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kShareEverything = kShareReadWrite | FILE_SHARE_DELETE;
 
 // A folder with two masked files, one other and one below a sub-folder:
 // sizes 1 + 2 + 3 + 4.
@@ -134,8 +135,8 @@ TEST_F(FileDelete, ReadOnlyFileIsOverwrittenAndRemoved) {
 TEST_F(FileDelete, AFileInUseIsNeverWrittenToAndGoesAtTheNextStart) {
     std::wstring path = folder.Sub(L"secret.bin");
     WriteTestFile(path, std::string(100000, 'a'));
-    // Another program reads and writes it, sharing both: still not one byte of ours.
-    UniqueHandle holder = HoldOpen(path, kShareReadWrite);
+    // Another program reads it, sharing everything: still not one byte of ours.
+    UniqueHandle holder = HoldOpen(path, kShareEverything);
     ASSERT_TRUE(holder.IsValid());
     EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
@@ -549,7 +550,7 @@ TEST_F(ListedTree, WhatWentBeforeTheCleanIsNeitherRemovedNorFreed) {
 }
 
 TEST_F(ListedTree, AFileInUseWaitsUntouchedAndKeepsItsFolders) {
-    UniqueHandle held = HoldOpen(folder.Sub(L"sub\\deep\\two.txt"), kShareReadWrite);
+    UniqueHandle held = HoldOpen(folder.Sub(L"sub\\deep\\two.txt"), kShareEverything);
     context.wipe = true;
     TreeRemoval tree = Clean();
     EXPECT_EQ(tree.deferred, 1u);
