@@ -71,6 +71,14 @@ std::wstring DropNamespacePrefix(const std::wstring& path) {
     return path;
 }
 
+// "\\server\share...": a server by its name, not the "?" or "." of the
+// system's own namespaces.
+bool IsServerShare(std::wstring_view path) {
+    if (path.size() < 3 || path.substr(0, 2) != L"\\\\") return false;
+    const std::wstring_view host = path.substr(2, path.find(L'\\', 2) - 2);
+    return !host.empty() && host != L"?" && host != L".";
+}
+
 std::wstring ComputerName(COMPUTER_NAME_FORMAT format) {
     std::array<wchar_t, 256> name = {};
     DWORD length = static_cast<DWORD>(name.size());
@@ -181,6 +189,10 @@ std::wstring CanonicalPath(const std::wstring& path) {
         if (current.empty()) return {};
         const std::wstring resolved = ResolveDriveAlias(current);
         if (resolved == current) {
+            // What is left must name a drive or another machine's share:
+            // "\\?\unix\..." (Wine's way to Linux files outside every
+            // drive) or a device has no place here.
+            if (!HasDrive(current) && !IsServerShare(current)) return {};
             current = LongPath(current);
             while (current.size() > 3 && current.back() == L'\\') current.pop_back();
             return current;

@@ -138,13 +138,8 @@ std::wstring TempFolder() {
     return length > 0 && length <= MAX_PATH ? NormalisePlacePath(path) : std::wstring();
 }
 
-// "c:" or "\\server\share": the top of a volume.
-bool IsVolumeRoot(const std::wstring& path) {
-    if (path.size() == 2 && path[1] == L':') return true;
-    if (path.rfind(L"\\\\", 0) != 0) return false;
-    size_t share = path.find(L'\\', 2);
-    return share == std::wstring::npos || path.find(L'\\', share + 1) == std::wstring::npos;
-}
+// "c:": the top of a drive.
+bool IsVolumeRoot(const std::wstring& path) { return path.size() == 2 && path[1] == L':'; }
 
 // Both normalised: `inner` lies below `outer`.
 bool IsBelow(const std::wstring& inner, const std::wstring& outer) {
@@ -251,9 +246,14 @@ const std::vector<ProtectedPlace>& ProtectedPlaces() {
 
 PlaceVerdict CheckFolder(const std::wstring& folder, FolderAction action) {
     const std::wstring canonical = CanonicalPath(folder);
-    if (canonical.empty()) return {false, L"The folder name is not valid."};
+    if (canonical.empty())
+        return {false, L"The folder name is not valid, or it names no place on a drive."};
     std::wstring path = NormalisePlacePath(canonical);
     const bool isTemp = path == TempFolder();
+    // Another machine's share cannot be told from the places this guard
+    // knows; it is never emptied.
+    if (canonical[1] != L':')
+        return {false, Refusal(L"is not on a drive of this computer", isTemp)};
     if (IsVolumeRoot(path)) return {false, Refusal(L"is the top of a drive", isTemp)};
     // Protected places first: their reason matters more than "kept".
     for (const ProtectedPlace& place : ProtectedPlaces()) {

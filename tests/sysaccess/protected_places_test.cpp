@@ -5,7 +5,10 @@
 
 #include "support/test_files.h"
 #include "support/test_links.h"
+#include "sysaccess/file_delete.h"
+#include "sysaccess/file_identity.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
@@ -146,6 +149,10 @@ TEST(CanonicalPath, NamesEachPlaceOneWay) {
     // Another machine's share is another place; a device is no folder at all.
     EXPECT_EQ(CanonicalPath(L"\\\\fileserver\\C$\\x"), L"\\\\fileserver\\C$\\x");
     EXPECT_EQ(CanonicalPath(L"\\\\.\\PhysicalDrive0"), L"");
+    // Nor are the system's own namespaces read as a server: "\\?\unix" is
+    // Wine's way to Linux files outside every drive.
+    EXPECT_EQ(CanonicalPath(L"\\\\?\\UNC\\?\\unix\\tmp"), L"");
+    EXPECT_EQ(CanonicalPath(L"\\\\?\\UNC\\.\\unix\\tmp"), L"");
     ScopedSubst drive(L"C:\\VeltraneTests\\Subst");
     ASSERT_TRUE(drive.Defined());
     EXPECT_EQ(CanonicalPath(drive.Path(L"a")), L"C:\\VeltraneTests\\Subst\\a");
@@ -211,6 +218,36 @@ TEST(ProtectedPlaces, AFolderReachedThroughALinkIsRefused) {
     EXPECT_EQ(listing.files.size(), 1u);
     RemoveTree(trace);
     RemoveDirectoryW(trace.c_str());
+}
+
+TEST(ProtectedPlaces, APlaceOnNoDriveIsNeverEmptied) {
+    // Wine opens Linux places outside every drive as "\\?\unix\...": the
+    // profile's Documents is one here, so its Linux path is known.
+    const std::wstring documents = GetKnownFolderPath(FOLDERID_Documents);
+    const UniqueHandle folder(CreateFileW(documents.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr));
+    const std::optional<std::wstring> linuxPath = TryFinalPath(folder.Get());
+    const std::wstring unixPrefix = L"\\\\?\\unix\\";
+    if (!linuxPath || !linuxPath->starts_with(unixPrefix))
+        GTEST_SKIP() << "Documents is no Linux folder here";
+    const std::wstring rest = linuxPath->substr(unixPrefix.size()) + L"\\VeltraneUnix";
+    WriteTestFile(documents + L"\\VeltraneUnix\\notes.txt", "kept");
+    for (const std::wstring& alias : {unixPrefix + rest, L"\\\\?\\UNC\\?\\unix\\" + rest,
+                                      L"\\\\?\\UNC\\.\\unix\\" + rest, L"//?/unix/" + rest}) {
+        SCOPED_TRACE(alias);
+        for (FolderAction action :
+             {FolderAction::kEmpty, FolderAction::kRemove, FolderAction::kEmptyTraceFolder})
+            EXPECT_FALSE(CheckFolder(alias, action).allowed);
+        EXPECT_FALSE(DeleteFolderFiles(alias, nullptr, true, nullptr, nullptr, nullptr, L"*"));
+        EXPECT_EQ(DeleteFileEx(alias + L"\\notes.txt", false), DeleteOutcome::kFailed);
+    }
+    EXPECT_EQ(ReadTestFile(documents + L"\\VeltraneUnix\\notes.txt"), "kept");
+    RemoveTree(documents + L"\\VeltraneUnix");
+    RemoveDirectoryW((documents + L"\\VeltraneUnix").c_str());
+    // Another machine's share is not told apart from this one's places either.
+    EXPECT_FALSE(MayEmptyFolder(L"\\\\fileserver\\users\\me\\Temp"));
 }
 
 TEST(ProtectedPlaces, TraceFoldersAreEmptiedButNeverRemoved) {
