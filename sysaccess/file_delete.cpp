@@ -2,8 +2,10 @@
 
 #include <windows.h>
 
+#include <cstring>
 #include <string>
 #include <unordered_set>
+#include <vector>
 
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/handles.h"
@@ -83,6 +85,23 @@ Removal NotConfirmed(const IdentityOutcome& identity) {
     if (identity.kind == IdentityCheck::kFailed)
         return Outcome(RemovalKind::kFailed, identity.error);
     return {RemovalKind::kChanged, ERROR_SUCCESS, identity.change, 0};
+}
+
+// Gives an open file another name (a full canonical path) through its handle,
+// so that it is that file, and no other of that name, that moves. An
+// existing file of that name is never replaced.
+DWORD RenameOpenFile(HANDLE handle, const std::wstring& canonicalTarget) {
+    const std::wstring target = L"\\??\\" + ExtendedLengthPath(canonicalTarget).substr(4);
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    memcpy(info->FileName, target.data(), info->FileNameLength);
+    return SetFileInformationByHandle(handle, FileRenameInfo, info,
+                                      static_cast<DWORD>(buffer.size()))
+               ? ERROR_SUCCESS
+               : GetLastError();
 }
 
 bool SetDeletePending(HANDLE handle) {
@@ -397,9 +416,10 @@ WipeOutcome WipeFile(const std::wstring& path) {
     // Opened without following a link, shared with nobody, and checked
     // through the handle, so the name cannot be swapped for a link between
     // the check and the writes, nor the content be in use elsewhere.
+    // Delete access too: nothing is written into a file that may not then go.
     UniqueHandle file(CreateFileW(ExtendedLengthPath(canonical).c_str(),
-                                  FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0, nullptr,
-                                  OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                  DELETE | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
     if (!file) {
         const DWORD error = GetLastError();
         SetLastError(error);
@@ -422,22 +442,62 @@ WipeOutcome WipeFile(const std::wstring& path) {
     return file.Close() ? WipeOutcome::kWiped : WipeOutcome::kFailed;
 }
 
-DWORD RewriteFileBytes(const std::wstring& path, std::string_view content) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) return GetLastError();
-    const FactsOutcome read = ReadHandleFacts(file.Get());
-    if (read.kind != FactsRead::kRead) return read.error;
-    if (!MayOverwrite(read.facts)) return ERROR_ACCESS_DENIED;
+ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view content,
+                                  bool overwriteOld) {
+    const std::wstring canonical = CanonicalPath(path);
+    if (canonical.empty()) return {ReplaceResult::kFailed, ERROR_INVALID_NAME};
+    // Write access refuses a read-only file as it always did; sharing nothing
+    // refuses a file the browser has open.
+    UniqueHandle old(CreateFileW(ExtendedLengthPath(canonical).c_str(),
+                                 DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_DATA | SYNCHRONIZE, 0,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!old) {
+        const DWORD error = GetLastError();
+        return {IsNotFoundError(error) ? ReplaceResult::kMissing : ReplaceResult::kFailed, error};
+    }
+    const IdentityOutcome identity = Confirm(old.Get(), canonical, nullptr);
+    if (identity.kind == IdentityCheck::kFailed) return {ReplaceResult::kFailed, identity.error};
+    if (identity.kind == IdentityCheck::kChanged || !MayOverwrite(identity.facts) ||
+        identity.facts.identity.IsFolder())
+        return {ReplaceResult::kRefused, ERROR_ACCESS_DENIED};
+
+    constexpr DWORD kKeptAttributes =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    const std::wstring newName = canonical + L".veltrane-new";
+    UniqueHandle fresh(CreateFileW(ExtendedLengthPath(newName).c_str(),
+                                   DELETE | GENERIC_WRITE | SYNCHRONIZE, 0, nullptr, CREATE_NEW,
+                                   identity.facts.identity.attributes & kKeptAttributes, nullptr));
+    if (!fresh) return {ReplaceResult::kFailed, GetLastError()};
+    auto giveUp = [&fresh](DWORD error) {
+        SetDeletePending(fresh.Get());
+        return ReplaceOutcome{ReplaceResult::kFailed, error};
+    };
     DWORD written = 0;
-    if (!WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+    if (!WriteFile(fresh.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
                    nullptr))
-        return GetLastError();
+        return giveUp(GetLastError());
     // A short write sets no error of its own.
-    if (written != content.size()) return ERROR_HANDLE_DISK_FULL;
-    if (!SetEndOfFile(file.Get()) || !file.Close()) return GetLastError();
-    return ERROR_SUCCESS;
+    if (written != content.size()) return giveUp(ERROR_HANDLE_DISK_FULL);
+    if (!FlushFileBuffers(fresh.Get())) return giveUp(GetLastError());
+
+    // The old file steps aside, the new one takes its name; should that
+    // fail, the old one comes back.
+    const std::wstring oldName = canonical + L".veltrane-old";
+    if (DWORD error = RenameOpenFile(old.Get(), oldName); error != ERROR_SUCCESS)
+        return giveUp(error);
+    if (DWORD error = RenameOpenFile(fresh.Get(), canonical); error != ERROR_SUCCESS) {
+        if (RenameOpenFile(old.Get(), canonical) == ERROR_SUCCESS) return giveUp(error);
+        // The old content stays under its step-aside name, the new one under its own.
+        return {ReplaceResult::kFailed, error};
+    }
+    // The old content goes now; overwritten first when asked, and said so when that failed.
+    const DWORD overwritten =
+        overwriteOld ? WriteOnes(old.Get(), identity.facts.identity.size) : ERROR_SUCCESS;
+    // Should it stay, the lines that were to go stay too, under the step-aside name.
+    if (!SetDeletePending(old.Get())) return {ReplaceResult::kFailed, GetLastError()};
+    if (overwritten != ERROR_SUCCESS)
+        return {ReplaceResult::kReplacedWithoutOverwrite, overwritten};
+    return {ReplaceResult::kReplaced, ERROR_SUCCESS};
 }
 
 DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite) {

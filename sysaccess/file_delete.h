@@ -103,12 +103,26 @@ bool MayOverwrite(const HandleFacts& facts);
 // does not follow links, shares the file with nobody and shows the path's own
 // final path; flushed.
 WipeOutcome WipeFile(const std::wstring& path);
-// Writes `content` over what the file holds, in place, through a handle that
-// does not follow links (a profile file keeping the lines a clean leaves):
-// the file keeps its attributes and security. ERROR_SUCCESS, the Windows
-// error of the open or the write, or ERROR_ACCESS_DENIED for a link or a file
-// with other names, which is left as it is.
-DWORD RewriteFileBytes(const std::wstring& path, std::string_view content);
+enum class ReplaceResult {
+    kReplaced,
+    kReplacedWithoutOverwrite,  // the old content went without its overwrite, which failed
+    kRefused,  // a link, a file with other names, or one reached through a link or an alias
+    kMissing,  // not there
+    kFailed,   // still as it was (another program has it open, or a write failed)
+};
+struct [[nodiscard]] ReplaceOutcome {
+    ReplaceResult kind = ReplaceResult::kFailed;
+    DWORD error = ERROR_SUCCESS;  // kFailed, kReplacedWithoutOverwrite: the system's reason
+};
+// Gives the file at `path` the content `content` (a profile file keeping the
+// lines a clean leaves) without ever leaving it empty or partly written: the
+// file is opened following no link and shared with nobody, the new content
+// is written to a new file beside it and flushed, and only then does the new
+// file take the old one's name. The old content is overwritten first when
+// `overwriteOld`, and removed through its own handle. The new file keeps the
+// old one's hidden, system and archive attributes.
+ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view content,
+                                  bool overwriteOld);
 
 // True when removed or already gone. The folder must be reached through no
 // link or alias; a folder link (a junction) is removed as a link.

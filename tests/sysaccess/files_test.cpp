@@ -235,7 +235,7 @@ TEST_F(FileDelete, OverwriteNeverWritesThroughAnotherName) {
     ASSERT_TRUE(CreateHardLinkW(link.c_str(), document.c_str(), nullptr));
 
     EXPECT_EQ(WipeFile(link), WipeOutcome::kShared);
-    EXPECT_EQ(RewriteFileBytes(link, "kept"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReplaceFileContent(link, "kept", true).kind, ReplaceResult::kRefused);
     // Read-only: the attribute belongs to the user's file as much as to this name.
     ASSERT_TRUE(SetFileAttributesW(document.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(DeleteFileEx(link, true), DeleteOutcome::kRemovedWithoutOverwrite);
@@ -252,19 +252,29 @@ TEST_F(FileDelete, AFileWithOneNameIsOverwrittenAndFlushed) {
     EXPECT_EQ(ReadTestFile(own), std::string(6, '\xFF'));
 }
 
-TEST_F(FileDelete, RewriteReplacesTheContentInPlace) {
+TEST_F(FileDelete, ReplacedContentIsWholeOrNotWrittenAtAll) {
     const std::wstring path = folder.Sub(L"cookies.txt");
     WriteTestFile(path, "a long first content\r\n");
-    // A hidden file cannot be created over, only written into.
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(RewriteFileBytes(path, "kept\r\n"), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(ReplaceFileContent(path, "kept\r\n", true).kind, ReplaceResult::kReplaced);
     EXPECT_EQ(ReadTestFile(path), "kept\r\n");
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    // Nothing of the work is left beside it.
+    EXPECT_FALSE(FileExists(path + L".veltrane-new"));
+    EXPECT_FALSE(FileExists(path + L".veltrane-old"));
     {
-        UniqueHandle held = HoldOpen(path);
-        EXPECT_EQ(RewriteFileBytes(path, "x"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        // The browser has it open: not one byte of it changes.
+        UniqueHandle held = HoldOpen(path, kShareEverything);
+        const ReplaceOutcome busy = ReplaceFileContent(path, "x", true);
+        EXPECT_EQ(busy.kind, ReplaceResult::kFailed);
+        EXPECT_EQ(busy.error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     }
     EXPECT_EQ(ReadTestFile(path), "kept\r\n");
+    // The new file cannot be made: the old one stays whole, not wiped.
+    MakeFolder(path + L".veltrane-new");
+    EXPECT_EQ(ReplaceFileContent(path, "x", true).kind, ReplaceResult::kFailed);
+    EXPECT_EQ(ReadTestFile(path), "kept\r\n");
+    RemoveDirectoryW((path + L".veltrane-new").c_str());
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
