@@ -1,5 +1,6 @@
 #include "engine/plugin.h"
 
+#include "engine/changed_since_scan.h"
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
@@ -105,7 +106,22 @@ void CPlugin::FinishScan(Result result) {
     kernel_->PostFinished(CKernel::kScanFinishedMessage, id_, result);
 }
 
+CleanSummary CPlugin::GetCleanSummary() const {
+    CleanSummary summary;
+    for (const ItemError& error : errors) {
+        if (error.IsReboot())
+            ++summary.deferred;
+        else if (TellsChangedSinceScan(error))
+            ++summary.changed;
+        else
+            ++summary.failed;
+    }
+    return summary;
+}
+
 void CPlugin::FinishFix(Result result) {
+    // A clean that ran to its end but left rows it showed did not do all it showed.
+    if (result == kDone && GetCleanSummary().LeftItems()) result = kDoneWithFailures;
     runState_ = kCleaned;
     kernel_->PostFinished(CKernel::kFixFinishedMessage, id_, result);
 }
