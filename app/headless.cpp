@@ -2,6 +2,7 @@
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "engine/page_reader.h"
 #include "sysaccess/file_bytes.h"
@@ -16,6 +17,7 @@ struct PluginOutcome {
     std::wstring id;
     CPlugin::Result result = CPlugin::kDone;
     ScanSummary summary;
+    std::optional<CleanSummary> clean;  // what the clean did, once it ran
     std::wstring scanReport;
     std::wstring cleanReport;
 };
@@ -119,7 +121,10 @@ private:
         for (auto& outcome : outcomes_) {
             CPlugin* plugin = kernel_->FindPlugin(outcome.id);
             if (!plugin) continue;
-            if (scan) outcome.summary = plugin->GetScanSummary();
+            if (scan)
+                outcome.summary = plugin->GetScanSummary();
+            else if (plugin->GetRunState() == CPlugin::kCleaned)
+                outcome.clean = plugin->GetCleanSummary();
             if (request_.reportFolder.empty()) continue;
             MemoryHtmlElement element;
             if (scan)
@@ -157,6 +162,8 @@ const wchar_t* ResultName(CPlugin::Result result) {
             return L"done";
         case CPlugin::kCancelled:
             return L"cancelled";
+        case CPlugin::kDoneWithFailures:  // it left rows it showed
+            return L"left items";
         case CPlugin::kFailed:
             break;
     }
@@ -185,6 +192,18 @@ std::wstring ListPlugins(const CKernel& kernel, bool json) {
     return text;
 }
 
+// What a clean did, as /json counts it: a count the plug-in does not keep is null.
+void AddCleanCounts(const CleanSummary& clean, nlohmann::ordered_json& entry) {
+    auto known = [](const std::optional<uint64_t>& count) {
+        return count ? nlohmann::ordered_json(*count) : nlohmann::ordered_json(nullptr);
+    };
+    entry["removed"] = known(clean.removed);
+    entry["failed"] = clean.failed;
+    entry["deferred"] = clean.deferred;
+    entry["changed"] = clean.changed;
+    entry["freedBytes"] = known(clean.freedBytes);
+}
+
 std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
                        const std::vector<PluginOutcome>& outcomes) {
     bool clean = request.action == HeadlessRequest::kClean;
@@ -195,12 +214,14 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
                 return p.empty() ? nlohmann::ordered_json(nullptr)
                                  : nlohmann::ordered_json(ToUtf8(p));
             };
-            plugins.push_back({{"id", ToUtf8(outcome.id)},
-                               {"result", outcome.result},
-                               {"items", outcome.summary.items},
-                               {"bytes", outcome.summary.bytes},
-                               {"scanReport", path(outcome.scanReport)},
-                               {"cleanReport", path(outcome.cleanReport)}});
+            nlohmann::ordered_json entry = {{"id", ToUtf8(outcome.id)},
+                                            {"result", outcome.result},
+                                            {"items", outcome.summary.items},
+                                            {"bytes", outcome.summary.bytes}};
+            if (clean) AddCleanCounts(outcome.clean.value_or(CleanSummary{}), entry);
+            entry["scanReport"] = path(outcome.scanReport);
+            entry["cleanReport"] = path(outcome.cleanReport);
+            plugins.push_back(std::move(entry));
         }
         nlohmann::ordered_json document = {{"mode", clean ? "clean" : "scan"},
                                            {"rebootNeeded", kernel.IsRebootNeeded()},
@@ -265,7 +286,12 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
     }
 
     output = RunReport(request, kernel, run.Outcomes());
-    for (const auto& outcome : run.Outcomes())
-        if (outcome.result != CPlugin::kDone) return kExitFailed;
-    return kExitDone;
+    bool itemsLeft = false;
+    for (const auto& outcome : run.Outcomes()) {
+        if (outcome.result == CPlugin::kDoneWithFailures)
+            itemsLeft = true;
+        else if (outcome.result != CPlugin::kDone)
+            return kExitFailed;
+    }
+    return itemsLeft ? kExitItemsLeft : kExitDone;
 }

@@ -24,6 +24,18 @@ void TraceRunLockProblem(const RunLockOutcome& outcome) {
     Trace(L"Run lock: outcome %d, error %lu\n", static_cast<int>(outcome.kind), outcome.error);
 }
 
+// The state page a plug-in's row shows once its scan or clean is over.
+const wchar_t* RowStatePage(CPlugin::Result result) {
+    switch (result) {
+        case CPlugin::kDone:
+            return L"state_finished.html";
+        case CPlugin::kDoneWithFailures:
+            return L"state_finished_failures.html";
+        default:
+            return L"state_failed.html";
+    }
+}
+
 }  // namespace
 
 std::wstring RunRefusalText(const RunLockOutcome& outcome) {
@@ -325,9 +337,7 @@ std::wstring CKernel::ChosenPluginId() const {
 }
 
 void CKernel::SetRowFromResult(const std::wstring& id, CPlugin::Result result) {
-    if (view_)
-        view_->SetRowStatus(id, StatePage(result != CPlugin::kDone ? L"state_failed.html"
-                                                                   : L"state_finished.html"));
+    if (view_) view_->SetRowStatus(id, StatePage(RowStatePage(result)));
 }
 
 std::wstring CKernel::StatePage(const wchar_t* name) const {

@@ -1,5 +1,6 @@
 #include "engine/plugin.h"
 
+#include "engine/changed_since_scan.h"
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
@@ -105,7 +106,22 @@ void CPlugin::FinishScan(Result result) {
     kernel_->PostFinished(CKernel::kScanFinishedMessage, id_, result);
 }
 
+CleanSummary CPlugin::GetCleanSummary() const {
+    CleanSummary summary;
+    for (const ItemError& error : errors) {
+        if (error.IsReboot())
+            ++summary.deferred;
+        else if (TellsChangedSinceScan(error))
+            ++summary.changed;
+        else
+            ++summary.failed;
+    }
+    return summary;
+}
+
 void CPlugin::FinishFix(Result result) {
+    // A clean that ran to its end but left rows it showed did not do all it showed.
+    if (result == kDone && GetCleanSummary().LeftItems()) result = kDoneWithFailures;
     runState_ = kCleaned;
     kernel_->PostFinished(CKernel::kFixFinishedMessage, id_, result);
 }
@@ -139,6 +155,7 @@ void CPlugin::LoadPages(const std::wstring& language) {
         pages.resReboot = ReadPage(folder + L"res_Reboot.html");
         pages.resDeleted = ReadPage(folder + L"res_Deleted.html");
         pages.resDeletedNotOverwritten = ReadPage(folder + L"res_DeletedNotOverwritten.html");
+        pages.resGone = ReadPage(folder + L"res_Gone.html");
         pages.resCancelled = ReadPage(folder + L"res_Cancelled.html");
         pages.resKept = ReadPage(folder + L"res_Kept.html");
         pages.scaning = ReadPage(folder + L"scaning.html");

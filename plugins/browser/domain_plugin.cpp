@@ -181,6 +181,14 @@ ScanSummary CDomainPlugin::GetScanSummary() const {
     return summary;
 }
 
+CleanSummary CDomainPlugin::GetCleanSummary() const {
+    CleanSummary summary = CPlugin::GetCleanSummary();
+    summary.removed = static_cast<uint64_t>(std::count_if(
+        view_.begin(), view_.end(),
+        [](const DomainInfo* domain) { return domain->result == DomainInfo::kDeleted; }));
+    return summary;
+}
+
 void CDomainPlugin::BuildOrderedView(const DomainOrder& before) {
     view_.clear();
     view_.reserve(domains_.size());

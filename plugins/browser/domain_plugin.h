@@ -15,6 +15,8 @@ public:
     ReportResult BuildScanReport(IHtmlElement& element) override;
     ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
+    // Removed: the rows whose items all went; the bytes are the scan's, so not told.
+    CleanSummary GetCleanSummary() const override;
     // True for the cookie plug-ins: their scan rows get a keep toggle, and their
     // clean leaves the cookies of the kernel's cookie keep-list.
     virtual bool UsesCookieKeepList() const { return false; }

@@ -10,6 +10,7 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/protected_places.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -270,15 +271,16 @@ void CProfileStorePlugin::FillTotals(std::wstring& totals) const {
 
 void CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstring& name,
                                       const std::vector<std::wstring>& paths) {
-    std::vector<std::wstring> present;
+    std::vector<FileIdentity> present;
     uint64_t bytes = 0;
     FILETIME newest = {};
     for (const std::wstring& path : paths) {
-        const std::optional<FileFacts> facts = ReadFileFacts(path);
-        if (!facts) continue;
-        present.push_back(path);
-        bytes += facts->size;
-        if (Ticks(facts->lastWrite) > Ticks(newest)) newest = facts->lastWrite;
+        // A file reached through a link or an alias is not the profile's to list.
+        IdentityReadOutcome read = ReadFileIdentity(path);
+        if (read.kind != IdentityRead::kRead) continue;
+        bytes += read.identity.size;
+        if (Ticks(read.identity.lastWrite) > Ticks(newest)) newest = read.identity.lastWrite;
+        present.push_back(std::move(read.identity));
     }
     if (present.empty()) return;
     DomainInfo& row = Row(index, store, name);
@@ -291,58 +293,66 @@ void CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstrin
 
 void CProfileStorePlugin::AddFolderRow(size_t index, int store, const std::wstring& name,
                                        const std::wstring& folder) {
-    StringList files;
-    SizeList sizes;
-    GetFileListPlugCancelProc visitor(this, &files, &sizes, nullptr, L"*", L'|');
-    WalkFolderTree(folder, visitor);
-    if (files.empty()) return;
+    FolderTreeListing listing;
+    if (ListFolderItems(this, folder, nullptr, ListingDepth::kTree, &listing).kind !=
+            ListingResult::kListed ||
+        listing.files.empty())
+        return;
     DomainInfo& row = Row(index, store, name);
-    row.itemCount += static_cast<int>(files.size());
-    for (uint64_t size : sizes) row.sizeSum += size;
-    rowFolders_[&row] = folder;
+    row.itemCount += static_cast<int>(listing.files.size());
+    row.sizeSum += listing.TotalSize();
+    rowFolders_[&row] = std::move(listing);
 }
 
 void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
     for (DomainInfo* row : RowsOf(index, store)) {
         if (IsCancelled()) return;
         std::optional<ItemError> failure;  // the first file or folder that stayed
-        bool deferred = false;
         std::wstring deferredPath;
+        auto fail = [&failure](ItemError::Kind kind, const std::wstring& path, DWORD code,
+                               const std::wstring& change) {
+            if (failure) return;
+            if (!change.empty())
+                failure.emplace(kind, path, ItemError::kOwnText, 0, false, L"",
+                                ChangedSinceScan(change));
+            else
+                failure.emplace(kind, path,
+                                code != 0 ? ItemError::kSystemMessage : ItemError::kUnknown, code,
+                                false);
+        };
         if (auto files = rowFiles_.find(row); files != rowFiles_.end()) {
-            for (const std::wstring& path : files->second) {
-                const DeleteOutcome outcome = DeleteFileEx(path, GetWipeFiles());
-                if (outcome == DeleteOutcome::kDeferred && !deferred) {
-                    deferred = true;
-                    deferredPath = path;
-                } else if (outcome == DeleteOutcome::kFailed && !failure) {
-                    failure.emplace(ItemError::kFile, path, ItemError::kSystemMessage,
-                                    GetLastError(), false);
-                }
+            for (const FileIdentity& file : files->second) {
+                const Removal removal = RemoveListedFile(file, GetWipeFiles());
+                if (removal.kind == RemovalKind::kDeferred && deferredPath.empty())
+                    deferredPath = file.path;
+                else if (removal.kind == RemovalKind::kChanged)
+                    fail(ItemError::kFile, file.path, 0, removal.change);
+                else if (removal.kind == RemovalKind::kFailed)
+                    fail(ItemError::kFile, file.path, removal.error, {});
             }
         }
         if (auto folder = rowFolders_.find(row); folder != rowFolders_.end()) {
-            unsigned count = 0;
-            uint64_t size = 0;
-            bool folderDeferred = false;
-            SetLastError(ERROR_SUCCESS);
-            const bool complete =
-                DeleteFolderTree(folder->second, this, true, &count, &size, &folderDeferred, L"*");
-            const DWORD error = GetLastError();
-            if (!complete && !failure && !IsCancelled())
-                failure.emplace(
-                    ItemError::kFolder, folder->second,
-                    error != ERROR_SUCCESS ? ItemError::kSystemMessage : ItemError::kUnknown, error,
-                    false);
-            if (folderDeferred && !deferred) {
-                deferred = true;
-                deferredPath = folder->second;
+            const FolderTreeListing& listing = folder->second;
+            const PlaceVerdict verdict = CheckFolder(listing.folder.path, FolderAction::kEmpty);
+            if (!verdict.allowed) {
+                if (!failure)
+                    failure.emplace(ItemError::kFolder, listing.folder.path, ItemError::kOwnText, 0,
+                                    false, L"", verdict.reason);
+            } else {
+                const TreeRemoval tree = RemoveListedTree(listing, this);
+                if (tree.cancelled) return;
+                if (tree.changed > 0)
+                    fail(ItemError::kFolder, listing.folder.path, 0, tree.firstChange);
+                else if (tree.failed > 0)
+                    fail(ItemError::kFolder, listing.folder.path, tree.firstError, {});
+                if (tree.deferred > 0 && deferredPath.empty()) deferredPath = listing.folder.path;
             }
         }
         if (IsCancelled()) return;
         if (failure) {
             row->result = DomainInfo::kError;
             row->error = failure;
-        } else if (deferred) {
+        } else if (!deferredPath.empty()) {
             SetRebootNeeded();
             row->result = DomainInfo::kRebootNeeded;
             row->error = ItemError(ItemError::kFile, deferredPath, ItemError::kUnknown, 0, true);

@@ -16,6 +16,8 @@
 #include "plugins/browser/cookie_store.h"
 #include "plugins/browser/domain_plugin.h"
 #include "plugins/browser/sqlite_clean.h"
+#include "sysaccess/file_identity.h"
+#include "sysaccess/file_walk.h"
 #include "sysaccess/sqlite_db.h"
 
 class CProfileStorePlugin : public CDomainPlugin {
@@ -91,17 +93,19 @@ protected:
     // A row for everything below `folder`, when it holds any file; the folder stays.
     void AddFolderRow(size_t index, int store, const std::wstring& name,
                       const std::wstring& folder);
-    // Deletes the files and folders behind the rows of a store through the
-    // common deletion routines (overwrite, deferral to the next start, the
-    // guard of protected places), setting each row's result.
+    // Removes the files and folders the scan listed behind the rows of a
+    // store, each through its own handle (overwrite, deferral to the next
+    // start, the guard of protected places), setting each row's result; what
+    // changed or came after the scan stays.
     void DeleteFileRows(size_t index, int store);
 
     void FillRow(std::wstring& row, const DomainInfo& domain) const override;
     void FillTotals(std::wstring& totals) const override;
 
     std::map<const DomainInfo*, RowTag> tags_;
-    std::map<const DomainInfo*, std::vector<std::wstring>> rowFiles_;
-    std::map<const DomainInfo*, std::wstring> rowFolders_;
+    // What the scan listed behind each row; the clean removes exactly that.
+    std::map<const DomainInfo*, std::vector<FileIdentity>> rowFiles_;
+    std::map<const DomainInfo*, FolderTreeListing> rowFolders_;
 
 private:
     // Grouped by profile and store, the most items first within a group.

@@ -1,10 +1,10 @@
 #include "plugins/standard/elim_action.h"
 
+#include <algorithm>
 #include <map>
 
 #include "plugins/standard/standart_plugin.h"
 #include "sysaccess/file_delete.h"
-#include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/path_join.h"
@@ -31,9 +31,21 @@ bool ReadValueText(HKEY key, const std::wstring& name, std::wstring& text) {
     return true;
 }
 
-// Whether a "|"-separated mask list takes every entry, as the scan's listing of a folder does.
-bool MatchesEverything(const std::wstring& mask) {
-    return mask.empty() || mask == L"*" || mask == L"*.*";
+// A folder of files (Recent's jump lists, a browser's cache) is a plug-in's
+// own trace folder, emptied of its listed files even inside the user's
+// Documents; a whole tree is emptied only where no user's files are.
+FolderAction GuardActionFor(CElimAction::FileMode mode) {
+    return mode == CElimAction::kFolderFiles ? FolderAction::kEmptyTraceFolder
+                                             : FolderAction::kEmpty;
+}
+
+// The name a listed item is shown by: the entry's folder as the user knows
+// it, and the item's place below it.
+std::wstring ShownName(const std::wstring& folder, const FolderTreeListing& listing,
+                       const FileIdentity& item) {
+    const std::wstring& root = listing.folder.path;
+    const size_t skip = root.size() + (root.back() == L'\\' ? 0 : 1);
+    return JoinPath(folder, std::wstring_view(item.path).substr(skip));
 }
 
 // The reason shown for a failure: the system's message, or "Unknown error."
@@ -131,63 +143,88 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
         entry.absent = true;
         return true;
     }
-    if (entry.mode != kSingleFile) {
-        // A folder that is, or holds, the user's own files shows as one row
-        // that the clean fails with the guard's reason; nothing inside is listed.
-        PlaceVerdict verdict = CheckFolder(path, FolderAction::kEmpty);
-        if (!verdict.allowed) {
-            SFileRecord record;
-            record.name = path;
-            record.isFolder = true;
-            record.refusal = std::move(verdict.reason);
-            entry.found.push_back(std::move(record));
-            return true;
-        }
-    }
-
-    auto addFile = [&entry](const std::wstring& name, uint64_t size) {
-        SFileRecord record;
-        record.name = name;
-        record.size = size;
-        record.subitemsFound = 1;
-        entry.found.push_back(std::move(record));
-    };
-
     if (entry.mode == kSingleFile) {
         StepDots();
-        const std::optional<FileFacts> facts = ReadFileFacts(path);
-        if (!facts) {
-            entry.absent = true;
-            return true;
-        }
-        addFile(path, facts->size);
-        return true;
+        return ScanSingleFile(entry, path);
     }
-
-    StringList files;
-    SizeList sizes;
-    StringList folders;
-    bool tree = entry.mode == kFolderTree;
-    plugin_.SetProgress(JoinPath(path, tree ? kAllEntries : entry.mask));
-    if (!GetFileList(&plugin_, path, &files, tree ? &folders : nullptr, entry.mask.c_str(), L'|',
-                     nullptr, &sizes))
-        return false;
-    for (const std::wstring& folder : folders) {
-        plugin_.SetProgress(JoinPath(folder, kAllEntries));
+    // A folder that is, holds or lies in the user's own files, or that a link
+    // leads elsewhere, shows as one row that the clean fails with the
+    // guard's reason; nothing inside is listed.
+    auto refuse = [&entry, &path](std::wstring reason) {
         SFileRecord record;
-        record.name = folder;
+        record.name = path;
+        record.isFolder = true;
+        record.refusal = std::move(reason);
+        entry.found.push_back(std::move(record));
+        return true;
+    };
+    PlaceVerdict verdict = CheckFolder(path, GuardActionFor(entry.mode));
+    if (!verdict.allowed) return refuse(std::move(verdict.reason));
+
+    const bool tree = entry.mode == kFolderTree;
+    plugin_.SetProgress(JoinPath(path, tree ? kAllEntries : entry.mask));
+    FolderTreeListing top;
+    const ListingOutcome listed =
+        ListFolderItems(&plugin_, path, entry.mask.c_str(),
+                        tree ? ListingDepth::kFilesAndFolders : ListingDepth::kFiles, &top);
+    switch (listed.kind) {
+        case ListingResult::kListed:
+            break;
+        case ListingResult::kCancelled:
+            return false;
+        case ListingResult::kRefused:
+            return refuse(listed.reason);
+        case ListingResult::kMissing:
+        case ListingResult::kFailed:
+            return true;  // nothing found
+    }
+    for (FileIdentity& folder : top.folders) {
+        SFileRecord record;
+        record.name = ShownName(path, top, folder);
+        plugin_.SetProgress(JoinPath(record.name, kAllEntries));
         record.isFolder = true;
         // A link is removed as a link: nothing behind it belongs to this folder.
-        if (!IsFolderLink(folder)) {
+        if (!folder.IsLink()) {
             auto listing = std::make_shared<FolderTreeListing>();
-            if (!ListFolderTree(&plugin_, folder, listing.get())) return false;
-            record.size = listing->TotalSize();
-            record.subitemsFound = listing->entries;
-            record.listing = std::move(listing);
+            const ListingOutcome below =
+                ListFolderItems(&plugin_, folder.path, nullptr, ListingDepth::kTree, listing.get());
+            if (below.kind == ListingResult::kCancelled) return false;
+            if (below.kind == ListingResult::kListed) {
+                record.size = listing->TotalSize();
+                record.subitemsFound = listing->entries;
+                record.listing = std::move(listing);
+            }
         }
+        record.identity = std::move(folder);
         entry.found.push_back(std::move(record));
     }
-    for (size_t i = 0; i < files.size(); ++i) addFile(files[i], sizes[i]);
+    for (FileIdentity& file : top.files) {
+        SFileRecord record;
+        record.name = ShownName(path, top, file);
+        record.size = file.size;
+        record.subitemsFound = 1;
+        record.identity = std::move(file);
+        entry.found.push_back(std::move(record));
+    }
+    return true;
+}
+
+bool CElimAction::ScanSingleFile(SFileEntry& entry, const std::wstring& path) {
+    IdentityReadOutcome read = ReadFileIdentity(path);
+    if (read.kind == IdentityRead::kMissing || read.kind == IdentityRead::kFailed) {
+        entry.absent = true;
+        return true;
+    }
+    SFileRecord record;
+    record.name = path;
+    record.subitemsFound = 1;
+    if (read.kind == IdentityRead::kRefused) {
+        record.refusal = std::move(read.reason);
+    } else {
+        record.size = read.identity.size;
+        record.identity = std::move(read.identity);
+    }
+    entry.found.push_back(std::move(record));
     return true;
 }
 
@@ -305,81 +342,122 @@ bool CElimAction::Fix(std::vector<ItemError>& errors) {
     return true;
 }
 
+bool CElimAction::LeftItems() const {
+    auto left = [](const SStatistics& record) { return record.status == kFailed; };
+    for (const SFileEntry& entry : fileEntries)
+        if (!entry.absent && std::any_of(entry.found.begin(), entry.found.end(), left)) return true;
+    for (const SRegEntry& entry : regEntries)
+        if (!entry.absent && std::any_of(entry.found.begin(), entry.found.end(), left)) return true;
+    return false;
+}
+
 void CElimAction::DeleteFileRecord(SFileRecord& record, bool overwrite,
                                    std::vector<ItemError>& errors) {
-    DeleteOutcome outcome = DeleteFileEx(record.name, overwrite);
-    DWORD code = GetLastError();
-    switch (outcome) {
-        case DeleteOutcome::kRemoved:
-            record.status = kRemoved;
+    const Removal removal = RemoveListedFile(record.identity, overwrite);
+    switch (removal.kind) {
+        case RemovalKind::kRemoved:
+        case RemovalKind::kRemovedWithoutOverwrite:
+            record.status =
+                removal.kind == RemovalKind::kRemoved ? kRemoved : kRemovedNotOverwritten;
+            record.subitemsRemoved = 1;
+            record.removedSize = removal.freedBytes;
             return;
-        case DeleteOutcome::kRemovedWithoutOverwrite:
-            record.status = kRemovedNotOverwritten;
-            return;
-        case DeleteOutcome::kDeferred:
+        case RemovalKind::kDeferred:
             plugin_.SetRebootNeeded();
-            record.AddDeferred(errors, overwrite, code);
+            record.AddDeferred(errors, overwrite, removal.error);
             record.errorNumber = errors.size();
             return;
-        case DeleteOutcome::kFailed:
-            Fail(record, errors, ReasonFor(code), code);
+        case RemovalKind::kGone:
+            record.status = kGone;
+            return;
+        case RemovalKind::kChanged:
+            FailWithReason(record, ChangedSinceScan(removal.change), errors);
+            return;
+        case RemovalKind::kFailed:
+            Fail(record, errors, ReasonFor(removal.error), removal.error);
             return;
     }
 }
 
-void CElimAction::FailProtected(SFileRecord& record, const std::wstring& reason,
-                                std::vector<ItemError>& errors) {
+void CElimAction::FailWithReason(SFileRecord& record, const std::wstring& reason,
+                                 std::vector<ItemError>& errors) {
     record.status = kFailed;
-    errors.emplace_back(ItemError::kFolder, record.name, ItemError::kOwnText, 0, false, L"",
-                        reason);
+    errors.emplace_back(record.isFolder ? ItemError::kFolder : ItemError::kFile, record.name,
+                        ItemError::kOwnText, 0, false, L"", reason);
     record.errorNumber = errors.size();
+}
+
+void CElimAction::FailFolder(SFileRecord& record, const TreeRemoval& tree, const Removal& removal,
+                             std::vector<ItemError>& errors) {
+    if (tree.deferred > 0) {
+        Fail(record, errors, ItemError::kFolderKeptForReboot, removal.error);
+    } else if (tree.changed > 0) {
+        FailWithReason(record, ChangedSinceScan(tree.firstChange), errors);
+    } else if (removal.kind == RemovalKind::kChanged) {
+        FailWithReason(record, ChangedSinceScan(removal.change), errors);
+    } else if (tree.failed > 0) {
+        Fail(record, errors, ReasonFor(tree.firstError), tree.firstError);
+    } else if (removal.error == ERROR_DIR_NOT_EMPTY) {
+        // Nothing listed inside stayed: what keeps the folder came after the scan.
+        FailWithReason(record, ChangedSinceScan(L"it holds items the scan did not list"), errors);
+    } else if (!removal.change.empty()) {
+        FailWithReason(record, removal.change, errors);
+    } else {
+        Fail(record, errors, ReasonFor(removal.error), removal.error);
+    }
 }
 
 bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& mask,
                                      std::vector<ItemError>& errors) {
-    if (!record.refusal.empty()) {
-        FailProtected(record, record.refusal, errors);
-        return true;
-    }
     plugin_.SetProgress(JoinPath(record.name, mask));
-    bool reboot = false;
-    if (!IsFolderLink(record.name)) {
-        unsigned removed = 0;
-        uint64_t removedSize = 0;
-        // Everything below the folder, as the scan listed it, needs no second walk.
-        bool emptied = record.listing && MatchesEverything(mask)
-                           ? DeleteListedFolderTree(record.name, *record.listing, &plugin_,
-                                                    &removed, &removedSize, &reboot)
-                           : DeleteFolderTree(record.name, &plugin_, true, &removed, &removedSize,
-                                              &reboot, mask.c_str());
-        record.subitemsRemoved = removed;
-        record.removedSize = removedSize;
-        if (!emptied && plugin_.IsCancelled()) return false;
+    TreeRemoval tree;
+    if (record.listing) {
+        tree = RemoveListedTree(*record.listing, &plugin_);
+        record.subitemsRemoved = tree.removed + tree.deferred;
+        record.removedSize = tree.freedBytes;
+        if (tree.cancelled) return false;
     }
-    PlaceVerdict removal = CheckFolder(record.name, FolderAction::kRemove);
-    if (!removal.allowed) {
-        FailProtected(record, removal.reason, errors);
+    // A folder the guard keeps (the temporary folder itself) says so, unless
+    // what it held changed since the scan.
+    const PlaceVerdict allowed = CheckFolder(record.name, FolderAction::kRemove);
+    if (!allowed.allowed && tree.changed == 0) {
+        FailWithReason(record, allowed.reason, errors);
         return true;
     }
-    if (RemoveFolder(record.name)) {
+    const Removal removal = allowed.allowed
+                                ? RemoveListedFolder(record.identity)
+                                : Removal{RemovalKind::kFailed, ERROR_ACCESS_DENIED, {}, 0};
+    if (removal.kind == RemovalKind::kRemoved) {
         record.status = kRemoved;
-        return true;
+    } else if (removal.kind == RemovalKind::kGone) {
+        record.status = record.subitemsRemoved > 0 ? kRemoved : kGone;
+    } else {
+        FailFolder(record, tree, removal, errors);
     }
-    DWORD code = GetLastError();
-    if (reboot)
-        Fail(record, errors, ItemError::kFolderKeptForReboot, code);
-    else
-        Fail(record, errors, ReasonFor(code), code);
     return true;
 }
 
 bool CElimAction::FixFileEntry(SFileEntry& entry, std::vector<ItemError>& errors) {
     const bool overwrite = plugin_.GetWipeFiles();
-    const std::wstring progress = JoinPath(ExpandPathMacros(entry.path), entry.mask);
+    const std::wstring path = ExpandPathMacros(entry.path);
+    const std::wstring progress = JoinPath(path, entry.mask);
+    // The folder the scan listed is asked about again: a link put in its
+    // place or above it since then leads somewhere else.
+    std::wstring refusedNow;
+    if (entry.mode != kSingleFile) {
+        const PlaceVerdict verdict = CheckFolder(path, GuardActionFor(entry.mode));
+        if (!verdict.allowed)
+            refusedNow = ChangedSinceScan(L"the folder " + path + L" is refused now (" +
+                                          verdict.reason + L")");
+    }
     bool filesAnnounced = false;
     for (SFileRecord& record : entry.found) {
         if (plugin_.IsCancelled()) return false;
         if (record.status == kHidden) continue;
+        if (!record.refusal.empty() || !refusedNow.empty()) {
+            FailWithReason(record, record.refusal.empty() ? refusedNow : record.refusal, errors);
+            continue;
+        }
         if (record.isFolder) {
             if (!DeleteFolderRecord(record, entry.mask, errors)) return false;
             filesAnnounced = false;

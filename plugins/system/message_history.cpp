@@ -4,6 +4,7 @@
 #include "plugins/system/folder_list.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/path_join.h"
 #include "sysaccess/protected_places.h"
 #include "sysaccess/reg_format.h"
 #include "sysaccess/registry_keys.h"
@@ -59,7 +60,7 @@ bool CPlgMessageHistory::AddFiles(Messenger messenger, const std::wstring& folde
                                   const wchar_t* mask, bool cancelBeforeEachFile) {
     // A history path that names the user's own files (a log folder set to
     // Documents) lists nothing: one row says why it is left alone.
-    PlaceVerdict verdict = CheckFolder(folder, FolderAction::kEmpty);
+    PlaceVerdict verdict = CheckFolder(folder, FolderAction::kEmptyTraceFolder);
     if (!verdict.allowed) {
         HistoryFile record;
         record.path = folder;
@@ -67,17 +68,25 @@ bool CPlgMessageHistory::AddFiles(Messenger messenger, const std::wstring& folde
         lists_[messenger].push_back(std::move(record));
         return true;
     }
-    StringList files;
-    SizeList sizes;
-    unsigned count = 0;
-    GetFileList(nullptr, folder, &files, nullptr, mask, L'|', &count, &sizes);
-    for (size_t i = 0; i < files.size(); ++i) {
-        const std::wstring& path = files[i];
+    FolderTreeListing listing;
+    const ListingOutcome listed =
+        ListFolderItems(nullptr, folder, mask, ListingDepth::kFiles, &listing);
+    if (listed.kind == ListingResult::kRefused) {
+        HistoryFile record;
+        record.path = folder;
+        record.refusal = listed.reason;
+        lists_[messenger].push_back(std::move(record));
+        return true;
+    }
+    for (FileIdentity& file : listing.files) {
         if (cancelBeforeEachFile && IsCancelled()) return false;
         HistoryFile record;
-        record.path = path;
-        record.length = sizes[i];
-        SetProgress(path);
+        // The name as the user's settings spell the folder, not its canonical form.
+        record.path = JoinPath(
+            folder, std::wstring_view(file.path).substr(file.path.find_last_of(L'\\') + 1));
+        record.length = file.size;
+        record.identity = std::move(file);
+        SetProgress(record.path);
         lists_[messenger].push_back(std::move(record));
     }
     return true;
@@ -144,16 +153,22 @@ bool CPlgMessageHistory::CleanList(std::vector<HistoryFile>& list) {
                                      L"", record.refusal);
             continue;
         }
-        bool wipe = GetWipeFiles();
-        DeleteOutcome outcome = DeleteFileEx(record.path, wipe);
-        if (IsRemoved(outcome)) {
+        const bool wipe = GetWipeFiles();
+        const Removal removal = RemoveListedFile(record.identity, wipe);
+        if (removal.kind == RemovalKind::kRemoved ||
+            removal.kind == RemovalKind::kRemovedWithoutOverwrite ||
+            removal.kind == RemovalKind::kGone) {
             record.result = kFileDeleted;
+        } else if (removal.kind == RemovalKind::kChanged) {
+            record.result = kFileFailed;
+            record.error = ItemError(ItemError::kFile, record.path, ItemError::kOwnText, 0, false,
+                                     L"", ChangedSinceScan(removal.change));
         } else {
-            bool deferred = outcome == DeleteOutcome::kDeferred;
+            const bool deferred = removal.kind == RemovalKind::kDeferred;
             record.result = deferred ? kFileDeletedAfterReboot : kFileFailed;
             if (deferred) SetRebootNeeded();
             record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, record.path,
-                                     ItemError::kSystemMessage, GetLastError(), deferred, L"",
+                                     ItemError::kSystemMessage, removal.error, deferred, L"",
                                      L"Cannot delete subitem");
         }
         dots += L".";

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/plugin.h"
+#include "sysaccess/file_identity.h"
 
 class CPlgMessageHistory : public CPlugin {
 public:
@@ -20,7 +21,8 @@ public:
 
     struct HistoryFile {
         std::wstring path;
-        uint64_t length = 0;  // as the folder listing gave it
+        uint64_t length = 0;    // as the folder listing gave it
+        FileIdentity identity;  // the file as the scan listed it: the clean removes only that
         FileResult result = kFileNotProcessed;
         ItemError error{ItemError::kFile, L"", ItemError::kSystemMessage, 0, false};
         // A history folder the guard keeps, or an account key that is a

@@ -150,40 +150,58 @@ CPlugin::Result CPlgRecycleBin::Scan() {
 }
 
 void CPlgRecycleBin::RemoveFolderItem(BinItem& item, std::vector<ItemError>& itemErrors) {
-    bool reboot = false;
-    // A link among the items goes as a link.
-    if (!IsFolderLink(item.path)) {
-        // A bin's folder is never the user's own; one that resolves to it is kept.
-        PlaceVerdict verdict = CheckFolder(item.path, FolderAction::kRemove);
-        if (!verdict.allowed) {
-            NoteError(item, BinItem::kFailed,
-                      ItemError(ItemError::kFolder, item.path, ItemError::kOwnText, 0, false, L"",
-                                verdict.reason),
-                      itemErrors);
+    // A link among the items goes as a link; a folder goes with exactly what the scan listed.
+    if (!item.listing) {
+        if (RemoveFolder(item.path)) {
+            item.result = BinItem::kDeleted;
             return;
         }
-        unsigned count = 0;
-        uint64_t size = 0;
-        if (item.listing)
-            DeleteListedFolderTree(item.path, *item.listing, this, &count, &size, &reboot);
-        else
-            DeleteFolderTree(item.path, this, false, &count, &size, &reboot, L"*");
-        if (IsCancelled()) return;
-        if (reboot) SetRebootNeeded();
+        const DWORD code = GetLastError();
+        NoteError(item, BinItem::kFailed,
+                  ItemError(ItemError::kFolder, item.path, ItemError::kSystemMessage, code, false,
+                            L"", kCannotDeleteSubitem),
+                  itemErrors);
+        return;
     }
-    if (RemoveFolder(item.path)) {
+    // A bin's folder is never the user's own; one that resolves to it is kept.
+    PlaceVerdict verdict = CheckFolder(item.path, FolderAction::kRemove);
+    if (!verdict.allowed) {
+        NoteError(item, BinItem::kFailed,
+                  ItemError(ItemError::kFolder, item.path, ItemError::kOwnText, 0, false, L"",
+                            verdict.reason),
+                  itemErrors);
+        return;
+    }
+    const TreeRemoval tree = RemoveListedTree(*item.listing, this);
+    if (tree.cancelled) return;
+    const Removal removal = RemoveListedFolder(item.listing->folder);
+    if (removal.kind == RemovalKind::kRemoved || removal.kind == RemovalKind::kGone) {
         item.result = BinItem::kDeleted;
         return;
     }
-    const DWORD code = GetLastError();
     // A folder whose content waits for the next start follows it then.
-    if (reboot && ScheduleDeleteOnReboot(item.path)) {
-        NoteError(
-            item, BinItem::kDeferred,
-            ItemError(ItemError::kFolder, item.path, ItemError::kFolderKeptForReboot, code, true),
-            itemErrors);
+    if (tree.deferred > 0 && tree.Complete() && ScheduleDeleteOnReboot(item.path)) {
+        NoteError(item, BinItem::kDeferred,
+                  ItemError(ItemError::kFolder, item.path, ItemError::kFolderKeptForReboot,
+                            removal.error, true),
+                  itemErrors);
         return;
     }
+    std::wstring change;
+    if (tree.changed > 0)
+        change = tree.firstChange;
+    else if (removal.kind == RemovalKind::kChanged)
+        change = removal.change;
+    else if (removal.error == ERROR_DIR_NOT_EMPTY && tree.failed == 0 && tree.deferred == 0)
+        change = L"it holds items the scan did not list";  // they came after it
+    if (!change.empty()) {
+        NoteError(item, BinItem::kFailed,
+                  ItemError(ItemError::kFolder, item.path, ItemError::kOwnText, 0, false, L"",
+                            ChangedSinceScan(change)),
+                  itemErrors);
+        return;
+    }
+    const DWORD code = tree.failed > 0 ? tree.firstError : removal.error;
     NoteError(item, BinItem::kFailed,
               ItemError(ItemError::kFolder, item.path, ItemError::kSystemMessage, code, false, L"",
                         kCannotDeleteSubitem),

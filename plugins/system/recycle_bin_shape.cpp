@@ -33,6 +33,7 @@ constexpr wchar_t kNoBinFilesReason[] =
 constexpr wchar_t kNotUsersBinReason[] =
     L"Not a user's recycle bin: those are folders named by the user's SID.";
 constexpr wchar_t kNotItemReason[] = L"Not named as the recycle bin names what it holds.";
+constexpr wchar_t kUnlistedReason[] = L"What this folder holds could not be listed.";
 
 bool EqualsNoCase(std::wstring_view a, std::wstring_view b) {
     return CompareStringOrdinal(a.data(), static_cast<int>(a.size()), b.data(),
@@ -155,7 +156,15 @@ bool AddItem(const std::wstring& path, DWORD attributes, std::wstring index, con
     } else if (!IsLink(attributes)) {
         // A link among the items goes as a link; nothing behind it is counted.
         auto listing = std::make_shared<FolderTreeListing>();
-        if (!ListFolderTree(run, path, listing.get())) return false;
+        const ListingOutcome listed =
+            ListFolderItems(run, path, nullptr, ListingDepth::kTree, listing.get());
+        if (listed.kind == ListingResult::kCancelled) return false;
+        if (listed.kind != ListingResult::kListed) {
+            // What cannot be listed through its own handle is not removed.
+            found.left.push_back(
+                {path, !listed.reason.empty() ? listed.reason : std::wstring(kUnlistedReason)});
+            return true;
+        }
         item.size = listing->TotalSize();
         item.count = std::max<uint64_t>(1, listing->files.size());
         item.listing = std::move(listing);

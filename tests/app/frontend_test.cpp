@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 #include <nlohmann/json.hpp>
 
+#include <map>
 #include <thread>
 
 #include "app/command_line.h"
@@ -11,6 +12,7 @@
 #include "support/test_files.h"
 #include "support/test_plugin.h"
 #include "support/test_registry.h"
+#include "sysaccess/file_delete.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -146,6 +148,52 @@ TEST_F(FrontEnd, AFailedPluginMakesTheExitCodeOne) {
     EXPECT_NE(output.find(L"FeC"), std::wstring::npos);
     EXPECT_NE(output.find(L"failed"), std::wstring::npos);
     EXPECT_NE(output.find(L"4096"), std::wstring::npos);
+}
+
+TEST_F(FrontEnd, ACleanThatLeftItemsItShowedIsNoSuccess) {
+    std::wstring error;
+    HeadlessRequest request =
+        ParseHeadlessArguments({L"/clean", L"/only:FeA,FeB", L"/json"}, error);
+    ASSERT_TRUE(error.empty());
+    PluginFactory base = MakeTestFactory(rows, plugins);
+    std::wstring output;
+    int code = RunHeadless(
+        request,
+        [&](CKernel& kernel) {
+            PluginList list = base(kernel);
+            // Its rows failed, changed and waited for the next start, yet it says "done".
+            plugins[L"FeA"]->fix = [](TestPlugin& plugin) {
+                plugin.AddError(ItemError(ItemError::kFile, L"C:\\a.tmp", ItemError::kSystemMessage,
+                                          ERROR_ACCESS_DENIED, false));
+                plugin.AddError(ItemError(ItemError::kFile, L"C:\\b.tmp", ItemError::kOwnText, 0,
+                                          false, L"", ChangedSinceScan(L"it is a link now")));
+                plugin.AddError(ItemError(ItemError::kFile, L"C:\\c.tmp", ItemError::kSystemMessage,
+                                          ERROR_SHARING_VIOLATION, true));
+                return CPlugin::kDone;
+            };
+            // Only deferred: that counts as done.
+            plugins[L"FeB"]->fix = [](TestPlugin& plugin) {
+                plugin.AddError(ItemError(ItemError::kFile, L"C:\\d.tmp", ItemError::kSystemMessage,
+                                          ERROR_SHARING_VIOLATION, true));
+                return CPlugin::kDone;
+            };
+            return list;
+        },
+        output);
+    EXPECT_EQ(code, kExitItemsLeft) << ToUtf8(output);
+    auto document = nlohmann::json::parse(ToUtf8(output));
+    std::map<std::string, nlohmann::json> entries;
+    for (const auto& plugin : document["plugins"])
+        entries[plugin["id"].get<std::string>()] = plugin;
+    EXPECT_EQ(entries["FeA"]["result"].get<int>(), CPlugin::kDoneWithFailures);
+    EXPECT_EQ(entries["FeA"]["failed"], 1);
+    EXPECT_EQ(entries["FeA"]["changed"], 1);
+    EXPECT_EQ(entries["FeA"]["deferred"], 1);
+    // A plug-in that does not count what it removed does not claim a number.
+    EXPECT_TRUE(entries["FeA"]["removed"].is_null());
+    EXPECT_TRUE(entries["FeA"]["freedBytes"].is_null());
+    EXPECT_EQ(entries["FeB"]["result"].get<int>(), CPlugin::kDone);
+    EXPECT_EQ(entries["FeB"]["deferred"], 1);
 }
 
 TEST_F(FrontEnd, KeepReplacesTheStoredListForThisRunOnly) {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/kernel.h"
 #include "support/test_files.h"
 #include "support/test_plugin.h"
@@ -63,10 +65,16 @@ TEST_F(KernelRun, VisitsCheckedPluginsInOrderAndShowsTheHeaviest) {
     EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kOptionsKey));
     EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
 
+    // A clean that left items it showed is finished, with failures, and the run goes on.
+    plugins[L"KtA"]->fix = [](TestPlugin&) { return CPlugin::kDoneWithFailures; };
     ASSERT_TRUE(kernel->HandleCommand(L"btn_clean"));
     ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
     EXPECT_EQ(view.processAreaPrepared, 1);
     EXPECT_EQ(Journal().back(), L"fix:KtC");
+    EXPECT_NE(
+        std::find(view.rows.begin(), view.rows.end(),
+                  std::make_pair(std::wstring(L"KtA"), std::wstring(L"Finished with failures"))),
+        view.rows.end());
     EXPECT_EQ(plugins[L"KtA"]->GetRunState(), CPlugin::kCleaned);
     EXPECT_FALSE(kernel->HandleCommand(L"btn_scan"));  // not a command of mode 4
     EXPECT_TRUE(kernel->HandleCommand(L"btn_finish"));

@@ -14,7 +14,10 @@
 
 // Makes `link` (which must not exist) a link to the folder `target`.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
-// Removes the link itself; true when it is gone.
+// Makes `link` a link to the file `target`. Wine shows such a link as a
+// plain file, and opening it opens the target.
+bool MakeFileLink(const std::wstring& link, const std::wstring& target);
+// Removes the link itself (to a folder or a file); true when it is gone.
 bool RemoveFolderLink(const std::wstring& link);
 
 // Folder links made for one test, removed however it ends (before the
