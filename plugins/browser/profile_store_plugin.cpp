@@ -33,10 +33,12 @@ std::wstring InUseReason(const BrowserProfile& profile) {
     std::wstring reason = L"The browser holds this profile open (" +
                           profile.lockFile.substr(profile.lockFile.rfind(L'\\') + 1) +
                           L"). Close " + profile.browser + L" and clean again.";
-    // Edge's Startup boost keeps it running, lock held, with no window open.
-    if (profile.browser == L"Microsoft Edge")
+    // Edge's Startup boost (of every channel) keeps it running, lock held,
+    // with no window open.
+    if (profile.browser.rfind(L"Microsoft Edge", 0) == 0)
         reason +=
-            L" If no Microsoft Edge window is open, Edge is running in the background, "
+            L" If no " + profile.browser +
+            L" window is open, Edge is running in the background, "
             L"usually because of Startup boost: turn off \"Startup boost\" in Edge's "
             L"Settings, under System and performance, then restart Windows or end "
             L"Microsoft Edge in the Task Manager, and clean again.";
@@ -144,6 +146,15 @@ bool CProfileStorePlugin::RefuseProfile(size_t index) {
     return false;
 }
 
+bool CProfileStorePlugin::IsFirstOfUserData(size_t index) const {
+    const std::wstring& shared = profiles_[index].profile.userData;
+    for (size_t earlier = 0; earlier < index; ++earlier)
+        if (!profiles_[earlier].link &&
+            _wcsicmp(profiles_[earlier].profile.userData.c_str(), shared.c_str()) == 0)
+            return false;
+    return true;
+}
+
 DomainInfo& CProfileStorePlugin::Row(size_t index, int store, const std::wstring& name) {
     DomainInfo*& indexed = rowIndex_[{index, store}][name];
     if (indexed) return *indexed;
@@ -190,7 +201,7 @@ void CProfileStorePlugin::FailRows(size_t index, int store, const ItemError& err
 }
 
 std::optional<ItemError> CProfileStorePlugin::ScanFailure(size_t index,
-                                                          std::initializer_list<int> stores,
+                                                          const std::vector<int>& stores,
                                                           const std::wstring& path) const {
     for (int store : stores) {
         auto failure = scanFailures_.find({index, store});
@@ -202,7 +213,7 @@ std::optional<ItemError> CProfileStorePlugin::ScanFailure(size_t index,
     return std::nullopt;
 }
 
-bool CProfileStorePlugin::CleanStores(size_t index, std::initializer_list<int> stores,
+bool CProfileStorePlugin::CleanStores(size_t index, const std::vector<int>& stores,
                                       const std::wstring& path, const DatabaseWork& work) {
     if (std::optional<ItemError> refusal = ScanFailure(index, stores, path)) {
         for (int store : stores) FailRows(index, store, *refusal);
@@ -268,8 +279,8 @@ void CProfileStorePlugin::FillTotals(std::wstring& totals) const {
     ReplaceAll(totals, L"#size#", FormatSize(bytes));
 }
 
-void CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstring& name,
-                                      const std::vector<std::wstring>& paths) {
+DomainInfo* CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstring& name,
+                                             const std::vector<std::wstring>& paths) {
     std::vector<std::wstring> present;
     uint64_t bytes = 0;
     FILETIME newest = {};
@@ -280,26 +291,26 @@ void CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstrin
         bytes += facts->size;
         if (Ticks(facts->lastWrite) > Ticks(newest)) newest = facts->lastWrite;
     }
-    if (present.empty()) return;
+    if (present.empty()) return nullptr;
     DomainInfo& row = Row(index, store, name);
     row.itemCount += static_cast<int>(present.size());
     row.sizeSum += bytes;
     NoteAccess(row, newest);
     auto& files = rowFiles_[&row];
     files.insert(files.end(), present.begin(), present.end());
+    return &row;
 }
 
-void CProfileStorePlugin::AddFolderRow(size_t index, int store, const std::wstring& name,
-                                       const std::wstring& folder) {
-    StringList files;
-    SizeList sizes;
-    GetFileListPlugCancelProc visitor(this, &files, &sizes, nullptr, L"*", L'|');
-    WalkFolderTree(folder, visitor);
-    if (files.empty()) return;
+DomainInfo* CProfileStorePlugin::AddFolderRow(size_t index, int store, const std::wstring& name,
+                                              const std::wstring& folder) {
+    FolderTreeListing listing;
+    ListFolderTree(this, folder, &listing);
+    if (listing.files.empty()) return nullptr;
     DomainInfo& row = Row(index, store, name);
-    row.itemCount += static_cast<int>(files.size());
-    for (uint64_t size : sizes) row.sizeSum += size;
-    rowFolders_[&row] = folder;
+    row.itemCount += static_cast<int>(listing.files.size());
+    row.sizeSum += listing.TotalSize();
+    rowFolders_[&row] = {folder, std::move(listing)};
+    return &row;
 }
 
 void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
@@ -325,17 +336,18 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
             uint64_t size = 0;
             bool folderDeferred = false;
             SetLastError(ERROR_SUCCESS);
+            const auto& [path, listing] = folder->second;
             const bool complete =
-                DeleteFolderTree(folder->second, this, true, &count, &size, &folderDeferred, L"*");
+                DeleteListedFolderTree(path, listing, this, &count, &size, &folderDeferred);
             const DWORD error = GetLastError();
             if (!complete && !failure && !IsCancelled())
                 failure.emplace(
-                    ItemError::kFolder, folder->second,
+                    ItemError::kFolder, path,
                     error != ERROR_SUCCESS ? ItemError::kSystemMessage : ItemError::kUnknown, error,
                     false);
             if (folderDeferred && !deferred) {
                 deferred = true;
-                deferredPath = folder->second;
+                deferredPath = path;
             }
         }
         if (IsCancelled()) return;
@@ -352,10 +364,10 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
     }
 }
 
-void CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wstring& file,
-                                         const SqliteStatus& status) {
-    Row(index, store, file + L" (cannot be read: " + status.message + L")");
+DomainInfo& CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wstring& file,
+                                                const SqliteStatus& status) {
     scanFailures_.emplace(std::make_pair(index, store), status.message);
+    return Row(index, store, file + L" (cannot be read: " + status.message + L")");
 }
 
 SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db,
