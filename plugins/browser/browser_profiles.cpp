@@ -120,9 +120,9 @@ const ChromiumBrowser kChromiumBrowsers[] = {
 // caches of its profiles in the same place below Local AppData (`local`).
 struct FirefoxBrowser {
     const wchar_t* name;
-    int csidl;              // the known folder of `roaming`
+    int csidl;  // the known folder of `roaming`
     const wchar_t* roaming;
-    const wchar_t* local;   // below Local AppData
+    const wchar_t* local;  // below Local AppData
 };
 
 const FirefoxBrowser kFirefoxBrowsers[] = {

@@ -75,7 +75,8 @@ const HistoryFile kHistoryFiles[] = {
     // The servers connected to lately and how (protocols, alternative
     // services): nothing a site needs to know the user again, so history,
     // which Chromium also forgets it with.
-    {L"Network Persistent State", {L"Network\\Network Persistent State", L"Network Persistent State"}},
+    {L"Network Persistent State",
+     {L"Network\\Network Persistent State", L"Network Persistent State"}},
     // Where sites asked for their error reports to go.
     {L"Reporting and NEL", {L"Network\\Reporting and NEL", L"Reporting and NEL"}},
 };
@@ -154,7 +155,8 @@ void CPlgChromiumHistory::ScanProfile(size_t index, const BrowserProfile& profil
     if (!IsFirstOfUserData(index)) return;
     for (const std::wstring& root : CachePlaces(profile.userDataCache, profile.userData))
         for (const wchar_t* name : {L"reports", L"attachments"})
-            AddFolderRow(index, kCrashReports, L"Crashpad\\" + std::wstring(name) + L" (all profiles)",
+            AddFolderRow(index, kCrashReports,
+                         L"Crashpad\\" + std::wstring(name) + L" (all profiles)",
                          root + L"Crashpad\\" + name + L"\\");
 }
 

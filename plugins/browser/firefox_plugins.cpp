@@ -302,12 +302,14 @@ void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profil
 void CPlgFirefoxHistory::ScanLeftovers(size_t index, const BrowserProfile& profile) {
     AddFolderRow(index, kFiles, L"thumbnails", profile.cacheFolder + L"thumbnails\\");
     AddFolderRow(index, kFiles, L"jumpListCache", profile.cacheFolder + L"jumpListCache\\");
-    AddFilesRow(index, kFiles, L"AlternateServices",
-                {profile.folder + L"AlternateServices.bin", profile.folder + L"AlternateServices.txt"});
+    AddFilesRow(
+        index, kFiles, L"AlternateServices",
+        {profile.folder + L"AlternateServices.bin", profile.folder + L"AlternateServices.txt"});
     AddFolderRow(index, kCrashReports, L"minidumps", profile.folder + L"minidumps\\");
     if (profile.userData.empty() || !IsFirstOfUserData(index)) return;
     for (const wchar_t* name : {L"pending", L"submitted"})
-        AddFolderRow(index, kCrashReports, L"Crash Reports\\" + std::wstring(name) + L" (all profiles)",
+        AddFolderRow(index, kCrashReports,
+                     L"Crash Reports\\" + std::wstring(name) + L" (all profiles)",
                      profile.userData + L"Crash Reports\\" + name + L"\\");
 }
 

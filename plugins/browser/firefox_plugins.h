@@ -2,9 +2,9 @@
 // Current Firefox and its family (LibreWolf, Waterfox, Zen, Floorp): history
 // (with the files that still name the sites visited: thumbnails, the jump
 // list's icons, alternative services, crash reports), cookies, cache, saved
-// form entries and sessions of every profile of profiles.ini, wherever it lives. Bookmarks stay with
-// their pages; passwords (logins.json, key4.db, signons.sqlite), prefs.js
-// and extensions are never touched; places.sqlite is never deleted whole.
+// form entries and sessions of every profile of profiles.ini, wherever it lives. Bookmarks stay
+// with their pages; passwords (logins.json, key4.db, signons.sqlite), prefs.js and extensions are
+// never touched; places.sqlite is never deleted whole.
 #include "plugins/browser/profile_store_plugin.h"
 
 class CFirefoxPlugin : public CProfileStorePlugin {

@@ -69,9 +69,7 @@ private:
 // Why a folder could not be read; empty while it could.
 using Failure = std::optional<std::wstring>;
 
-Failure Corrupt(const std::wstring& file, const wchar_t* what) {
-    return file + L": " + what;
-}
+Failure Corrupt(const std::wstring& file, const wchar_t* what) { return file + L": " + what; }
 
 // The records of a log file (a MANIFEST is one too), put together from
 // their fragments. A record cut short at the very end is what a browser
@@ -290,7 +288,7 @@ std::optional<NumberedFile> Numbered(const std::wstring& name) {
 Failure ReadFile(const std::wstring& path, std::string& bytes) {
     const DWORD error = ReadByteFile(path, bytes);
     if (error == ERROR_SUCCESS) return std::nullopt;
-        std::wstring message = FormatSystemError(error);
+    std::wstring message = FormatSystemError(error);
     while (!message.empty() && iswspace(message.back())) message.pop_back();
     return path + L": " + message;
 }
@@ -323,10 +321,9 @@ Failure ReadFolder(const std::wstring& folder, KeyVersions& versions, bool& foun
     std::string manifestBytes;
     if (Failure failure = ReadFile(folder + manifestName, manifestBytes)) return failure;
     Manifest manifest;
-    if (Failure failure =
-            ReadLogRecords(manifestName, manifestBytes, [&](std::string_view edit) {
-                return ReadVersionEdit(manifestName, edit, manifest);
-            }))
+    if (Failure failure = ReadLogRecords(manifestName, manifestBytes, [&](std::string_view edit) {
+            return ReadVersionEdit(manifestName, edit, manifest);
+        }))
         return failure;
 
     std::string bytes;

@@ -36,12 +36,11 @@ std::wstring InUseReason(const BrowserProfile& profile) {
     // Edge's Startup boost (of every channel) keeps it running, lock held,
     // with no window open.
     if (profile.browser.rfind(L"Microsoft Edge", 0) == 0)
-        reason +=
-            L" If no " + profile.browser +
-            L" window is open, Edge is running in the background, "
-            L"usually because of Startup boost: turn off \"Startup boost\" in Edge's "
-            L"Settings, under System and performance, then restart Windows or end "
-            L"Microsoft Edge in the Task Manager, and clean again.";
+        reason += L" If no " + profile.browser +
+                  L" window is open, Edge is running in the background, "
+                  L"usually because of Startup boost: turn off \"Startup boost\" in Edge's "
+                  L"Settings, under System and performance, then restart Windows or end "
+                  L"Microsoft Edge in the Task Manager, and clean again.";
     return reason;
 }
 

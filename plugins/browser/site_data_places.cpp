@@ -32,8 +32,9 @@ bool Reachable(SiteData& found, const std::wstring& folder) {
 // The entries of `folder` but "." and "..".
 std::vector<FolderEntry> Entries(const std::wstring& folder) {
     std::vector<FolderEntry> entries = ListFolderEntries(folder);
-    std::erase_if(entries,
-                  [](const FolderEntry& entry) { return entry.name == L"." || entry.name == L".."; });
+    std::erase_if(entries, [](const FolderEntry& entry) {
+        return entry.name == L"." || entry.name == L"..";
+    });
     std::sort(entries.begin(), entries.end(),
               [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
     return entries;
@@ -245,8 +246,9 @@ void FindServiceWorkers(SiteData& found, Members& members, const std::wstring& p
         SharedStore& shared = found.stores[store];
         std::optional<LevelDbEntries> keys = StoreKeys(shared, folder + L"Database\\");
         if (!keys && shared.unreadable.empty())
-            shared.unreadable = L"the scripts are there without the registrations that name "
-                                L"their sites";
+            shared.unreadable =
+                L"the scripts are there without the registrations that name "
+                L"their sites";
         for (const auto& [key, value] : keys ? *keys : kNoEntries) {
             std::string_view text = key;
             const bool registration = text.starts_with("REG:");
@@ -270,9 +272,9 @@ void FindServiceWorkers(SiteData& found, Members& members, const std::wstring& p
     for (const FolderEntry& entry : Entries(caches)) {
         if (!IsFolder(entry)) continue;
         const std::wstring path = caches + entry.name;
-        std::optional<StorageOrigin> origin =
-            entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT ? StorageOrigin{}
-                                                            : CacheIndexOrigin(path + L"\\");
+        std::optional<StorageOrigin> origin = entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT
+                                                  ? StorageOrigin{}
+                                                  : CacheIndexOrigin(path + L"\\");
         if (origin) {
             AddOriginFolder(found, origin, L"Cache Storage", path, entry);
         } else {
@@ -310,7 +312,8 @@ void FindIndexedDb(SiteData& found, const std::wstring& profile) {
                                             std::pair{L".indexeddb.blob", L"IndexedDB files"}}) {
             const std::wstring_view name = entry.name;
             if (!EndsWith(name, suffix)) continue;
-            AddOriginFolder(found, OriginFromIdentifier(name.substr(0, name.size() - wcslen(suffix))),
+            AddOriginFolder(found,
+                            OriginFromIdentifier(name.substr(0, name.size() - wcslen(suffix))),
                             place, folder + entry.name, entry);
         }
     }
@@ -375,8 +378,8 @@ SiteData FindFirefoxSiteData(const BrowserProfile& profile) {
     const std::wstring storage = profile.folder + L"storage\\";
     if (Reachable(found, storage)) {
         // storage\permanent holds the browser's and the extensions' own.
-        for (const auto& [repository, place] :
-             {std::pair{L"default", L"Site storage"}, std::pair{L"temporary", L"Temporary storage"}}) {
+        for (const auto& [repository, place] : {std::pair{L"default", L"Site storage"},
+                                                std::pair{L"temporary", L"Temporary storage"}}) {
             const std::wstring folder = storage + repository + L"\\";
             if (!Reachable(found, folder)) continue;
             for (const FolderEntry& entry : Entries(folder))
@@ -386,6 +389,7 @@ SiteData FindFirefoxSiteData(const BrowserProfile& profile) {
         }
         FindWebAppsStore(found, members, storage + L"ls-archive.sqlite", L"Local Storage archive");
     }
-    FindWebAppsStore(found, members, profile.folder + L"webappsstore.sqlite", L"Local Storage (old)");
+    FindWebAppsStore(found, members, profile.folder + L"webappsstore.sqlite",
+                     L"Local Storage (old)");
     return found;
 }

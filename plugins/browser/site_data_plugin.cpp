@@ -23,7 +23,9 @@ std::wstring PlaceText(const SitePiece& piece) {
 std::wstring Staying(const std::vector<std::wstring>& sites, size_t extensions) {
     std::wstring text;
     for (size_t i = 0; i < sites.size(); ++i)
-        text += (i == 0 ? L"" : i + 1 == sites.size() && extensions == 0 ? L" and " : L", ") +
+        text += (i == 0                                     ? L""
+                 : i + 1 == sites.size() && extensions == 0 ? L" and "
+                                                            : L", ") +
                 sites[i];
     if (extensions > 0)
         text += (text.empty() ? L"" : L" and ") + std::to_wstring(extensions) +
@@ -93,10 +95,9 @@ void CSiteDataPlugin::AddStoreRows(size_t index, const BrowserProfile& profile,
                                    const SiteData& found, size_t number) {
     const SharedStore& store = found.stores[number];
     StoreRows rows{store, {}};
-    const auto shares = std::count_if(found.pieces.begin(), found.pieces.end(),
-                                      [&](const SitePiece& piece) {
-                                          return piece.store == static_cast<int>(number);
-                                      });
+    const auto shares = std::count_if(
+        found.pieces.begin(), found.pieces.end(),
+        [&](const SitePiece& piece) { return piece.store == static_cast<int>(number); });
     if (!store.database.empty()) {
         // Cleaned row by row: only a database the scan could not read has a row of its own.
         if (!store.unreadable.empty()) {
@@ -109,8 +110,8 @@ void CSiteDataPlugin::AddStoreRows(size_t index, const BrowserProfile& profile,
         // A store that holds nothing but extensions' data is not listed: it stays.
         for (const std::wstring& folder : store.folders) {
             const int group = NextGroup(index);
-            DomainInfo* row =
-                AddFolderRow(index, group, WithoutSlash(folder.substr(profile.folder.size())), folder);
+            DomainInfo* row = AddFolderRow(
+                index, group, WithoutSlash(folder.substr(profile.folder.size())), folder);
             if (row == nullptr) continue;
             rows.groups.push_back(group);
             SetPlace(*row, store.unreadable.empty()
@@ -128,7 +129,8 @@ void CSiteDataPlugin::CleanProfile(size_t index, const BrowserProfile& profile) 
         FailRows(index, group,
                  ItemError(link.folder + L" was left as it is.",
                            L"It is reached through a link" +
-                               (link.target.empty() ? std::wstring(L".") : L" (to " + link.target + L").") +
+                               (link.target.empty() ? std::wstring(L".")
+                                                    : L" (to " + link.target + L").") +
                                L" Veltrane does not clean through links, so that nothing "
                                L"outside the browser's own folders is touched."));
     std::vector<StorageOrigin> removed;
@@ -145,8 +147,8 @@ void CSiteDataPlugin::CleanProfile(size_t index, const BrowserProfile& profile) 
         if (row.result == DomainInfo::kDeleted && !share.piece.folder.empty() &&
             !RemoveFolder(WithoutSlash(share.piece.folder))) {
             row.result = DomainInfo::kError;
-            row.error = ItemError(ItemError::kFolder, share.piece.folder,
-                                  ItemError::kSystemMessage, GetLastError(), false);
+            row.error = ItemError(ItemError::kFolder, share.piece.folder, ItemError::kSystemMessage,
+                                  GetLastError(), false);
         }
         if (row.result == DomainInfo::kDeleted) removed.push_back(share.piece.origin);
     }
@@ -244,7 +246,8 @@ void CSiteDataPlugin::CleanDatabaseStore(size_t index, const StoreRows& rows,
 void CSiteDataPlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {
     CProfileStorePlugin::FillRow(row, domain);
     auto place = places_.find(&domain);
-    ReplaceAll(row, L"#place#", place == places_.end() ? std::wstring() : EscapeHtml(place->second));
+    ReplaceAll(row, L"#place#",
+               place == places_.end() ? std::wstring() : EscapeHtml(place->second));
 }
 
 bool CSiteDataPlugin::OffersKeepToggle(const DomainInfo& domain) const {
@@ -291,28 +294,25 @@ void CPlgFirefoxSiteData::AfterClean(size_t index, const BrowserProfile& profile
         for (DomainInfo* row : RowsOf(index, quota->second)) row->result = DomainInfo::kKept;
         return;
     }
-    CleanStores(index, {quota->second}, profile.folder + kFirefoxQuotaDatabase,
-                [&](SqliteDb& db) {
-                    // By the origin as stored: the table may have no rowid.
-                    std::vector<std::string> stored;
-                    SqliteStatus step;
-                    if (db.HasTable("origin") && db.HasColumn("origin", "origin"))
-                        step = ForEachRow(db, "SELECT DISTINCT origin FROM origin",
-                                          [&](const SqliteStatement& row) {
-                                              std::optional<StorageOrigin> origin =
-                                                  OriginFromUrl(row.Utf8View(0));
-                                              if (origin && gone.count(origin->Text()) != 0)
-                                                  stored.push_back(row.Utf8(0));
-                                          });
-                    if (step.Ok()) step = FillTempTextTable(db, "gone_origins", stored);
-                    if (step.Ok())
-                        step = ExecIfTable(db, "origin",
-                                           "DELETE FROM origin WHERE origin IN "
-                                           "(SELECT value FROM temp.gone_origins)");
-                    if (step.Ok()) step = db.Exec("DROP TABLE temp.gone_origins");
-                    // Firefox counts its storage anew from the folders at the next start.
-                    if (step.Ok() && db.HasColumn("cache", "valid"))
-                        step = db.Exec("UPDATE cache SET valid = 0");
-                    return step;
+    CleanStores(index, {quota->second}, profile.folder + kFirefoxQuotaDatabase, [&](SqliteDb& db) {
+        // By the origin as stored: the table may have no rowid.
+        std::vector<std::string> stored;
+        SqliteStatus step;
+        if (db.HasTable("origin") && db.HasColumn("origin", "origin"))
+            step = ForEachRow(
+                db, "SELECT DISTINCT origin FROM origin", [&](const SqliteStatement& row) {
+                    std::optional<StorageOrigin> origin = OriginFromUrl(row.Utf8View(0));
+                    if (origin && gone.count(origin->Text()) != 0) stored.push_back(row.Utf8(0));
                 });
+        if (step.Ok()) step = FillTempTextTable(db, "gone_origins", stored);
+        if (step.Ok())
+            step = ExecIfTable(db, "origin",
+                               "DELETE FROM origin WHERE origin IN "
+                               "(SELECT value FROM temp.gone_origins)");
+        if (step.Ok()) step = db.Exec("DROP TABLE temp.gone_origins");
+        // Firefox counts its storage anew from the folders at the next start.
+        if (step.Ok() && db.HasColumn("cache", "valid"))
+            step = db.Exec("UPDATE cache SET valid = 0");
+        return step;
+    });
 }

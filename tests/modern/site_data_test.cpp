@@ -23,11 +23,20 @@ TEST(LevelDbRead, ChecksumsAndSnappyFollowTheirFormats) {
     EXPECT_EQ(LevelDbMaskedCrc("123456789"), ((crc >> 15) | (crc << 17)) + 0xa282ead8u);
     std::string out;
     // "abc" as a literal, then a copy of 9 bytes from 3 back (overlapping itself).
-    EXPECT_TRUE(SnappyUncompress(std::string("\x0c\x08" "abc\x15\x03", 6), out));
+    EXPECT_TRUE(SnappyUncompress(std::string("\x0c\x08"
+                                             "abc\x15\x03",
+                                             6),
+                                 out));
     EXPECT_EQ(out, "abcabcabcabc");
-    for (const std::string& damaged : {std::string("\x0c\x08" "abc\x15\x04", 6),  // before the start
-                                       std::string("\x0b\x08" "abc\x15\x03", 6),  // longer than said
-                                       std::string("\x0c\x08" "ab", 4)})         // cut short
+    for (const std::string& damaged : {std::string("\x0c\x08"
+                                                   "abc\x15\x04",
+                                                   6),  // before the start
+                                       std::string("\x0b\x08"
+                                                   "abc\x15\x03",
+                                                   6),  // longer than said
+                                       std::string("\x0c\x08"
+                                                   "ab",
+                                                   4)})  // cut short
         EXPECT_FALSE(SnappyUncompress(damaged, out));
 }
 
@@ -60,8 +69,7 @@ TEST(LevelDbRead, ReadsEveryKeyOrNoneOfAStore) {
     for (uint32_t v = LevelDbMaskedCrc(record), i = 0; i < 4; ++i, v >>= 8)
         header.push_back(static_cast<char>(v & 0xFF));
     header += std::string{static_cast<char>(edit.size()), '\0'};
-    WriteTestFile(std::wstring(kLevelDbFolder) + L"MANIFEST-000001",
-                               manifest + header + record);
+    WriteTestFile(std::wstring(kLevelDbFolder) + L"MANIFEST-000001", manifest + header + record);
     read = ReadLevelDb(kLevelDbFolder);
     EXPECT_EQ(read.state, LevelDbState::kUnreadable);
     EXPECT_NE(read.reason.find(L"table 5 is missing"), std::wstring::npos) << ToUtf8(read.reason);
@@ -116,8 +124,8 @@ protected:
         return ChromeDefault() + L"IndexedDB\\https_" + FromUtf8(host) + L"_0.indexeddb.leveldb";
     }
     static std::wstring ExtensionIndexedDb() {
-        return ChromeDefault() + L"IndexedDB\\chrome-extension_" +
-               FromUtf8(seeded::kExtensionId) + L"_0.indexeddb.leveldb";
+        return ChromeDefault() + L"IndexedDB\\chrome-extension_" + FromUtf8(seeded::kExtensionId) +
+               L"_0.indexeddb.leveldb";
     }
     static std::wstring LocalStorage() { return ChromeDefault() + L"Local Storage\\leveldb\\"; }
     static std::wstring FirefoxOrigin(const char* host, const wchar_t* port = L"") {
@@ -168,8 +176,8 @@ TEST_F(SiteData, ChromiumKeepsTheKeptSitesDataAndExtensionsAndRemovesTheRest) {
     EXPECT_TRUE(AllTook(SiteRows(chrome.Get(), 0, seeded::kKeptSiteHost), DomainInfo::kKept));
     EXPECT_FALSE(FileExists(IndexedDb(seeded::kSiteDataHost)));
     EXPECT_FALSE(FileExists(ChromeDefault() + L"IndexedDB\\https_site-data.test_0.indexeddb.blob"));
-    EXPECT_FALSE(FileExists(ChromeDefault() + L"Service Worker\\CacheStorage\\" +
-                            std::wstring(40, L'a')));
+    EXPECT_FALSE(
+        FileExists(ChromeDefault() + L"Service Worker\\CacheStorage\\" + std::wstring(40, L'a')));
     for (const wchar_t* store : {L"Local Storage\\leveldb\\", L"Session Storage\\",
                                  L"Service Worker\\Database\\", L"File System\\Origins\\"}) {
         EXPECT_FALSE(FileExists(ChromeDefault() + store + L"000003.log")) << ToUtf8(store);
@@ -228,7 +236,8 @@ TEST_F(SiteData, FirefoxRemovesOriginFoldersAndTheirRowsButTheKeptAndTheBrowsers
     EXPECT_TRUE(FileExists(extension));
     EXPECT_TRUE(FileExists(permanent));
     const std::wstring quota = FirefoxRelative() + L"storage.sqlite";
-    EXPECT_EQ(QueryOne(quota, "SELECT group_concat(origin) FROM origin"), L"https://kept-site.test");
+    EXPECT_EQ(QueryOne(quota, "SELECT group_concat(origin) FROM origin"),
+              L"https://kept-site.test");
     EXPECT_EQ(QueryOne(quota, "SELECT valid FROM cache"), L"0");  // counted anew at the start
     const std::wstring old = FirefoxRelative() + L"webappsstore.sqlite";
     EXPECT_EQ(QueryOne(old, "SELECT group_concat(originKey) FROM webappsstore2"),

@@ -86,13 +86,13 @@ bool SeedChromiumServiceWorkers(const std::wstring& folder) {
     NoteTraceFolderContent(workers + L"Database");
     NoteTraceFolderContent(workers + L"ScriptCache");
     NoteTraceFile(workers + L"CacheStorage\\" + FromUtf8(Hex40('a')));
-    bool ok = WriteLevelDb(workers + L"Database\\",
-                           {{"INITDATA_DB_VERSION", "2"},
-                            {"INITDATA_NEXT_REGISTRATION_ID", "1"},
-                            {"INITDATA_UNIQUE_ORIGIN:" + kSite + "/", ""},
-                            {"REG:" + kSite + "/" + std::string(1, '\0') + "0",
-                             "\x08\x00\x12\x18" + kSite + "/sw.js"},
-                            {"REGID_TO_ORIGIN:0", kSite + "/"}});
+    bool ok = WriteLevelDb(
+        workers + L"Database\\",
+        {{"INITDATA_DB_VERSION", "2"},
+         {"INITDATA_NEXT_REGISTRATION_ID", "1"},
+         {"INITDATA_UNIQUE_ORIGIN:" + kSite + "/", ""},
+         {"REG:" + kSite + "/" + std::string(1, '\0') + "0", "\x08\x00\x12\x18" + kSite + "/sw.js"},
+         {"REGID_TO_ORIGIN:0", kSite + "/"}});
     ok = SeedFile(workers + L"ScriptCache\\index", std::string(64, '\0')) && ok;
     ok = SeedFile(workers + L"ScriptCache\\4d1b3c0e_0",
                   kSite + "/sw.js " + seeded::kSiteDataMarker) &&
@@ -167,9 +167,9 @@ bool WriteChromiumSiteData(const std::wstring& folder) {
     ok = SeedFile(folder + L"File System\\000\\t\\00\\00000000", seeded::kSiteDataMarker) && ok;
     // An extension's storage is no site's: it stays.
     const std::wstring extension = FromUtf8(seeded::kExtensionId);
-    ok = WriteLevelDb(folder + L"IndexedDB\\chrome-extension_" + extension +
-                          L"_0.indexeddb.leveldb\\",
-                      {{"extension-entry", "extension data"}}) &&
+    ok = WriteLevelDb(
+             folder + L"IndexedDB\\chrome-extension_" + extension + L"_0.indexeddb.leveldb\\",
+             {{"extension-entry", "extension data"}}) &&
          ok;
     ok = WriteLevelDb(folder + L"Local Extension Settings\\" + extension + L"\\",
                       {{"settings", "extension settings"}}) &&
