@@ -174,7 +174,8 @@ void CSiteDataPlugin::CleanStore(size_t index, size_t number, const BrowserProfi
         }
     }
     if (!store.database.empty()) return CleanDatabaseStore(index, rows, going, removed);
-    if (going.empty()) {
+    // A store of kept sites and extensions alone stays; one whose sites cannot be read goes on.
+    if (going.empty() && store.unreadable.empty()) {
         for (int group : rows.groups)
             for (DomainInfo* row : RowsOf(index, group)) row->result = DomainInfo::kKept;
         return;
