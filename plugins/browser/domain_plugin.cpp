@@ -211,8 +211,8 @@ std::optional<CPlugin::Result> CDomainPlugin::RefuseIfKeepListUnreadable() {
     if (!UsesCookieKeepList() || !keep.IsUnreadable()) return std::nullopt;
     for (DomainInfo* domain : view_) {
         domain->result = DomainInfo::kError;
-        domain->error = ItemError(L"\"" + domain->name + L"\" was left as it was.",
-                                  keep.UnreadableReason());
+        domain->error =
+            ItemError(L"\"" + domain->name + L"\" was left as it was.", keep.UnreadableReason());
     }
     CollectDomainErrors();
     return errors.empty() ? kDone : kFailed;

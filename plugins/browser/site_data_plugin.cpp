@@ -193,7 +193,7 @@ void CSiteDataPlugin::CleanStore(size_t index, size_t number, const BrowserProfi
                   L"'s own settings, or take the kept sites off the list of cookies to keep.";
     if (refusal) {
         const ItemError error(store.place + L" of " + profile.browser + L", profile \"" +
-                                         profile.name + L"\", was left as it was.",
+                                  profile.name + L"\", was left as it was.",
                               *refusal);
         for (int group : rows.groups) FailRows(index, group, error);
         for (RowShare* share : going) {
