@@ -80,6 +80,8 @@ bool IsPlainFolderName(const std::wstring& name) {
            name.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
+// One row per browser, channel and fork: where its User Data (or, for
+// Opera, its profile folder) lies below a known folder.
 struct ChromiumBrowser {
     const wchar_t* name;
     int csidl;
@@ -89,12 +91,49 @@ struct ChromiumBrowser {
 
 const ChromiumBrowser kChromiumBrowsers[] = {
     {L"Google Chrome", CSIDL_LOCAL_APPDATA, L"Google\\Chrome\\User Data", false},
+    {L"Google Chrome Beta", CSIDL_LOCAL_APPDATA, L"Google\\Chrome Beta\\User Data", false},
+    {L"Google Chrome Dev", CSIDL_LOCAL_APPDATA, L"Google\\Chrome Dev\\User Data", false},
+    {L"Google Chrome Canary", CSIDL_LOCAL_APPDATA, L"Google\\Chrome SxS\\User Data", false},
     {L"Microsoft Edge", CSIDL_LOCAL_APPDATA, L"Microsoft\\Edge\\User Data", false},
+    {L"Microsoft Edge Beta", CSIDL_LOCAL_APPDATA, L"Microsoft\\Edge Beta\\User Data", false},
+    {L"Microsoft Edge Dev", CSIDL_LOCAL_APPDATA, L"Microsoft\\Edge Dev\\User Data", false},
+    {L"Microsoft Edge Canary", CSIDL_LOCAL_APPDATA, L"Microsoft\\Edge SxS\\User Data", false},
     {L"Brave", CSIDL_LOCAL_APPDATA, L"BraveSoftware\\Brave-Browser\\User Data", false},
+    {L"Brave Beta", CSIDL_LOCAL_APPDATA, L"BraveSoftware\\Brave-Browser-Beta\\User Data", false},
+    {L"Brave Nightly", CSIDL_LOCAL_APPDATA, L"BraveSoftware\\Brave-Browser-Nightly\\User Data",
+     false},
     {L"Vivaldi", CSIDL_LOCAL_APPDATA, L"Vivaldi\\User Data", false},
     {L"Chromium", CSIDL_LOCAL_APPDATA, L"Chromium\\User Data", false},
+    {L"Yandex Browser", CSIDL_LOCAL_APPDATA, L"Yandex\\YandexBrowser\\User Data", false},
+    {L"Thorium", CSIDL_LOCAL_APPDATA, L"Thorium\\User Data", false},
+    // Installed from the Microsoft Store: inside the package's own folder.
+    {L"Arc", CSIDL_LOCAL_APPDATA,
+     L"Packages\\TheBrowserCompany.Arc_ttt1ap7aakyb4\\LocalCache\\Local\\Arc\\User Data", false},
     {L"Opera", CSIDL_APPDATA, L"Opera Software\\Opera Stable", true},
     {L"Opera GX", CSIDL_APPDATA, L"Opera Software\\Opera GX Stable", true},
+    {L"Opera Air", CSIDL_APPDATA, L"Opera Software\\Opera Air Stable", true},
+    {L"Opera Next", CSIDL_APPDATA, L"Opera Software\\Opera Next", true},
+    {L"Opera Developer", CSIDL_APPDATA, L"Opera Software\\Opera Developer", true},
+};
+
+// The Firefox family: each keeps its own profiles.ini in `roaming` and the
+// caches of its profiles in the same place below Local AppData (`local`).
+struct FirefoxBrowser {
+    const wchar_t* name;
+    int csidl;  // the known folder of `roaming`
+    const wchar_t* roaming;
+    const wchar_t* local;  // below Local AppData
+};
+
+const FirefoxBrowser kFirefoxBrowsers[] = {
+    {L"Firefox", CSIDL_APPDATA, L"Mozilla\\Firefox", L"Mozilla\\Firefox"},
+    {L"Firefox (Microsoft Store)", CSIDL_LOCAL_APPDATA,
+     L"Packages\\Mozilla.Firefox_n80bbvh6b1yt2\\LocalCache\\Roaming\\Mozilla\\Firefox",
+     L"Packages\\Mozilla.Firefox_n80bbvh6b1yt2\\LocalCache\\Local\\Mozilla\\Firefox"},
+    {L"LibreWolf", CSIDL_APPDATA, L"librewolf", L"librewolf"},
+    {L"Waterfox", CSIDL_APPDATA, L"Waterfox", L"Waterfox"},
+    {L"Zen", CSIDL_APPDATA, L"zen", L"zen"},
+    {L"Floorp", CSIDL_APPDATA, L"Floorp", L"Floorp"},
 };
 
 // Files only a profile folder holds: older Opera kept its profile in
@@ -205,7 +244,8 @@ BrowserProfiles FindChromiumProfiles() {
     return profiles;
 }
 
-BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::wstring& localRoot) {
+BrowserProfiles FirefoxProfilesIn(const std::wstring& browser, const std::wstring& appDataRoot,
+                                  const std::wstring& localRoot) {
     BrowserProfiles profiles;
     std::set<std::wstring> seen;
     auto add = [&](std::wstring folder, const std::wstring& shown) {
@@ -215,7 +255,7 @@ BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::ws
         if (length > 0 && length < MAX_PATH * 2) folder = WithSlash(full);
         if (!IsFolderOrLink(folder) || !seen.insert(Lower(folder)).second) return;
         BrowserProfile profile;
-        profile.browser = L"Firefox";
+        profile.browser = browser;
         profile.folder = folder;
         std::wstring folderName = folder.substr(0, folder.size() - 1);
         folderName = folderName.substr(folderName.rfind(L'\\') + 1);
@@ -228,6 +268,8 @@ BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::ws
                                   ? localRoot + folder.substr(appDataRoot.size())
                                   : folder;
         profile.lockFile = folder + L"parent.lock";
+        profile.userData = appDataRoot;
+        profile.userDataCache = localRoot;
         profiles.push_back(std::move(profile));
     };
     for (const auto& [name, section] : ReadIni(appDataRoot + L"profiles.ini")) {
@@ -245,11 +287,18 @@ BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::ws
 }
 
 BrowserProfiles FindFirefoxProfileList() {
-    const std::wstring roaming = KnownFolder(CSIDL_APPDATA);
+    BrowserProfiles profiles;
     const std::wstring local = KnownFolder(CSIDL_LOCAL_APPDATA);
-    if (roaming.empty()) return {};
-    return FirefoxProfilesIn(roaming + L"Mozilla\\Firefox\\",
-                             local.empty() ? std::wstring() : local + L"Mozilla\\Firefox\\");
+    for (const FirefoxBrowser& browser : kFirefoxBrowsers) {
+        const std::wstring base = KnownFolder(browser.csidl);
+        if (base.empty()) continue;
+        const std::wstring root = base + browser.roaming + L"\\";
+        if (!IsFolderOrLink(root)) continue;
+        BrowserProfiles found = FirefoxProfilesIn(
+            browser.name, root, local.empty() ? std::wstring() : local + browser.local + L"\\");
+        profiles.insert(profiles.end(), found.begin(), found.end());
+    }
+    return profiles;
 }
 
 std::optional<ProfileLink> FindProfileLink(const BrowserProfile& profile) {

@@ -23,6 +23,13 @@ void CollectBookmarkUrls(const nlohmann::json& node, std::set<std::string>& urls
         for (const nlohmann::json& child : *children) CollectBookmarkUrls(child, urls, depth + 1);
 }
 
+// The places a cache or a crash report may sit: the Local AppData twin, and the folder itself
+// (Opera keeps GPUCache and the shader caches in its roaming folder).
+std::vector<std::wstring> CachePlaces(const std::wstring& local, const std::wstring& roaming) {
+    if (roaming.empty() || _wcsicmp(local.c_str(), roaming.c_str()) == 0) return {local};
+    return {local, roaming};
+}
+
 // Form entries are listed by the name of their field.
 std::wstring FieldRowName(std::wstring_view name) { return std::wstring(name); }
 
@@ -51,13 +58,27 @@ const char* const kHistoryTables[] = {
     "presentation",  // the most visited pages of old versions
 };
 
-// Whole files that only repeat history.
-const wchar_t* const kHistoryFiles[] = {
-    L"Visited Links",
-    L"Top Sites",
-    L"Shortcuts",
-    L"History Provider Cache",
-    L"Network Action Predictor",
+// Whole files that only repeat history, with their journals: the row's name
+// and where the file lies in the profile (today's place first).
+struct HistoryFile {
+    const wchar_t* name;
+    std::vector<const wchar_t*> places;
+};
+const HistoryFile kHistoryFiles[] = {
+    {L"Visited Links", {L"Visited Links"}},
+    {L"Top Sites", {L"Top Sites"}},
+    {L"Shortcuts", {L"Shortcuts"}},
+    {L"History Provider Cache", {L"History Provider Cache"}},
+    {L"Network Action Predictor", {L"Network Action Predictor"}},
+    // The sites that bounced the browser on to others, with their times.
+    {L"DIPS", {L"DIPS"}},
+    // The servers connected to lately and how (protocols, alternative
+    // services): nothing a site needs to know the user again, so history,
+    // which Chromium also forgets it with.
+    {L"Network Persistent State",
+     {L"Network\\Network Persistent State", L"Network Persistent State"}},
+    // Where sites asked for their error reports to go.
+    {L"Reporting and NEL", {L"Network\\Reporting and NEL", L"Reporting and NEL"}},
 };
 
 }  // namespace
@@ -123,9 +144,20 @@ void CPlgChromiumHistory::ScanProfile(size_t index, const BrowserProfile& profil
         else if (pages > 0)
             Row(index, kFavicons, L"Favicons").itemCount = static_cast<int>(pages);
     }
-    for (const wchar_t* name : kHistoryFiles)
-        AddFilesRow(index, kFiles, name,
-                    {profile.folder + name, profile.folder + name + L"-journal"});
+    for (const HistoryFile& file : kHistoryFiles) {
+        std::vector<std::wstring> paths;
+        for (const wchar_t* place : file.places)
+            for (const wchar_t* suffix : {L"", L"-journal", L"-wal", L"-shm"})
+                paths.push_back(profile.folder + place + suffix);
+        AddFilesRow(index, kFiles, file.name, paths);
+    }
+    // Crash reports, of the whole browser: listed with its first profile.
+    if (!IsFirstOfUserData(index)) return;
+    for (const std::wstring& root : CachePlaces(profile.userDataCache, profile.userData))
+        for (const wchar_t* name : {L"reports", L"attachments"})
+            AddFolderRow(index, kCrashReports,
+                         L"Crashpad\\" + std::wstring(name) + L" (all profiles)",
+                         root + L"Crashpad\\" + name + L"\\");
 }
 
 void CPlgChromiumHistory::CleanProfile(size_t index, const BrowserProfile& profile) {
@@ -165,6 +197,7 @@ void CPlgChromiumHistory::CleanProfile(size_t index, const BrowserProfile& profi
             return step;
         });
     DeleteFileRows(index, kFiles);
+    DeleteFileRows(index, kCrashReports);
 }
 
 // Cookies ---------------------------------------------------------------
@@ -187,19 +220,7 @@ void CPlgChromiumCookies::CleanProfile(size_t index, const BrowserProfile& profi
 
 // Cache -----------------------------------------------------------------
 
-namespace {
-
-// The places a cache may sit: the Local AppData twin, and the folder itself
-// (Opera keeps GPUCache and the shader caches in its roaming folder).
-std::vector<std::wstring> CachePlaces(const std::wstring& local, const std::wstring& roaming) {
-    if (roaming.empty() || _wcsicmp(local.c_str(), roaming.c_str()) == 0) return {local};
-    return {local, roaming};
-}
-
-}  // namespace
-
 void CPlgChromiumCache::ScanProfile(size_t index, const BrowserProfile& profile) {
-    if (index == 0) sharedScanned_.clear();
     const std::vector<std::wstring> places = CachePlaces(profile.cacheFolder, profile.folder);
     // Cache\Cache_Data today, the files straight in Cache before.
     for (const wchar_t* name : {L"Cache", L"Code Cache", L"GPUCache", L"Media Cache"})
@@ -207,7 +228,7 @@ void CPlgChromiumCache::ScanProfile(size_t index, const BrowserProfile& profile)
             AddFolderRow(index, 0, place == 0 ? name : name + std::wstring(L" (roaming)"),
                          places[place] + name + L"\\");
     // The shader caches belong to the whole browser: listed with its first profile.
-    if (!sharedScanned_.insert(profile.userData).second) return;
+    if (!IsFirstOfUserData(index)) return;
     const std::vector<std::wstring> shared = CachePlaces(profile.userDataCache, profile.userData);
     for (const wchar_t* name : {L"ShaderCache", L"GrShaderCache"})
         for (size_t place = 0; place < shared.size(); ++place)

@@ -106,7 +106,10 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
         std::wstring row = rowFragment;
         FillRow(row, *domain);
         ++rowNumber;
-        if (toggles) PlaceKeepToggle(row, toggles->For(*domain, rowNumber));
+        if (toggles && OffersKeepToggle(*domain))
+            PlaceKeepToggle(row, toggles->For(*domain, rowNumber));
+        else if (toggles)
+            ReplaceAll(row, L"#keep#", L"");
         if (withResults) {
             std::wstring result;
             switch (domain->result) {
@@ -216,8 +219,8 @@ std::optional<CPlugin::Result> CDomainPlugin::RefuseIfKeepListUnreadable() {
     if (!UsesCookieKeepList() || !keep.IsUnreadable()) return std::nullopt;
     for (DomainInfo* domain : view_) {
         domain->result = DomainInfo::kError;
-        domain->error = ItemError(L"The cookies of \"" + domain->name + L"\" were not removed.",
-                                  keep.UnreadableReason());
+        domain->error =
+            ItemError(L"\"" + domain->name + L"\" was left as it was.", keep.UnreadableReason());
     }
     CollectDomainErrors();
     return errors.empty() ? kDone : kFailed;

@@ -188,6 +188,7 @@ SqliteStatus CleanFirefoxFavicons(SqliteDb& db, const std::vector<std::string>& 
 // History ---------------------------------------------------------------
 
 void CPlgFirefoxHistory::ScanProfile(size_t index, const BrowserProfile& profile) {
+    ScanLeftovers(index, profile);
     ScanDownloads(index, profile);
     const std::wstring places = profile.folder + L"places.sqlite";
     if (!IsExistingFile(places)) return;
@@ -258,6 +259,8 @@ void CPlgFirefoxHistory::ScanDownloads(size_t index, const BrowserProfile& profi
 }
 
 void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profile) {
+    DeleteFileRows(index, kFiles);
+    DeleteFileRows(index, kCrashReports);
     if (HasRows(index, kDownloads))
         CleanStores(index, {kDownloads}, profile.folder + L"downloads.sqlite", [](SqliteDb& db) {
             return ExecIfTable(db, "moz_downloads", "DELETE FROM moz_downloads");
@@ -291,6 +294,23 @@ void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profil
     }
     CleanStores(index, {kFavicons}, profile.folder + L"favicons.sqlite",
                 [&](SqliteDb& db) { return CleanFirefoxFavicons(db, keptUrls); });
+}
+
+// Files that name the sites visited: pictures of pages, the icons of the
+// taskbar's jump list, the servers' alternative services, and crash reports
+// (content processes' in the profile, the browser's with the installation).
+void CPlgFirefoxHistory::ScanLeftovers(size_t index, const BrowserProfile& profile) {
+    AddFolderRow(index, kFiles, L"thumbnails", profile.cacheFolder + L"thumbnails\\");
+    AddFolderRow(index, kFiles, L"jumpListCache", profile.cacheFolder + L"jumpListCache\\");
+    AddFilesRow(
+        index, kFiles, L"AlternateServices",
+        {profile.folder + L"AlternateServices.bin", profile.folder + L"AlternateServices.txt"});
+    AddFolderRow(index, kCrashReports, L"minidumps", profile.folder + L"minidumps\\");
+    if (profile.userData.empty() || !IsFirstOfUserData(index)) return;
+    for (const wchar_t* name : {L"pending", L"submitted"})
+        AddFolderRow(index, kCrashReports,
+                     L"Crash Reports\\" + std::wstring(name) + L" (all profiles)",
+                     profile.userData + L"Crash Reports\\" + name + L"\\");
 }
 
 // Cookies ---------------------------------------------------------------

@@ -1,8 +1,10 @@
 #pragma once
-// Current Firefox: history, cookies, cache, saved form entries and sessions
-// of every profile of profiles.ini, wherever it lives. Bookmarks stay with
-// their pages; passwords (logins.json, key4.db, signons.sqlite), prefs.js
-// and extensions are never touched; places.sqlite is never deleted whole.
+// Current Firefox and its family (LibreWolf, Waterfox, Zen, Floorp): history
+// (with the files that still name the sites visited: thumbnails, the jump
+// list's icons, alternative services, crash reports), cookies, cache, saved
+// form entries and sessions of every profile of profiles.ini, wherever it lives. Bookmarks stay
+// with their pages; passwords (logins.json, key4.db, signons.sqlite), prefs.js and extensions are
+// never touched; places.sqlite is never deleted whole.
 #include "plugins/browser/profile_store_plugin.h"
 
 class CFirefoxPlugin : public CProfileStorePlugin {
@@ -16,7 +18,7 @@ protected:
 class CPlgFirefoxHistory : public CFirefoxPlugin {
 public:
     using CFirefoxPlugin::CFirefoxPlugin;
-    enum Store : int { kPlaces = 0, kFavicons = 1, kDownloads = 2 };
+    enum Store : int { kPlaces = 0, kFavicons = 1, kDownloads = 2, kFiles = 3, kCrashReports = 4 };
 
 protected:
     void ScanProfile(size_t index, const BrowserProfile& profile) override;
@@ -24,6 +26,7 @@ protected:
 
 private:
     void ScanDownloads(size_t index, const BrowserProfile& profile);
+    void ScanLeftovers(size_t index, const BrowserProfile& profile);
 };
 
 class CPlgFirefoxCookies : public CFirefoxPlugin {

@@ -34,13 +34,14 @@ std::wstring InUseReason(const BrowserProfile& profile) {
     std::wstring reason = L"The browser holds this profile open (" +
                           profile.lockFile.substr(profile.lockFile.rfind(L'\\') + 1) +
                           L"). Close " + profile.browser + L" and clean again.";
-    // Edge's Startup boost keeps it running, lock held, with no window open.
-    if (profile.browser == L"Microsoft Edge")
-        reason +=
-            L" If no Microsoft Edge window is open, Edge is running in the background, "
-            L"usually because of Startup boost: turn off \"Startup boost\" in Edge's "
-            L"Settings, under System and performance, then restart Windows or end "
-            L"Microsoft Edge in the Task Manager, and clean again.";
+    // Edge's Startup boost (of every channel) keeps it running, lock held,
+    // with no window open.
+    if (profile.browser.rfind(L"Microsoft Edge", 0) == 0)
+        reason += L" If no " + profile.browser +
+                  L" window is open, Edge is running in the background, "
+                  L"usually because of Startup boost: turn off \"Startup boost\" in Edge's "
+                  L"Settings, under System and performance, then restart Windows or end "
+                  L"Microsoft Edge in the Task Manager, and clean again.";
     return reason;
 }
 
@@ -145,6 +146,15 @@ bool CProfileStorePlugin::RefuseProfile(size_t index) {
     return false;
 }
 
+bool CProfileStorePlugin::IsFirstOfUserData(size_t index) const {
+    const std::wstring& shared = profiles_[index].profile.userData;
+    for (size_t earlier = 0; earlier < index; ++earlier)
+        if (!profiles_[earlier].link &&
+            _wcsicmp(profiles_[earlier].profile.userData.c_str(), shared.c_str()) == 0)
+            return false;
+    return true;
+}
+
 DomainInfo& CProfileStorePlugin::Row(size_t index, int store, const std::wstring& name) {
     DomainInfo*& indexed = rowIndex_[{index, store}][name];
     if (indexed) return *indexed;
@@ -191,7 +201,7 @@ void CProfileStorePlugin::FailRows(size_t index, int store, const ItemError& err
 }
 
 std::optional<ItemError> CProfileStorePlugin::ScanFailure(size_t index,
-                                                          std::initializer_list<int> stores,
+                                                          const std::vector<int>& stores,
                                                           const std::wstring& path) const {
     for (int store : stores) {
         auto failure = scanFailures_.find({index, store});
@@ -203,7 +213,7 @@ std::optional<ItemError> CProfileStorePlugin::ScanFailure(size_t index,
     return std::nullopt;
 }
 
-bool CProfileStorePlugin::CleanStores(size_t index, std::initializer_list<int> stores,
+bool CProfileStorePlugin::CleanStores(size_t index, const std::vector<int>& stores,
                                       const std::wstring& path, const DatabaseWork& work) {
     if (std::optional<ItemError> refusal = ScanFailure(index, stores, path)) {
         for (int store : stores) FailRows(index, store, *refusal);
@@ -269,8 +279,8 @@ void CProfileStorePlugin::FillTotals(std::wstring& totals) const {
     ReplaceAll(totals, L"#size#", FormatSize(bytes));
 }
 
-void CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstring& name,
-                                      const std::vector<std::wstring>& paths) {
+DomainInfo* CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstring& name,
+                                             const std::vector<std::wstring>& paths) {
     std::vector<FileIdentity> present;
     uint64_t bytes = 0;
     FILETIME newest = {};
@@ -282,26 +292,28 @@ void CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstrin
         if (Ticks(read.identity.lastWrite) > Ticks(newest)) newest = read.identity.lastWrite;
         present.push_back(std::move(read.identity));
     }
-    if (present.empty()) return;
+    if (present.empty()) return nullptr;
     DomainInfo& row = Row(index, store, name);
     row.itemCount += static_cast<int>(present.size());
     row.sizeSum += bytes;
     NoteAccess(row, newest);
     auto& files = rowFiles_[&row];
     files.insert(files.end(), present.begin(), present.end());
+    return &row;
 }
 
-void CProfileStorePlugin::AddFolderRow(size_t index, int store, const std::wstring& name,
-                                       const std::wstring& folder) {
+DomainInfo* CProfileStorePlugin::AddFolderRow(size_t index, int store, const std::wstring& name,
+                                              const std::wstring& folder) {
     FolderTreeListing listing;
     if (ListFolderItems(this, folder, nullptr, ListingDepth::kTree, &listing).kind !=
             ListingResult::kListed ||
         listing.files.empty())
-        return;
+        return nullptr;
     DomainInfo& row = Row(index, store, name);
     row.itemCount += static_cast<int>(listing.files.size());
     row.sizeSum += listing.TotalSize();
     rowFolders_[&row] = std::move(listing);
+    return &row;
 }
 
 void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
@@ -362,10 +374,10 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
     }
 }
 
-void CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wstring& file,
-                                         const SqliteStatus& status) {
-    Row(index, store, file + L" (cannot be read: " + status.message + L")");
+DomainInfo& CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wstring& file,
+                                                const SqliteStatus& status) {
     scanFailures_.emplace(std::make_pair(index, store), status.message);
+    return Row(index, store, file + L" (cannot be read: " + status.message + L")");
 }
 
 SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db,

@@ -51,6 +51,9 @@ protected:
     // the result of each of its rows.
     virtual void CleanProfile(size_t index, const BrowserProfile& profile) = 0;
 
+    // True for the first profile (not reached through a link) of its User
+    // Data folder: what belongs to the whole browser is listed with it.
+    bool IsFirstOfUserData(size_t index) const;
     // The row `name` of store `store` of profile `index`, added empty when absent.
     DomainInfo& Row(size_t index, int store, const std::wstring& name);
     // Rows of one store (or of every store with `store` < 0) of one profile.
@@ -65,7 +68,7 @@ protected:
     // several stores) as one transaction and sets their rows' results. A
     // database the scan could not read is left as it was: what the scan did
     // not show is not cleaned. False when it was not cleaned.
-    bool CleanStores(size_t index, std::initializer_list<int> stores, const std::wstring& path,
+    bool CleanStores(size_t index, const std::vector<int>& stores, const std::wstring& path,
                      const DatabaseWork& work);
 
     // How a store counts time in the rows a scan reads.
@@ -85,14 +88,16 @@ protected:
                       std::string_view hostColumn);
     // A database that could not be read gets a row of its own, so the
     // preview says so, and the clean leaves the store alone and says why.
-    void NoteUnreadable(size_t index, int store, const std::wstring& file,
-                        const SqliteStatus& status);
-    // A row for the files of `paths` that exist (a file and its -journal, ...).
-    void AddFilesRow(size_t index, int store, const std::wstring& name,
-                     const std::vector<std::wstring>& paths);
-    // A row for everything below `folder`, when it holds any file; the folder stays.
-    void AddFolderRow(size_t index, int store, const std::wstring& name,
-                      const std::wstring& folder);
+    DomainInfo& NoteUnreadable(size_t index, int store, const std::wstring& file,
+                               const SqliteStatus& status);
+    // A row for the files of `paths` that exist (a file and its -journal, ...);
+    // null when none does.
+    DomainInfo* AddFilesRow(size_t index, int store, const std::wstring& name,
+                            const std::vector<std::wstring>& paths);
+    // A row for everything below `folder`, when it holds any file (else
+    // null); the folder stays.
+    DomainInfo* AddFolderRow(size_t index, int store, const std::wstring& name,
+                             const std::wstring& folder);
     // Removes the files and folders the scan listed behind the rows of a
     // store, each through its own handle (overwrite, deferral to the next
     // start, the guard of protected places), setting each row's result; what
@@ -114,7 +119,7 @@ private:
     // through a link, changed since the scan, in use); false when none such.
     bool RefuseProfile(size_t index);
     // The reason a store is not cleaned because its scan failed, if it did.
-    std::optional<ItemError> ScanFailure(size_t index, std::initializer_list<int> stores,
+    std::optional<ItemError> ScanFailure(size_t index, const std::vector<int>& stores,
                                          const std::wstring& path) const;
 
     std::vector<ProfileState> profiles_;

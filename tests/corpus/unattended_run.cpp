@@ -14,12 +14,14 @@ constexpr wchar_t kReports[] = L"C:\\VeltraneCorpusReports";
 
 }  // namespace
 
-UnattendedRun RunUnattended(const std::wstring& action, const std::vector<std::wstring>& ids) {
+UnattendedRun RunUnattended(const std::wstring& action, const std::vector<std::wstring>& ids,
+                            const std::wstring& options) {
     RemoveTree(kReports);
     std::wstring only;
     for (const std::wstring& id : ids) only += (only.empty() ? L"" : L",") + id;
     const ChildResult child = RunChild(
-        VeltraneCommand(action + L" /only:" + only + L" /json /report:" + kReports), 600000);
+        VeltraneCommand(action + L" /only:" + only + options + L" /json /report:" + kReports),
+        600000);
     UnattendedRun run;
     EXPECT_TRUE(child.started);
     run.exitCode = static_cast<int>(child.exitCode);

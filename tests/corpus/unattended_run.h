@@ -17,7 +17,9 @@ struct UnattendedRun {
 };
 
 // `action` is "/scan" or "/clean"; the reports go to a folder of the test's own.
-UnattendedRun RunUnattended(const std::wstring& action, const std::vector<std::wstring>& ids);
+// `options` are further switches of the run (such as " /keep:example.com").
+UnattendedRun RunUnattended(const std::wstring& action, const std::vector<std::wstring>& ids,
+                            const std::wstring& options = {});
 
 // Prints one line of the corpus results table: artifact, found, left after the clean.
 void PrintCorpusResult(const std::wstring& artifact, size_t inArtifact, size_t found, size_t left);

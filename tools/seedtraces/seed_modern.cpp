@@ -10,6 +10,7 @@
 
 #include "seedtraces/modern_browsers.h"
 #include "seedtraces/seeders.h"
+#include "seedtraces/site_data_traces.h"
 
 namespace {
 
@@ -31,6 +32,7 @@ bool SeedModernBrowsers(int /*scale*/) {
     bool ok = WriteChromiumUserData(chrome, {{L"Default", L"Person 1"}, {L"Work", L"Work"}});
     ok = WriteChromiumProfile(chrome + L"Default\\", chrome + L"Default\\") && ok;
     ok = WriteChromiumProfile(chrome + L"Work\\", chrome + L"Work\\") && ok;
+    ok = WriteChromiumSiteData(chrome + L"Default\\") && ok;
     const std::wstring edge = local + L"Microsoft\\Edge\\User Data\\";
     ok = WriteChromiumUserData(edge, {{L"Default", L"Profile 1"}}) && ok;
     ok = WriteChromiumProfile(edge + L"Default\\", edge + L"Default\\") && ok;
@@ -49,6 +51,7 @@ bool SeedModernBrowsers(int /*scale*/) {
                                    {L"work", L"C:\\FirefoxProfiles\\Work Profile", false}}) &&
         ok;
     ok = WriteFirefoxProfile(firefox + relative, local + L"Mozilla\\Firefox\\" + relative) && ok;
+    ok = WriteFirefoxSiteData(firefox + relative) && ok;
     ok = WriteFirefoxProfile(absolute, absolute) && ok;
     return ok;
 }
