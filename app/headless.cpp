@@ -86,6 +86,9 @@ public:
     void SetRowStatus(const std::wstring&, const std::wstring&) override {}
     void ShowItemError(const std::wstring&, const std::wstring&) override {}
     void ShowRebootNotice() override {}
+    void ShowProgress(const std::wstring&, int, int) override {}
+    // The reports are built into files, never redrawn.
+    bool RefillReportPart(const std::wstring&, const std::wstring&) override { return false; }
 
 private:
     void Handle(const MSG& message) {

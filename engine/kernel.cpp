@@ -245,14 +245,11 @@ void CKernel::OnFixFinished(const std::wstring& id, CPlugin::Result result) {
 }
 
 void CKernel::OnProgress(const std::wstring&, const std::wstring& text, int step, int stepCount) {
-    if (!document_) return;
-    auto area = document_->GetElementById(L"ResultsArea");
-    if (!area) return;
-    std::wstring html = ReadPage(L"html/Common/scanning_results_area.html");
-    ReplaceAll(html, L"#scanmessage#", text);
-    ReplaceAll(html, L"#step#", std::to_wstring(step));
-    ReplaceAll(html, L"#stepcount#", std::to_wstring(stepCount));
-    area->SetInnerHtml(html);
+    if (view_) view_->ShowProgress(text, step, stepCount);
+}
+
+bool CKernel::RefillReportPart(const std::wstring& elementId, const std::wstring& html) {
+    return view_ && view_->RefillReportPart(elementId, html);
 }
 
 bool CKernel::HandleWorkerMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -121,8 +121,8 @@ public:
     // The state of the cancel event without a trip to the system, for the
     // per-item checks of the workers.
     bool IsCancelSignalled() const { return cancelled_.load(std::memory_order_acquire); }
-    void SetDocument(IHtmlDocument* document) { document_ = document; }
-    IHtmlDocument* GetDocument() const { return document_; }
+    // For a plug-in whose report redraws a part of itself: through the view.
+    bool RefillReportPart(const std::wstring& elementId, const std::wstring& html);
 
 private:
     void ResetCancel();
@@ -143,7 +143,6 @@ private:
     // Written on the window's thread; workers read it for their progress texts.
     std::atomic<Mode> mode_ = kIdle;
     PluginList plugins_;
-    IHtmlDocument* document_ = nullptr;
     std::wstring language_ = L"English";
     UniqueHandle cancelEvent_;
     std::atomic<bool> cancelled_{false};  // mirrors cancelEvent_

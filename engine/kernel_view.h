@@ -23,6 +23,12 @@ public:
     virtual void ShowRebootNotice() = 0;
     // A notice the user reads and confirms, such as a run that cannot start.
     virtual void ShowNotice(const std::wstring& text) { (void)text; }
+    // What the running plug-in works on, as plain text, and how far it is
+    // (-1 when it does not count its steps).
+    virtual void ShowProgress(const std::wstring& text, int step, int stepCount) = 0;
+    // New markup for one element of the report on show (a report that redraws
+    // a part of itself after a click); false when there is no such element.
+    virtual bool RefillReportPart(const std::wstring& elementId, const std::wstring& html) = 0;
 
 protected:
     ~IKernelView() = default;

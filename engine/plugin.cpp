@@ -4,6 +4,7 @@
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
+#include "sysaccess/thread_entry.h"
 
 namespace {
 
@@ -89,15 +90,18 @@ bool CPlugin::WaitForWorker(DWORD timeoutMs) const {
     return !worker_ || WaitForSingleObject(worker_.Get(), timeoutMs) == WAIT_OBJECT_0;
 }
 
+// A plug-in that throws has failed as a whole; the run goes on with the next.
 DWORD WINAPI CPlugin::ScanThread(void* self) {
     auto* plugin = static_cast<CPlugin*>(self);
-    plugin->FinishScan(plugin->Scan());
+    plugin->FinishScan(CatchAtThreadEntry(
+        L"Scan", [plugin] { return plugin->Scan(); }, [] { return kFailed; }));
     return 0;
 }
 
 DWORD WINAPI CPlugin::FixThread(void* self) {
     auto* plugin = static_cast<CPlugin*>(self);
-    plugin->FinishFix(plugin->Fix());
+    plugin->FinishFix(CatchAtThreadEntry(
+        L"Clean", [plugin] { return plugin->Fix(); }, [] { return kFailed; }));
     return 0;
 }
 
@@ -194,8 +198,8 @@ bool CPlugin::SetProgress(const std::wstring& itemText) {
         prefix = SharedPages().scaning;
     else if (mode == CKernel::kCleaning)
         prefix = SharedPages().clearing;
-    // Item texts are names and paths from the machine; the page shows the text as markup.
-    std::wstring text = prefix + L" " + EscapeHtml(itemText);
+    // Plain text: the view escapes it where it builds markup.
+    std::wstring text = prefix + L" " + itemText;
 
     if (progressInterval != 0 && GetTickCount() - lastProgressTick_ <= progressInterval)
         return false;

@@ -9,6 +9,7 @@
 
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
+#include "sysaccess/thread_entry.h"
 
 namespace {
 
@@ -37,4 +38,12 @@ void Trace(const wchar_t* format, ...) {
     if (length < 0) length = static_cast<int>(wcslen(buffer));
     OutputDebugStringW(buffer);
     AppendToTraceFile(std::wstring(buffer, static_cast<size_t>(length)));
+}
+
+void TraceThrownAtThreadEntry(const wchar_t* where, const char* what) noexcept {
+    try {
+        Trace(L"%ls: stopped by an exception: %hs\n", where, what);
+    } catch (...) {
+        // Tracing needs memory; a thread that ran out of it still ends quietly.
+    }
 }

@@ -182,9 +182,22 @@ void CComposition::SetRowStatus(const std::wstring& pluginId, const std::wstring
     status->SetAttribute(L"data-state", state);
 }
 
+void CComposition::ShowProgress(const std::wstring& text, int step, int stepCount) {
+    std::wstring html = ReadCommon(L"scanning_results_area.html");
+    ReplaceAll(html, L"#step#", std::to_wstring(step));
+    ReplaceAll(html, L"#stepcount#", std::to_wstring(stepCount));
+    // Last: names and paths from the machine must not be read as placeholders.
+    ReplaceAll(html, L"#scanmessage#", EscapeHtml(text));
+    RefillElement(L"ResultsArea", html);
+}
+
+bool CComposition::RefillElement(const std::wstring& id, const std::wstring& html) {
+    std::unique_ptr<IHtmlElement> element = Find(id);
+    return element && element->SetInnerHtml(html);
+}
+
 std::unique_ptr<IHtmlElement> CComposition::Find(const std::wstring& id) const {
-    IHtmlDocument* document = kernel_.GetDocument();
-    return document ? document->GetElementById(id) : nullptr;
+    return document_ ? document_->GetElementById(id) : nullptr;
 }
 
 std::wstring CComposition::ReadCommon(const std::wstring& name) const {

@@ -96,6 +96,14 @@ void CDlgMain::ShowNotice(const std::wstring& text) {
                  MB_OK | MB_ICONEXCLAMATION);
 }
 
+void CDlgMain::ShowProgress(const std::wstring& text, int step, int stepCount) {
+    composition_.ShowProgress(text, step, stepCount);
+}
+
+bool CDlgMain::RefillReportPart(const std::wstring& elementId, const std::wstring& html) {
+    return composition_.RefillElement(elementId, html);
+}
+
 void CDlgMain::ShowStartupNotices() {
     std::vector<std::wstring> notices;
     notices.swap(startupNotices_);
@@ -156,7 +164,7 @@ LRESULT CDlgMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
 void CDlgMain::OnDocumentComplete(bool reattached) {
     KillTimer(GetSafeHwnd(), kPageGoneTimer);
     CDlgBase::OnDocumentComplete(reattached);
-    kernel_.SetDocument(GetDocument());
+    composition_.SetDocument(GetDocument());
     MarkPage();
     // A reloaded page shows the run as it stands; only the first page starts idle.
     if (reattached)

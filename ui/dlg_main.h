@@ -43,6 +43,8 @@ public:
     void ShowItemError(const std::wstring& title, const std::wstring& reason) override;
     void ShowRebootNotice() override;
     void ShowNotice(const std::wstring& text) override;
+    void ShowProgress(const std::wstring& text, int step, int stepCount) override;
+    bool RefillReportPart(const std::wstring& elementId, const std::wstring& html) override;
 
     // A start-up problem (urls.ini): told in the page once one is attached.
     void AddStartupNotice(const std::wstring& text) { startupNotices_.push_back(text); }

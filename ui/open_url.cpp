@@ -10,6 +10,7 @@
 #include "sysaccess/com_owners.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/os_version.h"
+#include "sysaccess/thread_entry.h"
 #include "sysaccess/trace.h"
 
 namespace {
@@ -23,8 +24,7 @@ struct AutomationRequest {
     bool shown = false;
 };
 
-// Runs on a thread of its own so that a hanging server cannot hold the caller.
-DWORD WINAPI OpenWithAutomation(void* parameter) {
+DWORD ShowInInternetExplorer(void* parameter) {
     std::shared_ptr<AutomationRequest> request(
         *static_cast<std::shared_ptr<AutomationRequest>*>(parameter));
     delete static_cast<std::shared_ptr<AutomationRequest>*>(parameter);
@@ -49,6 +49,13 @@ DWORD WINAPI OpenWithAutomation(void* parameter) {
     browser->Navigate(address.Get(), &empty.Get(), &empty.Get(), &empty.Get(), &empty.Get());
     request->shown = true;
     return 0;
+}
+
+// Runs on a thread of its own so that a hanging server cannot hold the caller.
+DWORD WINAPI OpenWithAutomation(void* parameter) {
+    return CatchAtThreadEntry(
+        L"Open address", [parameter] { return ShowInInternetExplorer(parameter); },
+        [] { return DWORD{0}; });
 }
 
 bool TryAutomation(const std::wstring& url) {

@@ -12,6 +12,7 @@
 
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
+#include "sysaccess/thread_entry.h"
 #include "sysaccess/trace.h"
 #include "ui/launch_codes.h"
 #include "ui/request_target.h"
@@ -448,7 +449,10 @@ bool CWebHost::Start(const std::wstring& servedFolder) {
     impl_->port = impl_->acceptor.local_endpoint().port();
     impl_->Accept();
     impl_->io.restart();
-    impl_->thread = std::thread([this] { impl_->io.run(); });
+    impl_->thread = std::thread([this] {
+        // A handler that throws ends the host's thread, never the program.
+        CatchAtThreadEntry(L"Web host", [this] { impl_->io.run(); }, [] {});
+    });
     return true;
 }
 

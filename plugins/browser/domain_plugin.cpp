@@ -157,13 +157,9 @@ void CDomainPlugin::OnReportClick(const std::wstring& command, IHtmlElement* ele
     kernel.StoreCookieKeepList(list);
 
     // Other rows may be kept through the domain just toggled: redraw them all.
-    IHtmlDocument* document = kernel.GetDocument();
-    std::unique_ptr<IHtmlElement> report =
-        document ? document->GetElementById(kKeepReportId) : nullptr;
-    if (report)
-        report->SetInnerHtml(
-            BuildPage(L"details.html", L"domaindetails.html", L"totaldetails.html", false));
-    return;
+    kernel.RefillReportPart(
+        kKeepReportId,
+        BuildPage(L"details.html", L"domaindetails.html", L"totaldetails.html", false));
 }
 
 void CDomainPlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {

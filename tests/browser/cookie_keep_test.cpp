@@ -154,6 +154,9 @@ TEST_F(NetscapeCookieKeep, ScanRowTogglesStoreTheListAndCleanShowsKeptRows) {
     EXPECT_EQ(CountOf(page, L"class=\"keep keep-on\""), 1u) << page;
     EXPECT_NE(page.find(L"Kept with example.com"), std::wstring::npos) << page;
     EXPECT_EQ(CountOf(page, L"class=\"keep keep-off\""), 1u) << page;
+    // The report on show is redrawn through the window, as the report builds it.
+    ASSERT_EQ(cookies.View().refilled.size(), 1u);
+    EXPECT_EQ(CountOf(cookies.View().refilled[0].second, L"class=\"keep keep-on\""), 1u);
 
     // A row kept through its parent has no toggle of its own; out-of-range rows do nothing.
     plugin.OnReportClick(ToggleOf(plugin, L"shop.example.com"), nullptr);

@@ -51,6 +51,7 @@ public:
     }
     Plugin& Get() { return *plugin_; }
     CKernel& Kernel() { return kernel_; }
+    const RecordingView& View() const { return view_; }
 
 private:
     bool RunTo(CKernel::Mode start, CKernel::Mode end) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <stdexcept>
 
 #include "engine/kernel.h"
 #include "support/test_files.h"
@@ -182,25 +183,28 @@ TEST_F(KernelRun, WorkerThatCannotStartFailsItsPluginAndTheRunGoesOn) {
     EXPECT_EQ(view.rows[1], std::make_pair(std::wstring(L"KtA"), std::wstring(L"Failed")));
 }
 
-TEST_F(KernelRun, ProgressReachesTheResultsArea) {
-    Start({{.id = L"KtA"}});
-    struct Area : IHtmlElement {
-        std::wstring* target;
-        bool SetInnerHtml(const std::wstring& html) override { return *target = html, true; }
-        bool SetInnerText(const std::wstring&) override { return true; }
-        std::optional<std::wstring> GetAttribute(const std::wstring&) override { return {}; }
-        bool SetAttribute(const std::wstring&, const std::wstring&) override { return true; }
+TEST_F(KernelRun, APluginThatThrowsFailsAndTheRunGoesOn) {
+    Start({{.id = L"KtA"}, {.id = L"KtC"}});
+    plugins[L"KtA"]->scan = [](TestPlugin&) -> CPlugin::Result {
+        throw std::runtime_error("a reader met what it never expected");
     };
-    struct Document : IHtmlDocument {
-        std::wstring results;
-        std::unique_ptr<IHtmlElement> GetElementById(const std::wstring& id) override {
-            if (id != L"ResultsArea") return nullptr;
-            auto area = std::make_unique<Area>();
-            area->target = &results;
-            return area;
-        }
-    } document;
-    kernel->SetDocument(&document);
+    plugins[L"KtC"]->fix = [](TestPlugin&) -> CPlugin::Result { throw 42; };
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    EXPECT_EQ(Journal(), (std::vector<std::wstring>{L"scan:KtA", L"scan:KtC"}));
+    ASSERT_GE(view.rows.size(), 2u);
+    EXPECT_EQ(view.rows[1], std::make_pair(std::wstring(L"KtA"), std::wstring(L"Failed")));
+
+    view.rows.clear();
+    kernel->SetMode(CKernel::kCleaning);
+    ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
+    EXPECT_NE(std::find(view.rows.begin(), view.rows.end(),
+                        std::make_pair(std::wstring(L"KtC"), std::wstring(L"Failed"))),
+              view.rows.end());
+}
+
+TEST_F(KernelRun, ProgressReachesTheViewAsTextAndIsThrottled) {
+    Start({{.id = L"KtA"}});
     plugins[L"KtA"]->SetProgressInterval(60000);
     std::vector<bool> posted;
     plugins[L"KtA"]->scan = [&](TestPlugin& self) {
@@ -210,11 +214,9 @@ TEST_F(KernelRun, ProgressReachesTheResultsArea) {
     };
     kernel->SetMode(CKernel::kScanning);
     ASSERT_TRUE(RunTo(CKernel::kScanFinished));
-    view.PumpUntil([&] { return !document.results.empty(); }, 2000);
+    view.PumpUntil([&] { return !view.progress.empty(); }, 2000);
     EXPECT_EQ(posted, (std::vector<bool>{true, false}));
-    EXPECT_NE(document.results.find(L"Scanning C:\\a&lt;b&gt;.txt"), std::wstring::npos)
-        << document.results;
-    kernel->SetDocument(nullptr);
+    EXPECT_EQ(view.progress, (std::vector<std::wstring>{L"Scanning C:\\a<b>.txt"}));
 }
 
 TEST_F(KernelRun, ErrorLinksOpenOnlyExistingErrors) {

@@ -87,6 +87,11 @@ public:
     void ShowItemError(const std::wstring& title, const std::wstring& reason) override;
     void ShowRebootNotice() override { ++rebootNotices; }
     void ShowNotice(const std::wstring& text) override { notices.push_back(text); }
+    void ShowProgress(const std::wstring& text, int, int) override { progress.push_back(text); }
+    bool RefillReportPart(const std::wstring& id, const std::wstring& html) override {
+        refilled.emplace_back(id, html);
+        return true;
+    }
 
     // The page is gone or too slow: the layout cannot be shown.
     bool layoutFails = false;
@@ -96,6 +101,8 @@ public:
     int processAreaPrepared = 0;
     int rebootNotices = 0;
     std::vector<std::wstring> notices;
+    std::vector<std::wstring> progress;
+    std::vector<std::pair<std::wstring, std::wstring>> refilled;
     std::function<void(const std::wstring& id, const std::wstring& text)> onRow;
 
 private:

@@ -54,7 +54,7 @@ TEST_F(ClipboardRun, FormatsAreListedWithSizesAndTheClipboardIsEmptied) {
     std::wstring first = L"Currently 1 of " + std::to_wstring(count) + L" formats in clipboard";
     std::wstring third = L"Currently 3 of " + std::to_wstring(count) + L" formats in clipboard";
     std::wstring all;
-    for (const std::wstring& shown : run.document.shown) all += shown;
+    for (const std::wstring& shown : run.view.progress) all += shown;
     EXPECT_NE(all.find(L"Scanning " + first), std::wstring::npos) << all;
     EXPECT_NE(all.find(third), std::wstring::npos);
 

@@ -1,7 +1,7 @@
 #pragma once
 // Runs one of the system plug-ins through a real kernel, as the program
-// does: scan and clean on worker threads, messages back to a window, and a
-// page whose "ResultsArea" keeps every progress text shown in it.
+// does: scan and clean on worker threads, messages back to a window that
+// keeps every progress text shown in it.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -13,27 +13,6 @@
 #include "support/test_files.h"
 #include "support/test_plugin.h"
 #include "support/text_count.h"
-
-class ProgressDocument : public IHtmlDocument {
-public:
-    class Area : public MemoryHtmlElement {
-    public:
-        explicit Area(std::vector<std::wstring>& shown) : shown_(shown) {}
-        bool SetInnerHtml(const std::wstring& html) override {
-            shown_.push_back(html);
-            return true;
-        }
-
-    private:
-        std::vector<std::wstring>& shown_;
-    };
-
-    std::unique_ptr<IHtmlElement> GetElementById(const std::wstring& id) override {
-        if (id != L"ResultsArea") return nullptr;
-        return std::make_unique<Area>(shown);
-    }
-    std::vector<std::wstring> shown;
-};
 
 template <typename Plugin>
 class PluginRun {
@@ -50,7 +29,6 @@ public:
             return list;
         });
         view.Attach(kernel.get());
-        kernel->SetDocument(&document);
         Options options = kernel->GetOptions();
         options.overWrite = overwrite;
         EXPECT_TRUE(kernel->SetOptions(options).Done());
@@ -78,7 +56,6 @@ public:
 
     ScopedProgramFolder programFolder;
     RecordingView view;
-    ProgressDocument document;
     std::unique_ptr<CKernel> kernel;
     Plugin* plugin = nullptr;
     std::optional<ReportResult> lastReportResult;

@@ -100,7 +100,7 @@ TEST_F(RecycleBinRun, OnlyFixedDrivesGetARow) {
     ASSERT_EQ(run.Scan(), L"Finished");
     ASSERT_EQ(run.plugin->GetVolumes().size(), 1u);
     EXPECT_EQ(run.plugin->GetVolumes().begin()->first, L"C:\\");
-    EXPECT_EQ(CountOf(run.document.shown.back(), L" C:\\"), 1u);
+    EXPECT_EQ(CountOf(run.view.progress.back(), L" C:\\"), 1u);
 }
 
 TEST_F(RecycleBinRun, ScanShowsWhatTheShellCountsAndTheCleanEmptiesIt) {

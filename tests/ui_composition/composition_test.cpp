@@ -24,6 +24,10 @@ public:
         RecordingView::SetRowStatus(id, text);
         if (composition) composition->SetRowStatus(id, text);
     }
+    void ShowProgress(const std::wstring& text, int step, int stepCount) override {
+        RecordingView::ShowProgress(text, step, stepCount);
+        if (composition) composition->ShowProgress(text, step, stepCount);
+    }
     CComposition* composition = nullptr;
 };
 
@@ -58,7 +62,7 @@ protected:
         composition = std::make_unique<CComposition>(*kernel);
         view.composition = composition.get();
         view.Attach(kernel.get());
-        kernel->SetDocument(&document);
+        composition->SetDocument(&document);
     }
     bool RunTo(CKernel::Mode mode) {
         return view.PumpUntil([&] { return kernel->GetMode() == mode; });
@@ -164,6 +168,23 @@ TEST_F(ShippedPages, RunsShowRowStatesSelectionAndTheRightReport) {
     EXPECT_EQ(Html(L"DetailsArea"), L"<p>scan of UcA</p>");
 }
 
+TEST_F(ShippedPages, ProgressShowsNamesFromTheMachineAsText) {
+    Start();
+    plugins[L"UcB"]->scan = [](TestPlugin& self) {
+        self.SetProgress(L"C:\\<img src=x onerror=alert(1)>#stepcount#.tmp");
+        return CPlugin::kDone;
+    };
+    kernel->SetMode(CKernel::kIdle);
+    ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    view.PumpUntil([&] { return !view.progress.empty(); }, 2000);
+    ASSERT_FALSE(view.progress.empty());
+    const std::wstring area = document.Get(L"ResultsArea").innerHtml;
+    EXPECT_TRUE(Contains(area, L"C:\\&lt;img src=x onerror=alert(1)&gt;&#35;stepcount&#35;.tmp"))
+        << area;
+    EXPECT_FALSE(Contains(area, L"<img"));
+}
+
 TEST_F(Composition, FragmentsDecideWhatAppears) {
     ScopedTestFolder folder(L"UiComposition");
     WriteTestFile(folder.Sub(L"html\\Common\\layout_normal.html"),
@@ -189,7 +210,7 @@ TEST_F(Composition, FragmentsDecideWhatAppears) {
     EXPECT_FALSE(document.lookups.count(L"ProcessTableRowStatus_Unknown"));
 
     RecordingDocument empty{{}};
-    kernel->SetDocument(&empty);
+    composition->SetDocument(&empty);
     EXPECT_FALSE(composition->RecomposeLayout());
 }
 
