@@ -24,6 +24,8 @@ bool StartPipedChild(const std::wstring& commandLine, const wchar_t* folder, Pip
 
 // `commandLine` is the whole line, program path first; waits at most `timeoutMs`.
 ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs = 120000);
+// Collects what a started child prints until it ends; waits at most `timeoutMs`.
+ChildResult FinishChild(PipedChild& child, DWORD timeoutMs = 120000);
 
 // The installed program, quoted, followed by `arguments`.
 std::wstring VeltraneCommand(const std::wstring& arguments);

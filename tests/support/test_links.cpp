@@ -47,12 +47,10 @@ constexpr size_t kStatModeOffset = 24;  // st_mode in x86_64 struct stat
 constexpr long kLinuxSymlink = 88;
 #endif
 
-}  // namespace
-
-bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+// Linux makes the same link for a file and a folder; Windows wants to know which.
+bool MakeLink(const std::wstring& link, const std::wstring& target, DWORD windowsFlags) {
     ToUnixName toUnix = WineUnixName();
-    if (!toUnix)
-        return CreateSymbolicLinkW(link.c_str(), target.c_str(), SYMBOLIC_LINK_FLAG_DIRECTORY);
+    if (!toUnix) return CreateSymbolicLinkW(link.c_str(), target.c_str(), windowsFlags);
 #if defined(__x86_64__)
     std::string unixLink = UnixNameOnDriveC(toUnix, link);
     std::string unixTarget = UnixNameOnDriveC(toUnix, target);
@@ -63,9 +61,25 @@ bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
 #endif
 }
 
+}  // namespace
+
+bool MakeFolderLink(const std::wstring& link, const std::wstring& target) {
+    return MakeLink(link, target, SYMBOLIC_LINK_FLAG_DIRECTORY);
+}
+
+bool MakeFileLink(const std::wstring& link, const std::wstring& target) {
+    return MakeLink(link, target, 0);
+}
+
 bool RemoveFolderLink(const std::wstring& link) {
     ToUnixName toUnix = WineUnixName();
-    if (!toUnix) return RemoveDirectoryW(link.c_str()) != 0;
+    if (!toUnix) {
+        DWORD attributes = GetFileAttributesW(link.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+        if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
+        return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(link.c_str()) != 0
+                                                       : DeleteFileW(link.c_str()) != 0;
+    }
 #if defined(__x86_64__)
     std::string unixLink = UnixNameOnDriveC(toUnix, link);
     if (unixLink.empty()) return false;

@@ -1,5 +1,5 @@
 #pragma once
-// Folder links for tests. Wine 8 creates no link through the Windows API
+// Folder and file links for tests. Wine 8 creates no link through the Windows API
 // (CreateSymbolicLinkW succeeds and makes nothing, FSCTL_SET_REPARSE_POINT
 // fails), but it reports a Linux symbolic link to a folder as a reparse
 // point (attributes 0x410), which is what a junction looks like to a walker.
@@ -13,5 +13,8 @@
 
 // Makes `link` (which must not exist) a link to the folder `target`.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
-// Removes the link itself; true when it is gone.
+// Makes `link` (which must not exist) a link to the file `target`. Wine shows
+// a Linux link to a file as a plain file: only its final path gives it away.
+bool MakeFileLink(const std::wstring& link, const std::wstring& target);
+// Removes the link itself, to a folder or a file; true when it is gone.
 bool RemoveFolderLink(const std::wstring& link);
