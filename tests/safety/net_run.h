@@ -1,0 +1,45 @@
+#pragma once
+// One unattended clean as the safety net runs it, and what it answered: the
+// exit code, each plug-in's entry of the /json answer and its reports.
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+#include <nlohmann/json.hpp>
+
+#include "safety/net_families.h"
+#include "support/child_process.h"
+
+struct CleanRun {
+    ChildResult child;
+    bool paused = false;  // the run stopped between its scan and its clean
+    std::map<std::wstring, nlohmann::json> plugins;  // id -> its entry of the answer
+    std::wstring reports;                            // the folder of its reports
+
+    // The plug-in's clean (or scan) report as written; empty when there is none.
+    std::string Report(const std::wstring& id, bool clean = true) const;
+};
+
+// Every plug-in's id, comma-separated, as "/only:" takes them.
+std::wstring AllPluginIds();
+
+// "veltrane.exe /clean /only:<ids> /json /report:<reports>". With `between`,
+// the run pauses after its scan (the test hook VELTRANE_TEST_PAUSE_BEFORE_CLEAN)
+// and cleans once `between` has changed the machine.
+CleanRun RunClean(const std::wstring& ids, const std::wstring& reports,
+                  const std::function<void()>& between = {});
+
+// The results of contracts every clean keeps: exit code 4 when items were
+// left, 0 when none; per plug-in its result and the counts of what it did.
+// `leftBehind` names each plug-in that must end "finished with failures", with
+// why; every other plug-in must end done.
+struct ExpectedLeft {
+    const wchar_t* id;
+    const char* why;
+};
+void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBehind,
+                   Verdict& verdict);
+
+// The files the system will delete at the next start, by their DOS names.
+std::set<std::wstring> PendingDeletions();
