@@ -32,8 +32,8 @@ const char* FamilyName(Family family) {
     return "results and exit code";
 }
 
-void Verdict::Judge(const Snapshot& before, const Snapshot& after,
-                    const std::vector<TracePlace>& places, const std::vector<Guarded>& guards,
+void Verdict::Judge(const std::vector<Damage>& damages, const std::vector<TracePlace>& places,
+                    const std::vector<Guarded>& guards,
                     const std::vector<std::wstring>& volatileNames) {
     // What a guarded place lost, told once for the place: a folder behind a
     // link can lose hundreds of files.
@@ -43,13 +43,13 @@ void Verdict::Judge(const Snapshot& before, const Snapshot& after,
         std::wstring first;
     };
     std::map<const Guarded*, Loss> losses;
-    for (const Damage& damage : CompareSnapshots(before, after)) {
+    for (const Damage& damage : damages) {
         const Guarded* guard = nullptr;
         for (const Guarded& candidate : guards)
             if (IsAtOrBelow(damage.name, candidate.name)) guard = &candidate;
         if (guard) {
             Loss& loss = losses[guard];
-            ++(damage.what == L"changed" ? loss.changed : loss.removed);
+            ++(damage.what == L"removed" ? loss.removed : loss.changed);
             if (loss.first.empty()) loss.first = damage.what + L": " + damage.name;
             continue;
         }

@@ -35,11 +35,11 @@ struct Guarded {
 
 class Verdict {
 public:
-    // Sorts what `before` holds and `after` lacks or holds differently: a
-    // guarded item is its family's harm, whatever the seeders noted there; an
-    // item at or below a noted trace place may go; anything else is harm to
-    // the neighbours. `volatileNames` change on their own and are not judged.
-    void Judge(const Snapshot& before, const Snapshot& after, const std::vector<TracePlace>& places,
+    // Sorts what a run removed, changed or left for deletion at the next
+    // start: a guarded item is its family's harm, whatever the seeders noted
+    // there; an item at or below a noted trace place may go; anything else is
+    // harm to the neighbours. `volatileNames` change on their own and are not judged.
+    void Judge(const std::vector<Damage>& damages, const std::vector<TracePlace>& places,
                const std::vector<Guarded>& guards, const std::vector<std::wstring>& volatileNames);
     // A finding of a check that the snapshots cannot see.
     void Add(Family family, const std::string& finding);

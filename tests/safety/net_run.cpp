@@ -2,12 +2,40 @@
 
 #include <windows.h>
 
+#include <knownfolders.h>
+
+#include "seedtraces/seeders.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
 namespace {
+
+constexpr wchar_t kReports[] = L"C:\\VeltraneSafetyReports";
+const std::vector<std::wstring> kVolatile = {
+    // Deletions left for the next start: judged one by one (PendingDeletions).
+    L"hkey_local_machine\\system\\currentcontrolset\\control\\session manager\t"
+    L"pendingfilerenameoperations",
+    // The net's own reports of the run before.
+    L"c:\\veltranesafetyreports"};
+
+// The seeders' own folders and keys that later tests expect to find empty.
+void RemoveSeededTraces() {
+    std::wstring appData = GetKnownFolderPath(FOLDERID_RoamingAppData);
+    for (const std::wstring& folder :
+         {std::wstring(L"C:\\VeltraneControl"), std::wstring(L"C:\\Program Files\\ICQ"),
+          appData + L"\\ICQLite", appData + L"\\Mozilla",
+          std::wstring(L"C:\\Program Files\\Netscape"),
+          GetKnownFolderPath(FOLDERID_Documents) + L"\\My Received Files"})
+        RemoveTree(folder);
+    for (const wchar_t* key :
+         {L"Software\\Microsoft\\MSNMessenger", L"Software\\Microsoft\\Office",
+          L"Software\\Netscape", L"Software\\Microsoft\\Protected Storage System Provider"})
+        DeleteTree(HKEY_CURRENT_USER, key);
+    DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Mirabilis");
+}
 
 constexpr wchar_t kPauseVariable[] = L"VELTRANE_TEST_PAUSE_BEFORE_CLEAN";
 // A clean of every plug-in under Wine on a loaded machine takes minutes.
@@ -50,13 +78,12 @@ std::wstring AllPluginIds() {
     return ids;
 }
 
-CleanRun RunClean(const std::wstring& ids, const std::wstring& reports,
-                  const std::function<void()>& between) {
-    RemoveTree(reports);
+CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between) {
+    RemoveTree(kReports);
     CleanRun run;
-    run.reports = reports;
+    run.reports = kReports;
     const std::wstring command =
-        VeltraneCommand(L"/clean /only:" + ids + L" /json /report:" + reports);
+        VeltraneCommand(L"/clean /only:" + ids + L" /json /report:" + std::wstring(kReports));
     PipedChild child;
     if (between) {
         const std::wstring prefix = L"VeltraneSafetyNet-" + std::to_wstring(GetCurrentProcessId());
@@ -143,4 +170,46 @@ std::set<std::wstring> PendingDeletions() {
         paths.insert(source);
     }
     return paths;
+}
+
+NetRun::NetRun() {
+    plantation->RestoreAfterwards(HKEY_LOCAL_MACHINE,
+                                  L"System\\CurrentControlSet\\Control\\Session Manager",
+                                  L"PendingFileRenameOperations");
+}
+
+std::vector<StartFolder> NetRun::Seed() {
+    plantation->OnUndo(RemoveSeededTraces);  // goes last, after every planted item
+    for (const Seeder& seeder : AllSeeders())
+        if (!seeder.seed(1)) setupFailure += "seeder " + ToUtf8(seeder.name) + " failed\n";
+    places = NotedTracePlaces();
+    return StartFolders(places);
+}
+
+void NetRun::Judged(const std::function<void()>& cleans) {
+    std::set<std::wstring> pendingBefore = PendingDeletions();
+    before = TakeSnapshot();
+    cleans();
+    Snapshot after = TakeSnapshot();
+    std::vector<TracePlace> allowed = places;
+    allowed.insert(allowed.end(), plantation->Traces().begin(), plantation->Traces().end());
+    std::vector<Damage> damages = CompareSnapshots(before, after);
+    for (const std::wstring& pending : PendingDeletions())
+        if (!pendingBefore.count(pending))
+            damages.push_back({TraceItemName(pending), L"left for deletion at the next start"});
+    verdict.Judge(damages, allowed, plantation->Guards(), kVolatile);
+}
+
+void NetRun::Clean(const std::wstring& ids, const std::function<void()>& between) {
+    Judged([&] {
+        run = RunClean(ids, between);
+        if (!run.child.started) setupFailure += "veltrane.exe did not start\n";
+    });
+}
+
+std::string NetRun::FailureText(Family family) const {
+    std::string findings = verdict.Findings(family);
+    if (findings.empty()) return {};
+    return std::string("The safety net's family \"") + FamilyName(family) + "\" broke:\n" +
+           findings;
 }

@@ -3,12 +3,14 @@
 // exit code, each plug-in's entry of the /json answer and its reports.
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
 #include "safety/net_families.h"
+#include "safety/plantation.h"
 #include "support/child_process.h"
 
 struct CleanRun {
@@ -24,11 +26,10 @@ struct CleanRun {
 // Every plug-in's id, comma-separated, as "/only:" takes them.
 std::wstring AllPluginIds();
 
-// "veltrane.exe /clean /only:<ids> /json /report:<reports>". With `between`,
-// the run pauses after its scan (the test hook VELTRANE_TEST_PAUSE_BEFORE_CLEAN)
-// and cleans once `between` has changed the machine.
-CleanRun RunClean(const std::wstring& ids, const std::wstring& reports,
-                  const std::function<void()>& between = {});
+// "veltrane.exe /clean /only:<ids> /json /report:<the net's report folder>".
+// With `between`, the run pauses after its scan (the test hook
+// VELTRANE_TEST_PAUSE_BEFORE_CLEAN) and cleans once `between` has changed the machine.
+CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between = {});
 
 // The results of contracts every clean keeps: exit code 4 when items were
 // left, 0 when none; per plug-in its result and the counts of what it did.
@@ -43,3 +44,25 @@ void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBeh
 
 // The files the system will delete at the next start, by their DOS names.
 std::set<std::wstring> PendingDeletions();
+
+// One run of the net: seeded, planted, pictured, cleaned, pictured and judged.
+// What it planted goes again with it.
+struct NetRun {
+    NetRun();
+
+    // Seeds every plug-in's traces; the folders the plug-ins start from.
+    std::vector<StartFolder> Seed();
+    // Pictures the machine, runs `cleans` and judges what they did.
+    void Judged(const std::function<void()>& cleans);
+    // Judged: a clean of `ids` (with `between` after its scan, when given).
+    void Clean(const std::wstring& ids, const std::function<void()>& between = {});
+    // What harmed `family`, headed by the family's name; empty when nothing did.
+    std::string FailureText(Family family) const;
+
+    std::unique_ptr<Plantation> plantation = std::make_unique<Plantation>();
+    std::vector<TracePlace> places = NotedTracePlaces();
+    Snapshot before;
+    CleanRun run;
+    Verdict verdict;
+    std::string setupFailure;  // why the run could not be made; empty when it was
+};

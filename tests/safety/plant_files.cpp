@@ -67,8 +67,12 @@ bool IsMovable(const std::wstring& folder) {
 }
 
 // Moves `folder` into a control folder and puts a link to it in its place.
-bool ReplaceByLink(Plantation& plantation, const std::wstring& folder, const std::wstring& slug,
+bool ReplaceByLink(Plantation& plantation, const std::wstring& name, const std::wstring& slug,
                    Family family, const std::wstring& why) {
+    // The noted places are lower case; the folder comes home as it was spelt.
+    wchar_t spelt[MAX_PATH] = {};
+    DWORD length = GetLongPathNameW(name.c_str(), spelt, MAX_PATH);
+    const std::wstring folder = length > 0 && length < MAX_PATH ? spelt : name;
     const std::wstring moved = plantation.ControlFolder(slug) + L"\\" + Leaf(folder);
     if (!MoveFileExW(folder.c_str(), moved.c_str(), 0)) return false;
     if (!MakeFolderLink(folder, moved)) {

@@ -38,14 +38,10 @@
 #include <gtest/gtest.h>
 #include <knownfolders.h>
 
-#include <memory>
-
 #include "safety/adversaries.h"
 #include "safety/net_run.h"
 #include "safety/scan_then_change.h"
-#include "seedtraces/seeders.h"
 #include "support/test_files.h"
-#include "support/test_registry.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
@@ -103,85 +99,6 @@ const std::vector<ExpectedLeft> kLeftBehind = {
     {L"WCMediaHistory", "a value changed after the scan"},
 };
 
-constexpr wchar_t kReports[] = L"C:\\VeltraneSafetyReports";
-const std::vector<std::wstring> kVolatile = {
-    // Deletions left for the next start: judged one by one (PendingDeletions).
-    L"hkey_local_machine\\system\\currentcontrolset\\control\\session manager\t"
-    L"pendingfilerenameoperations",
-    // The net's own reports of the run before.
-    L"c:\\veltranesafetyreports"};
-
-// The seeders' own folders and keys that later tests expect to find empty.
-void RemoveSeededTraces() {
-    std::wstring appData = GetKnownFolderPath(FOLDERID_RoamingAppData);
-    for (const std::wstring& folder :
-         {std::wstring(L"C:\\VeltraneControl"), std::wstring(L"C:\\Program Files\\ICQ"),
-          appData + L"\\ICQLite", appData + L"\\Mozilla",
-          std::wstring(L"C:\\Program Files\\Netscape"),
-          GetKnownFolderPath(FOLDERID_Documents) + L"\\My Received Files"})
-        RemoveTree(folder);
-    for (const wchar_t* key :
-         {L"Software\\Microsoft\\MSNMessenger", L"Software\\Microsoft\\Office",
-          L"Software\\Netscape", L"Software\\Microsoft\\Protected Storage System Provider"})
-        DeleteTree(HKEY_CURRENT_USER, key);
-    DeleteTree(HKEY_LOCAL_MACHINE, L"Software\\Mirabilis");
-}
-
-// One run of the net: seeded, planted, pictured, cleaned, pictured and judged.
-struct NetRun {
-    std::unique_ptr<Plantation> plantation = std::make_unique<Plantation>();
-    std::vector<TracePlace> places = NotedTracePlaces();
-    Snapshot before;
-    CleanRun run;
-    Verdict verdict;
-    std::string setupFailure;  // why the run could not be made; empty when it was
-
-    NetRun() {
-        plantation->RestoreAfterwards(HKEY_LOCAL_MACHINE,
-                                      L"System\\CurrentControlSet\\Control\\Session Manager",
-                                      L"PendingFileRenameOperations");
-    }
-
-    // Seeds every plug-in's traces; the folders they start from.
-    std::vector<StartFolder> Seed() {
-        plantation->OnUndo(RemoveSeededTraces);  // goes last, after every planted item
-        for (const Seeder& seeder : AllSeeders())
-            if (!seeder.seed(1)) setupFailure += "seeder " + ToUtf8(seeder.name) + " failed\n";
-        places = NotedTracePlaces();
-        return StartFolders(places);
-    }
-
-    // Pictures the machine, runs `cleans` and judges what they did.
-    void Judged(const std::function<void()>& cleans) {
-        std::set<std::wstring> pendingBefore = PendingDeletions();
-        before = TakeSnapshot();
-        cleans();
-        Snapshot after = TakeSnapshot();
-        std::vector<TracePlace> allowed = places;
-        allowed.insert(allowed.end(), plantation->Traces().begin(), plantation->Traces().end());
-        verdict.Judge(before, after, allowed, plantation->Guards(), kVolatile);
-        for (const std::wstring& pending : PendingDeletions()) {
-            if (pendingBefore.count(pending)) continue;
-            Snapshot one = {{TraceItemName(pending), L"left for deletion at the next start"}};
-            verdict.Judge(one, {}, allowed, plantation->Guards(), {});
-        }
-    }
-
-    void Clean(const std::wstring& ids, const std::function<void()>& between = {}) {
-        Judged([&] {
-            run = RunClean(ids, kReports, between);
-            if (!run.child.started) setupFailure += "veltrane.exe did not start\n";
-        });
-    }
-};
-
-std::string FailureText(const NetRun& net, Family family) {
-    std::string findings = net.verdict.Findings(family);
-    if (findings.empty()) return {};
-    return std::string("The safety net's family \"") + FamilyName(family) + "\" broke:\n" +
-           findings;
-}
-
 // The adversarial clean, run once for the tests of its families.
 class AdversarialClean : public testing::Test {
 protected:
@@ -217,7 +134,7 @@ protected:
         net_ = nullptr;
     }
     void SetUp() override { ASSERT_TRUE(net_->setupFailure.empty()) << net_->setupFailure; }
-    void ExpectIntact(Family family) { EXPECT_EQ(FailureText(*net_, family), ""); }
+    void ExpectIntact(Family family) { EXPECT_EQ(net_->FailureText(family), ""); }
 
     static NetRun* net_;
 };
@@ -251,7 +168,7 @@ TEST_F(AdversarialClean, WhatChangedAfterTheScanStaysAsChanged) {
 }
 
 TEST_F(AdversarialClean, EveryResultAndTheExitCodeTellWhatWasLeft) {
-    EXPECT_EQ(FailureText(*net_, Family::kOutcomes), "") << net_->run.child.output;
+    EXPECT_EQ(net_->FailureText(Family::kOutcomes), "") << net_->run.child.output;
 }
 
 // The options are read whole, whatever their length, and a clean leaves
@@ -271,8 +188,8 @@ TEST(SafetyNet, LongKeepListAndTheOptionsAfterItHold) {
     ASSERT_TRUE(net.setupFailure.empty()) << net.setupFailure;
     net.Clean(L"TempDir,IECookies,NetscapeCookies,OperaCookies,ChromiumCookies,FirefoxCookies");
     CheckOptions(net.run, net.verdict);
-    EXPECT_EQ(FailureText(net, Family::kOptions), "");
-    EXPECT_EQ(FailureText(net, Family::kNeighbours), "");
+    EXPECT_EQ(net.FailureText(Family::kOptions), "");
+    EXPECT_EQ(net.FailureText(Family::kNeighbours), "");
 }
 
 // Every starting folder (at), or the folder above it (above), is a link to
@@ -288,17 +205,18 @@ void ExpectLinksNotFollowed(bool above) {
     if (net.run.child.exitCode != 4)
         net.verdict.Add(family, "exit code " + std::to_string(net.run.child.exitCode) +
                                     ", expected 4: the clean showed folders it had to leave");
-    EXPECT_EQ(FailureText(net, family), "") << net.run.child.output;
-    EXPECT_EQ(FailureText(net, Family::kNeighbours), "");
+    EXPECT_EQ(net.FailureText(family), "") << net.run.child.output;
+    EXPECT_EQ(net.FailureText(Family::kNeighbours), "");
 }
 
 TEST(SafetyNet, FolderLinksAtEveryStartingFolderAreNotFollowed) { ExpectLinksNotFollowed(false); }
 
 TEST(SafetyNet, FolderLinksAboveEveryStartingFolderAreNotFollowed) { ExpectLinksNotFollowed(true); }
 
-// DefineDosDeviceW makes a drive letter and an admin share needs a server:
-// under Wine neither reaches a file (Wine resolves drives through its prefix
-// only), so there the guard's refusal in the report is what shows.
+// A drive letter for a folder, as subst makes it. Under Wine such a drive,
+// like an admin share, reaches no file (Wine resolves drives through its
+// prefix only): there the refusal in the report is what shows that the
+// clean saw through the alias.
 class ScopedSubstDrive {
 public:
     ScopedSubstDrive(const wchar_t* drive, const std::wstring& folder) : drive_(drive) {
@@ -342,7 +260,7 @@ TEST(SafetyNet, AliasesOfTheTemporaryFolderAreRefused) {
     net.Judged([&] {
         for (const Alias& alias : cases) {
             ScopedTempVariables temp(alias.temp);
-            CleanRun run = RunClean(L"TempDir", kReports);
+            CleanRun run = RunClean(L"TempDir");
             const std::string what = "TEMP=" + ToUtf8(alias.temp) + " (" + alias.what + "): ";
             const std::string report = run.Report(L"TempDir");
             if (report.find("status-failed") == std::string::npos ||
@@ -353,8 +271,8 @@ TEST(SafetyNet, AliasesOfTheTemporaryFolderAreRefused) {
                 net.verdict.Add(Family::kAliases, what + "exit code 0 for a refused folder");
         }
     });
-    EXPECT_EQ(FailureText(net, Family::kAliases), "");
-    EXPECT_EQ(FailureText(net, Family::kNeighbours), "");
+    EXPECT_EQ(net.FailureText(Family::kAliases), "");
+    EXPECT_EQ(net.FailureText(Family::kNeighbours), "");
 }
 
 }  // namespace

@@ -23,7 +23,7 @@ void RetakeKey(Snapshot& snapshot, HKEY root, const std::wstring& key);
 
 struct Damage {
     std::wstring name;
-    std::wstring what;  // "removed" or "changed"
+    std::wstring what;  // "removed" or "changed" (or what else a test found)
 };
 // What `before` holds that `after` lacks or holds differently; items that
 // `after` adds are not damage.
