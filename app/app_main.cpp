@@ -4,7 +4,7 @@
 #include <objbase.h>
 
 #include "app/autostart_sync.h"
-#include "app/program_folder.h"
+#include "engine/program_folder.h"
 #include "sysaccess/console_output.h"
 #include "sysaccess/os_version.h"
 #include "sysaccess/trace.h"
@@ -74,14 +74,15 @@ bool CAppMain::InitInstance() {
     }
     // The mutex stays ours until ExitInstance.
 
-    SetProgramFolderAsCurrentDirectory();
     // A problem with urls.ini is told in the page, once one is there.
     std::vector<std::wstring> urlProblems;
-    LoadUrls(L"urls.ini", [&urlProblems](const std::wstring& text) {
+    LoadUrls(ProgramFilePath(L"urls.ini"), [&urlProblems](const std::wstring& text) {
         Trace(L"%ls\n", text.c_str());
         urlProblems.push_back(text);
     });
     {
+        // Before the kernel reads the options, so that it sees "BootStartup" as synced.
+        SyncAutostart();
         CDlgMain dialog(kMainPage, createPlugins_);
         dialog.SetHandshakeMessage(handshakeMessage_);
         for (const std::wstring& text : urlProblems) dialog.AddStartupNotice(text);
@@ -89,11 +90,10 @@ bool CAppMain::InitInstance() {
             Trace(L"The main window could not be created\n");
             return false;
         }
-        std::wstring line = L"Veltrane UI: " + dialog.GetPageAddress();
+        // An address of its own, for headless use: it opens once, like the shell's.
+        std::wstring line = L"Veltrane UI: " + dialog.GetLaunchAddress();
         WriteOutput(line + L"\n");
         Trace(L"%ls\n", line.c_str());
-
-        CAutostartSync autostart;
         RunMessageLoop();
     }
     CWebHost::Get().Stop();

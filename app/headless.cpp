@@ -2,6 +2,7 @@
 
 #include <map>
 #include <nlohmann/json.hpp>
+#include <optional>
 
 #include "engine/page_reader.h"
 #include "sysaccess/file_bytes.h"
@@ -17,6 +18,7 @@ struct PluginOutcome {
     std::wstring id;
     CPlugin::Result result = CPlugin::kDone;
     ScanSummary summary;
+    std::optional<CleanSummary> clean;  // what the clean did, once it ran
     std::wstring scanReport;
     std::wstring cleanReport;
 };
@@ -63,20 +65,21 @@ public:
     void Attach(CKernel* kernel) { kernel_ = kernel; }
 
     // Runs the scan (and clean) and returns when the last mode is reached;
-    // false when another instance was scanning or cleaning.
-    bool Run() {
+    // not done when the run lock kept it from starting.
+    RunLockOutcome Run() {
         for (const auto& plugin : kernel_->GetPlugins())
             if (plugin->IsEnabled()) {
                 PluginOutcome outcome;
                 outcome.id = plugin->GetId();
                 outcomes_.push_back(outcome);
             }
-        if (!kernel_->SetMode(CKernel::kScanning)) return false;
+        refusal_ = kernel_->SetMode(CKernel::kScanning);
+        if (!refusal_.Done()) return refusal_;
         MSG message;
         while (!finished_ && GetMessageW(&message, nullptr, 0, 0) > 0) Handle(message);
         // Progress posted just before the end still owns its payload.
         while (PeekMessageW(&message, reinterpret_cast<HWND>(-1), 0, 0, PM_REMOVE)) Handle(message);
-        return !refused_;
+        return refusal_;
     }
 
     const std::vector<PluginOutcome>& Outcomes() const { return outcomes_; }
@@ -117,7 +120,8 @@ private:
         if (message.message == kStartCleanMessage) {
             PauseBeforeCleanForTests();
             // Another instance may have started between our scan and clean.
-            if (!kernel_->SetMode(CKernel::kCleaning)) refused_ = finished_ = true;
+            refusal_ = kernel_->SetMode(CKernel::kCleaning);
+            if (!refusal_.Done()) finished_ = true;
         }
     }
 
@@ -136,7 +140,10 @@ private:
         for (auto& outcome : outcomes_) {
             CPlugin* plugin = kernel_->FindPlugin(outcome.id);
             if (!plugin) continue;
-            if (scan) outcome.summary = plugin->GetScanSummary();
+            if (scan)
+                outcome.summary = plugin->GetScanSummary();
+            else if (plugin->GetRunState() == CPlugin::kCleaned)
+                outcome.clean = plugin->GetCleanSummary();
             if (request_.reportFolder.empty()) continue;
             MemoryHtmlElement element;
             if (scan)
@@ -155,7 +162,7 @@ private:
     CKernel* kernel_ = nullptr;
     const DWORD thread_;
     bool finished_ = false;
-    bool refused_ = false;
+    RunLockOutcome refusal_;
     std::vector<PluginOutcome> outcomes_;
 };
 
@@ -174,6 +181,8 @@ const wchar_t* ResultName(CPlugin::Result result) {
             return L"done";
         case CPlugin::kCancelled:
             return L"cancelled";
+        case CPlugin::kDoneWithFailures:  // it left rows it showed
+            return L"left items";
         case CPlugin::kFailed:
             break;
     }
@@ -193,12 +202,25 @@ std::wstring ListPlugins(const CKernel& kernel, bool json) {
                             {"checked", plugin->IsEnabled()}});
             continue;
         }
-        text += PadLeft(std::to_wstring(position), 3) + L"  " + Pad(plugin->GetId(), 22) +
-                Pad(plugin->GetCategoryName(), 22) +
+        // Two spaces after each column, however long its text.
+        text += PadLeft(std::to_wstring(position), 3) + L"  " + Pad(plugin->GetId(), 22) + L"  " +
+                Pad(plugin->GetCategoryName(), 40) + L"  " +
                 (plugin->IsEnabled() ? L"checked" : L"unchecked") + L"\n";
     }
     if (json) return FromUtf8(nlohmann::ordered_json{{"plugins", list}}.dump(2)) + L"\n";
     return text;
+}
+
+// What a clean did, as /json counts it: a count the plug-in does not keep is null.
+void AddCleanCounts(const CleanSummary& clean, nlohmann::ordered_json& entry) {
+    auto known = [](const std::optional<uint64_t>& count) {
+        return count ? nlohmann::ordered_json(*count) : nlohmann::ordered_json(nullptr);
+    };
+    entry["removed"] = known(clean.removed);
+    entry["failed"] = clean.failed;
+    entry["deferred"] = clean.deferred;
+    entry["changed"] = clean.changed;
+    entry["freedBytes"] = known(clean.freedBytes);
 }
 
 std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
@@ -211,12 +233,14 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
                 return p.empty() ? nlohmann::ordered_json(nullptr)
                                  : nlohmann::ordered_json(ToUtf8(p));
             };
-            plugins.push_back({{"id", ToUtf8(outcome.id)},
-                               {"result", outcome.result},
-                               {"items", outcome.summary.items},
-                               {"bytes", outcome.summary.bytes},
-                               {"scanReport", path(outcome.scanReport)},
-                               {"cleanReport", path(outcome.cleanReport)}});
+            nlohmann::ordered_json entry = {{"id", ToUtf8(outcome.id)},
+                                            {"result", outcome.result},
+                                            {"items", outcome.summary.items},
+                                            {"bytes", outcome.summary.bytes}};
+            if (clean) AddCleanCounts(outcome.clean.value_or(CleanSummary{}), entry);
+            entry["scanReport"] = path(outcome.scanReport);
+            entry["cleanReport"] = path(outcome.cleanReport);
+            plugins.push_back(std::move(entry));
         }
         nlohmann::ordered_json document = {{"mode", clean ? "clean" : "scan"},
                                            {"rebootNeeded", kernel.IsRebootNeeded()},
@@ -273,15 +297,20 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
             plugin->SetEnabled(listed);
         }
     }
-    const bool ran = run.Run();
+    const RunLockOutcome refusal = run.Run();
     for (const auto& [plugin, enabled] : storedFlags) plugin->SetEnabled(enabled);
-    if (!ran) {
-        output = std::wstring(kRunRefusedText) + L"\n";
-        return kExitBusy;
+    if (!refusal.Done()) {
+        output = RunRefusalText(refusal) + L"\n";
+        return refusal.kind == RunLockOutcome::kBusy ? kExitBusy : kExitFailed;
     }
 
     output = RunReport(request, kernel, run.Outcomes());
-    for (const auto& outcome : run.Outcomes())
-        if (outcome.result != CPlugin::kDone) return kExitFailed;
-    return kExitDone;
+    bool itemsLeft = false;
+    for (const auto& outcome : run.Outcomes()) {
+        if (outcome.result == CPlugin::kDoneWithFailures)
+            itemsLeft = true;
+        else if (outcome.result != CPlugin::kDone)
+            return kExitFailed;
+    }
+    return itemsLeft ? kExitItemsLeft : kExitDone;
 }

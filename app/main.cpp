@@ -12,7 +12,6 @@
 #include "app/command_line.h"
 #include "app/headless.h"
 #include "app/program_folder.h"
-#include "engine/kivo_critical_section.h"
 #include "plugins/plugin_list.h"
 #include "sysaccess/console_output.h"
 #include "sysaccess/handles.h"
@@ -57,8 +56,10 @@ constexpr wchar_t kUsage[] =
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
     if (!PrepareUnicodeLayer()) return -1;
     std::vector<std::wstring> arguments = Arguments();
-    if (!HasUnattendedSwitch(arguments))
+    if (!HasUnattendedSwitch(arguments)) {
+        SettleInProgramFolder();
         return CAppMain(CommandLineArguments(GetCommandLineW()), &CreatePlugins).Run();
+    }
 
     std::wstring error;
     HeadlessRequest request = ParseHeadlessArguments(arguments, error);
@@ -70,15 +71,14 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
         WriteOutput(kUsage);
         return kExitFailed;
     }
-    // Report folders are named relative to where the program was started.
+    // Report folders are named relative to where the program was started,
+    // before the current directory moves.
     if (!request.reportFolder.empty()) request.reportFolder = FullPath(request.reportFolder);
-    SetProgramFolderAsCurrentDirectory();
+    SettleInProgramFolder();
 
     // No COM apartment on this thread: the plug-ins that use COM set up their
     // own on the thread they run on, and under Wine an apartment made here
     // would cost every unattended run the display driver's start.
-    CKivoCriticalSection presence;
-    presence.CreateOrOpen(kKivoSemaphoreName);
     std::wstring output;
     int code = RunHeadless(request, &CreatePlugins, output);
     WriteOutput(output);

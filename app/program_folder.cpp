@@ -2,17 +2,18 @@
 
 #include <windows.h>
 
-std::wstring GetProgramFolder() {
-    wchar_t path[520] = {};
-    DWORD length = GetModuleFileNameW(nullptr, path, _countof(path));
-    std::wstring folder(path, length);
-    size_t slash = folder.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : folder.substr(0, slash);
-}
+#include "engine/program_folder.h"
+#include "sysaccess/module_path.h"
+#include "sysaccess/trace.h"
 
-bool SetProgramFolderAsCurrentDirectory() {
-    std::wstring folder = GetProgramFolder();
+std::wstring SettleInProgramFolder() {
+    const std::wstring folder = ExecutableFolder();
+    SetProgramFolder(folder);
     // A drive root needs its backslash to name the root.
-    if (folder.size() == 2 && folder[1] == L':') folder += L'\\';
-    return !folder.empty() && SetCurrentDirectoryW(folder.c_str()) != FALSE;
+    const std::wstring directory =
+        folder.size() == 2 && folder[1] == L':' ? folder + L'\\' : folder;
+    if (directory.empty() || !SetCurrentDirectoryW(directory.c_str()))
+        Trace(L"The program's folder \"%ls\" did not become the current directory\n",
+              folder.c_str());
+    return folder;
 }

@@ -1,8 +1,11 @@
 #pragma once
+// The program's folder, taken once at start from the executable's path.
 #include <string>
 
-// The folder of the running executable, without a trailing backslash.
-std::wstring GetProgramFolder();
-// Every relative path of the program ("urls.ini", "html\...") is resolved
-// against the program's folder, whatever folder it was started from.
-bool SetProgramFolderAsCurrentDirectory();
+// Names the executable's folder as the program folder (engine/program_folder.h:
+// pages, "urls.ini", the autostart entry) and makes it the current directory.
+// Nothing reads the current directory; it is moved so that a program that
+// stays in the notification area does not hold open the folder it was started
+// from, which the user, or a clean of the temporary folder, may want to remove.
+// Returns the folder.
+std::wstring SettleInProgramFolder();

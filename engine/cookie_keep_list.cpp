@@ -1,8 +1,13 @@
 // Parsing and matching of the cookie keep-list.
 #include "engine/cookie_keep_list.h"
 
+#include <windows.h>
+
 #include <algorithm>
 #include <cwchar>
+#include <iterator>
+
+#include "engine/host_address.h"
 
 namespace {
 
@@ -10,7 +15,31 @@ bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L
 
 // Characters no host name holds; ";" would also split the stored text.
 bool IsForbidden(wchar_t c) {
-    return IsBlank(c) || wcschr(L";,#<>\"'&/\\:@*?%", c) != nullptr || c < 0x20;
+    return IsBlank(c) || wcschr(L";,#<>\"'&/\\:@*?%[]", c) != nullptr || c < 0x20 || c > 0x7e;
+}
+
+// The last label is a number: the name is an address, or no host name at all
+// (no top-level domain is a number), so it is never matched as a parent.
+bool EndsInNumber(const std::wstring& name) {
+    const size_t dot = name.rfind(L'.');
+    const size_t start = dot == std::wstring::npos ? 0 : dot + 1;
+    return start < name.size() &&
+           std::all_of(name.begin() + static_cast<std::ptrdiff_t>(start), name.end(),
+                       [](wchar_t c) { return c >= L'0' && c <= L'9'; });
+}
+
+bool IsAddress(const std::wstring& name) {
+    return name.find(L':') != std::wstring::npos || EndsInNumber(name);
+}
+
+// The "xn--" form of an international name, as browsers store it; the name
+// itself when it is plain ASCII or the system cannot convert it.
+std::wstring ToAsciiName(const std::wstring& name) {
+    if (std::all_of(name.begin(), name.end(), [](wchar_t c) { return c < 0x80; })) return name;
+    wchar_t ascii[256];  // a host name has at most 255 characters
+    const int length = IdnToAscii(0, name.c_str(), static_cast<int>(name.size()), ascii,
+                                  static_cast<int>(std::size(ascii)));
+    return length > 0 ? std::wstring(ascii, static_cast<size_t>(length)) : name;
 }
 
 }  // namespace
@@ -24,10 +53,13 @@ std::wstring CookieKeepList::Normalize(const std::wstring& domain) {
     if (end - begin >= 2 && domain[begin] == L'*' && domain[begin + 1] == L'.') ++begin;
     while (begin < end && domain[begin] == L'.') ++begin;
     // "example.com." is the same name written fully qualified.
-    if (end > begin && domain[end - 1] == L'.') --end;
-    std::wstring result = domain.substr(begin, end - begin);
-    // Browsers store hosts in ASCII (international names in their "xn--"
-    // form), so ASCII folding is enough and does not depend on the user's language.
+    while (end > begin && domain[end - 1] == L'.') --end;
+    const std::wstring name = domain.substr(begin, end - begin);
+    if (auto address = TryCanonicalAddress(name)) return *address;
+    std::wstring result = ToAsciiName(name);
+    // Converted, a name may bring dots or an address of its own ("\uff0e" is a dot too).
+    if (result != name) return Normalize(result);
+    // ASCII folding: the ASCII form is what is compared, whatever the user's language.
     for (wchar_t& c : result)
         if (c >= L'A' && c <= L'Z') c = static_cast<wchar_t>(c - L'A' + L'a');
     return result;
@@ -43,10 +75,19 @@ CookieKeepList::CookieKeepList(const std::wstring& text) {
     }
 }
 
+CookieKeepList CookieKeepList::Unreadable(std::wstring reason) {
+    CookieKeepList list;
+    list.unreadable_ = std::move(reason);
+    return list;
+}
+
 bool CookieKeepList::Add(const std::wstring& domain) {
     std::wstring name = Normalize(domain);
     if (name.empty() || Contains(name)) return false;
-    if (std::any_of(name.begin(), name.end(), IsForbidden)) return false;
+    const bool address = TryCanonicalAddress(name).has_value();
+    if (!address && (EndsInNumber(name) || std::any_of(name.begin(), name.end(), IsForbidden)))
+        return false;
+    unreadable_.reset();
     domains_.push_back(std::move(name));
     return true;
 }
@@ -63,11 +104,14 @@ bool CookieKeepList::Contains(const std::wstring& domain) const {
 }
 
 std::wstring CookieKeepList::KeptBy(const std::wstring& host) const {
-    if (domains_.empty()) return {};
+    if (domains_.empty() && !unreadable_) return {};
     const std::wstring name = Normalize(host);
     if (name.empty()) return {};
     // The listed name first, so that a row shows its own entry before a parent's.
-    if (std::find(domains_.begin(), domains_.end(), name) != domains_.end()) return name;
+    if (unreadable_ || std::find(domains_.begin(), domains_.end(), name) != domains_.end())
+        return name;
+    // An address is kept by itself alone: "0.1" is no parent of 192.168.0.1.
+    if (IsAddress(name)) return {};
     for (const std::wstring& entry : domains_) {
         // A sub-domain: the entry preceded by a dot, so "anexample.com" is not "example.com".
         if (name.size() > entry.size() &&

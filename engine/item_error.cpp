@@ -1,7 +1,6 @@
 #include "engine/item_error.h"
 
 #include "sysaccess/reg_format.h"
-#include "sysaccess/text.h"
 
 namespace {
 
@@ -69,18 +68,17 @@ ItemError::ItemError(std::wstring title, std::wstring message)
 std::wstring ItemError::GetTitle() const {
     if (plain_) return name_;
     const wchar_t* format = TitleFormat(kind_);
-    // Names come from the machine and the title is shown as markup.
-    std::wstring title = format ? FillFormat(format, EscapeHtml(name_)) : std::wstring();
+    std::wstring title = format ? FillFormat(format, name_) : std::wstring();
     if (kind_ == kRecycleBin) {
-        if (reboot_) title += L"<br>It will be cleaned after system reboot.";
+        if (reboot_) title += L"\nIt will be cleaned after system reboot.";
         return title;
     }
     if (!extra_.empty()) {
         std::wstring detail = reasonText_;
         if (detail.find(L"%s") == std::wstring::npos) detail += L" \"%s\".";
-        title += FillFormat(L"<br>" + detail, EscapeHtml(extra_));
+        title += L"\n" + FillFormat(detail, extra_);
     }
-    if (reboot_) title += L"<br>It will be deleted after system reboot.";
+    if (reboot_) title += L"\nIt will be deleted after system reboot.";
     return title;
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 // One item a clean could not remove (or could remove only at the next system
 // start): what it was, why, and the texts the error window shows for it.
+// Both texts are plain text, never markup: names, paths and reasons come from
+// the machine and from other programs (SQLite's messages, Word's), and the
+// window shows them as text; a title's lines are separated by "\n".
 #include <windows.h>
 
 #include <string>

@@ -2,22 +2,67 @@
 
 #include <shlwapi.h>
 
-#include <cstdlib>
-#include <ctime>
-
 #include "engine/page_reader.h"
-#include "sysaccess/reg_delete.h"
-#include "sysaccess/registry_values.h"
+#include "engine/program_folder.h"
+#include "sysaccess/module_path.h"
+#include "sysaccess/reg_format.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
-CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins)
-    : view_(view), options_(HKEY_LOCAL_MACHINE, kOptionsKey) {
-    srand(static_cast<unsigned>(time(nullptr)));
+namespace {
+
+// The program in its folder, quoted: an unquoted path with spaces lets
+// Windows start another program named like its first word.
+std::wstring AutostartCommand() {
+    const std::wstring program = ExecutablePath();
+    const std::wstring inFolder = ProgramFilePath(PathFindFileNameW(program.c_str()));
+    // Never an empty entry: without a named folder, the program where it is.
+    return L"\"" + (inFolder.empty() ? program : inFolder) + L"\"";
+}
+
+void TraceRunLockProblem(const RunLockOutcome& outcome) {
+    Trace(L"Run lock: outcome %d, error %lu\n", static_cast<int>(outcome.kind), outcome.error);
+}
+
+// The state page a plug-in's row shows once its scan or clean is over.
+const wchar_t* RowStatePage(CPlugin::Result result) {
+    switch (result) {
+        case CPlugin::kDone:
+            return L"state_finished.html";
+        case CPlugin::kDoneWithFailures:
+            return L"state_finished_failures.html";
+        default:
+            return L"state_failed.html";
+    }
+}
+
+}  // namespace
+
+std::wstring RunRefusalText(const RunLockOutcome& outcome) {
+    const wchar_t* const why =
+        L" Veltrane scans and cleans only while it holds that lock, so that two copies never "
+        L"clean at the same time.";
+    switch (outcome.kind) {
+        case RunLockOutcome::kDone:
+            return {};
+        case RunLockOutcome::kBusy:
+            return kRunRefusedText;
+        case RunLockOutcome::kNotOpened:
+            return L"The run lock could not be opened: " + FormatSystemErrorLine(outcome.error) +
+                   why;
+        case RunLockOutcome::kFailed:
+            break;
+    }
+    return L"The run lock could not be taken: " + FormatSystemErrorLine(outcome.error) + why;
+}
+
+CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins, SettingsHome home)
+    : view_(view), store_(std::move(home)), options_(store_.Load()) {
     plugins_ = createPlugins(*this);
     cancelEvent_.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    options_.Load();
-    runLock_.CreateOrOpen(kKivoSemaphoreName);
+    // Held open while the program runs; a failure is told when a run needs the lock.
+    if (const RunLockOutcome opened = runLock_.CreateOrOpen(kKivoSemaphoreName); !opened.Done())
+        TraceRunLockProblem(opened);
 }
 
 CKernel::~CKernel() {
@@ -29,20 +74,19 @@ CKernel::~CKernel() {
         Trace(L"A worker still runs at exit; its plug-ins are left in place\n");
         for (auto& plugin : plugins_) (void)plugin.release();
     }
-    ReleaseRunLock();
-    if (storesOptions_) SaveOptions();
-    // Each plug-in saves its checked flag as it goes.
+    // Each plug-in saves its checked flag as it goes; the run lock's count
+    // goes back with runToken_, after this.
     plugins_.clear();
 }
 
-bool CKernel::SetMode(Mode mode) {
+RunLockOutcome CKernel::SetMode(Mode mode) {
     const bool run = mode == kScanning || mode == kCleaning;
-    if (run && !runLockHeld_) {
-        runLockHeld_ = runLock_.TryLock();
-        if (!runLockHeld_) {
-            Trace(L"Run refused: another instance scans or cleans\n");
-            if (view_) view_->ShowNotice(kRunRefusedText);
-            return false;
+    if (run && !runToken_.IsHeld()) {
+        const RunLockOutcome taken = TakeRunLock();
+        if (!taken.Done()) {
+            TraceRunLockProblem(taken);
+            if (view_) view_->ShowNotice(RunRefusalText(taken));
+            return taken;
         }
     }
     if (!run) ReleaseRunLock();
@@ -63,7 +107,7 @@ bool CKernel::SetMode(Mode mode) {
         TakeCookieKeepList();
         if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kCleanFinished);
     }
-    return true;
+    return {};
 }
 
 void CKernel::Cancel() {
@@ -106,9 +150,20 @@ bool CKernel::PostToView(UINT message, WPARAM wParam, LPARAM lParam) const {
     return thread != 0 && PostThreadMessageW(thread, message, wParam, lParam);
 }
 
+RunLockOutcome CKernel::TakeRunLock() {
+    // A lock that could not be opened at start (its name taken by an object
+    // of another kind, say) is tried again, so that the run can go once it is free.
+    if (!runLock_.IsOpen()) {
+        const RunLockOutcome opened = runLock_.CreateOrOpen(kKivoSemaphoreName);
+        if (!opened.Done()) return opened;
+    }
+    RunLockTake take = runLock_.TakeIfFree();
+    if (take.outcome.Done()) runToken_ = std::move(take.token);
+    return take.outcome;
+}
+
 void CKernel::ReleaseRunLock() {
-    if (runLockHeld_) runLock_.Unlock();
-    runLockHeld_ = false;
+    if (!runToken_.Release()) Trace(L"The run lock could not be given back\n");
 }
 
 void CKernel::ResetCancel() {
@@ -175,7 +230,6 @@ void CKernel::OnScanFinished(const std::wstring& id, CPlugin::Result result) {
     for (auto& plugin : plugins_) plugin->SetInLastScan(plugin->IsEnabled());
     currentPluginId_ = ChosenPluginId();
     SetMode(kScanFinished);
-    if (storesOptions_) SaveOptions();
 }
 
 void CKernel::OnFixFinished(const std::wstring& id, CPlugin::Result result) {
@@ -237,37 +291,30 @@ void CKernel::OverrideCookieKeepList(const std::wstring& text) {
 }
 
 CookieKeepList CKernel::ReadCookieKeepList() const {
-    return CookieKeepList(keepOverride_ ? *keepOverride_ : options_.PeekOption(kKeepCookiesOption));
+    return keepOverride_ ? CookieKeepList(*keepOverride_) : options_.keepCookies;
 }
 
 bool CKernel::StoreCookieKeepList(const CookieKeepList& list) {
-    options_.Option(kKeepCookiesOption) = list.ToText();
-    // Saved now: a toggle in a report must not wait for the program to end.
-    return options_.Save();
+    Options changed = options_;
+    changed.keepCookies = list;
+    return SetOptions(changed).Done();
 }
 
 void CKernel::TakeCookieKeepList() { keepList_ = ReadCookieKeepList(); }
 
-bool CKernel::GetWipeFiles() const { return IsOverWrite(options_); }
+bool CKernel::GetWipeFiles() const { return options_.overWrite; }
 
-void CKernel::SaveOptions() {
-    options_.Save();
-    if (IsBootStartup(options_)) {
-        wchar_t directory[MAX_PATH] = {};
-        GetCurrentDirectoryW(MAX_PATH, directory);
-        wchar_t module[MAX_PATH] = {};
-        GetModuleFileNameW(nullptr, module, MAX_PATH);
-        std::wstring path = directory;
-        if (!path.empty() && path.back() != L'\\') path += L'\\';
-        path += PathFindFileNameW(module);
-        // Quoted: an unquoted path with spaces lets Windows start another
-        // program named like its first word.
-        std::wstring command = L"\"" + path + L"\"";
-        SetRegValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, REG_SZ, command.c_str(),
-                    static_cast<DWORD>(command.size() * sizeof(wchar_t)));
-    } else {
-        DeleteRegValue(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
-    }
+SettingsOutcome CKernel::SetOptions(const Options& options) {
+    options_ = options;
+    if (!storesOptions_) return {};
+    const SettingsOutcome outcome = store_.Save(options_);
+    return outcome.Done() ? store_.ApplyAutostart(options_.bootStartup, AutostartCommand())
+                          : outcome;
+}
+
+void CKernel::StorePluginTick(const std::wstring& id, bool ticked) {
+    if (!store_.StoreTick(id, ticked).Done())
+        Trace(L"The tick of %ls could not be stored\n", id.c_str());
 }
 
 void CKernel::ShowItemError(const std::wstring& title, const std::wstring& reason) {
@@ -290,9 +337,7 @@ std::wstring CKernel::ChosenPluginId() const {
 }
 
 void CKernel::SetRowFromResult(const std::wstring& id, CPlugin::Result result) {
-    if (view_)
-        view_->SetRowStatus(id, StatePage(result != CPlugin::kDone ? L"state_failed.html"
-                                                                   : L"state_finished.html"));
+    if (view_) view_->SetRowStatus(id, StatePage(RowStatePage(result)));
 }
 
 std::wstring CKernel::StatePage(const wchar_t* name) const {

@@ -1,7 +1,7 @@
 #pragma once
 // The engine behind the main window: the plug-in list, the mode, the run
 // that visits the checked plug-ins one at a time on worker threads, the
-// cancel event and the options.
+// cancel event and the options, of which the kernel is the only writer.
 #include <windows.h>
 
 #include <atomic>
@@ -15,9 +15,9 @@
 #include "engine/html_element.h"
 #include "engine/kernel_view.h"
 #include "engine/kivo_critical_section.h"
+#include "engine/options.h"
 #include "engine/plugin.h"
 #include "sysaccess/handles.h"
-#include "sysaccess/settings_store.h"
 
 class CKernel;
 using PluginList = std::vector<std::unique_ptr<CPlugin>>;
@@ -47,15 +47,17 @@ public:
     // How long an exit waits for the worker of a cancelled run.
     static constexpr DWORD kStopRunTimeoutMs = 15000;
 
-    CKernel(IKernelView* view, const PluginFactory& createPlugins);
+    // Loads the options from `home` before the plug-ins are made (they read their ticks).
+    CKernel(IKernelView* view, const PluginFactory& createPlugins, SettingsHome home = {});
     virtual ~CKernel();
     CKernel(const CKernel&) = delete;
     CKernel& operator=(const CKernel&) = delete;
 
     // Mode changes and the button commands of each mode. A scan or clean
-    // needs the machine-wide run lock: false, mode unchanged, when another
-    // instance holds it.
-    bool SetMode(Mode mode);
+    // needs the machine-wide run lock: without it the mode stays as it was,
+    // the view is told why, and the outcome says whether another instance
+    // holds the lock or it could not be opened.
+    RunLockOutcome SetMode(Mode mode);
     void Cancel();
     bool IsRunning() const { return mode_ == kScanning || mode_ == kCleaning; }
     // Ends a scan or clean that runs before the program ends: cancels it,
@@ -80,11 +82,22 @@ public:
     void SetRebootNeeded(bool flag) { rebootNeeded_ = flag; }
     bool IsRebootNeeded() const { return rebootNeeded_; }
 
-    // Saves the options and makes the autostart entry match "BootStartup".
-    void SaveOptions();
+    const Options& GetOptions() const { return options_; }
+    // Takes `options` and stores what changed at once, the autostart entry
+    // following "BootStartup". Settings, the welcome and the keep toggles all
+    // come here; while the kernel stores no options, they change in memory only.
+    [[nodiscard]] SettingsOutcome SetOptions(const Options& options);
+    // Where the options and ticks are kept, and that key as text.
+    SettingsScope GetOptionsScope() const { return store_.Scope(); }
+    std::wstring GetOptionsKeyText() const { return store_.ScopeKeyText(); }
     // Off: the kernel never stores the options or touches the autostart entry
-    // on its own (the unattended front end changes only what it is asked to).
+    // (the unattended front end changes only the ticks it is asked to, and puts them back).
     void SetStoresOptions(bool stores) { storesOptions_ = stores; }
+    // A plug-in's stored tick (nothing when none is stored), and its storage.
+    std::optional<DWORD> ReadPluginTick(const std::wstring& id) const {
+        return store_.TryReadTick(id);
+    }
+    void StorePluginTick(const std::wstring& id, bool ticked);
 
     void ShowItemError(const std::wstring& title, const std::wstring& reason);
     const std::wstring& GetLanguage() const { return language_; }
@@ -93,7 +106,6 @@ public:
     void SetCurrentPluginId(const std::wstring& id) { currentPluginId_ = id; }
     const PluginList& GetPlugins() const { return plugins_; }
     CPlugin* FindPlugin(const std::wstring& id) const;
-    CSettings& GetOptions() { return options_; }
     // The cookie keep-list in force for the current run: a copy taken when a
     // scan or clean starts, so workers read it without racing the window.
     const CookieKeepList& GetCookieKeepList() const { return keepList_; }
@@ -118,6 +130,7 @@ private:
     void DeliverWorkerMessages();
     // Posts a worker message to the view's window or thread; false when it has neither.
     bool PostToView(UINT message, WPARAM wParam, LPARAM lParam) const;
+    RunLockOutcome TakeRunLock();
     void ReleaseRunLock();
     enum class NextStep : int { kStarted = 0, kNoneLeft = 2 };
     // Starts the first ticked plug-in after `previousId` ("" for the first of all).
@@ -136,16 +149,20 @@ private:
     std::atomic<bool> cancelled_{false};  // mirrors cancelEvent_
     std::wstring currentPluginId_;
     IKernelView* view_;
-    CSettings options_;
+    OptionsStore store_;
+    Options options_;
     CookieKeepList keepList_;
     std::optional<std::wstring> keepOverride_;
     // Set by workers whose deletions wait for a restart.
     std::atomic<bool> rebootNeeded_ = false;
     bool storesOptions_ = true;
-    // Taken while a scan or clean runs; the other instances see it taken.
+    // Open from start to end; its count is held while a scan or clean runs,
+    // and the other instances see it taken.
     CKivoCriticalSection runLock_;
-    bool runLockHeld_ = false;
+    RunLockToken runToken_;
 };
 
 inline constexpr wchar_t kRunRefusedText[] =
     L"Another copy of Veltrane is scanning or cleaning. Try again when it has finished.";
+// What the user is told when a scan or clean cannot start for the run lock.
+std::wstring RunRefusalText(const RunLockOutcome& outcome);

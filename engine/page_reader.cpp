@@ -1,21 +1,15 @@
 #include "engine/page_reader.h"
 
-#include <windows.h>
-
+#include "engine/program_folder.h"
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 
 namespace {
 
-std::wstring FullPath(const std::wstring& relativePath) {
-    wchar_t directory[MAX_PATH] = {};
-    GetCurrentDirectoryW(MAX_PATH, directory);
-    return std::wstring(directory) + L"/" + relativePath;
-}
-
 // The whole file in text mode (CR LF read as LF).
 bool ReadTextFile(const std::wstring& relativePath, std::string& content) {
-    return ReadWholeFile(FullPath(relativePath), content, FileTextMode::kText);
+    const std::wstring path = ProgramFilePath(relativePath);
+    return !path.empty() && ReadWholeFile(path, content, FileTextMode::kText);
 }
 
 }  // namespace

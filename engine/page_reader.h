@@ -1,6 +1,6 @@
 #pragma once
-// Pages and templates are UTF-8 files relative to the program's folder (the
-// current directory). A missing file reads as empty.
+// Pages and templates are UTF-8 files below the program's folder
+// (engine/program_folder.h). A missing file reads as empty.
 #include <string>
 #include <vector>
 

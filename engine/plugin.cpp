@@ -1,8 +1,8 @@
 #include "engine/plugin.h"
 
+#include "engine/changed_since_scan.h"
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
-#include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -54,20 +54,16 @@ CPlugin::CPlugin(CKernel& kernel, const PluginIdentity& identity)
     // Virtual dispatch does not reach derived classes here; they load their
     // own pages in their constructors.
     CPlugin::LoadPages(kernel.GetLanguage());
-    CRPDWORD stored(HKEY_LOCAL_MACHINE, kPluginsKey, id_, 1);
-    stored.SetNoWriteBack(true);
-    enabled_ = stored.Get() != 0;
+    const std::optional<DWORD> stored = kernel.ReadPluginTick(id_);
+    enabled_ = !stored || *stored != 0;
     // Any other number is written back as 1 at exit.
-    if (stored.GetLastError() == CRegistryProperty::kNone && stored.Get() <= 1)
-        storedEnabled_ = enabled_;
+    if (stored && *stored <= 1) storedEnabled_ = enabled_;
 }
 
 CPlugin::~CPlugin() {
     // Writing an unchanged flag back costs every plug-in a trip to the registry
     // at each exit, and an unattended run puts back what it changed.
-    if (storedEnabled_ == enabled_) return;
-    CRPDWORD stored(HKEY_LOCAL_MACHINE, kPluginsKey, id_, 1);
-    stored.Set(enabled_ ? 1 : 0);
+    if (storedEnabled_ != enabled_) kernel_->StorePluginTick(id_, enabled_);
 }
 
 std::wstring CPlugin::GetCategoryName() const { return CategoryName(category_); }
@@ -110,7 +106,22 @@ void CPlugin::FinishScan(Result result) {
     kernel_->PostFinished(CKernel::kScanFinishedMessage, id_, result);
 }
 
+CleanSummary CPlugin::GetCleanSummary() const {
+    CleanSummary summary;
+    for (const ItemError& error : errors) {
+        if (error.IsReboot())
+            ++summary.deferred;
+        else if (TellsChangedSinceScan(error))
+            ++summary.changed;
+        else
+            ++summary.failed;
+    }
+    return summary;
+}
+
 void CPlugin::FinishFix(Result result) {
+    // A clean that ran to its end but left rows it showed did not do all it showed.
+    if (result == kDone && GetCleanSummary().LeftItems()) result = kDoneWithFailures;
     runState_ = kCleaned;
     kernel_->PostFinished(CKernel::kFixFinishedMessage, id_, result);
 }
@@ -144,6 +155,7 @@ void CPlugin::LoadPages(const std::wstring& language) {
         pages.resReboot = ReadPage(folder + L"res_Reboot.html");
         pages.resDeleted = ReadPage(folder + L"res_Deleted.html");
         pages.resDeletedNotOverwritten = ReadPage(folder + L"res_DeletedNotOverwritten.html");
+        pages.resGone = ReadPage(folder + L"res_Gone.html");
         pages.resCancelled = ReadPage(folder + L"res_Cancelled.html");
         pages.resKept = ReadPage(folder + L"res_Kept.html");
         pages.scaning = ReadPage(folder + L"scaning.html");

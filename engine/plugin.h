@@ -52,12 +52,28 @@ struct ScanSummary {
     uint64_t bytes = 0;
 };
 
+// What a clean did with the rows it showed, for unattended runs. Failed rows
+// (refused ones among them), rows left because they changed since the scan
+// and rows deferred to the next start come from the item errors; rows
+// removed and the bytes freed now only from a plug-in that counts them.
+struct CleanSummary {
+    std::optional<uint64_t> removed;
+    uint64_t failed = 0;
+    uint64_t deferred = 0;
+    uint64_t changed = 0;
+    std::optional<uint64_t> freedBytes;
+
+    // Rows it showed that are still there and will stay.
+    bool LeftItems() const { return failed + changed > 0; }
+};
+
 // The shared result pages, read once per language from the plug-ins folder.
 struct SharedResultPages {
     std::wstring resError;
     std::wstring resReboot;
     std::wstring resDeleted;
     std::wstring resDeletedNotOverwritten;  // its data belongs to another name too
+    std::wstring resGone;                   // not there any more when the clean came
     std::wstring resCancelled;
     std::wstring resKept;  // cookies left by the cookie keep-list
     std::wstring scaning;
@@ -71,8 +87,9 @@ struct SharedResultPages {
 class CPlugin : public IRunContext {
 public:
     // The outcome of Scan and Fix, carried to the window as the finished
-    // message's lParam.
-    enum Result : int { kDone = 0, kFailed = 1, kCancelled = 3 };
+    // message's lParam. kDoneWithFailures: the clean ran to its end but left
+    // rows it showed failed, refused or changed since the scan.
+    enum Result : int { kDone = 0, kFailed = 1, kDoneWithFailures = 2, kCancelled = 3 };
     enum RunState : int { kNotRun = 0, kScanned = 1, kCleaned = 2 };
 
     CPlugin(CKernel& kernel, const PluginIdentity& identity);
@@ -100,6 +117,8 @@ public:
     virtual Result Fix() = 0;
     // Items and bytes the last scan found, as its scan report counts them.
     virtual ScanSummary GetScanSummary() const = 0;
+    // What the last clean did; by default counted from its item errors.
+    virtual CleanSummary GetCleanSummary() const;
 
     // IRunContext, for the walkers and deletion routines.
     bool IsCancelled() const override;

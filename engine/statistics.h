@@ -20,6 +20,8 @@ public:
         kRemoved = 4,
         // A file whose data other names share: deleted, not overwritten.
         kRemovedNotOverwritten = 5,
+        // Not there any more when the clean came: nothing removed, nothing freed.
+        kGone = 6,
     };
 
     struct SStatistics {

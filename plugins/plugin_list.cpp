@@ -6,6 +6,7 @@
 #include "plugins/browser/ie_forms_plugin.h"
 #include "plugins/browser/netscape_cache_plugin.h"
 #include "plugins/browser/netscape_plugins.h"
+#include "plugins/browser/site_data_plugin.h"
 #include "plugins/explorer/explorer_plugins.h"
 #include "plugins/standard/catalogue.h"
 #include "plugins/system/clipboard.h"
@@ -13,6 +14,9 @@
 #include "plugins/system/office_recent.h"
 #include "plugins/system/recycle_bin.h"
 #include "plugins/system/windows_recent.h"
+#include "plugins/windows/feature_usage.h"
+#include "plugins/windows/office_recent_files.h"
+#include "plugins/windows/windows_timeline.h"
 
 namespace {
 
@@ -90,6 +94,8 @@ const std::vector<PluginListEntry>& GetPluginListTable() {
          .create = &Make<CPlgChromiumFormData>},
         {.identity = {.id = L"ChromiumSessions", .category = kChromium},
          .create = &Make<CPlgChromiumSessions>},
+        {.identity = {.id = L"ChromiumSiteData", .category = kChromium},
+         .create = &Make<CPlgChromiumSiteData>},
         {.identity = {.id = L"FirefoxHistory", .category = kFirefox},
          .create = &Make<CPlgFirefoxHistory>},
         {.identity = {.id = L"FirefoxCookies", .category = kFirefox},
@@ -100,6 +106,8 @@ const std::vector<PluginListEntry>& GetPluginListTable() {
          .create = &Make<CPlgFirefoxFormHistory>},
         {.identity = {.id = L"FirefoxSessions", .category = kFirefox},
          .create = &Make<CPlgFirefoxSessions>},
+        {.identity = {.id = L"FirefoxSiteData", .category = kFirefox},
+         .create = &Make<CPlgFirefoxSiteData>},
         {.identity = {.id = L"ExplorerRecentDocs", .category = kWindows},
          .create = &Make<CPlgExplorerRecentDocs>},
         {.identity = {.id = L"OpenSavePidlHistory", .category = kWindows},
@@ -115,6 +123,12 @@ const std::vector<PluginListEntry>& GetPluginListTable() {
          .create = &Make<CPlgThumbnailCache>},
         {.identity = {.id = L"ErrorReports", .category = kWindows},
          .create = &Make<CPlgErrorReports>},
+        {.identity = {.id = L"WindowsTimeline", .category = kWindows},
+         .create = &Make<CPlgWindowsTimeline>},
+        {.identity = {.id = L"OfficeRecentFiles", .category = kWindows},
+         .create = &Make<CPlgOfficeRecentFiles>},
+        {.identity = {.id = L"FeatureUsage", .category = kWindows},
+         .create = &Make<CPlgFeatureUsage>},
     };
     return table;
 }

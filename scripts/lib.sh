@@ -122,12 +122,25 @@ sandbox_install_program() {
     sandbox_install_corpus
 }
 
+# Where the corpus is: VELTRANE_CORPUS, else the shared folder beside the
+# repository (for a linked work tree, beside its main checkout).
+corpus_folder() {
+    if [[ -n ${VELTRANE_CORPUS:-} ]]; then echo "$VELTRANE_CORPUS"; return; fi
+    local beside=$VELTRANE_ROOT/../shared/corpus common
+    if [[ ! -f $beside/MANIFEST.md ]] &&
+        common=$(git -C "$VELTRANE_ROOT" rev-parse --path-format=absolute --git-common-dir 2>/dev/null); then
+        [[ -f $(dirname "$common")/../shared/corpus/MANIFEST.md ]] && beside=$(dirname "$common")/../shared/corpus
+    fi
+    echo "$beside"
+}
+
 # The real artifacts of public forensic projects (see their MANIFEST.md) that
 # the tests plant, copied to C:\veltrane-corpus\ (the sandbox has no drive for
 # Linux paths). VELTRANE_CORPUS names the folder; by default the shared
 # corpus beside the repository. Without one the corpus tests skip and say so.
 sandbox_install_corpus() {
-    local corpus=${VELTRANE_CORPUS:-$VELTRANE_ROOT/../shared/corpus}
+    local corpus
+    corpus=$(corpus_folder)
     local target="$WINEPREFIX/drive_c/veltrane-corpus"
     rm -rf "$target"
     [[ -f $corpus/MANIFEST.md ]] || return 0

@@ -2,22 +2,23 @@
 
 #include <windows.h>
 
-#include <algorithm>
-#include <cstdio>
+#include <cstring>
 #include <string>
+#include <unordered_set>
+#include <vector>
 
 #include "sysaccess/file_bytes.h"
-#include "sysaccess/file_info.h"
-#include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/os_version.h"
+#include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
 
 namespace {
 
 constexpr DWORD kWipeBlock = 0x10000;
-
-bool IsGone(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+// A folder is opened as itself: a link is never followed to what it leads to.
+constexpr DWORD kFolderAsItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
 
 // The Windows 9x way: a "nul = <short path>" line first in WININIT.INI's [rename] section.
 bool AddWininitRename(const std::wstring& path) {
@@ -56,111 +57,474 @@ bool AddWininitRename(const std::wstring& path) {
     return WriteWholeFile(iniPath, output);
 }
 
-// The attributes, size and number of names of an open file. Asked for one by
-// one: GetFileInformationByHandle also wants the volume's serial number, which
-// Wine fetches from its mount manager, a round trip to another process per file.
-bool ReadOpenFileInformation(HANDLE file, BY_HANDLE_FILE_INFORMATION& info) {
-    FILE_STANDARD_INFO standard = {};
-    FILE_ATTRIBUTE_TAG_INFO tag = {};
-    if (!GetFileInformationByHandleEx(file, FileStandardInfo, &standard, sizeof(standard)) ||
-        !GetFileInformationByHandleEx(file, FileAttributeTagInfo, &tag, sizeof(tag)))
-        return false;
-    info = {};
-    info.dwFileAttributes = tag.FileAttributes;
-    info.nFileSizeHigh = static_cast<DWORD>(standard.EndOfFile.QuadPart >> 32);
-    info.nFileSizeLow = static_cast<DWORD>(standard.EndOfFile.QuadPart);
-    info.nNumberOfLinks = standard.NumberOfLinks;
-    return true;
-}
-
 std::function<bool(const std::wstring&)>& SchedulerOverride() {
     static std::function<bool(const std::wstring&)> scheduler;
     return scheduler;
 }
 
+Removal Outcome(RemovalKind kind, DWORD error = ERROR_SUCCESS) { return {kind, error, {}, 0}; }
+
 // The deletion waits for the next start; when the system will not take it
 // either, the file stays and the scheduler's reason is the one that counts.
-DeleteOutcome Defer(const std::wstring& path, DWORD error) {
-    if (!ScheduleDeleteOnReboot(path)) return DeleteOutcome::kFailed;
-    SetLastError(error);
-    return DeleteOutcome::kDeferred;
+Removal Defer(const std::wstring& path, DWORD error) {
+    if (!ScheduleDeleteOnReboot(path)) return Outcome(RemovalKind::kFailed, GetLastError());
+    return Outcome(RemovalKind::kDeferred, error);
+}
+
+// Whether the open item is the one meant: with a record, the item the scan
+// listed; without, whatever is at `path`, reached through no link or alias.
+IdentityOutcome Confirm(HANDLE handle, const std::wstring& path, const FileIdentity* recorded) {
+    if (recorded) return CheckIdentity(handle, *recorded, IdentityParts::kItem);
+    FileIdentity place;
+    place.path = path;
+    return CheckIdentity(handle, place, IdentityParts::kPlace);
+}
+
+// What a confirmation that did not confirm says about the item.
+Removal NotConfirmed(const IdentityOutcome& identity) {
+    if (identity.kind == IdentityCheck::kFailed)
+        return Outcome(RemovalKind::kFailed, identity.error);
+    return {RemovalKind::kChanged, ERROR_SUCCESS, identity.change, 0};
+}
+
+// Gives an open file another name (a full canonical path) through its handle,
+// so that it is that file, and no other of that name, that moves. An
+// existing file of that name is never replaced.
+DWORD RenameOpenFile(HANDLE handle, const std::wstring& canonicalTarget) {
+    const std::wstring target = L"\\??\\" + ExtendedLengthPath(canonicalTarget).substr(4);
+    std::vector<BYTE> buffer(sizeof(FILE_RENAME_INFO) + target.size() * sizeof(wchar_t));
+    auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    info->ReplaceIfExists = FALSE;
+    info->RootDirectory = nullptr;
+    info->FileNameLength = static_cast<DWORD>(target.size() * sizeof(wchar_t));
+    memcpy(info->FileName, target.data(), info->FileNameLength);
+    return SetFileInformationByHandle(handle, FileRenameInfo, info,
+                                      static_cast<DWORD>(buffer.size()))
+               ? ERROR_SUCCESS
+               : GetLastError();
+}
+
+bool SetDeletePending(HANDLE handle) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    return SetFileInformationByHandle(handle, FileDispositionInfo, &disposition,
+                                      sizeof(disposition));
+}
+
+// Zero times leave the times as they are.
+bool SetAttributes(HANDLE handle, DWORD attributes) {
+    FILE_BASIC_INFO basic = {};
+    basic.FileAttributes = attributes != 0 ? attributes : FILE_ATTRIBUTE_NORMAL;
+    return SetFileInformationByHandle(handle, FileBasicInfo, &basic, sizeof(basic));
+}
+
+// One pass of 0xFF over `size` bytes from the start, flushed: ones left in
+// the cache are not an overwrite, they may never reach the disk. The Windows
+// error of the failed write or flush; ERROR_SUCCESS when done.
+DWORD WriteOnes(HANDLE file, uint64_t size) {
+    static const std::string ones(kWipeBlock, '\xFF');
+    for (uint64_t remaining = size; remaining > 0;) {
+        const DWORD block = static_cast<DWORD>(remaining < kWipeBlock ? remaining : kWipeBlock);
+        DWORD written = 0;
+        // A failed or empty write ends the pass as failed instead of looping.
+        if (!WriteFile(file, ones.data(), block, &written, nullptr)) return GetLastError();
+        if (written == 0) return ERROR_WRITE_FAULT;
+        remaining -= written;
+    }
+    return FlushFileBuffers(file) ? ERROR_SUCCESS : GetLastError();
+}
+
+enum class RemovalAccess {
+    kShared,          // delete only, beside whoever shares the file
+    kExclusiveWrite,  // delete and write, shared with nobody: for the overwrite
+    // Delete and attributes, shared only with a writer: a read-only file,
+    // opened for writing (by this process alone) once its attribute is cleared.
+    kExclusiveAttributes,
+};
+
+UniqueHandle OpenFileToRemove(const std::wstring& name, RemovalAccess access) {
+    DWORD rights = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
+    DWORD share = kShareAll;
+    if (access == RemovalAccess::kExclusiveWrite) {
+        rights |= FILE_WRITE_DATA;
+        share = 0;
+    } else if (access == RemovalAccess::kExclusiveAttributes) {
+        share = FILE_SHARE_WRITE;
+    }
+    return UniqueHandle(CreateFileW(name.c_str(), rights, share, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+}
+
+// Another program holds the file, or the system will not open it to delete
+// it: once a handle that asks for attributes alone (which no sharing refuses)
+// shows that it is the file meant, its deletion waits for the next start.
+Removal DeferHeld(const std::wstring& name, const std::wstring& path, const FileIdentity* recorded,
+                  DWORD error) {
+    UniqueHandle probe(CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!probe) {
+        const DWORD probeError = GetLastError();
+        return IsNotFoundError(probeError) ? Outcome(RemovalKind::kGone)
+                                           : Outcome(RemovalKind::kFailed, error);
+    }
+    const IdentityOutcome identity = Confirm(probe.Get(), path, recorded);
+    if (identity.kind != IdentityCheck::kSame) return NotConfirmed(identity);
+    if (identity.facts.identity.IsFolder()) return Outcome(RemovalKind::kFailed, error);
+    return Defer(path, error);
+}
+
+// Overwrites the confirmed file: through `file` when it was opened for
+// writing, else through a second handle on the same open file, which no
+// name lookup can lead elsewhere.
+DWORD OverwriteConfirmed(HANDLE file, bool openedForWriting, uint64_t size) {
+    if (openedForWriting) return WriteOnes(file, size);
+    UniqueHandle writer(ReOpenFile(file, FILE_WRITE_DATA | SYNCHRONIZE, FILE_SHARE_DELETE,
+                                   FILE_FLAG_OPEN_REPARSE_POINT));
+    if (!writer) return GetLastError();
+    const DWORD error = WriteOnes(writer.Get(), size);
+    if (error != ERROR_SUCCESS) return error;
+    return writer.Close() ? ERROR_SUCCESS : GetLastError();
+}
+
+Removal RemoveFileAt(const std::wstring& path, const FileIdentity* recorded, bool overwrite) {
+    const std::wstring name = ExtendedLengthPath(path);
+    bool openedForWriting = overwrite;
+    UniqueHandle file =
+        OpenFileToRemove(name, overwrite ? RemovalAccess::kExclusiveWrite : RemovalAccess::kShared);
+    if (!file && overwrite && GetLastError() == ERROR_ACCESS_DENIED) {
+        // Read-only, most likely: not written to before it shows it is the file meant.
+        file = OpenFileToRemove(name, RemovalAccess::kExclusiveAttributes);
+        openedForWriting = false;
+    }
+    if (!file) {
+        const DWORD error = GetLastError();
+        if (IsNotFoundError(error)) return Outcome(RemovalKind::kGone);
+        if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
+            return DeferHeld(name, path, recorded, error);
+        return Outcome(RemovalKind::kFailed, error);
+    }
+    const IdentityOutcome identity = Confirm(file.Get(), path, recorded);
+    if (identity.kind != IdentityCheck::kSame) return NotConfirmed(identity);
+    const HandleFacts& facts = identity.facts;
+    if (facts.identity.IsFolder()) return Outcome(RemovalKind::kFailed, ERROR_ACCESS_DENIED);
+
+    // Read-only files go too, once they are known. The attributes belong to
+    // the file, not to this name: a file with other names gets them back.
+    const DWORD attributes = facts.identity.attributes;
+    const bool readOnly = (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    if (readOnly && !SetAttributes(file.Get(), attributes & ~FILE_ATTRIBUTE_READONLY))
+        return Defer(path, GetLastError());
+    auto restoreAttributes = [&] {
+        if (readOnly && facts.links > 1) SetAttributes(file.Get(), attributes);
+    };
+
+    Removal removal{RemovalKind::kRemoved, ERROR_SUCCESS, {}, facts.identity.size};
+    if (overwrite && !MayOverwrite(facts)) {
+        removal.kind = RemovalKind::kRemovedWithoutOverwrite;
+    } else if (overwrite) {
+        const DWORD error = OverwriteConfirmed(file.Get(), openedForWriting, facts.identity.size);
+        if (error != ERROR_SUCCESS) return Defer(path, error);
+    }
+    if (!SetDeletePending(file.Get())) {
+        const DWORD error = GetLastError();
+        restoreAttributes();
+        return Defer(path, error);
+    }
+    restoreAttributes();
+    return removal;
+}
+
+Removal RemoveFolderAt(const std::wstring& path, const FileIdentity* recorded) {
+    const std::wstring name = ExtendedLengthPath(path);
+    UniqueHandle folder(CreateFileW(name.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                                    kShareAll, nullptr, OPEN_EXISTING, kFolderAsItself, nullptr));
+    if (!folder) {
+        const DWORD error = GetLastError();
+        return IsNotFoundError(error) ? Outcome(RemovalKind::kGone)
+                                      : Outcome(RemovalKind::kFailed, error);
+    }
+    const IdentityOutcome identity = Confirm(folder.Get(), path, recorded);
+    if (identity.kind == IdentityCheck::kChanged && recorded && recorded->IsLink())
+        // Listed as a link, but the system opens what it leads to (Wine does).
+        return {RemovalKind::kFailed, ERROR_NOT_SUPPORTED,
+                L"The folder is a link: " + identity.change +
+                    L". A link is removed only as a link, which this system cannot do, so it "
+                    L"stays.",
+                0};
+    if (identity.kind != IdentityCheck::kSame) return NotConfirmed(identity);
+    if (!identity.facts.identity.IsFolder()) return Outcome(RemovalKind::kFailed, ERROR_DIRECTORY);
+    if (!SetDeletePending(folder.Get())) return Outcome(RemovalKind::kFailed, GetLastError());
+    folder.Close();
+    // Wine lets a file be made in a folder whose deletion is pending, and then keeps the folder.
+    if (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return Outcome(RemovalKind::kFailed, ERROR_DIR_NOT_EMPTY);
+    return Outcome(RemovalKind::kRemoved);
+}
+
+// The parent folder of a listed path.
+std::wstring ParentOf(const std::wstring& path) {
+    const size_t slash = path.find_last_of(L'\\');
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+// Adds one item's removal to the tree's, and notes where something stayed.
+class TreeTally {
+public:
+    TreeTally(TreeRemoval& tree, IRunContext* plugin) : tree_(tree), plugin_(plugin) {}
+
+    void Add(const FileIdentity& item, const Removal& removal) {
+        switch (removal.kind) {
+            case RemovalKind::kRemoved:
+            case RemovalKind::kRemovedWithoutOverwrite:
+                ++tree_.removed;
+                tree_.freedBytes += removal.freedBytes;
+                return;
+            case RemovalKind::kGone:
+                ++tree_.gone;
+                return;
+            case RemovalKind::kDeferred:
+                ++tree_.deferred;
+                if (plugin_) plugin_->SetRebootNeeded();
+                break;
+            case RemovalKind::kChanged:
+                ++tree_.changed;
+                if (tree_.firstChange.empty())
+                    tree_.firstChange = item.path + L": " + removal.change;
+                break;
+            case RemovalKind::kFailed:
+                ++tree_.failed;
+                if (tree_.firstError == ERROR_SUCCESS) tree_.firstError = removal.error;
+                break;
+        }
+        holdingLeftItems_.insert(ParentOf(item.path));
+    }
+
+    // A folder that is not empty although nothing listed inside it stayed
+    // holds what came after the listing.
+    Removal Explain(const FileIdentity& folder, Removal removal) const {
+        if (removal.kind == RemovalKind::kFailed && removal.error == ERROR_DIR_NOT_EMPTY &&
+            !holdingLeftItems_.contains(folder.path))
+            return {RemovalKind::kChanged, ERROR_SUCCESS, L"it holds items the scan did not list",
+                    0};
+        return removal;
+    }
+
+private:
+    TreeRemoval& tree_;
+    IRunContext* plugin_;
+    std::unordered_set<std::wstring> holdingLeftItems_;  // folders that keep a listed item
+};
+
+// The guard's answer for a folder about to be emptied; a refusal reads as
+// "access denied" to callers that only look at the error code.
+bool MayEmpty(const std::wstring& folder) {
+    if (MayEmptyFolder(folder)) return true;
+    SetLastError(ERROR_ACCESS_DENIED);
+    return false;
+}
+
+// Lists what `depth` takes of `folder` and removes it (DeleteFolderFiles and DeleteFolderTree).
+bool DeleteFolderListing(const std::wstring& folder, IRunContext* plugin, unsigned* count,
+                         uint64_t* size, bool* reboot, const wchar_t* masks, ListingDepth depth) {
+    if (count) *count = 0;
+    if (size) *size = 0;
+    if (reboot) *reboot = false;
+    if (!MayEmpty(folder)) return false;
+    FolderTreeListing listing;
+    const ListingOutcome listed = ListFolderItems(plugin, folder, masks, depth, &listing);
+    switch (listed.kind) {
+        case ListingResult::kListed:
+            break;
+        case ListingResult::kMissing:
+            return true;
+        case ListingResult::kRefused:
+            SetLastError(ERROR_ACCESS_DENIED);
+            return false;
+        case ListingResult::kCancelled:
+            return false;
+        case ListingResult::kFailed:
+            SetLastError(listed.error);
+            return false;
+    }
+    const TreeRemoval tree = RemoveListedTree(listing, plugin);
+    if (count) *count = tree.removed + tree.deferred;
+    if (size) *size = tree.freedBytes;
+    if (reboot) *reboot = tree.deferred > 0;
+    if (!tree.Complete())
+        SetLastError(tree.firstError != ERROR_SUCCESS ? tree.firstError : ERROR_ACCESS_DENIED);
+    return tree.Complete();
 }
 
 }  // namespace
 
-bool MayOverwriteOpenFile(const BY_HANDLE_FILE_INFORMATION& info) {
-    return !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) && info.nNumberOfLinks <= 1;
+bool MayOverwrite(const HandleFacts& facts) { return !facts.identity.IsLink() && facts.links <= 1; }
+
+Removal RemoveListedFile(const FileIdentity& file, bool overwrite) {
+    return RemoveFileAt(file.path, &file, overwrite);
+}
+
+Removal RemoveListedFolder(const FileIdentity& folder) {
+    return RemoveFolderAt(folder.path, &folder);
+}
+
+TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plugin) {
+    TreeRemoval tree;
+    // The folder listed, confirmed once with its volume: when it is another
+    // folder now, or reached through a link, nothing below it is the scan's.
+    const unsigned items = static_cast<unsigned>(listing.files.size() + listing.folders.size());
+    const UniqueHandle root(CreateFileW(ExtendedLengthPath(listing.folder.path).c_str(),
+                                        FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
+                                        OPEN_EXISTING, kFolderAsItself, nullptr));
+    if (!root && IsNotFoundError(GetLastError())) {
+        tree.gone = items;
+        return tree;
+    }
+    if (root) {
+        const IdentityOutcome identity =
+            CheckIdentity(root.Get(), listing.folder, IdentityParts::kItemAndVolume);
+        if (identity.kind == IdentityCheck::kChanged) {
+            tree.changed = items;
+            tree.firstChange = listing.folder.path + L": " + identity.change;
+            return tree;
+        }
+    }
+    TreeTally tally(tree, plugin);
+    const bool overwrite = plugin != nullptr && plugin->GetWipeFiles();
+    for (const FileIdentity& file : listing.files) {
+        if (IsCancelled(plugin)) {
+            tree.cancelled = true;
+            return tree;
+        }
+        tally.Add(file, RemoveListedFile(file, overwrite));
+    }
+    // Each folder comes after what it holds.
+    for (const FileIdentity& folder : listing.folders) {
+        if (IsCancelled(plugin)) {
+            tree.cancelled = true;
+            return tree;
+        }
+        tally.Add(folder, tally.Explain(folder, RemoveListedFolder(folder)));
+    }
+    return tree;
 }
 
 WipeOutcome WipeFile(const std::wstring& path) {
-    // Opened without following a link, and checked through the handle, so
-    // the name cannot be swapped for a link between the check and the writes.
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) return IsGone(GetLastError()) ? WipeOutcome::kMissing : WipeOutcome::kFailed;
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!ReadOpenFileInformation(file.Get(), info)) return WipeOutcome::kFailed;
-    if (!MayOverwriteOpenFile(info)) return WipeOutcome::kShared;
-
-    static const std::string ones(kWipeBlock, '\xFF');
-    uint64_t remaining = (static_cast<uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
-    while (remaining > 0) {
-        DWORD block = static_cast<DWORD>(remaining < kWipeBlock ? remaining : kWipeBlock);
-        DWORD written = 0;
-        // A failed or empty write ends the pass as failed instead of looping.
-        if (!WriteFile(file.Get(), ones.data(), block, &written, nullptr) || written == 0)
-            return WipeOutcome::kFailed;
-        remaining -= written;
+    const std::wstring canonical = CanonicalPath(path);
+    if (canonical.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return WipeOutcome::kFailed;
     }
-    // Ones left in the cache are not an overwrite: they may never reach the disk.
-    if (!FlushFileBuffers(file.Get())) return WipeOutcome::kFailed;
+    // Opened without following a link, shared with nobody, and checked
+    // through the handle, so the name cannot be swapped for a link between
+    // the check and the writes, nor the content be in use elsewhere.
+    // Delete access too: nothing is written into a file that may not then go.
+    UniqueHandle file(CreateFileW(ExtendedLengthPath(canonical).c_str(),
+                                  DELETE | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0,
+                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!file) {
+        const DWORD error = GetLastError();
+        SetLastError(error);
+        return IsNotFoundError(error) ? WipeOutcome::kMissing : WipeOutcome::kFailed;
+    }
+    FileIdentity place;
+    place.path = canonical;
+    const IdentityOutcome identity = CheckIdentity(file.Get(), place, IdentityParts::kPlace);
+    if (identity.kind == IdentityCheck::kFailed) {
+        SetLastError(identity.error);
+        return WipeOutcome::kFailed;
+    }
+    if (identity.kind == IdentityCheck::kChanged || !MayOverwrite(identity.facts))
+        return WipeOutcome::kShared;
+    const DWORD error = WriteOnes(file.Get(), identity.facts.identity.size);
+    if (error != ERROR_SUCCESS) {
+        SetLastError(error);
+        return WipeOutcome::kFailed;
+    }
     return file.Close() ? WipeOutcome::kWiped : WipeOutcome::kFailed;
 }
 
-DWORD RewriteFileBytes(const std::wstring& path, std::string_view content) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_WRITE | FILE_READ_ATTRIBUTES,
-                                  FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                                  FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) return GetLastError();
-    BY_HANDLE_FILE_INFORMATION info = {};
-    if (!ReadOpenFileInformation(file.Get(), info)) return GetLastError();
-    if (!MayOverwriteOpenFile(info)) return ERROR_ACCESS_DENIED;
+ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view content,
+                                  bool overwriteOld) {
+    const std::wstring canonical = CanonicalPath(path);
+    if (canonical.empty()) return {ReplaceResult::kFailed, ERROR_INVALID_NAME};
+    // Write access refuses a read-only file as it always did; sharing nothing
+    // refuses a file the browser has open.
+    UniqueHandle old(CreateFileW(ExtendedLengthPath(canonical).c_str(),
+                                 DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_DATA | SYNCHRONIZE, 0,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!old) {
+        const DWORD error = GetLastError();
+        return {IsNotFoundError(error) ? ReplaceResult::kMissing : ReplaceResult::kFailed, error};
+    }
+    const IdentityOutcome identity = Confirm(old.Get(), canonical, nullptr);
+    if (identity.kind == IdentityCheck::kFailed) return {ReplaceResult::kFailed, identity.error};
+    if (identity.kind == IdentityCheck::kChanged || !MayOverwrite(identity.facts) ||
+        identity.facts.identity.IsFolder())
+        return {ReplaceResult::kRefused, ERROR_ACCESS_DENIED};
+
+    constexpr DWORD kKeptAttributes =
+        FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE;
+    const std::wstring newName = canonical + L".veltrane-new";
+    UniqueHandle fresh(CreateFileW(ExtendedLengthPath(newName).c_str(),
+                                   DELETE | GENERIC_WRITE | SYNCHRONIZE, 0, nullptr, CREATE_NEW,
+                                   identity.facts.identity.attributes & kKeptAttributes, nullptr));
+    if (!fresh) return {ReplaceResult::kFailed, GetLastError()};
+    auto giveUp = [&fresh](DWORD error) {
+        SetDeletePending(fresh.Get());
+        return ReplaceOutcome{ReplaceResult::kFailed, error};
+    };
     DWORD written = 0;
-    if (!WriteFile(file.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
+    if (!WriteFile(fresh.Get(), content.data(), static_cast<DWORD>(content.size()), &written,
                    nullptr))
-        return GetLastError();
+        return giveUp(GetLastError());
     // A short write sets no error of its own.
-    if (written != content.size()) return ERROR_HANDLE_DISK_FULL;
-    if (!SetEndOfFile(file.Get()) || !file.Close()) return GetLastError();
-    return ERROR_SUCCESS;
+    if (written != content.size()) return giveUp(ERROR_HANDLE_DISK_FULL);
+    if (!FlushFileBuffers(fresh.Get())) return giveUp(GetLastError());
+
+    // The old file steps aside, the new one takes its name; should that
+    // fail, the old one comes back.
+    const std::wstring oldName = canonical + L".veltrane-old";
+    if (DWORD error = RenameOpenFile(old.Get(), oldName); error != ERROR_SUCCESS)
+        return giveUp(error);
+    if (DWORD error = RenameOpenFile(fresh.Get(), canonical); error != ERROR_SUCCESS) {
+        if (RenameOpenFile(old.Get(), canonical) == ERROR_SUCCESS) return giveUp(error);
+        // The old content stays under its step-aside name, the new one under its own.
+        return {ReplaceResult::kFailed, error};
+    }
+    // The old content goes now; overwritten first when asked, and said so when that failed.
+    const DWORD overwritten =
+        overwriteOld ? WriteOnes(old.Get(), identity.facts.identity.size) : ERROR_SUCCESS;
+    // Should it stay, the lines that were to go stay too, under the step-aside name.
+    if (!SetDeletePending(old.Get())) return {ReplaceResult::kFailed, GetLastError()};
+    if (overwritten != ERROR_SUCCESS)
+        return {ReplaceResult::kReplacedWithoutOverwrite, overwritten};
+    return {ReplaceResult::kReplaced, ERROR_SUCCESS};
 }
 
 DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite) {
-    const wchar_t* name = path.c_str();
-    DeleteOutcome removed = DeleteOutcome::kRemoved;
-    if (overwrite) {
-        // Most files open for writing as they are; clearing the attributes of
-        // every file up front would cost a trip to the file system each, so
-        // only a file that refuses (read-only) gets them cleared and a retry.
-        WipeOutcome wiped = WipeFile(path);
-        if (wiped == WipeOutcome::kFailed && GetLastError() == ERROR_ACCESS_DENIED &&
-            SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL))
-            wiped = WipeFile(path);
-        if (wiped == WipeOutcome::kMissing) return DeleteOutcome::kRemoved;
-        if (wiped == WipeOutcome::kFailed) return Defer(path, GetLastError());
-        if (wiped == WipeOutcome::kShared) removed = DeleteOutcome::kRemovedWithoutOverwrite;
+    const std::wstring canonical = CanonicalPath(path);
+    if (canonical.empty()) {
+        SetLastError(ERROR_INVALID_NAME);
+        return DeleteOutcome::kFailed;
     }
-    if (DeleteFileW(name)) return removed;
-    DWORD error = GetLastError();
-    if (IsGone(error)) return removed;
-    if (error == ERROR_ACCESS_DENIED && SetFileAttributesW(name, FILE_ATTRIBUTE_NORMAL)) {
-        // Read-only, hidden and system files go too.
-        if (DeleteFileW(name)) return removed;
-        error = GetLastError();
-        if (IsGone(error)) return removed;
+    const Removal removal = RemoveFileAt(canonical, nullptr, overwrite);
+    switch (removal.kind) {
+        case RemovalKind::kRemoved:
+        case RemovalKind::kGone:
+            return DeleteOutcome::kRemoved;
+        case RemovalKind::kRemovedWithoutOverwrite:
+            return DeleteOutcome::kRemovedWithoutOverwrite;
+        case RemovalKind::kDeferred:
+            SetLastError(removal.error);
+            return DeleteOutcome::kDeferred;
+        case RemovalKind::kChanged:
+            // Reached through a link or an alias: what it leads to is not this path's.
+            SetLastError(ERROR_ACCESS_DENIED);
+            return DeleteOutcome::kFailed;
+        case RemovalKind::kFailed:
+            break;
     }
-    return Defer(path, error);
+    SetLastError(removal.error);
+    return DeleteOutcome::kFailed;
 }
 
 bool RemoveFolder(const std::wstring& path) {
@@ -168,8 +532,12 @@ bool RemoveFolder(const std::wstring& path) {
         SetLastError(ERROR_ACCESS_DENIED);
         return false;
     }
-    // On a link this removes the link, never what it leads to.
-    return RemoveDirectoryW(path.c_str()) || IsGone(GetLastError());
+    const std::wstring canonical = CanonicalPath(path);
+    const Removal removal = canonical.empty() ? Outcome(RemovalKind::kFailed, ERROR_INVALID_NAME)
+                                              : RemoveFolderAt(canonical, nullptr);
+    if (removal.kind == RemovalKind::kRemoved || removal.kind == RemovalKind::kGone) return true;
+    SetLastError(removal.kind == RemovalKind::kChanged ? ERROR_ACCESS_DENIED : removal.error);
+    return false;
 }
 
 bool ScheduleDeleteOnReboot(const std::wstring& path) {
@@ -182,131 +550,12 @@ void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> schedul
     SchedulerOverride() = std::move(scheduler);
 }
 
-namespace {
-
-// Deletes the listed files, adding up what went and noting deferrals. False
-// when cancelled or when a file stayed.
-bool DeleteListedFiles(const StringList& files, const SizeList& sizes, IRunContext* plugin,
-                       unsigned* count, uint64_t* size, bool* reboot) {
-    bool overwrite = plugin != nullptr && plugin->GetWipeFiles();
-    bool allGone = true;
-    for (size_t i = 0; i < files.size(); ++i) {
-        if (IsCancelled(plugin)) return false;
-        DeleteOutcome outcome = DeleteFileEx(files[i], overwrite);
-        if (outcome == DeleteOutcome::kFailed) {
-            allGone = false;
-            continue;
-        }
-        if (count) ++*count;
-        if (size) *size += sizes[i];
-        if (outcome == DeleteOutcome::kDeferred) {
-            if (plugin) plugin->SetRebootNeeded();
-            if (reboot) *reboot = true;
-        }
-    }
-    return allGone;
-}
-
-// The guard's answer for a folder about to be emptied; a refusal reads as
-// "access denied" to callers that only look at the error code.
-bool MayEmpty(const std::wstring& folder) {
-    if (MayEmptyFolder(folder)) return true;
-    SetLastError(ERROR_ACCESS_DENIED);
-    return false;
-}
-
-void ResetOutputs(unsigned* count, uint64_t* size, bool* reboot) {
-    if (count) *count = 0;
-    if (size) *size = 0;
-    if (reboot) *reboot = false;
-}
-
-// What a tree deletion removed (or deferred).
-struct Removal {
-    unsigned count = 0;
-    uint64_t size = 0;
-    bool deferred = false;
-    // A folder not empty although every listed file went: something came after the listing.
-    bool leftovers = false;
-
-    void Report(unsigned* countOut, uint64_t* sizeOut, bool* rebootOut) const {
-        if (countOut) *countOut = count;
-        if (sizeOut) *sizeOut = size;
-        if (rebootOut) *rebootOut = deferred;
-    }
-};
-
-// Deletes the listed files, then the listed folders (each comes after what it
-// holds). False when cancelled or when something stayed.
-bool DeleteListing(const FolderTreeListing& listing, IRunContext* plugin, Removal& removal) {
-    bool result = DeleteListedFiles(listing.files, listing.sizes, plugin, &removal.count,
-                                    &removal.size, &removal.deferred);
-    if (IsCancelled(plugin)) return false;
-    // A folder still holding a file that stayed or waits for the next start is expected.
-    const bool listedFilesGone = result && !removal.deferred;
-    for (const std::wstring& path : listing.folders) {
-        if (IsCancelled(plugin)) return false;
-        if (RemoveFolder(path)) {
-            ++removal.count;
-        } else {
-            removal.leftovers =
-                removal.leftovers || (listedFilesGone && GetLastError() == ERROR_DIR_NOT_EMPTY);
-            result = false;
-        }
-    }
-    return result;
-}
-
-// Whether every listed folder is still a plain folder: the listing's paths
-// are followed by name, and a folder turned into a link would lead elsewhere.
-bool ListedFoldersUnchanged(const FolderTreeListing& listing) {
-    return std::all_of(listing.folders.begin(), listing.folders.end(), IsPlainFolder);
-}
-
-}  // namespace
-
 bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
                        unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks) {
-    ResetOutputs(count, size, reboot);
-    if (!MayEmpty(folder)) return false;
-    StringList files;
-    SizeList sizes;
-    if (!GetFileList(plugin, folder, &files, nullptr, masks, L'|', nullptr, &sizes)) return false;
-    return DeleteListedFiles(files, sizes, plugin, count, size, reboot);
+    return DeleteFolderListing(folder, plugin, count, size, reboot, masks, ListingDepth::kFiles);
 }
 
 bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
                       unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks) {
-    ResetOutputs(count, size, reboot);
-    if (!MayEmpty(folder)) return false;
-    FolderTreeListing listing;
-    GetFileListPlugCancelProc visitor(plugin, &listing.files, &listing.sizes, &listing.folders,
-                                      masks, L'|');
-    if (!WalkFolderTree(folder, visitor)) return false;
-    Removal removal;
-    bool result = DeleteListing(listing, plugin, removal);
-    removal.Report(count, size, reboot);
-    return result;
-}
-
-bool DeleteListedFolderTree(const std::wstring& folder, const FolderTreeListing& listing,
-                            IRunContext* plugin, unsigned* count, uint64_t* size, bool* reboot) {
-    ResetOutputs(count, size, reboot);
-    if (!MayEmpty(folder)) return false;
-    if (IsFolderLink(folder) || !ListedFoldersUnchanged(listing))
-        return DeleteFolderTree(folder, plugin, true, count, size, reboot, L"");
-
-    Removal removal;
-    bool result = DeleteListing(listing, plugin, removal);
-    if (removal.leftovers && !IsCancelled(plugin)) {
-        // Files that came after the scan: the walk removes them as before.
-        Removal more;
-        result =
-            DeleteFolderTree(folder, plugin, true, &more.count, &more.size, &more.deferred, L"");
-        removal.count += more.count;
-        removal.size += more.size;
-        removal.deferred = removal.deferred || more.deferred;
-    }
-    removal.Report(count, size, reboot);
-    return result;
+    return DeleteFolderListing(folder, plugin, count, size, reboot, masks, ListingDepth::kTree);
 }

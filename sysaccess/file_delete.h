@@ -1,7 +1,8 @@
 #pragma once
-// Deleting files and folders: optional overwriting first, and deferral to
-// the next system start for what Windows will not let go of now. Every
-// routine that walks a folder to delete asks the protected-places guard first.
+// Deleting files and folders: each through its own handle once it shows it is
+// the item meant, with optional overwriting first, and deferral to the next
+// system start for what another program holds. Every routine that walks a
+// folder to delete asks the protected-places guard first.
 #include <windows.h>
 
 #include <cstdint>
@@ -9,9 +10,66 @@
 #include <string>
 #include <string_view>
 
+#include "sysaccess/file_identity.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/run_context.h"
 
+// What became of one item a scan listed, removed through its own handle.
+enum class RemovalKind {
+    kRemoved,
+    kRemovedWithoutOverwrite,  // its data belongs to another name too, so it was not overwritten
+    kDeferred,                 // held by another program: the system removes it at the next start
+    kChanged,                  // not the item the scan listed any more: left where it is
+    kGone,                     // not there any more: nothing removed
+    kFailed,
+};
+struct [[nodiscard]] Removal {
+    RemovalKind kind = RemovalKind::kFailed;
+    DWORD error = ERROR_SUCCESS;  // kDeferred, kFailed: the system's reason
+    // kChanged: what changed, as the report says it after "Changed since the
+    // scan: "; kFailed: the whole reason, where the system's says too little.
+    std::wstring change;
+    uint64_t freedBytes = 0;  // what the removal freed now
+};
+
+// How every report row of an item left because it changed begins.
+inline constexpr wchar_t kChangedSinceScan[] = L"Changed since the scan: ";
+inline std::wstring ChangedSinceScan(const std::wstring& change) {
+    return kChangedSinceScan + change + L".";
+}
+
+// Removes the file the scan listed, and only that file: opened without
+// following a link, it must show the recorded final path, file id, size and
+// last write time. Its attributes change only after that, it is overwritten
+// (when asked) only while nobody else has it open and it has no other name,
+// and it is deleted through the same handle, so nothing can be put in its
+// place between the check and the deletion.
+Removal RemoveListedFile(const FileIdentity& file, bool overwrite);
+// Removes the listed folder if it is still that folder and empty.
+Removal RemoveListedFolder(const FileIdentity& folder);
+
+// What the clean of a listing did.
+struct TreeRemoval {
+    unsigned removed = 0;   // files and folders removed now
+    unsigned deferred = 0;  // files left to the next start
+    unsigned gone = 0;      // files and folders already gone
+    unsigned changed =
+        0;  // left because they changed since the listing, or hold what it did not list
+    unsigned failed = 0;  // files and folders that stayed for another reason
+    uint64_t freedBytes = 0;
+    DWORD firstError = ERROR_SUCCESS;  // of the first failure
+    std::wstring firstChange;          // "<path>: <what changed>", of the first change
+    bool cancelled = false;
+
+    // Everything listed is gone (or waits for the next start).
+    bool Complete() const { return !cancelled && changed == 0 && failed == 0; }
+};
+// Removes what `listing` holds: its files, then its folders, each only once
+// it is empty. What changed or came after the listing stays. `plugin` (may be
+// null) says whether to overwrite and cancel, and hears of deferrals.
+TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plugin);
+
+// The outcome of the path-based deletions below, for callers that know a path only.
 enum class DeleteOutcome {
     kRemoved,                  // gone now (or was not there)
     kRemovedWithoutOverwrite,  // gone now; its data belongs to another name too, so not overwritten
@@ -24,30 +82,50 @@ inline bool IsRemoved(DeleteOutcome outcome) {
 }
 
 // Removes one file (read-only, hidden and system files too), overwriting it
-// first when asked. What Windows will not let go of now is scheduled for the
-// next start; when even that fails the file stays and the outcome is kFailed.
+// first when asked, with the checks of RemoveListedFile but for what a scan
+// would have recorded: the file must be reached through no link or alias (a
+// file that is not, stays: kFailed, ERROR_ACCESS_DENIED). What Windows will
+// not let go of now is scheduled for the next start; when even that fails the
+// file stays and the outcome is kFailed.
 DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite);
 
 enum class WipeOutcome {
     kWiped,    // every byte written and flushed to the disk
     kShared,   // not written: a link, or a file with other names (hard links)
     kMissing,  // not there
-    kFailed,   // could not be opened, written or flushed; GetLastError() says why
+    kFailed,   // could not be opened (another program has it open), written or flushed;
+               // GetLastError() says why
 };
 // Whether a file opened for the overwrite may be written: a reparse point or
 // a file with more than one name leads to data that is not only this name's.
-bool MayOverwriteOpenFile(const BY_HANDLE_FILE_INFORMATION& info);
+bool MayOverwrite(const HandleFacts& facts);
 // One pass of 0xFF over the file's content, in place, through a handle that
-// does not follow links, and flushed.
+// does not follow links, shares the file with nobody and shows the path's own
+// final path; flushed.
 WipeOutcome WipeFile(const std::wstring& path);
-// Writes `content` over what the file holds, in place, through a handle that
-// does not follow links (a profile file keeping the lines a clean leaves):
-// the file keeps its attributes and security. ERROR_SUCCESS, the Windows
-// error of the open or the write, or ERROR_ACCESS_DENIED for a link or a file
-// with other names, which is left as it is.
-DWORD RewriteFileBytes(const std::wstring& path, std::string_view content);
+enum class ReplaceResult {
+    kReplaced,
+    kReplacedWithoutOverwrite,  // the old content went without its overwrite, which failed
+    kRefused,  // a link, a file with other names, or one reached through a link or an alias
+    kMissing,  // not there
+    kFailed,   // still as it was (another program has it open, or a write failed)
+};
+struct [[nodiscard]] ReplaceOutcome {
+    ReplaceResult kind = ReplaceResult::kFailed;
+    DWORD error = ERROR_SUCCESS;  // kFailed, kReplacedWithoutOverwrite: the system's reason
+};
+// Gives the file at `path` the content `content` (a profile file keeping the
+// lines a clean leaves) without ever leaving it empty or partly written: the
+// file is opened following no link and shared with nobody, the new content
+// is written to a new file beside it and flushed, and only then does the new
+// file take the old one's name. The old content is overwritten first when
+// `overwriteOld`, and removed through its own handle. The new file keeps the
+// old one's hidden, system and archive attributes.
+ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view content,
+                                  bool overwriteOld);
 
-// True when removed or already gone. A folder link is removed as a link.
+// True when removed or already gone. The folder must be reached through no
+// link or alias; a folder link (a junction) is removed as a link.
 bool RemoveFolder(const std::wstring& path);
 // NT: MoveFileExW delay-until-reboot; 9x: a "nul = <short path>" line at the
 // top of WININIT.INI's [rename] section. False (with the system's error) when
@@ -57,23 +135,19 @@ bool ScheduleDeleteOnReboot(const std::wstring& path);
 // empty function restores the system's.
 void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> scheduler);
 
-// Deletes the files directly in `folder` that match `masks` ("|"-separated).
-// `count` and `size` receive what was deleted or deferred; `reboot` whether
+// Deletes the files directly in `folder` that match `masks` ("|"-separated),
+// listed and removed as RemoveListedTree removes a listing. `count` receives
+// what was deleted or deferred, `size` the bytes freed now, `reboot` whether
 // anything was deferred (the plug-in's reboot flag is set too); each may be
 // null when the caller has no use for it. `counted` says whether the call
 // belongs to a clean the user asked for; nothing here depends on it. False when
-// cancelled or when the guard refuses the folder (ERROR_ACCESS_DENIED).
-// `plugin` may be null (no cancel, no overwrite).
+// cancelled, when the guard refuses the folder (ERROR_ACCESS_DENIED) or when
+// a file stayed. `plugin` may be null (no cancel, no overwrite).
 bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool counted,
                        unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks);
 // Deletes everything below `folder` (files, then folders, deepest first),
-// leaving `folder` itself. False when cancelled, when the guard refuses the
-// folder, or when something below could not be removed.
+// leaving `folder` itself; `masks` select the entries directly in it. False
+// when cancelled, when the guard refuses the folder, or when something below
+// could not be removed.
 bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool counted,
                       unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks);
-// DeleteFolderTree for everything, without walking `folder` again: deletes
-// what `listing` (from ListFolderTree of the same folder) holds. A tree that
-// changed since it was listed (a folder gone or turned into a link, or
-// something new left behind) is walked as DeleteFolderTree walks it.
-bool DeleteListedFolderTree(const std::wstring& folder, const FolderTreeListing& listing,
-                            IRunContext* plugin, unsigned* count, uint64_t* size, bool* reboot);

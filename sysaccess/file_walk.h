@@ -5,12 +5,21 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "sysaccess/file_identity.h"
 #include "sysaccess/reg_walk.h"  // StringList
 #include "sysaccess/run_context.h"
 
 using SizeList = std::vector<uint64_t>;
+
+// Masks from one string split at `separator` ("*.ARL|*.AUT"); an empty or
+// missing string gives the single mask "*".
+std::vector<std::wstring> SplitMasks(const wchar_t* masks, wchar_t separator);
+// Whether `name` matches `mask` ("*": any run of characters, "?": any one),
+// case aside; "*" and "*.*" take every name.
+bool MatchesMask(std::wstring_view name, std::wstring_view mask);
 
 namespace FileApi {
 
@@ -83,16 +92,39 @@ bool WalkFolderTree(const std::wstring& folder, FileApi::BaseFileProc& visitor);
 bool GetFileList(const IRunContext* plugin, const std::wstring& folder, StringList* files,
                  StringList* folders, const wchar_t* masks, wchar_t separator, unsigned* count,
                  SizeList* sizes = nullptr);
-// Everything below a folder as one walk found it: the files with their sizes,
-// and the folders, each after what it holds. A clean works from it instead of
-// walking the folder a second time.
+// What a listing through folder handles found: every item with its identity,
+// as the clean that follows is to find it again. A link is listed, never
+// entered. The clean works from it instead of walking the folder again.
 struct FolderTreeListing {
-    StringList files;
-    SizeList sizes;  // follows `files`
-    StringList folders;
-    unsigned entries = 0;  // files and folders visited
+    FileIdentity folder;  // the folder listed, with its volume
+    std::vector<FileIdentity> files;
+    std::vector<FileIdentity> folders;  // each after what it holds
+    unsigned entries = 0;               // files and folders listed
 
     uint64_t TotalSize() const;
 };
-bool ListFolderTree(const IRunContext* plugin, const std::wstring& folder,
-                    FolderTreeListing* listing);
+
+enum class ListingDepth {
+    kFiles,            // the files directly in the folder
+    kFilesAndFolders,  // and the folders directly in it, not entered
+    kTree,             // everything below it
+};
+enum class ListingResult {
+    kListed,
+    kMissing,  // no such folder: nothing to list
+    kRefused,  // the folder is a link, or reached through one or through an alias
+    kCancelled,
+    kFailed,
+};
+struct [[nodiscard]] ListingOutcome {
+    ListingResult kind = ListingResult::kFailed;
+    DWORD error = ERROR_SUCCESS;  // kFailed
+    std::wstring reason;          // kRefused, as the report shows it
+};
+// Lists `folder` through a handle that follows no link, after checking that
+// its final path is the folder's canonical path. `masks` ("|"-separated;
+// null or empty: every entry) select the entries directly in the folder, in
+// mask order, each entry once; below it every entry is listed.
+ListingOutcome ListFolderItems(const IRunContext* plugin, const std::wstring& folder,
+                               const wchar_t* masks, ListingDepth depth,
+                               FolderTreeListing* listing);

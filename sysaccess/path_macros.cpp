@@ -114,6 +114,7 @@ std::wstring ExpandPathMacros(const std::wstring& path, bool* anyEmpty) {
     // Folders Windows names by id since Vista, never assembled from another.
     add(L"[PATH_KNOWN_RECENT]", GetKnownFolderPath(FOLDERID_Recent));
     add(L"[PATH_KNOWN_LOCALAPPDATA]", GetKnownFolderPath(FOLDERID_LocalAppData));
+    add(L"[PATH_KNOWN_PROGRAMDATA]", GetKnownFolderPath(FOLDERID_ProgramData));
 
     // In order: a value inserted by one step is itself subject to the later ones.
     std::wstring result = path;

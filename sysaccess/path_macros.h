@@ -1,7 +1,8 @@
 #pragma once
 // Path macros of the plug-in descriptions, expanded afresh at every call:
 // "[PATH_SYS_TEMP]", "[PATH_SYS_SHELL_HISTORY]", "%AppData%", the known
-// folders "[PATH_KNOWN_RECENT]" and "[PATH_KNOWN_LOCALAPPDATA]", ... in file
+// folders "[PATH_KNOWN_RECENT]", "[PATH_KNOWN_LOCALAPPDATA]" and
+// "[PATH_KNOWN_PROGRAMDATA]", ... in file
 // paths, and "[WIN_USERNAME]" in registry key paths.
 #include <string>
 

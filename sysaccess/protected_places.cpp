@@ -7,8 +7,15 @@
 #include <knownfolders.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <optional>
+
+#include "sysaccess/file_identity.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/module_path.h"
+#include "sysaccess/path_canonical.h"
+#include "sysaccess/path_join.h"
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_text.h"
 
@@ -19,53 +26,58 @@ constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVer
 struct KnownPlace {
     const KNOWNFOLDERID* id;
     const wchar_t* what;
-    bool traceOnly;
+    PlaceKind kind;
 };
 
+constexpr PlaceKind kProtected = PlaceKind::kProtected;
+constexpr PlaceKind kUserData = PlaceKind::kUserData;
+constexpr PlaceKind kTraceOnly = PlaceKind::kTraceOnly;
+
 constexpr KnownPlace kKnownPlaces[] = {
-    {&FOLDERID_Windows, L"the Windows folder", false},
-    {&FOLDERID_System, L"the system folder", false},
-    {&FOLDERID_SystemX86, L"the system folder", false},
-    {&FOLDERID_ProgramFiles, L"the Program Files folder", false},
-    {&FOLDERID_ProgramFilesX86, L"the Program Files folder", false},
-    {&FOLDERID_ProgramFilesX64, L"the Program Files folder", false},
-    {&FOLDERID_ProgramData, L"the folder of every program's shared data", false},
-    {&FOLDERID_UserProfiles, L"the folder of every user profile", false},
-    {&FOLDERID_Profile, L"the user's profile", false},
-    {&FOLDERID_Desktop, L"the user's Desktop", false},
-    {&FOLDERID_Documents, L"the user's Documents", false},
-    {&FOLDERID_Pictures, L"the user's Pictures", false},
-    {&FOLDERID_Music, L"the user's Music", false},
-    {&FOLDERID_Videos, L"the user's Videos", false},
-    {&FOLDERID_Downloads, L"the user's Downloads", false},
-    {&FOLDERID_Favorites, L"the user's Favorites", false},
-    {&FOLDERID_RoamingAppData, L"the user's application data", false},
-    {&FOLDERID_LocalAppData, L"the user's local application data", false},
-    {&FOLDERID_LocalAppDataLow, L"the user's low-integrity application data", false},
-    {&FOLDERID_StartMenu, L"the user's Start Menu", false},
-    {&FOLDERID_Programs, L"the user's Programs menu", false},
-    {&FOLDERID_Startup, L"the user's Startup folder", false},
-    {&FOLDERID_Templates, L"the user's Templates", false},
-    {&FOLDERID_SendTo, L"the user's Send To folder", false},
-    {&FOLDERID_SavedGames, L"the user's Saved Games", false},
-    {&FOLDERID_Contacts, L"the user's Contacts", false},
-    {&FOLDERID_Links, L"the user's Links", false},
-    {&FOLDERID_SavedSearches, L"the user's Searches", false},
-    {&FOLDERID_Public, L"the Public folder", false},
-    {&FOLDERID_PublicDesktop, L"the Public Desktop", false},
-    {&FOLDERID_PublicDocuments, L"the Public Documents", false},
-    {&FOLDERID_PublicDownloads, L"the Public Downloads", false},
-    {&FOLDERID_PublicMusic, L"the Public Music", false},
-    {&FOLDERID_PublicPictures, L"the Public Pictures", false},
-    {&FOLDERID_PublicVideos, L"the Public Videos", false},
-    {&FOLDERID_CommonStartMenu, L"the Start Menu of every user", false},
-    {&FOLDERID_CommonPrograms, L"the Programs menu of every user", false},
-    {&FOLDERID_CommonStartup, L"the Startup folder of every user", false},
-    {&FOLDERID_CommonTemplates, L"the Templates of every user", false},
-    {&FOLDERID_Recent, L"the Recent folder", true},
-    {&FOLDERID_History, L"the History folder", true},
-    {&FOLDERID_Cookies, L"the Cookies folder", true},
-    {&FOLDERID_InternetCache, L"the Temporary Internet Files folder", true},
+    {&FOLDERID_Windows, L"the Windows folder", kProtected},
+    {&FOLDERID_System, L"the system folder", kProtected},
+    {&FOLDERID_SystemX86, L"the system folder", kProtected},
+    {&FOLDERID_ProgramFiles, L"the Program Files folder", kProtected},
+    {&FOLDERID_ProgramFilesX86, L"the Program Files folder", kProtected},
+    {&FOLDERID_ProgramFilesX64, L"the Program Files folder", kProtected},
+    {&FOLDERID_ProgramData, L"the folder of every program's shared data", kProtected},
+    {&FOLDERID_UserProfiles, L"the folder of every user profile", kProtected},
+    {&FOLDERID_Profile, L"the user's profile", kProtected},
+    {&FOLDERID_Desktop, L"the user's Desktop", kUserData},
+    {&FOLDERID_Documents, L"the user's Documents", kUserData},
+    {&FOLDERID_Pictures, L"the user's Pictures", kUserData},
+    {&FOLDERID_Music, L"the user's Music", kUserData},
+    {&FOLDERID_Videos, L"the user's Videos", kUserData},
+    {&FOLDERID_Downloads, L"the user's Downloads", kUserData},
+    {&FOLDERID_Favorites, L"the user's Favorites", kUserData},
+    {&FOLDERID_SkyDrive, L"the user's OneDrive", kUserData},
+    {&FOLDERID_RoamingAppData, L"the user's application data", kProtected},
+    {&FOLDERID_LocalAppData, L"the user's local application data", kProtected},
+    {&FOLDERID_LocalAppDataLow, L"the user's low-integrity application data", kProtected},
+    {&FOLDERID_StartMenu, L"the user's Start Menu", kProtected},
+    {&FOLDERID_Programs, L"the user's Programs menu", kProtected},
+    {&FOLDERID_Startup, L"the user's Startup folder", kProtected},
+    {&FOLDERID_Templates, L"the user's Templates", kProtected},
+    {&FOLDERID_SendTo, L"the user's Send To folder", kProtected},
+    {&FOLDERID_SavedGames, L"the user's Saved Games", kUserData},
+    {&FOLDERID_Contacts, L"the user's Contacts", kUserData},
+    {&FOLDERID_Links, L"the user's Links", kUserData},
+    {&FOLDERID_SavedSearches, L"the user's Searches", kUserData},
+    {&FOLDERID_Public, L"the Public folder", kUserData},
+    {&FOLDERID_PublicDesktop, L"the Public Desktop", kUserData},
+    {&FOLDERID_PublicDocuments, L"the Public Documents", kUserData},
+    {&FOLDERID_PublicDownloads, L"the Public Downloads", kUserData},
+    {&FOLDERID_PublicMusic, L"the Public Music", kUserData},
+    {&FOLDERID_PublicPictures, L"the Public Pictures", kUserData},
+    {&FOLDERID_PublicVideos, L"the Public Videos", kUserData},
+    {&FOLDERID_CommonStartMenu, L"the Start Menu of every user", kProtected},
+    {&FOLDERID_CommonPrograms, L"the Programs menu of every user", kProtected},
+    {&FOLDERID_CommonStartup, L"the Startup folder of every user", kProtected},
+    {&FOLDERID_CommonTemplates, L"the Templates of every user", kProtected},
+    {&FOLDERID_Recent, L"the Recent folder", kTraceOnly},
+    {&FOLDERID_History, L"the History folder", kTraceOnly},
+    {&FOLDERID_Cookies, L"the Cookies folder", kTraceOnly},
+    {&FOLDERID_InternetCache, L"the Temporary Internet Files folder", kTraceOnly},
 };
 
 std::wstring ExpandEnvironment(const std::wstring& text) {
@@ -100,21 +112,6 @@ void AddProfiles(std::vector<std::pair<std::wstring, const wchar_t*>>& places) {
     }
 }
 
-std::wstring ProgramFolder() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-        if (length == 0) return {};
-        if (length < path.size()) {
-            path.resize(length);
-            break;
-        }
-        path.resize(path.size() * 2);
-    }
-    size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
 std::wstring SystemFolder(UINT(WINAPI* query)(LPWSTR, UINT)) {
     wchar_t path[MAX_PATH] = {};
     UINT length = query(path, MAX_PATH);
@@ -127,61 +124,88 @@ std::wstring TempFolder() {
     return length > 0 && length <= MAX_PATH ? NormalisePlacePath(path) : std::wstring();
 }
 
-// "c:" or "\\server\share": the top of a volume.
-bool IsVolumeRoot(const std::wstring& path) {
-    if (path.size() == 2 && path[1] == L':') return true;
-    if (path.rfind(L"\\\\", 0) != 0) return false;
-    size_t share = path.find(L'\\', 2);
-    return share == std::wstring::npos || path.find(L'\\', share + 1) == std::wstring::npos;
-}
+// "c:": the top of a drive.
+bool IsVolumeRoot(const std::wstring& path) { return path.size() == 2 && path[1] == L':'; }
 
+// Both normalised: `inner` lies below `outer`.
 bool IsBelow(const std::wstring& inner, const std::wstring& outer) {
     return inner.size() > outer.size() && inner.compare(0, outer.size(), outer) == 0 &&
            inner[outer.size()] == L'\\';
 }
 
-std::wstring Refusal(const std::wstring& folder, const ProtectedPlace& place, bool equal,
-                     const std::wstring& temp) {
-    if (!temp.empty() && folder == temp)
-        return L"The folder is protected: the temporary folder resolves to a folder that holds "
-               L"the user's own files (" +
-               place.what + L"). Set the TEMP and TMP variables to a folder of their own.";
-    if (equal) return L"The folder is protected: it is " + place.what + L".";
-    return L"The folder is protected: it holds " + place.what + L" (" + place.path + L").";
+// The final path a handle shows, where it differs from the canonical path,
+// for the known folders the system itself made links (Wine links Documents,
+// Desktop, Pictures... to the Linux home). Gathered when first needed: most
+// machines have none, and finding them costs an open per known folder.
+struct SystemLink {
+    std::wstring canonical;
+    std::wstring finalPath;
+};
+
+const std::vector<SystemLink>& SystemLinks() {
+    static const std::vector<SystemLink> links = [] {
+        std::vector<SystemLink> found;
+        for (const KnownPlace& known : kKnownPlaces) {
+            const std::wstring canonical = CanonicalPath(GetKnownFolderPath(*known.id));
+            if (canonical.empty()) continue;
+            const UniqueHandle folder(CreateFileW(
+                ExtendedLengthPath(canonical).c_str(), FILE_READ_ATTRIBUTES,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            const std::optional<std::wstring> finalPath =
+                folder ? TryFinalPath(folder.Get()) : std::nullopt;
+            if (finalPath && !SamePath(*finalPath, canonical))
+                found.push_back({canonical, *finalPath});
+        }
+        // The deepest first: a link inside another link's folder names its own place.
+        std::sort(found.begin(), found.end(), [](const SystemLink& a, const SystemLink& b) {
+            return a.canonical.size() > b.canonical.size();
+        });
+        return found;
+    }();
+    return links;
+}
+
+// Why a folder is refused: "<what it is>" completed into a sentence for the
+// report, which names the temporary folder's variables when it is that folder.
+std::wstring Refusal(const std::wstring& fact, bool isTemp) {
+    if (isTemp)
+        return L"The folder is protected: the temporary folder (TEMP and TMP) " + fact +
+               L". Set the TEMP and TMP variables to a folder of their own.";
+    return L"The folder is protected: it " + fact + L".";
+}
+
+// The reason a folder reached through a link or an alias is refused; empty
+// when it leads where its name says (or does not exist, and leads nowhere).
+std::wstring LinkRefusal(const std::wstring& canonical) {
+    const UniqueHandle folder(
+        CreateFileW(ExtendedLengthPath(canonical).c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    if (!folder) return {};
+    const std::optional<std::wstring> finalPath = TryFinalPath(folder.Get());
+    if (finalPath && IsDirectFinalPath(*finalPath, canonical)) return {};
+    return LeadsElsewhere(finalPath);
 }
 
 }  // namespace
 
 std::wstring NormalisePlacePath(const std::wstring& path) {
-    if (path.empty()) return {};
-    DWORD length = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (length == 0) return {};
-    std::wstring full(length, L'\0');
-    length = GetFullPathNameW(path.c_str(), length, full.data(), nullptr);
-    if (length == 0 || length >= full.size()) return {};
-    full.resize(length);
-    for (wchar_t& c : full)
-        if (c == L'/') c = L'\\';
-    while (full.size() > 2 && full.back() == L'\\') full.pop_back();
-    // Short (8.3) names name the same folder; only an existing folder has a
-    // long form. Every short name holds a "~", and looking one up costs a
-    // trip to the file system per part of the path, so only those are looked
-    // up. Wine's GetLongPathNameW overruns its own MAX_PATH buffer on a longer name.
-    DWORD longLength = full.size() < MAX_PATH && full.find(L'~') != std::wstring::npos
-                           ? GetLongPathNameW(full.c_str(), nullptr, 0)
-                           : 0;
-    if (longLength > 0) {
-        std::wstring longPath(longLength, L'\0');
-        longLength = GetLongPathNameW(full.c_str(), longPath.data(), longLength);
-        if (longLength > 0 && longLength < longPath.size()) {
-            longPath.resize(longLength);
-            full = longPath;
-            while (full.size() > 2 && full.back() == L'\\') full.pop_back();
-        }
+    std::wstring place = CanonicalPath(path);
+    if (place.size() == 3 && place[1] == L':') place.pop_back();
+    CharLowerBuffW(place.data(), static_cast<DWORD>(place.size()));
+    return place;
+}
+
+bool IsDirectFinalPath(const std::wstring& finalPath, const std::wstring& canonical) {
+    if (SamePath(finalPath, canonical)) return true;
+    for (const SystemLink& link : SystemLinks()) {
+        if (SamePath(canonical, link.canonical)) return SamePath(finalPath, link.finalPath);
+        if (IsPathBelow(canonical, link.canonical))
+            return SamePath(finalPath, JoinPath(link.finalPath, std::wstring_view(canonical).substr(
+                                                                    link.canonical.size() + 1)));
     }
-    if (full.size() == 3 && full[1] == L':' && full[2] == L'\\') full.pop_back();
-    CharLowerBuffW(full.data(), static_cast<DWORD>(full.size()));
-    return full;
+    return false;
 }
 
 const std::vector<ProtectedPlace>& ProtectedPlaces() {
@@ -190,16 +214,16 @@ const std::vector<ProtectedPlace>& ProtectedPlaces() {
         std::vector<ProtectedPlace> list;
         for (const KnownPlace& known : kKnownPlaces) {
             std::wstring path = NormalisePlacePath(GetKnownFolderPath(*known.id));
-            if (!path.empty()) list.push_back({path, known.what, known.traceOnly});
+            if (!path.empty()) list.push_back({path, known.what, known.kind});
         }
         found.emplace_back(SystemFolder(GetWindowsDirectoryW), L"the Windows folder");
         found.emplace_back(SystemFolder(GetSystemDirectoryW), L"the system folder");
         found.emplace_back(SystemFolder(GetSystemWow64DirectoryW), L"the system folder");
-        found.emplace_back(ProgramFolder(), L"the program's own folder");
+        found.emplace_back(ExecutableFolder(), L"the program's own folder");
         AddProfiles(found);
         for (const auto& [raw, what] : found) {
             std::wstring path = NormalisePlacePath(raw);
-            if (!path.empty()) list.push_back({path, what, false});
+            if (!path.empty()) list.push_back({path, what, PlaceKind::kProtected});
         }
         return list;
     }();
@@ -207,25 +231,40 @@ const std::vector<ProtectedPlace>& ProtectedPlaces() {
 }
 
 PlaceVerdict CheckFolder(const std::wstring& folder, FolderAction action) {
-    std::wstring path = NormalisePlacePath(folder);
-    if (path.empty()) return {false, L"The folder name is not valid."};
-    std::wstring temp = TempFolder();
-    if (IsVolumeRoot(path)) {
-        ProtectedPlace root{path, L"the top of a drive", false};
-        return {false, Refusal(path, root, true, temp)};
-    }
-    const bool remove = action == FolderAction::kRemove;
+    const std::wstring canonical = CanonicalPath(folder);
+    if (canonical.empty())
+        return {false, L"The folder name is not valid, or it names no place on a drive."};
+    std::wstring path = NormalisePlacePath(canonical);
+    const bool isTemp = path == TempFolder();
+    // Another machine's share cannot be told from the places this guard
+    // knows; it is never emptied.
+    if (canonical[1] != L':')
+        return {false, Refusal(L"is not on a drive of this computer", isTemp)};
+    if (IsVolumeRoot(path)) return {false, Refusal(L"is the top of a drive", isTemp)};
     // Protected places first: their reason matters more than "kept".
     for (const ProtectedPlace& place : ProtectedPlaces()) {
-        if (place.traceOnly) continue;
-        bool equal = place.path == path;
-        if (equal || IsBelow(place.path, path)) return {false, Refusal(path, place, equal, temp)};
+        if (place.kind == PlaceKind::kTraceOnly) continue;
+        if (place.path == path) return {false, Refusal(L"is " + place.what, isTemp)};
+        if (IsBelow(place.path, path))
+            return {false, Refusal(L"holds " + place.what + L" (" + place.path + L")", isTemp)};
     }
-    if (!remove) return {};
+    if (action != FolderAction::kEmptyTraceFolder) {
+        for (const ProtectedPlace& place : ProtectedPlaces()) {
+            if (place.kind == PlaceKind::kUserData && IsBelow(path, place.path))
+                return {false, Refusal(L"is inside " + place.what + L" (" + place.path +
+                                           L"), which holds the user's own files",
+                                       isTemp)};
+        }
+    }
+    // A link at or above the folder leads elsewhere than its name says.
+    if (std::wstring link = LinkRefusal(canonical); !link.empty())
+        return {false, Refusal(link, isTemp)};
+    if (action != FolderAction::kRemove) return {};
     std::vector<ProtectedPlace> traceOnly;
-    if (!temp.empty()) traceOnly.push_back({temp, L"the temporary folder", true});
+    if (std::wstring temp = TempFolder(); !temp.empty())
+        traceOnly.push_back({temp, L"the temporary folder", PlaceKind::kTraceOnly});
     for (const ProtectedPlace& place : ProtectedPlaces())
-        if (place.traceOnly) traceOnly.push_back(place);
+        if (place.kind == PlaceKind::kTraceOnly) traceOnly.push_back(place);
     for (const ProtectedPlace& place : traceOnly) {
         if (place.path == path)
             return {false, L"The folder is kept: it is " + place.what +

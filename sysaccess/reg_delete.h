@@ -1,25 +1,51 @@
 #pragma once
-// Registry deletion. Something that is already gone counts as deleted.
+// Registry deletion. Something that is already gone counts as deleted. Every
+// key is opened as itself (registry_links.h): a registry link is never
+// deleted through, nor anything inside it; it is left and said so.
 #include <windows.h>
 
 #include "sysaccess/run_context.h"
 
-// A null or empty key path means the root itself. `error` receives the Windows code.
-bool DeleteRegKey(HKEY root, const wchar_t* keyPath, DWORD* error = nullptr);
-bool DeleteEmptyRegKey(HKEY root, const wchar_t* keyPath, DWORD* error = nullptr);
-bool DeleteRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
-                    DWORD* error = nullptr);
-// The same on a key already opened with KEY_SET_VALUE, for loops over many values.
-bool DeleteOpenRegValue(HKEY key, const wchar_t* valueName, DWORD* error = nullptr);
+// What a registry deletion did.
+struct RegDeleteOutcome {
+    enum class Kind {
+        kDeleted,     // gone now, or gone already
+        kLink,        // the key is a registry link: it was left, with what it points to
+        kLinkInside,  // a registry link below the key was left, so the key stays
+        kCancelled,   // stopped before the next deletion; the rest stays
+        kFailed,      // still there; `error` says why
+    };
+    Kind kind = Kind::kDeleted;
+    DWORD error = ERROR_SUCCESS;
+    unsigned deleted = 0;  // values and keys removed, for the deletions of many
 
-// Deletes every value in and below the key, then every sub-key (deepest
-// first), leaving the key itself. True when nothing failed; false also when
-// cancelled, keeping what was not deleted yet. `count` (may be null) receives
-// the values and keys deleted; `counted`, as for the folder deletions, changes nothing.
-bool DeleteRegTreeContents(HKEY root, const wchar_t* keyPath, const IRunContext* plugin,
-                           bool counted, unsigned* count);
+    bool Deleted() const { return kind == Kind::kDeleted; }
+};
+
+// The key with all its values and sub-keys. An empty key path is refused: it
+// would name the root.
+[[nodiscard]] RegDeleteOutcome DeleteRegKey(HKEY root, const wchar_t* keyPath);
+// The key only when it holds no value and no sub-key.
+[[nodiscard]] RegDeleteOutcome DeleteEmptyRegKey(HKEY root, const wchar_t* keyPath);
+// A null or empty key path means `root` itself (a key the caller opened).
+[[nodiscard]] RegDeleteOutcome DeleteRegValue(HKEY root, const wchar_t* keyPath,
+                                              const wchar_t* valueName);
+// The same on a key the caller opened as itself with KEY_SET_VALUE, for loops over many values.
+[[nodiscard]] RegDeleteOutcome DeleteOpenRegValue(HKEY key, const wchar_t* valueName);
+// The key behind a handle opened as itself with DELETE, a link key too (the
+// link goes, never its target); its values go with it, and it must have no
+// sub-keys. No check: the caller has made sure it is what it means to delete.
+[[nodiscard]] RegDeleteOutcome DeleteOpenRegKey(HKEY key);
+
+// Deletes every value in and below the key and every sub-key, leaving the
+// key itself; `deleted` counts the values and keys removed. A link below is
+// left (kLinkInside, after everything else went); a cancel stops before the
+// next deletion and keeps the rest.
+[[nodiscard]] RegDeleteOutcome DeleteRegTreeContents(HKEY root, const wchar_t* keyPath,
+                                                     const IRunContext* plugin);
 
 // Deletes the values named by `nameFormat` (one integer conversion) filled
-// with first..last; `count` (may be null) receives how many went.
-bool DeleteNumberedValues(HKEY root, const wchar_t* keyPath, const wchar_t* nameFormat, int first,
-                          int last, const IRunContext* plugin, unsigned* count);
+// with first..last; `deleted` counts those that went.
+[[nodiscard]] RegDeleteOutcome DeleteNumberedValues(HKEY root, const wchar_t* keyPath,
+                                                    const wchar_t* nameFormat, int first, int last,
+                                                    const IRunContext* plugin);

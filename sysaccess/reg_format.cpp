@@ -32,3 +32,10 @@ std::wstring FormatSystemError(DWORD code) {
     if (length == 0 || buffer == nullptr) return L"Unknown Error";
     return std::wstring(buffer, length);
 }
+
+std::wstring FormatSystemErrorLine(DWORD code) {
+    std::wstring text = FormatSystemError(code);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
+    return text;
+}

@@ -8,3 +8,5 @@ std::wstring FormatRegPath(HKEY root, const std::wstring& keyPath, const std::ws
 
 // The system's message for a Windows error code, or "Unknown Error".
 std::wstring FormatSystemError(DWORD code);
+// The same without the line break the system ends it with, to go inside a sentence.
+std::wstring FormatSystemErrorLine(DWORD code);

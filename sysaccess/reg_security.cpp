@@ -4,6 +4,7 @@
 
 #include "sysaccess/handles.h"
 #include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 
 std::wstring SidToString(PSID sid) {
     if (sid == nullptr || !IsValidSid(sid)) return {};
@@ -68,27 +69,35 @@ bool BuildFullAccessDacl(PSID sid, SECURITY_DESCRIPTOR& descriptor, HeapAcl& acl
     return true;
 }
 
-bool SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
-                   bool recursive) {
-    if (keyPath == nullptr) return false;
+namespace {
+
+// Applies the list to the key behind `parent`\`keyPath` and, when recursive,
+// to every key below it. Each key is opened as itself: a link key gets the
+// list on itself only (an ordinary open would give it to the key it points
+// to), and is never entered. The list is applied before the key is asked
+// anything, since reading may be what it grants.
+bool ApplyKeyDacl(HKEY parent, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
+                  bool recursive) {
     {
-        const RegKey key = OpenRegKey(root, keyPath, WRITE_DAC);
-        if (!key ||
+        RegKey key;
+        if (RegOpenKeyExW(parent, keyPath, REG_OPTION_OPEN_LINK, WRITE_DAC, key.Receive()) !=
+                ERROR_SUCCESS ||
             RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor) != ERROR_SUCCESS)
             return false;
     }
     if (!recursive) return true;
-    const RegKey key = OpenRegKey(root, keyPath, KEY_READ);
-    DWORD subKeys = 0;
-    if (!key || RegQueryInfoKeyW(key.Get(), nullptr, nullptr, nullptr, &subKeys, nullptr, nullptr,
-                                 nullptr, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
-        return false;
-    for (DWORD index = 0; index < subKeys; ++index) {
-        wchar_t name[261];
-        LSTATUS result = RegEnumKeyW(key.Get(), index, name, _countof(name));
-        if (result == ERROR_NO_MORE_ITEMS) break;
-        if (result != ERROR_SUCCESS) continue;
-        SetRegKeyDacl(key.Get(), name, descriptor, true);
-    }
+    const OpenedRegKey opened = OpenRegKeyNoLink(parent, keyPath, KEY_READ);
+    if (opened.kind == OpenedRegKey::Kind::kLink) return true;
+    if (opened.kind != OpenedRegKey::Kind::kOpened) return false;
+    for (const std::wstring& name : ListSubKeyNames(opened.key.Get()))
+        ApplyKeyDacl(opened.key.Get(), name.c_str(), descriptor, true);
     return true;
+}
+
+}  // namespace
+
+bool SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
+                   bool recursive) {
+    if (keyPath == nullptr) return false;
+    return ApplyKeyDacl(root, keyPath, descriptor, recursive);
 }

@@ -3,6 +3,7 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/reg_markers.h"
 #include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 
 namespace {
 
@@ -23,16 +24,10 @@ bool HasPath(const wchar_t* keyPath) { return keyPath != nullptr && *keyPath != 
 
 }  // namespace
 
-bool WalkRegKey(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
-    // RegOpenKeyW asks for whatever access the user is granted, where the tree
-    // walk below asks RegOpenKeyExW for KEY_READ: a key that grants less than
-    // full reading still opens here and shows what it lets us enumerate. The
-    // two opens stay as they are, so every walk visits the keys it always has.
-    RegKey opened;
-    if (HasPath(keyPath) && RegOpenKeyW(root, keyPath, opened.Receive()) != ERROR_SUCCESS)
-        return true;
-    HKEY key = opened ? opened.Get() : root;
+namespace {
 
+// The values of an open key, then its sub-keys, as entries of `keyPath`.
+bool WalkOpenKey(HKEY key, HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
     wchar_t* name = walker.GetNameBuffer();
     wchar_t* data = walker.GetDataBuffer();
     for (DWORD index = 0;; ++index) {
@@ -60,6 +55,8 @@ bool WalkRegKey(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
         }
         if (!VisitEntry(root, keyPath, false, walker)) return false;
     }
+    // A link among the sub-keys is an entry like any other; only the tree
+    // walk would enter it, and it does not.
     for (DWORD index = 0;; ++index) {
         if (RegEnumKeyW(key, index, walker.nameBuffer, walker.GetNameBufferLength()) !=
             ERROR_SUCCESS)
@@ -69,31 +66,41 @@ bool WalkRegKey(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
     return true;
 }
 
-bool WalkRegTree(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
-    RegKey opened;
-    if (HasPath(keyPath) &&
-        RegOpenKeyExW(root, keyPath, 0, KEY_READ, opened.Receive()) != ERROR_SUCCESS)
-        return true;
-    HKEY key = opened ? opened.Get() : root;
-    std::wstring path = HasPath(keyPath) ? keyPath : L"";
-
+// Each sub-key is opened below the open key as itself, so a link found on
+// the way is never entered, and a key renamed into a link after it was
+// listed is found at its open.
+bool WalkOpenTree(HKEY key, HKEY root, const std::wstring& path, RegApi::RegProc& walker) {
     for (DWORD index = 0;; ++index) {
         DWORD nameLength = walker.GetNameBufferLength();
         if (RegEnumKeyExW(key, index, walker.nameBuffer, &nameLength, nullptr, nullptr, nullptr,
                           nullptr) != ERROR_SUCCESS)
             break;
-        // Opened and closed again at once, as the walk always has. The child walk
-        // opens the key itself and holds nothing when it cannot, so this probe
-        // only passes over a sub-key that cannot be opened at all a step earlier;
-        // it stays so that the walk asks the registry what it always asked.
-        RegKey child;
-        if (RegOpenKeyW(key, walker.nameBuffer, child.Receive()) != ERROR_SUCCESS) continue;
-        child.Close();
+        OpenedRegKey child = OpenRegKeyNoLink(key, walker.nameBuffer, KEY_READ);
+        if (child.kind != OpenedRegKey::Kind::kOpened) continue;
         std::wstring childPath =
             path.empty() ? std::wstring(walker.nameBuffer) : path + L"\\" + walker.nameBuffer;
-        if (!WalkRegTree(root, childPath.c_str(), walker)) return false;
+        if (!WalkOpenTree(child.key.Get(), root, childPath, walker)) return false;
     }
-    return WalkRegKey(root, keyPath, walker);
+    return WalkOpenKey(key, root, path.empty() ? nullptr : path.c_str(), walker);
+}
+
+}  // namespace
+
+bool WalkRegKey(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
+    if (!HasPath(keyPath)) return WalkOpenKey(root, root, keyPath, walker);
+    // Whatever access the user is granted, where the tree walk asks for
+    // KEY_READ: a key that grants less than full reading still shows what it
+    // lets us enumerate. A link holds nothing of its own.
+    const OpenedRegKey opened = OpenRegKeyNoLink(root, keyPath, MAXIMUM_ALLOWED);
+    if (opened.kind != OpenedRegKey::Kind::kOpened) return true;
+    return WalkOpenKey(opened.key.Get(), root, keyPath, walker);
+}
+
+bool WalkRegTree(HKEY root, const wchar_t* keyPath, RegApi::RegProc& walker) {
+    if (!HasPath(keyPath)) return WalkOpenTree(root, root, L"", walker);
+    const OpenedRegKey opened = OpenRegKeyNoLink(root, keyPath, KEY_READ);
+    if (opened.kind != OpenedRegKey::Kind::kOpened) return true;
+    return WalkOpenTree(opened.key.Get(), root, keyPath, walker);
 }
 
 void BaseRegPlugCancelProc::CheckCancel(HKEY, const wchar_t*, bool) {

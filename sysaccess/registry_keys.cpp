@@ -10,6 +10,11 @@ RegKey OpenRegKeyAsGranted(HKEY root, const wchar_t* keyPath) {
     return RegKey(RegOpenKeyW(root, keyPath, &key) == ERROR_SUCCESS ? key : nullptr);
 }
 
+RegKey CreateRegKeyAsGranted(HKEY root, const wchar_t* keyPath) {
+    HKEY key = nullptr;
+    return RegKey(RegCreateKeyW(root, keyPath, &key) == ERROR_SUCCESS ? key : nullptr);
+}
+
 std::vector<std::wstring> ListSubKeyNames(HKEY key) {
     std::vector<std::wstring> names;
     for (DWORD index = 0;; ++index) {

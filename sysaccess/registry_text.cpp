@@ -11,7 +11,8 @@ namespace {
 // a few times, rather than without end.
 constexpr int kReadAttempts = 4;
 
-RegTextRead FromStatus(LSTATUS status) {
+RegTextRead FromStatus(LSTATUS status, RegText& value) {
+    value.error = static_cast<DWORD>(status);
     return status == ERROR_FILE_NOT_FOUND ? RegTextRead::kMissing : RegTextRead::kFailed;
 }
 
@@ -23,7 +24,7 @@ RegTextRead ReadRegText(HKEY key, const wchar_t* name, RegText& value, RegTextTy
     value = RegText{};
     DWORD size = 0;
     LSTATUS status = RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size);
-    if (status != ERROR_SUCCESS) return FromStatus(status);
+    if (status != ERROR_SUCCESS) return FromStatus(status, value);
     if (types == RegTextTypes::kStringsOnly && !IsStringType(value.type)) return RegTextRead::kRead;
     for (int attempt = 0; attempt < kReadAttempts; ++attempt) {
         // Rounded up for an odd size, and one more for a terminator the data may lack.
@@ -35,12 +36,12 @@ RegTextRead ReadRegText(HKEY key, const wchar_t* name, RegText& value, RegTextTy
             size = got;
             continue;
         }
-        if (status != ERROR_SUCCESS) return FromStatus(status);
+        if (status != ERROR_SUCCESS) return FromStatus(status, value);
         const size_t stored = (got + 1) / sizeof(wchar_t);
         value.text.assign(buffer.data(), wcsnlen(buffer.data(), stored));
         return RegTextRead::kRead;
     }
-    return RegTextRead::kFailed;
+    return FromStatus(ERROR_MORE_DATA, value);
 }
 
 RegTextRead ReadRegText(HKEY root, const wchar_t* keyPath, const wchar_t* name, RegText& value,
@@ -48,7 +49,7 @@ RegTextRead ReadRegText(HKEY root, const wchar_t* keyPath, const wchar_t* name, 
     value = RegText{};
     RegKey key;
     const LSTATUS status = RegOpenKeyExW(root, keyPath, 0, KEY_QUERY_VALUE, key.Receive());
-    if (status != ERROR_SUCCESS) return FromStatus(status);
+    if (status != ERROR_SUCCESS) return FromStatus(status, value);
     return ReadRegText(key.Get(), name, value, types);
 }
 

@@ -20,6 +20,7 @@ enum class RegTextTypes {
 struct RegText {
     DWORD type = REG_NONE;
     std::wstring text;
+    DWORD error = ERROR_SUCCESS;  // the system's code when the read failed
 };
 
 // REG_SZ or REG_EXPAND_SZ.

@@ -3,8 +3,15 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_text.h"
 
-// RegOpenKeyW and RegCreateKeyW ask for whatever access the user is granted, so
-// an option key the user may only read still gives its values.
+namespace {
+
+// The longest name a registry value may have.
+constexpr size_t kMaxValueName = 16383;
+
+}  // namespace
+
+// Both ask for whatever access the user is granted, so an option key the user
+// may only read still gives its values.
 bool CRegistryProperty::OpenKey(RegKey& key) {
     key = OpenRegKeyAsGranted(root_, keyPath_.c_str());
     if (!key) {
@@ -15,7 +22,8 @@ bool CRegistryProperty::OpenKey(RegKey& key) {
 }
 
 bool CRegistryProperty::CreateKey(RegKey& key) {
-    if (RegCreateKeyW(root_, keyPath_.c_str(), key.Receive()) != ERROR_SUCCESS) {
+    key = CreateRegKeyAsGranted(root_, keyPath_.c_str());
+    if (!key) {
         lastError_ = kOpenOrCreate;
         return false;
     }
@@ -107,36 +115,92 @@ void CRPSTRING::DeleteValue() {
     noWriteBack_ = true;
 }
 
-void CSettings::ReadValues(StringValueMap& values, HKEY key) {
+SettingsOutcome CSettings::ReadValues(StringValueMap& values, UnreadableValues& unreadable,
+                                      HKEY key) {
+    // Names first, then each value by its name at whatever length it has: a
+    // long or unreadable value is noted and the listing goes on past it.
+    std::vector<wchar_t> name(kMaxValueName + 1);
     for (DWORD index = 0;; ++index) {
-        wchar_t name[512];
-        wchar_t data[256 + 1] = {};  // 512 bytes of data, plus a terminator
-        DWORD nameLength = _countof(name);
-        DWORD dataSize = 512;
-        DWORD type = REG_NONE;
-        if (RegEnumValueW(key, index, name, &nameLength, nullptr, &type,
-                          reinterpret_cast<BYTE*>(data), &dataSize) != ERROR_SUCCESS)
-            break;
-        if (type != REG_SZ) continue;
-        data[dataSize / sizeof(wchar_t)] = 0;
-        values[name] = data;
+        DWORD length = static_cast<DWORD>(name.size());
+        const LSTATUS status =
+            RegEnumValueW(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) return {};
+        // The listing itself fails (the key denies reading): what follows is unknown.
+        if (status != ERROR_SUCCESS) return {SettingsOutcome::kFailed, static_cast<DWORD>(status)};
+        const std::wstring valueName(name.data(), length);
+        RegText value;
+        switch (ReadRegText(key, valueName.c_str(), value)) {
+            case RegTextRead::kRead:
+                if (value.type == REG_SZ)
+                    values[valueName] = std::move(value.text);
+                else
+                    unreadable[valueName] = {value.type, ERROR_SUCCESS};
+                break;
+            case RegTextRead::kFailed:
+                unreadable[valueName] = {value.type, value.error};
+                break;
+            case RegTextRead::kMissing:  // deleted since it was listed
+                break;
+        }
     }
 }
 
-void CSettings::WriteValues(const StringValueMap& values, HKEY key) {
+SettingsOutcome CSettings::WriteValues(const StringValueMap& values, HKEY key) {
+    SettingsOutcome outcome;
     for (const auto& [name, data] : values) {
-        RegSetValueExW(key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
-                       static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+        const LSTATUS status = RegSetValueExW(
+            key, name.c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(data.c_str()),
+            static_cast<DWORD>((data.size() + 1) * sizeof(wchar_t)));
+        if (status != ERROR_SUCCESS && outcome.Done())
+            outcome = {SettingsOutcome::kFailed, static_cast<DWORD>(status)};
     }
+    return outcome;
 }
 
-bool IsHideOnExit(CSettings& options) { return options.Option(L"HideOnExit") != L"0"; }
-bool IsOverWrite(const CSettings& options) { return options.PeekOption(L"OverWrite") == L"1"; }
-
-std::wstring CSettings::PeekOption(const std::wstring& name) const {
-    auto entry = Entries().find(L"");
-    if (entry == Entries().end()) return {};
-    auto value = entry->second.find(name);
-    return value == entry->second.end() ? std::wstring() : value->second;
+std::optional<std::wstring> CSettings::TryOption(const std::wstring& name) const {
+    const auto entry = Entries().find(L"");
+    if (entry == Entries().end()) return std::nullopt;
+    const auto value = entry->second.find(name);
+    if (value == entry->second.end()) return std::nullopt;
+    return value->second;
 }
-bool IsBootStartup(CSettings& options) { return options.Option(L"BootStartup") != L"0"; }
+
+SettingsOutcome WriteSettingNumber(HKEY root, const std::wstring& keyPath, const std::wstring& name,
+                                   DWORD value) {
+    RegKey key;
+    LSTATUS status = RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                     key.Receive(), nullptr);
+    if (status == ERROR_SUCCESS)
+        status = RegSetValueExW(key.Get(), name.c_str(), 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&value), sizeof(value));
+    if (status != ERROR_SUCCESS) return {SettingsOutcome::kFailed, static_cast<DWORD>(status)};
+    return {};
+}
+
+SettingsOutcome DeleteSettingValues(HKEY root, const std::wstring& keyPath,
+                                    const std::vector<std::wstring>& names) {
+    RegKey key;
+    LSTATUS status = RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_SET_VALUE, key.Receive());
+    if (status == ERROR_FILE_NOT_FOUND) return {};
+    if (status != ERROR_SUCCESS) return {SettingsOutcome::kFailed, static_cast<DWORD>(status)};
+    SettingsOutcome outcome;
+    for (const std::wstring& name : names) {
+        status = RegDeleteValueW(key.Get(), name.c_str());
+        if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND && outcome.Done())
+            outcome = {SettingsOutcome::kFailed, static_cast<DWORD>(status)};
+    }
+    return outcome;
+}
+
+bool MayWriteKey(HKEY root, const std::wstring& keyPath) {
+    RegKey key;
+    LSTATUS status = RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_SET_VALUE, key.Receive());
+    // A missing key is created in the nearest one above it that exists.
+    for (std::wstring above = keyPath; status == ERROR_FILE_NOT_FOUND;) {
+        const size_t slash = above.rfind(L'\\');
+        if (slash == std::wstring::npos) return false;
+        above.resize(slash);
+        status = RegOpenKeyExW(root, above.c_str(), 0, KEY_CREATE_SUB_KEY, key.Receive());
+    }
+    return status == ERROR_SUCCESS;
+}

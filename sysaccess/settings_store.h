@@ -6,9 +6,12 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_keys.h"
 
 class CRegistryProperty {
 public:
@@ -76,9 +79,29 @@ private:
     DWORD type_ = REG_SZ;
 };
 
+// The outcome of reading or writing settings, with the system's code of a failure.
+struct SettingsOutcome {
+    enum Kind : int {
+        kDone = 0,
+        kMissing = 1,  // no such key (a read) or value (a deletion)
+        kFailed = 2,
+    };
+    Kind kind = kDone;
+    DWORD error = ERROR_SUCCESS;
+    bool Done() const { return kind == kDone; }
+};
+
+// A value that is there but cannot be taken as text: stored as another type
+// (`error` ERROR_SUCCESS), or a read that failed with `error`.
+struct UnreadableValue {
+    DWORD type = REG_NONE;
+    DWORD error = ERROR_SUCCESS;
+};
+using UnreadableValues = std::map<std::wstring, UnreadableValue>;
+
 // Mirrors a key and one level of its sub-keys. The empty sub-key name stands
 // for the key itself. Loading adds to the map; saving never deletes.
-template <typename InnerMap, int Levels>
+template <typename InnerMap>
 class CStorableMap {
 public:
     using OuterMap = std::map<std::wstring, InnerMap>;
@@ -86,49 +109,60 @@ public:
     CStorableMap(HKEY root, std::wstring keyPath) : root_(root), keyPath_(std::move(keyPath)) {}
     virtual ~CStorableMap() = default;
 
-    bool Load();
-    bool Save();
+    // kMissing without the key; kFailed when the key or any value could not
+    // be read (what could be read is loaded all the same).
+    [[nodiscard]] SettingsOutcome Load();
+    // kFailed with the first failure; the values after it are written all the same.
+    [[nodiscard]] SettingsOutcome Save();
 
     InnerMap& operator[](const std::wstring& subKey) { return map_[subKey]; }
     const OuterMap& Entries() const { return map_; }
+    // The values of `subKey` that are there but could not be loaded.
+    const UnreadableValues& Unreadable(const std::wstring& subKey) const;
 
 protected:
-    virtual void WriteValues(const InnerMap& values, HKEY key) = 0;
-    virtual void ReadValues(InnerMap& values, HKEY key) = 0;
+    virtual SettingsOutcome WriteValues(const InnerMap& values, HKEY key) = 0;
+    virtual SettingsOutcome ReadValues(InnerMap& values, UnreadableValues& unreadable,
+                                       HKEY key) = 0;
 
 private:
     OuterMap map_;
+    std::map<std::wstring, UnreadableValues> unreadable_;
     HKEY root_;
     std::wstring keyPath_;
 };
 
 using StringValueMap = std::map<std::wstring, std::wstring>;
 
-// The options: string values only.
-class CSettings : public CStorableMap<StringValueMap, 1> {
+// The options: string values (REG_SZ) of any length; a value of another
+// type, or one that cannot be read, is noted as unreadable and hides nothing.
+class CSettings : public CStorableMap<StringValueMap> {
 public:
     using CStorableMap::CStorableMap;
 
-    // The option value stored under `name` in the key itself; created empty
-    // when absent, so that the next save writes it.
-    std::wstring& Option(const std::wstring& name) { return (*this)[L""][name]; }
-    // The same without creating anything, for readers on worker threads.
-    std::wstring PeekOption(const std::wstring& name) const;
+    // The text stored under `name` in the key itself; nothing when absent.
+    std::optional<std::wstring> TryOption(const std::wstring& name) const;
 
 protected:
-    void WriteValues(const StringValueMap& values, HKEY key) override;
-    void ReadValues(StringValueMap& values, HKEY key) override;
+    SettingsOutcome WriteValues(const StringValueMap& values, HKEY key) override;
+    SettingsOutcome ReadValues(StringValueMap& values, UnreadableValues& unreadable,
+                               HKEY key) override;
 };
+
+// Writes a REG_DWORD, creating the key when missing.
+[[nodiscard]] SettingsOutcome WriteSettingNumber(HKEY root, const std::wstring& keyPath,
+                                                 const std::wstring& name, DWORD value);
+// Deletes the values named; values or a key already gone count as done.
+[[nodiscard]] SettingsOutcome DeleteSettingValues(HKEY root, const std::wstring& keyPath,
+                                                  const std::vector<std::wstring>& names);
+// True when values may be set in the key, or, while it is missing, the
+// nearest key above it may have keys created in it. Creates nothing.
+[[nodiscard]] bool MayWriteKey(HKEY root, const std::wstring& keyPath);
 
 // Where the program keeps its options and plug-in flags.
 inline constexpr wchar_t kOptionsKey[] = L"SOFTWARE\\Veltrane\\Options";
 inline constexpr wchar_t kPluginsKey[] = L"SOFTWARE\\Veltrane\\Plugins";
 inline constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunValue[] = L"Veltrane";
-
-// The options' meanings: absent text reads as the default of each.
-bool IsHideOnExit(CSettings& options);
-bool IsOverWrite(const CSettings& options);
-bool IsBootStartup(CSettings& options);
 
 #include "sysaccess/settings_store.inl"

@@ -1,35 +1,54 @@
 // Template members of CStorableMap; included by settings_store.h.
 
-template <typename InnerMap, int Levels>
-bool CStorableMap<InnerMap, Levels>::Load() {
+template <typename InnerMap>
+SettingsOutcome CStorableMap<InnerMap>::Load() {
     RegKey key;
-    if (RegOpenKeyW(root_, keyPath_.c_str(), key.Receive()) != ERROR_SUCCESS) return false;
-    ReadValues(map_[L""], key.Get());
-    for (DWORD index = 0;; ++index) {
-        wchar_t name[1024];
-        DWORD length = _countof(name);
-        if (RegEnumKeyExW(key.Get(), index, name, &length, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS)
-            break;
+    const LSTATUS opened = RegOpenKeyExW(root_, keyPath_.c_str(), 0,
+                                         KEY_QUERY_VALUE | KEY_ENUMERATE_SUB_KEYS, key.Receive());
+    if (opened == ERROR_FILE_NOT_FOUND) return {SettingsOutcome::kMissing, ERROR_FILE_NOT_FOUND};
+    if (opened != ERROR_SUCCESS) return {SettingsOutcome::kFailed, static_cast<DWORD>(opened)};
+    SettingsOutcome outcome = ReadValues(map_[L""], unreadable_[L""], key.Get());
+    for (const std::wstring& name : ListSubKeyNames(key.Get())) {
         RegKey subKey;
-        if (RegOpenKeyW(key.Get(), name, subKey.Receive()) != ERROR_SUCCESS) continue;
-        ReadValues(map_[name], subKey.Get());
+        const LSTATUS status =
+            RegOpenKeyExW(key.Get(), name.c_str(), 0, KEY_QUERY_VALUE, subKey.Receive());
+        const SettingsOutcome read =
+            status == ERROR_SUCCESS
+                ? ReadValues(map_[name], unreadable_[name], subKey.Get())
+                : SettingsOutcome{SettingsOutcome::kFailed, static_cast<DWORD>(status)};
+        if (outcome.Done()) outcome = read;
     }
-    return true;
+    return outcome;
 }
 
-template <typename InnerMap, int Levels>
-bool CStorableMap<InnerMap, Levels>::Save() {
+template <typename InnerMap>
+SettingsOutcome CStorableMap<InnerMap>::Save() {
     RegKey key;
-    if (RegCreateKeyW(root_, keyPath_.c_str(), key.Receive()) != ERROR_SUCCESS) return false;
+    LSTATUS status =
+        RegCreateKeyExW(root_, keyPath_.c_str(), 0, nullptr, 0, KEY_SET_VALUE | KEY_CREATE_SUB_KEY,
+                        nullptr, key.Receive(), nullptr);
+    if (status != ERROR_SUCCESS) return {SettingsOutcome::kFailed, static_cast<DWORD>(status)};
+    SettingsOutcome outcome;
     for (const auto& [name, values] : map_) {
+        SettingsOutcome written;
         if (name.empty()) {
-            WriteValues(values, key.Get());
-            continue;
+            written = WriteValues(values, key.Get());
+        } else {
+            RegKey subKey;
+            status = RegCreateKeyExW(key.Get(), name.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                     subKey.Receive(), nullptr);
+            written = status == ERROR_SUCCESS
+                          ? WriteValues(values, subKey.Get())
+                          : SettingsOutcome{SettingsOutcome::kFailed, static_cast<DWORD>(status)};
         }
-        RegKey subKey;
-        if (RegCreateKeyW(key.Get(), name.c_str(), subKey.Receive()) != ERROR_SUCCESS) return false;
-        WriteValues(values, subKey.Get());
+        if (outcome.Done()) outcome = written;
     }
-    return true;
+    return outcome;
+}
+
+template <typename InnerMap>
+const UnreadableValues& CStorableMap<InnerMap>::Unreadable(const std::wstring& subKey) const {
+    static const UnreadableValues kNone;
+    const auto found = unreadable_.find(subKey);
+    return found == unreadable_.end() ? kNone : found->second;
 }

@@ -4,6 +4,9 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
+#include <cstring>
+
 #include "sysaccess/handles.h"
 #include "sysaccess/text.h"
 
@@ -20,13 +23,75 @@ uint32_t BigEndian32(const unsigned char* bytes) {
            uint32_t{bytes[3]};
 }
 
+// The first 100 bytes of a database file and the file's size.
+struct FileHeader {
+    unsigned char bytes[100] = {};
+    DWORD read = 0;
+    uint64_t size = 0;
+};
+
+SqliteStatus ReadFileHeader(const std::wstring& path, FileHeader& header) {
+    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) {
+        DWORD error = GetLastError();
+        return {SQLITE_CANTOPEN,
+                L"unable to open database file (system error " + std::to_wstring(error) + L")"};
+    }
+    LARGE_INTEGER size = {};
+    if (!ReadFile(file.Get(), header.bytes, sizeof header.bytes, &header.read, nullptr) ||
+        !GetFileSizeEx(file.Get(), &size))
+        return {SQLITE_IOERR, L"disk I/O error"};
+    header.size = static_cast<uint64_t>(size.QuadPart);
+    return {};
+}
+
+// The name SQLite opens. A read of a WAL database whose -wal file is not
+// there (the browser closed it cleanly) would leave an empty -wal and a -shm
+// behind, since a read-only connection may create them but never removes
+// them: such a file is read as it stands, as an immutable URI.
+std::string OpenName(const std::wstring& path, SqliteDb::Access access, int& flags) {
+    FileHeader header;
+    const bool wal = ReadFileHeader(path, header).Ok() && header.read == sizeof header.bytes &&
+                     header.bytes[18] == 2 && header.bytes[19] == 2;
+    const std::string utf8 = ToUtf8(path);
+    if (access != SqliteDb::Access::kReadOnly || !wal ||
+        GetFileAttributesW((path + L"-wal").c_str()) != INVALID_FILE_ATTRIBUTES)
+        return utf8;
+    std::string uri = "file:///";
+    for (unsigned char c : utf8) {
+        if (c == '\\') {
+            uri += '/';
+        } else if (isalnum(c) || strchr("/:-._~", c) != nullptr) {
+            uri += static_cast<char>(c);
+        } else {
+            static const char kHex[] = "0123456789ABCDEF";
+            uri += '%';
+            uri += kHex[c >> 4];
+            uri += kHex[c & 15];
+        }
+    }
+    flags |= SQLITE_OPEN_URI;
+    return uri + "?immutable=1";
+}
+
 }  // namespace
+
+SqliteStatus SqliteStatus::CannotOpen(std::wstring message) {
+    return {SQLITE_CANTOPEN, std::move(message)};
+}
+
+SqliteStatus SqliteStatus::Damaged(std::wstring message) {
+    return {SQLITE_CORRUPT, std::move(message)};
+}
 
 SqliteStatus SqliteDb::Open(const std::wstring& path, Access access, int busyMs) {
     Close();
-    const int flags = (access == Access::kReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
-                      SQLITE_OPEN_NOMUTEX;
-    int code = sqlite3_open_v2(ToUtf8(path).c_str(), &db_, flags, nullptr);
+    int flags = (access == Access::kReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
+                SQLITE_OPEN_NOMUTEX;
+    const std::string name = OpenName(path, access, flags);
+    int code = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
     SqliteStatus status = StatusOf(db_, code);
     if (!status.Ok()) {
         Close();
@@ -34,6 +99,16 @@ SqliteStatus SqliteDb::Open(const std::wstring& path, Access access, int busyMs)
     }
     sqlite3_extended_result_codes(db_, 1);
     sqlite3_busy_timeout(db_, busyMs);
+    // The schema belongs to whoever wrote the file: its triggers must not run
+    // inside a clean (one could fail it with a message of its choosing, or
+    // change other rows), its views and defaults call no function with side
+    // effects, and no statement may write to the file's structure directly.
+    if (sqlite3_db_config(db_, SQLITE_DBCONFIG_ENABLE_TRIGGER, 0, nullptr) != SQLITE_OK ||
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) != SQLITE_OK ||
+        sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK) {
+        status = {SQLITE_ERROR, L"the database's triggers could not be turned off"};
+        Close();
+    }
     return status;
 }
 
@@ -170,22 +245,12 @@ void SqliteTransaction::Rollback() {
 }
 
 SqliteStatus CheckSqliteFile(const std::wstring& path) {
-    UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) {
-        DWORD error = GetLastError();
-        return {SQLITE_CANTOPEN,
-                L"unable to open database file (system error " + std::to_wstring(error) + L")"};
-    }
-    unsigned char header[100] = {};
-    DWORD read = 0;
-    LARGE_INTEGER size = {};
-    if (!ReadFile(file.Get(), header, sizeof header, &read, nullptr) ||
-        !GetFileSizeEx(file.Get(), &size))
-        return {SQLITE_IOERR, L"disk I/O error"};
+    FileHeader file;
+    SqliteStatus status = ReadFileHeader(path, file);
+    if (!status.Ok()) return status;
+    const unsigned char* header = file.bytes;
     static const char kMagic[] = "SQLite format 3";  // with its zero byte: 16 bytes
-    if (read < sizeof header || memcmp(header, kMagic, sizeof kMagic) != 0)
+    if (file.read < sizeof file.bytes || memcmp(header, kMagic, sizeof kMagic) != 0)
         return {SQLITE_NOTADB, L"file is not a database"};
     // The page count in the header is valid when the change counter matches
     // the version-valid-for number (every SQLite since 3.7.0 keeps them so).
@@ -193,7 +258,7 @@ SqliteStatus CheckSqliteFile(const std::wstring& path) {
     uint64_t bytesPerPage = pageSize == 1 ? 65536 : pageSize;
     uint32_t pages = BigEndian32(header + 28);
     if (pages != 0 && BigEndian32(header + 24) == BigEndian32(header + 92) &&
-        static_cast<uint64_t>(size.QuadPart) < bytesPerPage * pages)
+        file.size < bytesPerPage * pages)
         return {SQLITE_CORRUPT,
                 L"database disk image is malformed (the file is shorter than its "
                 L"header says)"};

@@ -15,6 +15,9 @@ struct SqliteStatus {
 
     bool Ok() const { return code == 0; }
     static SqliteStatus Success() { return {}; }
+    // Failures found beside SQLite, with SQLite's code for their kind.
+    static SqliteStatus CannotOpen(std::wstring message);
+    static SqliteStatus Damaged(std::wstring message);
 };
 
 class SqliteDb {
@@ -27,7 +30,10 @@ public:
     SqliteDb& operator=(const SqliteDb&) = delete;
 
     // Opens an existing database; never creates one. A database another
-    // connection holds waits up to `busyMs` before failing as busy.
+    // connection holds waits up to `busyMs` before failing as busy. A
+    // read-only open leaves no -wal or -shm file behind that was not there.
+    // The file's own triggers never run on this connection, its schema is
+    // not trusted (defensive mode, trusted_schema off).
     SqliteStatus Open(const std::wstring& path, Access access, int busyMs = 2000);
     SqliteStatus Close();
     bool IsOpen() const { return db_ != nullptr; }

@@ -175,6 +175,8 @@ void CComposition::SetRowStatus(const std::wstring& pluginId, const std::wstring
         state = L"processing";
     else if (text == ReadLanguage(L"state_finished.html"))
         state = L"finished";
+    else if (text == ReadLanguage(L"state_finished_failures.html"))
+        state = L"finished-failures";
     else if (text == ReadLanguage(L"state_failed.html"))
         state = L"failed";
     status->SetAttribute(L"data-state", state);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/page_reader.h"
+#include "sysaccess/module_path.h"
 #include "sysaccess/text.h"
 #include "ui/open_url.h"
 #include "ui/urls.h"
@@ -33,11 +34,7 @@ std::wstring GetFileVersionText(const std::wstring& path) {
     return text;
 }
 
-std::wstring GetProgramVersionText() {
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return GetFileVersionText(path);
-}
+std::wstring GetProgramVersionText() { return GetFileVersionText(ExecutablePath()); }
 
 CDlgAbout::CDlgAbout(const std::wstring& pageName, const std::wstring& language, CDlgBase* parent)
     : CDlgBase(pageName, L"About", parent), language_(language) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "engine/program_folder.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 #include "ui/bridge_document.h"
@@ -22,14 +23,6 @@ bool RegisterWindowClass(WNDPROC procedure) {
     return RegisterClassW(&windowClass) != 0;
 }
 
-std::wstring CurrentDirectory() {
-    wchar_t directory[MAX_PATH] = {};
-    DWORD length = GetCurrentDirectoryW(MAX_PATH, directory);
-    std::wstring folder(directory, length < MAX_PATH ? length : 0);
-    if (!folder.empty() && folder.back() == L'\\') folder.pop_back();
-    return folder;
-}
-
 int SizeAttribute(IHtmlElement& body, const wchar_t* name) {
     std::optional<std::wstring> value = body.GetAttribute(name);
     return value ? _wtoi(value->c_str()) : CDlgBase::kDefaultSize;
@@ -45,9 +38,10 @@ CDlgBase::~CDlgBase() { Destroy(); }
 bool CDlgBase::Create() {
     if (window_) return true;
     CWebHost& host = CWebHost::Get();
-    // Pages are served from the "html" folder beside the program, which is
-    // the current directory from start-up on.
-    if (!host.IsRunning() && !host.Start(CurrentDirectory() + L"\\html")) return false;
+    // Pages are served from the "html" folder beside the program (none while
+    // no program folder is named: never from the current directory).
+    const std::wstring pages = ProgramFilePath(L"html");
+    if (!host.IsRunning() && (pages.empty() || !host.Start(pages))) return false;
     if (!RegisterWindowClass(&WindowThunk<CDlgBase>::Proc)) return false;
 
     // Fixed size, close box, no minimise or maximise box; never visible itself.
@@ -100,6 +94,10 @@ void CDlgBase::EndDialog(INT_PTR result) {
 
 std::wstring CDlgBase::GetPageAddress() const {
     return link_ ? CWebHost::Get().GetPageAddress(pageName_, link_->GetId()) : std::wstring();
+}
+
+std::wstring CDlgBase::GetLaunchAddress() const {
+    return link_ ? CWebHost::Get().GetLaunchAddress(pageName_, link_->GetId()) : std::wstring();
 }
 
 void CDlgBase::RaisePage() {
@@ -194,7 +192,9 @@ void CDlgBase::Navigate() {
         parent_->OpenFrame(*this);
         return;
     }
-    std::wstring address = GetPageAddress();
+    // The browser the shell starts has the address on its command line: it
+    // opens once, and the session's cookie is all the page keeps.
+    std::wstring address = GetLaunchAddress();
     if (!OpenWithShell(address)) Trace(L"The shell could not open %ls\n", address.c_str());
 }
 

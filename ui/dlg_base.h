@@ -36,8 +36,11 @@ public:
     IHtmlDocument* GetDocument() const { return document_.get(); }
     bool IsPageAttached() const { return link_ && link_->IsAttached(); }
     const std::wstring& GetPageName() const { return pageName_; }
-    // The page's address with the host's token; empty before Create.
+    // The page's address, for a browser that holds the session's cookie
+    // (a frame of the parent's page); empty before Create.
     std::wstring GetPageAddress() const;
+    // A new address that opens the page once in any browser; empty before Create.
+    std::wstring GetLaunchAddress() const;
     // Brings the browser window of an attached page to the front.
     void RaisePage();
     // A modal dialog is open over this one: the page below ignores the user.

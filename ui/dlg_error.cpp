@@ -29,9 +29,10 @@ void CDlgError::Refresh() {
     }
     RaisePage();
     if (!ready_) return;
+    // Both texts hold names and messages from the machine: text, never markup.
     IHtmlDocument* document = GetDocument();
-    if (auto title = document->GetElementById(L"DefErrorArea")) title->SetInnerHtml(title_);
-    if (auto reason = document->GetElementById(L"ReasonErrorArea")) reason->SetInnerHtml(reason_);
+    if (auto title = document->GetElementById(L"DefErrorArea")) title->SetInnerText(title_);
+    if (auto reason = document->GetElementById(L"ReasonErrorArea")) reason->SetInnerText(reason_);
 }
 
 void CDlgError::OnDocumentComplete(bool reattached) {

@@ -68,7 +68,7 @@ bool CDlgMain::OnInitDialog() {
     HICON icon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDI_PROGRAM));
     SendMessageW(window, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon));
     SendMessageW(window, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon));
-    welcomeDue_ = CDlgWelcome::IsDue();
+    welcomeDue_ = kernel_.GetOptions().showWelcome;
     return true;
 }
 
@@ -105,7 +105,7 @@ void CDlgMain::ShowStartupNotices() {
 void CDlgMain::ShowWelcome() {
     if (!welcomeDue_) return;
     welcomeDue_ = false;
-    CDlgWelcome(this).DoModal();
+    CDlgWelcome(this, kernel_).DoModal();
 }
 
 LRESULT CDlgMain::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
@@ -173,7 +173,7 @@ void CDlgMain::OnPageDetached() {
 
 void CDlgMain::OnCancel() {
     errorWindow_.Hide();
-    if (!IsHideOnExit(kernel_.GetOptions())) {
+    if (!kernel_.GetOptions().hideOnExit) {
         ExitRoutine();
         return;
     }
@@ -228,7 +228,7 @@ void CDlgMain::ShowAbout() {
 }
 
 void CDlgMain::ShowSettings() {
-    CDlgSettings settings(kSettingsPage, kernel_.GetOptions(), this);
+    CDlgSettings settings(kSettingsPage, kernel_, this);
     settings.DoModal();
 }
 

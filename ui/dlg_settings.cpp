@@ -2,6 +2,7 @@
 
 #include <cwctype>
 
+#include "sysaccess/reg_format.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -24,13 +25,13 @@ std::optional<bool> ParseCheckedAttribute(const std::optional<std::wstring>& val
     return std::nullopt;
 }
 
-CDlgSettings::CDlgSettings(const std::wstring& pageName, CSettings& options, CDlgBase* parent)
-    : CDlgBase(pageName, L"Settings", parent), options_(options) {
+CDlgSettings::CDlgSettings(const std::wstring& pageName, CKernel& kernel, CDlgBase* parent)
+    : CDlgBase(pageName, L"Settings", parent), kernel_(kernel) {
     BindEvent(L"btn_Ok", PageEventKind::kClick, [this](const PageEvent&) { OnOk(); });
     BindEvent(L"btn_Cancel", PageEventKind::kClick, [this](const PageEvent&) { EndDialog(IDOK); });
-    const std::pair<const wchar_t*, bool*> boxes[] = {{L"cb_OverWrite", &overWrite_},
-                                                      {L"cb_BootStartup", &bootStartup_},
-                                                      {L"cb_TrayHide", &trayHide_}};
+    const std::pair<const wchar_t*, bool*> boxes[] = {{L"cb_OverWrite", &options_.overWrite},
+                                                      {L"cb_BootStartup", &options_.bootStartup},
+                                                      {L"cb_TrayHide", &options_.hideOnExit}};
     BindEvent(L"btn_KeepAdd", PageEventKind::kClick, [this](const PageEvent& event) {
         OnKeepAdd(AttributeOf(event, L"domain").value_or(L""));
     });
@@ -57,24 +58,22 @@ void CDlgSettings::OnDocumentComplete(bool reattached) {
     // A reloaded page shows the choices made so far.
     if (!loaded_) {
         loaded_ = true;
-        overWrite_ = options_.PeekOption(L"OverWrite") == L"1";
-        trayHide_ = options_.PeekOption(L"HideOnExit") != L"0";
-        bootStartup_ = options_.PeekOption(L"BootStartup") == L"1";
-        keepList_ = CookieKeepList(options_.PeekOption(kKeepCookiesOption));
+        options_ = kernel_.GetOptions();
     }
-    if (overWrite_) overWrite->SetAttribute(L"checked", L"1");
-    if (trayHide_) trayHide->SetAttribute(L"checked", L"1");
-    if (bootStartup_) bootStartup->SetAttribute(L"checked", L"1");
+    if (options_.overWrite) overWrite->SetAttribute(L"checked", L"1");
+    if (options_.hideOnExit) trayHide->SetAttribute(L"checked", L"1");
+    if (options_.bootStartup) bootStartup->SetAttribute(L"checked", L"1");
     RenderKeepList(L"");
+    RenderPlace(L"");
 }
 
 void CDlgSettings::OnKeepAdd(const std::wstring& domain) {
     std::wstring message;
     if (CookieKeepList::Normalize(domain).empty())
         message = L"Type a domain, such as example.com.";
-    else if (keepList_.Contains(domain))
+    else if (options_.keepCookies.Contains(domain))
         message = L"That domain is in the list already.";
-    else if (!keepList_.Add(domain))
+    else if (!options_.keepCookies.Add(domain))
         message = L"That is not a domain name.";
     // The box empties for the next domain (the page copies the attribute into
     // the box) before the list shows it.
@@ -85,7 +84,7 @@ void CDlgSettings::OnKeepAdd(const std::wstring& domain) {
 }
 
 void CDlgSettings::OnKeepRemove(const std::wstring& domain) {
-    keepList_.Remove(domain);
+    options_.keepCookies.Remove(domain);
     RenderKeepList(L"");
 }
 
@@ -97,20 +96,39 @@ void CDlgSettings::RenderKeepList(const std::wstring& message) {
     if (!list) return;
     std::wstring rows;
     size_t number = 0;
-    for (const std::wstring& domain : keepList_.Domains()) {
+    for (const std::wstring& domain : options_.keepCookies.Domains()) {
         const std::wstring name = EscapeHtml(domain);
         rows += L"<li><span>" + name + L"</span><button type=\"button\" class=\"btn\" id=\"" +
                 L"btn_KeepRemove_" + std::to_wstring(++number) + L"\" domain=\"" + name +
                 L"\">Remove</button></li>";
     }
+    if (options_.keepCookies.IsUnreadable())
+        rows = L"<li class=\"keep-empty\">" + EscapeHtml(options_.keepCookies.UnreadableReason()) +
+               L" Adding a domain starts a new list.</li>";
     if (rows.empty()) rows = L"<li class=\"keep-empty\">No domains: every cookie is cleaned.</li>";
     list->SetInnerHtml(rows);
 }
 
+void CDlgSettings::RenderPlace(const std::wstring& problem) {
+    auto place = GetDocument()->GetElementById(L"OptionsPlace");
+    if (!place) return;
+    const std::wstring key = kernel_.GetOptionsKeyText();
+    if (!problem.empty())
+        place->SetInnerText(problem);
+    else if (kernel_.GetOptionsScope() == SettingsScope::kMachine)
+        place->SetInnerText(L"Kept for every user of this computer, in " + key + L".");
+    else
+        place->SetInnerText(L"Kept for you alone, in " + key +
+                            L": this account may not change the settings of the computer.");
+}
+
 void CDlgSettings::OnOk() {
-    options_.Option(L"OverWrite") = overWrite_ ? L"1" : L"0";
-    options_.Option(L"HideOnExit") = trayHide_ ? L"1" : L"0";
-    options_.Option(L"BootStartup") = bootStartup_ ? L"1" : L"0";
-    options_.Option(kKeepCookiesOption) = keepList_.ToText();
+    const SettingsOutcome stored = kernel_.SetOptions(options_);
+    if (!stored.Done()) {
+        // The dialog stays, so that nothing seems kept that is not.
+        RenderPlace(L"These settings could not be stored in " + kernel_.GetOptionsKeyText() +
+                    L": " + FormatSystemError(stored.error));
+        return;
+    }
     EndDialog(IDOK);
 }

@@ -1,20 +1,18 @@
 #pragma once
 // The settings dialog: overwrite files, start with Windows, keep running in
-// the notification area, the cookies to keep. OK puts the choices into the
-// options map; the kernel stores the map after the next completed scan or at
-// program end.
+// the notification area, the cookies to keep, and where they are kept. OK
+// hands the choices to the kernel, which stores them at once.
 #include <optional>
 #include <string>
 
-#include "engine/cookie_keep_list.h"
-#include "sysaccess/settings_store.h"
+#include "engine/kernel.h"
 #include "ui/dlg_base.h"
 
 inline constexpr wchar_t kSettingsPage[] = L"DlgSettings.htm";
 
 class CDlgSettings : public CDlgBase {
 public:
-    CDlgSettings(const std::wstring& pageName, CSettings& options, CDlgBase* parent);
+    CDlgSettings(const std::wstring& pageName, CKernel& kernel, CDlgBase* parent);
 
 protected:
     void OnDocumentComplete(bool reattached) override;
@@ -25,12 +23,11 @@ private:
     void OnKeepRemove(const std::wstring& domain);
     // Shows the list of cookies to keep and `message` under the domain box.
     void RenderKeepList(const std::wstring& message);
+    // Says where the options are kept, or `problem` when they could not be stored.
+    void RenderPlace(const std::wstring& problem);
 
-    CSettings& options_;
-    bool overWrite_ = false;
-    bool bootStartup_ = false;
-    bool trayHide_ = false;
-    CookieKeepList keepList_;
+    CKernel& kernel_;
+    Options options_;  // the choices made so far
     bool loaded_ = false;
 };
 

@@ -1,12 +1,12 @@
 #include "ui/dlg_welcome.h"
 
-#include "sysaccess/registry_values.h"
-#include "sysaccess/settings_store.h"
+#include "sysaccess/trace.h"
 #include "ui/dlg_settings.h"
 #include "ui/open_url.h"
 #include "ui/urls.h"
 
-CDlgWelcome::CDlgWelcome(CDlgBase* owner) : CDlgBase(kWelcomePage, L"Veltrane", owner) {
+CDlgWelcome::CDlgWelcome(CDlgBase* owner, CKernel& kernel)
+    : CDlgBase(kWelcomePage, L"Veltrane", owner), kernel_(kernel) {
     BindEvent(L"btn_Begin", PageEventKind::kClick, [this](const PageEvent&) { OnBegin(); });
     BindEvent(L"btn_CheckNow", PageEventKind::kClick,
               [](const PageEvent&) { OpenUrl(UPDATES_URL); });
@@ -19,13 +19,9 @@ CDlgWelcome::CDlgWelcome(CDlgBase* owner) : CDlgBase(kWelcomePage, L"Veltrane", 
     });
 }
 
-bool CDlgWelcome::IsDue() {
-    DWORD show = 0;
-    return ReadRegDword(HKEY_LOCAL_MACHINE, kOptionsKey, kShowWelcomeValue, show) && show == 1;
-}
-
 void CDlgWelcome::OnBegin() {
-    // Only an installed program has the options key; nothing is created here.
-    SetRegDwordInExistingKey(HKEY_LOCAL_MACHINE, kOptionsKey, kShowWelcomeValue, dontShow_ ? 0 : 1);
+    Options options = kernel_.GetOptions();
+    options.showWelcome = !dontShow_;
+    if (!kernel_.SetOptions(options).Done()) Trace(L"The welcome choice could not be stored\n");
     EndDialog(IDOK);
 }

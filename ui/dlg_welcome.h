@@ -1,23 +1,22 @@
 #pragma once
-// The dialog shown over the first page while "ShowWelcome" is 1: what a scan
-// and a cleaning do, a link to the updates page, and "Do not show this again".
+// The dialog shown over the first page while the option "ShowWelcome" is on:
+// what a scan and a cleaning do, a link to the updates page, and "Do not show
+// this again".
 #include <windows.h>
 
+#include "engine/kernel.h"
 #include "ui/dlg_base.h"
 
-inline constexpr wchar_t kShowWelcomeValue[] = L"ShowWelcome";
 inline constexpr wchar_t kWelcomePage[] = L"DlgWelcome.htm";
 
 class CDlgWelcome : public CDlgBase {
 public:
-    explicit CDlgWelcome(CDlgBase* owner);
-
-    // Whether the options ask for the dialog: "ShowWelcome" is a REG_DWORD 1.
-    static bool IsDue();
+    CDlgWelcome(CDlgBase* owner, CKernel& kernel);
 
 private:
-    // "Begin" stores the box's choice; closing the dialog stores nothing.
+    // "Begin" hands the box's choice to the kernel; closing the dialog changes nothing.
     void OnBegin();
 
+    CKernel& kernel_;
     bool dontShow_ = false;
 };

@@ -1,19 +1,20 @@
 #include "ui/web_host.h"
 
-#include <bcrypt.h>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
 #include <boost/beast/http.hpp>
 #include <boost/beast/websocket.hpp>
 
-#include <cctype>
-#include <cstdio>
 #include <deque>
+#include <optional>
 #include <thread>
+#include <utility>
 
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
+#include "ui/launch_codes.h"
+#include "ui/request_target.h"
 
 namespace asio = boost::asio;
 namespace beast = boost::beast;
@@ -25,79 +26,6 @@ namespace {
 
 // A page replaced by a newer one (another tab, a reload) must not reconnect.
 constexpr unsigned short kReplacedCloseCode = 4000;
-
-std::string NewToken() {
-    unsigned char bytes[16] = {};
-    if (!BCRYPT_SUCCESS(
-            BCryptGenRandom(nullptr, bytes, sizeof(bytes), BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
-        return {};
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string token;
-    for (unsigned char byte : bytes) {
-        token += kHex[byte >> 4];
-        token += kHex[byte & 15];
-    }
-    return token;
-}
-
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') return c - '0';
-    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-    return -1;
-}
-
-// Windows opens a device, not a file, for these names in any folder and with
-// any extension ("nul.html", "COM1.txt"); a blank before the dot counts too.
-bool IsDeviceName(std::string_view segment) {
-    std::string_view base = segment.substr(0, segment.find('.'));
-    while (!base.empty() && base.back() == ' ') base.remove_suffix(1);
-    std::string upper;
-    for (char c : base) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    for (const char* name : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$", "CLOCK$"})
-        if (upper == name) return true;
-    if (upper.size() < 4 || (upper.rfind("COM", 0) != 0 && upper.rfind("LPT", 0) != 0))
-        return false;
-    std::string_view number = std::string_view(upper).substr(3);
-    // COM1-9 and LPT1-9, and the superscript digits Windows also takes for them.
-    return (number.size() == 1 && number[0] >= '1' && number[0] <= '9') || number == "\xC2\xB9" ||
-           number == "\xC2\xB2" || number == "\xC2\xB3";
-}
-
-// One decoded path segment, or nothing when it could leave the folder or
-// name something other than a plain file or folder.
-std::optional<std::string> DecodeSegment(std::string_view raw) {
-    std::string segment;
-    for (size_t i = 0; i < raw.size(); ++i) {
-        char c = raw[i];
-        if (c == '%') {
-            if (i + 2 >= raw.size()) return std::nullopt;
-            int high = HexValue(raw[i + 1]);
-            int low = HexValue(raw[i + 2]);
-            if (high < 0 || low < 0) return std::nullopt;
-            c = static_cast<char>(high * 16 + low);
-            i += 2;
-        }
-        unsigned char u = static_cast<unsigned char>(c);
-        if (u < 0x20 || u == 0x7F ||
-            std::string_view("/\\:*?\"<>|").find(c) != std::string_view::npos)
-            return std::nullopt;
-        segment += c;
-    }
-    // Windows drops trailing dots and blanks, which would turn "..." into "..".
-    if (segment.empty() || segment.back() == '.' || segment.back() == ' ') return std::nullopt;
-    if (IsDeviceName(segment)) return std::nullopt;
-    return segment;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) return false;
-    for (size_t i = 0; i < a.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(a[i])) !=
-            std::tolower(static_cast<unsigned char>(b[i])))
-            return false;
-    return true;
-}
 
 std::string QueryValue(std::string_view query, std::string_view name) {
     size_t start = 0;
@@ -113,116 +41,35 @@ std::string QueryValue(std::string_view query, std::string_view name) {
     return {};
 }
 
-size_t FindTagEnd(const std::string& page, const char* tag) {
-    std::string lower(page.size(), '\0');
-    for (size_t i = 0; i < page.size(); ++i)
-        lower[i] = static_cast<char>(std::tolower(static_cast<unsigned char>(page[i])));
-    size_t length = strlen(tag);
-    for (size_t at = lower.find(tag); at != std::string::npos; at = lower.find(tag, at + 1)) {
-        char next = at + length < lower.size() ? lower[at + length] : '\0';
-        if (next == '>' || std::isspace(static_cast<unsigned char>(next))) {
-            size_t close = lower.find('>', at);
-            return close == std::string::npos ? std::string::npos : close + 1;
-        }
-    }
-    return std::string::npos;
+// What a browser shows for a launch address opened a second time, or for a
+// page of the window without the session's cookie (another browser, a
+// bookmark): how to get a fresh address.
+std::string OpenAgainPage(std::string_view heading) {
+    return "<!DOCTYPE html><html lang=\"en\"><head><meta charset=\"utf-8\">"
+           "<title>Veltrane</title></head><body><h1>" +
+           std::string(heading) +
+           "</h1><p>Each address of Veltrane's window opens it once. To open the window "
+           "again, choose Restore from Veltrane's icon in the notification area, or start "
+           "Veltrane again.</p></body></html>";
 }
 
 }  // namespace
 
-RequestPath MapRequestTarget(std::string_view target, std::string_view token,
-                             std::wstring& relative, std::string& query) {
-    relative.clear();
-    query.clear();
-    if (token.empty() || target.empty() || target[0] != '/') return RequestPath::kForbidden;
-    size_t question = target.find('?');
-    if (question != std::string_view::npos) {
-        query = std::string(target.substr(question + 1));
-        target = target.substr(0, question);
-    }
-    if (target.find('#') != std::string_view::npos) return RequestPath::kForbidden;
-
-    std::vector<std::string_view> segments;
-    size_t start = 1;
-    while (true) {
-        size_t slash = target.find('/', start);
-        segments.push_back(target.substr(
-            start, slash == std::string_view::npos ? std::string_view::npos : slash - start));
-        if (slash == std::string_view::npos) break;
-        start = slash + 1;
-    }
-    if (segments.size() < 2 || segments[0] != token) return RequestPath::kForbidden;
-    if (segments.size() == 2 && segments[1] == "socket") return RequestPath::kSocket;
-
-    std::string path;
-    for (size_t i = 1; i < segments.size(); ++i) {
-        std::optional<std::string> segment = DecodeSegment(segments[i]);
-        if (!segment) return RequestPath::kForbidden;
-        if (!path.empty()) path += '\\';
-        path += *segment;
-    }
-    relative = FromUtf8(path);
-    if (ToUtf8(relative) != path) return RequestPath::kForbidden;  // not UTF-8
-    return RequestPath::kFile;
-}
-
-bool IsOwnHost(std::string_view host, unsigned short port) {
-    std::string suffix(1, ':');
-    suffix += std::to_string(port);
-    if (port == 0 || host.size() <= suffix.size() ||
-        host.substr(host.size() - suffix.size()) != suffix)
-        return false;
-    std::string_view name = host.substr(0, host.size() - suffix.size());
-    return name == "127.0.0.1" || EqualsIgnoringCase(name, "localhost");
-}
-
-bool IsOwnOrigin(std::string_view origin, unsigned short port) {
-    constexpr std::string_view kScheme = "http://";
-    return origin.size() > kScheme.size() && EqualsIgnoringCase(origin.substr(0, 7), kScheme) &&
-           IsOwnHost(origin.substr(kScheme.size()), port);
-}
-
-std::string ContentTypeFor(std::wstring_view path) {
-    size_t dot = path.find_last_of(L'.');
-    std::wstring extension = dot == std::wstring_view::npos ? L"" : std::wstring(path.substr(dot));
-    for (wchar_t& c : extension) c = static_cast<wchar_t>(towlower(c));
-    static const std::pair<const wchar_t*, const char*> kTypes[] = {
-        {L".html", "text/html; charset=utf-8"},
-        {L".htm", "text/html; charset=utf-8"},
-        {L".css", "text/css; charset=utf-8"},
-        {L".js", "text/javascript; charset=utf-8"},
-        {L".json", "application/json; charset=utf-8"},
-        {L".txt", "text/plain; charset=utf-8"},
-        {L".svg", "image/svg+xml"},
-        {L".png", "image/png"},
-        {L".gif", "image/gif"},
-        {L".jpg", "image/jpeg"},
-        {L".jpeg", "image/jpeg"},
-        {L".bmp", "image/bmp"},
-        {L".ico", "image/x-icon"},
-    };
-    for (const auto& [known, type] : kTypes)
-        if (extension == known) return type;
-    return "application/octet-stream";
-}
-
-std::string InjectBridge(std::string page, std::string_view token) {
-    std::string script = "<script src=\"/" + std::string(token) + "/Common/bridge.js\"></script>";
-    size_t at = FindTagEnd(page, "<head");
-    if (at == std::string::npos) at = FindTagEnd(page, "<html");
-    if (at == std::string::npos) at = FindTagEnd(page, "<!doctype");
-    if (at == std::string::npos) at = 0;
-    page.insert(at, script);
-    return page;
-}
-
 struct CWebHost::Impl {
+    // Sessions open now, and whether the last accept was refused for their
+    // number (I/O thread only). Declared before the I/O context: the sessions
+    // it still holds count themselves out when it goes.
+    size_t sessions = 0;
+    bool refusing = false;
     asio::io_context io;
     tcp::acceptor acceptor{io};
+    asio::steady_timer acceptRetry{io};
     std::thread thread;
-    std::string token;
+    std::string runPath;
+    std::string credential;  // the session cookie's value
     unsigned short port = 0;
     std::wstring folder;
+    CLaunchCodes launchCodes;
 
     std::mutex linksLock;
     std::map<std::string, std::shared_ptr<CPageLink>> links;
@@ -238,10 +85,26 @@ struct CWebHost::Impl {
 
 namespace {
 
+// One of the host's sessions while it lives: an HTTP connection, then the
+// page socket it may become.
+class SessionSlot {
+public:
+    explicit SessionSlot(CWebHost::Impl& host) : host_(&host) { ++host.sessions; }
+    SessionSlot(SessionSlot&& other) noexcept : host_(std::exchange(other.host_, nullptr)) {}
+    SessionSlot& operator=(SessionSlot&&) = delete;
+    ~SessionSlot() {
+        if (host_) --host_->sessions;
+    }
+
+private:
+    CWebHost::Impl* host_;
+};
+
 class SocketSession : public std::enable_shared_from_this<SocketSession> {
 public:
-    SocketSession(tcp::socket socket, std::shared_ptr<CPageLink> link, asio::io_context& io)
-        : socket_(std::move(socket)), link_(std::move(link)), io_(io) {}
+    SocketSession(tcp::socket socket, std::shared_ptr<CPageLink> link, asio::io_context& io,
+                  SessionSlot slot)
+        : socket_(std::move(socket)), link_(std::move(link)), io_(io), slot_(std::move(slot)) {}
 
     void Accept(http::request<http::string_body> request) {
         socket_.set_option(websocket::stream_base::timeout::suggested(beast::role_type::server));
@@ -343,6 +206,13 @@ private:
             event->kind = PageEventKind::kCloseFrame;
             event->id = FromUtf8(StringField(message, "dlg"));
             if (event->id.empty()) return false;
+        } else if (type == "violation") {
+            // Nothing of the program's own needs the content policy to stop
+            // it: whatever it stopped is traced, for the tests to count.
+            Trace(L"Page %hs: content policy violation: %hs %hs\n", link_->GetId().c_str(),
+                  StringField(message, "directive").substr(0, 64).c_str(),
+                  StringField(message, "blocked").substr(0, 200).c_str());
+            return true;
         } else if (type == "event") {
             std::string kind = StringField(message, "kind");
             if (kind != "click" && kind != "mouseover") return false;
@@ -382,6 +252,7 @@ private:
     beast::flat_buffer buffer_;
     std::shared_ptr<CPageLink> link_;
     asio::io_context& io_;
+    SessionSlot slot_;
     unsigned generation_ = 0;
     std::deque<Outgoing> queue_;
 };
@@ -389,7 +260,7 @@ private:
 class HttpSession : public std::enable_shared_from_this<HttpSession> {
 public:
     HttpSession(tcp::socket socket, CWebHost::Impl& host)
-        : stream_(std::move(socket)), host_(host) {}
+        : stream_(std::move(socket)), host_(host), slot_(host) {}
 
     void Read() {
         parser_.emplace();
@@ -408,12 +279,19 @@ public:
 private:
     void Handle(http::request<http::string_body> request) {
         // A name other than the loopback's own is a page of another site that
-        // had its name point here (DNS rebinding): it must not get past the token.
+        // had its name point here (DNS rebinding): it must not get past the credential.
         if (!IsOwnHost(request[http::field::host], host_.port))
             return Respond(request, http::status::forbidden, "Forbidden\n");
+        if (std::optional<std::string> code = LaunchCodeOf(request.target(), host_.runPath))
+            return Launch(request, *code);
+        if (!CarriesCookie(request[http::field::cookie], CWebHost::kSessionCookie,
+                           host_.credential))
+            return Respond(request, http::status::forbidden,
+                           OpenAgainPage("This page opens only in the window's own browser"),
+                           "text/html; charset=utf-8");
         std::wstring relative;
         std::string query;
-        RequestPath kind = MapRequestTarget(request.target(), host_.token, relative, query);
+        RequestPath kind = MapRequestTarget(request.target(), host_.runPath, relative, query);
         if (websocket::is_upgrade(request)) {
             std::shared_ptr<CPageLink> link =
                 kind == RequestPath::kSocket ? host_.FindLink(QueryValue(query, "dlg")) : nullptr;
@@ -421,7 +299,8 @@ private:
             if (!link || !IsOwnOrigin(request[http::field::origin], host_.port))
                 return Respond(request, http::status::forbidden, "Forbidden\n");
             stream_.expires_never();
-            std::make_shared<SocketSession>(stream_.release_socket(), link, host_.io)
+            std::make_shared<SocketSession>(stream_.release_socket(), link, host_.io,
+                                            std::move(slot_))
                 ->Accept(std::move(request));
             return;
         }
@@ -435,18 +314,49 @@ private:
             return Respond(request, http::status::not_found, "Not found\n");
         std::string type = ContentTypeFor(relative);
         if (type.rfind("text/html", 0) == 0)
-            content = InjectBridge(std::move(content), host_.token);
+            content = InjectBridge(std::move(content), host_.runPath);
         Respond(request, http::status::ok, std::move(content), type);
     }
 
+    // A launch address: the first use of a code given out sets the session's
+    // cookie and sends the browser on to the page; any other use is refused
+    // with a word on how to open the window again.
+    void Launch(const http::request<http::string_body>& request, const std::string& code) {
+        std::optional<std::string> target;
+        if (request.method() == http::verb::get) target = host_.launchCodes.Exchange(code);
+        if (!target) {
+            Trace(L"Web host: a launch address was used again, or was never ours\n");
+            return Respond(request, http::status::forbidden,
+                           OpenAgainPage("This address has already been used"),
+                           "text/html; charset=utf-8");
+        }
+        const std::string path = "/" + host_.runPath + "/";
+        Respond(request, http::status::see_other, "", "text/plain; charset=utf-8",
+                {{http::field::location, path + *target},
+                 {http::field::set_cookie, std::string(CWebHost::kSessionCookie) + "=" +
+                                               host_.credential + "; Path=" + path +
+                                               "; HttpOnly; SameSite=Strict"}});
+    }
+
     void Respond(const http::request<http::string_body>& request, http::status status,
-                 std::string body, const std::string& type = "text/plain; charset=utf-8") {
+                 std::string body, const std::string& type = "text/plain; charset=utf-8",
+                 std::initializer_list<std::pair<http::field, std::string>> extra = {}) {
         auto response =
             std::make_shared<http::response<http::string_body>>(status, request.version());
         response->set(http::field::server, "Veltrane");
         response->set(http::field::content_type, type);
         response->set(http::field::cache_control, "no-store");
         response->set("X-Content-Type-Options", "nosniff");
+        // Every answer, whatever it holds: a page of ours runs only our own
+        // scripts, shows nothing of another site, and sends no address on.
+        const std::string_view host = request[http::field::host];
+        response->set(
+            "Content-Security-Policy",
+            ContentPolicy(IsOwnHost(host, host_.port) ? std::string(host)
+                                                      : "127.0.0.1:" + std::to_string(host_.port),
+                          host_.runPath));
+        response->set("Referrer-Policy", "no-referrer");
+        for (const auto& [field, value] : extra) response->set(field, value);
         response->keep_alive(request.keep_alive());
         bool head = request.method() == http::verb::head;
         response->body() = std::move(body);
@@ -468,6 +378,7 @@ private:
     beast::flat_buffer buffer_;
     std::optional<http::request_parser<http::string_body>> parser_;
     CWebHost::Impl& host_;
+    SessionSlot slot_;
 };
 
 }  // namespace
@@ -475,7 +386,24 @@ private:
 void CWebHost::Impl::Accept() {
     acceptor.async_accept([this](beast::error_code error, tcp::socket socket) {
         if (error == asio::error::operation_aborted) return;
-        if (!error) {
+        if (error) {
+            // Out of descriptors, say: accepting again at once would fail
+            // again at once, for as long as the cause lasts.
+            Trace(L"Web host: accept failed (%hs); trying again in %u ms\n",
+                  error.message().c_str(), kAcceptRetryMs);
+            acceptRetry.expires_after(std::chrono::milliseconds(kAcceptRetryMs));
+            acceptRetry.async_wait([this](beast::error_code waited) {
+                if (waited != asio::error::operation_aborted) Accept();
+            });
+            return;
+        }
+        if (sessions >= kMaxSessions) {
+            if (!refusing) Trace(L"Web host: %zu connections open; refusing more\n", sessions);
+            refusing = true;
+            beast::error_code ignored;
+            socket.close(ignored);
+        } else {
+            refusing = false;
             // Calls to the page are small messages that wait for an answer:
             // held back for coalescing, each would wait out the peer's delayed ACK.
             beast::error_code ignored;
@@ -497,8 +425,9 @@ CWebHost& CWebHost::Get() {
 
 bool CWebHost::Start(const std::wstring& servedFolder) {
     if (IsRunning()) return true;
-    impl_->token = NewToken();
-    if (impl_->token.empty()) return false;
+    impl_->runPath = NewRandomKey();
+    impl_->credential = NewRandomKey();
+    if (impl_->runPath.empty() || impl_->credential.empty()) return false;
     impl_->folder = servedFolder;
     beast::error_code error;
     tcp::endpoint endpoint(asio::ip::make_address_v4("127.0.0.1"), 0);
@@ -535,17 +464,32 @@ bool CWebHost::IsRunning() const { return impl_->thread.joinable(); }
 
 unsigned short CWebHost::GetPort() const { return impl_->port; }
 
-const std::string& CWebHost::GetToken() const { return impl_->token; }
+const std::string& CWebHost::GetRunPath() const { return impl_->runPath; }
 
-std::wstring CWebHost::GetPageAddress(const std::wstring& pageName,
-                                      const std::string& dialogId) const {
+namespace {
+
+// A page below the served folder as the rest of its address: "Common/layout.html?dlg=2".
+std::wstring PageTarget(const std::wstring& pageName, const std::string& dialogId) {
     std::wstring path = pageName;
     for (wchar_t& c : path)
         if (c == L'\\') c = L'/';
-    std::wstring address = L"http://127.0.0.1:" + std::to_wstring(impl_->port) + L"/" +
-                           FromUtf8(impl_->token) + L"/" + path;
-    if (dialogId != kMainDialogId) address += L"?dlg=" + FromUtf8(dialogId);
-    return address;
+    if (dialogId != kMainDialogId) path += L"?dlg=" + FromUtf8(dialogId);
+    return path;
+}
+
+}  // namespace
+
+std::wstring CWebHost::GetPageAddress(const std::wstring& pageName,
+                                      const std::string& dialogId) const {
+    return L"http://127.0.0.1:" + std::to_wstring(impl_->port) + L"/" + FromUtf8(impl_->runPath) +
+           L"/" + PageTarget(pageName, dialogId);
+}
+
+std::wstring CWebHost::GetLaunchAddress(const std::wstring& pageName, const std::string& dialogId) {
+    std::string code = impl_->launchCodes.Mint(ToUtf8(PageTarget(pageName, dialogId)));
+    if (code.empty()) return {};
+    return L"http://127.0.0.1:" + std::to_wstring(impl_->port) + L"/" + FromUtf8(impl_->runPath) +
+           L"/launch/" + FromUtf8(code);
 }
 
 std::shared_ptr<CPageLink> CWebHost::Register(HWND window, std::vector<EventBinding> bindings) {

@@ -35,6 +35,22 @@
         if (socket && socket.readyState === WebSocket.OPEN) socket.send(JSON.stringify(message));
     }
 
+    // Whatever the content policy stopped is told to the program, which
+    // traces it: none of its own pages needs the policy to stop anything.
+    var violations = [];
+    function sendViolations() {
+        while (violations.length && socket && socket.readyState === WebSocket.OPEN) {
+            send(violations.shift());
+        }
+    }
+    document.addEventListener("securitypolicyviolation", function (event) {
+        if (violations.length < 50) {
+            violations.push({ t: "violation", directive: String(event.effectiveDirective || ""),
+                              blocked: String(event.blockedURI || "").slice(0, 200) });
+        }
+        sendViolations();
+    });
+
     function perform(request) {
         if (request.op === "raise") {
             // Browsers may ignore this (a background tab): the program opens
@@ -180,7 +196,10 @@
             }
             if (cover === topModalCover()) focusInto(cover);
         });
-        frame.src = message.url;
+        // On the page's own origin, whichever loopback name it was opened by:
+        // the session's cookie and the policy's 'self' are that origin's.
+        var target = new URL(message.url, location.href);
+        frame.src = target.pathname + target.search;
         box.appendChild(caption);
         box.appendChild(frame);
         cover.appendChild(box);
@@ -264,6 +283,7 @@
         };
         socket.onopen = function () {
             document.documentElement.classList.remove("detached");
+            sendViolations();
         };
     }
 
@@ -295,6 +315,8 @@
     document.addEventListener("click", function (event) {
         var found = listened("click", event.target);
         if (found) report("click", found);
+        // The window's own close box, in every layout.
+        if (event.target.closest && event.target.closest("[data-close-window]")) requestClose();
     });
     document.addEventListener("mouseover", function (event) {
         var found = listened("mouseover", event.target);

@@ -9,6 +9,7 @@
 #include "plugins/browser/byte_file.h"
 #include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/path_route.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -29,13 +30,15 @@ std::wstring Lower(std::wstring text) {
     return text;
 }
 
-// The folders directly in `base` whose names `wanted` accepts.
+// A folder, or a link to one: a profile behind a link is listed (and left alone).
+bool IsFolderOrLink(const std::wstring& path) { return PathExists(path) && !IsExistingFile(path); }
+
+// The folders directly in `base` whose names `wanted` accepts, links to folders included.
 template <typename Wanted>
 std::vector<std::wstring> SubFolders(const std::wstring& base, Wanted wanted) {
     std::vector<std::wstring> names;
     for (const FolderEntry& entry : ListFolderEntries(base)) {
-        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) &&
-            !(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT) && entry.name != L"." &&
+        if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) && entry.name != L"." &&
             entry.name != L".." && wanted(entry.name))
             names.push_back(entry.name);
     }
@@ -77,22 +80,78 @@ bool IsPlainFolderName(const std::wstring& name) {
            name.find_first_of(L"\\/:") == std::wstring::npos;
 }
 
+// One row per browser, channel and fork: where its User Data (or, for
+// Opera, its profile folder) lies below a known folder.
 struct ChromiumBrowser {
     const wchar_t* name;
     int csidl;
-    const wchar_t* path;   // below the known folder
-    bool folderIsProfile;  // Opera: the folder is the profile
+    const wchar_t* path;  // below the known folder
+    bool opera;           // kept in the roaming folder, with caches in the local twin
 };
 
 const ChromiumBrowser kChromiumBrowsers[] = {
     {L"Google Chrome", CSIDL_LOCAL_APPDATA, L"Google\\Chrome\\User Data", false},
+    {L"Google Chrome Beta", CSIDL_LOCAL_APPDATA, L"Google\\Chrome Beta\\User Data", false},
+    {L"Google Chrome Dev", CSIDL_LOCAL_APPDATA, L"Google\\Chrome Dev\\User Data", false},
+    {L"Google Chrome Canary", CSIDL_LOCAL_APPDATA, L"Google\\Chrome SxS\\User Data", false},
     {L"Microsoft Edge", CSIDL_LOCAL_APPDATA, L"Microsoft\\Edge\\User Data", false},
+    {L"Microsoft Edge Beta", CSIDL_LOCAL_APPDATA, L"Microsoft\\Edge Beta\\User Data", false},
+    {L"Microsoft Edge Dev", CSIDL_LOCAL_APPDATA, L"Microsoft\\Edge Dev\\User Data", false},
+    {L"Microsoft Edge Canary", CSIDL_LOCAL_APPDATA, L"Microsoft\\Edge SxS\\User Data", false},
     {L"Brave", CSIDL_LOCAL_APPDATA, L"BraveSoftware\\Brave-Browser\\User Data", false},
+    {L"Brave Beta", CSIDL_LOCAL_APPDATA, L"BraveSoftware\\Brave-Browser-Beta\\User Data", false},
+    {L"Brave Nightly", CSIDL_LOCAL_APPDATA, L"BraveSoftware\\Brave-Browser-Nightly\\User Data",
+     false},
     {L"Vivaldi", CSIDL_LOCAL_APPDATA, L"Vivaldi\\User Data", false},
     {L"Chromium", CSIDL_LOCAL_APPDATA, L"Chromium\\User Data", false},
+    {L"Yandex Browser", CSIDL_LOCAL_APPDATA, L"Yandex\\YandexBrowser\\User Data", false},
+    {L"Thorium", CSIDL_LOCAL_APPDATA, L"Thorium\\User Data", false},
+    // Installed from the Microsoft Store: inside the package's own folder.
+    {L"Arc", CSIDL_LOCAL_APPDATA,
+     L"Packages\\TheBrowserCompany.Arc_ttt1ap7aakyb4\\LocalCache\\Local\\Arc\\User Data", false},
     {L"Opera", CSIDL_APPDATA, L"Opera Software\\Opera Stable", true},
     {L"Opera GX", CSIDL_APPDATA, L"Opera Software\\Opera GX Stable", true},
+    {L"Opera Air", CSIDL_APPDATA, L"Opera Software\\Opera Air Stable", true},
+    {L"Opera Next", CSIDL_APPDATA, L"Opera Software\\Opera Next", true},
+    {L"Opera Developer", CSIDL_APPDATA, L"Opera Software\\Opera Developer", true},
 };
+
+// The Firefox family: each keeps its own profiles.ini in `roaming` and the
+// caches of its profiles in the same place below Local AppData (`local`).
+struct FirefoxBrowser {
+    const wchar_t* name;
+    int csidl;  // the known folder of `roaming`
+    const wchar_t* roaming;
+    const wchar_t* local;  // below Local AppData
+};
+
+const FirefoxBrowser kFirefoxBrowsers[] = {
+    {L"Firefox", CSIDL_APPDATA, L"Mozilla\\Firefox", L"Mozilla\\Firefox"},
+    {L"Firefox (Microsoft Store)", CSIDL_LOCAL_APPDATA,
+     L"Packages\\Mozilla.Firefox_n80bbvh6b1yt2\\LocalCache\\Roaming\\Mozilla\\Firefox",
+     L"Packages\\Mozilla.Firefox_n80bbvh6b1yt2\\LocalCache\\Local\\Mozilla\\Firefox"},
+    {L"LibreWolf", CSIDL_APPDATA, L"librewolf", L"librewolf"},
+    {L"Waterfox", CSIDL_APPDATA, L"Waterfox", L"Waterfox"},
+    {L"Zen", CSIDL_APPDATA, L"zen", L"zen"},
+    {L"Floorp", CSIDL_APPDATA, L"Floorp", L"Floorp"},
+};
+
+// Files only a profile folder holds: older Opera kept its profile in
+// "Opera Stable" itself rather than in "Opera Stable\\Default".
+bool HoldsProfileData(const std::wstring& folder) {
+    for (const wchar_t* name : {L"History", L"Cookies", L"Network\\Cookies", L"Web Data"})
+        if (IsExistingFile(folder + name)) return true;
+    return false;
+}
+
+// The folder of `path` and where it leads when the way there is no plain one.
+std::optional<ProfileLink> LinkOf(const std::wstring& path) {
+    if (path.empty()) return std::nullopt;
+    RouteCheck check = CheckPathRoute(path);
+    if (check.route == PathRoute::kDirect || check.route == PathRoute::kMissing)
+        return std::nullopt;
+    return ProfileLink{path, check.finalPath};
+}
 
 // profiles.ini as sections of key/value pairs (UTF-8, as Firefox writes it).
 using IniSection = std::vector<std::pair<std::string, std::string>>;
@@ -140,7 +199,7 @@ BrowserProfiles ChromiumProfilesIn(const std::wstring& browser, const std::wstri
     auto add = [&](const std::wstring& folderName, const std::wstring& shown) {
         if (!IsPlainFolderName(folderName) || !seen.insert(Lower(folderName)).second) return;
         const std::wstring folder = userData + folderName + L"\\";
-        if (!IsPlainFolder(folder)) return;
+        if (!IsFolderOrLink(folder)) return;
         BrowserProfile profile;
         profile.browser = browser;
         profile.name =
@@ -149,6 +208,7 @@ BrowserProfiles ChromiumProfilesIn(const std::wstring& browser, const std::wstri
         profile.cacheFolder = cacheRoot + folderName + L"\\";
         profile.lockFile = userData + L"lockfile";
         profile.userData = userData;
+        profile.userDataCache = cacheRoot;
         profiles.push_back(std::move(profile));
     };
     for (const auto& [folderName, shown] : InfoCache(userData)) add(folderName, shown);
@@ -164,25 +224,28 @@ BrowserProfiles FindChromiumProfiles() {
         const std::wstring base = KnownFolder(browser.csidl);
         if (base.empty() || local.empty()) continue;
         const std::wstring folder = base + browser.path + L"\\";
-        if (!IsPlainFolder(folder)) continue;
-        if (!browser.folderIsProfile) {
-            BrowserProfiles found = ChromiumProfilesIn(browser.name, folder, folder);
-            profiles.insert(profiles.end(), found.begin(), found.end());
-            continue;
+        if (!IsFolderOrLink(folder)) continue;
+        const std::wstring cacheRoot = browser.opera ? local + browser.path + L"\\" : folder;
+        BrowserProfiles found = ChromiumProfilesIn(browser.name, folder, cacheRoot);
+        if (browser.opera && (found.empty() || HoldsProfileData(folder))) {
+            BrowserProfile profile;
+            profile.browser = browser.name;
+            profile.name = folder.substr(0, folder.size() - 1);
+            profile.name = profile.name.substr(profile.name.rfind(L'\\') + 1);
+            profile.folder = folder;
+            profile.cacheFolder = cacheRoot;
+            profile.lockFile = folder + L"lockfile";
+            profile.userData = folder;
+            profile.userDataCache = cacheRoot;
+            found.insert(found.begin(), std::move(profile));
         }
-        BrowserProfile profile;
-        profile.browser = browser.name;
-        profile.name = L"Default";
-        profile.folder = folder;
-        profile.cacheFolder = local + browser.path + L"\\";
-        profile.lockFile = folder + L"lockfile";
-        profile.userData = profile.cacheFolder;
-        profiles.push_back(std::move(profile));
+        profiles.insert(profiles.end(), found.begin(), found.end());
     }
     return profiles;
 }
 
-BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::wstring& localRoot) {
+BrowserProfiles FirefoxProfilesIn(const std::wstring& browser, const std::wstring& appDataRoot,
+                                  const std::wstring& localRoot) {
     BrowserProfiles profiles;
     std::set<std::wstring> seen;
     auto add = [&](std::wstring folder, const std::wstring& shown) {
@@ -190,9 +253,9 @@ BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::ws
         wchar_t full[MAX_PATH * 2] = {};
         DWORD length = GetFullPathNameW(folder.c_str(), MAX_PATH * 2, full, nullptr);
         if (length > 0 && length < MAX_PATH * 2) folder = WithSlash(full);
-        if (!IsPlainFolder(folder) || !seen.insert(Lower(folder)).second) return;
+        if (!IsFolderOrLink(folder) || !seen.insert(Lower(folder)).second) return;
         BrowserProfile profile;
-        profile.browser = L"Firefox";
+        profile.browser = browser;
         profile.folder = folder;
         std::wstring folderName = folder.substr(0, folder.size() - 1);
         folderName = folderName.substr(folderName.rfind(L'\\') + 1);
@@ -205,6 +268,8 @@ BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::ws
                                   ? localRoot + folder.substr(appDataRoot.size())
                                   : folder;
         profile.lockFile = folder + L"parent.lock";
+        profile.userData = appDataRoot;
+        profile.userDataCache = localRoot;
         profiles.push_back(std::move(profile));
     };
     for (const auto& [name, section] : ReadIni(appDataRoot + L"profiles.ini")) {
@@ -222,11 +287,25 @@ BrowserProfiles FirefoxProfilesIn(const std::wstring& appDataRoot, const std::ws
 }
 
 BrowserProfiles FindFirefoxProfileList() {
-    const std::wstring roaming = KnownFolder(CSIDL_APPDATA);
+    BrowserProfiles profiles;
     const std::wstring local = KnownFolder(CSIDL_LOCAL_APPDATA);
-    if (roaming.empty()) return {};
-    return FirefoxProfilesIn(roaming + L"Mozilla\\Firefox\\",
-                             local.empty() ? std::wstring() : local + L"Mozilla\\Firefox\\");
+    for (const FirefoxBrowser& browser : kFirefoxBrowsers) {
+        const std::wstring base = KnownFolder(browser.csidl);
+        if (base.empty()) continue;
+        const std::wstring root = base + browser.roaming + L"\\";
+        if (!IsFolderOrLink(root)) continue;
+        BrowserProfiles found = FirefoxProfilesIn(
+            browser.name, root, local.empty() ? std::wstring() : local + browser.local + L"\\");
+        profiles.insert(profiles.end(), found.begin(), found.end());
+    }
+    return profiles;
+}
+
+std::optional<ProfileLink> FindProfileLink(const BrowserProfile& profile) {
+    for (const std::wstring* folder :
+         {&profile.folder, &profile.cacheFolder, &profile.userData, &profile.userDataCache})
+        if (std::optional<ProfileLink> link = LinkOf(*folder)) return link;
+    return std::nullopt;
 }
 
 ProfileLock CheckProfileLock(const std::wstring& lockFile) {

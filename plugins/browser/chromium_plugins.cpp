@@ -23,6 +23,13 @@ void CollectBookmarkUrls(const nlohmann::json& node, std::set<std::string>& urls
         for (const nlohmann::json& child : *children) CollectBookmarkUrls(child, urls, depth + 1);
 }
 
+// The places a cache or a crash report may sit: the Local AppData twin, and the folder itself
+// (Opera keeps GPUCache and the shader caches in its roaming folder).
+std::vector<std::wstring> CachePlaces(const std::wstring& local, const std::wstring& roaming) {
+    if (roaming.empty() || _wcsicmp(local.c_str(), roaming.c_str()) == 0) return {local};
+    return {local, roaming};
+}
+
 // Form entries are listed by the name of their field.
 std::wstring FieldRowName(std::wstring_view name) { return std::wstring(name); }
 
@@ -48,28 +55,46 @@ const char* const kHistoryTables[] = {
     "cluster_keywords",
     "cluster_visit_duplicates",
     "visited_links",
+    "presentation",  // the most visited pages of old versions
 };
 
-// Whole files that only repeat history.
-const wchar_t* const kHistoryFiles[] = {
-    L"Visited Links",
-    L"Top Sites",
-    L"Shortcuts",
-    L"History Provider Cache",
-    L"Network Action Predictor",
+// Whole files that only repeat history, with their journals: the row's name
+// and where the file lies in the profile (today's place first).
+struct HistoryFile {
+    const wchar_t* name;
+    std::vector<const wchar_t*> places;
+};
+const HistoryFile kHistoryFiles[] = {
+    {L"Visited Links", {L"Visited Links"}},
+    {L"Top Sites", {L"Top Sites"}},
+    {L"Shortcuts", {L"Shortcuts"}},
+    {L"History Provider Cache", {L"History Provider Cache"}},
+    {L"Network Action Predictor", {L"Network Action Predictor"}},
+    // The sites that bounced the browser on to others, with their times.
+    {L"DIPS", {L"DIPS"}},
+    // The servers connected to lately and how (protocols, alternative
+    // services): nothing a site needs to know the user again, so history,
+    // which Chromium also forgets it with.
+    {L"Network Persistent State",
+     {L"Network\\Network Persistent State", L"Network Persistent State"}},
+    // Where sites asked for their error reports to go.
+    {L"Reporting and NEL", {L"Network\\Reporting and NEL", L"Reporting and NEL"}},
 };
 
 }  // namespace
 
-std::set<std::string> ReadChromiumBookmarks(const std::wstring& bookmarksFile) {
+std::set<std::string> ReadChromiumBookmarks(const std::wstring& profileFolder) {
     std::set<std::string> urls;
-    std::string bytes;
-    if (ReadByteFile(bookmarksFile, bytes) != ERROR_SUCCESS) return urls;
-    nlohmann::json document = nlohmann::json::parse(bytes, nullptr, false);
-    if (!document.is_object()) return urls;
-    auto roots = document.find("roots");
-    if (roots == document.end() || !roots->is_object()) return urls;
-    for (const nlohmann::json& root : *roots) CollectBookmarkUrls(root, urls, 0);
+    // A signed-in user's bookmarks of the account sit beside the local ones.
+    for (const wchar_t* file : {L"Bookmarks", L"AccountBookmarks"}) {
+        std::string bytes;
+        if (ReadByteFile(profileFolder + file, bytes) != ERROR_SUCCESS) continue;
+        nlohmann::json document = nlohmann::json::parse(bytes, nullptr, false);
+        if (!document.is_object()) continue;
+        auto roots = document.find("roots");
+        if (roots == document.end() || !roots->is_object()) continue;
+        for (const nlohmann::json& root : *roots) CollectBookmarkUrls(root, urls, 0);
+    }
     return urls;
 }
 
@@ -81,7 +106,7 @@ std::wstring ChromiumCookieFile(const BrowserProfile& profile) {
 // History ---------------------------------------------------------------
 
 void CPlgChromiumHistory::ScanProfile(size_t index, const BrowserProfile& profile) {
-    const std::set<std::string> bookmarks = ReadChromiumBookmarks(profile.folder + L"Bookmarks");
+    const std::set<std::string> bookmarks = ReadChromiumBookmarks(profile.folder);
     const std::wstring history = profile.folder + L"History";
     if (IsExistingFile(history)) {
         SqliteDb db;
@@ -91,12 +116,16 @@ void CPlgChromiumHistory::ScanProfile(size_t index, const BrowserProfile& profil
                               "SELECT url, last_visit_time, length(url) + ifnull(length(title), 0) "
                               "FROM urls",
                               TimeBase::kChrome, &GetUrlDomain);
-        if (status.Ok() && db.HasTable("downloads_url_chains"))
-            status =
-                ForEachRow(db, "SELECT url FROM downloads_url_chains WHERE chain_index = 0",
-                           [&](const SqliteStatement& url) {
-                               ++Row(index, kHistory, GetUtf8UrlDomain(url.Utf8View(0))).itemCount;
-                           });
+        // Where each download came from: a chain of addresses today, one
+        // column of the download itself in old versions.
+        const char* downloads = db.HasTable("downloads_url_chains")
+                                    ? "SELECT url FROM downloads_url_chains WHERE chain_index = 0"
+                                : db.HasColumn("downloads", "url") ? "SELECT url FROM downloads"
+                                                                   : nullptr;
+        if (status.Ok() && downloads != nullptr)
+            status = ForEachRow(db, downloads, [&](const SqliteStatement& url) {
+                ++Row(index, kHistory, GetUtf8UrlDomain(url.Utf8View(0))).itemCount;
+            });
         if (!status.Ok()) NoteUnreadable(index, kHistory, L"History", status);
     }
     const std::wstring favicons = profile.folder + L"Favicons";
@@ -115,17 +144,26 @@ void CPlgChromiumHistory::ScanProfile(size_t index, const BrowserProfile& profil
         else if (pages > 0)
             Row(index, kFavicons, L"Favicons").itemCount = static_cast<int>(pages);
     }
-    for (const wchar_t* name : kHistoryFiles)
-        AddFilesRow(index, kFiles, name,
-                    {profile.folder + name, profile.folder + name + L"-journal"});
+    for (const HistoryFile& file : kHistoryFiles) {
+        std::vector<std::wstring> paths;
+        for (const wchar_t* place : file.places)
+            for (const wchar_t* suffix : {L"", L"-journal", L"-wal", L"-shm"})
+                paths.push_back(profile.folder + place + suffix);
+        AddFilesRow(index, kFiles, file.name, paths);
+    }
+    // Crash reports, of the whole browser: listed with its first profile.
+    if (!IsFirstOfUserData(index)) return;
+    for (const std::wstring& root : CachePlaces(profile.userDataCache, profile.userData))
+        for (const wchar_t* name : {L"reports", L"attachments"})
+            AddFolderRow(index, kCrashReports,
+                         L"Crashpad\\" + std::wstring(name) + L" (all profiles)",
+                         root + L"Crashpad\\" + name + L"\\");
 }
 
 void CPlgChromiumHistory::CleanProfile(size_t index, const BrowserProfile& profile) {
-    const std::vector<std::string> bookmarks =
-        ToVector(ReadChromiumBookmarks(profile.folder + L"Bookmarks"));
-    if (HasRows(index, kHistory)) {
-        const std::wstring path = profile.folder + L"History";
-        SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+    const std::vector<std::string> bookmarks = ToVector(ReadChromiumBookmarks(profile.folder));
+    if (HasRows(index, kHistory))
+        CleanStores(index, {kHistory}, profile.folder + L"History", [&](SqliteDb& db) {
             SqliteStatus step = FillTempTextTable(db, "keep_urls", bookmarks);
             for (const char* table : kHistoryTables) {
                 if (!step.Ok()) return step;
@@ -140,11 +178,8 @@ void CPlgChromiumHistory::CleanProfile(size_t index, const BrowserProfile& profi
             if (step.Ok()) step = db.Exec("DROP TABLE temp.keep_urls");
             return step;
         });
-        SetStoreResult(index, kHistory, status, path);
-    }
-    if (HasRows(index, kFavicons)) {
-        const std::wstring path = profile.folder + L"Favicons";
-        SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+    if (HasRows(index, kFavicons))
+        CleanStores(index, {kFavicons}, profile.folder + L"Favicons", [&](SqliteDb& db) {
             SqliteStatus step = FillTempTextTable(db, "keep_urls", bookmarks);
             if (step.Ok())
                 step = ExecIfTable(db, "icon_mapping",
@@ -161,18 +196,22 @@ void CPlgChromiumHistory::CleanProfile(size_t index, const BrowserProfile& profi
             if (step.Ok()) step = db.Exec("DROP TABLE temp.keep_urls");
             return step;
         });
-        SetStoreResult(index, kFavicons, status, path);
-    }
     DeleteFileRows(index, kFiles);
+    DeleteFileRows(index, kCrashReports);
 }
 
 // Cookies ---------------------------------------------------------------
 
 void CPlgChromiumCookies::ScanProfile(size_t index, const BrowserProfile& profile) {
-    ScanDatabase(index, 0, ChromiumCookieFile(profile), L"Cookies", "cookies",
-                 "SELECT host_key, last_access_utc, length(name) + length(value) + "
-                 "length(encrypted_value) + length(path) FROM cookies",
-                 TimeBase::kChrome, &CookieRowName);
+    // Old versions keep no encrypted_value: the columns there are read.
+    ScanDatabase(
+        index, 0, ChromiumCookieFile(profile), L"Cookies", "cookies",
+        [](SqliteDb& db) {
+            return "SELECT host_key, " + ColumnOrZero(db, "cookies", "last_access_utc") + ", " +
+                   SumOfLengths(db, "cookies", {"name", "value", "encrypted_value", "path"}) +
+                   " FROM cookies";
+        },
+        TimeBase::kChrome, &CookieRowName);
 }
 
 void CPlgChromiumCookies::CleanProfile(size_t index, const BrowserProfile& profile) {
@@ -182,17 +221,21 @@ void CPlgChromiumCookies::CleanProfile(size_t index, const BrowserProfile& profi
 // Cache -----------------------------------------------------------------
 
 void CPlgChromiumCache::ScanProfile(size_t index, const BrowserProfile& profile) {
-    if (index == 0) sharedScanned_.clear();
-    const std::wstring& base = profile.cacheFolder;
+    const std::vector<std::wstring> places = CachePlaces(profile.cacheFolder, profile.folder);
     // Cache\Cache_Data today, the files straight in Cache before.
-    AddFolderRow(index, 0, L"Cache", base + L"Cache\\");
-    for (const wchar_t* name : {L"Code Cache", L"GPUCache", L"Media Cache"})
-        AddFolderRow(index, 0, name, base + name + L"\\");
+    for (const wchar_t* name : {L"Cache", L"Code Cache", L"GPUCache", L"Media Cache"})
+        for (size_t place = 0; place < places.size(); ++place)
+            AddFolderRow(index, 0, place == 0 ? name : name + std::wstring(L" (roaming)"),
+                         places[place] + name + L"\\");
     // The shader caches belong to the whole browser: listed with its first profile.
-    if (sharedScanned_.insert(profile.userData).second)
-        for (const wchar_t* name : {L"ShaderCache", L"GrShaderCache"})
-            AddFolderRow(index, 1, std::wstring(name) + L" (all profiles)",
-                         profile.userData + name + L"\\");
+    if (!IsFirstOfUserData(index)) return;
+    const std::vector<std::wstring> shared = CachePlaces(profile.userDataCache, profile.userData);
+    for (const wchar_t* name : {L"ShaderCache", L"GrShaderCache"})
+        for (size_t place = 0; place < shared.size(); ++place)
+            AddFolderRow(
+                index, 1,
+                name + std::wstring(place == 0 ? L" (all profiles)" : L" (all profiles, roaming)"),
+                shared[place] + name + L"\\");
 }
 
 void CPlgChromiumCache::CleanProfile(size_t index, const BrowserProfile&) {
@@ -203,41 +246,57 @@ void CPlgChromiumCache::CleanProfile(size_t index, const BrowserProfile&) {
 
 namespace {
 
-const char* const kAddressTables[] = {
-    "autofill_profiles",           "autofill_profile_names",     "autofill_profile_emails",
-    "autofill_profile_phones",     "autofill_profile_addresses", "local_addresses",
-    "local_addresses_type_tokens",
+// Saved addresses by version: the autofill_profile* tables until version
+// 113, local_addresses* until 133, and today addresses and
+// address_type_tokens, where record type 0 is an address of this computer.
+// Addresses of the Google account (contact_info*, record types 1 to 3) are
+// the account's, not this computer's: they stay.
+const char* const kLegacyAddressTables[] = {
+    "autofill_profiles",           "autofill_profile_names",
+    "autofill_profile_emails",     "autofill_profile_phones",
+    "autofill_profile_addresses",  "autofill_profile_birthdates",
+    "local_addresses_type_tokens", "local_addresses",
 };
+const char kLocalAddresses[] = "SELECT guid FROM addresses WHERE record_type = 0";
 
 }  // namespace
 
 void CPlgChromiumFormData::ScanProfile(size_t index, const BrowserProfile& profile) {
     const std::wstring path = profile.folder + L"Web Data";
-    ScanDatabase(index, 0, path, L"Web Data", "autofill",
-                 "SELECT name, date_last_used, length(value) FROM autofill", TimeBase::kUnixSeconds,
-                 &FieldRowName);
+    if (!IsExistingFile(path)) return;
     SqliteDb db;
-    if (!OpenForScan(db, path).Ok()) return;
-    for (const char* table : {"autofill_profiles", "local_addresses"}) {
-        if (!db.HasTable(table)) continue;
-        const int64_t count =
-            _wtoi64(db.QueryText(std::string("SELECT count(*) FROM ") + table).c_str());
-        if (count > 0) Row(index, 1, L"Addresses").itemCount += static_cast<int>(count);
-    }
+    SqliteStatus status = OpenForScan(db, path);
+    if (status.Ok() && db.HasTable("autofill"))
+        status = ScanRows(index, 0, db, "SELECT name, date_last_used, length(value) FROM autofill",
+                          TimeBase::kUnixSeconds, &FieldRowName);
+    std::string count;
+    for (const char* table : {"autofill_profiles", "local_addresses"})
+        if (db.HasTable(table)) count += std::string(" + (SELECT count(*) FROM ") + table + ")";
+    if (db.HasTable("addresses") && db.HasColumn("addresses", "record_type"))
+        count += std::string(" + (SELECT count(*) FROM (") + kLocalAddresses + "))";
+    if (status.Ok() && !count.empty())
+        status = ForEachRow(db, "SELECT 0" + count, [&](const SqliteStatement& addresses) {
+            if (addresses.Int(0) > 0)
+                Row(index, 1, L"Addresses").itemCount += static_cast<int>(addresses.Int(0));
+        });
+    if (!status.Ok()) NoteUnreadable(index, 0, L"Web Data", status);
 }
 
 void CPlgChromiumFormData::CleanProfile(size_t index, const BrowserProfile& profile) {
-    const std::wstring path = profile.folder + L"Web Data";
-    SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+    CleanStores(index, {0, 1}, profile.folder + L"Web Data", [](SqliteDb& db) {
         SqliteStatus step = ExecIfTable(db, "autofill", "DELETE FROM autofill");
-        for (const char* table : kAddressTables) {
+        for (const char* table : kLegacyAddressTables) {
             if (!step.Ok()) return step;
             step = ExecIfTable(db, table, std::string("DELETE FROM ") + table);
         }
+        if (step.Ok() && db.HasTable("addresses") && db.HasColumn("addresses", "record_type")) {
+            step = ExecIfTable(db, "address_type_tokens",
+                               std::string("DELETE FROM address_type_tokens WHERE guid IN (") +
+                                   kLocalAddresses + ")");
+            if (step.Ok()) step = db.Exec("DELETE FROM addresses WHERE record_type = 0");
+        }
         return step;
     });
-    SetStoreResult(index, 0, status, path);
-    SetStoreResult(index, 1, status, path);
 }
 
 // Sessions --------------------------------------------------------------

@@ -1,6 +1,8 @@
 #pragma once
-// Chrome, Edge, Brave, Vivaldi, Chromium and Opera: history, cookies, caches,
-// saved form entries and sessions of every profile. Passwords, bookmarks,
+// Chrome, Edge, Brave, Vivaldi, Chromium, Opera, Yandex, Thorium and Arc
+// with their channels: history (with the files that still name the sites
+// visited, and crash reports), cookies, caches, saved form entries and
+// sessions of every profile. Passwords, bookmarks,
 // preferences and Local State are never touched, and no plug-in deletes a
 // whole History or Web Data file: their rows go, the files stay.
 #include <set>
@@ -19,7 +21,7 @@ protected:
 class CPlgChromiumHistory : public CChromiumPlugin {
 public:
     using CChromiumPlugin::CChromiumPlugin;
-    enum Store : int { kHistory = 0, kFavicons = 1, kFiles = 2 };
+    enum Store : int { kHistory = 0, kFavicons = 1, kFiles = 2, kCrashReports = 3 };
 
 protected:
     void ScanProfile(size_t index, const BrowserProfile& profile) override;
@@ -43,9 +45,6 @@ public:
 protected:
     void ScanProfile(size_t index, const BrowserProfile& profile) override;
     void CleanProfile(size_t index, const BrowserProfile& profile) override;
-
-private:
-    std::set<std::wstring> sharedScanned_;
 };
 
 class CPlgChromiumFormData : public CChromiumPlugin {
@@ -66,7 +65,8 @@ protected:
     void CleanProfile(size_t index, const BrowserProfile&) override { DeleteFileRows(index, -1); }
 };
 
-// The URLs of a profile's Bookmarks file (every "url" node below "roots").
-std::set<std::string> ReadChromiumBookmarks(const std::wstring& bookmarksFile);
+// The URLs of a profile's Bookmarks and AccountBookmarks files (every "url"
+// node below "roots").
+std::set<std::string> ReadChromiumBookmarks(const std::wstring& profileFolder);
 // The cookie database of a profile: Network\Cookies, else the older Cookies.
 std::wstring ChromiumCookieFile(const BrowserProfile& profile);

@@ -106,7 +106,10 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
         std::wstring row = rowFragment;
         FillRow(row, *domain);
         ++rowNumber;
-        if (toggles) PlaceKeepToggle(row, toggles->For(*domain, rowNumber));
+        if (toggles && OffersKeepToggle(*domain))
+            PlaceKeepToggle(row, toggles->For(*domain, rowNumber));
+        else if (toggles)
+            ReplaceAll(row, L"#keep#", L"");
         if (withResults) {
             std::wstring result;
             switch (domain->result) {
@@ -181,6 +184,14 @@ ScanSummary CDomainPlugin::GetScanSummary() const {
     return summary;
 }
 
+CleanSummary CDomainPlugin::GetCleanSummary() const {
+    CleanSummary summary = CPlugin::GetCleanSummary();
+    summary.removed = static_cast<uint64_t>(std::count_if(
+        view_.begin(), view_.end(),
+        [](const DomainInfo* domain) { return domain->result == DomainInfo::kDeleted; }));
+    return summary;
+}
+
 void CDomainPlugin::BuildOrderedView(const DomainOrder& before) {
     view_.clear();
     view_.reserve(domains_.size());
@@ -201,6 +212,18 @@ void CDomainPlugin::ClearDomains() {
 
 void CDomainPlugin::ResetResults() {
     for (auto& [name, domain] : domains_) domain.result = DomainInfo::kNotProcessed;
+}
+
+std::optional<CPlugin::Result> CDomainPlugin::RefuseIfKeepListUnreadable() {
+    const CookieKeepList& keep = GetKernel().GetCookieKeepList();
+    if (!UsesCookieKeepList() || !keep.IsUnreadable()) return std::nullopt;
+    for (DomainInfo* domain : view_) {
+        domain->result = DomainInfo::kError;
+        domain->error =
+            ItemError(L"\"" + domain->name + L"\" was left as it was.", keep.UnreadableReason());
+    }
+    CollectDomainErrors();
+    return errors.empty() ? kDone : kFailed;
 }
 
 void CDomainPlugin::CollectDomainErrors() {

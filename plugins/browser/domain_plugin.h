@@ -2,6 +2,7 @@
 // The common part of the browser plug-ins: the domain map, its ordered view,
 // and the scan and clean pages with one row per domain.
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "engine/plugin.h"
@@ -14,9 +15,13 @@ public:
     ReportResult BuildScanReport(IHtmlElement& element) override;
     ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
-    // True for the cookie plug-ins: their scan rows get a keep toggle, and their
-    // clean leaves the cookies of the kernel's cookie keep-list.
+    // Removed: the rows whose items all went; the bytes are the scan's, so not told.
+    CleanSummary GetCleanSummary() const override;
+    // True for the cookie and site data plugins: their scan rows get a keep
+    // toggle, and their clean leaves what the kernel's cookie keep-list keeps.
     virtual bool UsesCookieKeepList() const { return false; }
+    // Whether scan row `domain` gets a keep toggle (rows that name no site do not).
+    virtual bool OffersKeepToggle(const DomainInfo& /*domain*/) const { return true; }
     // "idKeep_N" toggles the domain of scan row N in the cookie keep-list;
     // anything else goes to the base (item errors).
     void OnReportClick(const std::wstring& command, IHtmlElement* element) override;
@@ -41,6 +46,9 @@ protected:
     void ResetResults();
     // `errors` becomes the errors of the failed domains, in page order.
     void CollectDomainErrors();
+    // A plug-in of the keep-list whose keep-list cannot be read cleans
+    // nothing: every row fails with the reason. The clean's result when it refused.
+    std::optional<Result> RefuseIfKeepListUnreadable();
     IRunProgress& Run() { return run_; }
 
     DomainMap domains_;

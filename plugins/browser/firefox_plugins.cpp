@@ -1,17 +1,15 @@
 #include "plugins/browser/firefox_plugins.h"
 
+#include <set>
+
 #include "engine/kernel.h"
 #include "plugins/browser/cookie_store.h"
 #include "plugins/browser/sqlite_clean.h"
 #include "plugins/browser/url_domain.h"
 #include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
-#include "sysaccess/text.h"
 
 namespace {
-
-// The places a history clean keeps: bookmarked ones and keyword targets.
-const char kKeptPlaces[] = "SELECT fk FROM moz_bookmarks WHERE fk IS NOT NULL";
 
 SqliteStatus ThenIfTable(SqliteDb& db, SqliteStatus previous, std::string_view table,
                          std::string_view sql) {
@@ -19,41 +17,131 @@ SqliteStatus ThenIfTable(SqliteDb& db, SqliteStatus previous, std::string_view t
     return ExecIfTable(db, table, sql);
 }
 
-}  // namespace
-
-SqliteStatus CleanFirefoxPlaces(SqliteDb& db) {
-    if (!db.HasTable("moz_places")) return {};
+// temp.keep_places: the places a history clean keeps, bookmarked ones and keyword targets.
+SqliteStatus FillKeptPlaces(SqliteDb& db) {
     SqliteStatus status = db.Exec(
         "DROP TABLE IF EXISTS temp.keep_places; "
         "CREATE TEMP TABLE keep_places(id INTEGER PRIMARY KEY)");
     if (status.Ok() && db.HasTable("moz_bookmarks"))
-        status = db.Exec(std::string("INSERT OR IGNORE INTO temp.keep_places ") + kKeptPlaces);
+        status = db.Exec(
+            "INSERT OR IGNORE INTO temp.keep_places SELECT fk FROM moz_bookmarks "
+            "WHERE fk IS NOT NULL");
     if (status.Ok() && db.HasTable("moz_keywords") && db.HasColumn("moz_keywords", "place_id"))
         status = db.Exec(
             "INSERT OR IGNORE INTO temp.keep_places SELECT place_id FROM moz_keywords "
             "WHERE place_id IS NOT NULL");
+    return status;
+}
+
+// A URL's host as Firefox files hosts and root icons: lower case, without
+// user, port and a leading "www.". Empty for a URL without a host.
+std::string FixedHost(std::string_view url) {
+    const size_t scheme = url.find("://");
+    if (scheme == std::string_view::npos) return {};
+    std::string_view host = url.substr(scheme + 3);
+    host = host.substr(0, host.find_first_of("/?#"));
+    if (const size_t at = host.rfind('@'); at != std::string_view::npos) host.remove_prefix(at + 1);
+    if (!host.empty() && host[0] != '[') host = host.substr(0, host.find(':'));
+    std::string fixed(host);
+    for (char& c : fixed)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    if (fixed.rfind("www.", 0) == 0) fixed.erase(0, 4);
+    return fixed;
+}
+
+std::vector<std::string> FixedHosts(const std::vector<std::string>& urls) {
+    std::vector<std::string> hosts;
+    for (const std::string& url : urls)
+        if (std::string host = FixedHost(url); !host.empty()) hosts.push_back(std::move(host));
+    return hosts;
+}
+
+// The frecency of every origin and the statistics Firefox keeps of them
+// (the keys of all versions since 62).
+const char kFrecencyStatistics[] =
+    "DELETE FROM moz_meta WHERE key IN ('frecency_count', 'frecency_sum', "
+    "'frecency_sum_of_squares', 'origin_frecency_count', 'origin_frecency_sum', "
+    "'origin_frecency_sum_of_squares', 'origin_frecency_threshold', "
+    "'origin_alt_frecency_threshold')";
+
+// Sets `column = value` in every row of `table` for those of the columns
+// the table has (versions differ); nothing when it has none of them.
+SqliteStatus UpdateColumns(SqliteDb& db, std::string_view table,
+                           std::initializer_list<std::pair<const char*, const char*>> settings) {
+    std::string sets;
+    for (const auto& [column, value] : settings)
+        if (db.HasColumn(table, column))
+            sets += (sets.empty() ? "" : ", ") + std::string(column) + " = " + value;
+    if (sets.empty()) return {};
+    return db.Exec("UPDATE " + std::string(table) + " SET " + sets);
+}
+
+// Kept places and their origins forget how often, how lately and how they
+// were reached; Firefox computes their frecency anew. Versions without
+// recalc_frecency take -1 as "to be computed" (place: queries stay at 0).
+SqliteStatus ResetKeptPlaces(SqliteDb& db) {
+    const bool recalculates = db.HasColumn("moz_places", "recalc_frecency");
+    SqliteStatus status = UpdateColumns(
+        db, "moz_places",
+        {{"visit_count", "0"},
+         {"last_visit_date", "NULL"},
+         {"typed", "0"},
+         {"frecency", recalculates ? "0" : "(CASE WHEN url LIKE 'place:%' THEN 0 ELSE -1 END)"},
+         {"recalc_frecency", "1"},
+         {"alt_frecency", "NULL"},
+         {"recalc_alt_frecency", "1"}});
+    if (status.Ok() && db.HasTable("moz_origins"))
+        status = UpdateColumns(db, "moz_origins",
+                               {{"frecency", "0"},
+                                {"recalc_frecency", "1"},
+                                {"alt_frecency", "NULL"},
+                                {"recalc_alt_frecency", "1"}});
+    return ThenIfTable(db, status, "moz_meta", kFrecencyStatistics);
+}
+
+// Before version 55: the hosts of the places left (typed and frecency
+// reset), and the icons they still show.
+SqliteStatus CleanOldPlacesTables(SqliteDb& db) {
+    SqliteStatus status;
+    if (db.HasTable("moz_hosts")) {
+        std::vector<std::string> urls;
+        status = ForEachRow(db, "SELECT url FROM moz_places",
+                            [&](const SqliteStatement& url) { urls.push_back(url.Utf8(0)); });
+        if (status.Ok()) status = FillTempTextTable(db, "keep_hosts", FixedHosts(urls));
+        if (status.Ok())
+            status = db.Exec(
+                "DELETE FROM moz_hosts WHERE lower(host) NOT IN (SELECT value FROM "
+                "temp.keep_hosts) AND lower(host) NOT IN (SELECT 'www.' || value FROM "
+                "temp.keep_hosts); DROP TABLE temp.keep_hosts");
+        if (status.Ok())
+            status = UpdateColumns(db, "moz_hosts", {{"typed", "0"}, {"frecency", "0"}});
+    }
+    if (status.Ok() && db.HasColumn("moz_places", "favicon_id"))
+        status = ExecIfTable(db, "moz_favicons",
+                             "DELETE FROM moz_favicons WHERE id NOT IN (SELECT favicon_id FROM "
+                             "moz_places WHERE favicon_id IS NOT NULL)");
+    return status;
+}
+
+}  // namespace
+
+SqliteStatus CleanFirefoxPlaces(SqliteDb& db) {
+    if (!db.HasTable("moz_places")) return {};
+    SqliteStatus status = FillKeptPlaces(db);
     status = ThenIfTable(db, status, "moz_historyvisits", "DELETE FROM moz_historyvisits");
     status =
         ThenIfTable(db, status, "moz_historyvisits_extra", "DELETE FROM moz_historyvisits_extra");
     status = ThenIfTable(db, status, "moz_places_metadata", "DELETE FROM moz_places_metadata");
     status = ThenIfTable(db, status, "moz_places_metadata_search_queries",
                          "DELETE FROM moz_places_metadata_search_queries");
+    // What was typed to reach a page, kept pages included.
+    status = ThenIfTable(db, status, "moz_inputhistory", "DELETE FROM moz_inputhistory");
     status =
         ThenIfTable(db, status, "moz_places",
                     "DELETE FROM moz_places WHERE id NOT IN (SELECT id FROM temp.keep_places)");
-    if (status.Ok()) {
-        // Kept pages forget how often and when they were visited; Firefox
-        // recomputes a frecency it is asked to.
-        std::string reset =
-            "UPDATE moz_places SET visit_count = 0, frecency = 0, last_visit_date = NULL";
-        if (db.HasColumn("moz_places", "recalc_frecency")) reset += ", recalc_frecency = 1";
-        status = db.Exec(reset);
-    }
+    if (status.Ok()) status = ResetKeptPlaces(db);
     status = ThenIfTable(db, status, "moz_annos",
                          "DELETE FROM moz_annos WHERE place_id NOT IN (SELECT id FROM moz_places)");
-    status = ThenIfTable(
-        db, status, "moz_inputhistory",
-        "DELETE FROM moz_inputhistory WHERE place_id NOT IN (SELECT id FROM moz_places)");
     status = ThenIfTable(
         db, status, "moz_places_extra",
         "DELETE FROM moz_places_extra WHERE place_id NOT IN (SELECT id FROM moz_places)");
@@ -61,6 +149,7 @@ SqliteStatus CleanFirefoxPlaces(SqliteDb& db) {
         status = ThenIfTable(db, status, "moz_origins",
                              "DELETE FROM moz_origins WHERE id NOT IN "
                              "(SELECT origin_id FROM moz_places WHERE origin_id IS NOT NULL)");
+    if (status.Ok()) status = CleanOldPlacesTables(db);
     if (status.Ok()) status = db.Exec("DROP TABLE temp.keep_places");
     return status;
 }
@@ -68,6 +157,19 @@ SqliteStatus CleanFirefoxPlaces(SqliteDb& db) {
 SqliteStatus CleanFirefoxFavicons(SqliteDb& db, const std::vector<std::string>& keptUrls) {
     if (!db.HasTable("moz_pages_w_icons")) return {};
     SqliteStatus status = FillTempTextTable(db, "keep_urls", keptUrls);
+    // Root icons (a site's /favicon.ico) belong to no page: those of the
+    // sites of the pages kept stay with them.
+    std::vector<std::string> keptIcons;
+    if (status.Ok() && db.HasColumn("moz_icons", "root")) {
+        const std::vector<std::string> hosts = FixedHosts(keptUrls);
+        const std::set<std::string> keptHosts(hosts.begin(), hosts.end());
+        status = ForEachRow(db, "SELECT icon_url FROM moz_icons WHERE root = 1",
+                            [&](const SqliteStatement& icon) {
+                                if (keptHosts.count(FixedHost(icon.Utf8View(0))) != 0)
+                                    keptIcons.push_back(icon.Utf8(0));
+                            });
+    }
+    if (status.Ok()) status = FillTempTextTable(db, "keep_icons", keptIcons);
     status = ThenIfTable(db, status, "moz_pages_w_icons",
                          "DELETE FROM moz_pages_w_icons WHERE page_url NOT IN "
                          "(SELECT value FROM temp.keep_urls)");
@@ -77,38 +179,49 @@ SqliteStatus CleanFirefoxFavicons(SqliteDb& db, const std::vector<std::string>& 
     if (db.HasTable("moz_icons_to_pages"))
         status = ThenIfTable(db, status, "moz_icons",
                              "DELETE FROM moz_icons WHERE id NOT IN "
-                             "(SELECT icon_id FROM moz_icons_to_pages)");
-    if (status.Ok()) status = db.Exec("DROP TABLE temp.keep_urls");
+                             "(SELECT icon_id FROM moz_icons_to_pages) AND icon_url NOT IN "
+                             "(SELECT value FROM temp.keep_icons)");
+    if (status.Ok()) status = db.Exec("DROP TABLE temp.keep_urls; DROP TABLE temp.keep_icons");
     return status;
 }
 
 // History ---------------------------------------------------------------
 
 void CPlgFirefoxHistory::ScanProfile(size_t index, const BrowserProfile& profile) {
+    ScanLeftovers(index, profile);
+    ScanDownloads(index, profile);
     const std::wstring places = profile.folder + L"places.sqlite";
     if (!IsExistingFile(places)) return;
     SqliteDb db;
     SqliteStatus status = OpenForScan(db, places);
     std::vector<std::string> keptUrls;
-    if (status.Ok() && db.HasTable("moz_places")) {
-        // Every page the clean removes, and the bookmarked ones it resets.
-        const bool bookmarks = db.HasTable("moz_bookmarks");
-        const std::string kept =
-            bookmarks ? std::string("id IN (") + kKeptPlaces + ")" : std::string("0");
-        status = ForEachRow(
-            db,
-            "SELECT url, last_visit_date, length(url) + ifnull(length(title), 0), " + kept +
-                " FROM moz_places",
-            [&](const SqliteStatement& place) {
-                const bool isKept = place.Int(3) != 0;
-                if (isKept) keptUrls.push_back(place.Utf8(0));
-                if (isKept && place.IsNull(1)) return;
-                DomainInfo& row = Row(index, kPlaces, GetUtf8UrlDomain(place.Utf8View(0)));
-                ++row.itemCount;
-                row.sizeSum += static_cast<uint64_t>(place.Int(2));
-                NoteAccess(row, FromUnixMicroseconds(place.Int(1)));
-            });
-    }
+    if (status.Ok() && db.HasTable("moz_places")) status = FillKeptPlaces(db);
+    if (status.Ok() && db.HasTable("moz_places"))
+        // Every page the clean removes, and the kept ones it resets.
+        status = ForEachRow(db,
+                            "SELECT url, last_visit_date, length(url) + ifnull(length(title), 0), "
+                            "id IN (SELECT id FROM temp.keep_places) FROM moz_places",
+                            [&](const SqliteStatement& place) {
+                                const bool isKept = place.Int(3) != 0;
+                                if (isKept) keptUrls.push_back(place.Utf8(0));
+                                if (isKept && place.IsNull(1)) return;
+                                DomainInfo& row =
+                                    Row(index, kPlaces, GetUtf8UrlDomain(place.Utf8View(0)));
+                                ++row.itemCount;
+                                row.sizeSum += static_cast<uint64_t>(place.Int(2));
+                                NoteAccess(row, FromUnixMicroseconds(place.Int(1)));
+                            });
+    // Before version 55 the icons were kept in places.sqlite itself.
+    if (status.Ok() && db.HasTable("moz_favicons") && db.HasColumn("moz_places", "favicon_id"))
+        status = ForEachRow(db,
+                            "SELECT count(*) FROM moz_favicons WHERE id NOT IN (SELECT "
+                            "favicon_id FROM moz_places WHERE favicon_id IS NOT NULL AND id IN "
+                            "(SELECT id FROM temp.keep_places))",
+                            [&](const SqliteStatement& count) {
+                                if (count.Int(0) > 0)
+                                    Row(index, kPlaces, L"Favicons").itemCount =
+                                        static_cast<int>(count.Int(0));
+                            });
     if (!status.Ok()) {
         NoteUnreadable(index, kPlaces, L"places.sqlite", status);
         return;
@@ -132,12 +245,31 @@ void CPlgFirefoxHistory::ScanProfile(size_t index, const BrowserProfile& profile
         Row(index, kFavicons, L"Favicons").itemCount = static_cast<int>(pages);
 }
 
+void CPlgFirefoxHistory::ScanDownloads(size_t index, const BrowserProfile& profile) {
+    // Firefox before version 21 kept its downloads in a database of their own.
+    ScanDatabase(
+        index, kDownloads, profile.folder + L"downloads.sqlite", L"downloads.sqlite",
+        "moz_downloads",
+        [](SqliteDb& db) {
+            return "SELECT source, " + ColumnOrZero(db, "moz_downloads", "startTime") + ", " +
+                   SumOfLengths(db, "moz_downloads", {"name", "source", "target", "referrer"}) +
+                   " FROM moz_downloads";
+        },
+        TimeBase::kUnixMicroseconds, &GetUrlDomain);
+}
+
 void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profile) {
+    DeleteFileRows(index, kFiles);
+    DeleteFileRows(index, kCrashReports);
+    if (HasRows(index, kDownloads))
+        CleanStores(index, {kDownloads}, profile.folder + L"downloads.sqlite", [](SqliteDb& db) {
+            return ExecIfTable(db, "moz_downloads", "DELETE FROM moz_downloads");
+        });
     const std::wstring places = profile.folder + L"places.sqlite";
     std::vector<std::string> keptUrls;
     bool placesCleaned = !HasRows(index, kPlaces);
-    if (HasRows(index, kPlaces)) {
-        SqliteStatus status = CleanDatabase(places, [&](SqliteDb& db) {
+    if (HasRows(index, kPlaces))
+        placesCleaned = CleanStores(index, {kPlaces}, places, [&](SqliteDb& db) {
             SqliteStatus step = CleanFirefoxPlaces(db);
             // The favicons clean keeps the icons of the pages left.
             if (step.Ok() && HasRows(index, kFavicons) && db.HasTable("moz_places"))
@@ -146,16 +278,12 @@ void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profil
                     [&](const SqliteStatement& url) { keptUrls.push_back(url.Utf8(0)); });
             return step;
         });
-        SetStoreResult(index, kPlaces, status, places);
-        placesCleaned = status.Ok();
-    }
     if (!HasRows(index, kFavicons)) return;
     if (!placesCleaned) {
         // Without the history clean the pages to keep are not known.
-        FailRows(
-            index, kFavicons,
-            ItemError(EscapeHtml(L"favicons.sqlite of " + profile.name + L" was left as it was."),
-                      L"The history itself could not be cleaned."));
+        FailRows(index, kFavicons,
+                 ItemError(L"favicons.sqlite of " + profile.name + L" was left as it was.",
+                           L"The history itself could not be cleaned."));
         return;
     }
     if (!HasRows(index, kPlaces)) {
@@ -164,19 +292,37 @@ void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profil
             ForEachRow(db, "SELECT url FROM moz_places",
                        [&](const SqliteStatement& url) { keptUrls.push_back(url.Utf8(0)); });
     }
-    const std::wstring favicons = profile.folder + L"favicons.sqlite";
-    SqliteStatus status =
-        CleanDatabase(favicons, [&](SqliteDb& db) { return CleanFirefoxFavicons(db, keptUrls); });
-    SetStoreResult(index, kFavicons, status, favicons);
+    CleanStores(index, {kFavicons}, profile.folder + L"favicons.sqlite",
+                [&](SqliteDb& db) { return CleanFirefoxFavicons(db, keptUrls); });
+}
+
+// Files that name the sites visited: pictures of pages, the icons of the
+// taskbar's jump list, the servers' alternative services, and crash reports
+// (content processes' in the profile, the browser's with the installation).
+void CPlgFirefoxHistory::ScanLeftovers(size_t index, const BrowserProfile& profile) {
+    AddFolderRow(index, kFiles, L"thumbnails", profile.cacheFolder + L"thumbnails\\");
+    AddFolderRow(index, kFiles, L"jumpListCache", profile.cacheFolder + L"jumpListCache\\");
+    AddFilesRow(
+        index, kFiles, L"AlternateServices",
+        {profile.folder + L"AlternateServices.bin", profile.folder + L"AlternateServices.txt"});
+    AddFolderRow(index, kCrashReports, L"minidumps", profile.folder + L"minidumps\\");
+    if (profile.userData.empty() || !IsFirstOfUserData(index)) return;
+    for (const wchar_t* name : {L"pending", L"submitted"})
+        AddFolderRow(index, kCrashReports,
+                     L"Crash Reports\\" + std::wstring(name) + L" (all profiles)",
+                     profile.userData + L"Crash Reports\\" + name + L"\\");
 }
 
 // Cookies ---------------------------------------------------------------
 
 void CPlgFirefoxCookies::ScanProfile(size_t index, const BrowserProfile& profile) {
-    ScanDatabase(index, 0, profile.folder + L"cookies.sqlite", L"cookies.sqlite", "moz_cookies",
-                 "SELECT host, lastAccessed, length(name) + length(value) + length(path) "
-                 "FROM moz_cookies",
-                 TimeBase::kUnixMicroseconds, &CookieRowName);
+    ScanDatabase(
+        index, 0, profile.folder + L"cookies.sqlite", L"cookies.sqlite", "moz_cookies",
+        [](SqliteDb& db) {
+            return "SELECT host, " + ColumnOrZero(db, "moz_cookies", "lastAccessed") + ", " +
+                   SumOfLengths(db, "moz_cookies", {"name", "value", "path"}) + " FROM moz_cookies";
+        },
+        TimeBase::kUnixMicroseconds, &CookieRowName);
 }
 
 void CPlgFirefoxCookies::CleanProfile(size_t index, const BrowserProfile& profile) {
@@ -188,13 +334,14 @@ void CPlgFirefoxCookies::CleanProfile(size_t index, const BrowserProfile& profil
 void CPlgFirefoxFormHistory::ScanProfile(size_t index, const BrowserProfile& profile) {
     ScanDatabase(
         index, 0, profile.folder + L"formhistory.sqlite", L"formhistory.sqlite", "moz_formhistory",
-        "SELECT fieldname, lastUsed, length(value) FROM moz_formhistory",
+        [](SqliteDb&) {
+            return std::string("SELECT fieldname, lastUsed, length(value) FROM moz_formhistory");
+        },
         TimeBase::kUnixMicroseconds, [](std::wstring_view field) { return std::wstring(field); });
 }
 
 void CPlgFirefoxFormHistory::CleanProfile(size_t index, const BrowserProfile& profile) {
-    const std::wstring path = profile.folder + L"formhistory.sqlite";
-    SqliteStatus status = CleanDatabase(path, [](SqliteDb& db) {
+    CleanStores(index, {0}, profile.folder + L"formhistory.sqlite", [](SqliteDb& db) {
         SqliteStatus step = ExecIfTable(db, "moz_formhistory", "DELETE FROM moz_formhistory");
         // Where each entry was typed: the pages are history too.
         step =
@@ -202,7 +349,6 @@ void CPlgFirefoxFormHistory::CleanProfile(size_t index, const BrowserProfile& pr
         step = ThenIfTable(db, step, "moz_sources", "DELETE FROM moz_sources");
         return step;
     });
-    SetStoreResult(index, 0, status, path);
 }
 
 // Sessions --------------------------------------------------------------

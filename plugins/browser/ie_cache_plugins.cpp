@@ -44,6 +44,7 @@ CPlugin::Result CIEUrlCachePlugin::Scan() {
 
 CPlugin::Result CIEUrlCachePlugin::Fix() {
     ResetResults();
+    if (auto refused = RefuseIfKeepListUnreadable()) return *refused;
     const Result result = DeleteUrlCacheDomains(
         kind_, domains_, Run(), UsesCookieKeepList() ? &GetKernel().GetCookieKeepList() : nullptr);
     CollectDomainErrors();

@@ -48,6 +48,7 @@ bool CPlgNetscapeCookies::ReadDomains() { return GetNetscapeCookies(domains_, Ru
 
 CPlugin::Result CPlgNetscapeCookies::Fix() {
     ResetResults();
+    if (auto refused = RefuseIfKeepListUnreadable()) return *refused;
     for (auto& [name, domain] : domains_) domain.profileIndex = 0;
     bool rewritten = DeleteNetscapeCookies(domains_, Run(), GetKernel().GetCookieKeepList());
     CollectDomainErrors();

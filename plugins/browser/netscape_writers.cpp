@@ -97,15 +97,12 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
         }
         // Nothing of this file goes: it stays as it is, not even rewritten.
         if (kept.size() == bytes.size()) continue;
-        DWORD code = 0;
-        bool rewritten = false;
-        if (run.GetWipeFiles() && WipeFile(path) == WipeOutcome::kFailed)
-            code = GetLastError();
-        else {
-            code = RewriteFileBytes(path, kept);
-            rewritten = code == ERROR_SUCCESS;
-        }
-        if (rewritten) continue;
+        const ReplaceOutcome replaced = ReplaceFileContent(path, kept, run.GetWipeFiles());
+        if (replaced.kind == ReplaceResult::kReplaced ||
+            replaced.kind == ReplaceResult::kReplacedWithoutOverwrite)
+            continue;
+        const DWORD code =
+            replaced.kind == ReplaceResult::kRefused ? ERROR_ACCESS_DENIED : replaced.error;
         for (auto& [domainName, domain] : domains) {
             if (domain.profileIndex != profileIndex) continue;
             domain.result = DomainInfo::kError;

@@ -10,6 +10,7 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/protected_places.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -26,6 +27,22 @@ FILETIME ToFileTime(int64_t ticks) {
 
 uint64_t Ticks(const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// Why a profile in use was left alone, and what the user can do about it.
+std::wstring InUseReason(const BrowserProfile& profile) {
+    std::wstring reason = L"The browser holds this profile open (" +
+                          profile.lockFile.substr(profile.lockFile.rfind(L'\\') + 1) +
+                          L"). Close " + profile.browser + L" and clean again.";
+    // Edge's Startup boost (of every channel) keeps it running, lock held,
+    // with no window open.
+    if (profile.browser.rfind(L"Microsoft Edge", 0) == 0)
+        reason += L" If no " + profile.browser +
+                  L" window is open, Edge is running in the background, "
+                  L"usually because of Startup boost: turn off \"Startup boost\" in Edge's "
+                  L"Settings, under System and performance, then restart Windows or end "
+                  L"Microsoft Edge in the Task Manager, and clean again.";
+    return reason;
 }
 
 }  // namespace
@@ -55,17 +72,27 @@ CPlugin::Result CProfileStorePlugin::Scan() {
     tags_.clear();
     rowFiles_.clear();
     rowFolders_.clear();
+    scanFailures_.clear();
     profiles_.clear();
     for (BrowserProfile& profile : FindProfiles()) {
         ProfileState state;
+        state.link = FindProfileLink(profile);
         state.inUse = CheckProfileLock(profile.lockFile) == ProfileLock::kInUse;
         state.profile = std::move(profile);
         profiles_.push_back(std::move(state));
     }
     for (size_t index = 0; index < profiles_.size(); ++index) {
         if (IsCancelled()) return kCancelled;
-        SetProgress(profiles_[index].profile.browser + L" - " + profiles_[index].profile.name);
-        ScanProfile(index, profiles_[index].profile);
+        const ProfileState& state = profiles_[index];
+        SetProgress(state.profile.browser + L" - " + state.profile.name);
+        if (const std::optional<ProfileLink>& link = state.link) {
+            // Nothing is read through the link; the row says why it stays.
+            Row(index, kRefusedStore,
+                L"Not cleaned: " + link->folder + L" is a link" +
+                    (link->target.empty() ? std::wstring() : L" to " + link->target));
+            continue;
+        }
+        ScanProfile(index, state.profile);
     }
     if (IsCancelled()) return kCancelled;
     BuildGroupedView();
@@ -74,29 +101,58 @@ CPlugin::Result CProfileStorePlugin::Scan() {
 
 CPlugin::Result CProfileStorePlugin::Fix() {
     ResetResults();
+    if (auto refused = RefuseIfKeepListUnreadable()) return *refused;
     bool failed = false;
     for (size_t index = 0; index < profiles_.size(); ++index) {
         if (IsCancelled()) break;
         if (!HasRows(index, -1)) continue;
         const BrowserProfile& profile = profiles_[index].profile;
         SetProgress(profile.browser + L" - " + profile.name);
-        // The lock is asked again: the browser may have started or ended since the scan.
-        if (CheckProfileLock(profile.lockFile) == ProfileLock::kInUse) {
-            FailRows(index, -1,
-                     ItemError(EscapeHtml(profile.browser + L", profile \"" + profile.name +
-                                          L"\", is in use and was left as it is."),
-                               L"The browser holds this profile open (" +
-                                   profile.lockFile.substr(profile.lockFile.rfind(L'\\') + 1) +
-                                   L"). Close " + profile.browser + L" and clean again."));
-            continue;
-        }
-        CleanProfile(index, profile);
+        if (!RefuseProfile(index)) CleanProfile(index, profile);
     }
     CollectDomainErrors();
     for (const DomainInfo* row : view_)
         if (row->result == DomainInfo::kError) failed = true;
     if (IsCancelled()) return kCancelled;
     return failed ? kFailed : kDone;
+}
+
+bool CProfileStorePlugin::RefuseProfile(size_t index) {
+    const ProfileState& state = profiles_[index];
+    const BrowserProfile& profile = state.profile;
+    const std::wstring title =
+        profile.browser + L", profile \"" + profile.name + L"\", was left as it is.";
+    auto linkText = [](const ProfileLink& link) {
+        return link.folder + L" is reached through a link" +
+               (link.target.empty() ? std::wstring(L".") : L" (to " + link.target + L").");
+    };
+    if (state.link) {
+        FailRows(index, -1,
+                 ItemError(title, linkText(*state.link) +
+                                      L" Veltrane does not clean through links, so that "
+                                      L"nothing outside the browser's own folders is touched."));
+        return true;
+    }
+    // The folders are asked again: a folder may have become a link since the scan.
+    if (std::optional<ProfileLink> link = FindProfileLink(profile)) {
+        FailRows(index, -1, ItemError(title, L"Changed since the scan: " + linkText(*link)));
+        return true;
+    }
+    // So is the lock: the browser may have started or ended since the scan.
+    if (CheckProfileLock(profile.lockFile) == ProfileLock::kInUse) {
+        FailRows(index, -1, ItemError(title, InUseReason(profile)));
+        return true;
+    }
+    return false;
+}
+
+bool CProfileStorePlugin::IsFirstOfUserData(size_t index) const {
+    const std::wstring& shared = profiles_[index].profile.userData;
+    for (size_t earlier = 0; earlier < index; ++earlier)
+        if (!profiles_[earlier].link &&
+            _wcsicmp(profiles_[earlier].profile.userData.c_str(), shared.c_str()) == 0)
+            return false;
+    return true;
 }
 
 DomainInfo& CProfileStorePlugin::Row(size_t index, int store, const std::wstring& name) {
@@ -133,7 +189,7 @@ void CProfileStorePlugin::SetStoreResult(size_t index, int store, const SqliteSt
         return;
     }
     FailRows(index, store,
-             ItemError(EscapeHtml(L"Error occurred while cleaning \"" + path + L"\"."),
+             ItemError(L"Error occurred while cleaning \"" + path + L"\".",
                        L"SQLite: " + status.message));
 }
 
@@ -142,6 +198,30 @@ void CProfileStorePlugin::FailRows(size_t index, int store, const ItemError& err
         row->result = DomainInfo::kError;
         row->error = error;
     }
+}
+
+std::optional<ItemError> CProfileStorePlugin::ScanFailure(size_t index,
+                                                          const std::vector<int>& stores,
+                                                          const std::wstring& path) const {
+    for (int store : stores) {
+        auto failure = scanFailures_.find({index, store});
+        if (failure == scanFailures_.end()) continue;
+        return ItemError(L"\"" + path + L"\" was left as it was.",
+                         L"The scan could not read it (SQLite: " + failure->second +
+                             L"), and Veltrane cleans only what its scan showed.");
+    }
+    return std::nullopt;
+}
+
+bool CProfileStorePlugin::CleanStores(size_t index, const std::vector<int>& stores,
+                                      const std::wstring& path, const DatabaseWork& work) {
+    if (std::optional<ItemError> refusal = ScanFailure(index, stores, path)) {
+        for (int store : stores) FailRows(index, store, *refusal);
+        return false;
+    }
+    const SqliteStatus status = CleanDatabase(path, work);
+    for (int store : stores) SetStoreResult(index, store, status, path);
+    return status.Ok();
 }
 
 void CProfileStorePlugin::BuildGroupedView() {
@@ -199,81 +279,92 @@ void CProfileStorePlugin::FillTotals(std::wstring& totals) const {
     ReplaceAll(totals, L"#size#", FormatSize(bytes));
 }
 
-void CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstring& name,
-                                      const std::vector<std::wstring>& paths) {
-    std::vector<std::wstring> present;
+DomainInfo* CProfileStorePlugin::AddFilesRow(size_t index, int store, const std::wstring& name,
+                                             const std::vector<std::wstring>& paths) {
+    std::vector<FileIdentity> present;
     uint64_t bytes = 0;
     FILETIME newest = {};
     for (const std::wstring& path : paths) {
-        const std::optional<FileFacts> facts = ReadFileFacts(path);
-        if (!facts) continue;
-        present.push_back(path);
-        bytes += facts->size;
-        if (Ticks(facts->lastWrite) > Ticks(newest)) newest = facts->lastWrite;
+        // A file reached through a link or an alias is not the profile's to list.
+        IdentityReadOutcome read = ReadFileIdentity(path);
+        if (read.kind != IdentityRead::kRead) continue;
+        bytes += read.identity.size;
+        if (Ticks(read.identity.lastWrite) > Ticks(newest)) newest = read.identity.lastWrite;
+        present.push_back(std::move(read.identity));
     }
-    if (present.empty()) return;
+    if (present.empty()) return nullptr;
     DomainInfo& row = Row(index, store, name);
     row.itemCount += static_cast<int>(present.size());
     row.sizeSum += bytes;
     NoteAccess(row, newest);
     auto& files = rowFiles_[&row];
     files.insert(files.end(), present.begin(), present.end());
+    return &row;
 }
 
-void CProfileStorePlugin::AddFolderRow(size_t index, int store, const std::wstring& name,
-                                       const std::wstring& folder) {
-    StringList files;
-    SizeList sizes;
-    GetFileListPlugCancelProc visitor(this, &files, &sizes, nullptr, L"*", L'|');
-    WalkFolderTree(folder, visitor);
-    if (files.empty()) return;
+DomainInfo* CProfileStorePlugin::AddFolderRow(size_t index, int store, const std::wstring& name,
+                                              const std::wstring& folder) {
+    FolderTreeListing listing;
+    if (ListFolderItems(this, folder, nullptr, ListingDepth::kTree, &listing).kind !=
+            ListingResult::kListed ||
+        listing.files.empty())
+        return nullptr;
     DomainInfo& row = Row(index, store, name);
-    row.itemCount += static_cast<int>(files.size());
-    for (uint64_t size : sizes) row.sizeSum += size;
-    rowFolders_[&row] = folder;
+    row.itemCount += static_cast<int>(listing.files.size());
+    row.sizeSum += listing.TotalSize();
+    rowFolders_[&row] = std::move(listing);
+    return &row;
 }
 
 void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
     for (DomainInfo* row : RowsOf(index, store)) {
         if (IsCancelled()) return;
         std::optional<ItemError> failure;  // the first file or folder that stayed
-        bool deferred = false;
         std::wstring deferredPath;
+        auto fail = [&failure](ItemError::Kind kind, const std::wstring& path, DWORD code,
+                               const std::wstring& change) {
+            if (failure) return;
+            if (!change.empty())
+                failure.emplace(kind, path, ItemError::kOwnText, 0, false, L"",
+                                ChangedSinceScan(change));
+            else
+                failure.emplace(kind, path,
+                                code != 0 ? ItemError::kSystemMessage : ItemError::kUnknown, code,
+                                false);
+        };
         if (auto files = rowFiles_.find(row); files != rowFiles_.end()) {
-            for (const std::wstring& path : files->second) {
-                const DeleteOutcome outcome = DeleteFileEx(path, GetWipeFiles());
-                if (outcome == DeleteOutcome::kDeferred && !deferred) {
-                    deferred = true;
-                    deferredPath = path;
-                } else if (outcome == DeleteOutcome::kFailed && !failure) {
-                    failure.emplace(ItemError::kFile, path, ItemError::kSystemMessage,
-                                    GetLastError(), false);
-                }
+            for (const FileIdentity& file : files->second) {
+                const Removal removal = RemoveListedFile(file, GetWipeFiles());
+                if (removal.kind == RemovalKind::kDeferred && deferredPath.empty())
+                    deferredPath = file.path;
+                else if (removal.kind == RemovalKind::kChanged)
+                    fail(ItemError::kFile, file.path, 0, removal.change);
+                else if (removal.kind == RemovalKind::kFailed)
+                    fail(ItemError::kFile, file.path, removal.error, {});
             }
         }
         if (auto folder = rowFolders_.find(row); folder != rowFolders_.end()) {
-            unsigned count = 0;
-            uint64_t size = 0;
-            bool folderDeferred = false;
-            SetLastError(ERROR_SUCCESS);
-            const bool complete =
-                DeleteFolderTree(folder->second, this, true, &count, &size, &folderDeferred, L"*");
-            const DWORD error = GetLastError();
-            if (!complete && !failure && !IsCancelled())
-                failure.emplace(
-                    ItemError::kFolder, folder->second,
-                    error != ERROR_SUCCESS ? ItemError::kSystemMessage : ItemError::kUnknown, error,
-                    false);
-            if (folderDeferred && !deferred) {
-                deferred = true;
-                deferredPath = folder->second;
+            const FolderTreeListing& listing = folder->second;
+            const PlaceVerdict verdict = CheckFolder(listing.folder.path, FolderAction::kEmpty);
+            if (!verdict.allowed) {
+                if (!failure)
+                    failure.emplace(ItemError::kFolder, listing.folder.path, ItemError::kOwnText, 0,
+                                    false, L"", verdict.reason);
+            } else {
+                const TreeRemoval tree = RemoveListedTree(listing, this);
+                if (tree.cancelled) return;
+                if (tree.changed > 0)
+                    fail(ItemError::kFolder, listing.folder.path, 0, tree.firstChange);
+                else if (tree.failed > 0)
+                    fail(ItemError::kFolder, listing.folder.path, tree.firstError, {});
+                if (tree.deferred > 0 && deferredPath.empty()) deferredPath = listing.folder.path;
             }
         }
         if (IsCancelled()) return;
         if (failure) {
             row->result = DomainInfo::kError;
             row->error = failure;
-        } else if (deferred) {
+        } else if (!deferredPath.empty()) {
             SetRebootNeeded();
             row->result = DomainInfo::kRebootNeeded;
             row->error = ItemError(ItemError::kFile, deferredPath, ItemError::kUnknown, 0, true);
@@ -283,9 +374,10 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
     }
 }
 
-void CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wstring& file,
-                                         const SqliteStatus& status) {
-    Row(index, store, file + L" (cannot be read: " + status.message + L")");
+DomainInfo& CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wstring& file,
+                                                const SqliteStatus& status) {
+    scanFailures_.emplace(std::make_pair(index, store), status.message);
+    return Row(index, store, file + L" (cannot be read: " + status.message + L")");
 }
 
 SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db,
@@ -303,25 +395,23 @@ SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db
 
 void CProfileStorePlugin::ScanDatabase(size_t index, int store, const std::wstring& path,
                                        const wchar_t* label, std::string_view table,
-                                       std::string_view query, TimeBase time, RowNamer name) {
+                                       const QueryFor& query, TimeBase time, RowNamer name) {
     if (!IsExistingFile(path)) return;
     SqliteDb db;
     SqliteStatus status = OpenForScan(db, path);
-    if (status.Ok() && db.HasTable(table)) status = ScanRows(index, store, db, query, time, name);
+    if (status.Ok() && db.HasTable(table))
+        status = ScanRows(index, store, db, query(db), time, name);
     if (!status.Ok()) NoteUnreadable(index, store, label, status);
 }
 
 void CProfileStorePlugin::CleanCookies(size_t index, const std::wstring& path,
                                        std::string_view table, std::string_view hostColumn) {
     CookieTallies tallies;
-    SqliteStatus status = CleanDatabase(path, [&](SqliteDb& db) {
+    const bool cleaned = CleanStores(index, {0}, path, [&](SqliteDb& db) {
         return DeleteCookiesOutsideKeepList(db, table, hostColumn, GetKernel().GetCookieKeepList(),
                                             tallies);
     });
-    if (!status.Ok()) {
-        SetStoreResult(index, 0, status, path);
-        return;
-    }
+    if (!cleaned) return;
     // A row whose every cookie stayed shows as kept.
     for (DomainInfo* row : RowsOf(index, 0)) {
         auto tally = tallies.find(row->name);

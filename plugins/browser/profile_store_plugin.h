@@ -2,6 +2,8 @@
 // The common part of the plug-ins for today's browsers: every profile of a
 // browser family, its rows grouped under "browser - profile" and then by
 // domain, and the rule that a profile in use is scanned but never cleaned.
+#include <functional>
+#include <initializer_list>
 #include <map>
 #include <optional>
 #include <string>
@@ -13,6 +15,9 @@
 #include "plugins/browser/browser_profiles.h"
 #include "plugins/browser/cookie_store.h"
 #include "plugins/browser/domain_plugin.h"
+#include "plugins/browser/sqlite_clean.h"
+#include "sysaccess/file_identity.h"
+#include "sysaccess/file_walk.h"
 #include "sysaccess/sqlite_db.h"
 
 class CProfileStorePlugin : public CDomainPlugin {
@@ -25,6 +30,8 @@ public:
     struct ProfileState {
         BrowserProfile profile;
         bool inUse = false;
+        // A folder of the profile reached through a link: listed, never cleaned.
+        std::optional<ProfileLink> link;
     };
     const std::vector<ProfileState>& Profiles() const { return profiles_; }
 
@@ -35,6 +42,8 @@ protected:
         size_t profile = 0;
         int store = 0;
     };
+    // The store of the one row of a profile that is listed but not cleaned.
+    static constexpr int kRefusedStore = 1000;
 
     virtual BrowserProfiles FindProfiles() const = 0;
     virtual void ScanProfile(size_t index, const BrowserProfile& profile) = 0;
@@ -42,6 +51,9 @@ protected:
     // the result of each of its rows.
     virtual void CleanProfile(size_t index, const BrowserProfile& profile) = 0;
 
+    // True for the first profile (not reached through a link) of its User
+    // Data folder: what belongs to the whole browser is listed with it.
+    bool IsFirstOfUserData(size_t index) const;
     // The row `name` of store `store` of profile `index`, added empty when absent.
     DomainInfo& Row(size_t index, int store, const std::wstring& name);
     // Rows of one store (or of every store with `store` < 0) of one profile.
@@ -52,6 +64,12 @@ protected:
     void SetStoreResult(size_t index, int store, const SqliteStatus& status,
                         const std::wstring& path);
     void FailRows(size_t index, int store, const ItemError& error);
+    // Cleans the database at `path` behind `stores` (one database may fill
+    // several stores) as one transaction and sets their rows' results. A
+    // database the scan could not read is left as it was: what the scan did
+    // not show is not cleaned. False when it was not cleaned.
+    bool CleanStores(size_t index, const std::vector<int>& stores, const std::wstring& path,
+                     const DatabaseWork& work);
 
     // How a store counts time in the rows a scan reads.
     enum class TimeBase { kChrome, kUnixMicroseconds, kUnixSeconds };
@@ -59,44 +77,58 @@ protected:
     // Files every result of `query` (text, time, bytes) under the row `name(text)`.
     SqliteStatus ScanRows(size_t index, int store, SqliteDb& db, std::string_view query,
                           TimeBase time, RowNamer name);
-    // The same on the database at `path` when it has `table`; a database
-    // that cannot be read gets its row under `label`.
+    // The same on the database at `path` when it has `table`, with the query
+    // `query` writes for its columns; a database that cannot be read gets its
+    // row under `label`.
+    using QueryFor = std::function<std::string(SqliteDb& db)>;
     void ScanDatabase(size_t index, int store, const std::wstring& path, const wchar_t* label,
-                      std::string_view table, std::string_view query, TimeBase time, RowNamer name);
+                      std::string_view table, const QueryFor& query, TimeBase time, RowNamer name);
     // Cleans a cookie table around the kernel's keep-list and sets the rows' results.
     void CleanCookies(size_t index, const std::wstring& path, std::string_view table,
                       std::string_view hostColumn);
     // A database that could not be read gets a row of its own, so the
-    // preview says so and the clean reports what happened to it.
-    void NoteUnreadable(size_t index, int store, const std::wstring& file,
-                        const SqliteStatus& status);
-    // A row for the files of `paths` that exist (a file and its -journal, ...).
-    void AddFilesRow(size_t index, int store, const std::wstring& name,
-                     const std::vector<std::wstring>& paths);
-    // A row for everything below `folder`, when it holds any file; the folder stays.
-    void AddFolderRow(size_t index, int store, const std::wstring& name,
-                      const std::wstring& folder);
-    // Deletes the files and folders behind the rows of a store through the
-    // common deletion routines (overwrite, deferral to the next start, the
-    // guard of protected places), setting each row's result.
+    // preview says so, and the clean leaves the store alone and says why.
+    DomainInfo& NoteUnreadable(size_t index, int store, const std::wstring& file,
+                               const SqliteStatus& status);
+    // A row for the files of `paths` that exist (a file and its -journal, ...);
+    // null when none does.
+    DomainInfo* AddFilesRow(size_t index, int store, const std::wstring& name,
+                            const std::vector<std::wstring>& paths);
+    // A row for everything below `folder`, when it holds any file (else
+    // null); the folder stays.
+    DomainInfo* AddFolderRow(size_t index, int store, const std::wstring& name,
+                             const std::wstring& folder);
+    // Removes the files and folders the scan listed behind the rows of a
+    // store, each through its own handle (overwrite, deferral to the next
+    // start, the guard of protected places), setting each row's result; what
+    // changed or came after the scan stays.
     void DeleteFileRows(size_t index, int store);
 
     void FillRow(std::wstring& row, const DomainInfo& domain) const override;
     void FillTotals(std::wstring& totals) const override;
 
     std::map<const DomainInfo*, RowTag> tags_;
-    std::map<const DomainInfo*, std::vector<std::wstring>> rowFiles_;
-    std::map<const DomainInfo*, std::wstring> rowFolders_;
+    // What the scan listed behind each row; the clean removes exactly that.
+    std::map<const DomainInfo*, std::vector<FileIdentity>> rowFiles_;
+    std::map<const DomainInfo*, FolderTreeListing> rowFolders_;
 
 private:
     // Grouped by profile and store, the most items first within a group.
     void BuildGroupedView();
+    // Fails every row of a profile that cannot be cleaned now (reached
+    // through a link, changed since the scan, in use); false when none such.
+    bool RefuseProfile(size_t index);
+    // The reason a store is not cleaned because its scan failed, if it did.
+    std::optional<ItemError> ScanFailure(size_t index, const std::vector<int>& stores,
+                                         const std::wstring& path) const;
 
     std::vector<ProfileState> profiles_;
     std::map<const DomainInfo*, bool> groupStarts_;
     // Row() by profile and store, then by name: a history of tens of
     // thousands of pages asks for the same few rows again and again.
     std::map<std::pair<size_t, int>, std::unordered_map<std::wstring, DomainInfo*>> rowIndex_;
+    // SQLite's message for each store (profile, store) the scan could not read.
+    std::map<std::pair<size_t, int>, std::wstring> scanFailures_;
 };
 
 // Times as the browsers store them, as FILETIME.

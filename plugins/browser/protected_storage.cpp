@@ -10,6 +10,7 @@
 #include "sysaccess/reg_format.h"
 #include "sysaccess/reg_security.h"
 #include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 
 namespace {
 
@@ -111,10 +112,14 @@ bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
     if (!access.IsReady()) return true;
     const std::wstring& container = access.Keys().container;
     HKEY root = HKEY_CURRENT_USER;
-    RegKey key = OpenRegKeyAsGranted(root, container.c_str());
+    // Opened as itself: were it a registry link, its items would be another key's.
+    auto open = [&container](HKEY where) {
+        return std::move(OpenRegKeyNoLink(where, container.c_str(), MAXIMUM_ALLOWED).key);
+    };
+    RegKey key = open(root);
     if (!key && !access.IsNt()) {
         root = HKEY_LOCAL_MACHINE;
-        key = OpenRegKeyAsGranted(root, container.c_str());
+        key = open(root);
     }
     if (!key || run.IsCancelled()) return true;
 
@@ -148,12 +153,21 @@ bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
         domain.result = DomainInfo::kDeleted;
         for (const RegItem& item : domain.regItems) {
             if ((cancelled = run.IsCancelled())) break;
-            DWORD code = 0;
-            if (DeleteRegKey(item.root, item.keyPath.c_str(), &code)) continue;
+            const RegDeleteOutcome deleted = DeleteRegKey(item.root, item.keyPath.c_str());
+            if (deleted.Deleted()) continue;
             domain.result = DomainInfo::kError;
-            domain.error.emplace(
-                ItemError::kIEAutoCompleteForm, domain.name, ItemError::kSystemMessage, code, false,
-                FormatRegPath(item.root, item.keyPath, L""), L"Cannot delete registry key");
+            const std::wstring where = FormatRegPath(item.root, item.keyPath, L"");
+            if (deleted.kind == RegDeleteOutcome::Kind::kLink ||
+                deleted.kind == RegDeleteOutcome::Kind::kLinkInside)
+                domain.error.emplace(ItemError::kIEAutoCompleteForm, domain.name,
+                                     ItemError::kOwnText, 0, false, where,
+                                     deleted.kind == RegDeleteOutcome::Kind::kLink
+                                         ? kRegistryLinkLeft
+                                         : kRegistryLinkInside);
+            else
+                domain.error.emplace(ItemError::kIEAutoCompleteForm, domain.name,
+                                     ItemError::kSystemMessage, deleted.error, false, where,
+                                     L"Cannot delete registry key");
             result = false;
             break;
         }
@@ -163,9 +177,9 @@ bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
         }
     }
     if (result && !cancelled) {
-        // Items written since the scan go with the type key.
-        DeleteRegKey(HKEY_CURRENT_USER, access.Keys().type.c_str());
-        if (!access.IsNt()) DeleteRegKey(HKEY_LOCAL_MACHINE, access.Keys().type.c_str());
+        // Items written since the scan go with the type key; a link in it stays.
+        (void)DeleteRegKey(HKEY_CURRENT_USER, access.Keys().type.c_str());
+        if (!access.IsNt()) (void)DeleteRegKey(HKEY_LOCAL_MACHINE, access.Keys().type.c_str());
     }
     if (!cancelled) {
         for (auto& [name, domain] : domains) {

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "sysaccess/path_route.h"
+
 namespace {
 
 // What a failure meant for the file, for the report.
@@ -16,10 +18,26 @@ SqliteStatus AfterCommit(SqliteStatus status) {
     return status;
 }
 
+// A database is written only where it is: SQLite would follow a link to
+// whatever file it points at.
+SqliteStatus CheckRoute(const std::wstring& path) {
+    const RouteCheck check = CheckPathRoute(path);
+    if (check.route == PathRoute::kThroughLink)
+        return SqliteStatus::CannotOpen(
+            L"the file is reached through a link" +
+            (check.finalPath.empty() ? std::wstring() : L" (to " + check.finalPath + L")") +
+            L", and Veltrane writes no file through a link");
+    if (check.route != PathRoute::kDirect)
+        return SqliteStatus::CannotOpen(L"unable to open database file (system error " +
+                                        std::to_wstring(check.error) + L")");
+    return {};
+}
+
 }  // namespace
 
 SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work) {
-    SqliteStatus status = CheckSqliteFile(path);
+    SqliteStatus status = CheckRoute(path);
+    if (status.Ok()) status = CheckSqliteFile(path);
     if (!status.Ok()) return Untouched(status);
     SqliteDb db;
     status = db.Open(path, SqliteDb::Access::kReadWrite);
@@ -43,6 +61,12 @@ SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work) {
         status = db.Exec("PRAGMA wal_checkpoint(TRUNCATE)");
         if (!status.Ok()) return AfterCommit(status);
     }
+    // A file the browser cannot read back is no clean.
+    const std::wstring check = db.QueryText("PRAGMA quick_check");
+    if (check != L"ok")
+        return SqliteStatus::Damaged(
+            L"the rows were removed, but the database failed its check afterwards: " +
+            (check.empty() ? db.LastStatus().message : check));
     status = db.Close();
     return status.Ok() ? status : AfterCommit(status);
 }
@@ -69,6 +93,20 @@ SqliteStatus ForEachRow(SqliteDb& db, std::string_view query,
     SqliteStatement::Step step;
     while ((step = statement.Next()) == SqliteStatement::Step::kRow) visit(statement);
     return step == SqliteStatement::Step::kDone ? SqliteStatus{} : statement.LastStatus();
+}
+
+std::string ColumnOrZero(SqliteDb& db, std::string_view table, std::string_view column) {
+    return db.HasColumn(table, column) ? std::string(column) : std::string("0");
+}
+
+std::string SumOfLengths(SqliteDb& db, std::string_view table,
+                         std::initializer_list<std::string_view> columns) {
+    std::string sum;
+    for (std::string_view column : columns) {
+        if (!db.HasColumn(table, column)) continue;
+        sum += (sum.empty() ? "length(" : " + length(") + std::string(column) + ")";
+    }
+    return sum.empty() ? std::string("0") : sum;
 }
 
 SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,

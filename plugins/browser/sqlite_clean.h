@@ -2,8 +2,11 @@
 // How every browser database is cleaned and read. A clean runs its
 // statements in one transaction with secure_delete on, then VACUUMs and
 // checkpoints a WAL away, so deleted rows linger neither in free pages nor in
-// a journal; any failure rolls back and leaves the file as it was.
+// a journal, and checks the database afterwards (quick_check); any failure
+// before the commit rolls back and leaves the file as it was. A database
+// reached through a link is never written.
 #include <functional>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +27,11 @@ SqliteStatus ExecIfTable(SqliteDb& db, std::string_view table, std::string_view 
 // Runs `sql` once per row of `query`, with the query's row as bindings.
 SqliteStatus ForEachRow(SqliteDb& db, std::string_view query,
                         const std::function<void(const SqliteStatement& row)>& visit);
+// `column` when `table` has it, else "0": versions differ in their columns.
+std::string ColumnOrZero(SqliteDb& db, std::string_view table, std::string_view column);
+// "length(a) + length(b) ..." over those of `columns` that `table` has ("0" when none).
+std::string SumOfLengths(SqliteDb& db, std::string_view table,
+                         std::initializer_list<std::string_view> columns);
 // A temporary table `name`(value TEXT PRIMARY KEY) filled with `values`.
 SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
                                const std::vector<std::string>& values);

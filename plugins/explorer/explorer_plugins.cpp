@@ -44,10 +44,15 @@ CPlgUserAssist::CPlgUserAssist(CKernel& kernel, const PluginIdentity& identity)
 
 CPlgShellBags::CPlgShellBags(CKernel& kernel, const PluginIdentity& identity)
     : CExplorerListPlugin(kernel, identity, kRegKeysValues) {
+    // Windows 7 and later keep the list under Classes (UsrClass.dat), older
+    // systems and some programs under the user's own key; 32-bit programs on
+    // a 64-bit system under Wow6432Node.
     for (const wchar_t* shell :
-         {L"Software\\Microsoft\\Windows\\Shell\\",
-          L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\"}) {
-        AddList(HKCU, std::wstring(shell) + L"BagMRU", Mode::kKeyTree, ValueLayout::kItemList);
-        AddList(HKCU, std::wstring(shell) + L"Bags", Mode::kKeyTree, ValueLayout::kItemList);
+         {L"Software\\Microsoft\\Windows\\Shell\\", L"Software\\Microsoft\\Windows\\ShellNoRoam\\",
+          L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\",
+          L"Software\\Classes\\Wow6432Node\\Local "
+          L"Settings\\Software\\Microsoft\\Windows\\Shell\\"}) {
+        AddFolderTree(std::wstring(shell) + L"BagMRU");
+        AddList(HKCU, std::wstring(shell) + L"Bags", Mode::kKeyTree, ValueLayout::kViewSettings);
     }
 }

@@ -26,6 +26,7 @@ public:
     CPlgUserAssist(CKernel& kernel, const PluginIdentity& identity);
 };
 
+// Each folder is shown by its full path, BagMRU walked from its root.
 // Removing the bags resets the views of every folder (and the desktop's
 // icon positions): the description says so.
 class CPlgShellBags : public CExplorerListPlugin {

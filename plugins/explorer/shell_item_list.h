@@ -1,7 +1,7 @@
 #pragma once
-// Shell item lists as Explorer keeps them in the registry (recent documents,
-// the dialogs' folders, the folders whose views it remembers): checked for
-// shape before any shell call reads them, then named.
+// Shell item lists as Explorer keeps them in the registry (the dialogs' files
+// and folders, the folders whose views it remembers): checked for shape, then
+// read item by item into the path they stand for.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -11,11 +11,8 @@
 // that runs past the end of the data.
 size_t ItemListLength(const uint8_t* data, size_t size);
 
-// A readable name for an absolute item list: the path Windows gives for it,
-// else the shell's display name, else the name stored in its last item.
-// Empty when nothing readable can be had.
+// The path or name an absolute item list stands for ("C:\Users\Ann\report.docx",
+// "\\server\share", "Libraries\Documents"), each item read by our own decoder;
+// only an item of a kind it does not know is named by the shell. Empty when
+// the list is not well formed or any part of it is not readable.
 std::wstring NameOfItemList(const uint8_t* data, size_t size);
-
-// The name one item stores itself: a file or folder name, or a drive
-// ("C:\"). Empty for items only the shell can name (virtual folders).
-std::wstring NameStoredInItem(const uint8_t* item, size_t size);

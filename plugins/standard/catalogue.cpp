@@ -18,6 +18,7 @@ constexpr wchar_t kExplorer[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\
 constexpr wchar_t kNtWinlogon[] = L"Software\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
 constexpr wchar_t k9xWinlogon[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Winlogon";
 constexpr wchar_t kMachineWinlogon[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\Winlogon";
+constexpr wchar_t kQuickAccessList[] = L"\\f01b4d95cf55d32a.automaticDestinations-ms";
 
 }  // namespace
 
@@ -150,12 +151,13 @@ CPlgOperaCookies::CPlgOperaCookies(CKernel& kernel, const PluginIdentity& identi
 }
 
 CPlugin::Result CPlgOperaCookies::Fix() {
-    if (GetKernel().GetCookieKeepList().IsEmpty()) return CStandartPlugin::Fix();
+    const CookieKeepList& keep = GetKernel().GetCookieKeepList();
+    if (keep.IsEmpty()) return CStandartPlugin::Fix();
     errors.clear();
     for (CElimAction::SFileEntry& entry : Engine().fileEntries) {
         for (CElimAction::SFileRecord& record : entry.found) {
             errors.emplace_back(ItemError::kFile, record.name, ItemError::kOwnText, 0, false, L"",
-                                kOperaCookiesKept);
+                                keep.IsUnreadable() ? keep.UnreadableReason() : kOperaCookiesKept);
             record.status = CElimAction::kFailed;
             record.errorNumber = errors.size();
         }
@@ -224,10 +226,23 @@ CPlgJumpLists::CPlgJumpLists(CKernel& kernel, const PluginIdentity& identity)
                  L"*.customDestinations-ms");
 }
 
+CPlugin::Result CPlgJumpLists::Scan() {
+    const Result result = CStandartPlugin::Scan();
+    if (GetKernel().GetOptions().cleanQuickAccess) return result;
+    for (CElimAction::SFileEntry& entry : Engine().fileEntries)
+        std::erase_if(entry.found, [](const CElimAction::SFileRecord& record) {
+            const size_t length = wcslen(kQuickAccessList);
+            return record.name.size() >= length &&
+                   _wcsicmp(record.name.c_str() + record.name.size() - length, kQuickAccessList) ==
+                       0;
+        });
+    return result;
+}
+
 CPlgThumbnailCache::CPlgThumbnailCache(CKernel& kernel, const PluginIdentity& identity)
     : CStandartPlugin(kernel, identity, kFiles) {
     AddFileEntry(L"[PATH_KNOWN_LOCALAPPDATA]\\Microsoft\\Windows\\Explorer", Mode::kFolderFiles,
-                 L"thumbcache_*.db");
+                 L"thumbcache_*.db|iconcache_*.db");
 }
 
 CPlgErrorReports::CPlgErrorReports(CKernel& kernel, const PluginIdentity& identity)
@@ -235,4 +250,11 @@ CPlgErrorReports::CPlgErrorReports(CKernel& kernel, const PluginIdentity& identi
     const std::wstring wer = L"[PATH_KNOWN_LOCALAPPDATA]\\Microsoft\\Windows\\WER\\";
     AddFileEntry(wer + L"ReportArchive", Mode::kFolderTree, kAllFiles);
     AddFileEntry(wer + L"ReportQueue", Mode::kFolderTree, kAllFiles);
+    // The machine's reports: only an administrator may empty these, and a
+    // refusal is a failed row.
+    const std::wstring machineWer = L"[PATH_KNOWN_PROGRAMDATA]\\Microsoft\\Windows\\WER\\";
+    AddFileEntry(machineWer + L"ReportArchive", Mode::kFolderTree, kAllFiles);
+    AddFileEntry(machineWer + L"ReportQueue", Mode::kFolderTree, kAllFiles);
+    // The dumps Windows Error Reporting writes for programs that crashed.
+    AddFileEntry(L"[PATH_KNOWN_LOCALAPPDATA]\\CrashDumps", Mode::kFolderFiles, L"*.dmp");
 }

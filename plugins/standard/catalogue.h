@@ -109,9 +109,12 @@ public:
     CPlgExplorerTypedPaths(CKernel& kernel, const PluginIdentity& identity);
 };
 
+// Explorer's own list (Quick Access and its pinned folders) stays unless the
+// option "CleanQuickAccess" is "1".
 class CPlgJumpLists : public CStandartPlugin {
 public:
     CPlgJumpLists(CKernel& kernel, const PluginIdentity& identity);
+    Result Scan() override;
 };
 
 // Explorer keeps the caches open while it runs: they go at the next start.

@@ -1,10 +1,10 @@
 #include "plugins/standard/elim_action.h"
 
+#include <algorithm>
 #include <map>
 
 #include "plugins/standard/standart_plugin.h"
 #include "sysaccess/file_delete.h"
-#include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/path_join.h"
@@ -14,6 +14,7 @@
 #include "sysaccess/reg_markers.h"
 #include "sysaccess/reg_walk.h"
 #include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/registry_text.h"
 
 namespace {
@@ -30,15 +31,73 @@ bool ReadValueText(HKEY key, const std::wstring& name, std::wstring& text) {
     return true;
 }
 
-// Whether a "|"-separated mask list takes every entry, as the scan's listing of a folder does.
-bool MatchesEverything(const std::wstring& mask) {
-    return mask.empty() || mask == L"*" || mask == L"*.*";
+// A folder of files (Recent's jump lists, a browser's cache) is a plug-in's
+// own trace folder, emptied of its listed files even inside the user's
+// Documents; a whole tree is emptied only where no user's files are.
+FolderAction GuardActionFor(CElimAction::FileMode mode) {
+    return mode == CElimAction::kFolderFiles ? FolderAction::kEmptyTraceFolder
+                                             : FolderAction::kEmpty;
+}
+
+// The name a listed item is shown by: the entry's folder as the user knows
+// it, and the item's place below it.
+std::wstring ShownName(const std::wstring& folder, const FolderTreeListing& listing,
+                       const FileIdentity& item) {
+    const std::wstring& root = listing.folder.path;
+    const size_t skip = root.size() + (root.back() == L'\\' ? 0 : 1);
+    return JoinPath(folder, std::wstring_view(item.path).substr(skip));
 }
 
 // The reason shown for a failure: the system's message, or "Unknown error."
 // when the failure came without a code.
 ItemError::Reason ReasonFor(DWORD code) {
     return code != 0 ? ItemError::kSystemMessage : ItemError::kUnknown;
+}
+
+// Fails a registry row with a reason of its own.
+void FailRegRecord(CElimAction::SRegRecord& record, const std::wstring& reason,
+                   std::vector<ItemError>& errors) {
+    record.status = CElimAction::kFailed;
+    errors.emplace_back(record.isKey ? ItemError::kRegKey : ItemError::kRegValue, record.name,
+                        ItemError::kOwnText, 0, false, L"", reason);
+    record.errorNumber = errors.size();
+}
+
+// A registry row as its deletion left it.
+void SettleRegRecord(CElimAction::SRegRecord& record, const RegDeleteOutcome& outcome,
+                     std::vector<ItemError>& errors) {
+    switch (outcome.kind) {
+        case RegDeleteOutcome::Kind::kDeleted:
+            record.status = CElimAction::kRemoved;
+            return;
+        case RegDeleteOutcome::Kind::kLink:
+            FailRegRecord(record, kRegistryLinkLeft, errors);
+            return;
+        case RegDeleteOutcome::Kind::kLinkInside:
+            FailRegRecord(record, kRegistryLinkInside, errors);
+            return;
+        default:
+            CElimAction::Fail(record, errors, ReasonFor(outcome.error), outcome.error);
+            return;
+    }
+}
+
+// Why the clean must leave a whole entry: its key is a registry link, or
+// its path reaches a key other than the one the scan saw. Nothing when the
+// key is as the scan found it, or gone (its rows then count as removed).
+std::optional<std::wstring> LeaveReason(const CElimAction::SRegEntry& entry,
+                                        const std::wstring& keyPath) {
+    if (!entry.found.empty() && !entry.found.front().refusal.empty())
+        return entry.found.front().refusal;
+    const OpenedRegKey key = OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_QUERY_VALUE);
+    if (key.kind == OpenedRegKey::Kind::kLink) return kRegistryLinkLeft;
+    if (key.kind != OpenedRegKey::Kind::kOpened || !entry.scanKeyName) return std::nullopt;
+    const std::optional<std::wstring> name = TryReadRegKeyName(key.key.Get());
+    if (name &&
+        CompareStringOrdinal(name->c_str(), -1, entry.scanKeyName->c_str(), -1, TRUE) == CSTR_EQUAL)
+        return std::nullopt;
+    return std::wstring(
+        L"Changed since the scan: this path now leads through a registry link to another key.");
 }
 
 // "HKEY_CURRENT_USER\<key path>", or "HKEY_LOCAL_MACHINE\<key path>" for any other root.
@@ -63,6 +122,7 @@ bool CElimAction::Scan() {
         entry.found.clear();
         entry.absent = false;
         entry.scanStamp.reset();
+        entry.scanKeyName.reset();
     }
     for (SFileEntry& entry : fileEntries) {
         if (plugin_.IsCancelled() || !ScanFileEntry(entry)) return false;
@@ -83,63 +143,88 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
         entry.absent = true;
         return true;
     }
-    if (entry.mode != kSingleFile) {
-        // A folder that is, or holds, the user's own files shows as one row
-        // that the clean fails with the guard's reason; nothing inside is listed.
-        PlaceVerdict verdict = CheckFolder(path, FolderAction::kEmpty);
-        if (!verdict.allowed) {
-            SFileRecord record;
-            record.name = path;
-            record.isFolder = true;
-            record.refusal = std::move(verdict.reason);
-            entry.found.push_back(std::move(record));
-            return true;
-        }
-    }
-
-    auto addFile = [&entry](const std::wstring& name, uint64_t size) {
-        SFileRecord record;
-        record.name = name;
-        record.size = size;
-        record.subitemsFound = 1;
-        entry.found.push_back(std::move(record));
-    };
-
     if (entry.mode == kSingleFile) {
         StepDots();
-        const std::optional<FileFacts> facts = ReadFileFacts(path);
-        if (!facts) {
-            entry.absent = true;
-            return true;
-        }
-        addFile(path, facts->size);
-        return true;
+        return ScanSingleFile(entry, path);
     }
-
-    StringList files;
-    SizeList sizes;
-    StringList folders;
-    bool tree = entry.mode == kFolderTree;
-    plugin_.SetProgress(JoinPath(path, tree ? kAllEntries : entry.mask));
-    if (!GetFileList(&plugin_, path, &files, tree ? &folders : nullptr, entry.mask.c_str(), L'|',
-                     nullptr, &sizes))
-        return false;
-    for (const std::wstring& folder : folders) {
-        plugin_.SetProgress(JoinPath(folder, kAllEntries));
+    // A folder that is, holds or lies in the user's own files, or that a link
+    // leads elsewhere, shows as one row that the clean fails with the
+    // guard's reason; nothing inside is listed.
+    auto refuse = [&entry, &path](std::wstring reason) {
         SFileRecord record;
-        record.name = folder;
+        record.name = path;
+        record.isFolder = true;
+        record.refusal = std::move(reason);
+        entry.found.push_back(std::move(record));
+        return true;
+    };
+    PlaceVerdict verdict = CheckFolder(path, GuardActionFor(entry.mode));
+    if (!verdict.allowed) return refuse(std::move(verdict.reason));
+
+    const bool tree = entry.mode == kFolderTree;
+    plugin_.SetProgress(JoinPath(path, tree ? kAllEntries : entry.mask));
+    FolderTreeListing top;
+    const ListingOutcome listed =
+        ListFolderItems(&plugin_, path, entry.mask.c_str(),
+                        tree ? ListingDepth::kFilesAndFolders : ListingDepth::kFiles, &top);
+    switch (listed.kind) {
+        case ListingResult::kListed:
+            break;
+        case ListingResult::kCancelled:
+            return false;
+        case ListingResult::kRefused:
+            return refuse(listed.reason);
+        case ListingResult::kMissing:
+        case ListingResult::kFailed:
+            return true;  // nothing found
+    }
+    for (FileIdentity& folder : top.folders) {
+        SFileRecord record;
+        record.name = ShownName(path, top, folder);
+        plugin_.SetProgress(JoinPath(record.name, kAllEntries));
         record.isFolder = true;
         // A link is removed as a link: nothing behind it belongs to this folder.
-        if (!IsFolderLink(folder)) {
+        if (!folder.IsLink()) {
             auto listing = std::make_shared<FolderTreeListing>();
-            if (!ListFolderTree(&plugin_, folder, listing.get())) return false;
-            record.size = listing->TotalSize();
-            record.subitemsFound = listing->entries;
-            record.listing = std::move(listing);
+            const ListingOutcome below =
+                ListFolderItems(&plugin_, folder.path, nullptr, ListingDepth::kTree, listing.get());
+            if (below.kind == ListingResult::kCancelled) return false;
+            if (below.kind == ListingResult::kListed) {
+                record.size = listing->TotalSize();
+                record.subitemsFound = listing->entries;
+                record.listing = std::move(listing);
+            }
         }
+        record.identity = std::move(folder);
         entry.found.push_back(std::move(record));
     }
-    for (size_t i = 0; i < files.size(); ++i) addFile(files[i], sizes[i]);
+    for (FileIdentity& file : top.files) {
+        SFileRecord record;
+        record.name = ShownName(path, top, file);
+        record.size = file.size;
+        record.subitemsFound = 1;
+        record.identity = std::move(file);
+        entry.found.push_back(std::move(record));
+    }
+    return true;
+}
+
+bool CElimAction::ScanSingleFile(SFileEntry& entry, const std::wstring& path) {
+    IdentityReadOutcome read = ReadFileIdentity(path);
+    if (read.kind == IdentityRead::kMissing || read.kind == IdentityRead::kFailed) {
+        entry.absent = true;
+        return true;
+    }
+    SFileRecord record;
+    record.name = path;
+    record.subitemsFound = 1;
+    if (read.kind == IdentityRead::kRefused) {
+        record.refusal = std::move(read.reason);
+    } else {
+        record.size = read.identity.size;
+        record.identity = std::move(read.identity);
+    }
+    entry.found.push_back(std::move(record));
     return true;
 }
 
@@ -148,12 +233,25 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
     std::wstring display = DisplayRegKey(entry.root, keyPath);
     const std::wstring regPath = display + L"\\";
     // An empty path would open the root itself, which no entry means.
-    const RegKey key =
-        keyPath.empty() ? RegKey() : OpenRegKey(entry.root, keyPath.c_str(), KEY_READ);
-    if (!key) {
+    OpenedRegKey opened;
+    if (!keyPath.empty()) opened = OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_READ);
+    if (opened.kind == OpenedRegKey::Kind::kLink) {
+        // One row for the link; nothing behind it is listed, and the clean leaves it.
+        SRegRecord link;
+        link.name = regPath;
+        link.regPath = regPath;
+        link.isKey = true;
+        link.refusal = kRegistryLinkLeft;
+        if (showValueData) link.valueData = kRegistryLinkLeft;
+        entry.found.push_back(std::move(link));
+        return true;
+    }
+    if (opened.kind != OpenedRegKey::Kind::kOpened) {
         entry.absent = true;
         return true;
     }
+    const RegKey& key = opened.key;
+    entry.scanKeyName = TryReadRegKeyName(key.Get());
 
     // Lists run to tens of thousands of values: each is built without passing copies around.
     auto addValue = [&](std::wstring valueName, std::wstring data) {
@@ -244,81 +342,122 @@ bool CElimAction::Fix(std::vector<ItemError>& errors) {
     return true;
 }
 
+bool CElimAction::LeftItems() const {
+    auto left = [](const SStatistics& record) { return record.status == kFailed; };
+    for (const SFileEntry& entry : fileEntries)
+        if (!entry.absent && std::any_of(entry.found.begin(), entry.found.end(), left)) return true;
+    for (const SRegEntry& entry : regEntries)
+        if (!entry.absent && std::any_of(entry.found.begin(), entry.found.end(), left)) return true;
+    return false;
+}
+
 void CElimAction::DeleteFileRecord(SFileRecord& record, bool overwrite,
                                    std::vector<ItemError>& errors) {
-    DeleteOutcome outcome = DeleteFileEx(record.name, overwrite);
-    DWORD code = GetLastError();
-    switch (outcome) {
-        case DeleteOutcome::kRemoved:
-            record.status = kRemoved;
+    const Removal removal = RemoveListedFile(record.identity, overwrite);
+    switch (removal.kind) {
+        case RemovalKind::kRemoved:
+        case RemovalKind::kRemovedWithoutOverwrite:
+            record.status =
+                removal.kind == RemovalKind::kRemoved ? kRemoved : kRemovedNotOverwritten;
+            record.subitemsRemoved = 1;
+            record.removedSize = removal.freedBytes;
             return;
-        case DeleteOutcome::kRemovedWithoutOverwrite:
-            record.status = kRemovedNotOverwritten;
-            return;
-        case DeleteOutcome::kDeferred:
+        case RemovalKind::kDeferred:
             plugin_.SetRebootNeeded();
-            record.AddDeferred(errors, overwrite, code);
+            record.AddDeferred(errors, overwrite, removal.error);
             record.errorNumber = errors.size();
             return;
-        case DeleteOutcome::kFailed:
-            Fail(record, errors, ReasonFor(code), code);
+        case RemovalKind::kGone:
+            record.status = kGone;
+            return;
+        case RemovalKind::kChanged:
+            FailWithReason(record, ChangedSinceScan(removal.change), errors);
+            return;
+        case RemovalKind::kFailed:
+            Fail(record, errors, ReasonFor(removal.error), removal.error);
             return;
     }
 }
 
-void CElimAction::FailProtected(SFileRecord& record, const std::wstring& reason,
-                                std::vector<ItemError>& errors) {
+void CElimAction::FailWithReason(SFileRecord& record, const std::wstring& reason,
+                                 std::vector<ItemError>& errors) {
     record.status = kFailed;
-    errors.emplace_back(ItemError::kFolder, record.name, ItemError::kOwnText, 0, false, L"",
-                        reason);
+    errors.emplace_back(record.isFolder ? ItemError::kFolder : ItemError::kFile, record.name,
+                        ItemError::kOwnText, 0, false, L"", reason);
     record.errorNumber = errors.size();
+}
+
+void CElimAction::FailFolder(SFileRecord& record, const TreeRemoval& tree, const Removal& removal,
+                             std::vector<ItemError>& errors) {
+    if (tree.deferred > 0) {
+        Fail(record, errors, ItemError::kFolderKeptForReboot, removal.error);
+    } else if (tree.changed > 0) {
+        FailWithReason(record, ChangedSinceScan(tree.firstChange), errors);
+    } else if (removal.kind == RemovalKind::kChanged) {
+        FailWithReason(record, ChangedSinceScan(removal.change), errors);
+    } else if (tree.failed > 0) {
+        Fail(record, errors, ReasonFor(tree.firstError), tree.firstError);
+    } else if (removal.error == ERROR_DIR_NOT_EMPTY) {
+        // Nothing listed inside stayed: what keeps the folder came after the scan.
+        FailWithReason(record, ChangedSinceScan(L"it holds items the scan did not list"), errors);
+    } else if (!removal.change.empty()) {
+        FailWithReason(record, removal.change, errors);
+    } else {
+        Fail(record, errors, ReasonFor(removal.error), removal.error);
+    }
 }
 
 bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& mask,
                                      std::vector<ItemError>& errors) {
-    if (!record.refusal.empty()) {
-        FailProtected(record, record.refusal, errors);
-        return true;
-    }
     plugin_.SetProgress(JoinPath(record.name, mask));
-    bool reboot = false;
-    if (!IsFolderLink(record.name)) {
-        unsigned removed = 0;
-        uint64_t removedSize = 0;
-        // Everything below the folder, as the scan listed it, needs no second walk.
-        bool emptied = record.listing && MatchesEverything(mask)
-                           ? DeleteListedFolderTree(record.name, *record.listing, &plugin_,
-                                                    &removed, &removedSize, &reboot)
-                           : DeleteFolderTree(record.name, &plugin_, true, &removed, &removedSize,
-                                              &reboot, mask.c_str());
-        record.subitemsRemoved = removed;
-        record.removedSize = removedSize;
-        if (!emptied && plugin_.IsCancelled()) return false;
+    TreeRemoval tree;
+    if (record.listing) {
+        tree = RemoveListedTree(*record.listing, &plugin_);
+        record.subitemsRemoved = tree.removed + tree.deferred;
+        record.removedSize = tree.freedBytes;
+        if (tree.cancelled) return false;
     }
-    PlaceVerdict removal = CheckFolder(record.name, FolderAction::kRemove);
-    if (!removal.allowed) {
-        FailProtected(record, removal.reason, errors);
+    // A folder the guard keeps (the temporary folder itself) says so, unless
+    // what it held changed since the scan.
+    const PlaceVerdict allowed = CheckFolder(record.name, FolderAction::kRemove);
+    if (!allowed.allowed && tree.changed == 0) {
+        FailWithReason(record, allowed.reason, errors);
         return true;
     }
-    if (RemoveFolder(record.name)) {
+    const Removal removal = allowed.allowed
+                                ? RemoveListedFolder(record.identity)
+                                : Removal{RemovalKind::kFailed, ERROR_ACCESS_DENIED, {}, 0};
+    if (removal.kind == RemovalKind::kRemoved) {
         record.status = kRemoved;
-        return true;
+    } else if (removal.kind == RemovalKind::kGone) {
+        record.status = record.subitemsRemoved > 0 ? kRemoved : kGone;
+    } else {
+        FailFolder(record, tree, removal, errors);
     }
-    DWORD code = GetLastError();
-    if (reboot)
-        Fail(record, errors, ItemError::kFolderKeptForReboot, code);
-    else
-        Fail(record, errors, ReasonFor(code), code);
     return true;
 }
 
 bool CElimAction::FixFileEntry(SFileEntry& entry, std::vector<ItemError>& errors) {
     const bool overwrite = plugin_.GetWipeFiles();
-    const std::wstring progress = JoinPath(ExpandPathMacros(entry.path), entry.mask);
+    const std::wstring path = ExpandPathMacros(entry.path);
+    const std::wstring progress = JoinPath(path, entry.mask);
+    // The folder the scan listed is asked about again: a link put in its
+    // place or above it since then leads somewhere else.
+    std::wstring refusedNow;
+    if (entry.mode != kSingleFile) {
+        const PlaceVerdict verdict = CheckFolder(path, GuardActionFor(entry.mode));
+        if (!verdict.allowed)
+            refusedNow = ChangedSinceScan(L"the folder " + path + L" is refused now (" +
+                                          verdict.reason + L")");
+    }
     bool filesAnnounced = false;
     for (SFileRecord& record : entry.found) {
         if (plugin_.IsCancelled()) return false;
         if (record.status == kHidden) continue;
+        if (!record.refusal.empty() || !refusedNow.empty()) {
+            FailWithReason(record, record.refusal.empty() ? refusedNow : record.refusal, errors);
+            continue;
+        }
         if (record.isFolder) {
             if (!DeleteFolderRecord(record, entry.mask, errors)) return false;
             filesAnnounced = false;
@@ -338,17 +477,20 @@ bool CElimAction::FixFileEntry(SFileEntry& entry, std::vector<ItemError>& errors
 bool CElimAction::FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors) {
     std::wstring keyPath = ExpandUserNameMacro(entry.keyPath);
     if (keyPath.empty()) return true;
+    if (const std::optional<std::wstring> reason = LeaveReason(entry, keyPath)) {
+        for (SRegRecord& record : entry.found)
+            if (record.status != kHidden) FailRegRecord(record, *reason, errors);
+        return true;
+    }
     switch (entry.mode) {
         case kSingleValue:
             for (SRegRecord& record : entry.found) {
                 if (plugin_.IsCancelled()) return false;
                 if (record.status == kHidden) continue;
                 StepDots();
-                DWORD code = 0;
-                if (DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str(), &code))
-                    record.status = kRemoved;
-                else
-                    Fail(record, errors, ReasonFor(code), code);
+                SettleRegRecord(record,
+                                DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str()),
+                                errors);
             }
             return true;
         case kAllValues:
@@ -365,9 +507,10 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
     plugin_.SetProgress(JoinPath(DisplayRegKey(entry.root, keyPath), kAllEntries));
     // One open key for the whole list: opening it per value doubles the
     // system calls of a long list.
-    RegKey key = OpenRegKey(entry.root, keyPath.c_str(), KEY_QUERY_VALUE | KEY_SET_VALUE);
+    RegKey key = std::move(OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_SET_VALUE).key);
     const bool writable = static_cast<bool>(key);
-    if (!writable && matchByData) key = OpenRegKey(entry.root, keyPath.c_str(), KEY_QUERY_VALUE);
+    if (!writable && matchByData)
+        key = std::move(OpenRegKeyNoLink(entry.root, keyPath.c_str(), 0).key);
     // Once a value's data differs from what the scan saw, the list has been
     // renumbered: from then on values are found by their data.
     bool byData = false;
@@ -403,13 +546,10 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
             name = match->second;
             nameByData.erase(match);
         }
-        DWORD code = 0;
-        bool deleted = writable ? DeleteOpenRegValue(key.Get(), name.c_str(), &code)
-                                : DeleteRegValue(entry.root, keyPath.c_str(), name.c_str(), &code);
-        if (deleted)
-            record.status = kRemoved;
-        else
-            Fail(record, errors, ReasonFor(code), code);
+        SettleRegRecord(record,
+                        writable ? DeleteOpenRegValue(key.Get(), name.c_str())
+                                 : DeleteRegValue(entry.root, keyPath.c_str(), name.c_str()),
+                        errors);
     }
     return true;
 }
@@ -419,46 +559,38 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
     if (entry.found.empty()) return true;
     // The key itself is listed first but can only go once it is empty.
     bool valuesAnnounced = false;
+    bool linkLeft = false;
     for (size_t i = 1; i < entry.found.size(); ++i) {
         SRegRecord& record = entry.found[i];
         if (plugin_.IsCancelled()) return false;
         if (record.status == kHidden) continue;
-        DWORD code = 0;
         if (record.isKey) {
             plugin_.SetProgress(JoinPath(record.regName, kAllEntries));
             std::wstring subKey = JoinPath(keyPath, record.regName);
-            unsigned removed = 0;
-            bool emptied =
-                DeleteRegTreeContents(entry.root, subKey.c_str(), &plugin_, true, &removed);
-            record.subitemsRemoved = removed;
-            if (!emptied) {
-                if (plugin_.IsCancelled()) return false;
-                code = GetLastError();
-                Fail(record, errors, ReasonFor(code), code);
-                continue;
-            }
-            if (DeleteEmptyRegKey(entry.root, subKey.c_str(), &code))
-                record.status = kRemoved;
-            else
-                Fail(record, errors, ReasonFor(code), code);
+            const RegDeleteOutcome emptied =
+                DeleteRegTreeContents(entry.root, subKey.c_str(), &plugin_);
+            record.subitemsRemoved = emptied.deleted;
+            if (emptied.kind == RegDeleteOutcome::Kind::kCancelled) return false;
+            linkLeft |= emptied.kind == RegDeleteOutcome::Kind::kLink ||
+                        emptied.kind == RegDeleteOutcome::Kind::kLinkInside;
+            SettleRegRecord(
+                record, emptied.Deleted() ? DeleteEmptyRegKey(entry.root, subKey.c_str()) : emptied,
+                errors);
             continue;
         }
         if (!valuesAnnounced) {
             plugin_.SetProgress(JoinPath(display, kAllEntries));
             valuesAnnounced = true;
         }
-        if (DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str(), &code))
-            record.status = kRemoved;
-        else
-            Fail(record, errors, ReasonFor(code), code);
+        SettleRegRecord(record, DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str()),
+                        errors);
     }
     if (plugin_.IsCancelled()) return false;
     SRegRecord& self = entry.found.front();
     if (self.status == kHidden) return true;
-    DWORD code = 0;
-    if (DeleteEmptyRegKey(entry.root, keyPath.c_str(), &code))
-        self.status = kRemoved;
-    else
-        Fail(self, errors, ReasonFor(code), code);
+    RegDeleteOutcome removed = DeleteEmptyRegKey(entry.root, keyPath.c_str());
+    // What keeps it is the link left below, not the key's fullness as such.
+    if (linkLeft && !removed.Deleted()) removed.kind = RegDeleteOutcome::Kind::kLinkInside;
+    SettleRegRecord(self, removed, errors);
     return true;
 }

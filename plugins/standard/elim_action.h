@@ -12,9 +12,12 @@
 
 #include "engine/item_error.h"
 #include "engine/statistics.h"
+#include "sysaccess/file_identity.h"
 #include "sysaccess/reg_walk.h"
 
 struct FolderTreeListing;
+struct TreeRemoval;
+struct Removal;
 
 class CStandartPlugin;
 
@@ -35,12 +38,16 @@ public:
     // own, so that a report links every failed row to its explanation.
     struct SFileRecord : SFileItemStatistics {
         size_t errorNumber = 0;  // 1-based; 0 for none
-        std::wstring refusal;    // why the guard keeps this folder; the clean fails it
-        // What the scan found below a folder; the clean deletes from it.
+        std::wstring refusal;    // why the guard keeps this folder or file; the clean fails it
+        // The item as the scan found it: the clean removes it only while it
+        // is still that item, in that place.
+        FileIdentity identity;
+        // What the scan found below a folder; the clean removes exactly that.
         std::shared_ptr<const FolderTreeListing> listing;
     };
     struct SRegRecord : SRegItemStatistics {
         size_t errorNumber = 0;
+        std::wstring refusal;  // why the clean leaves this key (a registry link); it fails the row
     };
 
     struct SFileEntry {
@@ -59,6 +66,10 @@ public:
         bool absent = false;
         // The key as the scan found it; the clean compares it to skip re-reading the values.
         std::optional<RegKeyStamp> scanStamp;
+        // The key's real name at the scan: when the path reaches a key of
+        // another name at the clean, a registry link came between, and the
+        // entry is left.
+        std::optional<std::wstring> scanKeyName;
     };
 
     explicit CElimAction(CStandartPlugin& plugin) : plugin_(plugin) {}
@@ -68,8 +79,12 @@ public:
 
     // False when cancelled.
     bool Scan();
-    // Removes what the last scan recorded; failures become item errors. False when cancelled.
+    // Removes what the last scan recorded, and nothing else: an item that
+    // changed since stays, and so does what came after the scan. Failures
+    // become item errors. False when cancelled.
     bool Fix(std::vector<ItemError>& errors);
+    // Whether the last clean left a row it showed: failed, refused or changed since the scan.
+    bool LeftItems() const;
 
     // Marks a record failed and remembers its item error.
     template <typename Record>
@@ -93,11 +108,18 @@ private:
                       std::vector<ItemError>& errors);
     bool FixKeyTree(SRegEntry& entry, const std::wstring& keyPath, const std::wstring& display,
                     std::vector<ItemError>& errors);
+    bool ScanSingleFile(SFileEntry& entry, const std::wstring& path);
     void DeleteFileRecord(SFileRecord& record, bool overwrite, std::vector<ItemError>& errors);
     bool DeleteFolderRecord(SFileRecord& record, const std::wstring& mask,
                             std::vector<ItemError>& errors);
-    static void FailProtected(SFileRecord& record, const std::wstring& reason,
-                              std::vector<ItemError>& errors);
+    // Fails a folder whose own removal did not succeed, with the reason that
+    // explains it best: something inside waits for the next start, changed,
+    // came after the scan or failed; else the folder's own failure.
+    static void FailFolder(SFileRecord& record, const TreeRemoval& tree, const Removal& removal,
+                           std::vector<ItemError>& errors);
+    // Marks a record failed with a reason of the program's own.
+    static void FailWithReason(SFileRecord& record, const std::wstring& reason,
+                               std::vector<ItemError>& errors);
     // The dots text grown by one, as progress for single files and values.
     void StepDots();
 

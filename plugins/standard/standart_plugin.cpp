@@ -1,5 +1,6 @@
 #include "plugins/standard/standart_plugin.h"
 
+#include "engine/changed_since_scan.h"
 #include "engine/kernel.h"
 
 CStandartPlugin::CStandartPlugin(CKernel& kernel, const PluginIdentity& identity,
@@ -40,7 +41,52 @@ CPlugin::Result CStandartPlugin::Scan() {
     return RunResult(engine_.Scan());
 }
 
-CPlugin::Result CStandartPlugin::Fix() { return RunResult(engine_.Fix(errors)); }
+CPlugin::Result CStandartPlugin::Fix() {
+    if (!engine_.Fix(errors)) return RunResult(false);
+    // A clean that left rows it showed did not do all it showed.
+    return engine_.LeftItems() ? kDoneWithFailures : kDone;
+}
+
+CleanSummary CStandartPlugin::GetCleanSummary() const {
+    // Counted from the rows: a row may be deferred by its plug-in after the engine removed it.
+    CleanSummary summary;
+    uint64_t removed = 0;
+    uint64_t freed = 0;
+    auto count = [&](const CElimAction::SStatistics& record, size_t errorNumber) {
+        switch (record.status) {
+            case CElimAction::kRemoved:
+            case CElimAction::kRemovedNotOverwritten:
+                ++removed;
+                break;
+            case CElimAction::kDeferred:
+                ++summary.deferred;
+                break;
+            case CElimAction::kFailed:
+                if (errorNumber > 0 && errorNumber <= errors.size() &&
+                    TellsChangedSinceScan(errors[errorNumber - 1]))
+                    ++summary.changed;
+                else
+                    ++summary.failed;
+                break;
+            default:
+                break;
+        }
+    };
+    for (const CElimAction::SFileEntry& entry : engine_.fileEntries) {
+        if (entry.absent) continue;
+        for (const CElimAction::SFileRecord& record : entry.found) {
+            count(record, record.errorNumber);
+            freed += record.removedSize;
+        }
+    }
+    for (const CElimAction::SRegEntry& entry : engine_.regEntries) {
+        if (entry.absent) continue;
+        for (const CElimAction::SRegRecord& record : entry.found) count(record, record.errorNumber);
+    }
+    summary.removed = removed;
+    summary.freedBytes = freed;
+    return summary;
+}
 
 void CStandartPlugin::PostProgressNow(const std::wstring& text) {
     GetKernel().PostProgress(GetId(), text);

@@ -38,6 +38,7 @@ public:
     Result Scan() override;
     Result Fix() override;
     ScanSummary GetScanSummary() const override;
+    CleanSummary GetCleanSummary() const override;
 
     virtual void FillScanReport(ReportParts& parts) const;
     virtual void FillFixReport(ReportParts& parts) const;

@@ -50,6 +50,8 @@ std::wstring StatusText(Records::Status status, size_t errorNumber) {
             return pages.resDeleted;
         case Records::kRemovedNotOverwritten:
             return pages.resDeletedNotOverwritten;
+        case Records::kGone:
+            return pages.resGone;
         case Records::kDeferred:
             text = pages.resReboot;
             break;
@@ -237,18 +239,15 @@ void CStandartPlugin::FillFixReport(ReportParts& parts) const {
         [&](const CElimAction::SFileRecord& record) {
             std::wstring row = FileRow(parts, record);
             tally.items += ItemsOf(record);
-            uint32_t subitemsRemoved = record.subitemsRemoved;
-            if (IsDone(record)) {
-                tally.removed += ItemsOf(record);
-                tally.removedSize += record.size;
-                subitemsRemoved = record.subitemsFound;
-            } else if (record.isFolder) {
-                // What went from inside a folder that itself stayed.
-                tally.removed += record.subitemsRemoved;
-                tally.removedSize += record.removedSize;
-            }
+            // What went now: an item already gone frees nothing and was not
+            // removed, nor was what a folder held that went before the clean.
+            if (IsDone(record))
+                tally.removed += record.isFolder ? record.subitemsRemoved + 1u : 1u;
+            else if (record.isFolder)
+                tally.removed += record.subitemsRemoved;  // from a folder that itself stayed
+            tally.removedSize += record.removedSize;
             if (record.isFolder)
-                ReplaceAll(row, kSubitemsRemoved, std::to_wstring(subitemsRemoved));
+                ReplaceAll(row, kSubitemsRemoved, std::to_wstring(record.subitemsRemoved));
             FillStatus(row, record, record.errorNumber, tally);
             fileRows += row;
         },

@@ -4,8 +4,11 @@
 #include "plugins/system/folder_list.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/path_join.h"
 #include "sysaccess/protected_places.h"
+#include "sysaccess/reg_format.h"
 #include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
@@ -57,7 +60,7 @@ bool CPlgMessageHistory::AddFiles(Messenger messenger, const std::wstring& folde
                                   const wchar_t* mask, bool cancelBeforeEachFile) {
     // A history path that names the user's own files (a log folder set to
     // Documents) lists nothing: one row says why it is left alone.
-    PlaceVerdict verdict = CheckFolder(folder, FolderAction::kEmpty);
+    PlaceVerdict verdict = CheckFolder(folder, FolderAction::kEmptyTraceFolder);
     if (!verdict.allowed) {
         HistoryFile record;
         record.path = folder;
@@ -65,17 +68,25 @@ bool CPlgMessageHistory::AddFiles(Messenger messenger, const std::wstring& folde
         lists_[messenger].push_back(std::move(record));
         return true;
     }
-    StringList files;
-    SizeList sizes;
-    unsigned count = 0;
-    GetFileList(nullptr, folder, &files, nullptr, mask, L'|', &count, &sizes);
-    for (size_t i = 0; i < files.size(); ++i) {
-        const std::wstring& path = files[i];
+    FolderTreeListing listing;
+    const ListingOutcome listed =
+        ListFolderItems(nullptr, folder, mask, ListingDepth::kFiles, &listing);
+    if (listed.kind == ListingResult::kRefused) {
+        HistoryFile record;
+        record.path = folder;
+        record.refusal = listed.reason;
+        lists_[messenger].push_back(std::move(record));
+        return true;
+    }
+    for (FileIdentity& file : listing.files) {
         if (cancelBeforeEachFile && IsCancelled()) return false;
         HistoryFile record;
-        record.path = path;
-        record.length = sizes[i];
-        SetProgress(path);
+        // The name as the user's settings spell the folder, not its canonical form.
+        record.path = JoinPath(
+            folder, std::wstring_view(file.path).substr(file.path.find_last_of(L'\\') + 1));
+        record.length = file.size;
+        record.identity = std::move(file);
+        SetProgress(record.path);
         lists_[messenger].push_back(std::move(record));
     }
     return true;
@@ -106,6 +117,17 @@ bool CPlgMessageHistory::ScanMsn() {
     for (const std::wstring& name : ListSubKeyNames(accounts.Get())) {
         if (IsCancelled()) return false;
         std::wstring keyPath = std::wstring(kMsnAccountsKey) + L"\\" + name;
+        // An account that is a registry link would name another key's folder:
+        // one row says it is left.
+        if (OpenRegKeyNoLink(HKEY_CURRENT_USER, keyPath.c_str(), 0).kind ==
+            OpenedRegKey::Kind::kLink) {
+            HistoryFile record;
+            record.path = FormatRegPath(HKEY_CURRENT_USER, keyPath, L"");
+            record.refusal = kRegistryLinkLeft;
+            record.refusalKind = ItemError::kRegKey;
+            lists_[kMsn].push_back(std::move(record));
+            continue;
+        }
         std::wstring logFolder =
             ReadRegistryString(HKEY_CURRENT_USER, keyPath.c_str(), L"MessageLogPath", L"");
         // An account without a log folder would otherwise list the current directory.
@@ -127,20 +149,26 @@ bool CPlgMessageHistory::CleanList(std::vector<HistoryFile>& list) {
         if (IsCancelled()) return false;
         if (!record.refusal.empty()) {
             record.result = kFileFailed;
-            record.error = ItemError(ItemError::kFolder, record.path, ItemError::kOwnText, 0, false,
+            record.error = ItemError(record.refusalKind, record.path, ItemError::kOwnText, 0, false,
                                      L"", record.refusal);
             continue;
         }
-        bool wipe = GetWipeFiles();
-        DeleteOutcome outcome = DeleteFileEx(record.path, wipe);
-        if (IsRemoved(outcome)) {
+        const bool wipe = GetWipeFiles();
+        const Removal removal = RemoveListedFile(record.identity, wipe);
+        if (removal.kind == RemovalKind::kRemoved ||
+            removal.kind == RemovalKind::kRemovedWithoutOverwrite ||
+            removal.kind == RemovalKind::kGone) {
             record.result = kFileDeleted;
+        } else if (removal.kind == RemovalKind::kChanged) {
+            record.result = kFileFailed;
+            record.error = ItemError(ItemError::kFile, record.path, ItemError::kOwnText, 0, false,
+                                     L"", ChangedSinceScan(removal.change));
         } else {
-            bool deferred = outcome == DeleteOutcome::kDeferred;
+            const bool deferred = removal.kind == RemovalKind::kDeferred;
             record.result = deferred ? kFileDeletedAfterReboot : kFileFailed;
             if (deferred) SetRebootNeeded();
             record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, record.path,
-                                     ItemError::kSystemMessage, GetLastError(), deferred, L"",
+                                     ItemError::kSystemMessage, removal.error, deferred, L"",
                                      L"Cannot delete subitem");
         }
         dots += L".";

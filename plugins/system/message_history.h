@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/plugin.h"
+#include "sysaccess/file_identity.h"
 
 class CPlgMessageHistory : public CPlugin {
 public:
@@ -20,10 +21,14 @@ public:
 
     struct HistoryFile {
         std::wstring path;
-        uint64_t length = 0;  // as the folder listing gave it
+        uint64_t length = 0;    // as the folder listing gave it
+        FileIdentity identity;  // the file as the scan listed it: the clean removes only that
         FileResult result = kFileNotProcessed;
         ItemError error{ItemError::kFile, L"", ItemError::kSystemMessage, 0, false};
-        std::wstring refusal;  // a history folder the guard keeps: the row stands for the folder
+        // A history folder the guard keeps, or an account key that is a
+        // registry link: the row stands for it, and the clean fails it.
+        std::wstring refusal;
+        ItemError::Kind refusalKind = ItemError::kFolder;
     };
 
     CPlgMessageHistory(CKernel& kernel, const PluginIdentity& identity);

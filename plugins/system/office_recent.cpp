@@ -4,15 +4,18 @@
 #include <shlwapi.h>
 
 #include <map>
+#include <optional>
 
 #include "plugins/system/word_automation.h"
 #include "sysaccess/com_owners.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/path_join.h"
 #include "sysaccess/protected_places.h"
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_format.h"
-#include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/registry_text.h"
 
 namespace {
@@ -43,6 +46,13 @@ const OfficeRegistrySource kSources[15] = {
     {L"Software\\Microsoft\\Office\\9.0\\PowerPoint\\Recent File List", L"File%d"},
     {L"Software\\Microsoft\\Office\\8.0\\PowerPoint\\Recent File List", L"File%d"},
 };
+
+// Office's own folder of shortcuts to recent documents; empty when unknown.
+std::wstring OfficeRecentFolder() {
+    wchar_t appData[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE)) return {};
+    return std::wstring(appData) + L"\\Microsoft\\Office\\Recent";
+}
 
 std::wstring TypeOrDash(const std::wstring& path, bool byName) {
     std::wstring type = ShellTypeName(path, byName);
@@ -97,8 +107,19 @@ bool CPlgMSOfficeRecUsed::ScanWord() {
 bool CPlgMSOfficeRecUsed::ScanRegistry() {
     for (const OfficeRegistrySource& source : kSources) {
         if (IsCancelled()) return false;
-        const RegKey key = OpenRegKey(HKEY_CURRENT_USER, source.keyPath, KEY_READ);
-        if (!key) continue;
+        const OpenedRegKey opened = OpenRegKeyNoLink(HKEY_CURRENT_USER, source.keyPath, KEY_READ);
+        if (opened.kind == OpenedRegKey::Kind::kLink) {
+            // Its values are another key's: one row says it is left.
+            RecentDocument record;
+            record.path = FormatRegPath(HKEY_CURRENT_USER, source.keyPath, L"");
+            record.name = record.path;
+            record.type = L"-";
+            record.refusal = kRegistryLinkLeft;
+            registryList_.push_back(std::move(record));
+            continue;
+        }
+        if (opened.kind != OpenedRegKey::Kind::kOpened) continue;
+        const RegKey& key = opened.key;
         for (int index = 0; index <= kLastIndex; ++index) {
             wchar_t valueName[64];
             swprintf(valueName, 64, source.valueNameFormat, index);
@@ -117,12 +138,33 @@ bool CPlgMSOfficeRecUsed::ScanRegistry() {
     return true;
 }
 
+bool CPlgMSOfficeRecUsed::ScanFolder() {
+    const std::wstring recent = OfficeRecentFolder();
+    if (recent.empty() || !CheckFolder(recent, FolderAction::kEmpty).allowed) return true;
+    FolderTreeListing listing;
+    const ListingOutcome listed =
+        ListFolderItems(this, recent, nullptr, ListingDepth::kFiles, &listing);
+    if (listed.kind == ListingResult::kCancelled) return false;
+    for (FileIdentity& file : listing.files) {
+        RecentDocument record;
+        record.shortcut = JoinPath(recent, DocumentName(file.path));
+        record.path = record.shortcut;
+        record.name = DocumentName(file.path);
+        record.type = TypeOrDash(record.path, true);
+        record.identity = std::move(file);
+        folderList_.push_back(std::move(record));
+    }
+    return true;
+}
+
 CPlugin::Result CPlgMSOfficeRecUsed::Scan() {
     wordList_.clear();
     registryList_.clear();
+    folderList_.clear();
     bool wordOk = ScanWord();
     bool registryOk = ScanRegistry();
-    return wordOk && registryOk ? kDone : kFailed;
+    bool folderOk = ScanFolder();
+    return wordOk && registryOk && folderOk ? kDone : kFailed;
 }
 
 void CPlgMSOfficeRecUsed::CleanWord() {
@@ -153,23 +195,17 @@ void CPlgMSOfficeRecUsed::CleanWord() {
                 ++i;
                 continue;
             }
-            if (word.DeleteRecentFile(item.Get()))
+            if (word.DeleteRecentFile(item.Get())) {
                 found->second->result = RecentDocument::kDeleted;
-            else
-                ++i;
-        }
-        // Then whatever was opened since the scan; a refusal here ends the session.
-        while (!failed && !IsCancelled()) {
-            if (!word.GetRecentCount(count)) {
-                failed = true;
-                break;
+                continue;
             }
-            if (count <= 0) break;
-            ComPtr<IDispatch> item;
-            std::wstring path;
-            std::wstring name;
-            if (!word.GetRecentFile(1, item, path, name) || !word.DeleteRecentFile(item.Get()))
-                failed = true;
+            // Word's own reason, when it gave one, is the row's.
+            const WordSession::Failure& failure = word.LastFailure();
+            found->second->result = RecentDocument::kFailed;
+            found->second->error = failure.raisedByWord
+                                       ? WordError(path, ItemError::kOwnText, failure.description)
+                                       : WordError(path, ItemError::kUnknown, kCannotDelete);
+            ++i;
         }
         if (!failed && !word.Quit(true)) failed = true;
     } else {
@@ -195,36 +231,70 @@ void CPlgMSOfficeRecUsed::CleanWord() {
             }
 }
 
-bool CPlgMSOfficeRecUsed::CleanRegistry() {
-    bool ok = true;
+namespace {
+
+// Nothing while the value a row stands for still names the document the scan
+// saw; otherwise what changed.
+std::optional<std::wstring> ValueChange(const RecentDocument& record) {
+    const OpenedRegKey opened =
+        OpenRegKeyNoLink(record.root, record.keyPath.c_str(), KEY_QUERY_VALUE);
+    if (opened.kind != OpenedRegKey::Kind::kOpened) return std::nullopt;  // the deletion tells
+    std::wstring now;
+    if (!ReadBoundedRegText(opened.key.Get(), record.valueName.c_str(), now, 1024))
+        return std::nullopt;
+    if (now == record.path) return std::nullopt;
+    return L"the value names another document now";
+}
+
+}  // namespace
+
+void CPlgMSOfficeRecUsed::CleanRegistry() {
     for (RecentDocument& record : registryList_) {
-        if (IsCancelled()) return false;
-        DWORD code = ERROR_SUCCESS;
-        if (DeleteRegValue(record.root, record.keyPath.c_str(), record.valueName.c_str(), &code)) {
+        if (IsCancelled()) return;
+        const std::wstring where =
+            record.refusal.empty() ? FormatRegPath(record.root, record.keyPath, record.valueName)
+                                   : record.path;
+        if (record.refusal.empty()) {
+            if (std::optional<std::wstring> change = ValueChange(record)) {
+                record.result = RecentDocument::kFailed;
+                record.error = ItemError(ItemError::kRegValue, where, ItemError::kOwnText, 0, false,
+                                         L"", ChangedSinceScan(*change));
+                continue;
+            }
+        }
+        const RegDeleteOutcome deleted =
+            record.refusal.empty()
+                ? DeleteRegValue(record.root, record.keyPath.c_str(), record.valueName.c_str())
+                : RegDeleteOutcome{RegDeleteOutcome::Kind::kLink};
+        if (deleted.Deleted()) {
             record.result = RecentDocument::kDeleted;
-        } else {
-            ok = false;
+            continue;
+        }
+        record.result = RecentDocument::kFailed;
+        record.error = deleted.kind == RegDeleteOutcome::Kind::kLink
+                           ? ItemError(ItemError::kRegKey, where, ItemError::kOwnText, 0, false,
+                                       L"", kRegistryLinkLeft)
+                           : ItemError(ItemError::kRegValue, where, ItemError::kSystemMessage,
+                                       deleted.error, false, L"", kCannotDelete);
+    }
+}
+
+void CPlgMSOfficeRecUsed::CleanFolder() {
+    const std::wstring recent = OfficeRecentFolder();
+    if (recent.empty() || folderList_.empty()) return;
+    PlaceVerdict verdict = CheckFolder(recent, FolderAction::kEmpty);
+    if (!verdict.allowed) {
+        for (RecentDocument& record : folderList_) {
             record.result = RecentDocument::kFailed;
-            record.error = ItemError(ItemError::kRegValue,
-                                     FormatRegPath(record.root, record.keyPath, record.valueName),
-                                     ItemError::kSystemMessage, code, false, L"", kCannotDelete);
+            record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kOwnText, 0,
+                                     false, L"", verdict.reason);
         }
+        return;
     }
-    for (const OfficeRegistrySource& source : kSources)
-        DeleteNumberedValues(HKEY_CURRENT_USER, source.keyPath, source.valueNameFormat, 0,
-                             kLastIndex, nullptr, nullptr);
-    wchar_t appData[MAX_PATH] = {};
-    if (SHGetSpecialFolderPathW(nullptr, appData, CSIDL_APPDATA, TRUE)) {
-        std::wstring recent = std::wstring(appData) + L"\\Microsoft\\Office\\Recent";
-        PlaceVerdict verdict = CheckFolder(recent, FolderAction::kEmpty);
-        if (!verdict.allowed) {
-            refusedFolder_.emplace(ItemError::kFolder, recent, ItemError::kOwnText, 0, false, L"",
-                                   verdict.reason);
-            return false;
-        }
-        DeleteFolderTree(recent, this, false, nullptr, nullptr, nullptr, L"*");
+    for (RecentDocument& record : folderList_) {
+        if (IsCancelled()) return;
+        RemoveRecentFile(record, *this);
     }
-    return ok;
 }
 
 CPlugin::Result CPlgMSOfficeRecUsed::Fix() {
@@ -232,27 +302,29 @@ CPlugin::Result CPlgMSOfficeRecUsed::Fix() {
     CleanWord();
     CollectRecentDocumentErrors(wordList_, errors);
     if (IsCancelled()) return kCancelled;
-    refusedFolder_.reset();
-    bool registryOk = CleanRegistry();
+    CleanRegistry();
     CollectRecentDocumentErrors(registryList_, errors);
-    // After the rows' errors, so that the rows keep their numbers.
-    if (refusedFolder_) errors.push_back(*refusedFolder_);
     if (IsCancelled()) return kCancelled;
-    return registryOk ? kDone : kFailed;
+    CleanFolder();
+    CollectRecentDocumentErrors(folderList_, errors);
+    // A row that stayed makes the result "finished with failures".
+    return IsCancelled() ? kCancelled : kDone;
 }
 
 ReportResult CPlgMSOfficeRecUsed::BuildScanReport(IHtmlElement& element) {
     if (GetRunState() != kScanned) return ReportResult::kNotYet;
-    element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&wordList_, &registryList_}, false));
+    element.SetInnerHtml(
+        BuildRecentDocumentsReport(*this, {&wordList_, &registryList_, &folderList_}, false));
     return ReportResult::kBuilt;
 }
 
 ReportResult CPlgMSOfficeRecUsed::BuildFixReport(IHtmlElement& element) {
     if (GetRunState() != kCleaned) return ReportResult::kNotYet;
-    element.SetInnerHtml(BuildRecentDocumentsReport(*this, {&wordList_, &registryList_}, true));
+    element.SetInnerHtml(
+        BuildRecentDocumentsReport(*this, {&wordList_, &registryList_, &folderList_}, true));
     return ReportResult::kBuilt;
 }
 
 ScanSummary CPlgMSOfficeRecUsed::GetScanSummary() const {
-    return ScanSummary{wordList_.size() + registryList_.size(), 0};
+    return ScanSummary{wordList_.size() + registryList_.size() + folderList_.size(), 0};
 }

@@ -2,8 +2,6 @@
 // Microsoft Office's recent documents: Word through its automation object,
 // Excel, PowerPoint, Access, Visio and InfoPath through their numbered
 // registry values, then the Office "Recent" shortcut folder.
-#include <optional>
-
 #include "engine/plugin.h"
 #include "plugins/system/recent_documents.h"
 
@@ -19,14 +17,17 @@ public:
 
     const RecentDocumentList& GetWordList() const { return wordList_; }
     const RecentDocumentList& GetRegistryList() const { return registryList_; }
+    const RecentDocumentList& GetFolderList() const { return folderList_; }
 
 private:
     bool ScanWord();
     bool ScanRegistry();
+    bool ScanFolder();
     void CleanWord();
-    bool CleanRegistry();
+    void CleanRegistry();
+    void CleanFolder();
 
     RecentDocumentList wordList_;
     RecentDocumentList registryList_;
-    std::optional<ItemError> refusedFolder_;  // the Office Recent folder, when the guard keeps it
+    RecentDocumentList folderList_;  // the Office Recent folder's files
 };

@@ -4,6 +4,8 @@
 
 #include "engine/page_reader.h"
 #include "engine/plugin.h"
+#include "engine/statistics.h"
+#include "sysaccess/file_delete.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -75,4 +77,33 @@ std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
 void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<ItemError>& errors) {
     for (const RecentDocument& record : list)
         if (HasError(record) && record.error) errors.push_back(*record.error);
+}
+
+void RemoveRecentFile(RecentDocument& record, CPlugin& plugin) {
+    const bool wipe = plugin.GetWipeFiles();
+    const Removal removal = RemoveListedFile(record.identity, wipe);
+    switch (removal.kind) {
+        case RemovalKind::kRemoved:
+        case RemovalKind::kRemovedWithoutOverwrite:
+        case RemovalKind::kGone:
+            record.result = RecentDocument::kDeleted;
+            return;
+        case RemovalKind::kDeferred:
+            plugin.SetRebootNeeded();
+            record.result = RecentDocument::kDeletedAfterReboot;
+            record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile,
+                                     record.shortcut, ItemError::kSystemMessage, removal.error,
+                                     true, L"", kCannotDeleteSubitem);
+            return;
+        case RemovalKind::kChanged:
+            record.result = RecentDocument::kFailed;
+            record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kOwnText, 0,
+                                     false, L"", ChangedSinceScan(removal.change));
+            return;
+        case RemovalKind::kFailed:
+            record.result = RecentDocument::kFailed;
+            record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kSystemMessage,
+                                     removal.error, false, L"", kCannotDeleteSubitem);
+            return;
+    }
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "engine/item_error.h"
+#include "sysaccess/file_identity.h"
 
 class CPlugin;
 
@@ -16,12 +17,14 @@ struct RecentDocument {
 
     std::wstring name;
     std::wstring shortcut;  // Windows recent documents only
+    FileIdentity identity;  // the shortcut as the scan saw it: the clean removes only that
     std::wstring path;
     std::wstring type;
     // Office registry records only.
     HKEY root = nullptr;
     std::wstring keyPath;
     std::wstring valueName;
+    std::wstring refusal;  // why the clean leaves this row (its key is a registry link)
     Result result = kNotProcessed;
     std::optional<ItemError> error;
 };
@@ -40,3 +43,8 @@ std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
 
 // Appends the item errors of the records that failed or wait for a reboot.
 void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<ItemError>& errors);
+
+// Removes the file a row stands for, exactly as the scan listed it
+// (`record.identity`), and sets the row's result and error; a file another
+// program holds waits for the next start (the plug-in's reboot flag is set).
+void RemoveRecentFile(RecentDocument& record, CPlugin& plugin);

@@ -2,27 +2,21 @@
 
 #include <shellapi.h>
 
+#include <cwchar>
+
 #include "engine/page_reader.h"
 #include "engine/report_text.h"
-#include "plugins/system/folder_list.h"
+#include "engine/statistics.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/os_version.h"
 #include "sysaccess/protected_places.h"
+#include "sysaccess/reg_security.h"
 #include "sysaccess/text.h"
 
 namespace {
 
-const wchar_t* const kProtectedNames[] = {L"INFO2", L"desktop.ini"};
-
-// The bin keeps its index and folder settings in these; the shell rebuilds
-// the bin from them, so they are never deleted one by one.
-bool IsProtectedBinFile(const std::wstring& path) {
-    size_t slash = path.rfind(L'\\');
-    std::wstring name = slash == std::wstring::npos ? path : path.substr(slash + 1);
-    for (const wchar_t* protectedName : kProtectedNames)
-        if (name == protectedName) return true;
-    return false;
-}
+constexpr UINT kQuietEmpty = SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND;
 
 const std::wstring& ResultPage(CPlgRecycleBin::VolumeResult result) {
     const SharedResultPages& pages = CPlugin::SharedPages();
@@ -36,6 +30,61 @@ const std::wstring& ResultPage(CPlgRecycleBin::VolumeResult result) {
         default:
             return pages.resCancelled;
     }
+}
+
+const std::wstring& ItemResultPage(BinItem::Result result) {
+    const SharedResultPages& pages = CPlugin::SharedPages();
+    switch (result) {
+        case BinItem::kDeleted:
+            return pages.resDeleted;
+        case BinItem::kDeletedNotOverwritten:
+            return pages.resDeletedNotOverwritten;
+        case BinItem::kDeferred:
+            return pages.resReboot;
+        case BinItem::kFailed:
+            return pages.resError;
+        default:
+            return pages.resCancelled;
+    }
+}
+
+// A result text with its error link.
+std::wstring Linked(std::wstring text, size_t errorNumber) {
+    if (errorNumber > 0) ReplaceAll(text, L"#id#", std::to_wstring(errorNumber));
+    return text;
+}
+
+// Notes an item's error; its number among the volume's errors is its place in `itemErrors`.
+void NoteError(BinItem& item, BinItem::Result result, ItemError error,
+               std::vector<ItemError>& itemErrors) {
+    item.result = result;
+    itemErrors.push_back(std::move(error));
+    item.errorNumber = itemErrors.size();
+}
+
+// How one file of an item went; true when it is gone.
+bool SettleFile(BinItem& item, const std::wstring& path, DeleteOutcome outcome, DWORD code,
+                bool wipe, std::vector<ItemError>& itemErrors) {
+    switch (outcome) {
+        case DeleteOutcome::kRemoved:
+            return true;
+        case DeleteOutcome::kRemovedWithoutOverwrite:
+            item.result = BinItem::kDeletedNotOverwritten;
+            return true;
+        case DeleteOutcome::kDeferred:
+            NoteError(item, BinItem::kDeferred,
+                      ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, path,
+                                ItemError::kSystemMessage, code, true, L"", kCannotDeleteSubitem),
+                      itemErrors);
+            return false;
+        case DeleteOutcome::kFailed:
+            break;
+    }
+    NoteError(item, BinItem::kFailed,
+              ItemError(ItemError::kFile, path, ItemError::kSystemMessage, code, false, L"",
+                        kCannotDeleteSubitem),
+              itemErrors);
+    return false;
 }
 
 }  // namespace
@@ -58,90 +107,188 @@ CPlugin::Result CPlgRecycleBin::Scan() {
     volumes_.clear();
     StringList roots;
     if (!GetFixedDrives(roots)) return kFailed;
+    // Wine's shell keeps one trash for every drive and answers for it whatever
+    // the root; on Windows the shell's bin on a drive is the user's own.
+    const bool wine = IsRunningOnWine();
+    const std::wstring sid = GetCurrentUserSidString();
+    bool shellCounted = false;
     for (const std::wstring& root : roots) {
         if (IsCancelled()) return kCancelled;
         SetProgress(L" " + root);
+        DriveBins bins;
+        if (!ListDriveBins(root, this, bins)) return kCancelled;
         SHQUERYRBINFO info = {};
         info.cbSize = sizeof(info);  // 20: the structure is packed
-        if (FAILED(SHQueryRecycleBinW(root.c_str(), &info))) continue;
+        const bool answered = SUCCEEDED(SHQueryRecycleBinW(root.c_str(), &info));
+        if (!answered && bins.items.empty() && bins.left.empty()) continue;
+
         Volume volume;
-        volume.size = static_cast<uint64_t>(info.i64Size);
-        volume.items = static_cast<uint64_t>(info.i64NumItems);
-        volumes_[root] = volume;
+        for (const BinItem& item : bins.items) {
+            volume.size += item.size;
+            volume.items += item.count;
+        }
+        if (answered && info.i64NumItems > 0) {
+            const bool listed = !wine && HoldsUsersBin(bins.bins, sid);
+            const bool apart = wine ? !shellCounted : !listed;
+            if (apart) {
+                volume.shell.counted = true;
+                volume.shell.items = static_cast<uint64_t>(info.i64NumItems);
+                volume.shell.size = static_cast<uint64_t>(info.i64Size);
+                volume.items += volume.shell.items;
+                volume.size += volume.shell.size;
+                shellCounted = true;
+            }
+            volume.emptyThroughShell = apart || listed;
+        }
+        volume.binItems = std::move(bins.items);
+        volume.left = std::move(bins.left);
         totals_.size += volume.size;
         totals_.items += volume.items;
+        volumes_[root] = std::move(volume);
     }
     return kDone;
 }
 
-CPlgRecycleBin::CleanOutcome CPlgRecycleBin::CleanVolume(const std::wstring& root, DWORD& code,
-                                                         std::wstring& refusal) {
-    code = 0;
-    refusal.clear();
-    auto noteError = [&code] {
-        if (code == 0) code = GetLastError();
-    };
-    StringList binFolders = VisibleSubFolders(root + L"RECYCLER");
-    binFolders.push_back(root + L"Recycled");
-
-    StringList files;
-    StringList folders;
-    for (const std::wstring& binFolder : binFolders) {
-        StringList binFiles;
-        unsigned count = 0;
-        GetFileList(nullptr, binFolder, &binFiles, nullptr, L"*", L'|', &count);
-        for (const std::wstring& file : binFiles)
-            if (!IsProtectedBinFile(file)) files.push_back(file);
-        for (const std::wstring& folder : VisibleSubFolders(binFolder)) folders.push_back(folder);
+void CPlgRecycleBin::RemoveFolderItem(BinItem& item, std::vector<ItemError>& itemErrors) {
+    // A link among the items goes as a link; a folder goes with exactly what the scan listed.
+    if (!item.listing) {
+        if (RemoveFolder(item.path)) {
+            item.result = BinItem::kDeleted;
+            return;
+        }
+        const DWORD code = GetLastError();
+        NoteError(item, BinItem::kFailed,
+                  ItemError(ItemError::kFolder, item.path, ItemError::kSystemMessage, code, false,
+                            L"", kCannotDeleteSubitem),
+                  itemErrors);
+        return;
     }
+    // A bin's folder is never the user's own; one that resolves to it is kept.
+    PlaceVerdict verdict = CheckFolder(item.path, FolderAction::kRemove);
+    if (!verdict.allowed) {
+        NoteError(item, BinItem::kFailed,
+                  ItemError(ItemError::kFolder, item.path, ItemError::kOwnText, 0, false, L"",
+                            verdict.reason),
+                  itemErrors);
+        return;
+    }
+    const TreeRemoval tree = RemoveListedTree(*item.listing, this);
+    if (tree.cancelled) return;
+    const Removal removal = RemoveListedFolder(item.listing->folder);
+    if (removal.kind == RemovalKind::kRemoved || removal.kind == RemovalKind::kGone) {
+        item.result = BinItem::kDeleted;
+        return;
+    }
+    // A folder whose content waits for the next start follows it then.
+    if (tree.deferred > 0 && tree.Complete() && ScheduleDeleteOnReboot(item.path)) {
+        NoteError(item, BinItem::kDeferred,
+                  ItemError(ItemError::kFolder, item.path, ItemError::kFolderKeptForReboot,
+                            removal.error, true),
+                  itemErrors);
+        return;
+    }
+    std::wstring change;
+    if (tree.changed > 0)
+        change = tree.firstChange;
+    else if (removal.kind == RemovalKind::kChanged)
+        change = removal.change;
+    else if (removal.error == ERROR_DIR_NOT_EMPTY && tree.failed == 0 && tree.deferred == 0)
+        change = L"it holds items the scan did not list";  // they came after it
+    if (!change.empty()) {
+        NoteError(item, BinItem::kFailed,
+                  ItemError(ItemError::kFolder, item.path, ItemError::kOwnText, 0, false, L"",
+                            ChangedSinceScan(change)),
+                  itemErrors);
+        return;
+    }
+    const DWORD code = tree.failed > 0 ? tree.firstError : removal.error;
+    NoteError(item, BinItem::kFailed,
+              ItemError(ItemError::kFolder, item.path, ItemError::kSystemMessage, code, false, L"",
+                        kCannotDeleteSubitem),
+              itemErrors);
+}
 
+void CPlgRecycleBin::RemoveItem(BinItem& item, std::vector<ItemError>& itemErrors) {
+    const bool wipe = GetWipeFiles();
+    if (item.isFolder) {
+        RemoveFolderItem(item, itemErrors);
+    } else {
+        item.result = BinItem::kDeleted;
+        DeleteOutcome outcome = DeleteFileEx(item.path, wipe);
+        SettleFile(item, item.path, outcome, GetLastError(), wipe, itemErrors);
+    }
+    // The index names the item's original place; it goes once the item has.
+    if (item.index.empty() ||
+        (item.result != BinItem::kDeleted && item.result != BinItem::kDeletedNotOverwritten))
+        return;
+    DeleteOutcome outcome = DeleteFileEx(item.index, wipe);
+    SettleFile(item, item.index, outcome, GetLastError(), wipe, itemErrors);
+}
+
+bool CPlgRecycleBin::EmptyShellBin(const std::wstring& root, Volume& volume, bool postponed,
+                                   std::vector<ItemError>& itemErrors) {
+    const HRESULT emptied = SHEmptyRecycleBinW(nullptr, root.c_str(), kQuietEmpty);
+    std::wstring failure;
+    DWORD code = 0;
+    if (FAILED(emptied)) {
+        if (HRESULT_FACILITY(emptied) == FACILITY_WIN32) {
+            code = HRESULT_CODE(emptied);
+        } else {
+            wchar_t text[96];
+            swprintf(text, 96, L"The shell could not empty the Recycle Bin (error 0x%08lX).",
+                     static_cast<unsigned long>(emptied));
+            failure = text;
+        }
+    } else if (!postponed) {
+        // Wine's shell answers that it emptied its trash and leaves every
+        // folder in it: only a look afterwards tells. (Items held for the
+        // next start would still be counted.)
+        SHQUERYRBINFO info = {};
+        info.cbSize = sizeof(info);
+        if (SUCCEEDED(SHQueryRecycleBinW(root.c_str(), &info)) && info.i64NumItems > 0)
+            failure = L"The shell said it emptied the Recycle Bin, but " +
+                      std::to_wstring(info.i64NumItems) + L" items are still in it.";
+    }
+    if (code == 0 && failure.empty()) {
+        volume.shell.result = BinItem::kDeleted;
+        return true;
+    }
+    volume.shell.result = BinItem::kFailed;
+    itemErrors.emplace_back(ItemError::kRecycleBin, root,
+                            code != 0 ? ItemError::kSystemMessage : ItemError::kOwnText, code,
+                            false, L"", code != 0 ? std::wstring(kCannotDeleteSubitem) : failure);
+    volume.shell.errorNumber = itemErrors.size();
+    return false;
+}
+
+void CPlgRecycleBin::CleanVolume(const std::wstring& root, Volume& volume) {
+    std::vector<ItemError> itemErrors;
     bool failed = false;
     bool postponed = false;
-    for (const std::wstring& folder : folders) {
-        // A bin folder is never the user's own; one that resolves to it is kept.
-        PlaceVerdict verdict = CheckFolder(folder, FolderAction::kRemove);
-        if (!verdict.allowed) {
-            if (refusal.empty()) refusal = verdict.reason;
-            failed = true;
-            continue;
-        }
-        bool reboot = false;
-        unsigned count = 0;
-        uint64_t size = 0;
-        DeleteFolderTree(folder, this, false, &count, &size, &reboot, L"*");
-        if (IsCancelled()) return CleanOutcome::kFailed;
-        if (reboot) {
-            SetRebootNeeded();
-            postponed = true;
-        }
-        // A folder whose content waits for the next start follows it then:
-        // a postponed clean, not a failure.
-        if (!RemoveFolder(folder) && !(reboot && ScheduleDeleteOnReboot(folder))) {
-            noteError();
-            failed = true;
-        }
+    for (BinItem& item : volume.binItems) {
+        // A cancelled volume keeps its result: not processed.
+        if (IsCancelled()) return;
+        RemoveItem(item, itemErrors);
+        failed |= item.result == BinItem::kFailed;
+        postponed |= item.result == BinItem::kDeferred;
     }
-
-    for (const std::wstring& file : files) {
-        if (IsCancelled()) return CleanOutcome::kFailed;
-        DeleteOutcome outcome = DeleteFileEx(file, GetWipeFiles());
-        if (outcome == DeleteOutcome::kDeferred) {
-            noteError();
-            SetRebootNeeded();
-            postponed = true;
-        } else if (outcome == DeleteOutcome::kFailed) {
-            noteError();
-            failed = true;
-        }
+    if (volume.emptyThroughShell) {
+        if (IsCancelled()) return;
+        failed |= !EmptyShellBin(root, volume, postponed, itemErrors);
     }
-
-    for (const wchar_t* name : {L"Recycled", L"Recycler"})
-        DeleteFolderTree(root + name, this, false, nullptr, nullptr, nullptr, L"*");
-    SHEmptyRecycleBinW(nullptr, root.c_str(),
-                       SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND);
-
-    if (failed) return CleanOutcome::kFailed;
-    return postponed ? CleanOutcome::kPostponed : CleanOutcome::kCleaned;
+    volume.result = failed ? kVolumeFailed : postponed ? kVolumeCleanedAfterReboot : kVolumeCleaned;
+    if (itemErrors.empty()) return;
+    // The volume's own error comes first, with the reason of the first thing
+    // that went wrong; the items' follow in their order.
+    const ItemError& first = itemErrors.front();
+    errors.emplace_back(ItemError::kRecycleBin, root, ItemError::kOwnText, first.GetCode(), !failed,
+                        L"", first.GetReason());
+    volume.errorNumber = errors.size();
+    const size_t base = errors.size();
+    for (BinItem& item : volume.binItems)
+        if (item.errorNumber > 0) item.errorNumber += base;
+    if (volume.shell.errorNumber > 0) volume.shell.errorNumber += base;
+    for (ItemError& error : itemErrors) errors.push_back(std::move(error));
 }
 
 CPlugin::Result CPlgRecycleBin::Fix() {
@@ -150,50 +297,49 @@ CPlugin::Result CPlgRecycleBin::Fix() {
         if (volume.result == kVolumeFailed) continue;
         if (IsCancelled()) return kCancelled;
         SetProgress(root);
-        DWORD code = 0;
-        std::wstring refusal;
-        CleanOutcome outcome = CleanVolume(root, code, refusal);
-        if (outcome == CleanOutcome::kFailed) {
-            if (IsCancelled()) continue;
-            volume.result = kVolumeFailed;
-            if (!refusal.empty())
-                errors.emplace_back(ItemError::kRecycleBin, root, ItemError::kOwnText, 0, false,
-                                    L"", refusal);
-            else
-                errors.emplace_back(ItemError::kRecycleBin, root, ItemError::kSystemMessage, code,
-                                    false, L"", L"Cannot delete subitem");
-        } else if (outcome == CleanOutcome::kCleaned) {
-            volume.result = kVolumeCleaned;
-        } else {
-            volume.result = kVolumeCleanedAfterReboot;
-            errors.emplace_back(ItemError::kRecycleBin, root, ItemError::kSystemMessage, code, true,
-                                L"", L"Cannot delete subitem");
-        }
+        CleanVolume(root, volume);
     }
     return IsCancelled() ? kCancelled : kDone;
 }
 
 std::wstring CPlgRecycleBin::BuildReport(bool clean) const {
     std::wstring folder = GetPluginFolder();
-    std::wstring page = ReadPage(folder + (clean ? L"report.html" : L"details.html"));
-    std::wstring rowTemplate =
-        ReadPage(folder + (clean ? L"volumereport.html" : L"volumedetails.html"));
-    std::wstring total = ReadPage(folder + (clean ? L"totalreport.html" : L"totaldetails.html"));
+    auto fragment = [&folder, clean](const wchar_t* scanName, const wchar_t* cleanName) {
+        return ReadPage(folder + (clean ? cleanName : scanName));
+    };
+    std::wstring page = fragment(L"details.html", L"report.html");
+    const std::wstring volumeTemplate = fragment(L"volumedetails.html", L"volumereport.html");
+    const std::wstring itemTemplate = fragment(L"itemdetails.html", L"itemreport.html");
+    const std::wstring leftTemplate = fragment(L"leftdetails.html", L"leftreport.html");
+    std::wstring total = fragment(L"totaldetails.html", L"totalreport.html");
+    const std::wstring shellName = ReadPage(folder + L"shellbin.html");
 
+    // The name goes in last: a file in a bin may be called anything, "#size#" too.
+    auto row = [clean](std::wstring text, const std::wstring& name, uint64_t size, uint64_t items,
+                       const std::wstring& result) {
+        ReplaceAll(text, L"#size#", FormatSize(size));
+        ReplaceAll(text, L"#numel#", std::to_wstring(items));
+        if (clean) ReplaceAll(text, L"#result#", result);
+        ReplaceAll(text, L"#name#", name);
+        return text;
+    };
     std::wstring rows;
-    int errorNumber = 0;
     for (const auto& [root, volume] : volumes_) {
-        std::wstring row = rowTemplate;
-        ReplaceAll(row, L"#name#", EscapeHtml(root));
-        ReplaceAll(row, L"#size#", FormatSize(volume.size));
-        ReplaceAll(row, L"#numel#", std::to_wstring(volume.items));
-        if (clean) {
-            std::wstring result = ResultPage(volume.result);
-            if (volume.result == kVolumeFailed || volume.result == kVolumeCleanedAfterReboot)
-                ReplaceAll(result, L"#id#", std::to_wstring(++errorNumber));
-            ReplaceAll(row, L"#result#", result);
+        rows += row(volumeTemplate, EscapeHtml(root), volume.size, volume.items,
+                    Linked(ResultPage(volume.result), volume.errorNumber));
+        for (const BinItem& item : volume.binItems)
+            rows += row(itemTemplate, EscapeHtml(item.path), item.size, item.count,
+                        Linked(ItemResultPage(item.result), item.errorNumber));
+        if (volume.shell.counted)
+            rows += row(itemTemplate, shellName, volume.shell.size, volume.shell.items,
+                        Linked(ItemResultPage(volume.shell.result), volume.shell.errorNumber));
+        for (const LeftPlace& place : volume.left) {
+            std::wstring left = leftTemplate;
+            ReplaceAll(left, L"#reason#", EscapeHtml(place.reason));
+            if (clean) ReplaceAll(left, L"#result#", SharedPages().resKept);
+            ReplaceAll(left, L"#name#", EscapeHtml(place.path));
+            rows += left;
         }
-        rows += row;
     }
     ReplaceAll(total, L"#size#", FormatSize(totals_.size));
     ReplaceAll(total, L"#numel#", std::to_wstring(totals_.items));

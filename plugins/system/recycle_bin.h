@@ -1,12 +1,16 @@
 #pragma once
-// The Recycle Bins of the fixed drives: the shell counts them, the clean
-// deletes their folders' contents itself (so overwriting applies) and then
-// lets the shell empty each bin.
+// The Recycle Bins of the fixed drives. The scan lists what each drive's
+// bins hold (recycle_bin_shape.h: only folders with a bin's shape) and asks
+// the shell for the bin it keeps apart from them; the clean removes exactly
+// the listed items itself (so overwriting applies), then lets the shell
+// empty its bin when the scan saw anything in it, and checks that it did.
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "engine/plugin.h"
+#include "plugins/system/recycle_bin_shape.h"
 #include "sysaccess/reg_walk.h"  // StringList
 
 class CPlgRecycleBin : public CPlugin {
@@ -18,10 +22,27 @@ public:
         kVolumeCleaned = 3
     };
 
+    // The bin the shell keeps apart from the drive's bin folders: under
+    // Wine, its own trash (on no drive, so counted on the first drive only);
+    // on Windows, a user's bin the listing did not recognise.
+    struct ShellBin {
+        bool counted = false;  // its figures are part of the volume's
+        uint64_t size = 0;     // as the shell gave them at the scan
+        uint64_t items = 0;
+        BinItem::Result result = BinItem::kNotProcessed;  // deleted: emptied
+        size_t errorNumber = 0;
+    };
+
     struct Volume {
         VolumeResult result = kVolumeNotProcessed;
-        uint64_t size = 0;
-        uint64_t items = 0;
+        uint64_t size = 0;   // what goes: the listed items and the shell's bin when counted
+        uint64_t items = 0;  // items counted by what they are: a folder by its files
+        std::vector<BinItem> binItems;
+        std::vector<LeftPlace> left;
+        ShellBin shell;
+        // The shell's bin held items at the scan, so the clean asks the shell to empty it.
+        bool emptyThroughShell = false;
+        size_t errorNumber = 0;  // the volume's own item error, for a failed or postponed clean
     };
 
     CPlgRecycleBin(CKernel& kernel, const PluginIdentity& identity);
@@ -36,9 +57,14 @@ public:
     const std::map<std::wstring, Volume>& GetVolumes() const { return volumes_; }
 
 private:
-    enum class CleanOutcome { kFailed, kCleaned, kPostponed };
-    // `code` receives the Windows error of the first thing that went wrong.
-    CleanOutcome CleanVolume(const std::wstring& root, DWORD& code, std::wstring& refusal);
+    // Sets the volume's result; its item errors are added to `errors`.
+    void CleanVolume(const std::wstring& root, Volume& volume);
+    // Removes one listed item; its error, if any, goes to `itemErrors`.
+    void RemoveItem(BinItem& item, std::vector<ItemError>& itemErrors);
+    void RemoveFolderItem(BinItem& item, std::vector<ItemError>& itemErrors);
+    // False when the shell failed, or said it emptied its bin and did not.
+    bool EmptyShellBin(const std::wstring& root, Volume& volume, bool postponed,
+                       std::vector<ItemError>& itemErrors);
     std::wstring BuildReport(bool clean) const;
 
     std::map<std::wstring, Volume> volumes_;

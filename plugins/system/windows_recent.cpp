@@ -84,6 +84,9 @@ CPlugin::Result CPlgWinRecUsed::Scan() {
         std::wstring shortcut = DisplayName(folder.Get(), item.Get(), SHGDN_FORPARSING, 1024);
         ComPtr<IShellLinkW> link;
         if (!OpenShortcut(folder.Get(), item.Get(), shortcut, link)) continue;
+        // A shortcut reached through a link or an alias is not Recent's own.
+        IdentityReadOutcome identity = ReadFileIdentity(shortcut);
+        if (identity.kind != IdentityRead::kRead) continue;
         SetProgress(dots);
         dots += L".";
         if (IsCancelled()) return kCancelled;
@@ -92,6 +95,7 @@ CPlugin::Result CPlgWinRecUsed::Scan() {
         RecentDocument record;
         record.name = name;
         record.shortcut = shortcut;
+        record.identity = std::move(identity.identity);
         record.path = target;
         record.type = record.path.empty() ? L"" : ShellTypeName(record.path, false);
         list_.push_back(std::move(record));
@@ -118,32 +122,12 @@ CPlugin::Result CPlgWinRecUsed::Fix() {
                                 L"", verdict.reason);
         return kFailed;
     }
+    // Exactly the shortcuts the scan listed go: one made since, or a file the
+    // shell does not show as a shortcut, stays.
     for (RecentDocument& record : list_) {
         if (IsCancelled()) break;
-        bool wipe = GetWipeFiles();
-        DeleteOutcome outcome = DeleteFileEx(record.shortcut, wipe);
-        if (IsRemoved(outcome)) {
-            record.result = RecentDocument::kDeleted;
-            continue;
-        }
-        bool deferred = outcome == DeleteOutcome::kDeferred;
-        record.result = deferred ? RecentDocument::kDeletedAfterReboot : RecentDocument::kFailed;
-        if (deferred) SetRebootNeeded();
-        record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, record.shortcut,
-                                 ItemError::kSystemMessage, GetLastError(), deferred, L"",
-                                 L"Cannot delete subitem");
+        RemoveRecentFile(record, *this);
     }
-    bool reboot = false;
-    unsigned count = 0;
-    uint64_t size = 0;
-    DeleteFolderFiles(recentFolder, this, false, &count, &size, &reboot, L"*");
-    if (!IsCancelled())
-        for (RecentDocument& record : list_)
-            if (record.result == RecentDocument::kNotProcessed) {
-                record.result = RecentDocument::kFailed;
-                record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kUnknown, 0,
-                                         false, L"", L"Cannot delete subitem");
-            }
     CollectRecentDocumentErrors(list_, errors);
     return IsCancelled() ? kCancelled : kDone;
 }

@@ -4,6 +4,7 @@
 #include <ws2tcpip.h>
 
 #include <gtest/gtest.h>
+#include <shlwapi.h>
 
 #include <vector>
 
@@ -83,43 +84,61 @@ TEST(CommandLine, ArgumentsAfterTheProgramName) {
     EXPECT_EQ(CommandLineArguments(L"veltrane.exe"), L"");
 }
 
+// The start order: the autostart sync stores "BootStartup" from the Run
+// entry before the kernel reads the options, so the kernel (and Settings)
+// sees what the sync found, with or without a stored value before.
 class Autostart : public testing::Test {
 protected:
     ScopedTestKey key{L"Autostart"};
-    std::wstring runKey = key.Sub(L"Run");
-    std::wstring optionsKey = key.Sub(L"Options");
+    SettingsHome home{{key.Root(), key.Sub(L"Machine")},
+                      {key.Root(), key.Sub(L"User")},
+                      {key.Root(), key.Sub(L"MachineRun")},
+                      {key.Root(), key.Sub(L"UserRun")}};
 
     std::wstring BootStartup() {
-        std::wstring value;
-        GetString(key.Root(), optionsKey, L"BootStartup", value);
+        std::wstring value = L"(absent)";
+        GetString(key.Root(), key.Sub(L"Machine\\Options"), L"BootStartup", value);
         return value;
+    }
+    bool KernelSeesBootStartup() {
+        return CKernel(
+                   nullptr, [](CKernel&) { return PluginList(); }, home)
+            .GetOptions()
+            .bootStartup;
     }
 };
 
-TEST_F(Autostart, PresentRunEntrySetsTheOptionAndIsKept) {
-    SetString(key.Root(), runKey, kRunValue, L"\"C:\\Program Files\\Veltrane\\veltrane.exe\"");
-    SetString(key.Root(), optionsKey, L"BootStartup", L"0");
-    {
-        CAutostartSync sync(key.Root(), runKey.c_str(), optionsKey.c_str());
-        EXPECT_TRUE(sync.IsRunEntryPresent());
-        EXPECT_EQ(BootStartup(), L"1");
-    }
+TEST_F(Autostart, ARunEntryTurnsTheOptionOnAndStays) {
+    const std::wstring command = L"\"C:\\Program Files\\Veltrane\\veltrane.exe\"";
+    SetString(key.Root(), home.machineRun.path, kRunValue, command);
+    EXPECT_TRUE(SyncAutostart(home));
+    EXPECT_EQ(BootStartup(), L"(absent)");  // absent counts as on: nothing to change
+    EXPECT_TRUE(KernelSeesBootStartup());
     std::wstring run;
-    EXPECT_TRUE(GetString(key.Root(), runKey, kRunValue, run));
-    EXPECT_EQ(run, L"\"C:\\Program Files\\Veltrane\\veltrane.exe\"");
+    EXPECT_TRUE(GetString(key.Root(), home.machineRun.path, kRunValue, run));
+    EXPECT_EQ(run, command);
+
+    // The entry of a user who kept their settings in their own key counts too.
+    SHDeleteValueW(key.Root(), home.machineRun.path.c_str(), kRunValue);
+    SetString(key.Root(), home.machine.path + L"\\Options", L"BootStartup", L"0");
+    SetString(key.Root(), home.userRun.path, kRunValue, command);
+    EXPECT_TRUE(SyncAutostart(home));
     EXPECT_EQ(BootStartup(), L"1");
+    EXPECT_TRUE(KernelSeesBootStartup());
 }
 
-TEST_F(Autostart, MissingOrEmptyRunEntryClearsTheOption) {
-    SetString(key.Root(), optionsKey, L"BootStartup", L"1");
-    { CAutostartSync sync(key.Root(), runKey.c_str(), optionsKey.c_str()); }
+TEST_F(Autostart, NoOrAnEmptyRunEntryTurnsTheOptionOff) {
+    // Nothing stored: the option counts as on until the sync has looked.
+    EXPECT_TRUE(KernelSeesBootStartup());
+    EXPECT_FALSE(SyncAutostart(home));
     EXPECT_EQ(BootStartup(), L"0");
-    EXPECT_FALSE(ValueExists(key.Root(), runKey, kRunValue));
+    EXPECT_FALSE(KernelSeesBootStartup());
 
-    SetString(key.Root(), runKey, kRunValue, L"");
-    { CAutostartSync sync(key.Root(), runKey.c_str(), optionsKey.c_str()); }
+    SetString(key.Root(), home.machine.path + L"\\Options", L"BootStartup", L"1");
+    SetString(key.Root(), home.machineRun.path, kRunValue, L"");
+    EXPECT_FALSE(SyncAutostart(home));
     EXPECT_EQ(BootStartup(), L"0");
-    EXPECT_FALSE(ValueExists(key.Root(), runKey, kRunValue));
+    EXPECT_FALSE(ValueExists(key.Root(), home.machineRun.path, kRunValue));
 }
 
 // Reads what the child prints until `marker` and the rest of its line arrive.
@@ -148,7 +167,7 @@ std::string ReadLineWith(HANDLE pipe, const std::string& marker, DWORD timeoutMs
 }
 
 // A plain HTTP/1.0 GET of an address on the loopback, naming its host as browsers do.
-std::string HttpGet(const std::string& address) {
+std::string HttpGet(const std::string& address, const std::string& cookie = {}) {
     std::string rest = address.substr(address.find("//") + 2);
     size_t slash = rest.find('/');
     std::string port = rest.substr(rest.find(':') + 1, slash - rest.find(':') - 1);
@@ -162,7 +181,8 @@ std::string HttpGet(const std::string& address) {
     std::string response;
     if (connect(socket, reinterpret_cast<sockaddr*>(&target), sizeof(target)) == 0) {
         std::string request = "GET " + rest.substr(slash) +
-                              " HTTP/1.0\r\nHost: " + rest.substr(0, slash) + "\r\n\r\n";
+                              " HTTP/1.0\r\nHost: " + rest.substr(0, slash) + "\r\n" +
+                              (cookie.empty() ? "" : "Cookie: " + cookie + "\r\n") + "\r\n";
         send(socket, request.data(), static_cast<int>(request.size()), 0);
         char buffer[4096];
         int got;
@@ -173,20 +193,45 @@ std::string HttpGet(const std::string& address) {
     return response;
 }
 
+// Started from a folder with a layout page and a broken "urls.ini" of its
+// own: the program serves its own page and reads its own addresses.
 TEST(StartUp, FromAnotherFolderFindsUrlsAndPagesBesideTheProgram) {
     ScopedNoBrowser noBrowser;
+    ScopedTestFolder started(L"StartedElsewhere");
+    WriteTestFile(started.Sub(L"html\\Common\\layout.html"), "decoy");
+    WriteTestFile(started.Sub(L"urls.ini"), "decoy");
+    const std::wstring trace = started.Sub(L"trace.log");
+    SetEnvironmentVariableW(L"VELTRANE_TRACE", trace.c_str());
     PipedChild child;
-    ASSERT_TRUE(StartPipedChild(VeltraneCommand(L""), L"C:\\windows", child));
+    const bool began = StartPipedChild(VeltraneCommand(L""), started.Path().c_str(), child);
+    SetEnvironmentVariableW(L"VELTRANE_TRACE", nullptr);
+    ASSERT_TRUE(began);
 
-    // A missing "urls.ini" would hold the start at its message box, before the address.
     std::string address = ReadLineWith(child.output.Get(), "Veltrane UI: ", 60000);
-    std::string page = address.empty() ? "" : HttpGet(address);
+    // The address opens once: it gives the session's cookie and leads to the page.
+    std::string launch = address.empty() ? "" : HttpGet(address);
+    auto header = [&launch](const std::string& name) {
+        size_t at = launch.find("\r\n" + name + ": ");
+        if (at == std::string::npos) return std::string();
+        at += name.size() + 4;
+        return launch.substr(at, launch.find_first_of(";\r", at) - at);
+    };
+    std::string page = launch.empty()
+                           ? ""
+                           : HttpGet(address.substr(0, address.find('/', address.find("//") + 2)) +
+                                         header("Location"),
+                                     header("Set-Cookie"));
     TerminateProcess(child.process.Get(), 0);
     WaitForSingleObject(child.process.Get(), 10000);
 
     ASSERT_FALSE(address.empty());
+    EXPECT_EQ(launch.rfind("HTTP/1.0 303 See Other\r\n", 0), 0u) << launch.substr(0, 200);
     EXPECT_EQ(page.rfind("HTTP/1.0 200 OK\r\n", 0), 0u) << page.substr(0, 200);
     EXPECT_NE(page.find("id=\"Layout\""), std::string::npos);
+    // A problem with the addresses is traced before the address is printed.
+    const std::string traced = ReadTestFile(trace);
+    EXPECT_NE(traced.find("Veltrane UI: "), std::string::npos) << traced;
+    EXPECT_EQ(traced.find("Urls.ini"), std::string::npos) << traced;
 }
 
 }  // namespace

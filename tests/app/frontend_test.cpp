@@ -3,6 +3,7 @@
 #include <shlwapi.h>
 #include <nlohmann/json.hpp>
 
+#include <map>
 #include <thread>
 
 #include "app/command_line.h"
@@ -11,6 +12,7 @@
 #include "support/test_files.h"
 #include "support/test_plugin.h"
 #include "support/test_registry.h"
+#include "sysaccess/file_delete.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -148,6 +150,52 @@ TEST_F(FrontEnd, AFailedPluginMakesTheExitCodeOne) {
     EXPECT_NE(output.find(L"4096"), std::wstring::npos);
 }
 
+TEST_F(FrontEnd, ACleanThatLeftItemsItShowedIsNoSuccess) {
+    std::wstring error;
+    HeadlessRequest request =
+        ParseHeadlessArguments({L"/clean", L"/only:FeA,FeB", L"/json"}, error);
+    ASSERT_TRUE(error.empty());
+    PluginFactory base = MakeTestFactory(rows, plugins);
+    std::wstring output;
+    int code = RunHeadless(
+        request,
+        [&](CKernel& kernel) {
+            PluginList list = base(kernel);
+            // Its rows failed, changed and waited for the next start, yet it says "done".
+            plugins[L"FeA"]->fix = [](TestPlugin& plugin) {
+                plugin.AddError(ItemError(ItemError::kFile, L"C:\\a.tmp", ItemError::kSystemMessage,
+                                          ERROR_ACCESS_DENIED, false));
+                plugin.AddError(ItemError(ItemError::kFile, L"C:\\b.tmp", ItemError::kOwnText, 0,
+                                          false, L"", ChangedSinceScan(L"it is a link now")));
+                plugin.AddError(ItemError(ItemError::kFile, L"C:\\c.tmp", ItemError::kSystemMessage,
+                                          ERROR_SHARING_VIOLATION, true));
+                return CPlugin::kDone;
+            };
+            // Only deferred: that counts as done.
+            plugins[L"FeB"]->fix = [](TestPlugin& plugin) {
+                plugin.AddError(ItemError(ItemError::kFile, L"C:\\d.tmp", ItemError::kSystemMessage,
+                                          ERROR_SHARING_VIOLATION, true));
+                return CPlugin::kDone;
+            };
+            return list;
+        },
+        output);
+    EXPECT_EQ(code, kExitItemsLeft) << ToUtf8(output);
+    auto document = nlohmann::json::parse(ToUtf8(output));
+    std::map<std::string, nlohmann::json> entries;
+    for (const auto& plugin : document["plugins"])
+        entries[plugin["id"].get<std::string>()] = plugin;
+    EXPECT_EQ(entries["FeA"]["result"].get<int>(), CPlugin::kDoneWithFailures);
+    EXPECT_EQ(entries["FeA"]["failed"], 1);
+    EXPECT_EQ(entries["FeA"]["changed"], 1);
+    EXPECT_EQ(entries["FeA"]["deferred"], 1);
+    // A plug-in that does not count what it removed does not claim a number.
+    EXPECT_TRUE(entries["FeA"]["removed"].is_null());
+    EXPECT_TRUE(entries["FeA"]["freedBytes"].is_null());
+    EXPECT_EQ(entries["FeB"]["result"].get<int>(), CPlugin::kDone);
+    EXPECT_EQ(entries["FeB"]["deferred"], 1);
+}
+
 TEST_F(FrontEnd, KeepReplacesTheStoredListForThisRunOnly) {
     SetString(HKEY_LOCAL_MACHINE, kOptionsKey, kKeepCookiesOption, L"stored.test");
     std::wstring error;
@@ -177,11 +225,14 @@ TEST_F(FrontEnd, KeepReplacesTheStoredListForThisRunOnly) {
 }
 
 TEST_F(FrontEnd, ListShowsPositionIdCategoryAndFlag) {
+    // The longest category name still stands apart from the flag.
+    rows.push_back({.id = L"FeD", .category = PluginCategory::kChromium});
     std::wstring output;
     EXPECT_EQ(Run({L"/list"}, output), kExitDone);
     EXPECT_NE(output.find(L"  2  FeB"), std::wstring::npos) << ToUtf8(output);
     EXPECT_NE(output.find(L"IE & AOL plugins"), std::wstring::npos);
     EXPECT_NE(output.find(L"unchecked"), std::wstring::npos);
+    EXPECT_NE(output.find(L"Chromium browsers  checked"), std::wstring::npos) << ToUtf8(output);
 }
 
 TEST_F(FrontEnd, LeavesTheOptionsAndTheAutostartEntryAlone) {
@@ -237,6 +288,35 @@ TEST_F(FrontEnd, OneCleanerAtATime) {
     std::wstring output;
     EXPECT_EQ(Run({L"/scan"}, output), kExitDone) << ToUtf8(output);
     ForgetKernelSettings();
+}
+
+// Something else holds the run lock's name as another kind of object.
+TEST(InstalledProgram, ARunLockThatCannotBeOpenedIsAFailureNotABusyLock) {
+    UniqueHandle squatter(CreateMutexW(nullptr, FALSE, kKivoSemaphoreName));
+    ASSERT_TRUE(squatter) << "the run lock is open elsewhere: " << GetLastError();
+    ChildResult scan = RunChild(VeltraneCommand(L"/scan /only:Clipboard"));
+    EXPECT_EQ(scan.exitCode, static_cast<DWORD>(kExitFailed)) << scan.output;
+    EXPECT_EQ(scan.output.rfind("The run lock could not be opened: ", 0), 0u) << scan.output;
+    ChildResult list = RunChild(VeltraneCommand(L"/list"));
+    EXPECT_EQ(list.exitCode, static_cast<DWORD>(kExitDone)) << list.output;
+}
+
+// Started from another folder that holds pages of its own: the reports are
+// written where a relative /report: points from there, framed by the
+// program's own page.
+TEST(InstalledProgram, StartedElsewhereReadsItsOwnPages) {
+    ScopedTestFolder started(L"StartedElsewhere");
+    WriteTestFile(started.Sub(L"html\\Common\\report_page.html"), "decoy #report#");
+    ChildResult scan = RunChild(VeltraneCommand(L"/scan /only:Clipboard /report:out /json"), 120000,
+                                started.Path().c_str());
+    ASSERT_EQ(scan.exitCode, static_cast<DWORD>(kExitDone)) << scan.output;
+    auto document = nlohmann::json::parse(scan.output, nullptr, false);
+    ASSERT_TRUE(document.contains("plugins")) << scan.output;
+    const std::string report = document["plugins"][0]["scanReport"];
+    EXPECT_EQ(FromUtf8(report), started.Sub(L"out\\Clipboard.scan.html"));
+    const std::string html = ReadTestFile(FromUtf8(report));
+    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u) << html.substr(0, 200);
+    EXPECT_EQ(html.find("decoy"), std::string::npos);
 }
 
 TEST(InstalledProgram, PrintsUsageErrorsAndValidJson) {

@@ -55,7 +55,7 @@ TEST_F(IECookieKeep, SharedTableDecidesWhichEntriesStay) {
         ASSERT_TRUE(AddCookie(L"http://" + host + L"/", L"id", L"1"));
         ASSERT_TRUE(AddCookie(L"http://gone.test/", L"id", L"2"));
         PluginHarness<CPlgIECookies> cookies(L"IECookies", PluginCategory::kIeAndAol);
-        cookies.Kernel().GetOptions().Option(kKeepCookiesOption) = row.entries;
+        cookies.SetKeepList(row.entries);
         ASSERT_TRUE(cookies.Scan());
         ASSERT_TRUE(cookies.Clean());
         EXPECT_FALSE(cookies.RowFailed());
@@ -73,7 +73,7 @@ TEST_F(IECookieKeep, DomainWithSomeEntriesKeptIsCleanedOfTheRest) {
     ASSERT_TRUE(AddCookie(L"http://www.mixed.test/", L"a", L"1"));
     ASSERT_TRUE(AddCookie(L"http://mixed.test/", L"b", L"2"));
     PluginHarness<CPlgIECookies> cookies(L"IECookies", PluginCategory::kIeAndAol);
-    cookies.Kernel().GetOptions().Option(kKeepCookiesOption) = L"www.mixed.test";
+    cookies.SetKeepList(L"www.mixed.test");
     ASSERT_TRUE(cookies.Scan());
     ASSERT_EQ(cookies.Get().Domains().size(), 1u);  // both are filed under mixed.test
     ASSERT_TRUE(cookies.Clean());
@@ -104,7 +104,7 @@ TEST_F(NetscapeCookieKeep, SharedTableDecidesWhichLinesStay) {
         WriteTestFile(profile + L"cookies.txt",
                       kHeader + Line(".gone.test", "2") + kept + Line("www.gone.test", "3"));
         PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
-        cookies.Kernel().GetOptions().Option(kKeepCookiesOption) = row.entries;
+        cookies.SetKeepList(row.entries);
         ASSERT_TRUE(cookies.Scan());
         ASSERT_TRUE(cookies.Clean());
         EXPECT_FALSE(cookies.RowFailed());
@@ -119,7 +119,7 @@ TEST_F(NetscapeCookieKeep, FileWithNothingToRemoveIsLeftAsItIs) {
     const std::string content = kHeader + Line(".kept.test", "1") + Line("kept.test", "2");
     WriteTestFile(path, content);
     PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
-    cookies.Kernel().GetOptions().Option(kKeepCookiesOption) = L"kept.test";
+    cookies.SetKeepList(L"kept.test");
     ASSERT_TRUE(cookies.Scan());
     // Held open for reading only: a rewrite would fail the row.
     UniqueHandle holder = HoldOpen(path, FILE_SHARE_READ);

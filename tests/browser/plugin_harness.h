@@ -1,6 +1,8 @@
 #pragma once
 // One browser plug-in driven by a real kernel through a scan and a clean,
 // with the installed pages, as the main window drives it.
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <string>
 
@@ -41,7 +43,12 @@ public:
         plugin_->BuildFixReport(element);
         return element.innerHtml;
     }
-    void SetOverwrite(bool on) { kernel_.GetOptions().Option(L"OverWrite") = on ? L"1" : L"0"; }
+    // The stored keep-list, as Settings would set it.
+    void SetKeepList(const std::wstring& text) {
+        Options options = kernel_.GetOptions();
+        options.keepCookies = CookieKeepList(text);
+        ASSERT_TRUE(kernel_.SetOptions(options).Done());
+    }
     Plugin& Get() { return *plugin_; }
     CKernel& Kernel() { return kernel_; }
 

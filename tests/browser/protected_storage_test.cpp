@@ -4,6 +4,7 @@
 #include "support/scoped_overrides.h"
 #include "support/test_registry.h"
 #include "sysaccess/reg_security.h"
+#include "sysaccess/registry_links.h"
 #include "test_run.h"
 
 namespace {
@@ -103,6 +104,27 @@ TEST_F(UserItems, CancelledDeletionKeepsTheRest) {
         EXPECT_EQ(domain.result, DomainInfo::kNotProcessed) << name;
         EXPECT_FALSE(domain.error) << name;
     }
+}
+
+// An item key that is a registry link: its domain fails with the reason,
+// and neither the item's deletion, the widening of the access lists nor the
+// removal of the type key reaches the key it points to.
+TEST_F(UserItems, AnItemThatIsARegistryLinkIsLeftWithWhatItPointsTo) {
+    ScopedTestKey target(L"FormsLinkTarget");
+    SetDword(HKEY_CURRENT_USER, target.Sub(L"inner"), L"kept", 1);
+    const std::vector<std::wstring> list = KeyAccessList(HKEY_CURRENT_USER, target.Sub(L"inner"));
+    ASSERT_TRUE(
+        MakeRegLink(HKEY_CURRENT_USER, keys.container + L"\\evil:StringData", target.Path()));
+    DomainMap domains;
+    TestRun run;
+    ReadAutoCompleteItems(domains, run);
+    EXPECT_FALSE(DeleteAutoCompleteItems(domains, run));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, target.Sub(L"inner"), L"kept"));
+    EXPECT_EQ(KeyAccessList(HKEY_CURRENT_USER, target.Sub(L"inner")), list);
+    const DomainInfo& evil = domains[L"control evil"];
+    EXPECT_EQ(evil.result, DomainInfo::kError);
+    ASSERT_TRUE(evil.error);
+    EXPECT_EQ(evil.error->GetReason(), kRegistryLinkLeft);
 }
 
 TEST_F(ProtectedStorageTest, OlderWindowsUsesTheLogonNameAndMachineItems) {

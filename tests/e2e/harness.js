@@ -46,19 +46,22 @@ function recordShellOpens() {
 
 let runs = 0;
 
-// One run of veltrane.exe; `trace` is its log, `output` what it printed.
-function startProgram(args = []) {
+// One run of veltrane.exe (or of a copy at `program`); `trace` is its log,
+// `output` what it printed, `errors` what Wine wrote of it (with `env`, say
+// WINEDEBUG, for more).
+function startProgram(args = [], env = {}, program = PROGRAM) {
     fs.mkdirSync(workDir(), { recursive: true });
     const name = `trace-${process.pid}-${++runs}.log`;
     const tracePath = path.join(workDir(), name);
     fs.rmSync(tracePath, { force: true });
-    const child = spawn(WINE, [PROGRAM, ...args], {
-        env: { ...process.env, VELTRANE_TRACE: "C:\\e2e\\" + name },
+    const child = spawn(WINE, [program, ...args], {
+        env: { ...process.env, VELTRANE_TRACE: "C:\\e2e\\" + name, ...env },
         stdio: ["ignore", "pipe", "pipe"],
     });
     const run = {
         child,
         output: "",
+        errors: "",
         trace: () => (fs.existsSync(tracePath) ? fs.readFileSync(tracePath, "utf8") : ""),
         exited: new Promise((resolve) => child.on("exit", (code) => resolve(code))),
         stop() {
@@ -67,7 +70,7 @@ function startProgram(args = []) {
         },
     };
     child.stdout.on("data", (data) => (run.output += data));
-    child.stderr.on("data", () => {});
+    child.stderr.on("data", (data) => (run.errors += data));
     return run;
 }
 
@@ -81,12 +84,29 @@ async function waitFor(check, what, timeoutMs = 30000) {
     }
 }
 
-// The page address from the program's log.
+// The launch address from the program's log: it opens the window once, and
+// gives the browser the session's cookie on the way.
 function waitForAddress(run) {
     return waitFor(() => {
         const match = /Veltrane UI: (\S+)/.exec(run.trace());
         return match && match[1];
     }, "the page address in the log");
+}
+
+const LAUNCH = /^(http:\/\/127\.0\.0\.1:\d+\/[0-9a-f]{32}\/)launch\/[0-9a-f]{32}$/;
+
+// The main page's own address behind a launch address: it serves a browser
+// that already holds the session's cookie (another tab, a reload).
+function pageAddress(launchAddress) {
+    const match = LAUNCH.exec(launchAddress);
+    if (!match) throw new Error("not a launch address: " + launchAddress);
+    return match[1] + "Common/layout.html";
+}
+
+// The session's cookie a browser context got, as a Cookie header's value.
+async function sessionCookie(context) {
+    const cookie = (await context.cookies()).find((c) => c.name === "veltrane_session");
+    return cookie ? `${cookie.name}=${cookie.value}` : "";
 }
 
 function waitForTrace(run, text) {
@@ -118,12 +138,13 @@ function rawGet(address, requestPath, headers = {}) {
                 let body = "";
                 response.on("data", (data) => (body += data));
                 response.on("end", () => resolve({ status: response.statusCode,
-                                                   type: response.headers["content-type"], body }));
+                                                   type: response.headers["content-type"],
+                                                   headers: response.headers, body }));
             });
         // An accepted upgrade answers 101 and leaves the socket open.
         request.on("upgrade", (response, socket) => {
             socket.destroy();
-            resolve({ status: response.statusCode, type: undefined, body: "" });
+            resolve({ status: response.statusCode, type: undefined, headers: response.headers, body: "" });
         });
         request.on("error", reject);
         request.end();
@@ -145,6 +166,16 @@ function setOption(name, type, data) {
     const result = wine(["reg", "add", "HKLM\\SOFTWARE\\Veltrane\\Options", "/v", name, "/t", type,
                          "/d", String(data), "/f"]);
     if (result.status !== 0) throw new Error("cannot set option " + name + ": " + result.stderr);
+}
+
+// Sets or deletes any value of the prefix's registry (a test's own arrangement).
+function setRegistryValue(key, name, type, data) {
+    const result = wine(["reg", "add", key, "/v", name, "/t", type, "/d", String(data), "/f"]);
+    if (result.status !== 0) throw new Error("cannot set " + name + ": " + result.stderr);
+}
+
+function deleteRegistryValue(key, name) {
+    wine(["reg", "delete", key, "/v", name, "/f"]);
 }
 
 function registryValue(key, name) {
@@ -175,6 +206,7 @@ function mainPage(currentPage) {
     };
 }
 
-module.exports = { BUILD, ROOT, SHOTS, installedFile, launchBrowser, mainPage, rawGet,
-                   recordShellOpens, registryValue, runHelper, seedTraces, setOption, startProgram,
-                   waitFor, waitForAddress, waitForTrace };
+module.exports = { BUILD, LAUNCH, ROOT, SHOTS, deleteRegistryValue, driveC, installedFile, launchBrowser,
+                   mainPage, pageAddress, rawGet, recordShellOpens, registryValue, runHelper, seedTraces,
+                   sessionCookie, setOption, setRegistryValue, startProgram, waitFor, waitForAddress,
+                   waitForTrace, workDir };

@@ -9,12 +9,15 @@ const h = require("./harness");
 let shellOpens;
 let browser;
 let first;
-let address;
+let address;  // the launch address the program printed
+let pageUrl;  // the main page behind it, for a browser that holds the cookie
 
-async function openPage(url = address) {
+async function openPage(url = pageUrl) {
     const page = await browser.newPage();
     await page.goto(url);
-    await page.waitForFunction(() => window.veltraneBridge && document.body.style.width !== "");
+    // Polled from outside: the page's policy allows no script from a string.
+    await h.waitFor(() => page.evaluate(() => window.veltraneBridge && document.body.style.width !== ""),
+                    "the page to be sized");
     return page;
 }
 
@@ -32,6 +35,7 @@ before(async () => {
     browser = await h.launchBrowser();
     first = h.startProgram();
     address = await h.waitForAddress(first);
+    pageUrl = h.pageAddress(address);
 });
 
 after(async () => {
@@ -40,13 +44,16 @@ after(async () => {
 });
 
 describe("start-up", () => {
-    test("prints the page address, opens it with the shell and serves the layout", async () => {
+    test("prints a launch address, opens another with the shell and serves the layout", async () => {
         await h.waitFor(() => first.output.includes("Veltrane UI: " + address), "the address on stdout");
-        assert.match(address, /^http:\/\/127\.0\.0\.1:\d+\/[0-9a-f]{32}\/Common\/layout\.html$/);
-        await h.waitFor(() => shellOpens().includes(address), "the shell to open the page");
+        assert.match(address, h.LAUNCH);
+        const shellAddress = await h.waitFor(() => shellOpens()[0], "the shell to open the page");
+        assert.match(shellAddress, h.LAUNCH);
+        assert.notEqual(shellAddress, address, "every address handed out has a code of its own");
+        assert.equal(h.pageAddress(shellAddress), pageUrl);
 
-        const page = await openPage();
-        assert.equal(new URL(page.url()).pathname.split("/").slice(2).join("/"), "Common/layout.html");
+        const page = await openPage(address);
+        assert.equal(page.url(), pageUrl);
         assert.equal(await page.locator("#Layout").count(), 1);
         await h.waitForTrace(first, "Page main complete");
         await page.close();
@@ -68,7 +75,8 @@ describe("start-up", () => {
         const second = h.startProgram();
         assert.equal(await second.exited, 1);
         await h.waitFor(() => shellOpens().length === before + 1, "the shell to open the page");
-        assert.equal(shellOpens().at(-1), address);
+        assert.match(shellOpens().at(-1), h.LAUNCH);
+        assert.equal(h.pageAddress(shellOpens().at(-1)), pageUrl);
     });
 
     test("/emergencyclose alone reaches the first instance without showing it", async () => {
@@ -92,20 +100,28 @@ describe("start-up", () => {
 
 describe("web host", () => {
     const token = () => new URL(address).pathname.split("/")[1];
+    // What a raw request sends to be let in: the cookie of the browser's session.
+    let cookie;
+    const get = async (path, headers = {}) => h.rawGet(address, path, { Cookie: cookie, ...headers });
 
-    test("requests and sockets without the token are refused", async () => {
+    before(async () => {
+        cookie = await h.sessionCookie(browser);
+        assert.ok(cookie, "the browser holds the session's cookie");
+    });
+
+    test("requests and sockets without the session's cookie are refused", async () => {
+        const t = "/" + token();
         for (const path of ["/Common/layout.html", "/" + "0".repeat(32) + "/Common/layout.html",
                             "/" + token().toUpperCase() + "/Common/layout.html", "/favicon.ico"]) {
-            assert.equal((await h.rawGet(address, path)).status, 403, path);
+            assert.equal((await get(path)).status, 403, path);
         }
-        const page = await openPage();
-        const socketOpened = await page.evaluate((host) => new Promise((resolve) => {
-            const socket = new WebSocket("ws://" + host + "/socket?dlg=main");
-            socket.onopen = () => resolve(true);
-            socket.onerror = () => resolve(false);
-        }), new URL(address).host);
-        assert.equal(socketOpened, false);
-        await page.close();
+        assert.equal((await h.rawGet(address, t + "/Common/layout.html")).status, 403);
+        assert.equal((await get(t + "/Common/layout.html")).status, 200);
+        const upgrade = (headers) => h.rawGet(address, t + "/socket?dlg=main", {
+            Connection: "Upgrade", Upgrade: "websocket", "Sec-WebSocket-Version": "13",
+            "Sec-WebSocket-Key": "dGhlIHNhbXBsZSBub25jZQ==", Origin: new URL(address).origin, ...headers });
+        assert.equal((await upgrade({})).status, 403);
+        assert.equal((await upgrade({ Cookie: cookie.slice(0, -1) + "x" })).status, 403);
     });
 
     test("paths outside the html folder are refused", async () => {
@@ -115,22 +131,22 @@ describe("web host", () => {
                             t + "/Common\\..\\..\\urls.ini", t + "/C:/windows/win.ini",
                             t + "/C%3a%5cwindows%5cwin.ini", t + "//windows/win.ini",
                             t + "/Common/layout.html::$DATA", t + "/.../urls.ini"]) {
-            const response = await h.rawGet(address, path);
+            const response = await get(path);
             assert.equal(response.status, 403, path);
         }
-        assert.equal((await h.rawGet(address, t + "/Common/missing.html")).status, 404);
+        assert.equal((await get(t + "/Common/missing.html")).status, 404);
     });
 
     test("a foreign Host, a foreign socket Origin and device names are refused", async () => {
         const t = "/" + token();
         const port = new URL(address).port;
         const page = t + "/Common/layout.html";
-        assert.equal((await h.rawGet(address, page, { Host: "localhost:" + port })).status, 200);
-        // A name of another site pointing here (DNS rebinding) does not get past the token.
+        assert.equal((await get(page, { Host: "localhost:" + port })).status, 200);
+        // A name of another site pointing here (DNS rebinding) does not get past the cookie.
         for (const host of ["rebind.example:" + port, "127.0.0.1", "127.0.0.1:" + (Number(port) + 1)]) {
-            assert.equal((await h.rawGet(address, page, { Host: host })).status, 403, host);
+            assert.equal((await get(page, { Host: host })).status, 403, host);
         }
-        const upgrade = (origin) => h.rawGet(address, t + "/socket?dlg=main", {
+        const upgrade = (origin) => get(t + "/socket?dlg=main", {
             Connection: "Upgrade", Upgrade: "websocket", "Sec-WebSocket-Version": "13",
             "Sec-WebSocket-Key": "dGhlIHNhbXBsZSBub25jZQ==", ...(origin ? { Origin: origin } : {}) });
         for (const origin of ["http://cross.example", null, "null"]) {
@@ -138,18 +154,17 @@ describe("web host", () => {
         }
         for (const path of [t + "/CON", t + "/Common/nul.html", t + "/com1.txt", t + "/LPT9/x.html",
                             t + "/aux", t + "/PRN.htm"]) {
-            assert.equal((await h.rawGet(address, path)).status, 403, path);
+            assert.equal((await get(path)).status, 403, path);
         }
     });
 
     test("files are served with their content types and the bridge", async () => {
         const t = "/" + token();
-        const html = await h.rawGet(address, t + "/Common/layout.html");
+        const html = await get(t + "/Common/layout.html");
         assert.equal(html.type, "text/html; charset=utf-8");
         assert.ok(html.body.includes(`<script src="${t}/Common/bridge.js"></script>`));
-        assert.equal((await h.rawGet(address, t + "/Common/style.css")).type, "text/css; charset=utf-8");
-        assert.equal((await h.rawGet(address, t + "/Common/bridge.js")).type,
-                     "text/javascript; charset=utf-8");
+        assert.equal((await get(t + "/Common/style.css")).type, "text/css; charset=utf-8");
+        assert.equal((await get(t + "/Common/bridge.js")).type, "text/javascript; charset=utf-8");
     });
 });
 
@@ -230,7 +245,7 @@ describe("dialog base", () => {
         const [completed, detached] = [completions(), detaches()];
         await page.evaluate(() => (document.body.style.width = ""));
         await page.reload();
-        await page.waitForFunction(() => document.body.style.width !== "");
+        await h.waitFor(() => page.evaluate(() => document.body.style.width !== ""), "the page to be sized");
         await h.waitFor(() => detaches() === detached + 1 && completions() === completed + 1,
                         "one detach and one completion");
         await page.evaluate(() => document.body.insertAdjacentHTML("beforeend",

@@ -43,6 +43,37 @@ TEST(CookieKeepList, StoredTextIsNormalisedAndEditable) {
     EXPECT_FALSE(list.Keeps(L"."));
 }
 
+TEST(CookieKeepList, InternationalNamesAndAddressesHaveOneSpelling) {
+    CookieKeepList list(L"B\u00fccher.DE;[2001:DB8:0:0::1];010.0.0.1;0.1;1.2.3;xn--bcher-kva.de");
+    EXPECT_EQ(list.ToText(), L"xn--bcher-kva.de;2001:db8::1;10.0.0.1");
+    EXPECT_TRUE(list.Keeps(L"b\u00fccher.de"));  // a host given in its own script
+    for (const wchar_t* host : {L"2001:db8::1", L"[2001:db8::1]", L"2001:0db8:0000::0001"})
+        EXPECT_EQ(list.KeptBy(host), L"2001:db8::1") << ToUtf8(host);
+    EXPECT_FALSE(list.Keeps(L"2001:db8::2"));
+    EXPECT_FALSE(list.Keeps(L"x.10.0.0.1"));
+    EXPECT_TRUE(list.Add(L"::ffff:1.2.3.4"));
+    EXPECT_TRUE(list.Keeps(L"[::FFFF:102:304]"));
+    EXPECT_TRUE(list.Add(L"::"));
+    EXPECT_TRUE(list.Keeps(L"0:0:0:0:0:0:0:0"));
+    for (const wchar_t* wrong : {L"1::2::3", L"fe80::1%eth0", L"1:2:3:4:5:6:7:8:9", L"[1.2.3.4]",
+                                 L"256.1.1.1", L"12345::", L"a.b.99"})
+        EXPECT_FALSE(list.Add(wrong)) << ToUtf8(wrong);
+}
+
+// A list that is stored but cannot be read keeps everything until a new
+// list takes its place.
+TEST(CookieKeepList, AnUnreadableListKeepsEveryHost) {
+    CookieKeepList list = CookieKeepList::Unreadable(L"cannot be read");
+    EXPECT_FALSE(list.IsEmpty());
+    EXPECT_EQ(list.KeptBy(L".Any.Host.test"), L"any.host.test");
+    EXPECT_FALSE(list.Remove(L"any.host.test"));
+    EXPECT_EQ(list.UnreadableReason(), L"cannot be read");
+    EXPECT_TRUE(list.Add(L"new.test"));
+    EXPECT_FALSE(list.IsUnreadable());
+    EXPECT_FALSE(list.Keeps(L"any.host.test"));
+    EXPECT_TRUE(list.Keeps(L"www.new.test"));
+}
+
 // The kernel takes the list when a run starts: a change to the option during
 // a scan counts from the next run, and an override stands for every run.
 class KernelKeepList : public testing::Test {
@@ -73,7 +104,9 @@ TEST_F(KernelKeepList, RunsTakeTheStoredOptionOrTheOverride) {
     ASSERT_TRUE(Scan());
     EXPECT_TRUE(kernel->GetCookieKeepList().Keeps(L"shop.example.com"));
 
-    kernel->GetOptions().Option(kKeepCookiesOption) = L"example.org";
+    Options options = kernel->GetOptions();
+    options.keepCookies = CookieKeepList(L"example.org");
+    ASSERT_TRUE(kernel->SetOptions(options).Done());
     EXPECT_TRUE(kernel->GetCookieKeepList().Keeps(L"example.com"));  // the run's copy stands
     kernel->SetMode(CKernel::kIdle);
     ASSERT_TRUE(Scan());
@@ -84,7 +117,7 @@ TEST_F(KernelKeepList, RunsTakeTheStoredOptionOrTheOverride) {
     kernel->SetMode(CKernel::kIdle);
     ASSERT_TRUE(Scan());
     EXPECT_EQ(kernel->GetCookieKeepList().ToText(), L"override.net");
-    kernel.reset();  // saves the options
+    kernel.reset();
     std::wstring stored;
     ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, kOptionsKey, kKeepCookiesOption, stored));
     EXPECT_EQ(stored, L"example.org");  // the override is never stored

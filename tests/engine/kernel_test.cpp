@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/kernel.h"
 #include "support/test_files.h"
 #include "support/test_plugin.h"
 #include "support/test_registry.h"
+#include "sysaccess/text.h"
 
 namespace {
 
@@ -58,16 +61,20 @@ TEST_F(KernelRun, VisitsCheckedPluginsInOrderAndShowsTheHeaviest) {
     EXPECT_EQ(view.rows[0], std::make_pair(std::wstring(L"KtA"), std::wstring(L"Processing…")));
     EXPECT_EQ(view.rows[1].second, L"Failed");
     EXPECT_EQ(view.rows[3], std::make_pair(std::wstring(L"KtC"), std::wstring(L"Finished")));
-    // The completed scan saved the options and the autostart entry, quoted.
-    std::wstring run;
-    ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, run));
-    EXPECT_EQ(run.front(), L'"');
-    EXPECT_EQ(run.back(), L'"');
+    // Options are stored when they change, never by a scan.
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kOptionsKey));
+    EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
 
+    // A clean that left items it showed is finished, with failures, and the run goes on.
+    plugins[L"KtA"]->fix = [](TestPlugin&) { return CPlugin::kDoneWithFailures; };
     ASSERT_TRUE(kernel->HandleCommand(L"btn_clean"));
     ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
     EXPECT_EQ(view.processAreaPrepared, 1);
     EXPECT_EQ(Journal().back(), L"fix:KtC");
+    EXPECT_NE(
+        std::find(view.rows.begin(), view.rows.end(),
+                  std::make_pair(std::wstring(L"KtA"), std::wstring(L"Finished with failures"))),
+        view.rows.end());
     EXPECT_EQ(plugins[L"KtA"]->GetRunState(), CPlugin::kCleaned);
     EXPECT_FALSE(kernel->HandleCommand(L"btn_scan"));  // not a command of mode 4
     EXPECT_TRUE(kernel->HandleCommand(L"btn_finish"));
@@ -221,6 +228,106 @@ TEST_F(KernelRun, ErrorLinksOpenOnlyExistingErrors) {
     plugin.OnReportClick(L"idError_1", nullptr);
     ASSERT_EQ(view.shownErrors.size(), 1u);
     EXPECT_EQ(view.shownErrors[0].second, L"Access denied.");
+}
+
+// The run lock as another instance sees it: true when its count is free now.
+bool RunLockIsFree() {
+    CKivoCriticalSection other;
+    if (!other.CreateOrOpen(kKivoSemaphoreName).Done()) return false;
+    return other.TakeIfFree().outcome.Done();
+}
+
+TEST_F(KernelRun, HoldsTheRunLockOnlyWhileAScanOrCleanRuns) {
+    Start({{.id = L"KtA"}});
+    std::vector<bool> freeWhileRunning;
+    auto probe = [&](TestPlugin&) {
+        freeWhileRunning.push_back(RunLockIsFree());
+        return CPlugin::kDone;
+    };
+    plugins[L"KtA"]->scan = probe;
+    plugins[L"KtA"]->fix = probe;
+    EXPECT_TRUE(RunLockIsFree());
+    ASSERT_TRUE(kernel->SetMode(CKernel::kScanning).Done());
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    EXPECT_TRUE(RunLockIsFree());
+    ASSERT_TRUE(kernel->SetMode(CKernel::kCleaning).Done());
+    ASSERT_TRUE(RunTo(CKernel::kCleanFinished));
+    EXPECT_TRUE(RunLockIsFree());
+    EXPECT_EQ(freeWhileRunning, (std::vector<bool>{false, false}));
+
+    // A cancelled scan gives it back too.
+    plugins[L"KtA"]->scan = [&](TestPlugin&) {
+        kernel->Cancel();
+        return CPlugin::kCancelled;
+    };
+    kernel->SetMode(CKernel::kScanning);
+    ASSERT_TRUE(RunTo(CKernel::kIdle));
+    EXPECT_TRUE(RunLockIsFree());
+    EXPECT_TRUE(view.notices.empty());
+}
+
+TEST_F(KernelRun, AKernelEndingDuringARunGivesTheLockBack) {
+    Start({{.id = L"KtA"}});
+    plugins[L"KtA"]->scan = [](TestPlugin& self) {
+        while (!self.IsCancelled()) Sleep(10);
+        return CPlugin::kCancelled;
+    };
+    kernel->SetMode(CKernel::kScanning);
+    EXPECT_FALSE(RunLockIsFree());
+    kernel.reset();
+    EXPECT_TRUE(RunLockIsFree());
+}
+
+TEST_F(KernelRun, ALockHeldElsewhereRefusesTheRunAsBusy) {
+    Start({{.id = L"KtA"}});
+    CKivoCriticalSection other;
+    ASSERT_TRUE(other.CreateOrOpen(kKivoSemaphoreName).Done());
+    {
+        RunLockTake held = other.TakeIfFree();
+        ASSERT_TRUE(held.outcome.Done());
+        EXPECT_EQ(kernel->SetMode(CKernel::kScanning).kind, RunLockOutcome::kBusy);
+        EXPECT_EQ(kernel->GetMode(), CKernel::kIdle);
+        EXPECT_EQ(view.notices, (std::vector<std::wstring>{kRunRefusedText}));
+        EXPECT_TRUE(Journal().empty());
+    }
+    ASSERT_TRUE(kernel->SetMode(CKernel::kScanning).Done());
+    EXPECT_TRUE(RunTo(CKernel::kScanFinished));
+}
+
+// Something else holds the lock's name as another kind of object: the lock
+// cannot be opened, which is not the same as another copy scanning.
+TEST_F(KernelRun, ALockThatCannotBeOpenedIsToldApartFromABusyOne) {
+    UniqueHandle squatter(CreateMutexW(nullptr, FALSE, kKivoSemaphoreName));
+    ASSERT_TRUE(squatter) << "the run lock is open elsewhere: " << GetLastError();
+    Start({{.id = L"KtA"}});
+    const RunLockOutcome refused = kernel->SetMode(CKernel::kScanning);
+    EXPECT_EQ(refused.kind, RunLockOutcome::kNotOpened);
+    EXPECT_NE(refused.error, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(kernel->GetMode(), CKernel::kIdle);
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_EQ(view.notices[0].rfind(L"The run lock could not be opened: ", 0), 0u)
+        << ToUtf8(view.notices[0]);
+    EXPECT_NE(view.notices[0], RunRefusalText({RunLockOutcome::kBusy}));
+
+    // Once the name is free again, the next run opens the lock and goes.
+    squatter.Close();
+    ASSERT_TRUE(kernel->SetMode(CKernel::kScanning).Done());
+    EXPECT_TRUE(RunTo(CKernel::kScanFinished));
+}
+
+// Pages come from the program folder whatever the current directory holds,
+// even when something changes it while the program runs.
+TEST_F(KernelRun, StatePagesComeFromTheProgramFolderNotTheCurrentDirectory) {
+    ScopedTestFolder decoy(L"KernelDecoyFolder");
+    for (const wchar_t* page : {L"state_processing.html", L"state_finished.html"})
+        WriteTestFile(decoy.Sub(std::wstring(L"html\\English\\") + page), "Decoy");
+    Start({{.id = L"KtA"}});
+    ScopedCurrentDirectory moved(decoy.Path());
+    ASSERT_TRUE(kernel->HandleCommand(L"btn_scan"));
+    ASSERT_TRUE(RunTo(CKernel::kScanFinished));
+    ASSERT_EQ(view.rows.size(), 2u);
+    EXPECT_EQ(view.rows[0].second, L"Processing…");
+    EXPECT_EQ(view.rows[1].second, L"Finished");
 }
 
 TEST(PluginFlag, StoredCheckedFlagIsReadAndWrittenBack) {

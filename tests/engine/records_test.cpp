@@ -14,17 +14,17 @@ TEST(ItemErrorText, TitlesFollowKindRebootAndSubItem) {
     using enum ItemError::Kind;
     using enum ItemError::Reason;
     EXPECT_EQ(ItemError(kFile, L"C:\\a.txt", kSystemMessage, 32, true).GetTitle(),
-              kFileTitle + L"<br>It will be deleted after system reboot.");
+              kFileTitle + L"\nIt will be deleted after system reboot.");
     EXPECT_EQ(ItemError(kRecycleBin, L"C:\\", kSystemMessage, 32, true).GetTitle(),
               L"Error occurred while attempting to clean Recycle Bin at Volume \"C:\\\"."
-              L"<br>It will be cleaned after system reboot.");
+              L"\nIt will be cleaned after system reboot.");
     EXPECT_EQ(ItemError(kFile, L"C:\\a.txt", kSystemMessage, 5, false, L"inner.dat",
                         L"Cannot delete subitem")
                   .GetTitle(),
-              kFileTitle + L"<br>Cannot delete subitem \"inner.dat\".");
+              kFileTitle + L"\nCannot delete subitem \"inner.dat\".");
     EXPECT_EQ(
         ItemError(kFolder, L"C:\\f", kFolderKeptForReboot, 0, false, L"x", L"Left: %s!").GetTitle(),
-        L"Error occurred while attempting to delete folder \"C:\\f\".<br>Left: x!");
+        L"Error occurred while attempting to delete folder \"C:\\f\".\nLeft: x!");
     // A kind the program does not know has no title.
     EXPECT_EQ(
         ItemError(static_cast<ItemError::Kind>(42), L"n", kSystemMessage, 0, false).GetTitle(),
@@ -33,12 +33,16 @@ TEST(ItemErrorText, TitlesFollowKindRebootAndSubItem) {
     EXPECT_EQ(ItemError(L"Ready title", L"Ready text").GetReason(), L"Ready text");
 }
 
-TEST(ItemErrorText, MachineTextInTitlesIsEscaped) {
+TEST(ItemErrorText, MachineTextStaysTextAsItIs) {
+    // The window shows these texts as text: markup and format signs in a name
+    // or a sub-item are kept as they are, and never read as a format.
     using enum ItemError::Kind;
     using enum ItemError::Reason;
-    ItemError error(kRegValue, L"<img src=x onerror=alert(1)>", kSystemMessage, 0, false);
-    EXPECT_EQ(error.GetTitle().find(L"<img"), std::wstring::npos);
-    EXPECT_NE(error.GetTitle().find(L"&lt;img"), std::wstring::npos);
+    const std::wstring name = L"<img src=x onerror=alert(1)> %s &amp;";
+    ItemError error(kRegValue, name, kOwnText, 0, false, L"<b>%s</b>", L"Sub-item %s left");
+    EXPECT_EQ(error.GetTitle(), L"Error occurred while attempting to delete registry value \"" +
+                                    name + L"\".\nSub-item <b>%s</b> left");
+    EXPECT_EQ(error.GetReason(), L"Sub-item %s left");
 }
 
 TEST(ItemErrorText, Reasons) {
@@ -82,11 +86,11 @@ TEST(Statistics, ErrorsAndDeferralsMarkTheRecord) {
     EXPECT_TRUE(errors[2].IsReboot());
 }
 
-// Pages and templates read from the current directory, as the program reads its own.
+// Pages and templates read from the program folder, as the program reads its own.
 class PageReader : public testing::Test {
 protected:
     ScopedTestFolder folder{L"PageReader"};
-    ScopedCurrentDirectory directory{folder.Path()};
+    ScopedProgramFolder programFolder{folder.Path()};
 };
 
 TEST_F(PageReader, PagesAreUtf8TextAndAMissingOneIsEmpty) {
@@ -101,6 +105,18 @@ TEST_F(PageReader, TemplateLinesKeepEmptyOnesAndAMissingFileFails) {
     ASSERT_TRUE(ReadTemplateLines(L"lines.txt", lines));
     EXPECT_EQ(lines, (std::vector<std::wstring>{L"Name", L"", L"Size with space"}));
     EXPECT_FALSE(ReadTemplateLines(L"missing.txt", lines));
+}
+
+TEST_F(PageReader, NothingIsReadFromTheCurrentDirectory) {
+    ScopedTestFolder started(L"PageReaderStart");
+    WriteTestFile(started.Sub(L"page.html"), "from the start folder");
+    ScopedCurrentDirectory directory(started.Path());
+    EXPECT_EQ(ReadPage(L"page.html"), L"");
+    // No program folder named: nothing at all, rather than a guess.
+    ScopedProgramFolder none(L"");
+    EXPECT_EQ(ReadPage(L"page.html"), L"");
+    std::vector<std::wstring> lines;
+    EXPECT_FALSE(ReadTemplateLines(L"page.html", lines));
 }
 
 TEST(SizeFormat, DecimalUnitsWithTwoDecimalsCut) {

@@ -1,7 +1,8 @@
 // The Windows 7 to 11 plug-ins over seeded traces: each scanned (its report
 // showing names, never raw data) and cleaned through a real kernel, with the
 // control data beside every place left; the plug-in list's rows; a locked
-// thumbnail cache; list entries already gone by the time of the clean.
+// thumbnail cache; list entries already gone by the time of the clean; the
+// folder views' keys and Explorer's Quick Access list.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -18,6 +19,7 @@
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
@@ -28,7 +30,7 @@ const std::wstring kExplorer = L"Software\\Microsoft\\Windows\\CurrentVersion\\E
 const std::wstring kIds[] = {
     L"ExplorerRecentDocs", L"OpenSavePidlHistory", L"ExplorerTypedPaths", L"ExplorerSearchHistory",
     L"UserAssist",         L"ShellBags",           L"JumpLists",          L"ThumbnailCache",
-    L"ErrorReports"};
+    L"ErrorReports",       L"WindowsTimeline",     L"OfficeRecentFiles",  L"FeatureUsage"};
 
 void ExpectNoRawDataOrPlaceholder(const std::wstring& report) {
     for (const wchar_t* text : {L"#BINARY DATA#", L"#UNSUPPORTED FORMAT DATA#", L"#reg value#",
@@ -70,8 +72,12 @@ TEST(WindowsPlugins, EachCleansItsTracesAndLeavesWhatIsBeside) {
                                            L"WINWORD.EXE (C:\\Users\\Public\\Documents)"});
     ScanAndClean<CPlgExplorerTypedPaths>(L"ExplorerTypedPaths", {L"\\\\fileserver\\projects"});
     ScanAndClean<CPlgExplorerSearchHistory>(L"ExplorerSearchHistory", {L"salary review"});
-    ScanAndClean<CPlgUserAssist>(L"UserAssist", {kUserAssistPrograms[0], L"UEME_CTLSESSION"});
-    ScanAndClean<CPlgShellBags>(L"ShellBags", {L"Computer"});
+    ScanAndClean<CPlgUserAssist>(
+        L"UserAssist",
+        {kUserAssistPrograms[0] + std::wstring(L" (started 1 time, last on 2025-03-01 13:33 UTC)"),
+         L"counter UEME_CTLSESSION, not a program"});
+    ScanAndClean<CPlgShellBags>(L"ShellBags",
+                                {L"Computer", L"C:\\", L"C:\\Project 0", L"C:\\Project 2"});
     ScanAndClean<CPlgJumpLists>(L"JumpLists", {L"5f7b5f1e01b83767.automaticDestinations-ms"});
     ScanAndClean<CPlgThumbnailCache>(L"ThumbnailCache", {L"thumbcache_256.db"});
     ScanAndClean<CPlgErrorReports>(L"ErrorReports", {L"AppCrash_notepad.exe_0"});
@@ -143,6 +149,81 @@ TEST(WindowsPlugins, EntriesAlreadyGoneCountAsRemoved) {
     for (const auto& entry : run.plugin->GetEngine().regEntries)
         for (const auto& record : entry.found) EXPECT_EQ(record.status, CElimAction::kRemoved);
     EXPECT_FALSE(ValueExists(HKCU, recent, L"0"));
+}
+
+// A registry link among the keys of a list kept one per sub-key (a file
+// type under RecentDocs, a program group under UserAssist) is one row the
+// clean leaves; the key it points to keeps everything it holds.
+TEST(WindowsPlugins, RegistryLinksAmongTheListsAreLeftWithWhatTheyPointTo) {
+    ScopedTestKey target(L"ExplorerLinkTarget");
+    const std::string data = Utf16Bytes(L"plan.txt");
+    SetBinary(HKCU, target.Path(), L"0", data.data(), static_cast<DWORD>(data.size()));
+    SetBinary(HKCU, target.Sub(L"Count"), L"HRZR_PGYFRFFVBA", data.data(),
+              static_cast<DWORD>(data.size()));
+    const std::wstring recentLink = kExplorer + L"RecentDocs\\.evil";
+    const std::wstring assistLink =
+        kExplorer + L"UserAssist\\{00000000-0000-0000-0000-000000000001}";
+    ASSERT_TRUE(MakeRegLink(HKCU, recentLink, target.Path()));
+    ASSERT_TRUE(MakeRegLink(HKCU, assistLink, target.Path()));
+
+    PluginRun<CPlgExplorerRecentDocs> recent(L"ExplorerRecentDocs");
+    ASSERT_EQ(recent.Scan(), L"Finished");
+    ASSERT_EQ(recent.Clean(), L"Finished with failures");
+    PluginRun<CPlgUserAssist> assist(L"UserAssist");
+    ASSERT_EQ(assist.Scan(), L"Finished");
+    ASSERT_EQ(assist.Clean(), L"Finished with failures");
+    for (const auto* errors : {&recent.plugin->GetErrors(), &assist.plugin->GetErrors()}) {
+        ASSERT_EQ(errors->size(), 1u);
+        EXPECT_EQ((*errors)[0].GetReason(), kRegistryLinkLeft);
+    }
+    EXPECT_TRUE(ValueExists(HKCU, target.Path(), L"0"));
+    EXPECT_TRUE(ValueExists(HKCU, target.Sub(L"Count"), L"HRZR_PGYFRFFVBA"));
+    DeleteTree(HKCU, recentLink);
+    DeleteTree(HKCU, assistLink);
+}
+
+// A folder opened after the scan keeps its key, and the keys above it; the
+// keys the scan saw and the clean emptied go.
+TEST(WindowsPlugins, FolderViewKeysGoOnceEmptied) {
+    const std::wstring bagMru = L"Software\\Microsoft\\Windows\\Shell\\BagMRU";
+    const std::string computer = ItemListOfPath(L"C:\\x").substr(0, 20) + std::string(2, '\0');
+    const std::string folder = FileItem(L"Tax returns", true) + std::string(2, '\0');
+    SetBinary(HKCU, bagMru, L"0", computer.data(), static_cast<DWORD>(computer.size()));
+    SetBinary(HKCU, bagMru + L"\\0", L"0", folder.data(), static_cast<DWORD>(folder.size()));
+    SetBinary(HKCU, bagMru + L"\\1", L"0", folder.data(), static_cast<DWORD>(folder.size()));
+    PluginRun<CPlgShellBags> run(L"ShellBags");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    // Below "Computer", an item that is not a drive: the shell is not asked for a path.
+    EXPECT_NE(run.ScanReport().find(L"Computer\\Tax returns"), std::wstring::npos);
+    SetBinary(HKCU, bagMru + L"\\1\\0", L"0", folder.data(), static_cast<DWORD>(folder.size()));
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(run.plugin->GetErrors().empty());
+    EXPECT_FALSE(KeyExists(HKCU, bagMru + L"\\0"));
+    EXPECT_FALSE(ValueExists(HKCU, bagMru, L"0"));
+    EXPECT_FALSE(ValueExists(HKCU, bagMru + L"\\1", L"0"));
+    EXPECT_TRUE(ValueExists(HKCU, bagMru + L"\\1\\0", L"0"));
+    DeleteTree(HKCU, bagMru);
+}
+
+TEST(WindowsPlugins, QuickAccessStaysUnlessTheOptionSaysOtherwise) {
+    const std::wstring lists = GetKnownFolderPath(FOLDERID_Recent) + L"\\AutomaticDestinations";
+    const std::wstring quickAccess = lists + L"\\f01b4d95cf55d32a.automaticDestinations-ms";
+    const std::wstring word = lists + L"\\a7bd71699cd38d1c.automaticDestinations-ms";
+    for (const bool cleanPins : {false, true}) {
+        SCOPED_TRACE(cleanPins ? "CleanQuickAccess 1" : "no option");
+        WriteTestFile(quickAccess, "pinned folders");
+        WriteTestFile(word, "recent documents");
+        PluginRun<CPlgJumpLists> run(L"JumpLists");
+        Options options = run.kernel->GetOptions();
+        options.cleanQuickAccess = cleanPins;
+        ASSERT_TRUE(run.kernel->SetOptions(options).Done());
+        ASSERT_EQ(run.Scan(), L"Finished");
+        EXPECT_EQ(run.ScanReport().find(L"f01b4d95cf55d32a") != std::wstring::npos, cleanPins);
+        ASSERT_EQ(run.Clean(), L"Finished");
+        EXPECT_EQ(FileExists(quickAccess), !cleanPins);
+        EXPECT_FALSE(FileExists(word));
+    }
+    DeleteFileW(quickAccess.c_str());
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // What the Windows 7 to 11 reports show for binary list data: names read
-// from shell item lists and UTF-16 data, UserAssist's program paths; and
-// data that is not what it claims never reaches the shell.
+// from shell item lists and UTF-16 data, UserAssist's program paths; data
+// that is not what it claims never reaches the shell, and a name that is
+// not readable is never shown.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -78,13 +79,15 @@ TEST(ShellItemLists, ExplorerDataReadsAsNamesAndNothingElse) {
         ValueLayout layout;
         DWORD type;
         std::string data;
-        std::wstring shown;  // the end of what is shown; empty for nothing
+        std::wstring shown;  // empty for nothing
     };
     const Case cases[] = {
-        {"a dialog's file", ValueLayout::kItemList, REG_BINARY, document, L"draft 7.pdf"},
-        {"a folder", ValueLayout::kItemList, REG_BINARY, folder, L"Documents"},
+        // The file's 8.3 name is DRAFT7~1.PDF: its long name is the one shown.
+        {"a dialog's file", ValueLayout::kItemList, REG_BINARY, document,
+         L"C:\\Users\\Public\\Documents\\draft 7.pdf"},
+        {"a folder", ValueLayout::kItemList, REG_BINARY, folder, L"C:\\Users\\Public\\Documents"},
         {"a program and its folder", ValueLayout::kNameAndFolder, REG_BINARY,
-         Utf16Bytes(L"WINWORD.EXE") + folder, L"Documents)"},
+         Utf16Bytes(L"WINWORD.EXE") + folder, L"WINWORD.EXE (C:\\Users\\Public\\Documents)"},
         {"a program without a folder", ValueLayout::kNameAndFolder, REG_BINARY,
          Utf16Bytes(L"notepad.exe") + std::string(8, '\x01'), L"notepad.exe"},
         {"a recent document", ValueLayout::kLeadingName, REG_BINARY,
@@ -105,14 +108,32 @@ TEST(ShellItemLists, ExplorerDataReadsAsNamesAndNothingElse) {
         {"an empty list", ValueLayout::kItemList, REG_BINARY, std::string(2, '\0'), L""},
         {"odd text", ValueLayout::kText, REG_BINARY, std::string("abc", 3), L""},
         {"a number", ValueLayout::kText, REG_DWORD, std::string(4, '\x01'), L""},
+        // Names no report may show: a control character, half a surrogate pair.
+        {"a control character", ValueLayout::kItemList, REG_BINARY,
+         ItemListOfPath(L"C:\\Data\\evil\x1B[2J.txt"), L""},
+        {"an unpaired surrogate", ValueLayout::kItemList, REG_BINARY,
+         ItemListOfPath(L"C:\\Data\\half\xD800.txt"), L""},
+        {"a replacement character", ValueLayout::kLeadingName, REG_BINARY,
+         Utf16Bytes(L"lost\xFFFD.doc"), L""},
+        {"a search term with a line break", ValueLayout::kText, REG_BINARY, Utf16Bytes(L"one\ntwo"),
+         L""},
     };
-    for (const Case& c : cases) {
-        std::wstring shown = ReadableValueText(c.layout, L"0", c.type, Bytes(c.data));
-        if (c.shown.empty())
-            EXPECT_EQ(shown, L"") << c.what;
-        else
-            EXPECT_TRUE(EndsWith(shown, c.shown)) << c.what << ": " << ToUtf8(shown);
-    }
+    for (const Case& c : cases)
+        EXPECT_EQ(ReadableValueText(c.layout, L"0", c.type, Bytes(c.data)), c.shown) << c.what;
+}
+
+// What a row shows when nothing readable could be had.
+TEST(ShellItemLists, UnreadableEntriesSayItBesideTheirName) {
+    EXPECT_EQ(ShownValueText(ValueLayout::kItemList, L"12", L""), L"12 (unreadable item)");
+    EXPECT_EQ(ShownValueText(ValueLayout::kItemList, L"MRUListEx", L""), L"MRUListEx");
+    EXPECT_EQ(ShownValueText(ValueLayout::kProgramName, L"\x01\x02", L""), L"unreadable item");
+    EXPECT_EQ(ShownValueText(ValueLayout::kViewSettings, L"ItemPos1280x1024x96(1)", L""),
+              L"ItemPos1280x1024x96(1)");
+    // Bookkeeping beside a list's entries is never read as an entry.
+    const std::string folder = ItemListOfPath(L"C:\\Users", true);
+    EXPECT_EQ(ReadableValueText(ValueLayout::kItemList, L"MRUListEx", REG_BINARY, Bytes(folder)),
+              L"");
+    EXPECT_EQ(ReadableValueText(ValueLayout::kViewSettings, L"0", REG_BINARY, Bytes(folder)), L"");
 }
 
 TEST(ShellItemLists, LengthCoversExactlyTheWellFormedList) {

@@ -64,7 +64,7 @@ TEST(BrowserProfiles, FirefoxProfilesFromProfilesIniAndTheProfilesFolder) {
     MakeFolder(roaming + L"Profiles\\abc.default-release");
     MakeFolder(roaming + L"Profiles\\unlisted.old");
     MakeFolder(elsewhere);
-    BrowserProfiles found = FirefoxProfilesIn(roaming, local);
+    BrowserProfiles found = FirefoxProfilesIn(L"Firefox", roaming, local);
     ASSERT_EQ(found.size(), 3u);
     EXPECT_EQ(found[0].folder, elsewhere + L"\\");
     EXPECT_EQ(found[0].name, L"Work");

@@ -10,6 +10,7 @@
 #include "plugins/browser/netscape_plugins.h"
 #include "plugins/plugin_list.h"
 #include "support/keep_list_cases.h"
+#include "support/test_links.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -89,6 +90,7 @@ TEST_F(ModernPlugins, ChromiumHistoryKeepsBookmarkedPagesAndEverythingElseGoes) 
         EXPECT_EQ(Count(plugin, profile, L"example.com"), 2);
         EXPECT_EQ(Count(plugin, profile, L"news.site.org"), 1);
         EXPECT_EQ(Count(plugin, profile, L"bookmarked.test"), 1);
+        EXPECT_EQ(Count(plugin, profile, L"account-bookmarked.test"), 1);
         EXPECT_EQ(Count(plugin, profile, L"files.test"), seeded::kChromiumDownloads);
         EXPECT_EQ(Count(plugin, profile, L"Favicons"), seeded::kChromiumUnbookmarkedIcons);
         EXPECT_EQ(Count(plugin, profile, L"Top Sites"), 2);  // with its journal
@@ -105,10 +107,11 @@ TEST_F(ModernPlugins, ChromiumHistoryKeepsBookmarkedPagesAndEverythingElseGoes) 
     const std::wstring db = ChromeWork() + L"History";
     for (size_t profile = 0; profile < 3; ++profile)
         EXPECT_TRUE(AllRows(plugin, profile, DomainInfo::kDeleted)) << profile;
+    // Bookmarked pages stay, those of the account's bookmarks too.
     EXPECT_EQ(QueryOne(db,
                        "SELECT group_concat(url||' '||visit_count||' '||last_visit_time) "
                        "FROM urls"),
-              L"https://bookmarked.test/ 0 0");
+              L"https://bookmarked.test/ 0 0,https://account-bookmarked.test/ 0 0");
     for (const char* table :
          {"visits", "visit_source", "keyword_search_terms", "downloads", "downloads_url_chains",
           "downloads_slices", "segments", "segment_usage", "content_annotations"})
@@ -118,9 +121,9 @@ TEST_F(ModernPlugins, ChromiumHistoryKeepsBookmarkedPagesAndEverythingElseGoes) 
     EXPECT_FALSE(BytesContain(db, seeded::kChromiumSearchMarker));
     const std::wstring icons = ChromeWork() + L"Favicons";
     EXPECT_EQ(QueryOne(icons, "SELECT group_concat(page_url) FROM icon_mapping"),
-              L"https://bookmarked.test/");
-    EXPECT_EQ(CountRows(icons, "favicons"), 1);
-    EXPECT_EQ(CountRows(icons, "favicon_bitmaps"), 1);
+              L"https://bookmarked.test/,https://account-bookmarked.test/");
+    EXPECT_EQ(CountRows(icons, "favicons"), 2);
+    EXPECT_EQ(CountRows(icons, "favicon_bitmaps"), 2);
     EXPECT_EQ(QueryOne(icons, "PRAGMA integrity_check"), L"ok");
     for (const wchar_t* gone : {L"Visited Links", L"Top Sites", L"Top Sites-journal", L"Shortcuts"})
         EXPECT_FALSE(FileExists(EdgeDefault() + gone)) << ToUtf8(gone);
@@ -162,10 +165,20 @@ TEST_F(ModernPlugins, FirefoxHistoryFindsEveryProfileAndKeepsBookmarks) {
                   bookmarks);
         for (const char* table : {"moz_historyvisits", "moz_annos", "moz_places_metadata"})
             EXPECT_EQ(CountRows(db, table), 0) << table;
-        EXPECT_EQ(QueryOne(db, "SELECT group_concat(place_id||input) FROM moz_inputhistory"),
-                  L"4book");
         EXPECT_EQ(QueryOne(db, "SELECT group_concat(host) FROM moz_origins ORDER BY id"),
                   L"bookmarked-ff.test,unvisited-bm.test");
+        // Kept pages and their sites are reset completely: how they were
+        // typed and found, and the statistics Firefox keeps of them.
+        EXPECT_EQ(CountRows(db, "moz_inputhistory"), 0);
+        EXPECT_EQ(QueryOne(db,
+                           "SELECT count(*) FROM moz_places WHERE typed OR frecency OR "
+                           "alt_frecency IS NOT NULL OR NOT recalc_frecency"),
+                  L"0");
+        EXPECT_EQ(QueryOne(db,
+                           "SELECT count(*) FROM moz_origins WHERE frecency OR alt_frecency "
+                           "IS NOT NULL OR NOT recalc_frecency"),
+                  L"0");
+        EXPECT_EQ(QueryOne(db, "SELECT group_concat(key) FROM moz_meta"), L"sync/history/syncId");
         EXPECT_EQ(QueryOne(db, "PRAGMA integrity_check"), L"ok");
         EXPECT_FALSE(BytesContain(db, seeded::kFirefoxHistoryMarker));
         EXPECT_FALSE(BytesContain(db + L"-wal", seeded::kFirefoxHistoryMarker));
@@ -173,7 +186,9 @@ TEST_F(ModernPlugins, FirefoxHistoryFindsEveryProfileAndKeepsBookmarks) {
     const std::wstring icons = FirefoxRelative() + L"favicons.sqlite";
     EXPECT_EQ(QueryOne(icons, "SELECT group_concat(page_url) FROM moz_pages_w_icons"),
               L"https://bookmarked-ff.test/");
-    EXPECT_EQ(CountRows(icons, "moz_icons"), 1);
+    // The site's root icon is linked to no page, and stays with its bookmark.
+    EXPECT_EQ(QueryOne(icons, "SELECT group_concat(icon_url) FROM moz_icons ORDER BY id"),
+              L"https://bookmarked-ff.test/icon.png," + FromUtf8(seeded::kFirefoxKeptRootIcon));
     EXPECT_FALSE(BytesContain(icons, seeded::kFirefoxHistoryMarker));
     keep.ExpectUnchanged();
 }
@@ -196,7 +211,7 @@ TEST_F(ModernPlugins, FormsSessionsAndCachesGoAndTheirNeighboursStay) {
     ASSERT_TRUE(firefoxCache.Scan());
     EXPECT_EQ(Count(chromeForms.Get(), 0, L"email"), 2);
     EXPECT_EQ(Count(chromeForms.Get(), 0, L"q"), 1);
-    EXPECT_EQ(Count(chromeForms.Get(), 0, L"Addresses"), 1);
+    EXPECT_EQ(Count(chromeForms.Get(), 0, L"Addresses"), 1);  // this computer's only
     const size_t ffRelative = ProfileIndex(firefoxForms.Get(), FirefoxRelative());
     EXPECT_EQ(Count(firefoxForms.Get(), ffRelative, L"searchbar-history"), 1);
     EXPECT_EQ(Count(firefoxForms.Get(), ffRelative, L"email"), 2);
@@ -230,8 +245,12 @@ TEST_F(ModernPlugins, FormsSessionsAndCachesGoAndTheirNeighboursStay) {
         EXPECT_FALSE(failed);
 
     const std::wstring webData = ChromeDefault() + L"Web Data";
-    for (const char* table : {"autofill", "autofill_profiles", "autofill_profile_names"})
-        EXPECT_EQ(CountRows(webData, table), 0) << table;
+    EXPECT_EQ(CountRows(webData, "autofill"), 0);
+    // Today's saved addresses: this computer's go, the Google account's stay.
+    EXPECT_EQ(QueryOne(webData, "SELECT group_concat(record_type) FROM addresses"), L"1");
+    EXPECT_EQ(QueryOne(webData, "SELECT group_concat(value) FROM address_type_tokens"),
+              FromUtf8(seeded::kAccountAddressMarker));
+    EXPECT_FALSE(BytesContain(webData, seeded::kLocalAddressMarker));
     EXPECT_EQ(CountRows(webData, "keywords"), 1);      // the search engines
     EXPECT_EQ(CountRows(webData, "credit_cards"), 1);  // payment settings are not form history
     EXPECT_FALSE(BytesContain(webData, seeded::kFormMarker));
@@ -264,7 +283,7 @@ void CheckKeepList(const wchar_t* id, PluginCategory category, const std::wstrin
         ASSERT_TRUE(chromium ? WriteChromiumCookies(database, {host, "other.test"})
                              : WriteFirefoxCookies(database, {host, "other.test"}));
         PluginHarness<Plugin> cookies(id, category);
-        cookies.Kernel().GetOptions().Option(L"KeepCookies") = test.entries;
+        cookies.SetKeepList(test.entries);
         ASSERT_TRUE(cookies.Scan());
         ASSERT_TRUE(cookies.Clean());
         const std::string table = chromium ? "cookies" : "moz_cookies";
@@ -298,7 +317,7 @@ TEST_F(ModernPlugins, CookieScanCountsAndACleanLeavesNoValueBehind) {
         EXPECT_EQ(Count(*plugin, 0, L"shop.example.com"), 1);
         EXPECT_EQ(Count(*plugin, 0, L"keep.test"), 1);
     }
-    chrome.Kernel().GetOptions().Option(L"KeepCookies") = L"keep.test";
+    chrome.SetKeepList(L"keep.test");
     ASSERT_TRUE(chrome.Clean());
     ASSERT_TRUE(firefox.Clean());
     const std::wstring chromeDb = ChromeDefault() + L"Network\\Cookies";
@@ -379,6 +398,163 @@ TEST_F(ModernPlugins, ADamagedDatabaseFailsItsRowAndStaysAsItWas) {
     EXPECT_EQ(FileBytes(cookies), text);
     EXPECT_FALSE(FileExists(cookies + L"-journal"));
     EXPECT_EQ(CountRows(FirefoxRelative() + L"cookies.sqlite", "moz_cookies"), 0);
+}
+
+TEST_F(ModernPlugins, AStoreWhoseScanFailedIsLeftAsItWas) {
+    // The browser held the cookie database while the scan read; it is free
+    // by the time of the clean, which must still not empty what it never showed.
+    const std::wstring cookies = ChromeDefault() + L"Network\\Cookies";
+    PluginHarness<CPlgChromiumCookies> chrome(L"ChromiumCookies", PluginCategory::kChromium);
+    {
+        SqliteDb holder;
+        ASSERT_TRUE(holder.Open(cookies, SqliteDb::Access::kReadWrite).Ok());
+        ASSERT_TRUE(holder.Exec("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE").Ok());
+        ASSERT_TRUE(chrome.Scan());
+        holder.Exec("ROLLBACK");
+    }
+    const std::string before = FileBytes(cookies);
+    ASSERT_TRUE(chrome.Clean());
+    EXPECT_EQ(FileBytes(cookies), before);
+    EXPECT_EQ(CountRows(cookies, "cookies"), seeded::kCookies);
+    EXPECT_TRUE(AllRows(chrome.Get(), 0, DomainInfo::kError));
+    const DomainInfo* row = chrome.Get().OrderedView().front();
+    ASSERT_TRUE(row->error);
+    EXPECT_NE(row->error->GetReason().find(L"The scan could not read it"), std::wstring::npos)
+        << ToUtf8(row->error->GetReason());
+    EXPECT_EQ(CountRows(ChromeWork() + L"Network\\Cookies", "cookies"), 0);  // read, so cleaned
+}
+
+TEST_F(ModernPlugins, ProfilesReachedThroughLinksAreListedAndLeftAlone) {
+    // "Work", named in Local State, leads into a project folder; Edge was
+    // moved to another folder and its User Data left as a link.
+    ScopedTestFolder elsewhere(L"LinkedProfiles");
+    ScopedFolderLinks links;
+    const std::wstring project = elsewhere.Sub(L"Projects\\webapp");
+    for (const wchar_t* name : {L"Cache\\build.bin", L"Sessions\\notes.txt", L"Shortcuts"})
+        WriteTestFile(project + L"\\" + name, "the user's own work");
+    RemoveTree(ChromeWork());
+    const std::wstring work = ChromeWork().substr(0, ChromeWork().size() - 1);
+    const std::wstring edge = Edge().substr(0, Edge().size() - 1);
+    ASSERT_TRUE(MoveFileW(edge.c_str(), elsewhere.Sub(L"Edge").c_str()));
+    ASSERT_TRUE(links.Make(work, project));
+    ASSERT_TRUE(links.Make(edge, elsewhere.Sub(L"Edge")));
+    const std::string edgeHistory = FileBytes(elsewhere.Sub(L"Edge\\Default\\History"));
+
+    PluginHarness<CPlgChromiumSessions> sessions(L"ChromiumSessions", PluginCategory::kChromium);
+    PluginHarness<CPlgChromiumHistory> history(L"ChromiumHistory", PluginCategory::kChromium);
+    ASSERT_TRUE(sessions.Scan());
+    ASSERT_TRUE(history.Scan());
+    const CPlgChromiumHistory& plugin = history.Get();
+    ASSERT_EQ(plugin.Profiles().size(), 3u);
+    for (size_t profile : {size_t{1}, size_t{2}}) {
+        ASSERT_TRUE(plugin.Profiles()[profile].link) << profile;
+        EXPECT_EQ(Count(plugin, profile, L"example.com"), -1);  // nothing read through it
+    }
+    const std::wstring page = history.ScanPage();
+    EXPECT_NE(page.find(L"Not cleaned: " + EscapeHtml(ChromeWork()) + L" is a link to "),
+              std::wstring::npos)
+        << page;
+    EXPECT_NE(page.find(L"webapp"), std::wstring::npos);
+    // Default turns into a link between the scan and the clean.
+    const std::wstring defaultFolder = ChromeDefault().substr(0, ChromeDefault().size() - 1);
+    ASSERT_TRUE(MoveFileW(defaultFolder.c_str(), elsewhere.Sub(L"Default").c_str()));
+    ASSERT_TRUE(links.Make(defaultFolder, elsewhere.Sub(L"Default")));
+    ASSERT_TRUE(sessions.Clean());
+    ASSERT_TRUE(history.Clean());
+
+    for (const wchar_t* name : {L"Cache\\build.bin", L"Sessions\\notes.txt", L"Shortcuts"})
+        EXPECT_EQ(ReadTestFile(project + L"\\" + name), "the user's own work") << ToUtf8(name);
+    EXPECT_EQ(FileBytes(elsewhere.Sub(L"Edge\\Default\\History")), edgeHistory);
+    EXPECT_TRUE(FileExists(elsewhere.Sub(L"Default\\Sessions\\Session_13345678901234567")));
+    for (size_t profile = 0; profile < 3; ++profile) {
+        EXPECT_TRUE(AllRows(plugin, profile, DomainInfo::kError)) << profile;
+        EXPECT_TRUE(AllRows(sessions.Get(), profile, DomainInfo::kError)) << profile;
+    }
+    const DomainInfo* changed = FindRow(plugin, 0, L"example.com");
+    ASSERT_TRUE(changed && changed->error);
+    EXPECT_EQ(changed->error->GetReason().rfind(L"Changed since the scan: ", 0), 0u)
+        << ToUtf8(changed->error->GetReason());
+    for (const DomainInfo* row : plugin.OrderedView())
+        if (row->profileIndex == 2) {
+            ASSERT_TRUE(row->error);
+            EXPECT_NE(row->error->GetReason().find(L"reached through a link"), std::wstring::npos)
+                << ToUtf8(row->error->GetReason());
+        }
+}
+
+TEST_F(ModernPlugins, EdgeHeldWithNoWindowNamesStartupBoost) {
+    HeldLock edge(Edge() + L"lockfile");
+    ASSERT_TRUE(edge.Holding());
+    PluginHarness<CPlgChromiumCookies> cookies(L"ChromiumCookies", PluginCategory::kChromium);
+    ASSERT_TRUE(cookies.Scan());
+    ASSERT_TRUE(cookies.Clean());
+    EXPECT_TRUE(AllRows(cookies.Get(), 0, DomainInfo::kDeleted));
+    const DomainInfo* row = FindRow(cookies.Get(), 2, L"example.com");
+    ASSERT_TRUE(row && row->error);
+    const std::wstring reason = row->error->GetReason();
+    EXPECT_NE(reason.find(L"Close Microsoft Edge"), std::wstring::npos) << ToUtf8(reason);
+    EXPECT_NE(reason.find(L"\"Startup boost\""), std::wstring::npos) << ToUtf8(reason);
+    EXPECT_NE(reason.find(L"System and performance"), std::wstring::npos) << ToUtf8(reason);
+}
+
+TEST_F(ModernPlugins, OperaIsFoundInTodaysAndTheOlderLayoutWithItsRoamingCaches) {
+    const std::wstring roaming = Known(CSIDL_APPDATA) + L"Opera Software\\";
+    const std::wstring local = Local() + L"Opera Software\\";
+    // Today: the profile in "Opera Stable\Default", GPUCache and the shader
+    // caches in the roaming folder, the page cache in the local one.
+    ASSERT_TRUE(WriteChromiumUserData(roaming + L"Opera Stable\\", {{L"Default", L"Default"}}));
+    ASSERT_TRUE(WriteChromiumProfile(roaming + L"Opera Stable\\Default\\",
+                                     local + L"Opera Stable\\Default\\",
+                                     roaming + L"Opera Stable\\Default\\"));
+    // Before: "Opera GX Stable" itself is the profile.
+    ASSERT_TRUE(WriteChromiumProfile(roaming + L"Opera GX Stable\\", local + L"Opera GX Stable\\"));
+    PluginHarness<CPlgChromiumHistory> history(L"ChromiumHistory", PluginCategory::kChromium);
+    PluginHarness<CPlgChromiumCache> cache(L"ChromiumCache", PluginCategory::kChromium);
+    ASSERT_TRUE(history.Scan());
+    ASSERT_TRUE(cache.Scan());
+    const size_t opera = ProfileIndex(history.Get(), roaming + L"Opera Stable\\Default\\");
+    const size_t gx = ProfileIndex(history.Get(), roaming + L"Opera GX Stable\\");
+    ASSERT_NE(opera, SIZE_MAX);
+    ASSERT_NE(gx, SIZE_MAX);
+    EXPECT_EQ(Count(history.Get(), opera, L"example.com"), 2);
+    EXPECT_EQ(Count(history.Get(), gx, L"example.com"), 2);
+    EXPECT_EQ(Count(cache.Get(), opera, L"Cache"), 3);
+    EXPECT_EQ(Count(cache.Get(), opera, L"GPUCache (roaming)"), 1);
+    EXPECT_EQ(Count(cache.Get(), opera, L"ShaderCache (all profiles, roaming)"), 1);
+    EXPECT_EQ(Count(cache.Get(), gx, L"Cache"), 3);
+    ASSERT_TRUE(history.Clean());
+    ASSERT_TRUE(cache.Clean());
+    EXPECT_TRUE(AllRows(history.Get(), opera, DomainInfo::kDeleted));
+    EXPECT_FALSE(
+        BytesContain(roaming + L"Opera Stable\\Default\\History", seeded::kChromiumHistoryMarker));
+    for (const std::wstring& gone : {local + L"Opera Stable\\Default\\Cache\\Cache_Data\\data_0",
+                                     roaming + L"Opera Stable\\Default\\GPUCache\\data_1",
+                                     roaming + L"Opera Stable\\ShaderCache\\data_0",
+                                     local + L"Opera GX Stable\\Cache\\Cache_Data\\data_0"})
+        EXPECT_FALSE(FileExists(gone)) << ToUtf8(gone);
+    RemoveTree(roaming);
+    RemoveTree(local);
+}
+
+TEST_F(ModernPlugins, FirefoxBeforeVersion55LosesItsHostsAndIcons) {
+    const std::wstring places = FirefoxAbsolute() + L"places.sqlite";
+    RemoveTree(FirefoxAbsolute() + L"favicons.sqlite");
+    ASSERT_TRUE(WriteFirefox54Places(places));
+    PluginHarness<CPlgFirefoxHistory> history(L"FirefoxHistory", PluginCategory::kFirefox);
+    ASSERT_TRUE(history.Scan());
+    const size_t absolute = ProfileIndex(history.Get(), FirefoxAbsolute());
+    EXPECT_EQ(Count(history.Get(), absolute, L"old-history.test"), 1);
+    EXPECT_EQ(Count(history.Get(), absolute, L"Favicons"), 1);
+    ASSERT_TRUE(history.Clean());
+    EXPECT_TRUE(AllRows(history.Get(), absolute, DomainInfo::kDeleted));
+    EXPECT_EQ(QueryOne(places, "SELECT group_concat(host||' '||typed) FROM moz_hosts"),
+              L"kept-old.test 0");
+    EXPECT_EQ(QueryOne(places, "SELECT group_concat(url) FROM moz_favicons"),
+              L"https://kept-old.test/favicon.ico");
+    EXPECT_FALSE(BytesContain(places, seeded::kFirefox54HistoryMarker));
+    EXPECT_FALSE(BytesContain(places, seeded::kFirefox54IconMarker));
+    EXPECT_FALSE(BytesContain(places, "old-history.test"));
+    EXPECT_EQ(QueryOne(places, "PRAGMA integrity_check"), L"ok");
 }
 
 TEST_F(ModernPlugins, OlderFirefoxCookieFilesAreStillReadBesideCurrentProfiles) {

@@ -7,6 +7,7 @@
 #include "plugins/browser/sqlite_clean.h"
 #include "seedtraces/modern_browsers.h"
 #include "support/test_files.h"
+#include "support/test_links.h"
 #include "sysaccess/file_info.h"
 
 namespace {
@@ -40,8 +41,8 @@ TEST_F(SqliteClean, DeletedRowsLeaveTheFileAndTheDatabaseStaysSound) {
         EXPECT_FALSE(BytesContain(path + L"-wal", "deleted-marker")) << wal;
         EXPECT_EQ(QueryOne(path, "PRAGMA integrity_check"), L"ok");
         EXPECT_EQ(QueryOne(path, "SELECT group_concat(text) FROM t"), L"kept row");
-        // The journal mode the browser chose is its own.
-        EXPECT_EQ(QueryOne(path, "PRAGMA journal_mode"), wal ? L"wal" : L"delete");
+        // The journal mode the browser chose is its own (the header's write version).
+        EXPECT_EQ(FileBytes(path).at(18), wal ? 2 : 1);
     }
 }
 
@@ -94,6 +95,53 @@ TEST_F(SqliteClean, FilesThatAreNoWholeDatabaseAreNeverWritten) {
     }
 }
 
+TEST_F(SqliteClean, AScanOfAClosedWalDatabaseLeavesNothingBesideIt) {
+    const std::wstring path = Seed(L"closed.db", true);
+    ASSERT_FALSE(FileExists(path + L"-wal"));
+    const std::string before = FileBytes(path);
+    {
+        SqliteDb db;
+        ASSERT_TRUE(OpenForScan(db, path).Ok());
+        EXPECT_EQ(db.QueryText("SELECT count(*) FROM t"), L"301");
+    }
+    EXPECT_FALSE(FileExists(path + L"-wal"));
+    EXPECT_FALSE(FileExists(path + L"-shm"));
+    EXPECT_EQ(FileBytes(path), before);
+}
+
+TEST_F(SqliteClean, ADatabaseReachedThroughALinkIsNeverWritten) {
+    const std::wstring path = Seed(L"real.db", false);
+    const std::string before = FileBytes(path);
+    const std::wstring link = Db(L"linked");
+    ScopedFolderLinks links;
+    ASSERT_TRUE(links.Make(link, folder_.Path()));
+    bool ran = false;
+    SqliteStatus status = CleanDatabase(link + L"\\real.db", [&](SqliteDb& db) {
+        ran = true;
+        return db.Exec("DELETE FROM t");
+    });
+    EXPECT_FALSE(status.Ok());
+    EXPECT_FALSE(ran);
+    EXPECT_NE(status.message.find(L"link"), std::wstring::npos) << status.message;
+    EXPECT_EQ(FileBytes(path), before);
+}
+
+TEST_F(SqliteClean, ACleanThatLeavesADatabaseFailingItsCheckFails) {
+    const std::wstring path = Db(L"checked.db");
+    ASSERT_TRUE(WriteDatabase(path,
+                              "CREATE TABLE t(a INTEGER CHECK (a < 10)); INSERT INTO t "
+                              "VALUES(1),(2);"));
+    SqliteStatus status = CleanDatabase(path, [](SqliteDb& db) {
+        return db.Exec(
+            "DELETE FROM t WHERE a = 1; PRAGMA ignore_check_constraints=ON; INSERT INTO t "
+            "VALUES(50); PRAGMA ignore_check_constraints=OFF");
+    });
+    EXPECT_FALSE(status.Ok());
+    EXPECT_NE(status.message.find(L"failed its check"), std::wstring::npos) << status.message;
+    EXPECT_NE(status.message.find(L"CHECK constraint failed"), std::wstring::npos)
+        << status.message;
+}
+
 TEST_F(SqliteClean, ADatabaseHeldByAnotherWriterFailsAsBusyAndStaysIntact) {
     const std::wstring path = Seed(L"busy.db", false);
     SqliteDb holder;
@@ -106,6 +154,31 @@ TEST_F(SqliteClean, ADatabaseHeldByAnotherWriterFailsAsBusyAndStaysIntact) {
     holder.Exec("ROLLBACK");
     holder.Close();
     EXPECT_EQ(CountRows(path, "t"), 301);
+}
+
+TEST_F(SqliteClean, TheDatabasesOwnTriggersNeverRunInAClean) {
+    // A profile's file may carry triggers of anybody's making: one that fails
+    // every delete with markup for a message, one that writes elsewhere.
+    const std::wstring path = Db(L"triggers.db");
+    ASSERT_TRUE(WriteDatabase(
+        path,
+        "CREATE TABLE t(id INTEGER PRIMARY KEY, text TEXT); CREATE TABLE log(text TEXT);"
+        "INSERT INTO t VALUES (1, 'deleted-marker'), (7, 'deleted-marker'), (1000, 'kept row');"
+        "CREATE TRIGGER refuse BEFORE DELETE ON t WHEN old.id = 7 BEGIN "
+        "SELECT RAISE(ABORT, '<img src=x onerror=alert(1)>'); END;"
+        "CREATE TRIGGER spill AFTER DELETE ON t BEGIN "
+        "INSERT INTO log VALUES (old.text); UPDATE t SET text = 'changed' WHERE id = 1000; END;"));
+    SqliteStatus status =
+        CleanDatabase(path, [](SqliteDb& db) { return db.Exec("DELETE FROM t WHERE id < 1000"); });
+    ASSERT_TRUE(status.Ok()) << status.message;
+    EXPECT_EQ(QueryOne(path, "SELECT group_concat(text) FROM t"), L"kept row");
+    EXPECT_EQ(CountRows(path, "log"), 0);
+    EXPECT_FALSE(BytesContain(path, "deleted-marker"));
+    // Defensive mode: no statement edits the file's structure behind SQLite's back.
+    SqliteDb db;
+    ASSERT_TRUE(db.Open(path, SqliteDb::Access::kReadWrite).Ok());
+    (void)db.Exec("PRAGMA writable_schema=ON");
+    EXPECT_FALSE(db.Exec("UPDATE sqlite_master SET sql = 'x' WHERE name = 'log'").Ok());
 }
 
 }  // namespace

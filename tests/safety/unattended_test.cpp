@@ -187,6 +187,10 @@ TEST(Unattended, FolderLinksInTheBinAndAmongIcqAccountsAreNotFollowed) {
     ASSERT_TRUE(links.Make(L"C:\\RECYCLER\\" + sid, targets.Sub(L"bin")));
     const std::wstring otherBin = L"C:\\RECYCLER\\S-1-5-21-7-7-7-1001";
     WriteTestFile(otherBin + L"\\Dc2.txt", "deleted letter");
+    WriteTestFile(otherBin + L"\\INFO2", std::string(20, '\0'));
+    // A bin is a system and hidden folder; one that is not is left whole.
+    for (const wchar_t* folder : {L"C:\\RECYCLER", otherBin.c_str()})
+        ASSERT_TRUE(SetFileAttributesW(folder, FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN));
     ASSERT_TRUE(links.Make(otherBin + L"\\Dc1", targets.Sub(L"item")));
 
     std::wstring appData = GetKnownFolderPath(FOLDERID_RoamingAppData);

@@ -5,11 +5,17 @@
 
 #include <shlwapi.h>
 
+#include <algorithm>
+
 #include "probe_plugin.h"
 #include "standard/registry_place.h"
 #include "support/test_files.h"
+#include "support/test_links.h"
 #include "support/test_registry.h"
+#include "sysaccess/file_delete.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/known_folders.h"
+#include "sysaccess/registry_links.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -87,7 +93,8 @@ TEST_F(EngineTest, KeyThatGainedASubKeySinceTheScanStaysAndFails) {
     plugin.AddRegEntry(key.Root(), key.Path(), Engine::kKeyTree);
     ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
     SetString(key.Root(), key.Sub(L"new"), L"y", L"z");
-    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    // A clean that leaves a row it showed is not done.
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDoneWithFailures);
     const auto& found = engine.regEntries[0].found;
     EXPECT_EQ(found[1].status, Engine::kRemoved);
     EXPECT_EQ(found[0].status, Engine::kFailed);
@@ -337,7 +344,7 @@ TEST_F(EngineTest, ProtectedFoldersShowOneFailedRowAndKeepEverything) {
     SetEnvironmentVariableW(L"TMP", tmp);
     SetEnvironmentVariableW(L"TEMP", temp);
     ASSERT_EQ(scanned, CPlugin::kDone);
-    EXPECT_EQ(cleaned, CPlugin::kDone);
+    EXPECT_EQ(cleaned, CPlugin::kDoneWithFailures);  // refused rows are not done
 
     EXPECT_EQ(ReadTestFile(canary), "mine");
     DeleteFileW(canary.c_str());
@@ -390,7 +397,7 @@ TEST_F(EngineTest, FolderWithADeferredFileFailsWithTheRebootReason) {
     ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
     {
         UniqueHandle held = HoldOpen(folder.Sub(L"sub\\held.tmp"));
-        ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+        ASSERT_EQ(plugin.Fix(), CPlugin::kDoneWithFailures);
     }
     const auto& record = engine.fileEntries[0].found[0];
     EXPECT_EQ(record.status, Engine::kFailed);
@@ -398,6 +405,128 @@ TEST_F(EngineTest, FolderWithADeferredFileFailsWithTheRebootReason) {
     EXPECT_EQ(plugin.Errors()[0].GetKind(), ItemError::kFolder);
     EXPECT_EQ(plugin.Errors()[0].GetReasonType(), ItemError::kFolderKeptForReboot);
     EXPECT_EQ(record.subitemsRemoved, 1u);  // deferred counts as handled
+}
+
+// The variables name a folder inside the user's Documents: nothing in it goes.
+TEST_F(EngineTest, TemporaryFolderInsideDocumentsKeepsTheThesis) {
+    const std::wstring work = GetKnownFolderPath(FOLDERID_Documents) + L"\\VeltraneWork";
+    WriteTestFile(work + L"\\thesis.docx", "the user's words");
+    wchar_t tmp[MAX_PATH] = {}, temp[MAX_PATH] = {};
+    GetEnvironmentVariableW(L"TMP", tmp, MAX_PATH);
+    GetEnvironmentVariableW(L"TEMP", temp, MAX_PATH);
+    SetEnvironmentVariableW(L"TMP", work.c_str());
+    SetEnvironmentVariableW(L"TEMP", work.c_str());
+    plugin.AddFileEntry(L"[PATH_SYS_TEMP]", Engine::kFolderTree, L"*.*");
+    const int scanned = plugin.Scan();
+    const int cleaned = plugin.Fix();
+    SetEnvironmentVariableW(L"TMP", tmp);
+    SetEnvironmentVariableW(L"TEMP", temp);
+    EXPECT_EQ(scanned, CPlugin::kDone);
+    EXPECT_EQ(cleaned, CPlugin::kDoneWithFailures);
+    EXPECT_EQ(ReadTestFile(work + L"\\thesis.docx"), "the user's words");
+    ASSERT_EQ(plugin.Errors().size(), 1u);
+    EXPECT_NE(plugin.Errors()[0].GetReason().find(L"TEMP and TMP"), std::wstring::npos);
+    EXPECT_NE(plugin.Errors()[0].GetReason().find(L"Documents"), std::wstring::npos);
+    RemoveTree(work);
+    RemoveDirectoryW(work.c_str());
+}
+
+// A Linux file link in the temporary folder: Wine lists it as a plain file
+// and opens what it leads to. Neither the listing nor the named file reaches it.
+TEST_F(EngineTest, AFileLinkNeverReachesTheFileItLeadsTo) {
+    ScopedTestFolder temp(L"EngineFileLink");
+    ScopedTestFolder user(L"EngineFileLinkTarget");
+    const std::wstring thesis = user.Sub(L"thesis.docx");
+    WriteTestFile(thesis, "the user's words");
+    ASSERT_TRUE(MakeFileLink(temp.Sub(L"thesis.tmp"), thesis));
+    plugin.wipe = true;
+    plugin.AddFileEntry(temp.Path(), Engine::kFolderTree, L"*.*");
+    plugin.AddFileEntry(temp.Sub(L"thesis.tmp"), Engine::kSingleFile, L"*.*");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    {
+        // Its program has the thesis open, sharing it.
+        UniqueHandle holder = HoldOpen(thesis, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        EXPECT_EQ(plugin.Fix(), CPlugin::kDoneWithFailures);
+    }
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    EXPECT_EQ(plugin.Fix(), CPlugin::kDoneWithFailures);
+    RemoveFolderLink(temp.Sub(L"thesis.tmp"));
+    EXPECT_EQ(ReadTestFile(thesis), "the user's words");
+    for (const auto& entry : engine.fileEntries) {
+        ASSERT_EQ(entry.found.size(), 1u);
+        EXPECT_EQ(entry.found[0].status, Engine::kFailed);
+    }
+    EXPECT_EQ(plugin.reboots, 0);
+}
+
+// Between the scan and the clean the machine changes: listed files are
+// replaced, a listed folder becomes a link to the user's files, files come
+// and go. Only what the scan listed, still as it was, goes.
+class ScanThenChange : public EngineTest {
+protected:
+    void SetUp() override {
+        for (const wchar_t* name : {L"a.tmp", L"b.tmp", L"c.tmp", L"logs\\old.log",
+                                    L"cache\\page.tmp", L"build\\obj\\x.o"})
+            WriteTestFile(temp.Sub(name), "1234");
+        WriteTestFile(temp.Sub(L"gone.tmp"), "12345678");
+        WriteTestFile(user.Sub(L"thesis.docx"), "the user's words");
+        WriteTestFile(user.Sub(L"obj\\x.o"), "the user's build");
+        plugin.wipe = true;
+        plugin.AddFileEntry(temp.Path(), Engine::kFolderTree, L"*.*");
+        ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    }
+    void TearDown() override { RemoveFolderLink(temp.Sub(L"build")); }
+
+    const Engine::SFileRecord& Row(const wchar_t* name) const {
+        for (const auto& record : engine.fileEntries[0].found)
+            if (record.name == temp.Sub(name)) return record;
+        ADD_FAILURE() << "no row " << ToUtf8(name);
+        return engine.fileEntries[0].found.front();
+    }
+    std::wstring Reason(const wchar_t* name) {
+        const auto& record = Row(name);
+        return record.errorNumber == 0 ? L"" : plugin.Errors()[record.errorNumber - 1].GetReason();
+    }
+
+    ScopedTestFolder temp{L"EngineScanThenChange"};
+    ScopedTestFolder user{L"EngineUsersFiles"};
+};
+
+TEST_F(ScanThenChange, OnlyWhatTheScanListedGoes) {
+    DeleteFileW(temp.Sub(L"a.tmp").c_str());
+    WriteTestFile(temp.Sub(L"a.tmp"), "new!");  // another file, of the same size
+    DeleteFileW(temp.Sub(L"b.tmp").c_str());
+    ASSERT_TRUE(
+        CreateHardLinkW(temp.Sub(L"b.tmp").c_str(), user.Sub(L"thesis.docx").c_str(), nullptr));
+    DeleteFileW(temp.Sub(L"gone.tmp").c_str());
+    WriteTestFile(temp.Sub(L"cache\\new.tmp"), "n");
+    WriteTestFile(temp.Sub(L"late.tmp"), "late");
+    RemoveTree(temp.Sub(L"build"));
+    ASSERT_TRUE(MakeFolderLink(temp.Sub(L"build"), user.Path()));
+
+    EXPECT_EQ(plugin.Fix(), CPlugin::kDoneWithFailures);
+    EXPECT_EQ(ReadTestFile(temp.Sub(L"a.tmp")), "new!");
+    EXPECT_EQ(ReadTestFile(user.Sub(L"thesis.docx")), "the user's words");
+    EXPECT_EQ(ReadTestFile(user.Sub(L"obj\\x.o")), "the user's build");
+    EXPECT_EQ(ReadTestFile(temp.Sub(L"cache\\new.tmp")), "n");
+    EXPECT_EQ(ReadTestFile(temp.Sub(L"late.tmp")), "late");
+    EXPECT_FALSE(FileExists(temp.Sub(L"c.tmp")));
+    EXPECT_FALSE(FileExists(temp.Sub(L"logs")));
+
+    for (const wchar_t* changed : {L"a.tmp", L"b.tmp", L"cache", L"build"}) {
+        SCOPED_TRACE(ToUtf8(changed));
+        EXPECT_EQ(Row(changed).status, Engine::kFailed);
+        EXPECT_EQ(Reason(changed).rfind(kChangedSinceScan, 0), 0u) << ToUtf8(Reason(changed));
+    }
+    EXPECT_NE(Reason(L"cache").find(L"did not list"), std::wstring::npos);
+    EXPECT_NE(Reason(L"build").find(L"link"), std::wstring::npos);
+    EXPECT_EQ(Row(L"c.tmp").status, Engine::kRemoved);
+    EXPECT_EQ(Row(L"c.tmp").removedSize, 4u);
+    EXPECT_EQ(Row(L"logs").status, Engine::kRemoved);
+    EXPECT_EQ(Row(L"logs").removedSize, 4u);
+    // Gone before the clean: not removed by it, and nothing freed.
+    EXPECT_EQ(Row(L"gone.tmp").status, Engine::kGone);
+    EXPECT_EQ(Row(L"gone.tmp").removedSize, 0u);
 }
 
 TEST_F(EngineTest, CancelEndsScanAndCleanKeepingWhatWasDone) {
@@ -433,6 +562,89 @@ TEST_F(EngineTest, EveryScanStartsAfreshAndACleanWithoutScanDoesNothing) {
     ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
     EXPECT_EQ(engine.regEntries[0].found.size(), 1u);
     EXPECT_TRUE(plugin.Errors().empty());
+}
+
+// Registry links in the lists the engine walks: each shows as one row that
+// the clean fails with its reason, and the key it points to, with its values
+// and sub-keys, comes through the clean whole.
+class EngineLinks : public EngineTest {
+protected:
+    void SetUp() override {
+        SetString(key.Root(), Target(), L"setting", L"another program's");
+        SetString(key.Root(), Target() + L"\\inner", L"deep", L"kept");
+    }
+    std::wstring Target() const { return key.Sub(L"Target"); }
+    void ExpectTargetIntact() const {
+        EXPECT_TRUE(ValueExists(key.Root(), Target(), L"setting"));
+        EXPECT_TRUE(ValueExists(key.Root(), Target() + L"\\inner", L"deep"));
+    }
+    std::wstring ReasonOf(const Engine::SRegRecord& record) {
+        if (record.errorNumber == 0 || record.errorNumber > plugin.Errors().size()) return {};
+        return plugin.Errors()[record.errorNumber - 1].GetReason();
+    }
+
+    ScopedTestKey key{L"EngineLinks"};
+};
+
+TEST_F(EngineLinks, AListThatIsALinkIsOneRowTheCleanLeaves) {
+    const std::wstring list = key.Sub(L"List");
+    ASSERT_TRUE(MakeRegLink(key.Root(), list, Target()));
+    plugin.AddRegEntry(key.Root(), list, Engine::kAllValues);
+    plugin.AddRegEntry(key.Root(), list, Engine::kKeyTree);
+    plugin.AddRegEntry(key.Root(), list, Engine::kSingleValue, L"setting");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    for (const auto& entry : engine.regEntries) {
+        ASSERT_EQ(entry.found.size(), 1u);
+        EXPECT_TRUE(entry.found[0].isKey);
+        EXPECT_EQ(entry.found[0].name, Shown(key, L"List") + L"\\");
+    }
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDoneWithFailures);  // the link rows stayed
+    ASSERT_EQ(plugin.Errors().size(), 3u);
+    for (const auto& entry : engine.regEntries) {
+        EXPECT_EQ(entry.found[0].status, Engine::kFailed);
+        EXPECT_EQ(ReasonOf(entry.found[0]), kRegistryLinkLeft);
+    }
+    ExpectTargetIntact();
+}
+
+TEST_F(EngineLinks, ALinkAmongATreesSubKeysIsLeftAndKeepsItsParent) {
+    const std::wstring list = key.Sub(L"Tree");
+    SetString(key.Root(), list, L"trace", L"mine");
+    SetString(key.Root(), list + L"\\old", L"trace", L"mine");
+    ASSERT_TRUE(MakeRegLink(key.Root(), list + L"\\Link", Target()));
+    plugin.AddRegEntry(key.Root(), list, Engine::kKeyTree);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& found = engine.regEntries[0].found;
+    ASSERT_EQ(found.size(), 4u);  // the key, "Link", "old" and the value
+    const auto link = std::ranges::find(found, L"Link", &Engine::SRegRecord::regName);
+    ASSERT_NE(link, found.end());
+    EXPECT_EQ(link->subitemsFound, 0u);  // nothing behind it is counted
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDoneWithFailures);  // the link rows stayed
+    EXPECT_FALSE(KeyExists(key.Root(), list + L"\\old"));
+    EXPECT_FALSE(ValueExists(key.Root(), list, L"trace"));
+    EXPECT_EQ(ReasonOf(*link), kRegistryLinkLeft);
+    EXPECT_EQ(ReasonOf(found[0]), kRegistryLinkInside);
+    ExpectTargetIntact();
+}
+
+TEST_F(EngineLinks, APathThatLeadsThroughALinkSinceTheScanIsLeft) {
+    // The scan lists Place\List; before the clean, Place becomes a link to
+    // a key whose List holds values of the same names.
+    SetString(key.Root(), key.Sub(L"Place\\List"), L"a", L"mine");
+    SetString(key.Root(), key.Sub(L"Other\\List"), L"a", L"another program's");
+    plugin.AddRegEntry(key.Root(), key.Sub(L"Place\\List"), Engine::kAllValues);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    DeleteTree(key.Root(), key.Sub(L"Place"));
+    ASSERT_TRUE(MakeRegLink(key.Root(), key.Sub(L"Place"), key.Sub(L"Other")));
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDoneWithFailures);  // the link rows stayed
+    EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"Other\\List"), L"a"));
+    const auto& record = engine.regEntries[0].found[0];
+    EXPECT_EQ(record.status, Engine::kFailed);
+    EXPECT_TRUE(StartsWith(ReasonOf(record), L"Changed since the scan: "))
+        << ToUtf8(ReasonOf(record));
 }
 
 }  // namespace

@@ -54,6 +54,7 @@ public:
         Write(shared + L"res_Error.html", "E#id#");
         Write(shared + L"res_Reboot.html", "R#id#");
         Write(shared + L"res_Deleted.html", "D");
+        Write(shared + L"res_Gone.html", "G");
         Write(shared + L"res_Cancelled.html", "N");
         Write(shared + L"no_items_found.html", "nothing found");
         Write(shared + L"no_items_erased.html", "nothing erased");
@@ -70,7 +71,7 @@ private:
     }
 
     ScopedTestFolder folder_{L"ReportPages"};
-    ScopedCurrentDirectory directory_{folder_.Path()};
+    ScopedProgramFolder programFolder_{folder_.Path()};
 };
 
 // Keeps the records the test puts into its description.
@@ -244,15 +245,20 @@ TEST_F(ReportTest, TextFromTheMachineIsEscaped) {
     EXPECT_EQ(report.find(L"<img"), std::wstring::npos);
 }
 
+// Totals count what the clean removed and freed now: a deferred file frees
+// nothing yet, and a file gone before the clean was neither removed nor freed.
 TEST_F(ReportTest, CleanReportShowsEachStatusWithNumberedErrorsAndTotals) {
     FilledProbe& probe = Make(CStandartPlugin::kFilesFolders);
-    probe.File(L"C:\\t\\gone.tmp", 1000, Engine::kRemoved);
+    probe.File(L"C:\\t\\gone.tmp", 1000, Engine::kRemoved).removedSize = 1000;
     probe.File(L"C:\\t\\busy.tmp", 500, Engine::kDeferred);
     auto& folder = probe.Folder(L"C:\\t\\sub", 3, 300, Engine::kFailed);
     folder.subitemsRemoved = 1;
     folder.removedSize = 100;
     probe.File(L"C:\\t\\later.tmp", 7, Engine::kFound);
-    probe.Folder(L"C:\\t\\done", 2, 50, Engine::kRemoved);
+    auto& done = probe.Folder(L"C:\\t\\done", 2, 50, Engine::kRemoved);
+    done.subitemsRemoved = 1;  // the other was gone already
+    done.removedSize = 20;
+    probe.File(L"C:\\t\\vanished.tmp", 64, Engine::kGone);
     EXPECT_EQ(probe.FixReport(),
               L"<h>Probe &amp; <b>Co</b></h><thead><th>Path</th><th>Items</th><th>Removed</th>"
               L"<th>Size</th><th>Status</th></thead><tbody>"
@@ -260,8 +266,9 @@ TEST_F(ReportTest, CleanReportShowsEachStatusWithNumberedErrorsAndTotals) {
               L"<tr>\n<td>C:\\t\\busy.tmp</td><td></td><td></td><td>0.50 KB</td><td>R1</td></tr>\n"
               L"<tr>\n<td>C:\\t\\sub</td><td>3</td><td>1</td><td>300 B</td><td>E2</td></tr>\n"
               L"<tr>\n<td>C:\\t\\later.tmp</td><td></td><td></td><td>7 B</td><td>N</td></tr>\n"
-              L"<tr>\n<td>C:\\t\\done</td><td>2</td><td>2</td><td>50 B</td><td>D</td></tr>\n"
-              L"</tbody><foot>[removed 6 failed 4 of 10, 1.65 KB]</foot>");
+              L"<tr>\n<td>C:\\t\\done</td><td>2</td><td>1</td><td>50 B</td><td>D</td></tr>\n"
+              L"<tr>\n<td>C:\\t\\vanished.tmp</td><td></td><td></td><td>64 B</td><td>G</td></tr>\n"
+              L"</tbody><foot>[removed 5 failed 6 of 11, 1.12 KB]</foot>");
 }
 
 TEST_F(ReportTest, FailedRowsLinkToTheirOwnItemErrors) {
@@ -293,7 +300,7 @@ TEST_F(ReportTest, WithFilesAndValuesTheFileRowsAreTheBodyAndBothCount) {
     EXPECT_NE(report.find(L"<td>C:\\t\\busy.tmp</td><td>5 B</td><td>R1</td>"), std::wstring::npos)
         << report;
     EXPECT_EQ(report.find(L"<td>v</td>"), std::wstring::npos);
-    EXPECT_NE(report.find(L"[removed 1 failed 1 of 2, 5 B]"), std::wstring::npos);
+    EXPECT_NE(report.find(L"[removed 1 failed 1 of 2, 0 B]"), std::wstring::npos);
     probe.Engine().fileEntries.clear();
     report = probe.FixReport();
     EXPECT_NE(report.find(L"<td>v</td><td>E1</td>"), std::wstring::npos) << report;

@@ -31,9 +31,9 @@ bool StartPipedChild(const std::wstring& commandLine, const wchar_t* folder, Pip
     return true;
 }
 
-ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs) {
+ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs, const wchar_t* folder) {
     PipedChild child;
-    if (!StartPipedChild(commandLine, nullptr, child)) return {};
+    if (!StartPipedChild(commandLine, folder, child)) return {};
     return FinishChild(child, timeoutMs);
 }
 

@@ -23,7 +23,9 @@ struct PipedChild {
 bool StartPipedChild(const std::wstring& commandLine, const wchar_t* folder, PipedChild& child);
 
 // `commandLine` is the whole line, program path first; waits at most `timeoutMs`.
-ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs = 120000);
+// Runs in `folder` (nullptr: ours).
+ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs = 120000,
+                     const wchar_t* folder = nullptr);
 // Collects what a started child prints until it ends; waits at most `timeoutMs`.
 ChildResult FinishChild(PipedChild& child, DWORD timeoutMs = 120000);
 

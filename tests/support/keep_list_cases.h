@@ -26,5 +26,13 @@ inline constexpr KeepListCase kKeepListCases[] = {
     {L"news.example.org", L";;example.com;;example.org;", true},
     {L"example.com", L"", false},
     {L"com", L"example.com", false},
+    // International names are compared in the ASCII form browsers store.
+    {L"xn--bcher-kva.de", L"b\u00fccher.de", true},
+    {L"shop.xn--bcher-kva.de", L"B\u00dcCHER.de", true},
+    {L"xn--bcher-kva.de", L"bucher.de", false},
+    // An address keeps that address alone, never by its tail.
+    {L"192.168.0.1", L"192.168.0.1", true},
+    {L"192.168.0.1", L"0.1", false},
+    {L"192.168.0.1", L"168.0.1", false},
 };
 inline constexpr size_t kKeepListCaseCount = std::size(kKeepListCases);

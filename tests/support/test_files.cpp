@@ -5,6 +5,7 @@
 
 #include <cstdio>
 
+#include "engine/program_folder.h"
 #include "support/test_links.h"
 #include "sysaccess/handles.h"
 
@@ -82,6 +83,13 @@ ScopedCurrentDirectory::ScopedCurrentDirectory(const std::wstring& path) {
 }
 
 ScopedCurrentDirectory::~ScopedCurrentDirectory() { SetCurrentDirectoryW(previous_.c_str()); }
+
+ScopedProgramFolder::ScopedProgramFolder(const std::wstring& folder)
+    : previous_(GetProgramFolder()) {
+    SetProgramFolder(folder);
+}
+
+ScopedProgramFolder::~ScopedProgramFolder() { SetProgramFolder(previous_); }
 
 UniqueHandle HoldOpen(const std::wstring& path, DWORD share) {
     return UniqueHandle(

@@ -43,9 +43,15 @@ private:
 
 inline constexpr wchar_t kInstalledProgramFolder[] = L"C:\\Program Files\\Veltrane";
 
-// Runs with the program's installed folder as current directory, so that
-// relative page paths ("html\...") resolve as they do for the program.
-class ScopedProgramFolder : public ScopedCurrentDirectory {
+// Runs with `folder` (by default the program's installed one) as the program
+// folder, so that pages ("html\...") resolve as they do for the program.
+class ScopedProgramFolder {
 public:
-    ScopedProgramFolder() : ScopedCurrentDirectory(kInstalledProgramFolder) {}
+    explicit ScopedProgramFolder(const std::wstring& folder = kInstalledProgramFolder);
+    ~ScopedProgramFolder();
+    ScopedProgramFolder(const ScopedProgramFolder&) = delete;
+    ScopedProgramFolder& operator=(const ScopedProgramFolder&) = delete;
+
+private:
+    std::wstring previous_;
 };

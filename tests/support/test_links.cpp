@@ -47,6 +47,10 @@ constexpr size_t kStatModeOffset = 24;  // st_mode in x86_64 struct stat
 constexpr long kLinuxSymlink = 88;
 #endif
 
+}  // namespace
+
+namespace {
+
 // Linux makes the same link for a file and a folder; Windows wants to know which.
 bool MakeLink(const std::wstring& link, const std::wstring& target, DWORD windowsFlags) {
     ToUnixName toUnix = WineUnixName();
@@ -74,8 +78,8 @@ bool MakeFileLink(const std::wstring& link, const std::wstring& target) {
 bool RemoveFolderLink(const std::wstring& link) {
     ToUnixName toUnix = WineUnixName();
     if (!toUnix) {
-        DWORD attributes = GetFileAttributesW(link.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+        const DWORD attributes = GetFileAttributesW(link.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // not there
         if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) return false;
         return (attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(link.c_str()) != 0
                                                        : DeleteFileW(link.c_str()) != 0;

@@ -10,11 +10,31 @@
 // link itself (RemoveDirectoryW fails), so tests remove theirs with RemoveFolderLink.
 // On Windows they are plain CreateSymbolicLinkW and RemoveDirectoryW.
 #include <string>
+#include <vector>
 
 // Makes `link` (which must not exist) a link to the folder `target`.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
-// Makes `link` (which must not exist) a link to the file `target`. Wine shows
-// a Linux link to a file as a plain file: only its final path gives it away.
+// Makes `link` a link to the file `target`. Wine shows such a link as a
+// plain file, and opening it opens the target.
 bool MakeFileLink(const std::wstring& link, const std::wstring& target);
-// Removes the link itself, to a folder or a file; true when it is gone.
+// Removes the link itself (to a folder or a file); true when it is gone.
 bool RemoveFolderLink(const std::wstring& link);
+
+// Folder links made for one test, removed however it ends (before the
+// folders they lead to, when declared after them).
+class ScopedFolderLinks {
+public:
+    ScopedFolderLinks() = default;
+    ~ScopedFolderLinks() {
+        for (const std::wstring& link : links_) RemoveFolderLink(link);
+    }
+    ScopedFolderLinks(const ScopedFolderLinks&) = delete;
+    ScopedFolderLinks& operator=(const ScopedFolderLinks&) = delete;
+    bool Make(const std::wstring& link, const std::wstring& target) {
+        links_.push_back(link);
+        return MakeFolderLink(link, target);
+    }
+
+private:
+    std::vector<std::wstring> links_;
+};

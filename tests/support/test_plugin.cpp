@@ -34,8 +34,10 @@ void ForgetStoredFlags(const std::vector<TestPluginRow>& rows) {
 }
 
 void ForgetKernelSettings() {
-    SHDeleteKeyW(HKEY_LOCAL_MACHINE, kOptionsKey);
-    SHDeleteValueW(HKEY_LOCAL_MACHINE, kRunKey, kRunValue);
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        SHDeleteKeyW(root, kOptionsKey);
+        SHDeleteValueW(root, kRunKey, kRunValue);
+    }
 }
 
 RecordingView::RecordingView() {

@@ -86,6 +86,7 @@ public:
     void SetRowStatus(const std::wstring& id, const std::wstring& text) override;
     void ShowItemError(const std::wstring& title, const std::wstring& reason) override;
     void ShowRebootNotice() override { ++rebootNotices; }
+    void ShowNotice(const std::wstring& text) override { notices.push_back(text); }
 
     // The page is gone or too slow: the layout cannot be shown.
     bool layoutFails = false;
@@ -94,6 +95,7 @@ public:
     std::vector<std::pair<std::wstring, std::wstring>> shownErrors;
     int processAreaPrepared = 0;
     int rebootNotices = 0;
+    std::vector<std::wstring> notices;
     std::function<void(const std::wstring& id, const std::wstring& text)> onRow;
 
 private:
@@ -103,5 +105,6 @@ private:
     CKernel* kernel_ = nullptr;
 };
 
-// Clears the kernel's registry footprint (options and the autostart entry).
+// Clears the kernel's registry footprint (options and the autostart entry,
+// the machine's and the user's).
 void ForgetKernelSettings();

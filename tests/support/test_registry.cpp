@@ -5,7 +5,10 @@
 #include <vector>
 
 #include "sysaccess/handles.h"
+#include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_security.h"
+#include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 
 ScopedTestKey::ScopedTestKey(const std::wstring& name, HKEY root)
     : root_(root), path_(L"Software\\VeltraneTests\\" + name) {
@@ -14,6 +17,29 @@ ScopedTestKey::ScopedTestKey(const std::wstring& name, HKEY root)
 }
 
 ScopedTestKey::~ScopedTestKey() { DeleteTree(root_, path_); }
+
+ScopedKeyDenial::ScopedKeyDenial(HKEY root, const std::wstring& key, DWORD rights)
+    : root_(root), key_(key) {
+    if (!GetRegKeyDacl(root, key.c_str(), saved_)) return;
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
+        return;
+    BYTE buffer[256] = {};
+    ACL* acl = reinterpret_cast<ACL*>(buffer);
+    SECURITY_DESCRIPTOR descriptor;
+    const bool built = InitializeAcl(acl, sizeof(buffer), ACL_REVISION) &&
+                       AddAccessDeniedAce(acl, ACL_REVISION, rights, everyone) &&
+                       AddAccessAllowedAce(acl, ACL_REVISION, KEY_ALL_ACCESS, everyone) &&
+                       InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
+                       SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
+    FreeSid(everyone);
+    applied_ = built && SetRegKeyDacl(root, key.c_str(), &descriptor, false);
+}
+
+ScopedKeyDenial::~ScopedKeyDenial() {
+    if (applied_) SetRegKeyDacl(root_, key_.c_str(), saved_.data(), false);
+}
 
 void CreateKey(HKEY root, const std::wstring& key) {
     RegKey created;
@@ -81,7 +107,36 @@ bool GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWOR
     return SHGetValueW(root, key.c_str(), name.c_str(), nullptr, &data, &size) == ERROR_SUCCESS;
 }
 
-void DeleteTree(HKEY root, const std::wstring& key) { SHDeleteKeyW(root, key.c_str()); }
+void DeleteTree(HKEY root, const std::wstring& key) {
+    RegKey opened;
+    if (RegOpenKeyExW(root, key.c_str(), REG_OPTION_OPEN_LINK, KEY_READ | DELETE,
+                      opened.Receive()) != ERROR_SUCCESS)
+        return;
+    if (!TryIsRegLink(opened.Get()).value_or(false))
+        for (const std::wstring& name : ListSubKeyNames(opened.Get()))
+            DeleteTree(opened.Get(), name);
+    (void)DeleteOpenRegKey(opened.Get());
+}
+
+bool MakeRegLink(HKEY root, const std::wstring& link, const std::wstring& target) {
+    std::wstring base;
+    if (root == HKEY_CURRENT_USER)
+        base = L"\\REGISTRY\\USER\\" + GetCurrentUserSidString();
+    else if (root == HKEY_LOCAL_MACHINE)
+        base = L"\\REGISTRY\\MACHINE";
+    else
+        return false;
+    const std::wstring name = base + L"\\" + target;
+    RegKey created;
+    DWORD disposition = 0;
+    return RegCreateKeyExW(root, link.c_str(), 0, nullptr, REG_OPTION_CREATE_LINK,
+                           KEY_ALL_ACCESS | KEY_CREATE_LINK, nullptr, created.Receive(),
+                           &disposition) == ERROR_SUCCESS &&
+           disposition == REG_CREATED_NEW_KEY &&
+           RegSetValueExW(created.Get(), L"SymbolicLinkValue", 0, REG_LINK,
+                          reinterpret_cast<const BYTE*>(name.c_str()),
+                          static_cast<DWORD>(name.size() * sizeof(wchar_t))) == ERROR_SUCCESS;
+}
 
 std::vector<std::wstring> KeyAccessList(HKEY root, const std::wstring& key) {
     std::vector<std::wstring> entries;

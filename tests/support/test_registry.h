@@ -23,6 +23,25 @@ private:
     std::wstring path_;
 };
 
+// Denies everyone `rights` on an existing key while it lives (everything else
+// stays allowed); the key's own access list comes back afterwards. Wine
+// enforces key access lists on reading and setting values.
+class ScopedKeyDenial {
+public:
+    ScopedKeyDenial(HKEY root, const std::wstring& key, DWORD rights);
+    ~ScopedKeyDenial();
+    ScopedKeyDenial(const ScopedKeyDenial&) = delete;
+    ScopedKeyDenial& operator=(const ScopedKeyDenial&) = delete;
+
+    bool Applied() const { return applied_; }
+
+private:
+    HKEY root_;
+    std::wstring key_;
+    std::vector<BYTE> saved_;
+    bool applied_ = false;
+};
+
 // Small direct registry helpers for arranging and checking test data.
 void SetString(HKEY root, const std::wstring& key, const std::wstring& name,
                const std::wstring& data, DWORD type = REG_SZ);
@@ -36,7 +55,12 @@ bool ValueExists(HKEY root, const std::wstring& key, const std::wstring& name);
 bool GetString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring& data,
                DWORD* type = nullptr);
 bool GetDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD& data);
+// Removes the key and everything below it; a registry link in it is removed
+// as a link, never followed.
 void DeleteTree(HKEY root, const std::wstring& key);
+// Makes `link` (which must not exist) a registry link to `target`, both below
+// `root` (HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE); false when it could not.
+bool MakeRegLink(HKEY root, const std::wstring& link, const std::wstring& target);
 // The system's list of renames and deletions for the next start, its names
 // separated by nulls; empty when there is none.
 std::wstring PendingRenameOperations();

@@ -30,6 +30,7 @@ std::string ReadHeld(const UniqueHandle& holder, size_t expected) {
 }
 
 constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
+constexpr DWORD kShareEverything = kShareReadWrite | FILE_SHARE_DELETE;
 
 // A folder with two masked files, one other and one below a sub-folder:
 // sizes 1 + 2 + 3 + 4.
@@ -66,9 +67,19 @@ TEST_F(FileList, SubFoldersComeBeforeTheirFolder) {
     EXPECT_EQ(FileName(folders[1]), L"sub");
 }
 
-TEST_F(FileList, TreeListingAddsEveryFileBelow) {
+TEST_F(FileList, HandleListingTakesMasksInOrderEachEntryOnce) {
     FolderTreeListing listing;
-    EXPECT_TRUE(ListFolderTree(nullptr, folder.Path(), &listing));
+    ASSERT_EQ(
+        ListFolderItems(nullptr, folder.Path(), L"*.aut|*.ARL|?.*", ListingDepth::kFiles, &listing)
+            .kind,
+        ListingResult::kListed);
+    ASSERT_EQ(listing.files.size(), 3u);
+    EXPECT_EQ(FileName(listing.files[0].path), L"b.AUT");
+    EXPECT_EQ(FileName(listing.files[1].path), L"a.ARL");
+    EXPECT_EQ(FileName(listing.files[2].path), L"c.txt");
+    EXPECT_EQ(listing.TotalSize(), 6u);
+    ASSERT_EQ(ListFolderItems(nullptr, folder.Path(), nullptr, ListingDepth::kTree, &listing).kind,
+              ListingResult::kListed);
     EXPECT_EQ(listing.TotalSize(), 10u);
 }
 
@@ -113,28 +124,24 @@ TEST_F(FileDelete, WhatIsAlreadyGoneCountsAsDeleted) {
     EXPECT_TRUE(RemoveFolder(folder.Sub(L"never")));
 }
 
-TEST_F(FileDelete, ReadOnlyFileIsOverwrittenBeforeItGoes) {
+TEST_F(FileDelete, ReadOnlyFileIsOverwrittenAndRemoved) {
     std::wstring path = folder.Sub(L"ro.bin");
     WriteTestFile(path, std::string(1000, 'a'));
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-    // Held open so that the content can be read after the (deferred) deletion.
-    UniqueHandle holder = HoldOpen(path, kShareReadWrite);
-    ASSERT_TRUE(holder.IsValid());
-    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
-    EXPECT_EQ(ReadHeld(holder, 1000), std::string(1000, '\xFF'));
+    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kRemoved);
+    EXPECT_FALSE(FileExists(path));
 }
 
-TEST_F(FileDelete, OverwriteWritesOnesBeforeADeferredDeletion) {
+TEST_F(FileDelete, AFileInUseIsNeverWrittenToAndGoesAtTheNextStart) {
     std::wstring path = folder.Sub(L"secret.bin");
     WriteTestFile(path, std::string(100000, 'a'));
-    // Held open without delete sharing: the overwrite gets through, the deletion does not.
-    UniqueHandle holder = HoldOpen(path, kShareReadWrite);
+    // Another program reads it, sharing everything: still not one byte of ours.
+    UniqueHandle holder = HoldOpen(path, kShareEverything);
     ASSERT_TRUE(holder.IsValid());
     EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    std::string content = ReadHeld(holder, 100000);
-    EXPECT_EQ(content.size(), 100000u);
-    EXPECT_EQ(content, std::string(100000, '\xFF'));
+    EXPECT_EQ(WipeFile(path), WipeOutcome::kFailed);
+    EXPECT_EQ(ReadHeld(holder, 100000), std::string(100000, 'a'));
     EXPECT_NE(PendingRenameOperations().find(L"secret.bin"), std::wstring::npos);
 }
 
@@ -228,10 +235,14 @@ TEST_F(FileDelete, OverwriteNeverWritesThroughAnotherName) {
     ASSERT_TRUE(CreateHardLinkW(link.c_str(), document.c_str(), nullptr));
 
     EXPECT_EQ(WipeFile(link), WipeOutcome::kShared);
-    EXPECT_EQ(RewriteFileBytes(link, "kept"), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReplaceFileContent(link, "kept", true).kind, ReplaceResult::kRefused);
+    // Read-only: the attribute belongs to the user's file as much as to this name.
+    ASSERT_TRUE(SetFileAttributesW(document.c_str(), FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(DeleteFileEx(link, true), DeleteOutcome::kRemovedWithoutOverwrite);
     EXPECT_FALSE(FileExists(link));
     EXPECT_EQ(ReadTestFile(document), "the user's words");
+    EXPECT_TRUE(GetFileAttributesW(document.c_str()) & FILE_ATTRIBUTE_READONLY);
+    SetFileAttributesW(document.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST_F(FileDelete, AFileWithOneNameIsOverwrittenAndFlushed) {
@@ -241,34 +252,44 @@ TEST_F(FileDelete, AFileWithOneNameIsOverwrittenAndFlushed) {
     EXPECT_EQ(ReadTestFile(own), std::string(6, '\xFF'));
 }
 
-TEST_F(FileDelete, RewriteReplacesTheContentInPlace) {
+TEST_F(FileDelete, ReplacedContentIsWholeOrNotWrittenAtAll) {
     const std::wstring path = folder.Sub(L"cookies.txt");
     WriteTestFile(path, "a long first content\r\n");
-    // A hidden file cannot be created over, only written into.
     ASSERT_TRUE(SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_HIDDEN));
-    EXPECT_EQ(RewriteFileBytes(path, "kept\r\n"), static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(ReplaceFileContent(path, "kept\r\n", true).kind, ReplaceResult::kReplaced);
     EXPECT_EQ(ReadTestFile(path), "kept\r\n");
     EXPECT_TRUE(GetFileAttributesW(path.c_str()) & FILE_ATTRIBUTE_HIDDEN);
+    // Nothing of the work is left beside it.
+    EXPECT_FALSE(FileExists(path + L".veltrane-new"));
+    EXPECT_FALSE(FileExists(path + L".veltrane-old"));
     {
-        UniqueHandle held = HoldOpen(path);
-        EXPECT_EQ(RewriteFileBytes(path, "x"), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+        // The browser has it open: not one byte of it changes.
+        UniqueHandle held = HoldOpen(path, kShareEverything);
+        const ReplaceOutcome busy = ReplaceFileContent(path, "x", true);
+        EXPECT_EQ(busy.kind, ReplaceResult::kFailed);
+        EXPECT_EQ(busy.error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     }
     EXPECT_EQ(ReadTestFile(path), "kept\r\n");
+    // The new file cannot be made: the old one stays whole, not wiped.
+    MakeFolder(path + L".veltrane-new");
+    EXPECT_EQ(ReplaceFileContent(path, "x", true).kind, ReplaceResult::kFailed);
+    EXPECT_EQ(ReadTestFile(path), "kept\r\n");
+    RemoveDirectoryW((path + L".veltrane-new").c_str());
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(OverwriteDecision, LooksAtTheOpenFile) {
-    BY_HANDLE_FILE_INFORMATION info = {};
-    info.dwFileAttributes = FILE_ATTRIBUTE_ARCHIVE;
-    info.nNumberOfLinks = 1;
-    EXPECT_TRUE(MayOverwriteOpenFile(info));
-    info.nNumberOfLinks = 0;  // file systems that keep no count
-    EXPECT_TRUE(MayOverwriteOpenFile(info));
-    info.nNumberOfLinks = 2;
-    EXPECT_FALSE(MayOverwriteOpenFile(info));
-    info.nNumberOfLinks = 1;
-    info.dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;  // a file symbolic link
-    EXPECT_FALSE(MayOverwriteOpenFile(info));
+    HandleFacts facts;
+    facts.identity.attributes = FILE_ATTRIBUTE_ARCHIVE;
+    facts.links = 1;
+    EXPECT_TRUE(MayOverwrite(facts));
+    facts.links = 0;  // file systems that keep no count
+    EXPECT_TRUE(MayOverwrite(facts));
+    facts.links = 2;
+    EXPECT_FALSE(MayOverwrite(facts));
+    facts.links = 1;
+    facts.identity.attributes |= FILE_ATTRIBUTE_REPARSE_POINT;  // a file symbolic link
+    EXPECT_FALSE(MayOverwrite(facts));
 }
 
 // A locked file the system refuses to schedule for the next start.
@@ -396,63 +417,155 @@ TEST(OsVersion, TheSystemVersionComesBackAfterAnOverride) {
 
 }  // namespace
 
+// The places a file's path leads through links: a Linux file link in the
+// folder being cleaned (Wine shows it as a plain file, and opening it opens
+// what it leads to), and a folder link above a file.
+class LinkedFile : public FileDelete {
+protected:
+    void SetUp() override {
+        WriteTestFile(document, "the user's words");
+        ASSERT_TRUE(MakeFileLink(link, document));
+        ASSERT_TRUE(MakeFolderLink(above, outside.Path()));
+        context.wipe = true;
+    }
+    void TearDown() override {
+        RemoveFolderLink(link);
+        RemoveFolderLink(above);
+    }
+
+    ScopedTestFolder outside{L"LinkedFileTarget"};
+    std::wstring document = outside.Sub(L"thesis.docx");
+    std::wstring link = folder.Sub(L"link.tmp");
+    std::wstring above = folder.Sub(L"above");
+};
+
+TEST_F(LinkedFile, IsNeitherOverwrittenNorDeletedByAnyRoutine) {
+    {
+        // The program that has the document open shares it: still not a byte of ours.
+        UniqueHandle holder = HoldOpen(document, kShareReadWrite);
+        EXPECT_NE(WipeFile(link), WipeOutcome::kWiped);
+        EXPECT_EQ(DeleteFileEx(link, true), DeleteOutcome::kFailed);
+        EXPECT_EQ(DeleteFileEx(above + L"\\thesis.docx", true), DeleteOutcome::kFailed);
+    }
+    EXPECT_EQ(WipeFile(link), WipeOutcome::kShared);
+    EXPECT_EQ(DeleteFileEx(link, false), DeleteOutcome::kFailed);
+    EXPECT_FALSE(DeleteFolderFiles(folder.Path(), &context, true, &count, &size, &reboot, L"*"));
+    EXPECT_EQ(count, 0u);
+    EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, true, &count, &size, &reboot, L"*"));
+    EXPECT_EQ(ReadTestFile(document), "the user's words");
+    EXPECT_TRUE(FileExists(link));
+}
+
 // A clean works from the listing its scan made of a folder tree instead of
-// walking it again; what changed in between must not lead it astray.
+// walking it again, and removes exactly what it lists: what changed or came in
+// between stays, and says so.
 class ListedTree : public FileDelete {
 protected:
     void SetUp() override {
         WriteTestFile(folder.Sub(L"sub\\one.txt"), "12345");
         WriteTestFile(folder.Sub(L"sub\\deep\\two.txt"), "678");
-        ASSERT_TRUE(ListFolderTree(&context, folder.Path(), &listing));
+        WriteTestFile(folder.Sub(L"three.txt"), "9");
+        ASSERT_EQ(
+            ListFolderItems(&context, folder.Path(), nullptr, ListingDepth::kTree, &listing).kind,
+            ListingResult::kListed);
     }
 
-    bool DeleteListed() {
-        return DeleteListedFolderTree(folder.Path(), listing, &context, &count, &size, &reboot);
-    }
+    TreeRemoval Clean() { return RemoveListedTree(listing, &context); }
 
     FolderTreeListing listing;
+    ScopedTestFolder outside{L"ListedTreeOutside"};
 };
 
-TEST_F(ListedTree, ListsEveryFileAndFolderBelow) {
-    EXPECT_EQ(listing.TotalSize(), 8u);
-    EXPECT_EQ(listing.entries, 4u);
-    EXPECT_EQ(listing.files.size(), 2u);
-    EXPECT_EQ(listing.folders.size(), 2u);
+TEST_F(ListedTree, ListsEveryItemWithWhatItIs) {
+    EXPECT_EQ(listing.TotalSize(), 9u);
+    EXPECT_EQ(listing.entries, 5u);
+    ASSERT_EQ(listing.files.size(), 3u);
+    ASSERT_EQ(listing.folders.size(), 2u);
+    EXPECT_EQ(FileName(listing.folders[0].path), L"deep");  // before the folder that holds it
+    EXPECT_EQ(listing.folder.path, folder.Path());
+    EXPECT_NE(listing.folder.volumeSerial, 0u);
+    for (const FileIdentity& file : listing.files) {
+        EXPECT_NE(file.fileId, 0u);
+        EXPECT_EQ(file.volumeSerial, listing.folder.volumeSerial);
+    }
 }
 
-TEST_F(ListedTree, EmptiesTheFolderAsTheWalkingDeletionDoes) {
-    reboot = true;  // must be cleared: nothing is deferred
-    EXPECT_TRUE(DeleteListed());
-    EXPECT_EQ(count, 4u);
-    EXPECT_EQ(size, 8u);
-    EXPECT_FALSE(reboot);
+TEST_F(ListedTree, EmptiesTheFolderAsListed) {
+    context.wipe = true;
+    TreeRemoval tree = Clean();
+    EXPECT_TRUE(tree.Complete());
+    EXPECT_EQ(tree.removed, 5u);
+    EXPECT_EQ(tree.freedBytes, 9u);
     EXPECT_FALSE(FileExists(folder.Sub(L"sub")));
+    EXPECT_FALSE(FileExists(folder.Sub(L"three.txt")));
     EXPECT_TRUE(FileExists(folder.Path()));
 }
 
-TEST_F(ListedTree, WhatCameAfterTheListingGoesToo) {
+TEST_F(ListedTree, WhatCameAfterTheListingStays) {
     WriteTestFile(folder.Sub(L"sub\\deep\\late.txt"), "99");
-    EXPECT_TRUE(DeleteListed());
-    EXPECT_FALSE(FileExists(folder.Sub(L"sub")));
-    EXPECT_EQ(count, 5u);
-    EXPECT_EQ(size, 10u);
+    TreeRemoval tree = Clean();
+    EXPECT_FALSE(tree.Complete());
+    EXPECT_EQ(tree.removed, 3u);
+    EXPECT_EQ(tree.changed, 1u);  // deep holds what the scan did not list
+    EXPECT_EQ(tree.failed, 1u);   // sub holds deep
+    EXPECT_NE(tree.firstChange.find(L"deep: it holds items the scan did not list"),
+              std::wstring::npos)
+        << ToUtf8(tree.firstChange);
+    EXPECT_EQ(ReadTestFile(folder.Sub(L"sub\\deep\\late.txt")), "99");
 }
 
-TEST_F(ListedTree, AFolderHeldByADeferredFileIsReportedOnce) {
-    UniqueHandle held = HoldOpen(folder.Sub(L"sub\\deep\\two.txt"));
-    EXPECT_FALSE(DeleteListed());
-    EXPECT_TRUE(reboot);
-    EXPECT_EQ(count, 2u);  // one deleted, one deferred: neither counted twice
-    EXPECT_TRUE(FileExists(folder.Sub(L"sub\\deep")));
+TEST_F(ListedTree, FilesReplacedSinceTheListingStay) {
+    // Another file of the same name.
+    DeleteFileW(folder.Sub(L"three.txt").c_str());
+    WriteTestFile(folder.Sub(L"three.txt"), "new");
+    // A second name of the user's document.
+    WriteTestFile(outside.Sub(L"mine.txt"), "the user's words");
+    DeleteFileW(folder.Sub(L"sub\\one.txt").c_str());
+    ASSERT_TRUE(CreateHardLinkW(folder.Sub(L"sub\\one.txt").c_str(),
+                                outside.Sub(L"mine.txt").c_str(), nullptr));
+    // The listed file itself, moved out and linked back: same id, size and
+    // time, so only its final path tells.
+    ASSERT_TRUE(
+        MoveFileW(folder.Sub(L"sub\\deep\\two.txt").c_str(), outside.Sub(L"two.txt").c_str()));
+    ASSERT_TRUE(MakeFileLink(folder.Sub(L"sub\\deep\\two.txt"), outside.Sub(L"two.txt")));
+    context.wipe = true;
+    TreeRemoval tree = Clean();
+    RemoveFolderLink(folder.Sub(L"sub\\deep\\two.txt"));
+    EXPECT_EQ(tree.changed, 3u) << ToUtf8(tree.firstChange);
+    EXPECT_EQ(tree.removed, 0u);
+    EXPECT_EQ(tree.freedBytes, 0u);
+    EXPECT_EQ(ReadTestFile(folder.Sub(L"three.txt")), "new");
+    EXPECT_EQ(ReadTestFile(outside.Sub(L"mine.txt")), "the user's words");
+    EXPECT_EQ(ReadTestFile(outside.Sub(L"two.txt")), "678");
 }
 
-TEST_F(ListedTree, AListedFolderTurnedIntoALinkIsNotFollowed) {
-    ScopedTestFolder outside{L"ListedLinkTarget"};
+TEST_F(ListedTree, AListedFolderTurnedIntoALinkIsNotGoneThrough) {
     WriteTestFile(outside.Sub(L"two.txt"), "mine");  // the name the listing holds
     RemoveTree(folder.Sub(L"sub\\deep"));
     ASSERT_TRUE(MakeFolderLink(folder.Sub(L"sub\\deep"), outside.Path()));
     context.wipe = true;
-    DeleteListed();
+    TreeRemoval tree = Clean();
     RemoveFolderLink(folder.Sub(L"sub\\deep"));
     EXPECT_EQ(ReadTestFile(outside.Sub(L"two.txt")), "mine");
+    EXPECT_GE(tree.changed, 2u);  // two.txt and deep
+}
+
+TEST_F(ListedTree, WhatWentBeforeTheCleanIsNeitherRemovedNorFreed) {
+    DeleteFileW(folder.Sub(L"sub\\one.txt").c_str());
+    TreeRemoval tree = Clean();
+    EXPECT_TRUE(tree.Complete());
+    EXPECT_EQ(tree.gone, 1u);
+    EXPECT_EQ(tree.removed, 4u);
+    EXPECT_EQ(tree.freedBytes, 4u);
+}
+
+TEST_F(ListedTree, AFileInUseWaitsUntouchedAndKeepsItsFolders) {
+    UniqueHandle held = HoldOpen(folder.Sub(L"sub\\deep\\two.txt"), kShareEverything);
+    context.wipe = true;
+    TreeRemoval tree = Clean();
+    EXPECT_EQ(tree.deferred, 1u);
+    EXPECT_TRUE(context.rebootNeeded);
+    EXPECT_EQ(tree.changed, 0u);  // deep and sub hold the waiting file: no surprise
+    EXPECT_EQ(tree.failed, 2u);
+    EXPECT_EQ(ReadHeld(held, 3), "678");
 }

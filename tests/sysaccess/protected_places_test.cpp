@@ -3,7 +3,14 @@
 #include <gtest/gtest.h>
 #include <knownfolders.h>
 
+#include "support/test_files.h"
+#include "support/test_links.h"
+#include "sysaccess/file_delete.h"
+#include "sysaccess/file_identity.h"
+#include "sysaccess/file_walk.h"
+#include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
 
 namespace {
@@ -24,6 +31,32 @@ private:
     const wchar_t* name_;
     std::wstring old_;
     bool had_ = false;
+};
+
+// A subst drive for one test: a free drive letter that stands for `folder`.
+class ScopedSubst {
+public:
+    explicit ScopedSubst(const std::wstring& folder) {
+        for (wchar_t letter = L'S'; letter <= L'Y' && !defined_; ++letter) {
+            drive_ = std::wstring{letter, L':'};
+            wchar_t target[MAX_PATH] = {};
+            if (QueryDosDeviceW(drive_.c_str(), target, MAX_PATH) != 0) continue;
+            defined_ = DefineDosDeviceW(0, drive_.c_str(), folder.c_str()) != FALSE;
+        }
+    }
+    ~ScopedSubst() {
+        if (defined_) DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive_.c_str(), nullptr);
+    }
+    ScopedSubst(const ScopedSubst&) = delete;
+    ScopedSubst& operator=(const ScopedSubst&) = delete;
+
+    bool Defined() const { return defined_; }
+    // "S:\<rest>"
+    std::wstring Path(const std::wstring& rest = L"") const { return drive_ + L"\\" + rest; }
+
+private:
+    std::wstring drive_;
+    bool defined_ = false;
 };
 
 std::wstring WindowsFolder() {
@@ -95,17 +128,126 @@ TEST(ProtectedPlaces, SpellingDoesNotMatter) {
     ASSERT_GT(GetShortPathNameW(programFiles.c_str(), shortName, MAX_PATH), 0u);
     ASSERT_NE(programFiles, shortName);
     ExpectRefused(shortName, L"Program Files");
+    // The system's own prefixes, this machine's administrative shares and a
+    // subst drive name the same place too.
+    const std::wstring below = windows.substr(3);  // "windows"
+    for (const std::wstring& alias :
+         {L"\\\\?\\" + windows, L"\\\\.\\" + windows, L"\\\\localhost\\C$\\" + below,
+          L"\\\\127.0.0.1\\c$\\" + below, L"\\\\?\\UNC\\localhost\\C$\\" + below})
+        ExpectRefused(alias, L"Windows folder");
+    ScopedSubst drive(L"C:\\");
+    ASSERT_TRUE(drive.Defined());
+    ExpectRefused(drive.Path(below), L"Windows folder");
+    ExpectRefused(drive.Path(), L"top of a drive");
 }
 
-TEST(ProtectedPlaces, FoldersInsideTheUsersPlacesStayCleanable) {
+TEST(CanonicalPath, NamesEachPlaceOneWay) {
+    EXPECT_EQ(CanonicalPath(L"\\\\?\\C:\\Windows\\..\\Temp\\"), L"C:\\Temp");
+    EXPECT_EQ(CanonicalPath(L"\\\\?\\UNC\\LocalHost\\D$\\x\\y"), L"D:\\x\\y");
+    EXPECT_EQ(CanonicalPath(L"\\\\127.0.0.1\\C$"), L"C:\\");
+    EXPECT_EQ(CanonicalPath(L"C:/a/./b/"), L"C:\\a\\b");
+    // Another machine's share is another place; a device is no folder at all.
+    EXPECT_EQ(CanonicalPath(L"\\\\fileserver\\C$\\x"), L"\\\\fileserver\\C$\\x");
+    EXPECT_EQ(CanonicalPath(L"\\\\.\\PhysicalDrive0"), L"");
+    // Nor are the system's own namespaces read as a server: "\\?\unix" is
+    // Wine's way to Linux files outside every drive.
+    EXPECT_EQ(CanonicalPath(L"\\\\?\\UNC\\?\\unix\\tmp"), L"");
+    EXPECT_EQ(CanonicalPath(L"\\\\?\\UNC\\.\\unix\\tmp"), L"");
+    ScopedSubst drive(L"C:\\VeltraneTests\\Subst");
+    ASSERT_TRUE(drive.Defined());
+    EXPECT_EQ(CanonicalPath(drive.Path(L"a")), L"C:\\VeltraneTests\\Subst\\a");
+    // ".." stops at a subst drive's root, as the system reads it.
+    EXPECT_EQ(CanonicalPath(drive.Path(L"..\\..")), L"C:\\VeltraneTests\\Subst");
+    EXPECT_TRUE(IsPathBelow(L"C:\\a\\b", L"c:\\A"));
+    EXPECT_FALSE(IsPathBelow(L"C:\\ab", L"C:\\a"));
+}
+
+TEST(ProtectedPlaces, FoldersInsideTheUsersSettingsStayCleanable) {
     for (const std::wstring& folder :
          {GetKnownFolderPath(FOLDERID_RoamingAppData) + L"\\Opera\\Opera7\\profile\\Cache4",
-          GetKnownFolderPath(FOLDERID_Documents) + L"\\My Received Files\\History",
           std::wstring(L"C:\\RECYCLER\\S-1-5-21-1-2-3-1000"), WindowsFolder() + L"\\Prefetch"}) {
         SCOPED_TRACE(folder);
         EXPECT_TRUE(MayEmptyFolder(folder));
         EXPECT_TRUE(MayRemoveFolder(folder));
     }
+}
+
+TEST(ProtectedPlaces, InsideTheUsersOwnFilesOnlyATraceFoldersFilesGo) {
+    for (const std::wstring& folder :
+         {GetKnownFolderPath(FOLDERID_Documents) + L"\\My Received Files\\History",
+          GetKnownFolderPath(FOLDERID_Pictures) + L"\\2024",
+          GetKnownFolderPath(FOLDERID_SavedGames) + L"\\Game\\Cache",
+          GetKnownFolderPath(FOLDERID_PublicDocuments) + L"\\Work"}) {
+        SCOPED_TRACE(folder);
+        for (FolderAction action : {FolderAction::kEmpty, FolderAction::kRemove}) {
+            PlaceVerdict verdict = CheckFolder(folder, action);
+            EXPECT_FALSE(verdict.allowed);
+            EXPECT_NE(verdict.reason.find(L"is inside the"), std::wstring::npos) << verdict.reason;
+        }
+        EXPECT_TRUE(CheckFolder(folder, FolderAction::kEmptyTraceFolder).allowed);
+    }
+    EXPECT_FALSE(
+        CheckFolder(GetKnownFolderPath(FOLDERID_Documents), FolderAction::kEmptyTraceFolder)
+            .allowed);
+}
+
+TEST(ProtectedPlaces, AFolderReachedThroughALinkIsRefused) {
+    ScopedTestFolder base(L"GuardLinks");
+    ScopedTestFolder target(L"GuardLinkTarget");
+    MakeFolder(target.Sub(L"Cache"));
+    ASSERT_TRUE(MakeFolderLink(base.Sub(L"Profile"), target.Path()));
+    for (const std::wstring& folder : {base.Sub(L"Profile"), base.Sub(L"Profile\\Cache")}) {
+        SCOPED_TRACE(folder);
+        for (FolderAction action : {FolderAction::kEmpty, FolderAction::kEmptyTraceFolder}) {
+            PlaceVerdict verdict = CheckFolder(folder, action);
+            EXPECT_FALSE(verdict.allowed);
+            EXPECT_NE(verdict.reason.find(L"link"), std::wstring::npos) << verdict.reason;
+            EXPECT_NE(verdict.reason.find(target.Path()), std::wstring::npos) << verdict.reason;
+        }
+    }
+    RemoveFolderLink(base.Sub(L"Profile"));
+    EXPECT_TRUE(MayEmptyFolder(target.Sub(L"Cache")));
+    // The links the system made for its own folders are no alias: Wine links
+    // Documents to the Linux home, and a trace folder inside is still listed.
+    const std::wstring trace = GetKnownFolderPath(FOLDERID_Documents) + L"\\VeltraneGuardTrace";
+    WriteTestFile(trace + L"\\log.xml", "<Log/>");
+    EXPECT_TRUE(CheckFolder(trace, FolderAction::kEmptyTraceFolder).allowed);
+    FolderTreeListing listing;
+    EXPECT_EQ(ListFolderItems(nullptr, trace, nullptr, ListingDepth::kFiles, &listing).kind,
+              ListingResult::kListed);
+    EXPECT_EQ(listing.files.size(), 1u);
+    RemoveTree(trace);
+    RemoveDirectoryW(trace.c_str());
+}
+
+TEST(ProtectedPlaces, APlaceOnNoDriveIsNeverEmptied) {
+    // Wine opens Linux places outside every drive as "\\?\unix\...": the
+    // profile's Documents is one here, so its Linux path is known.
+    const std::wstring documents = GetKnownFolderPath(FOLDERID_Documents);
+    const UniqueHandle folder(CreateFileW(documents.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                                          nullptr));
+    const std::optional<std::wstring> linuxPath = TryFinalPath(folder.Get());
+    const std::wstring unixPrefix = L"\\\\?\\unix\\";
+    if (!linuxPath || !linuxPath->starts_with(unixPrefix))
+        GTEST_SKIP() << "Documents is no Linux folder here";
+    const std::wstring rest = linuxPath->substr(unixPrefix.size()) + L"\\VeltraneUnix";
+    WriteTestFile(documents + L"\\VeltraneUnix\\notes.txt", "kept");
+    for (const std::wstring& alias : {unixPrefix + rest, L"\\\\?\\UNC\\?\\unix\\" + rest,
+                                      L"\\\\?\\UNC\\.\\unix\\" + rest, L"//?/unix/" + rest}) {
+        SCOPED_TRACE(alias);
+        for (FolderAction action :
+             {FolderAction::kEmpty, FolderAction::kRemove, FolderAction::kEmptyTraceFolder})
+            EXPECT_FALSE(CheckFolder(alias, action).allowed);
+        EXPECT_FALSE(DeleteFolderFiles(alias, nullptr, true, nullptr, nullptr, nullptr, L"*"));
+        EXPECT_EQ(DeleteFileEx(alias + L"\\notes.txt", false), DeleteOutcome::kFailed);
+    }
+    EXPECT_EQ(ReadTestFile(documents + L"\\VeltraneUnix\\notes.txt"), "kept");
+    RemoveTree(documents + L"\\VeltraneUnix");
+    RemoveDirectoryW((documents + L"\\VeltraneUnix").c_str());
+    // Another machine's share is not told apart from this one's places either.
+    EXPECT_FALSE(MayEmptyFolder(L"\\\\fileserver\\users\\me\\Temp"));
 }
 
 TEST(ProtectedPlaces, TraceFoldersAreEmptiedButNeverRemoved) {
@@ -125,9 +267,21 @@ TEST(ProtectedPlaces, TraceFoldersAreEmptiedButNeverRemoved) {
 
 TEST(ProtectedPlaces, TemporaryFolderThatResolvesToTheUsersFilesIsRefused) {
     std::wstring profile = GetKnownFolderPath(FOLDERID_Profile);
+    const std::wstring work = GetKnownFolderPath(FOLDERID_Documents) + L"\\Work";
+    const std::wstring roaming = GetKnownFolderPath(FOLDERID_RoamingAppData);
+    ScopedSubst workDrive(work);
+    ASSERT_TRUE(workDrive.Defined());
     // TEMP and TMP pointing at an ancestor of the profile, at the profile,
-    // and missing altogether (the system then falls back to the profile).
-    const std::wstring cases[] = {profile + L"\\..", profile, L""};
+    // missing altogether (the system then falls back to the profile), inside
+    // Documents, and at the user's settings or Documents by another name.
+    const std::wstring cases[] = {profile + L"\\..",
+                                  profile,
+                                  L"",
+                                  work,
+                                  L"\\\\?\\" + roaming,
+                                  workDrive.Path(),
+                                  L"\\\\localhost\\C$\\" + roaming.substr(3),
+                                  L"\\\\?\\UNC\\127.0.0.1\\c$\\" + work.substr(3)};
     for (const std::wstring& value : cases) {
         SCOPED_TRACE(value);
         ScopedVariable temp(L"TEMP", value.empty() ? nullptr : value.c_str());

@@ -7,8 +7,21 @@
 #include "sysaccess/reg_format.h"
 #include "sysaccess/reg_security.h"
 #include "sysaccess/reg_walk.h"
+#include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
 
 namespace {
+
+// A list granting everyone full access, as the forms plug-in widens its keys with.
+void BuildEveryoneFullAccess(SECURITY_DESCRIPTOR& descriptor, HeapAcl& acl) {
+    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+    PSID everyone = nullptr;
+    ASSERT_TRUE(
+        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
+    const bool built = BuildFullAccessDacl(everyone, descriptor, acl);
+    FreeSid(everyone);
+    ASSERT_TRUE(built);
+}
 
 // A\B\C with values at every level.
 void BuildThreeLevels(const ScopedTestKey& key) {
@@ -126,9 +139,9 @@ TEST(RegistryWalk, CancelStopsTheWalk) {
 TEST(RegistryDelete, TreeContentsLeaveOnlyTheEmptyStartingKey) {
     ScopedTestKey key(L"DeleteTree");
     BuildThreeLevels(key);
-    unsigned count = 0;
-    EXPECT_TRUE(DeleteRegTreeContents(key.Root(), key.Path().c_str(), nullptr, true, &count));
-    EXPECT_EQ(count, 7u);
+    const RegDeleteOutcome outcome = DeleteRegTreeContents(key.Root(), key.Path().c_str(), nullptr);
+    EXPECT_TRUE(outcome.Deleted());
+    EXPECT_EQ(outcome.deleted, 7u);
     EXPECT_TRUE(KeyExists(key.Root(), key.Path()));
     EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"A")));
     EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"top"));
@@ -138,53 +151,164 @@ TEST(RegistryDelete, CancelledTreeDeletionKeepsTheRest) {
     ScopedTestKey key(L"DeleteTreeCancel");
     BuildThreeLevels(key);
     TestRunContext context;
-    // The walk checks 7 entries; then two deletions go through.
-    context.cancelAfterChecks = 9;
-    unsigned count = 0;
-    EXPECT_FALSE(DeleteRegTreeContents(key.Root(), key.Path().c_str(), &context, true, &count));
-    EXPECT_EQ(count, 2u);
-    EXPECT_TRUE(KeyExists(key.Root(), key.Sub(L"A\\B\\C")));
-    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"top"));
+    // Checked before each value, each key entered and each key removed: the
+    // starting key's value and A's go, then the walk into B is cancelled.
+    context.cancelAfterChecks = 3;
+    const RegDeleteOutcome outcome =
+        DeleteRegTreeContents(key.Root(), key.Path().c_str(), &context);
+    EXPECT_EQ(outcome.kind, RegDeleteOutcome::Kind::kCancelled);
+    EXPECT_EQ(outcome.deleted, 2u);
+    EXPECT_FALSE(ValueExists(key.Root(), key.Sub(L"A"), L"a"));
+    EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"A\\B"), L"b"));
+    EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"A\\B\\C"), L"c"));
 }
 
 TEST(RegistryDelete, GoneCountsAsDeleted) {
     ScopedTestKey key(L"DeleteGone");
-    DWORD error = 0;
-    EXPECT_TRUE(DeleteRegKey(key.Root(), key.Sub(L"never").c_str(), &error));
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(DeleteRegValue(key.Root(), key.Path().c_str(), L"never"));
+    const RegDeleteOutcome never = DeleteRegKey(key.Root(), key.Sub(L"never").c_str());
+    EXPECT_TRUE(never.Deleted());
+    EXPECT_EQ(never.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
+    EXPECT_TRUE(DeleteRegValue(key.Root(), key.Path().c_str(), L"never").Deleted());
     CreateKey(key.Root(), key.Sub(L"full\\inner"));
-    EXPECT_FALSE(DeleteEmptyRegKey(key.Root(), key.Sub(L"full").c_str()));
+    EXPECT_EQ(DeleteEmptyRegKey(key.Root(), key.Sub(L"full").c_str()).kind,
+              RegDeleteOutcome::Kind::kFailed);
     SetString(key.Root(), key.Sub(L"valued"), L"late", L"added after the listing");
-    EXPECT_FALSE(DeleteEmptyRegKey(key.Root(), key.Sub(L"valued").c_str(), &error));
+    const RegDeleteOutcome valued = DeleteEmptyRegKey(key.Root(), key.Sub(L"valued").c_str());
+    EXPECT_EQ(valued.kind, RegDeleteOutcome::Kind::kFailed);
+    EXPECT_EQ(valued.error, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
     EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"valued"), L"late"));
     CreateKey(key.Root(), key.Sub(L"empty"));
-    EXPECT_TRUE(DeleteEmptyRegKey(key.Root(), key.Sub(L"empty").c_str()));
+    EXPECT_TRUE(DeleteEmptyRegKey(key.Root(), key.Sub(L"empty").c_str()).Deleted());
     EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"empty")));
-    EXPECT_TRUE(DeleteRegKey(key.Root(), key.Sub(L"full").c_str()));
+    EXPECT_TRUE(DeleteRegKey(key.Root(), key.Sub(L"full").c_str()).Deleted());
     EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"full")));
+    EXPECT_EQ(DeleteRegKey(key.Root(), L"").error, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }
 
 TEST(RegistryDelete, NumberedValues) {
     ScopedTestKey key(L"DeleteNumbered");
     for (int i : {1, 2, 4}) SetString(key.Root(), key.Path(), L"File" + std::to_wstring(i), L"x");
     SetString(key.Root(), key.Path(), L"File9", L"kept");
-    unsigned count = 0;
-    EXPECT_TRUE(
-        DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 1, 5, nullptr, &count));
-    EXPECT_EQ(count, 3u);
+    const RegDeleteOutcome outcome =
+        DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 1, 5, nullptr);
+    EXPECT_TRUE(outcome.Deleted());
+    EXPECT_EQ(outcome.deleted, 3u);
     EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"File1"));
     EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"File9"));
 
-    EXPECT_TRUE(DeleteNumberedValues(key.Root(), key.Sub(L"missing").c_str(), L"File%d", 1, 5,
-                                     nullptr, &count));
     EXPECT_TRUE(
-        DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 5, 1, nullptr, &count));
+        DeleteNumberedValues(key.Root(), key.Sub(L"missing").c_str(), L"File%d", 1, 5, nullptr)
+            .Deleted());
+    EXPECT_TRUE(
+        DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 5, 1, nullptr).Deleted());
     TestRunContext cancelled;
     cancelled.cancelAfterChecks = 0;
-    EXPECT_FALSE(
-        DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 9, 9, &cancelled, &count));
+    EXPECT_EQ(
+        DeleteNumberedValues(key.Root(), key.Path().c_str(), L"File%d", 9, 9, &cancelled).kind,
+        RegDeleteOutcome::Kind::kCancelled);
     EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"File9"));
+}
+
+// A registry link sends whatever passes through it to another key. The key
+// it points to, with its values and sub-keys, must come out of every walk
+// and deletion as it went in, and so must the link.
+class RegistryLinks : public testing::Test {
+protected:
+    void SetUp() override {
+        SetString(key.Root(), Target(), L"kept", L"the other program's setting");
+        SetString(key.Root(), Target() + L"\\inner", L"deep", L"kept too");
+        SetString(key.Root(), Target(), L"File1", L"a numbered value of its own");
+    }
+    std::wstring Target() const { return key.Sub(L"Target"); }
+    void ExpectTargetIntact() const {
+        EXPECT_TRUE(ValueExists(key.Root(), Target(), L"kept"));
+        EXPECT_TRUE(ValueExists(key.Root(), Target(), L"File1"));
+        EXPECT_TRUE(ValueExists(key.Root(), Target() + L"\\inner", L"deep"));
+    }
+    bool LinkExists(const std::wstring& link) const {
+        const OpenedRegKey opened = OpenRegKeyNoLink(key.Root(), link.c_str(), 0);
+        return opened.kind == OpenedRegKey::Kind::kLink;
+    }
+
+    ScopedTestKey key{L"Links"};
+};
+
+TEST_F(RegistryLinks, ALinkBelowATreeIsListedButNeitherEnteredNorDeleted) {
+    const std::wstring list = key.Sub(L"List");
+    SetString(key.Root(), list, L"mine", L"a trace");
+    SetString(key.Root(), list + L"\\sub", L"mine", L"a trace");
+    ASSERT_TRUE(MakeRegLink(key.Root(), list + L"\\sub\\Link", Target()));
+
+    StringList names, subKeys;
+    ASSERT_TRUE(GetRegValuesList(nullptr, key.Root(), (list + L"\\sub").c_str(), &names, nullptr,
+                                 &subKeys));
+    EXPECT_EQ(subKeys, StringList{L"Link"});
+    RegPairList pairs;
+    StringList paths;
+    GetRegValuesListRecPlugCancelProc walker(nullptr, &pairs, nullptr, &paths);
+    ASSERT_TRUE(WalkRegTree(key.Root(), list.c_str(), walker));
+    EXPECT_EQ(pairs.size(), 2u);  // the two traces, nothing from behind the link
+    EXPECT_EQ(paths, (StringList{list + L"\\sub\\Link", list + L"\\sub"}));
+    unsigned count = 0;
+    ASSERT_TRUE(CountRegTree(nullptr, key.Root(), list.c_str(), &count));
+    EXPECT_EQ(count, 4u);
+
+    const RegDeleteOutcome contents = DeleteRegTreeContents(key.Root(), list.c_str(), nullptr);
+    EXPECT_EQ(contents.kind, RegDeleteOutcome::Kind::kLinkInside);
+    EXPECT_EQ(contents.deleted, 2u);  // the traces; "sub" stays for the link it holds
+    EXPECT_FALSE(ValueExists(key.Root(), list + L"\\sub", L"mine"));
+    EXPECT_EQ(DeleteRegKey(key.Root(), list.c_str()).kind, RegDeleteOutcome::Kind::kLinkInside);
+    EXPECT_TRUE(LinkExists(list + L"\\sub\\Link"));
+    ExpectTargetIntact();
+}
+
+TEST_F(RegistryLinks, ALinkAsTheStartingKeyHoldsNothingAndIsLeft) {
+    const std::wstring link = key.Sub(L"Link");
+    ASSERT_TRUE(MakeRegLink(key.Root(), link, Target()));
+    using Kind = RegDeleteOutcome::Kind;
+
+    StringList names, subKeys;
+    ASSERT_TRUE(GetRegValuesList(nullptr, key.Root(), link.c_str(), &names, nullptr, &subKeys));
+    EXPECT_TRUE(names.empty() && subKeys.empty());
+    unsigned count = 9;
+    ASSERT_TRUE(CountRegTree(nullptr, key.Root(), link.c_str(), &count));
+    EXPECT_EQ(count, 0u);
+    EXPECT_EQ(DeleteRegTreeContents(key.Root(), link.c_str(), nullptr).kind, Kind::kLink);
+    EXPECT_EQ(DeleteRegKey(key.Root(), link.c_str()).kind, Kind::kLink);
+    EXPECT_EQ(DeleteRegValue(key.Root(), link.c_str(), L"kept").kind, Kind::kLink);
+    EXPECT_EQ(DeleteNumberedValues(key.Root(), link.c_str(), L"File%d", 0, 9, nullptr).kind,
+              Kind::kLink);
+    ExpectTargetIntact();
+
+    // Wine deletes an empty key a link points to when the link is deleted by name.
+    const std::wstring toEmpty = key.Sub(L"LinkToEmpty");
+    CreateKey(key.Root(), key.Sub(L"Empty"));
+    ASSERT_TRUE(MakeRegLink(key.Root(), toEmpty, key.Sub(L"Empty")));
+    EXPECT_EQ(DeleteEmptyRegKey(key.Root(), toEmpty.c_str()).kind, Kind::kLink);
+    EXPECT_TRUE(KeyExists(key.Root(), key.Sub(L"Empty")));
+    EXPECT_TRUE(LinkExists(link) && LinkExists(toEmpty));
+}
+
+TEST_F(RegistryLinks, AccessListsAreNotWidenedThroughALink) {
+    ASSERT_TRUE(MakeRegLink(key.Root(), key.Sub(L"Granted\\Link"), Target()));
+    const std::vector<std::wstring> before = KeyAccessList(key.Root(), Target() + L"\\inner");
+    SECURITY_DESCRIPTOR descriptor;
+    HeapAcl acl;
+    ASSERT_NO_FATAL_FAILURE(BuildEveryoneFullAccess(descriptor, acl));
+    EXPECT_TRUE(SetRegKeyDacl(key.Root(), key.Sub(L"Granted").c_str(), &descriptor, true));
+    EXPECT_EQ(KeyAccessList(key.Root(), Target() + L"\\inner"), before);
+}
+
+TEST_F(RegistryLinks, AKeyOpenedThroughALinkHasTheTargetsName) {
+    ASSERT_TRUE(MakeRegLink(key.Root(), key.Sub(L"Link"), Target()));
+    const RegKey direct = OpenRegKey(key.Root(), (Target() + L"\\inner").c_str(), KEY_READ);
+    const RegKey through = OpenRegKey(key.Root(), key.Sub(L"Link\\inner").c_str(), KEY_READ);
+    ASSERT_TRUE(direct && through);
+    const std::optional<std::wstring> name = TryReadRegKeyName(direct.Get());
+    ASSERT_TRUE(name);
+    EXPECT_NE(name->find(L"\\VeltraneTests\\Links\\Target\\inner"), std::wstring::npos) << *name;
+    // The path through the link opened the target: its name is the target's.
+    EXPECT_EQ(TryReadRegKeyName(through.Get()), name);
 }
 
 TEST(RegistryFormat, RegPathText) {
@@ -208,14 +332,9 @@ TEST(RegistrySecurity, UserSidAndFullAccessListRoundTrip) {
     ASSERT_TRUE(GetRegKeyDacl(key.Root(), key.Path().c_str(), original));
     ASSERT_FALSE(original.empty());
 
-    SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
-    PSID everyone = nullptr;
-    ASSERT_TRUE(
-        AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
     SECURITY_DESCRIPTOR descriptor;
     HeapAcl acl;
-    ASSERT_TRUE(BuildFullAccessDacl(everyone, descriptor, acl));
-    FreeSid(everyone);
+    ASSERT_NO_FATAL_FAILURE(BuildEveryoneFullAccess(descriptor, acl));
     std::vector<std::wstring> before = KeyAccessList(key.Root(), key.Sub(L"child"));
     EXPECT_TRUE(SetRegKeyDacl(key.Root(), key.Path().c_str(), &descriptor, true));
     // Full key access for the given account and for the system, both

@@ -45,57 +45,89 @@ TEST(RegistryProperty, StringKeepsItsTypeAndCanBeDeleted) {
     EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"expand"));
 }
 
-TEST(Options, AbsentKeyGivesDefaultsAndSaveCreatesIt) {
-    ScopedTestKey key(L"OptionsAbsent", HKEY_LOCAL_MACHINE);
-    std::wstring path = key.Sub(L"Options");
-    CSettings options(key.Root(), path);
-    EXPECT_FALSE(options.Load());
-    EXPECT_TRUE(IsHideOnExit(options));
-    EXPECT_FALSE(IsOverWrite(options));
-    EXPECT_TRUE(IsBootStartup(options));
-    EXPECT_TRUE(options.Save());
-    // Reading an absent option stores it empty, which reads back the same.
-    std::wstring data = L"?";
-    EXPECT_TRUE(GetString(key.Root(), path, L"HideOnExit", data));
-    EXPECT_EQ(data, L"");
-    EXPECT_FALSE(ValueExists(key.Root(), path, L"OverWrite"));  // peeked, never created
+TEST(Settings, AbsentKeyIsMissingAndSaveCreatesIt) {
+    ScopedTestKey key(L"SettingsAbsent");
+    const std::wstring path = key.Sub(L"Options");
+    CSettings settings(key.Root(), path);
+    EXPECT_EQ(settings.Load().kind, SettingsOutcome::kMissing);
+    settings[L""][L"A"] = L"1";
+    EXPECT_TRUE(settings.Save().Done());
+    std::wstring data;
+    EXPECT_TRUE(GetString(key.Root(), path, L"A", data));
+    EXPECT_EQ(data, L"1");
 }
 
-TEST(Options, LoadTakesStringValuesOnlyAndStopsAtAnOverlongOne) {
-    ScopedTestKey key(L"OptionsLoad", HKEY_LOCAL_MACHINE);
+// Values of any length are read, and a value that cannot be taken as text
+// is noted by name and hides none after it. (The old reader stopped at the
+// first value over 512 bytes and lost every option listed after it.)
+TEST(Settings, LoadReadsAnyLengthAndNoValueHidesAnother) {
+    ScopedTestKey key(L"SettingsLoad");
     SetString(key.Root(), key.Path(), L"A", L"1");
     // Numbers whose bytes would read as the texts "0" and "1": loaded as text,
     // they would turn hiding off and overwriting on.
     SetDword(key.Root(), key.Path(), L"HideOnExit", L'0');
     SetDword(key.Root(), key.Path(), L"OverWrite", L'1');
-    SetString(key.Root(), key.Path(), L"B", std::wstring(300, L'x'));
+    const std::wstring longText(10000, L'x');
+    SetString(key.Root(), key.Path(), L"Long", longText);
     SetString(key.Root(), key.Path(), L"C", L"after");
     SetString(key.Root(), key.Sub(L"Sub"), L"inner", L"v");
-    CSettings options(key.Root(), key.Path());
-    ASSERT_TRUE(options.Load());
-    EXPECT_EQ(options.Option(L"A"), L"1");
-    EXPECT_EQ(options[L""].count(L"HideOnExit"), 0u);
-    EXPECT_TRUE(IsHideOnExit(options));
-    EXPECT_FALSE(IsOverWrite(options));
-    EXPECT_EQ(options.PeekOption(L"C"), L"");
-    EXPECT_EQ(options[L"Sub"][L"inner"], L"v");
+    CSettings settings(key.Root(), key.Path());
+    ASSERT_TRUE(settings.Load().Done());
+    EXPECT_EQ(settings.TryOption(L"A"), L"1");
+    EXPECT_EQ(settings.TryOption(L"Long"), longText);
+    EXPECT_EQ(settings.TryOption(L"C"), L"after");
+    EXPECT_EQ(settings.TryOption(L"HideOnExit"), std::nullopt);
+    const UnreadableValues& unreadable = settings.Unreadable(L"");
+    ASSERT_EQ(unreadable.size(), 2u);
+    EXPECT_EQ(unreadable.at(L"OverWrite").type, static_cast<DWORD>(REG_DWORD));
+    EXPECT_EQ(unreadable.at(L"OverWrite").error, static_cast<DWORD>(ERROR_SUCCESS));
+    EXPECT_EQ(settings[L"Sub"][L"inner"], L"v");
 
-    options.Option(L"OverWrite") = L"1";
-    options.Option(L"BootStartup") = L"0";
-    options[L"New"][L"x"] = L"y";
-    ASSERT_TRUE(options.Save());
+    settings[L""][L"OverWrite"] = L"1";
+    settings[L"New"][L"x"] = L"y";
+    ASSERT_TRUE(settings.Save().Done());
     std::wstring data;
     EXPECT_TRUE(GetString(key.Root(), key.Path(), L"OverWrite", data));
     EXPECT_EQ(data, L"1");
+    EXPECT_TRUE(GetString(key.Root(), key.Path(), L"Long", data));
+    EXPECT_EQ(data, longText);
     EXPECT_TRUE(GetString(key.Root(), key.Sub(L"New"), L"x", data));
     EXPECT_EQ(data, L"y");
-    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"C"));  // save deletes nothing
+}
 
-    // Values enumerated after the overlong one are never loaded.
-    CSettings reloaded(key.Root(), key.Path());
-    ASSERT_TRUE(reloaded.Load());
-    EXPECT_TRUE(IsBootStartup(reloaded));
-    EXPECT_EQ(reloaded[L"New"][L"x"], L"y");
+// The key's access list decides: a key that denies reading fails its load
+// with the system's code; one that denies writing is not writable, and
+// neither is a missing key below it.
+TEST(Settings, AccessListsDecideReadingAndWriting) {
+    ScopedTestKey key(L"SettingsAccess");
+    const std::wstring path = key.Sub(L"Options");
+    SetString(key.Root(), path, L"A", L"1");
+    EXPECT_TRUE(MayWriteKey(key.Root(), path));
+    EXPECT_TRUE(MayWriteKey(key.Root(), path + L"\\Missing\\Deeper"));
+    {
+        ScopedKeyDenial denied(key.Root(), path, KEY_QUERY_VALUE);
+        ASSERT_TRUE(denied.Applied());
+        CSettings settings(key.Root(), path);
+        const SettingsOutcome loaded = settings.Load();
+        EXPECT_EQ(loaded.kind, SettingsOutcome::kFailed);
+        EXPECT_EQ(loaded.error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(settings.TryOption(L"A"), std::nullopt);
+    }
+    {
+        ScopedKeyDenial denied(key.Root(), path, KEY_SET_VALUE | KEY_CREATE_SUB_KEY);
+        ASSERT_TRUE(denied.Applied());
+        EXPECT_FALSE(MayWriteKey(key.Root(), path));
+        EXPECT_FALSE(MayWriteKey(key.Root(), path + L"\\Missing"));
+        CSettings settings(key.Root(), path);
+        settings[L""][L"A"] = L"2";
+        const SettingsOutcome saved = settings.Save();
+        EXPECT_EQ(saved.kind, SettingsOutcome::kFailed);
+        EXPECT_EQ(saved.error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+        EXPECT_EQ(WriteSettingNumber(key.Root(), path, L"N", 1).error,
+                  static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    }
+    EXPECT_TRUE(DeleteSettingValues(key.Root(), path, {L"A", L"Absent"}).Done());
+    EXPECT_FALSE(ValueExists(key.Root(), path, L"A"));
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "support/cancel_at_clean.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_links.h"
 #include "system/plugin_run.h"
 
 namespace {
@@ -133,7 +134,7 @@ TEST_F(MessengerRun, CleanDeletesHistoryAndDefersAFileInUse) {
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetTitle(),
               L"Error occurred while attempting to delete file \"" + log +
-                  L"\\b.xml\".<br>It will be deleted after system reboot.");
+                  L"\\b.xml\".\nIt will be deleted after system reboot.");
     std::wstring report = run.CleanReport();
     EXPECT_EQ(CountOf(report, L"status-deleted"), 2u) << report;
     EXPECT_NE(
@@ -153,6 +154,28 @@ TEST_F(MessengerRun, AnOverlongLogFolderIsScannedWithoutHarm) {
     EXPECT_TRUE(run.plugin->GetFiles(CPlgMessageHistory::kMsn).empty());
 }
 
+// An account key that is a registry link names another program's folder:
+// one row says it was left, and nothing in that folder goes.
+TEST_F(MessengerRun, AnAccountThatIsARegistryLinkIsLeft) {
+    ScopedTestKey other(L"MessengerLinkTarget");
+    std::wstring kept = folder.Sub(L"Other");
+    WriteTestFile(kept + L"\\ledger.xml", "<Books/>");
+    SetString(HKEY_CURRENT_USER, other.Path(), L"MessageLogPath", kept);
+    CreateKey(HKEY_CURRENT_USER, kMsnAccounts);
+    ASSERT_TRUE(
+        MakeRegLink(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4713", other.Path()));
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    EXPECT_EQ(
+        Paths(run.plugin->GetFiles(CPlgMessageHistory::kMsn)),
+        std::vector<std::wstring>{L"HKEY_CURRENT_USER\\" + std::wstring(kMsnAccounts) + L"\\4713"});
+    ASSERT_EQ(run.Clean(), L"Finished with failures");
+    EXPECT_TRUE(FileExists(kept + L"\\ledger.xml"));
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetReason(), kRegistryLinkLeft);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetKind(), ItemError::kRegKey);
+}
+
 TEST_F(MessengerRun, CancelledCleanLeavesEveryFileNotProcessed) {
     std::wstring log = folder.Sub(L"Log");
     WriteTestFile(log + L"\\a.xml", "<Log/>");
@@ -170,9 +193,9 @@ TEST_F(MessengerRun, CancelledCleanLeavesEveryFileNotProcessed) {
     EXPECT_EQ(CountOf(report, L"status-deleted"), 0u);
 }
 
-// Opened by someone who shares everything, the file can be read after its
-// deletion: what it held then is what the overwrite left.
-TEST_F(MessengerRun, OverwriteFillsEachFileBeforeItGoes) {
+// Opened by someone who shares everything, the file is still never written
+// to: not one byte changes, and it goes at the next start.
+TEST_F(MessengerRun, AFileInUseIsNeverOverwrittenAndGoesAtTheNextStart) {
     std::wstring log = folder.Sub(L"Log");
     const std::string secret = "a private conversation";
     WriteTestFile(log + L"\\a.xml", secret);
@@ -182,15 +205,16 @@ TEST_F(MessengerRun, OverwriteFillsEachFileBeforeItGoes) {
     UniqueHandle reader =
         HoldOpen(log + L"\\a.xml", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
     ASSERT_TRUE(reader);
-    ASSERT_EQ(run.Clean(), L"Finished");
+    ASSERT_EQ(run.Clean(), L"Finished");  // a deletion at the next start is done
     std::string left(secret.size(), '\0');
     DWORD read = 0;
     ASSERT_TRUE(
         ReadFile(reader.Get(), left.data(), static_cast<DWORD>(left.size()), &read, nullptr));
-    EXPECT_EQ(left, std::string(secret.size(), '\xFF'));
-    reader.Close();  // the name goes with the last handle
-    EXPECT_FALSE(FileExists(log + L"\\a.xml"));
-    EXPECT_EQ(CountOf(run.CleanReport(), L"status-deleted"), 1u);
+    EXPECT_EQ(left, secret);
+    reader.Close();
+    EXPECT_EQ(CountOf(run.CleanReport(), L"status-reboot"), 1u);
+    SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                   L"PendingFileRenameOperations");
 }
 
 TEST_F(MessengerRun, PlaceholderLookAlikesInFileNamesShowAsWritten) {

@@ -7,6 +7,7 @@
 #include "plugins/system/office_recent.h"
 #include "support/cancel_at_clean.h"
 #include "support/test_registry.h"
+#include "sysaccess/registry_links.h"
 #include "system/plugin_run.h"
 #include "system/word_stub.h"
 
@@ -64,8 +65,9 @@ TEST_F(OfficeRun, RegistrySourcesAreReadByTheirOwnValueNames) {
     EXPECT_NE(report.find(L"Recent documents: 5"), std::wstring::npos);
 }
 
-TEST_F(OfficeRun, CleanDeletesTheValuesSweepsTheRestAndEmptiesTheRecentFolder) {
+TEST_F(OfficeRun, CleanRemovesExactlyWhatTheScanListed) {
     SetString(HKEY_CURRENT_USER, kAccess, L"MRU1", L"C:\\Data\\Orders.mdb");
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU2", L"C:\\Data\\Staff.mdb");
     SetString(HKEY_CURRENT_USER, kAccess, L"MRU11", L"C:\\Data\\Beyond.mdb");
     SetString(HKEY_CURRENT_USER, kAccess, L"Default Path", L"C:\\Data");
     WriteTestFile(OfficeRecentFolder() + L"\\Orders.mdb.LNK", "shortcut");
@@ -73,31 +75,28 @@ TEST_F(OfficeRun, CleanDeletesTheValuesSweepsTheRestAndEmptiesTheRecentFolder) {
 
     PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
     ASSERT_EQ(run.Scan(), L"Finished");
-    // Written after the scan: no record, but the sweep takes it.
+    EXPECT_EQ(run.plugin->GetFolderList().size(), 1u);
+    EXPECT_NE(run.ScanReport().find(L"Orders.mdb.LNK"), std::wstring::npos);
+    // After the scan: a new value, a value that names another document now, a new shortcut.
     SetString(HKEY_CURRENT_USER, kInfoPath, L"File 4", L"C:\\Forms\\Late.xsn");
-    ASSERT_EQ(run.Clean(), L"Finished");
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU2", L"C:\\Data\\Payroll.mdb");
+    WriteTestFile(OfficeRecentFolder() + L"\\Late.xsn.LNK", "shortcut");
+    ASSERT_EQ(run.Clean(), L"Finished with failures");
 
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU1"));
-    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kInfoPath, L"File 4"));
+    EXPECT_FALSE(FileExists(OfficeRecentFolder() + L"\\Orders.mdb.LNK"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kInfoPath, L"File 4"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU2"));
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU11"));
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAccess, L"Default Path"));
-    EXPECT_FALSE(FileExists(OfficeRecentFolder() + L"\\Orders.mdb.LNK"));
-    EXPECT_FALSE(FileExists(OfficeRecentFolder() + L"\\Old"));
-    EXPECT_TRUE(FileExists(OfficeRecentFolder()));
-    EXPECT_EQ(run.plugin->GetRegistryList()[0].result, RecentDocument::kDeleted);
+    EXPECT_TRUE(FileExists(OfficeRecentFolder() + L"\\Late.xsn.LNK"));
+    EXPECT_TRUE(FileExists(OfficeRecentFolder() + L"\\Old\\index.dat"));
     std::wstring report = run.CleanReport();
-    EXPECT_EQ(CountOf(report, L"status-deleted"), 1u) << report;
-    EXPECT_EQ(CountOf(report, L"<tr>"), 2u);  // the header and the one record
-}
-
-TEST_F(OfficeRun, TheRecentFolderIsEmptiedEvenWhenNothingWasFound) {
-    WriteTestFile(OfficeRecentFolder() + L"\\Budget.xls.LNK", "shortcut");
-    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
-    ASSERT_EQ(run.Scan(), L"Finished");
-    EXPECT_NE(run.ScanReport().find(L"No items found."), std::wstring::npos);
-    ASSERT_EQ(run.Clean(), L"Finished");
-    EXPECT_FALSE(FileExists(OfficeRecentFolder() + L"\\Budget.xls.LNK"));
-    EXPECT_NE(run.CleanReport().find(L"Nothing to clean"), std::wstring::npos);
+    EXPECT_EQ(CountOf(report, L"status-deleted"), 2u) << report;
+    bool changed = false;
+    for (const ItemError& error : run.plugin->GetErrors())
+        changed = changed || error.GetReason().starts_with(L"Changed since the scan: ");
+    EXPECT_TRUE(changed);
 }
 
 // Sets the key's access list: everyone may do anything but `denied`.
@@ -129,7 +128,7 @@ TEST_F(OfficeRun, AValueThatCannotBeDeletedFailsItsRowWithTheSystemsReason) {
     PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
     ASSERT_EQ(run.Scan(), L"Finished");
     RestrictKey(kExcel, KEY_SET_VALUE);
-    EXPECT_EQ(run.Clean(), L"Failed");
+    EXPECT_EQ(run.Clean(), L"Finished with failures");
     RestrictKey(kExcel, 0);
 
     EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU0"));
@@ -153,6 +152,27 @@ TEST_F(OfficeRun, AValueThatCannotBeDeletedFailsItsRowWithTheSystemsReason) {
         << report;
 }
 
+// A list's key that is a registry link: its values are another key's, and
+// neither the listed deletions nor the sweep of numbered names reach them.
+TEST_F(OfficeRun, AListKeyThatIsARegistryLinkIsOneRowTheCleanLeaves) {
+    ScopedTestKey target(L"OfficeLinkTarget");
+    SetString(HKEY_CURRENT_USER, target.Path(), L"File1", L"C:\\Budget\\kept.xls");
+    SetString(HKEY_CURRENT_USER, target.Path(), L"File2", L"C:\\Budget\\also kept.xls");
+    CreateKey(HKEY_CURRENT_USER, L"Software\\Microsoft\\Office\\9.0\\Excel");
+    ASSERT_TRUE(MakeRegLink(HKEY_CURRENT_USER, kExcel, target.Path()));
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    ASSERT_EQ(run.plugin->GetRegistryList().size(), 1u);
+    EXPECT_EQ(run.plugin->GetRegistryList()[0].path, L"HKEY_CURRENT_USER\\" + std::wstring(kExcel));
+
+    EXPECT_EQ(run.Clean(), L"Finished with failures");
+    EXPECT_EQ(run.plugin->GetRegistryList()[0].result, RecentDocument::kFailed);
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetReason(), kRegistryLinkLeft);
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, target.Path(), L"File1"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, target.Path(), L"File2"));
+}
+
 TEST_F(OfficeRun, CancelledCleanLeavesTheValuesAndTheFolder) {
     SetString(HKEY_CURRENT_USER, kAccess, L"MRU0", L"C:\\Data\\Orders.mdb");
     WriteTestFile(OfficeRecentFolder() + L"\\Orders.mdb.LNK", "shortcut");
@@ -162,7 +182,7 @@ TEST_F(OfficeRun, CancelledCleanLeavesTheValuesAndTheFolder) {
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU0"));
     EXPECT_TRUE(FileExists(OfficeRecentFolder() + L"\\Orders.mdb.LNK"));
     EXPECT_EQ(run.plugin->GetRegistryList()[0].result, RecentDocument::kNotProcessed);
-    EXPECT_EQ(CountOf(run.CleanReport(), L"status-cancelled"), 1u);
+    EXPECT_EQ(CountOf(run.CleanReport(), L"status-cancelled"), 2u);  // the value and the shortcut
 }
 
 // Document names and types come from the machine; a "#" in them is no placeholder.
@@ -251,7 +271,7 @@ TEST_F(WordRun, ScanListsWordsRecentFilesAndLetsWordQuit) {
     EXPECT_EQ(WordList().size(), 3u);             // a scan changes nothing
 }
 
-TEST_F(WordRun, CleanRemovesScannedAndLaterDocumentsAsTheListShifts) {
+TEST_F(WordRun, CleanRemovesTheScannedDocumentsAsTheListShiftsAndLeavesLaterOnes) {
     SetWordList({a, b, c});
     PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
     ASSERT_EQ(run.Scan(), L"Finished");
@@ -259,7 +279,8 @@ TEST_F(WordRun, CleanRemovesScannedAndLaterDocumentsAsTheListShifts) {
     SetWordList({opened, a, b, c});
     ASSERT_EQ(run.Clean(), L"Finished");
 
-    EXPECT_TRUE(WordList().empty());
+    // Opened after the scan: not a row the user saw.
+    EXPECT_EQ(WordList(), std::vector<std::wstring>{opened});
     for (const RecentDocument& record : run.plugin->GetWordList())
         EXPECT_EQ(record.result, RecentDocument::kDeleted) << record.path;
     EXPECT_EQ(Recorded(L"QuitSaveChanges"), 1u);
@@ -274,7 +295,7 @@ TEST_F(WordRun, ADocumentGoneFromWordsListFailsWithAnUnknownError) {
     PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
     ASSERT_EQ(run.Scan(), L"Finished");
     SetWordList({a, c});
-    ASSERT_EQ(run.Clean(), L"Finished");
+    ASSERT_EQ(run.Clean(), L"Finished with failures");
 
     const RecentDocumentList& list = run.plugin->GetWordList();
     EXPECT_EQ(list[0].result, RecentDocument::kDeleted);
@@ -292,15 +313,15 @@ TEST_F(WordRun, AnErrorRaisedByWordEndsTheSessionWithWordsOwnText) {
     PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
     ASSERT_EQ(run.Scan(), L"Finished");
     SetString(HKEY_CURRENT_USER, kWordStubKey, L"FailDelete", b);
-    ASSERT_EQ(run.Clean(), L"Finished");
+    ASSERT_EQ(run.Clean(), L"Finished with failures");
 
-    // b is passed over, c deleted after it, and emptying the rest meets b again.
+    // b is passed over with Word's reason and c deleted after it; what is left stays.
     const RecentDocumentList& list = run.plugin->GetWordList();
     EXPECT_EQ(list[0].result, RecentDocument::kDeleted);
     EXPECT_EQ(list[1].result, RecentDocument::kFailed);
     EXPECT_EQ(list[2].result, RecentDocument::kDeleted);
     EXPECT_EQ(WordList(), std::vector<std::wstring>{b});
-    EXPECT_EQ(Recorded(L"Quit"), 1u);  // only the scan's: the clean's session ended at the error
+    EXPECT_EQ(Recorded(L"Quit"), 2u);  // the scan's and the clean's
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetReason(), kWordStubRefusal);
 }

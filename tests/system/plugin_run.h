@@ -2,6 +2,8 @@
 // Runs one of the system plug-ins through a real kernel, as the program
 // does: scan and clean on worker threads, messages back to a window, and a
 // page whose "ResultsArea" keeps every progress text shown in it.
+#include <gtest/gtest.h>
+
 #include <memory>
 #include <optional>
 #include <string>
@@ -49,7 +51,9 @@ public:
         });
         view.Attach(kernel.get());
         kernel->SetDocument(&document);
-        kernel->GetOptions().Option(L"OverWrite") = overwrite ? L"1" : L"0";
+        Options options = kernel->GetOptions();
+        options.overWrite = overwrite;
+        EXPECT_TRUE(kernel->SetOptions(options).Done());
     }
     ~PluginRun() {
         kernel.reset();

@@ -71,10 +71,14 @@ TEST_F(RecentRun, ShortcutsAreListedWithTheirTargetsAndCleanedAway) {
     std::wstring report = run.ScanReport();
     EXPECT_NE(report.find(L"Recent documents: 2"), std::wstring::npos) << report;
 
+    // A shortcut made after the scan is not one the scan showed.
+    SaveShortcut(RecentFolder() + L"\\later.txt.lnk", folder.Sub(L"letter.txt"));
     ASSERT_EQ(run.Clean(), L"Finished");
     EXPECT_FALSE(FileExists(RecentFolder() + L"\\letter.txt.lnk"));
     EXPECT_FALSE(FileExists(RecentFolder() + L"\\gone.doc.lnk"));
-    EXPECT_FALSE(FileExists(RecentFolder() + L"\\stray.dat"));
+    // Only what the scan listed goes.
+    EXPECT_TRUE(FileExists(RecentFolder() + L"\\stray.dat"));
+    EXPECT_TRUE(FileExists(RecentFolder() + L"\\later.txt.lnk"));
     EXPECT_TRUE(FileExists(folder.Sub(L"letter.txt")));  // the document itself stays
     EXPECT_EQ(CountOf(run.CleanReport(), L"status-deleted"), 2u);
 }
@@ -95,7 +99,7 @@ TEST_F(RecentRun, AShortcutInUseIsDeletedAfterReboot) {
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetTitle(),
               L"Error occurred while attempting to delete file \"" + shortcut +
-                  L"\".<br>It will be deleted after system reboot.");
+                  L"\".\nIt will be deleted after system reboot.");
     EXPECT_NE(run.CleanReport().find(L"status-reboot\" id=\"idError_1\""), std::wstring::npos);
     SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                    L"PendingFileRenameOperations");
@@ -131,6 +135,8 @@ TEST_F(RecentRun, ADamagedShortcutIsPassedOverWithoutHarm) {
     ASSERT_EQ(run.Scan(), L"Finished");
     ASSERT_EQ(run.plugin->GetList().size(), 1u);
     EXPECT_EQ(run.plugin->GetList()[0].shortcut, RecentFolder() + L"\\letter.txt.lnk");
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(FileExists(damaged));  // not listed, so not removed
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
-// The loopback web host: which request targets it serves, and the page link
-// that carries document calls and events, across a page that goes and comes.
+// The loopback web host: which request targets it serves, the launch exchange
+// and the policy on every answer, how many connections it takes, and the page
+// link that carries document calls and events, across a page that goes and comes.
 #include <gtest/gtest.h>
 #include <boost/asio.hpp>
 #include <boost/beast/core.hpp>
@@ -13,8 +14,10 @@
 
 #include "support/scoped_no_browser.h"
 #include "support/test_files.h"
+#include "sysaccess/text.h"
 #include "ui/bridge_document.h"
 #include "ui/dlg_base.h"
+#include "ui/request_target.h"
 #include "ui/web_host.h"
 
 namespace asio = boost::asio;
@@ -121,19 +124,63 @@ TEST(RequestTarget, ContentTypesAndTheBridgeInPages) {
     EXPECT_EQ(InjectBridge("<p>fragment", "t"), script + "<p>fragment");
 }
 
+TEST(RequestTarget, LaunchAddressesAndTheSessionCookie) {
+    const std::string base = std::string("/") + kToken + "/launch/";
+    EXPECT_EQ(LaunchCodeOf(base + "00ff", kToken), "00ff");
+    for (std::string target :
+         {base, base + "00FF", base + "00ff/x", base + "00ff?x=1", base + std::string(65, 'a'),
+          std::string("/launch/00ff"), "/" + std::string(32, '0') + "/launch/00ff",
+          std::string(kToken) + "/launch/00ff", base.substr(0, base.size() - 1)})
+        EXPECT_EQ(LaunchCodeOf(target, kToken), std::nullopt) << target;
+
+    EXPECT_TRUE(CarriesCookie("veltrane_session=abc", "veltrane_session", "abc"));
+    // Another path's cookie of the same name may come first.
+    EXPECT_TRUE(CarriesCookie("a=1; veltrane_session=old ;veltrane_session=abc", "veltrane_session",
+                              "abc"));
+    for (const char* header :
+         {"", "veltrane_session=ab", "veltrane_session=abcd", "xveltrane_session=abc",
+          "veltrane_session", "a=abc", "veltrane_session=ABC"})
+        EXPECT_FALSE(CarriesCookie(header, "veltrane_session", "abc")) << header;
+}
+
+// The path of one of the host's addresses.
+std::string PathOf(const std::wstring& address) {
+    std::string text = ToUtf8(address);
+    return text.substr(text.find('/', text.find("//") + 2));
+}
+
+// The session's cookie ("name=value"), as a browser gets it from a launch address.
+std::string SessionCookie(CWebHost& host) {
+    asio::io_context io;
+    beast::tcp_stream stream(io);
+    stream.connect(tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), host.GetPort()));
+    http::request<http::empty_body> request(
+        http::verb::get, PathOf(host.GetLaunchAddress(L"Common\\layout.html", kMainDialogId)), 11);
+    request.set(http::field::host, "127.0.0.1:" + std::to_string(host.GetPort()));
+    http::write(stream, request);
+    beast::flat_buffer buffer;
+    http::response<http::string_body> response;
+    http::read(stream, buffer, response);
+    const std::string set(response[http::field::set_cookie]);
+    return set.substr(0, set.find(';'));
+}
+
 // A stand-in for the page's bridge script: answers calls from a table.
 class FakePage {
 public:
-    // A browser names our own page as the socket's origin; `origin` stands in for another.
-    FakePage(unsigned short port, const std::string& target, std::string origin = {})
+    // A browser names our own page as the socket's origin and sends the
+    // session's cookie; `origin` and `cookie` stand in for others.
+    FakePage(unsigned short port, const std::string& target, std::string cookie,
+             std::string origin = {})
         : socket_(io_) {
         tcp::resolver resolver(io_);
         asio::connect(socket_.next_layer(), resolver.resolve("127.0.0.1", std::to_string(port)));
         const std::string host = "127.0.0.1:" + std::to_string(port);
         if (origin.empty()) origin = "http://" + host;
         socket_.set_option(
-            websocket::stream_base::decorator([origin](websocket::request_type& request) {
+            websocket::stream_base::decorator([origin, cookie](websocket::request_type& request) {
                 request.set(http::field::origin, origin);
+                if (!cookie.empty()) request.set(http::field::cookie, cookie);
             }));
         socket_.handshake(host, target);
     }
@@ -210,6 +257,7 @@ protected:
                                  nullptr);
         link = host.Register(window, {{L"control", PageEventKind::kClick}});
         link->SetTimeout(500);
+        cookie = SessionCookie(host);
     }
     void TearDown() override {
         host.Unregister(link);
@@ -217,8 +265,8 @@ protected:
         DestroyWindow(window);
     }
 
-    std::string SocketTarget(const std::string& token) const {
-        return "/" + token + "/socket?dlg=" + link->GetId();
+    std::string SocketTarget(const std::string& runPath) const {
+        return "/" + runPath + "/socket?dlg=" + link->GetId();
     }
 
     // The next page event posted to the window, within a few seconds.
@@ -234,7 +282,8 @@ protected:
     }
 
     std::unique_ptr<FakePage> Connect() {
-        auto page = std::make_unique<FakePage>(host.GetPort(), SocketTarget(host.GetToken()));
+        auto page =
+            std::make_unique<FakePage>(host.GetPort(), SocketTarget(host.GetRunPath()), cookie);
         nlohmann::json listen = page->Receive();
         EXPECT_EQ(listen["t"], "listen");
         EXPECT_EQ(listen["events"]["click"], nlohmann::json::array({"control"}));
@@ -247,22 +296,82 @@ protected:
     CWebHost host;
     HWND window = nullptr;
     std::shared_ptr<CPageLink> link;
+    std::string cookie;
 };
 
-TEST_F(PageLinkTest, SocketsWithoutTheTokenOrForAnUnknownDialogAreRefused) {
-    EXPECT_THROW(FakePage(host.GetPort(), SocketTarget(std::string(32, '0'))), beast::system_error);
-    EXPECT_THROW(FakePage(host.GetPort(), "/socket?dlg=" + link->GetId()), beast::system_error);
-    EXPECT_THROW(FakePage(host.GetPort(), "/" + host.GetToken() + "/socket?dlg=nobody"),
+TEST_F(PageLinkTest, SocketsWithoutTheCredentialOrForAnUnknownDialogAreRefused) {
+    const unsigned short port = host.GetPort();
+    const std::string target = SocketTarget(host.GetRunPath());
+    EXPECT_THROW(FakePage(port, target, ""), beast::system_error);
+    std::string wrong = cookie;
+    wrong.back() = wrong.back() == '0' ? '1' : '0';
+    EXPECT_THROW(FakePage(port, target, wrong), beast::system_error);
+    EXPECT_THROW(FakePage(port, SocketTarget(std::string(32, '0')), cookie), beast::system_error);
+    EXPECT_THROW(FakePage(port, "/socket?dlg=" + link->GetId(), cookie), beast::system_error);
+    EXPECT_THROW(FakePage(port, "/" + host.GetRunPath() + "/socket?dlg=nobody", cookie),
                  beast::system_error);
     EXPECT_FALSE(link->IsAttached());
 }
 
 TEST_F(PageLinkTest, SocketsOfAnotherOriginAreRefused) {
     for (const char* origin : {"http://evil.example", "null", "http://127.0.0.1:1"})
-        EXPECT_THROW(FakePage(host.GetPort(), SocketTarget(host.GetToken()), origin),
+        EXPECT_THROW(FakePage(host.GetPort(), SocketTarget(host.GetRunPath()), cookie, origin),
                      beast::system_error)
             << origin;
     EXPECT_FALSE(link->IsAttached());
+}
+
+// A plain connection to the host that asks for a page now and then.
+class Connection {
+public:
+    explicit Connection(unsigned short port) : socket_(io_) {
+        socket_.connect(tcp::endpoint(asio::ip::make_address_v4("127.0.0.1"), port));
+        DWORD timeout = 5000;
+        setsockopt(socket_.native_handle(), SOL_SOCKET, SO_RCVTIMEO,
+                   reinterpret_cast<const char*>(&timeout), sizeof(timeout));
+        request_ = "GET /x HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) + "\r\n\r\n";
+    }
+    // Whether the host answers a request on this connection (it keeps it open after).
+    bool Answers() {
+        beast::error_code error;
+        asio::write(socket_, asio::buffer(request_), error);
+        char buffer[4096];
+        size_t got = error ? 0 : socket_.read_some(asio::buffer(buffer), error);
+        return !error && std::string_view(buffer, got).rfind("HTTP/1.1 403", 0) == 0;
+    }
+
+private:
+    asio::io_context io_;
+    tcp::socket socket_;
+    std::string request_;
+};
+
+TEST_F(PageLinkTest, ConnectionsBeyondTheCapAreClosedAtOnce) {
+    const unsigned short port = host.GetPort();
+    // The cookie's own connection may still be counted for a moment: a
+    // connection that is turned away is opened again.
+    std::vector<std::unique_ptr<Connection>> held;
+    for (int attempt = 0; held.size() < CWebHost::kMaxSessions && attempt < 200; ++attempt) {
+        auto connection = std::make_unique<Connection>(port);
+        if (connection->Answers())
+            held.push_back(std::move(connection));
+        else
+            Sleep(50);
+    }
+    ASSERT_EQ(held.size(), CWebHost::kMaxSessions);
+    DWORD start = GetTickCount();
+    EXPECT_FALSE(Connection(port).Answers());
+    EXPECT_LT(GetTickCount() - start, 3000u) << "closed at once, not left to time out";
+    EXPECT_TRUE(held.front()->Answers()) << "the sessions held are served still";
+
+    // One goes: the next connection is served again.
+    held.pop_back();
+    bool served = false;
+    for (int attempt = 0; !served && attempt < 50; ++attempt) {
+        served = Connection(port).Answers();
+        if (!served) Sleep(100);
+    }
+    EXPECT_TRUE(served);
 }
 
 TEST_F(PageLinkTest, HostileMessagesAreDroppedAndThePageStillWorks) {
@@ -406,7 +515,8 @@ TEST(DialogBase, AModalDialogIsAFrameOverItsParentAndEndsWithItsCloseBox) {
     Dialog main(L"Common\\layout.html", L"Veltrane", nullptr);
     ASSERT_TRUE(main.Create());
     CWebHost& host = CWebHost::Get();
-    FakePage mainPage(host.GetPort(), "/" + host.GetToken() + "/socket?dlg=main");
+    const std::string cookie = SessionCookie(host);
+    FakePage mainPage(host.GetPort(), "/" + host.GetRunPath() + "/socket?dlg=main", cookie);
     mainPage.Receive();
     mainPage.Send({{"t", "complete"}});
     mainPage.Serve();
@@ -425,7 +535,7 @@ TEST(DialogBase, AModalDialogIsAFrameOverItsParentAndEndsWithItsCloseBox) {
         if (frame.is_null()) return;
         dialogPage = std::make_unique<FakePage>(
             host.GetPort(),
-            "/" + host.GetToken() + "/socket?dlg=" + frame["dlg"].get<std::string>());
+            "/" + host.GetRunPath() + "/socket?dlg=" + frame["dlg"].get<std::string>(), cookie);
         dialogPage->Receive();
         dialogPage->Send({{"t", "complete"}});
         dialogPage->Serve(false, true);

@@ -82,7 +82,7 @@ class ShippedPages : public Composition {
 
 TEST_F(ShippedPages, IdleLayoutListsPluginsByCategoryWithTheirButtons) {
     Start();
-    ASSERT_TRUE(kernel->SetMode(CKernel::kIdle));
+    ASSERT_TRUE(kernel->SetMode(CKernel::kIdle).Done());
 
     const std::wstring list = Html(L"PluginsArea");
     // Category order comes from the fragment, plug-in order from the list.
@@ -174,7 +174,7 @@ TEST_F(Composition, FragmentsDecideWhatAppears) {
     WriteTestFile(folder.Sub(L"html\\Common\\plugins_item.html"),
                   "<#pluginid#|#pluginenabled#|#disabled#|#selected#>");
     WriteTestFile(folder.Sub(L"html\\English\\hint_normal.html"), "hint");
-    ScopedCurrentDirectory directory(folder.Path());
+    ScopedProgramFolder pages(folder.Path());
     Start();
 
     ASSERT_TRUE(composition->RecomposeLayout());

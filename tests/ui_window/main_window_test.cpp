@@ -124,7 +124,9 @@ TEST_F(MainWindow, ClosingHidesUnlessHideOnExitIsOff) {
 
     SendMessageW(main, WM_COMMAND, ID_TRAY_RESTORE, 0);
     EXPECT_TRUE(window->IsShown());
-    window->GetKernel().GetOptions().Option(L"HideOnExit") = L"0";
+    Options options = window->GetKernel().GetOptions();
+    options.hideOnExit = false;
+    ASSERT_TRUE(window->GetKernel().SetOptions(options).Done());
     SendMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_TRUE(TakeQuitMessage());
 }
@@ -205,15 +207,16 @@ TEST_F(MainWindow, AutostartEntryIsTheQuotedProgramPath) {
     name = name.substr(name.find_last_of(L'\\') + 1);
     {
         CKernel kernel(nullptr, &NoPlugins);
-        kernel.GetOptions().Option(L"BootStartup") = L"1";
-        kernel.SaveOptions();
+        Options options = kernel.GetOptions();
+        options.bootStartup = true;
+        ASSERT_TRUE(kernel.SetOptions(options).Done());
         std::wstring run;
         ASSERT_TRUE(GetString(HKEY_LOCAL_MACHINE, kRunKey, kRunValue, run));
         // The folder has a space: unquoted, Windows would try "C:\Program" first.
         EXPECT_EQ(run, L"\"" + std::wstring(kInstalledProgramFolder) + L"\\" + name + L"\"");
 
-        kernel.GetOptions().Option(L"BootStartup") = L"0";
-        kernel.SaveOptions();
+        options.bootStartup = false;
+        ASSERT_TRUE(kernel.SetOptions(options).Done());
         EXPECT_FALSE(ValueExists(HKEY_LOCAL_MACHINE, kRunKey, kRunValue));
     }
 }

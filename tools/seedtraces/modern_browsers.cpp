@@ -76,6 +76,9 @@ bool SeedChromiumHistory(const std::wstring& folder) {
                       "-86400000000,0),"
                       "(5,'https://bookmarked.test/','Bookmarked',1,0," +
                       t +
+                      ",0),"
+                      "(6,'https://account-bookmarked.test/','Account',1,0," +
+                      t +
                       ",0);"
                       "INSERT INTO visits(id,url,visit_time,transition) VALUES"
                       "(1,1," +
@@ -85,7 +88,7 @@ bool SeedChromiumHistory(const std::wstring& folder) {
                       t + "-3600000000,0),(4,3," + t +
                       "-7200000000,0),"
                       "(5,4," +
-                      t + "-86400000000,1),(6,5," + t +
+                      t + "-86400000000,1),(6,5," + t + ",0),(7,6," + t +
                       ",0);"
                       "INSERT INTO visit_source VALUES(6,0);"
                       "INSERT INTO keyword_search_terms VALUES(2,3,'secret chromium search',"
@@ -121,12 +124,14 @@ bool SeedChromiumFavicons(const std::wstring& folder) {
             "CREATE TABLE icon_mapping(id INTEGER PRIMARY KEY,page_url LONGVARCHAR NOT NULL,"
             "icon_id INTEGER,page_url_type INTEGER DEFAULT 0);"
             "INSERT INTO favicons VALUES(1,'https://www.example.com/favicon.ico',1),"
-            "(2,'https://news.site.org/favicon.ico',1),(3,'https://bookmarked.test/favicon.ico',1);"
+            "(2,'https://news.site.org/favicon.ico',1),(3,'https://bookmarked.test/favicon.ico',1),"
+            "(4,'https://account-bookmarked.test/favicon.ico',1);"
             "INSERT INTO favicon_bitmaps(id,icon_id,image_data,width,height) VALUES"
-            "(1,1,X'89504E47',16,16),(2,2,X'89504E47',16,16),(3,3,X'89504E47',16,16);"
+            "(1,1,X'89504E47',16,16),(2,2,X'89504E47',16,16),(3,3,X'89504E47',16,16),"
+            "(4,4,X'89504E47',16,16);"
             "INSERT INTO icon_mapping(id,page_url,icon_id) VALUES(1,'https://www.example.com/',1),"
             "(2,'https://news.site.org/chromium-history-trace',2),"
-            "(3,'https://bookmarked.test/',3);");
+            "(3,'https://bookmarked.test/',3),(4,'https://account-bookmarked.test/',4);");
 }
 
 const char* const kCookieHosts[] = {
@@ -134,24 +139,25 @@ const char* const kCookieHosts[] = {
     "thisisanexample.com", "example.com.evil.net", ".keep.test",
 };
 
+// Web Data as Chrome 134 and later write it: saved addresses in addresses
+// (record_type 0 on this computer, 1 in the Google account) and their
+// values in address_type_tokens.
 bool SeedChromiumWebData(const std::wstring& folder) {
     const std::string t = Number(kUnixTime);
     return WriteDatabase(
         folder + L"Web Data",
         std::string(kChromiumMeta) +
-            "INSERT INTO meta VALUES('version','121'),('last_compatible_version','121');"
+            "INSERT INTO meta VALUES('version','135'),('last_compatible_version','134');"
             "CREATE TABLE autofill (name VARCHAR, value VARCHAR, value_lower VARCHAR, "
             "date_created INTEGER DEFAULT 0, date_last_used INTEGER DEFAULT 0, count INTEGER "
             "DEFAULT 1, PRIMARY KEY (name, value));"
-            "CREATE TABLE autofill_profiles ( guid VARCHAR PRIMARY KEY, company_name VARCHAR, "
-            "street_address VARCHAR, dependent_locality VARCHAR, city VARCHAR, state VARCHAR, "
-            "zipcode VARCHAR, sorting_code VARCHAR, country_code VARCHAR, date_modified INTEGER "
-            "NOT NULL DEFAULT 0, origin VARCHAR DEFAULT '', language_code VARCHAR, use_count "
-            "INTEGER NOT NULL DEFAULT 0, use_date INTEGER NOT NULL DEFAULT 0);"
-            "CREATE TABLE autofill_profile_names ( guid VARCHAR, first_name VARCHAR, middle_name "
-            "VARCHAR, last_name VARCHAR, full_name VARCHAR);"
-            "CREATE TABLE autofill_profile_emails ( guid VARCHAR, email VARCHAR);"
-            "CREATE TABLE autofill_profile_phones ( guid VARCHAR, number VARCHAR);"
+            "CREATE TABLE addresses (guid VARCHAR PRIMARY KEY, use_count INTEGER NOT NULL "
+            "DEFAULT 0, use_date INTEGER NOT NULL DEFAULT 0, date_modified INTEGER NOT NULL "
+            "DEFAULT 0, language_code VARCHAR, label VARCHAR, initial_creator_id INTEGER DEFAULT "
+            "0, last_modifier_id INTEGER DEFAULT 0, use_date2 INTEGER, use_date3 INTEGER, "
+            "record_type INTEGER);"
+            "CREATE TABLE address_type_tokens (guid VARCHAR, type INTEGER, value VARCHAR, "
+            "verification_status INTEGER DEFAULT 0, observations BLOB, PRIMARY KEY (guid, type));"
             "CREATE TABLE keywords (id INTEGER PRIMARY KEY,short_name VARCHAR NOT NULL,keyword "
             "VARCHAR NOT NULL,favicon_url VARCHAR NOT NULL,url VARCHAR NOT NULL);"
             "CREATE TABLE credit_cards ( guid VARCHAR PRIMARY KEY, name_on_card VARCHAR, "
@@ -161,12 +167,17 @@ bool SeedChromiumWebData(const std::wstring& folder) {
             t + "," + t + ",3),('email','other@example.com','other@example.com'," + t + "," + t +
             ",1),('q','secret form entry','secret form entry'," + t + "," + t +
             ",1);"
-            "INSERT INTO autofill_profiles(guid,street_address,city,date_modified) VALUES"
-            "('0b9a1c1e-1111-4c4e-9a51-000000000001','1 Trace Street','Springfield'," +
-            t +
-            ");"
-            "INSERT INTO autofill_profile_names(guid,first_name,last_name) VALUES"
-            "('0b9a1c1e-1111-4c4e-9a51-000000000001','Ada','Trace');"
+            "INSERT INTO addresses(guid,use_count,use_date,date_modified,record_type) VALUES"
+            "('0b9a1c1e-1111-4c4e-9a51-000000000001',2," +
+            t + "," + t +
+            ",0),"
+            "('0b9a1c1e-3333-4c4e-9a51-000000000003',1," +
+            t + "," + t +
+            ",1);"
+            "INSERT INTO address_type_tokens(guid,type,value) VALUES"
+            "('0b9a1c1e-1111-4c4e-9a51-000000000001',7,'Ada Trace'),"
+            "('0b9a1c1e-1111-4c4e-9a51-000000000001',77,'1 Trace Street'),"
+            "('0b9a1c1e-3333-4c4e-9a51-000000000003',77,'2 Account Road');"
             "INSERT INTO keywords VALUES(2,'Search','search.test','',"
             "'https://search.test/?q={searchTerms}');"
             "INSERT INTO credit_cards(guid,name_on_card,date_modified) VALUES"
@@ -174,18 +185,23 @@ bool SeedChromiumWebData(const std::wstring& folder) {
             t + ");");
 }
 
-const char kBookmarks[] =
-    "{\n   \"checksum\": \"0f7e7c1a2b3c4d5e6f708192a3b4c5d6\",\n   \"roots\": {\n"
-    "      \"bookmark_bar\": {\n         \"children\": [ {\n            \"date_added\": "
-    "\"13440592800000000\",\n            \"guid\": \"5c7a3e2e-1d1b-4a5f-8f10-000000000001\",\n"
-    "            \"id\": \"5\",\n            \"name\": \"Bookmarked\",\n            \"type\": "
-    "\"url\",\n            \"url\": \"https://bookmarked.test/\"\n         } ],\n"
-    "         \"id\": \"1\",\n         \"name\": \"Bookmarks bar\",\n         \"type\": "
-    "\"folder\"\n      },\n      \"other\": {\n         \"children\": [  ],\n         \"id\": "
-    "\"2\",\n         \"name\": \"Other bookmarks\",\n         \"type\": \"folder\"\n      },\n"
-    "      \"synced\": {\n         \"children\": [  ],\n         \"id\": \"3\",\n         "
-    "\"name\": \"Mobile bookmarks\",\n         \"type\": \"folder\"\n      }\n   },\n   "
-    "\"version\": 1\n}\n";
+// A Bookmarks file (AccountBookmarks has the same form) holding `url`.
+std::string BookmarksFile(const std::string& url, const char* name) {
+    return "{\n   \"checksum\": \"0f7e7c1a2b3c4d5e6f708192a3b4c5d6\",\n   \"roots\": {\n"
+           "      \"bookmark_bar\": {\n         \"children\": [ {\n            \"date_added\": "
+           "\"13440592800000000\",\n            \"guid\": "
+           "\"5c7a3e2e-1d1b-4a5f-8f10-000000000001\",\n            \"id\": \"5\",\n"
+           "            \"name\": \"" +
+           std::string(name) + "\",\n            \"type\": \"url\",\n            \"url\": \"" +
+           url +
+           "\"\n         } ],\n"
+           "         \"id\": \"1\",\n         \"name\": \"Bookmarks bar\",\n         \"type\": "
+           "\"folder\"\n      },\n      \"other\": {\n         \"children\": [  ],\n         "
+           "\"id\": \"2\",\n         \"name\": \"Other bookmarks\",\n         \"type\": "
+           "\"folder\"\n      },\n      \"synced\": {\n         \"children\": [  ],\n         "
+           "\"id\": \"3\",\n         \"name\": \"Mobile bookmarks\",\n         \"type\": "
+           "\"folder\"\n      }\n   },\n   \"version\": 1\n}\n";
+}
 
 }  // namespace
 
@@ -249,7 +265,9 @@ bool WriteFirefoxCookies(const std::wstring& path, const std::vector<std::string
     return WriteDatabase(path, sql);
 }
 
-bool WriteChromiumProfile(const std::wstring& folder, const std::wstring& cacheFolder) {
+bool WriteChromiumProfile(const std::wstring& folder, const std::wstring& cacheFolder,
+                          std::wstring gpuCacheFolder) {
+    if (gpuCacheFolder.empty()) gpuCacheFolder = cacheFolder;
     // What the Chromium plug-ins may change or remove.
     for (const wchar_t* database : {L"History", L"Favicons", L"Network\\Cookies", L"Web Data"})
         NoteDatabase(folder + database);
@@ -257,15 +275,21 @@ bool WriteChromiumProfile(const std::wstring& folder, const std::wstring& cacheF
                                 L"Current Session", L"Last Tabs"})
         NoteTraceFile(folder + file);
     NoteTraceFolderContent(folder + L"Sessions");
-    for (const wchar_t* cache : {L"Cache", L"Code Cache", L"GPUCache"})
+    for (const wchar_t* cache : {L"Cache", L"Code Cache"})
         NoteTraceFolderContent(cacheFolder + cache);
+    NoteTraceFolderContent(gpuCacheFolder + L"GPUCache");
     bool ok = SeedChromiumHistory(folder);
     ok = SeedChromiumFavicons(folder) && ok;
     ok = WriteChromiumCookies(folder + L"Network\\Cookies",
                               {std::begin(kCookieHosts), std::end(kCookieHosts)}) &&
          ok;
     ok = SeedChromiumWebData(folder) && ok;
-    ok = SeedFile(folder + L"Bookmarks", kBookmarks) && ok;
+    ok = SeedFile(folder + L"Bookmarks",
+                  BookmarksFile(seeded::kChromiumBookmarkedUrl, "Bookmarked")) &&
+         ok;
+    ok = SeedFile(folder + L"AccountBookmarks",
+                  BookmarksFile(seeded::kChromiumAccountBookmarkedUrl, "Account")) &&
+         ok;
     // What must survive every clean.
     ok = WriteDatabase(folder + L"Login Data",
                        "CREATE TABLE logins (origin_url VARCHAR NOT NULL, username_value VARCHAR, "
@@ -297,7 +321,7 @@ bool WriteChromiumProfile(const std::wstring& folder, const std::wstring& cacheF
     ok = SeedFile(cacheFolder + L"Cache\\Cache_Data\\data_0", std::string(8192, 'c')) && ok;
     ok = SeedFile(cacheFolder + L"Cache\\Cache_Data\\f_000001", std::string(4096, 'f')) && ok;
     ok = SeedFile(cacheFolder + L"Code Cache\\js\\index", std::string(64, 'j')) && ok;
-    ok = SeedFile(cacheFolder + L"GPUCache\\data_1", std::string(1024, 'g')) && ok;
+    ok = SeedFile(gpuCacheFolder + L"GPUCache\\data_1", std::string(1024, 'g')) && ok;
     return ok;
 }
 
@@ -377,9 +401,9 @@ bool SeedPlaces(const std::wstring& folder) {
     return WriteDatabase(
         folder + L"places.sqlite",
         std::string(kPlacesSchema) + kBookmarkRoots +
-            "INSERT INTO moz_origins(id,prefix,host,frecency) VALUES(1,'https://','mozilla.test',"
-            "200),(2,'https://','ff-history.test',100),(3,'https://','bookmarked-ff.test',150),"
-            "(4,'https://','unvisited-bm.test',50);"
+            "INSERT INTO moz_origins(id,prefix,host,frecency,alt_frecency) VALUES"
+            "(1,'https://','mozilla.test',200,210),(2,'https://','ff-history.test',100,110),"
+            "(3,'https://','bookmarked-ff.test',150,160),(4,'https://','unvisited-bm.test',50,60);"
             "INSERT INTO moz_places(id,url,title,rev_host,visit_count,frecency,last_visit_date,"
             "guid,foreign_count,origin_id) VALUES"
             "(1,'https://www.mozilla.test/','Mozilla','tset.allizom.www.',2,200," +
@@ -422,7 +446,10 @@ bool SeedPlaces(const std::wstring& folder) {
             "VALUES(1,3," +
             t + "," + t +
             ",5000);"
-            "INSERT INTO moz_meta VALUES('origin_frecency_count',4);");
+            "UPDATE moz_places SET typed = 1, alt_frecency = frecency + 10 WHERE id IN (1, 4);"
+            "INSERT INTO moz_meta VALUES('origin_frecency_count',4),('origin_frecency_sum',500),"
+            "('origin_frecency_sum_of_squares',72500),('origin_frecency_threshold',150),"
+            "('sync/history/syncId','kept-sync-id');");
 }
 
 bool SeedFirefoxFavicons(const std::wstring& folder) {
@@ -439,10 +466,13 @@ bool SeedFirefoxFavicons(const std::wstring& folder) {
         "expire_ms INTEGER NOT NULL DEFAULT 0, PRIMARY KEY (page_id, icon_id), FOREIGN KEY "
         "(page_id) REFERENCES moz_pages_w_icons ON DELETE CASCADE, FOREIGN KEY (icon_id) "
         "REFERENCES moz_icons ON DELETE CASCADE ) WITHOUT ROWID;"
-        "INSERT INTO moz_icons(id,icon_url,fixed_icon_url_hash,width,data) VALUES"
-        "(1,'https://www.mozilla.test/favicon.ico',11,16,X'89504E47'),"
-        "(2,'https://ff-history.test/favicon.ico',12,16,X'89504E47'),"
-        "(3,'https://bookmarked-ff.test/favicon.ico',13,16,X'89504E47');"
+        "INSERT INTO moz_icons(id,icon_url,fixed_icon_url_hash,width,root,data) VALUES"
+        "(1,'https://www.mozilla.test/icon.png',11,16,0,X'89504E47'),"
+        "(2,'https://ff-history.test/icon.png',12,16,0,X'89504E47'),"
+        "(3,'https://bookmarked-ff.test/icon.png',13,16,0,X'89504E47'),"
+        // Root icons: linked to no page, found by the site's address.
+        "(4,'https://bookmarked-ff.test/favicon.ico',14,16,1,X'89504E47'),"
+        "(5,'https://www.ff-history.test/favicon.ico',15,16,1,X'89504E47');"
         "INSERT INTO moz_pages_w_icons VALUES(1,'https://www.mozilla.test/',21),"
         "(2,'https://ff-history.test/firefox-history-trace',22),"
         "(3,'https://bookmarked-ff.test/',23);"
@@ -516,6 +546,59 @@ bool WriteFirefoxProfile(const std::wstring& folder, const std::wstring& cacheFo
                   std::string(3000, 'e')) &&
          ok;
     return ok;
+}
+
+bool WriteFirefox54Places(const std::wstring& path) {
+    const std::string t = Number(kFirefoxTime);
+    return WriteDatabase(
+        path,
+        "PRAGMA journal_mode=WAL; PRAGMA user_version=36;"
+        "CREATE TABLE moz_places ( id INTEGER PRIMARY KEY, url LONGVARCHAR, title LONGVARCHAR, "
+        "rev_host LONGVARCHAR, visit_count INTEGER DEFAULT 0, hidden INTEGER DEFAULT 0 NOT NULL, "
+        "typed INTEGER DEFAULT 0 NOT NULL, favicon_id INTEGER, frecency INTEGER DEFAULT -1 NOT "
+        "NULL, last_visit_date INTEGER , guid TEXT, foreign_count INTEGER DEFAULT 0 NOT NULL, "
+        "url_hash INTEGER DEFAULT 0 NOT NULL );"
+        "CREATE TABLE moz_historyvisits (  id INTEGER PRIMARY KEY, from_visit INTEGER, place_id "
+        "INTEGER, visit_date INTEGER, visit_type INTEGER, session INTEGER);"
+        "CREATE TABLE moz_inputhistory (  place_id INTEGER NOT NULL, input LONGVARCHAR NOT NULL, "
+        "use_count INTEGER, PRIMARY KEY (place_id, input));"
+        "CREATE TABLE moz_hosts (  id INTEGER PRIMARY KEY, host TEXT NOT NULL UNIQUE, frecency "
+        "INTEGER, typed INTEGER NOT NULL DEFAULT 0, prefix TEXT);"
+        "CREATE TABLE moz_bookmarks (  id INTEGER PRIMARY KEY, type INTEGER, fk INTEGER DEFAULT "
+        "NULL, parent INTEGER, position INTEGER, title LONGVARCHAR, keyword_id INTEGER, "
+        "folder_type TEXT, dateAdded INTEGER, lastModified INTEGER, guid TEXT);"
+        "CREATE TABLE moz_keywords (  id INTEGER PRIMARY KEY AUTOINCREMENT, keyword TEXT UNIQUE, "
+        "place_id INTEGER, post_data TEXT);"
+        "CREATE TABLE moz_favicons (  id INTEGER PRIMARY KEY, url LONGVARCHAR UNIQUE, data BLOB, "
+        "mime_type VARCHAR(32), expiration LONG);"
+        "CREATE TABLE moz_anno_attributes (  id INTEGER PRIMARY KEY, name VARCHAR(32) UNIQUE NOT "
+        "NULL);"
+        "CREATE TABLE moz_annos (  id INTEGER PRIMARY KEY, place_id INTEGER NOT NULL, "
+        "anno_attribute_id INTEGER, mime_type VARCHAR(32) DEFAULT NULL, content LONGVARCHAR, "
+        "flags INTEGER DEFAULT 0, expiration INTEGER DEFAULT 0, type INTEGER DEFAULT 0, "
+        "dateAdded INTEGER DEFAULT 0, lastModified INTEGER DEFAULT 0);"
+        "CREATE UNIQUE INDEX moz_places_url_uniqueindex ON moz_places (url);"
+        "INSERT INTO moz_favicons VALUES(1,'https://old-history.test/firefox54-icon-trace.ico',"
+        "X'89504E47','image/png',0),(2,'https://kept-old.test/favicon.ico',X'89504E47',"
+        "'image/png',0);"
+        "INSERT INTO moz_places(id,url,title,rev_host,visit_count,typed,favicon_id,frecency,"
+        "last_visit_date,guid,foreign_count) VALUES"
+        "(1,'https://www.old-history.test/firefox54-history-trace','Old','tset.yrotsih-dlo.www.',"
+        "2,1,1,120," +
+            t +
+            ",'dddddddddd01',0),"
+            "(2,'https://kept-old.test/','Kept','tset.dlo-tpek.',1,1,2,140," +
+            t +
+            ",'dddddddddd02',1);"
+            "INSERT INTO moz_historyvisits VALUES(1,0,1," +
+            t + ",1,0),(2,0,1," + t + "-60000000,1,0),(3,0,2," + t +
+            ",2,0);"
+            "INSERT INTO moz_hosts(id,host,frecency,typed,prefix) VALUES"
+            "(1,'old-history.test',120,1,'https://www.'),(2,'kept-old.test',140,1,NULL);"
+            "INSERT INTO moz_bookmarks(id,type,fk,parent,position,title,guid) VALUES"
+            "(1,2,NULL,0,0,'','root________'),(2,2,NULL,1,0,'menu','menu________'),"
+            "(3,1,2,2,0,'Kept','eeeeeeeeee01');"
+            "INSERT INTO moz_inputhistory VALUES(1,'old',1.0);");
 }
 
 bool WriteProfilesIni(const std::wstring& firefoxRoot, const std::vector<FirefoxIniProfile>& list) {

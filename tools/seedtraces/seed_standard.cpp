@@ -12,6 +12,7 @@
 #include "seedtraces/seeders.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/os_version.h"
+#include "sysaccess/registry_keys.h"
 
 namespace {
 
@@ -319,8 +320,8 @@ bool SeedStandardTraces(int scale, StandardSeedManifest* manifest) {
 bool SeedStandard(int scale) { return SeedStandardTraces(scale, nullptr); }
 
 bool RenumberTypedUrls(const std::wstring& newAddress) {
-    RegKey key;
-    if (RegCreateKeyW(HKCU, kTypedUrlsKey, key.Receive()) != ERROR_SUCCESS) return false;
+    const RegKey key = CreateRegKeyAsGranted(HKCU, kTypedUrlsKey);
+    if (!key) return false;
     std::vector<std::wstring> addresses{newAddress};
     for (int n = 1;; ++n) {
         wchar_t data[2048] = {};

@@ -27,26 +27,49 @@ std::string Filler(const char* text, int scale) {
     return content;
 }
 
-// Files in the bin folders of C:, and a few files sent to the shell's own bin.
+constexpr char kBinDesktopIni[] =
+    "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n";
+
+// A bin folder as Windows makes one: system and hidden.
+bool SeedBinFolder(const std::wstring& path) {
+    return SeedFolder(path) &&
+           SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_HIDDEN);
+}
+
+// Bins of C: as Windows 98, XP and Vista onwards keep them, a user's folders
+// that only bear a bin's name, and a few files sent to the shell's own bin.
 bool SeedRecycleBin(int scale) {
     bool ok = true;
     std::wstring sid = GetCurrentUserSidString();
     if (sid.empty()) sid = L"S-1-5-21-1000";
     std::wstring bin = L"C:\\RECYCLER\\" + sid;
+    ok &= SeedBinFolder(L"C:\\RECYCLER") && SeedBinFolder(bin);
     ok &= SeedFile(bin + L"\\INFO2", std::string(20, '\0'));
-    ok &= SeedFile(bin + L"\\desktop.ini",
-                   "[.ShellClassInfo]\r\nCLSID={645FF040-5081-101B-9F08-00AA002F954E}\r\n");
+    ok &= SeedFile(bin + L"\\desktop.ini", kBinDesktopIni);
     for (int i = 1; i <= 3 * scale; ++i)
         ok &=
             SeedFile(bin + L"\\Dc" + std::to_wstring(i) + L".txt", Filler("deleted letter\r\n", 1));
     ok &= SeedFile(bin + L"\\Dc100\\notes\\draft.doc", Filler("deleted folder content\r\n", scale));
+    ok &= SeedBinFolder(L"C:\\Recycled");
     ok &= SeedFile(L"C:\\Recycled\\INFO2", std::string(20, '\0'));
-    ok &= SeedFile(L"C:\\Recycled\\desktop.ini", "[.ShellClassInfo]\r\n");
+    ok &= SeedFile(L"C:\\Recycled\\desktop.ini", kBinDesktopIni);
     ok &= SeedFile(L"C:\\Recycled\\DC1.TXT", Filler("old bin\r\n", scale));
+    const std::wstring vista = L"C:\\$Recycle.Bin\\" + sid;
+    ok &= SeedBinFolder(L"C:\\$Recycle.Bin") && SeedBinFolder(vista);
+    ok &= SeedFile(vista + L"\\desktop.ini", kBinDesktopIni);
+    ok &= SeedFile(vista + L"\\$R0A1B2C.txt", Filler("deleted report\r\n", scale));
+    ok &= SeedFile(vista + L"\\$I0A1B2C.txt", std::string(544, '\0'));
+    ok &= SeedFile(vista + L"\\$R3D4E5F\\chapter 1.doc", Filler("deleted chapter\r\n", scale));
+    ok &= SeedFile(vista + L"\\$I3D4E5F", std::string(544, '\0'));
+    // Only the items of the bins go: the bins themselves and their own files stay.
+    for (const std::wstring& item :
+         {bin + L"\\Dc100", std::wstring(L"C:\\Recycled\\DC1.TXT"), vista + L"\\$R0A1B2C.txt",
+          vista + L"\\$I0A1B2C.txt", vista + L"\\$R3D4E5F", vista + L"\\$I3D4E5F"})
+        NoteTraceFile(item);
+    for (int i = 1; i <= 3 * scale; ++i)
+        NoteTraceFile(bin + L"\\Dc" + std::to_wstring(i) + L".txt");
+    // A user's folders with a bin's name: neither is a bin.
     ok &= SeedFile(L"C:\\VeltraneControl\\Recycled\\keep.txt", "not a bin\r\n");
-    // Everything in the bin folders is the bin's; "Recycler" is the same folder.
-    NoteTraceFolderContent(L"C:\\RECYCLER");
-    NoteTraceFolderContent(L"C:\\Recycled");
 
     std::wstring documents = SpecialFolder(CSIDL_PERSONAL);
     std::wstring trashed;

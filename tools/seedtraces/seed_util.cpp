@@ -6,16 +6,16 @@
 
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/registry_keys.h"
 
 bool SeedKey(HKEY root, const std::wstring& key) {
-    RegKey created;
-    return RegCreateKeyW(root, key.c_str(), created.Receive()) == ERROR_SUCCESS;
+    return CreateRegKeyAsGranted(root, key.c_str()).IsValid();
 }
 
 static bool SetValue(HKEY root, const std::wstring& key, const std::wstring& name, DWORD type,
                      const void* data, DWORD size) {
-    RegKey created;
-    if (RegCreateKeyW(root, key.c_str(), created.Receive()) != ERROR_SUCCESS) return false;
+    const RegKey created = CreateRegKeyAsGranted(root, key.c_str());
+    if (!created) return false;
     return RegSetValueExW(created.Get(), name.c_str(), 0, type, static_cast<const BYTE*>(data),
                           size) == ERROR_SUCCESS;
 }

@@ -111,29 +111,37 @@ void SeedUserAssist(Writer& w, int scale) {
         for (int i = 0; i < 3 * scale; ++i) {
             std::wstring program = kUserAssistPrograms[i % 3];
             if (i >= 3) program += L"." + Number(i);
-            w.Binary(HKCU, count, Rot13(program), Bytes(72, static_cast<char>(i + 1)));
+            w.Binary(HKCU, count, Rot13(program), UserAssistData(i + 1, i));
         }
         // Explorer's settings of the list.
         w.ControlValue(HKCU, userAssist + guid, L"Version", L"5");
     }
 }
 
-// Folder views: BagMRU mirrors the folders opened, one item per key level;
-// Bags hold each folder's view.
+// Folder views: BagMRU mirrors the folders opened, one key per folder, each
+// value one item below its key's folder and with a key of its own; Bags hold
+// each folder's view, found through the keys' NodeSlot.
 void SeedShellBags(Writer& w, int scale) {
     for (const std::wstring shell :
          {L"Software\\Microsoft\\Windows\\Shell\\",
           L"Software\\Classes\\Local Settings\\Software\\Microsoft\\Windows\\Shell\\"}) {
         const std::wstring bagMru = shell + L"BagMRU";
-        std::string computer = ItemListOfPath(L"C:\\x");
-        // The list's first item alone, and the drive below it.
-        w.Binary(HKCU, bagMru, L"0", computer.substr(0, 20) + std::string(2, '\0'));
+        const std::string computer = ItemListOfPath(L"C:\\x");
+        const std::string end(2, '\0');
+        // My Computer, the drive below it, then folders on the drive.
+        w.Binary(HKCU, bagMru, L"0", computer.substr(0, 20) + end);
         w.Binary(HKCU, bagMru, L"MRUListEx", MruListEx(1));
-        w.Binary(HKCU, bagMru + L"\\0", L"0", computer.substr(20, 25) + std::string(2, '\0'));
+        w.Binary(HKCU, bagMru, L"NodeSlots", std::string("\x02\x02", 2));
+        SeedDword(HKCU, bagMru, L"NodeSlot", 1);
+        w.Binary(HKCU, bagMru + L"\\0", L"0", computer.substr(20, 25) + end);
         w.Binary(HKCU, bagMru + L"\\0", L"MRUListEx", MruListEx(1));
-        for (int i = 0; i < 3 * scale; ++i)
-            w.Binary(HKCU, bagMru + L"\\0\\0", Number(i),
-                     FileItem(L"Project " + Number(i), true) + std::string(2, '\0'));
+        const std::wstring drive = bagMru + L"\\0\\0";
+        for (int i = 0; i < 3 * scale; ++i) {
+            w.Binary(HKCU, drive, Number(i), FileItem(L"Project " + Number(i), true) + end);
+            w.Binary(HKCU, drive + L"\\" + Number(i), L"MRUListEx", MruListEx(0));
+            SeedDword(HKCU, drive + L"\\" + Number(i), L"NodeSlot", 2 + i);
+        }
+        w.Binary(HKCU, drive, L"MRUListEx", MruListEx(3 * scale));
         w.Key(HKCU, bagMru);
         const std::wstring view = shell + L"Bags\\1\\Shell\\{5C4F28B5-F869-4E84-8E60-F11DB97C5CC7}";
         SeedDword(HKCU, view, L"Mode", 4);
@@ -157,8 +165,10 @@ void SeedJumpLists(Writer& w, int scale) {
                    L".customDestinations-ms",
                2200 + 100 * i);
     }
-    // Only the lists go: the folders, and anything else in them, stay.
+    // Only the lists go: the folders, anything else in them and Explorer's own
+    // list (Quick Access and its pins) stay.
     w.ControlFile(automatic + L"\\readme.txt");
+    w.ControlFile(automatic + L"\\f01b4d95cf55d32a.automaticDestinations-ms");
     w.ControlFolder(automatic);
     w.ControlFolder(custom);
 }
@@ -169,7 +179,9 @@ void SeedThumbnailCache(Writer& w, int scale) {
     const std::wstring explorer = local + L"\\Microsoft\\Windows\\Explorer";
     for (const wchar_t* size : {L"16", L"32", L"96", L"256", L"1280", L"idx", L"sr"})
         w.File(explorer + L"\\thumbcache_" + size + L".db", 24 * 1024 * scale);
-    w.ControlFile(explorer + L"\\iconcache_16.db");
+    for (const wchar_t* size : {L"16", L"32", L"256", L"idx"})
+        w.File(explorer + L"\\iconcache_" + size + L".db", 8 * 1024 * scale);
+    w.ControlFile(explorer + L"\\ExplorerStartupLog.etl");
     w.ControlFolder(explorer);
 }
 

@@ -24,6 +24,11 @@ public:
         Add(&StandardSeedManifest::traceValues, {root, key, name});
         NoteTraceValue(root, key, name);
     }
+    void Dword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data) {
+        Note(SeedDword(root, key, name, data));
+        Add(&StandardSeedManifest::traceValues, {root, key, name});
+        NoteTraceValue(root, key, name);
+    }
     void Binary(HKEY root, const std::wstring& key, const std::wstring& name, size_t size) {
         Binary(root, key, name, Bytes(size, '\x5A'));
     }

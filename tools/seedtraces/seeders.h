@@ -14,6 +14,7 @@ bool SeedBrowser(int scale);
 bool SeedSystem(int scale);
 bool SeedModernBrowsers(int scale);
 bool SeedWindows(int scale);
+bool SeedWindows10(int scale);
 
 // Every seeder, in the order they run.
 const std::vector<Seeder>& AllSeeders();

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <cwctype>
 
 namespace {
 
@@ -32,6 +33,48 @@ std::string Ansi(const std::wstring& text) {
     return narrow;
 }
 
+// The name as an 8.3 file system keeps it when the long one does not fit:
+// "Alloy Research" is "ALLOYR~1", "Quarterly report.docx" "QUARTE~1.DOC".
+std::wstring ShortName(const std::wstring& name) {
+    const size_t dot = name.rfind(L'.');
+    const std::wstring base = name.substr(0, dot);
+    const std::wstring extension = dot == std::wstring::npos ? L"" : name.substr(dot + 1);
+    const bool fits = base.size() <= 8 && extension.size() <= 3 && !base.empty() &&
+                      name.find(L' ') == std::wstring::npos &&
+                      base.find(L'.') == std::wstring::npos;
+    if (fits) return name;
+    std::wstring shortName;
+    for (wchar_t c : base)
+        if (c != L' ' && c != L'.' && shortName.size() < 6) shortName += towupper(c);
+    shortName += L"~1";
+    if (!extension.empty()) shortName += L"." + extension.substr(0, 3);
+    for (wchar_t& c : shortName) c = towupper(c);
+    return shortName;
+}
+
+// The extension block 0xbeef0004 of Windows 7 (version 8), which holds the
+// long name; it ends with its own offset in the item.
+std::string LongNameBlock(const std::wstring& name, uint16_t offset) {
+    std::string block;
+    PutWord(block, 8);  // version
+    PutDword(block, 0xBEEF0004);
+    PutDword(block, 0x6C205A61);  // created: 2025-03-01 13:33
+    PutDword(block, 0x6C205A61);  // accessed
+    PutWord(block, 0x2A);
+    PutWord(block, 0);
+    PutDword(block, 0x0001E3B9);  // file reference: entry, then sequence
+    PutDword(block, 0x00010000);
+    block += std::string(8, '\0');
+    PutWord(block, 0);  // no localized name
+    PutDword(block, 0);
+    for (wchar_t c : name) PutWord(block, static_cast<uint16_t>(c));
+    PutWord(block, 0);
+    PutWord(block, offset);
+    std::string sized;
+    PutWord(sized, static_cast<uint16_t>(block.size() + 2));
+    return sized + block;
+}
+
 }  // namespace
 
 std::string FileItem(const std::wstring& name, bool folder) {
@@ -42,10 +85,10 @@ std::string FileItem(const std::wstring& name, bool folder) {
     PutWord(body, 0x5A61);               // date: 2025-03-01
     PutWord(body, 0x6C20);               // time: 13:33
     PutWord(body, folder ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE);
-    body += Ansi(name);
+    body += Ansi(ShortName(name));
     body += '\0';
     if (body.size() % 2 != 0) body += '\0';
-    return Item(body);
+    return Item(body + LongNameBlock(name, static_cast<uint16_t>(body.size() + 2)));
 }
 
 std::string ItemListOfPath(const std::wstring& path, bool folder) {
@@ -82,5 +125,22 @@ std::string MruListEx(int count) {
     std::string data;
     for (int i = count - 1; i >= 0; --i) PutDword(data, static_cast<uint32_t>(i));
     PutDword(data, 0xFFFFFFFF);
+    return data;
+}
+
+std::string UserAssistData(uint32_t runs, int days) {
+    constexpr uint64_t kFirstStart = 0x01DB8AAE733ECE00;  // 2025-03-01 13:33 UTC
+    constexpr uint64_t kDay = 864000000000;
+    const uint64_t lastStart = kFirstStart + static_cast<uint64_t>(days) * kDay;
+    std::string data;
+    PutDword(data, 0);                                        // session
+    PutDword(data, runs);                                     // started
+    PutDword(data, runs);                                     // focused
+    PutDword(data, 60000 * runs);                             // focus time, ms
+    for (int i = 0; i < 10; ++i) PutDword(data, 0xBF800000);  // -1.0: no usage scores
+    PutDword(data, 0xFFFFFFFF);
+    PutDword(data, static_cast<uint32_t>(lastStart));
+    PutDword(data, static_cast<uint32_t>(lastStart >> 32));
+    PutDword(data, 0);
     return data;
 }

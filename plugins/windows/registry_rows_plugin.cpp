@@ -1,0 +1,118 @@
+#include "plugins/windows/registry_rows_plugin.h"
+
+#include "sysaccess/reg_delete.h"
+#include "sysaccess/reg_format.h"
+#include "sysaccess/reg_walk.h"
+#include "sysaccess/registry_keys.h"
+#include "sysaccess/registry_links.h"
+
+namespace {
+
+constexpr wchar_t kLinkOnPath[] =
+    L"Changed since the scan: a key on its path is now a registry link, and Veltrane deletes "
+    L"nothing through a link.";
+
+}  // namespace
+
+CPlugin::Result CRegistryRowsPlugin::Scan() {
+    ClearGroups();
+    values_.clear();
+    read_.clear();
+    const bool complete = ScanValues();
+    read_.clear();
+    if (!complete || IsCancelled()) return kCancelled;
+    BuildGroupedView();
+    return kDone;
+}
+
+void CRegistryRowsPlugin::AddValue(DomainInfo& row, RowValue value) {
+    ++row.itemCount;
+    row.sizeSum += (value.name.size() + value.data.size()) * sizeof(wchar_t);
+    values_[&row].push_back(std::move(value));
+}
+
+const CRegistryRowsPlugin::KeyValues& CRegistryRowsPlugin::ValuesOf(HKEY root,
+                                                                    const std::wstring& keyPath) {
+    auto [entry, added] = read_.try_emplace({root, keyPath});
+    if (!added) return entry->second;
+    const OpenedRegKey key = OpenRegPathNoLink(root, keyPath, KEY_READ);
+    if (key.kind == OpenedRegKey::Kind::kOpened)
+        GetRegValuesList(this, key.key.Get(), nullptr, &entry->second.names, &entry->second.data,
+                         nullptr);
+    return entry->second;
+}
+
+std::vector<std::wstring> CRegistryRowsPlugin::SubKeysOf(HKEY root, const std::wstring& keyPath) {
+    const OpenedRegKey key = OpenRegPathNoLink(root, keyPath, KEY_READ);
+    if (key.kind != OpenedRegKey::Kind::kOpened) return {};
+    std::vector<std::wstring> subKeys;
+    for (std::wstring& name : ListSubKeyNames(key.key.Get()))
+        if (OpenRegKeyNoLink(key.key.Get(), name.c_str(), 0).kind == OpenedRegKey::Kind::kOpened)
+            subKeys.push_back(std::move(name));
+    return subKeys;
+}
+
+std::vector<std::wstring> CRegistryRowsPlugin::NamesNow(const RowValue& value, const KeyValues&) {
+    return {value.name};
+}
+
+bool CRegistryRowsPlugin::DeleteValue(DomainInfo& row, HKEY key, const RowValue& value,
+                                      KeyValues& now) {
+    for (const std::wstring& name : NamesNow(value, now)) {
+        const RegDeleteOutcome outcome = DeleteOpenRegValue(key, name.c_str());
+        if (outcome.Deleted()) {
+            // Gone from the key as the rest of the clean sees it too.
+            for (size_t i = 0; i < now.names.size(); ++i)
+                if (now.names[i] == name) {
+                    now.names.erase(now.names.begin() + static_cast<ptrdiff_t>(i));
+                    now.data.erase(now.data.begin() + static_cast<ptrdiff_t>(i));
+                    break;
+                }
+            continue;
+        }
+        row.result = DomainInfo::kError;
+        row.error.emplace(ItemError::kRegValue, FormatRegPath(value.root, value.keyPath, name),
+                          ItemError::kSystemMessage, outcome.error, false);
+        return false;
+    }
+    return true;
+}
+
+void CRegistryRowsPlugin::CleanRow(DomainInfo& row) {
+    for (const RowValue& value : values_[&row]) {
+        const OpenedRegKey key =
+            OpenRegPathNoLink(value.root, value.keyPath, KEY_READ | KEY_SET_VALUE);
+        // A key gone since the scan took its values with it.
+        if (key.kind == OpenedRegKey::Kind::kMissing) continue;
+        if (key.kind != OpenedRegKey::Kind::kOpened) {
+            row.result = DomainInfo::kError;
+            if (key.kind == OpenedRegKey::Kind::kLink)
+                row.error.emplace(ItemError::kRegValue,
+                                  FormatRegPath(value.root, value.keyPath, value.name),
+                                  ItemError::kOwnText, 0, false, L"", kLinkOnPath);
+            else
+                row.error.emplace(ItemError::kRegValue,
+                                  FormatRegPath(value.root, value.keyPath, value.name),
+                                  ItemError::kSystemMessage, key.error, false);
+            return;
+        }
+        auto [cached, added] = read_.try_emplace({value.root, value.keyPath});
+        if (added)
+            GetRegValuesList(this, key.key.Get(), nullptr, &cached->second.names,
+                             &cached->second.data, nullptr);
+        if (!DeleteValue(row, key.key.Get(), value, cached->second)) return;
+    }
+    row.result = DomainInfo::kDeleted;
+}
+
+CPlugin::Result CRegistryRowsPlugin::Fix() {
+    ResetResults();
+    read_.clear();
+    for (DomainInfo* row : view_) {
+        if (IsCancelled()) break;
+        SetProgress(row->name);
+        CleanRow(*row);
+    }
+    read_.clear();
+    return FinishClean();
+}

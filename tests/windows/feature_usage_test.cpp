@@ -1,0 +1,46 @@
+// Explorer's usage counters on Wine's registry: counts are listed readably
+// and go one by one; other values and keys beside them stay.
+#include <gtest/gtest.h>
+
+#include "plugins/windows/feature_usage.h"
+#include "support/test_registry.h"
+#include "sysaccess/known_folders.h"
+#include "system/plugin_run.h"
+
+namespace {
+
+const HKEY HKCU = HKEY_CURRENT_USER;
+const std::wstring kUsage = L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\FeatureUsage";
+const std::wstring kSwitched = kUsage + L"\\AppSwitched";
+const std::wstring kWord = L"{6D809377-6AF0-444B-8957-A3773F02200E}\\Office\\WINWORD.EXE";
+
+TEST(FeatureUsage, CountsAreListedReadablyAndOnlyTheyGo) {
+    DeleteTree(HKCU, kUsage);
+    SetDword(HKCU, kSwitched, kWord, 12);
+    SetDword(HKCU, kSwitched, L"Microsoft.Windows.Explorer", 1);
+    SetString(HKCU, kSwitched, L"Layout", L"not a count");
+    SetDword(HKCU, kUsage + L"\\TrayButtonClicked", L"StartButton", 4);
+    SetDword(HKCU, kUsage + L"\\SomethingNew", L"Counter", 4);
+
+    PluginRun<CPlgFeatureUsage> run(L"FeatureUsage");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring word = GetKnownFolderPath(FOLDERID_ProgramFiles) + L"\\Office\\WINWORD.EXE";
+    std::vector<std::wstring> names;
+    for (const DomainInfo* row : run.plugin->OrderedView()) names.push_back(row->name);
+    EXPECT_EQ(names,
+              (std::vector<std::wstring>{word, L"Microsoft.Windows.Explorer", L"StartButton"}));
+    const std::wstring report = run.ScanReport();
+    EXPECT_NE(report.find(L"switched to 12 times"), std::wstring::npos) << report;
+    EXPECT_NE(report.find(L"switched to 1 time<"), std::wstring::npos) << report;
+
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_FALSE(ValueExists(HKCU, kSwitched, kWord));
+    EXPECT_FALSE(ValueExists(HKCU, kSwitched, L"Microsoft.Windows.Explorer"));
+    EXPECT_FALSE(ValueExists(HKCU, kUsage + L"\\TrayButtonClicked", L"StartButton"));
+    EXPECT_TRUE(ValueExists(HKCU, kSwitched, L"Layout"));
+    EXPECT_TRUE(ValueExists(HKCU, kUsage + L"\\SomethingNew", L"Counter"));
+    EXPECT_TRUE(KeyExists(HKCU, kUsage + L"\\TrayButtonClicked"));
+    DeleteTree(HKCU, kUsage);
+}
+
+}  // namespace
