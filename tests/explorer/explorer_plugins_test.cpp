@@ -163,6 +163,13 @@ TEST(WindowsPlugins, RegistryLinksAmongTheListsAreLeftWithWhatTheyPointTo) {
     const std::wstring recentLink = kExplorer + L"RecentDocs\\.evil";
     const std::wstring assistLink =
         kExplorer + L"UserAssist\\{00000000-0000-0000-0000-000000000001}";
+    // Removed however the test ends: a link left behind would turn up in later tests' lists.
+    struct LinksRemoved {
+        std::vector<std::wstring> links;
+        ~LinksRemoved() {
+            for (const std::wstring& link : links) DeleteTree(HKCU, link);
+        }
+    } made{{recentLink, assistLink}};
     ASSERT_TRUE(MakeRegLink(HKCU, recentLink, target.Path()));
     ASSERT_TRUE(MakeRegLink(HKCU, assistLink, target.Path()));
 
@@ -178,8 +185,6 @@ TEST(WindowsPlugins, RegistryLinksAmongTheListsAreLeftWithWhatTheyPointTo) {
     }
     EXPECT_TRUE(ValueExists(HKCU, target.Path(), L"0"));
     EXPECT_TRUE(ValueExists(HKCU, target.Sub(L"Count"), L"HRZR_PGYFRFFVBA"));
-    DeleteTree(HKCU, recentLink);
-    DeleteTree(HKCU, assistLink);
 }
 
 // A folder opened after the scan keeps its key, and the keys above it; the
