@@ -58,9 +58,12 @@ void Verdict::Judge(const std::vector<Damage>& damages, const std::vector<TraceP
             skipped = skipped || IsAtOrBelow(damage.name, name);
         if (skipped) continue;
         bool trace = false;
-        for (const TracePlace& place : places)
-            trace = trace || (IsAtOrBelow(damage.name, place.name) &&
-                              !(place.contentOnly && damage.name == place.name));
+        for (const TracePlace& place : places) {
+            const bool itself = damage.name == place.name;
+            trace =
+                trace || (IsAtOrBelow(damage.name, place.name) && !(place.contentOnly && itself) &&
+                          !(place.editedOnly && itself && damage.what == L"removed"));
+        }
         if (trace)
             ++traceChanges_;
         else

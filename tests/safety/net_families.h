@@ -37,7 +37,8 @@ class Verdict {
 public:
     // Sorts what a run removed, changed or left for deletion at the next
     // start: a guarded item is its family's harm, whatever the seeders noted
-    // there; an item at or below a noted trace place may go; anything else is
+    // there; an item at or below a noted trace place may go (a database noted
+    // as edited may only change); anything else is
     // harm to the neighbours. `volatileNames` change on their own and are not judged.
     void Judge(const std::vector<Damage>& damages, const std::vector<TracePlace>& places,
                const std::vector<Guarded>& guards, const std::vector<std::wstring>& volatileNames);
