@@ -26,8 +26,9 @@ void RemoveSeededTraces() {
     std::wstring appData = GetKnownFolderPath(FOLDERID_RoamingAppData);
     for (const std::wstring& folder :
          {std::wstring(L"C:\\VeltraneControl"), std::wstring(L"C:\\Program Files\\ICQ"),
-          appData + L"\\ICQLite", appData + L"\\Mozilla",
-          std::wstring(L"C:\\Program Files\\Netscape"),
+          appData + L"\\ICQLite", appData + L"\\Mozilla", appData + L"\\Opera",
+          std::wstring(L"C:\\Program Files\\Netscape"), std::wstring(L"C:\\Program Files\\Opera"),
+          std::wstring(L"C:\\FirefoxProfiles"),
           GetKnownFolderPath(FOLDERID_Documents) + L"\\My Received Files"})
         RemoveTree(folder);
     for (const wchar_t* key :
