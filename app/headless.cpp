@@ -7,6 +7,7 @@
 #include "engine/page_reader.h"
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/file_info.h"
+#include "sysaccess/handles.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -21,6 +22,23 @@ struct PluginOutcome {
     std::wstring scanReport;
     std::wstring cleanReport;
 };
+
+// Test hook: when VELTRANE_TEST_PAUSE_BEFORE_CLEAN names an event prefix, the
+// run sets "<prefix>-scanned" after its scan and waits (ten minutes at most)
+// for "<prefix>-clean", so that the safety-net test can change the machine
+// between the scan and the clean. Without the variable nothing waits.
+void PauseBeforeCleanForTests() {
+    wchar_t prefix[128] = {};
+    DWORD length = GetEnvironmentVariableW(L"VELTRANE_TEST_PAUSE_BEFORE_CLEAN", prefix, 128);
+    if (length == 0 || length >= 128) return;
+    UniqueHandle scanned(
+        CreateEventW(nullptr, TRUE, FALSE, (std::wstring(prefix) + L"-scanned").c_str()));
+    UniqueHandle clean(
+        CreateEventW(nullptr, TRUE, FALSE, (std::wstring(prefix) + L"-clean").c_str()));
+    if (!scanned || !clean) return;
+    SetEvent(scanned.Get());
+    WaitForSingleObject(clean.Get(), 10 * 60 * 1000);
+}
 
 std::wstring ReportFrame(const std::wstring& title, const std::wstring& fragment) {
     std::wstring page = ReadPage(L"html/Common/report_page.html");
@@ -103,6 +121,7 @@ private:
                          static_cast<CPlugin::Result>(message.lParam));
         if (kernel_->HandleWorkerMessage(message.message, message.wParam, message.lParam)) return;
         if (message.message == kStartCleanMessage) {
+            PauseBeforeCleanForTests();
             // Another instance may have started between our scan and clean.
             refusal_ = kernel_->SetMode(CKernel::kCleaning);
             if (!refusal_.Done()) finished_ = true;

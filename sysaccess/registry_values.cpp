@@ -45,3 +45,36 @@ bool ReadRegBytes(HKEY key, const wchar_t* name, DWORD& type, std::vector<uint8_
     data.resize(size);
     return true;
 }
+
+RegValueSealRead ReadRegValueSeal(HKEY key, const wchar_t* name) {
+    // Most values fit the first read; a larger one is read again at its size,
+    // and once more should it grow in between.
+    std::vector<uint8_t> data(1024);
+    RegValueSealRead read;
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        DWORD size = static_cast<DWORD>(data.size());
+        const LONG status =
+            RegQueryValueExW(key, name, nullptr, &read.seal.type, data.data(), &size);
+        if (status == ERROR_MORE_DATA) {
+            data.resize(size);
+            continue;
+        }
+        if (status == ERROR_FILE_NOT_FOUND) {
+            read.kind = RegValueSealRead::Kind::kMissing;
+            return read;
+        }
+        if (status != ERROR_SUCCESS) {
+            read.error = static_cast<DWORD>(status);
+            return read;
+        }
+        read.kind = RegValueSealRead::Kind::kRead;
+        read.seal.size = size;
+        // FNV-1a: a value changed to other data of its size and type still shows.
+        read.seal.hash = 0xCBF29CE484222325ull;
+        for (DWORD i = 0; i < size; ++i)
+            read.seal.hash = (read.seal.hash ^ data[i]) * 0x100000001B3ull;
+        return read;
+    }
+    read.error = ERROR_MORE_DATA;  // it kept growing
+    return read;
+}

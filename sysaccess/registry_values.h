@@ -1,9 +1,11 @@
 #pragma once
 // Single registry values that are not text: a DWORD read or written, raw data
-// read up to a size, and any value written as given.
+// read up to a size, any value written as given, and the seal that tells
+// whether a value still holds what it held when it was listed.
 #include <windows.h>
 
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 // True only when the value exists and is a REG_DWORD.
@@ -17,3 +19,27 @@ bool SetRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD t
 // value is missing, unreadable or larger.
 bool ReadRegBytes(HKEY key, const wchar_t* name, DWORD& type, std::vector<uint8_t>& data,
                   DWORD largest);
+
+// What a value held when it was read, small enough to keep for every value
+// of a long list: its type, its size and a hash of its data. A value that
+// shows the same seal later still holds what was read.
+struct RegValueSeal {
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    uint64_t hash = 0;
+
+    bool operator==(const RegValueSeal&) const = default;
+    auto operator<=>(const RegValueSeal&) const = default;
+};
+struct RegValueSealRead {
+    enum class Kind {
+        kRead,
+        kMissing,  // no such value
+        kFailed,   // `error` says why
+    };
+    Kind kind = Kind::kFailed;
+    DWORD error = ERROR_SUCCESS;
+    RegValueSeal seal;  // for kRead only
+};
+// The seal of a value of the open key, which needs KEY_QUERY_VALUE.
+[[nodiscard]] RegValueSealRead ReadRegValueSeal(HKEY key, const wchar_t* name);

@@ -219,7 +219,7 @@ std::optional<CPlugin::Result> CDomainPlugin::RefuseIfKeepListUnreadable() {
             ItemError(L"\"" + domain->name + L"\" was left as it was.", keep.UnreadableReason());
     }
     CollectDomainErrors();
-    return errors.empty() ? kDone : kFailed;
+    return errors.empty() ? kDone : kDoneWithFailures;
 }
 
 void CDomainPlugin::CollectDomainErrors() {

@@ -114,7 +114,8 @@ CPlugin::Result CProfileStorePlugin::Fix() {
     for (const DomainInfo* row : view_)
         if (row->result == DomainInfo::kError) failed = true;
     if (IsCancelled()) return kCancelled;
-    return failed ? kFailed : kDone;
+    // Rows left failed are the clean's to report; the plug-in ran to its end.
+    return failed ? kDoneWithFailures : kDone;
 }
 
 bool CProfileStorePlugin::RefuseProfile(size_t index) {

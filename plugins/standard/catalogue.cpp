@@ -162,7 +162,7 @@ CPlugin::Result CPlgOperaCookies::Fix() {
             record.errorNumber = errors.size();
         }
     }
-    return errors.empty() ? kDone : kFailed;
+    return errors.empty() ? kDone : kDoneWithFailures;
 }
 
 CPlgOperaAddressHistory::CPlgOperaAddressHistory(CKernel& kernel, const PluginIdentity& identity)

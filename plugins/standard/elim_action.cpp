@@ -82,6 +82,50 @@ void SettleRegRecord(CElimAction::SRegRecord& record, const RegDeleteOutcome& ou
     }
 }
 
+// A value row whose key the clean could not open: gone with its key, or
+// failed. False when the key is open and the row is still to be settled.
+bool SettleWithoutKey(const OpenedRegKey& key, CElimAction::SRegRecord& record,
+                      std::vector<ItemError>& errors) {
+    switch (key.kind) {
+        case OpenedRegKey::Kind::kOpened:
+            return false;
+        case OpenedRegKey::Kind::kMissing:
+            record.status = CElimAction::kGone;
+            return true;
+        case OpenedRegKey::Kind::kLink:
+            FailRegRecord(record, kRegistryLinkLeft, errors);
+            return true;
+        case OpenedRegKey::Kind::kFailed:
+            break;
+    }
+    CElimAction::Fail(record, errors, ReasonFor(key.error), key.error);
+    return true;
+}
+
+// Deletes a listed value of the open key only while it still holds the type
+// and data the scan read: a value written again since then is another
+// item. True when it was left for that.
+bool DeleteListedValue(HKEY key, CElimAction::SRegRecord& record, std::vector<ItemError>& errors) {
+    const RegValueSealRead now = ReadRegValueSeal(key, record.regName.c_str());
+    switch (now.kind) {
+        case RegValueSealRead::Kind::kMissing:
+            record.status = CElimAction::kGone;
+            return false;
+        case RegValueSealRead::Kind::kFailed:
+            CElimAction::Fail(record, errors, ReasonFor(now.error), now.error);
+            return false;
+        case RegValueSealRead::Kind::kRead:
+            break;
+    }
+    if (record.seal != now.seal) {
+        FailRegRecord(record, ChangedSinceScan(L"the value holds other data than the scan read"),
+                      errors);
+        return true;
+    }
+    SettleRegRecord(record, DeleteOpenRegValue(key, record.regName.c_str()), errors);
+    return false;
+}
+
 // Why the clean must leave a whole entry: its key is a registry link, or
 // its path reaches a key other than the one the scan saw. Nothing when the
 // key is as the scan found it, or gone (its rows then count as removed).
@@ -256,6 +300,8 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
     // Lists run to tens of thousands of values: each is built without passing copies around.
     auto addValue = [&](std::wstring valueName, std::wstring data) {
         SRegRecord record;
+        const RegValueSealRead read = ReadRegValueSeal(key.Get(), valueName.c_str());
+        if (read.kind == RegValueSealRead::Kind::kRead) record.seal = read.seal;
         const std::wstring_view shown = valueName.empty() && entry.mode != kSingleValue
                                             ? std::wstring_view(L"(default)")
                                             : std::wstring_view(valueName);
@@ -483,16 +529,17 @@ bool CElimAction::FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors) 
         return true;
     }
     switch (entry.mode) {
-        case kSingleValue:
+        case kSingleValue: {
+            const OpenedRegKey key = OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_SET_VALUE);
             for (SRegRecord& record : entry.found) {
                 if (plugin_.IsCancelled()) return false;
                 if (record.status == kHidden) continue;
                 StepDots();
-                SettleRegRecord(record,
-                                DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str()),
-                                errors);
+                if (!SettleWithoutKey(key, record, errors))
+                    DeleteListedValue(key.key.Get(), record, errors);
             }
             return true;
+        }
         case kAllValues:
             return FixAllValues(entry, keyPath, errors);
         case kKeyTree:
@@ -502,54 +549,52 @@ bool CElimAction::FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors) 
     }
 }
 
+bool CElimAction::ReadNamesBySeal(const SRegEntry& entry, const std::wstring& keyPath, HKEY key,
+                                  std::multimap<RegValueSeal, std::wstring>& names) {
+    StringList list;
+    if (!GetRegValuesList(&plugin_, entry.root, keyPath.c_str(), &list, nullptr, nullptr))
+        return false;
+    for (std::wstring& name : list) {
+        const RegValueSealRead read = ReadRegValueSeal(key, name.c_str());
+        if (read.kind == RegValueSealRead::Kind::kRead) names.emplace(read.seal, std::move(name));
+    }
+    return true;
+}
+
 bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
                                std::vector<ItemError>& errors) {
     plugin_.SetProgress(JoinPath(DisplayRegKey(entry.root, keyPath), kAllEntries));
     // One open key for the whole list: opening it per value doubles the
     // system calls of a long list.
-    RegKey key = std::move(OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_SET_VALUE).key);
-    const bool writable = static_cast<bool>(key);
-    if (!writable && matchByData)
-        key = std::move(OpenRegKeyNoLink(entry.root, keyPath.c_str(), 0).key);
-    // Once a value's data differs from what the scan saw, the list has been
-    // renumbered: from then on values are found by their data.
-    bool byData = false;
-    std::map<std::wstring, std::wstring> nameByData;
+    const OpenedRegKey opened = OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_SET_VALUE);
+    const HKEY key = opened.key.Get();
     // Nothing written to the key since the scan: every value still holds what
     // the scan read, and reading each again would double the clean's work.
     const bool unchangedSinceScan =
-        key && entry.scanStamp && ReadRegKeyStamp(key.Get()) == entry.scanStamp;
+        key && entry.scanStamp && ReadRegKeyStamp(key) == entry.scanStamp;
+    // A list its program renumbers is followed by what each value holds:
+    // one whose data is nowhere in the key any more is gone.
+    std::optional<std::multimap<RegValueSeal, std::wstring>> bySeal;
 
     for (SRegRecord& record : entry.found) {
         if (plugin_.IsCancelled()) return false;
-        if (record.status == kHidden) continue;
-        std::wstring name = record.regName;
-        if (matchByData && !byData && !unchangedSinceScan) {
-            std::wstring current;
-            if (!key || !ReadValueText(key.Get(), name, current) || current != record.valueData) {
-                byData = true;
-                StringList names;
-                StringList data;
-                if (!GetRegValuesListEnhanced(&plugin_, entry.root, keyPath.c_str(), &names, &data,
-                                              nullptr))
-                    return false;
-                for (size_t i = 0; i < names.size() && i < data.size(); ++i)
-                    nameByData[data[i]] = names[i];
-            }
+        if (record.status == kHidden || SettleWithoutKey(opened, record, errors)) continue;
+        if (unchangedSinceScan) {
+            SettleRegRecord(record, DeleteOpenRegValue(key, record.regName.c_str()), errors);
+            continue;
         }
-        if (byData) {
-            auto match = nameByData.find(record.valueData);
-            if (match == nameByData.end()) {
-                record.status = kRemoved;  // gone since the scan
-                continue;
-            }
-            name = match->second;
-            nameByData.erase(match);
+        if (!matchByData || !record.seal) {
+            DeleteListedValue(key, record, errors);
+            continue;
         }
-        SettleRegRecord(record,
-                        writable ? DeleteOpenRegValue(key.Get(), name.c_str())
-                                 : DeleteRegValue(entry.root, keyPath.c_str(), name.c_str()),
-                        errors);
+        if (!bySeal && !ReadNamesBySeal(entry, keyPath, key, bySeal.emplace())) return false;
+        auto match = bySeal->find(*record.seal);
+        if (match == bySeal->end()) {
+            record.status = kGone;
+            continue;
+        }
+        SettleRegRecord(record, DeleteOpenRegValue(key, match->second.c_str()), errors);
+        bySeal->erase(match);
     }
     return true;
 }
@@ -560,6 +605,8 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
     // The key itself is listed first but can only go once it is empty.
     bool valuesAnnounced = false;
     bool linkLeft = false;
+    bool changedLeft = false;
+    std::optional<OpenedRegKey> valuesKey;
     for (size_t i = 1; i < entry.found.size(); ++i) {
         SRegRecord& record = entry.found[i];
         if (plugin_.IsCancelled()) return false;
@@ -581,16 +628,22 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
         if (!valuesAnnounced) {
             plugin_.SetProgress(JoinPath(display, kAllEntries));
             valuesAnnounced = true;
+            valuesKey = OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_SET_VALUE);
         }
-        SettleRegRecord(record, DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str()),
-                        errors);
+        if (!SettleWithoutKey(*valuesKey, record, errors))
+            changedLeft |= DeleteListedValue(valuesKey->key.Get(), record, errors);
     }
+    valuesKey.reset();  // the key itself goes next
     if (plugin_.IsCancelled()) return false;
     SRegRecord& self = entry.found.front();
     if (self.status == kHidden) return true;
     RegDeleteOutcome removed = DeleteEmptyRegKey(entry.root, keyPath.c_str());
     // What keeps it is the link left below, not the key's fullness as such.
     if (linkLeft && !removed.Deleted()) removed.kind = RegDeleteOutcome::Kind::kLinkInside;
-    SettleRegRecord(self, removed, errors);
+    if (changedLeft && !removed.Deleted())
+        FailRegRecord(
+            self, ChangedSinceScan(L"a value in it was written after the scan, and stays"), errors);
+    else
+        SettleRegRecord(self, removed, errors);
     return true;
 }

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <map>
 #include <memory>
 #include <optional>
 #include <string>
@@ -14,6 +15,7 @@
 #include "engine/statistics.h"
 #include "sysaccess/file_identity.h"
 #include "sysaccess/reg_walk.h"
+#include "sysaccess/registry_values.h"
 
 struct FolderTreeListing;
 struct TreeRemoval;
@@ -48,6 +50,10 @@ public:
     struct SRegRecord : SRegItemStatistics {
         size_t errorNumber = 0;
         std::wstring refusal;  // why the clean leaves this key (a registry link); it fails the row
+        // A value's type and data as the scan read them: the clean deletes
+        // the value only while it still holds them. Nothing for a key, or a
+        // value the scan could not read.
+        std::optional<RegValueSeal> seal;
     };
 
     struct SFileEntry {
@@ -106,6 +112,10 @@ private:
     bool FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors);
     bool FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
                       std::vector<ItemError>& errors);
+    // The names of the key's values now, by their seals: a renumbered list's
+    // values are found again by what they hold. False when cancelled.
+    bool ReadNamesBySeal(const SRegEntry& entry, const std::wstring& keyPath, HKEY key,
+                         std::multimap<RegValueSeal, std::wstring>& names);
     bool FixKeyTree(SRegEntry& entry, const std::wstring& keyPath, const std::wstring& display,
                     std::vector<ItemError>& errors);
     bool ScanSingleFile(SFileEntry& entry, const std::wstring& path);

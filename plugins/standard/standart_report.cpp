@@ -159,13 +159,19 @@ void ForEachShownRecord(const CElimAction& engine, OnFile onFile, OnReg onReg) {
     }
 }
 
-// A row pattern filled with what scan and clean reports both show.
+// A row pattern filled with what scan and clean reports both show. A row the
+// guard refused says why under its name, so that the scan shows before the
+// clean what will be left.
 std::wstring FileRow(const CStandartPlugin::ReportParts& parts,
-                     const Records::SFileItemStatistics& record) {
+                     const Records::SFileItemStatistics& record, const std::wstring& refusal = {}) {
     std::wstring row = record.isFolder ? parts.folderPattern : parts.filePattern;
     if (record.isFolder) ReplaceAll(row, kSubitemsFound, std::to_wstring(record.subitemsFound));
     ReplaceAll(row, kSize, FormatSize(record.size));
-    ReplaceAll(row, kItem, EscapeHtml(record.name));
+    std::wstring item = EscapeHtml(record.name);
+    if (!refusal.empty())
+        item += L"<br><span class=\"status status-failed\">Refused: " + EscapeHtml(refusal) +
+                L"</span>";
+    ReplaceAll(row, kItem, item);
     return row;
 }
 
@@ -217,7 +223,7 @@ void CStandartPlugin::FillScanReport(ReportParts& parts) const {
     ForEachShownRecord(
         engine_,
         [&](const CElimAction::SFileRecord& record) {
-            fileRows += FileRow(parts, record);
+            fileRows += FileRow(parts, record, record.refusal);
             tally.items += ItemsOf(record);
             tally.size += record.size;
         },

@@ -24,7 +24,9 @@ struct RecentDocument {
     HKEY root = nullptr;
     std::wstring keyPath;
     std::wstring valueName;
-    std::wstring refusal;  // why the clean leaves this row (its key is a registry link)
+    // Why the clean leaves this row: its key is a registry link, or the
+    // shortcut is reached through a link.
+    std::wstring refusal;
     Result result = kNotProcessed;
     std::optional<ItemError> error;
 };

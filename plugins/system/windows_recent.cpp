@@ -84,9 +84,11 @@ CPlugin::Result CPlgWinRecUsed::Scan() {
         std::wstring shortcut = DisplayName(folder.Get(), item.Get(), SHGDN_FORPARSING, 1024);
         ComPtr<IShellLinkW> link;
         if (!OpenShortcut(folder.Get(), item.Get(), shortcut, link)) continue;
-        // A shortcut reached through a link or an alias is not Recent's own.
+        // A shortcut reached through a link or an alias is not Recent's own:
+        // it shows with why, and the clean leaves it.
         IdentityReadOutcome identity = ReadFileIdentity(shortcut);
-        if (identity.kind != IdentityRead::kRead) continue;
+        if (identity.kind != IdentityRead::kRead && identity.kind != IdentityRead::kRefused)
+            continue;
         SetProgress(dots);
         dots += L".";
         if (IsCancelled()) return kCancelled;
@@ -96,6 +98,7 @@ CPlugin::Result CPlgWinRecUsed::Scan() {
         record.name = name;
         record.shortcut = shortcut;
         record.identity = std::move(identity.identity);
+        record.refusal = std::move(identity.reason);
         record.path = target;
         record.type = record.path.empty() ? L"" : ShellTypeName(record.path, false);
         list_.push_back(std::move(record));
@@ -126,7 +129,13 @@ CPlugin::Result CPlgWinRecUsed::Fix() {
     // shell does not show as a shortcut, stays.
     for (RecentDocument& record : list_) {
         if (IsCancelled()) break;
-        RemoveRecentFile(record, *this);
+        if (record.refusal.empty()) {
+            RemoveRecentFile(record, *this);
+            continue;
+        }
+        record.result = RecentDocument::kFailed;
+        record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kOwnText, 0, false,
+                                 L"", record.refusal);
     }
     CollectRecentDocumentErrors(list_, errors);
     return IsCancelled() ? kCancelled : kDone;

@@ -78,8 +78,9 @@ void CGroupedRowsPlugin::BuildGroupedView() {
 CPlugin::Result CGroupedRowsPlugin::FinishClean() {
     CollectDomainErrors();
     if (IsCancelled()) return kCancelled;
+    // A row left failed is the clean's failure to report, not the plug-in's as a whole.
     for (const DomainInfo* row : view_)
-        if (row->result == DomainInfo::kError) return kFailed;
+        if (row->result == DomainInfo::kError) return kDoneWithFailures;
     return kDone;
 }
 

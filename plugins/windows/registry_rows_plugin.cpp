@@ -1,5 +1,6 @@
 #include "plugins/windows/registry_rows_plugin.h"
 
+#include "sysaccess/file_delete.h"
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_format.h"
 #include "sysaccess/reg_walk.h"
@@ -26,6 +27,11 @@ CPlugin::Result CRegistryRowsPlugin::Scan() {
 }
 
 void CRegistryRowsPlugin::AddValue(DomainInfo& row, RowValue value) {
+    const auto key = read_.find({value.root, value.keyPath});
+    if (key != read_.end()) {
+        const auto seal = key->second.seals.find(value.name);
+        if (seal != key->second.seals.end()) value.seal = seal->second;
+    }
     ++row.itemCount;
     row.sizeSum += (value.name.size() + value.data.size()) * sizeof(wchar_t);
     values_[&row].push_back(std::move(value));
@@ -36,9 +42,13 @@ const CRegistryRowsPlugin::KeyValues& CRegistryRowsPlugin::ValuesOf(HKEY root,
     auto [entry, added] = read_.try_emplace({root, keyPath});
     if (!added) return entry->second;
     const OpenedRegKey key = OpenRegPathNoLink(root, keyPath, KEY_READ);
-    if (key.kind == OpenedRegKey::Kind::kOpened)
-        GetRegValuesList(this, key.key.Get(), nullptr, &entry->second.names, &entry->second.data,
-                         nullptr);
+    if (key.kind != OpenedRegKey::Kind::kOpened) return entry->second;
+    GetRegValuesList(this, key.key.Get(), nullptr, &entry->second.names, &entry->second.data,
+                     nullptr);
+    for (const std::wstring& name : entry->second.names) {
+        const RegValueSealRead read = ReadRegValueSeal(key.key.Get(), name.c_str());
+        if (read.kind == RegValueSealRead::Kind::kRead) entry->second.seals[name] = read.seal;
+    }
     return entry->second;
 }
 
@@ -59,6 +69,19 @@ std::vector<std::wstring> CRegistryRowsPlugin::NamesNow(const RowValue& value, c
 bool CRegistryRowsPlugin::DeleteValue(DomainInfo& row, HKEY key, const RowValue& value,
                                       KeyValues& now) {
     for (const std::wstring& name : NamesNow(value, now)) {
+        // Under its own name, the value must still hold what the scan read:
+        // written again since, it is another item, and stays.
+        if (name == value.name) {
+            const RegValueSealRead read = ReadRegValueSeal(key, name.c_str());
+            if (read.kind == RegValueSealRead::Kind::kRead && read.seal != value.seal) {
+                row.result = DomainInfo::kError;
+                row.error.emplace(
+                    ItemError::kRegValue, FormatRegPath(value.root, value.keyPath, name),
+                    ItemError::kOwnText, 0, false, L"",
+                    ChangedSinceScan(L"the value holds other data than the scan read"));
+                return false;
+            }
+        }
         const RegDeleteOutcome outcome = DeleteOpenRegValue(key, name.c_str());
         if (outcome.Deleted()) {
             // Gone from the key as the rest of the clean sees it too.

@@ -8,11 +8,13 @@
 #include <windows.h>
 
 #include <map>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "plugins/windows/grouped_rows_plugin.h"
+#include "sysaccess/registry_values.h"
 
 class CRegistryRowsPlugin : public CGroupedRowsPlugin {
 public:
@@ -27,11 +29,15 @@ protected:
         std::wstring keyPath;
         std::wstring name;
         std::wstring data;  // as the scan read it (text values; empty for others)
+        // Its type and data as the scan read them (AddValue fills it in): the
+        // clean deletes it under its own name only while it still holds them.
+        std::optional<RegValueSeal> seal;
     };
     // One key's values as a walk lists them: names and their data as text.
     struct KeyValues {
         std::vector<std::wstring> names;
         std::vector<std::wstring> data;
+        std::map<std::wstring, RegValueSeal> seals;  // read by the scan only
     };
     using KeyValuesCache = std::map<std::pair<HKEY, std::wstring>, KeyValues>;
 
@@ -41,8 +47,9 @@ protected:
     // values as they are now; by default its own name.
     virtual std::vector<std::wstring> NamesNow(const RowValue& value, const KeyValues& now);
 
+    // Files `value` under `row`, sealed with what the scan's ValuesOf read.
     void AddValue(DomainInfo& row, RowValue value);
-    // The values of a key, read once per scan or clean.
+    // The values of a key, read once per scan.
     const KeyValues& ValuesOf(HKEY root, const std::wstring& keyPath);
     // The keys directly below a key, registry links left out.
     std::vector<std::wstring> SubKeysOf(HKEY root, const std::wstring& keyPath);

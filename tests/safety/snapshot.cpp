@@ -9,6 +9,7 @@
 #include <set>
 
 #include "seedtraces/seed_util.h"
+#include "support/registry_links.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
 
@@ -96,28 +97,50 @@ public:
         do {
             std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..") continue;
-            std::wstring path = folder + L"\\" + name;
-            std::wstring item = TraceItemName(path);
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-                uint64_t size =
-                    (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
-                snapshot_[item] = FileFingerprint(path, size);
-                continue;
-            }
-            // Links are seen, never entered: what they lead to is seen where it lies.
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
-                snapshot_[item] = L"link";
-                continue;
-            }
-            snapshot_[item] = L"folder";
-            Files(path);
+            Entry(folder + L"\\" + name, entry);
         } while (FindNextFileW(find.Get(), &entry));
+    }
+
+    // One file, or one folder with everything below it.
+    void Item(const std::wstring& path) {
+        WIN32_FIND_DATAW entry;
+        FindHandle find(FindFirstFileExW(path.c_str(), FindExInfoBasic, &entry,
+                                         FindExSearchNameMatch, nullptr, 0));
+        if (find) Entry(path, entry);
+    }
+
+    void Entry(const std::wstring& path, const WIN32_FIND_DATAW& entry) {
+        std::wstring item = TraceItemName(path);
+        std::wstring attributes = L" attributes " + std::to_wstring(entry.dwFileAttributes);
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+            uint64_t size = (static_cast<uint64_t>(entry.nFileSizeHigh) << 32) | entry.nFileSizeLow;
+            uint64_t written = (static_cast<uint64_t>(entry.ftLastWriteTime.dwHighDateTime) << 32) |
+                               entry.ftLastWriteTime.dwLowDateTime;
+            snapshot_[item] =
+                FileFingerprint(path, size) + attributes + L" written " + std::to_wstring(written);
+            return;
+        }
+        // Links are seen, never entered: what they lead to is seen where it lies.
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            snapshot_[item] = L"link";
+            return;
+        }
+        // A folder's write time follows its content, which the places below judge.
+        snapshot_[item] = L"folder" + attributes;
+        Files(path);
     }
 
     void Keys(HKEY root, const std::wstring& path) {
         RegKey key;
-        if (RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, key.Receive()) != ERROR_SUCCESS) return;
+        if (RegOpenKeyExW(root, path.c_str(), REG_OPTION_OPEN_LINK, KEY_READ, key.Receive()) !=
+            ERROR_SUCCESS)
+            return;
         std::wstring keyName = TraceItemName(root, path);
+        // A link key is seen with where it leads, never entered.
+        if (std::optional<std::wstring> target = RegistryLinkTarget(key.Get())) {
+            snapshot_[keyName] = L"link " + *target;
+            return;
+        }
         snapshot_[keyName] = L"key";
         std::vector<wchar_t> name(16384);
         std::vector<BYTE> data(1 << 16);
@@ -167,6 +190,18 @@ Snapshot TakeSnapshot() {
     walker.Keys(HKEY_CURRENT_USER, L"");
     walker.Keys(HKEY_LOCAL_MACHINE, L"");
     return snapshot;
+}
+
+void Retake(Snapshot& snapshot, const std::wstring& path) {
+    const std::wstring name = TraceItemName(path);
+    std::erase_if(snapshot, [&name](const auto& entry) { return IsAtOrBelow(entry.first, name); });
+    Walker(snapshot).Item(path);
+}
+
+void RetakeKey(Snapshot& snapshot, HKEY root, const std::wstring& key) {
+    const std::wstring name = TraceItemName(root, key);
+    std::erase_if(snapshot, [&name](const auto& entry) { return IsAtOrBelow(entry.first, name); });
+    Walker(snapshot).Keys(root, key);
 }
 
 std::vector<Damage> CompareSnapshots(const Snapshot& before, const Snapshot& after) {

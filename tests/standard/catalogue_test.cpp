@@ -425,7 +425,7 @@ TEST_F(CatalogueTest, OperaCookiesRefusesWhileCookiesAreToBeKept) {
 
     bare.kernel.OverrideCookieKeepList(L"example.com");
     ASSERT_EQ(plugin->Scan(), CPlugin::kDone);
-    EXPECT_EQ(plugin->Fix(), CPlugin::kFailed);
+    EXPECT_EQ(plugin->Fix(), CPlugin::kDoneWithFailures);
     EXPECT_TRUE(FileExists(file));
     ASSERT_EQ(plugin->GetErrors().size(), 1u);
     EXPECT_NE(plugin->GetErrors()[0].GetTitle().find(file), std::wstring::npos);

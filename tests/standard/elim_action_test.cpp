@@ -189,16 +189,65 @@ TEST_F(MatchByData, RenumberedAddressesAreFoundByTheirData) {
         EXPECT_EQ(record.status, Engine::kRemoved);
 }
 
-TEST_F(MatchByData, AnAddressGoneSinceTheScanCountsAsRemoved) {
+TEST_F(MatchByData, AnAddressGoneSinceTheScanIsGoneAndItsNameKeepsTheNewOne) {
     SHDeleteValueW(key.Root(), key.Path().c_str(), L"url1");
     Set(1, L"http://other.example/");
     SHDeleteValueW(key.Root(), key.Path().c_str(), L"url2");
     ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
     EXPECT_EQ(Get(1), L"http://other.example/");
     EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"url3"));
-    for (const auto& record : engine.regEntries[0].found)
-        EXPECT_EQ(record.status, Engine::kRemoved);
+    const auto& found = engine.regEntries[0].found;
+    EXPECT_EQ(found[0].status, Engine::kGone);
+    EXPECT_EQ(found[1].status, Engine::kGone);
+    EXPECT_EQ(found[2].status, Engine::kRemoved);
     EXPECT_TRUE(plugin.Errors().empty());
+}
+
+// A value is the item the scan listed only while it holds the type and data
+// the scan read: written again since (other text, other bytes of the same
+// size, the same bytes as another type), it stays and its row fails, in a
+// list, as a single value and among a whole key's values (the key then stays).
+TEST_F(EngineTest, AValueWrittenAgainSinceTheScanStaysAndFails) {
+    ScopedTestKey key(L"EngineRewritten");
+    const std::wstring list = key.Sub(L"RunMRU");
+    const std::wstring tree = key.Sub(L"Tree");
+    SetString(key.Root(), list, L"a", L"notepad\\1");
+    SetString(key.Root(), list, L"b", L"calc\\1");
+    const BYTE bytes[] = {1, 2, 3};
+    SetBinary(key.Root(), list, L"c", bytes, sizeof(bytes));
+    SetString(key.Root(), key.Path(), L"LastKey", L"HKEY_CURRENT_USER");
+    SetString(key.Root(), tree, L"v", L"old");
+    plugin.AddRegEntry(key.Root(), list, Engine::kAllValues);
+    plugin.AddRegEntry(key.Root(), key.Path(), Engine::kSingleValue, L"LastKey");
+    plugin.AddRegEntry(key.Root(), tree, Engine::kKeyTree);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+
+    SetString(key.Root(), list, L"a", L"C:\\Changed after the scan.txt");
+    const BYTE other[] = {1, 2, 4};
+    SetBinary(key.Root(), list, L"c", other, sizeof(other));
+    SetString(key.Root(), list, L"d", L"added after the scan");
+    const std::wstring same = L"HKEY_CURRENT_USER";
+    ASSERT_EQ(RegSetKeyValueW(key.Root(), key.Path().c_str(), L"LastKey", REG_EXPAND_SZ,
+                              same.c_str(), static_cast<DWORD>((same.size() + 1) * 2)),
+              ERROR_SUCCESS);
+    SetString(key.Root(), tree, L"v", L"new");
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDoneWithFailures);
+    for (const wchar_t* name : {L"a", L"c", L"d"})
+        EXPECT_TRUE(ValueExists(key.Root(), list, name)) << ToUtf8(name);
+    EXPECT_FALSE(ValueExists(key.Root(), list, L"b"));
+    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"LastKey"));
+    EXPECT_TRUE(ValueExists(key.Root(), tree, L"v"));
+    const auto& entries = engine.regEntries;
+    for (const auto* record : {&entries[0].found[0], &entries[0].found[2], &entries[1].found[0],
+                               &entries[2].found[1], &entries[2].found[0]}) {
+        SCOPED_TRACE(ToUtf8(record->name));
+        ASSERT_EQ(record->status, Engine::kFailed);
+        ASSERT_GT(record->errorNumber, 0u);
+        EXPECT_EQ(plugin.Errors()[record->errorNumber - 1].GetReason().rfind(kChangedSinceScan, 0),
+                  0u);
+    }
+    EXPECT_EQ(entries[0].found[1].status, Engine::kRemoved);
 }
 
 TEST_F(EngineTest, FolderFilesMatchTheMasksInTheirOrder) {

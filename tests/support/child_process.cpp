@@ -32,9 +32,13 @@ bool StartPipedChild(const std::wstring& commandLine, const wchar_t* folder, Pip
 }
 
 ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs, const wchar_t* folder) {
-    ChildResult result;
     PipedChild child;
-    if (!StartPipedChild(commandLine, folder, child)) return result;
+    if (!StartPipedChild(commandLine, folder, child)) return {};
+    return FinishChild(child, timeoutMs);
+}
+
+ChildResult FinishChild(PipedChild& child, DWORD timeoutMs) {
+    ChildResult result;
     result.started = true;
     const HANDLE readEnd = child.output.Get();
     const HANDLE processHandle = child.process.Get();

@@ -26,6 +26,8 @@ bool StartPipedChild(const std::wstring& commandLine, const wchar_t* folder, Pip
 // Runs in `folder` (nullptr: ours).
 ChildResult RunChild(const std::wstring& commandLine, DWORD timeoutMs = 120000,
                      const wchar_t* folder = nullptr);
+// Collects what a started child prints until it ends; waits at most `timeoutMs`.
+ChildResult FinishChild(PipedChild& child, DWORD timeoutMs = 120000);
 
 // The installed program, quoted, followed by `arguments`.
 std::wstring VeltraneCommand(const std::wstring& arguments);

@@ -51,6 +51,7 @@ constexpr long kLinuxSymlink = 88;
 
 namespace {
 
+// Linux makes the same link for a file and a folder; Windows wants to know which.
 bool MakeLink(const std::wstring& link, const std::wstring& target, DWORD windowsFlags) {
     ToUnixName toUnix = WineUnixName();
     if (!toUnix) return CreateSymbolicLinkW(link.c_str(), target.c_str(), windowsFlags);

@@ -1,5 +1,5 @@
 #pragma once
-// Folder links for tests. Wine 8 creates no link through the Windows API
+// Folder and file links for tests. Wine 8 creates no link through the Windows API
 // (CreateSymbolicLinkW succeeds and makes nothing, FSCTL_SET_REPARSE_POINT
 // fails), but it reports a Linux symbolic link to a folder as a reparse
 // point (attributes 0x410), which is what a junction looks like to a walker.

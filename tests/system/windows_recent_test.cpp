@@ -8,6 +8,7 @@
 #include <shlwapi.h>
 
 #include "plugins/system/windows_recent.h"
+#include "support/test_links.h"
 #include "sysaccess/handles.h"
 #include "system/plugin_run.h"
 
@@ -103,6 +104,27 @@ TEST_F(RecentRun, AShortcutInUseIsDeletedAfterReboot) {
     EXPECT_NE(run.CleanReport().find(L"status-reboot\" id=\"idError_1\""), std::wstring::npos);
     SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                    L"PendingFileRenameOperations");
+}
+
+// A shortcut that is a file link (Wine shows a Linux symbolic link as a plain
+// file) is listed with why it stays, and its row fails; the shortcut it
+// leads to is neither overwritten nor deleted.
+TEST_F(RecentRun, AShortcutThatIsAFileLinkIsShownAndLeft) {
+    const std::wstring elsewhere = folder.Sub(L"elsewhere.txt.lnk");
+    SaveShortcut(elsewhere, folder.Sub(L"letter.txt"));
+    const std::string bytes = ReadTestFile(elsewhere);
+    const std::wstring link = RecentFolder() + L"\\letter.txt.lnk";
+    ASSERT_TRUE(MakeFileLink(link, elsewhere));
+    PluginRun<CPlgWinRecUsed> run(L"WinRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    ASSERT_EQ(run.plugin->GetList().size(), 1u);
+
+    EXPECT_EQ(run.Clean(), L"Finished with failures");
+    EXPECT_EQ(ReadTestFile(elsewhere), bytes);
+    EXPECT_EQ(run.plugin->GetList()[0].result, RecentDocument::kFailed);
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_NE(run.plugin->GetErrors()[0].GetReason().find(L"link"), std::wstring::npos);
+    RemoveFolderLink(link);
 }
 
 // Found by the robustness tests: the shell's loader read a volume label at

@@ -4,6 +4,7 @@
 
 #include "plugins/windows/feature_usage.h"
 #include "support/test_registry.h"
+#include "sysaccess/file_delete.h"
 #include "sysaccess/known_folders.h"
 #include "system/plugin_run.h"
 
@@ -40,6 +41,24 @@ TEST(FeatureUsage, CountsAreListedReadablyAndOnlyTheyGo) {
     EXPECT_TRUE(ValueExists(HKCU, kSwitched, L"Layout"));
     EXPECT_TRUE(ValueExists(HKCU, kUsage + L"\\SomethingNew", L"Counter"));
     EXPECT_TRUE(KeyExists(HKCU, kUsage + L"\\TrayButtonClicked"));
+    DeleteTree(HKCU, kUsage);
+}
+
+// A count the program raised after the scan is no longer the one shown: it
+// stays, and its row fails as changed since the scan.
+TEST(FeatureUsage, ACountRaisedSinceTheScanStays) {
+    DeleteTree(HKCU, kUsage);
+    SetDword(HKCU, kSwitched, kWord, 12);
+    SetDword(HKCU, kSwitched, L"Microsoft.Windows.Explorer", 1);
+    PluginRun<CPlgFeatureUsage> run(L"FeatureUsage");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    SetDword(HKCU, kSwitched, kWord, 13);
+
+    EXPECT_EQ(run.Clean(), L"Finished with failures");
+    EXPECT_TRUE(ValueExists(HKCU, kSwitched, kWord));
+    EXPECT_FALSE(ValueExists(HKCU, kSwitched, L"Microsoft.Windows.Explorer"));
+    ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+    EXPECT_EQ(run.plugin->GetErrors()[0].GetReason().rfind(kChangedSinceScan, 0), 0u);
     DeleteTree(HKCU, kUsage);
 }
 

@@ -205,9 +205,11 @@ std::string BookmarksFile(const std::string& url, const char* name) {
 
 }  // namespace
 
-// A database a clean edits, with the journal files SQLite may keep beside it.
+// A database a clean edits (never removes), with the journal files SQLite
+// may keep beside it.
 static void NoteDatabase(const std::wstring& path) {
-    for (const wchar_t* suffix : {L"", L"-journal", L"-wal", L"-shm"}) NoteTraceFile(path + suffix);
+    NoteEditedTraceFile(path);
+    for (const wchar_t* suffix : {L"-journal", L"-wal", L"-shm"}) NoteTraceFile(path + suffix);
 }
 
 bool WriteDatabase(const std::wstring& path, const std::string& sql) {
@@ -268,7 +270,7 @@ bool WriteFirefoxCookies(const std::wstring& path, const std::vector<std::string
 bool WriteChromiumProfile(const std::wstring& folder, const std::wstring& cacheFolder,
                           std::wstring gpuCacheFolder) {
     if (gpuCacheFolder.empty()) gpuCacheFolder = cacheFolder;
-    // What the Chromium plug-ins may change or remove.
+    // What the Chromium plug-ins may change (the databases) or remove.
     for (const wchar_t* database : {L"History", L"Favicons", L"Network\\Cookies", L"Web Data"})
         NoteDatabase(folder + database);
     for (const wchar_t* file : {L"Visited Links", L"Top Sites", L"Top Sites-journal", L"Shortcuts",
@@ -503,7 +505,7 @@ bool SeedFormHistory(const std::wstring& folder) {
 }  // namespace
 
 bool WriteFirefoxProfile(const std::wstring& folder, const std::wstring& cacheFolder) {
-    // What the Firefox plug-ins may change or remove.
+    // What the Firefox plug-ins may change (the databases) or remove.
     for (const wchar_t* database :
          {L"places.sqlite", L"favicons.sqlite", L"cookies.sqlite", L"formhistory.sqlite"})
         NoteDatabase(folder + database);

@@ -88,6 +88,10 @@ std::wstring TraceItemName(HKEY root, const std::wstring& key, const std::wstrin
 
 void NoteTraceFile(const std::wstring& path) { TracePlaces().push_back({TraceItemName(path)}); }
 
+void NoteEditedTraceFile(const std::wstring& path) {
+    TracePlaces().push_back({.name = TraceItemName(path), .editedOnly = true});
+}
+
 void NoteTraceFolderContent(const std::wstring& folder) {
     TracePlaces().push_back({TraceItemName(folder), true});
 }

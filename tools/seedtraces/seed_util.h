@@ -22,9 +22,12 @@ bool SeedFolder(const std::wstring& path);
 struct TracePlace {
     std::wstring name;         // as the safety net names items: see TraceItemName
     bool contentOnly = false;  // what is inside may go, the place itself stays
+    bool editedOnly = false;   // a file a clean edits: it may change, it must stay
 };
 // A file or a folder with everything below it.
 void NoteTraceFile(const std::wstring& path);
+// A file a clean edits in place (a browser's database): it may change, never go.
+void NoteEditedTraceFile(const std::wstring& path);
 // What a plug-in empties: everything inside `folder`, which itself stays.
 void NoteTraceFolderContent(const std::wstring& folder);
 // A key with its values and sub-keys.
