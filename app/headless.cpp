@@ -123,8 +123,10 @@ private:
             if (!plugin) continue;
             if (scan)
                 outcome.summary = plugin->GetScanSummary();
-            else if (plugin->GetRunState() == CPlugin::kCleaned)
+            else if (plugin->GetRunState() == CPlugin::kCleaned) {
                 outcome.clean = plugin->GetCleanSummary();
+                outcome.clean->kept = plugin->GetKeptCount();
+            }
             if (request_.reportFolder.empty()) continue;
             MemoryHtmlElement element;
             if (scan)
@@ -202,6 +204,7 @@ void AddCleanCounts(const CleanSummary& clean, nlohmann::ordered_json& entry) {
     entry["deferred"] = clean.deferred;
     entry["changed"] = clean.changed;
     entry["freedBytes"] = known(clean.freedBytes);
+    entry["kept"] = clean.kept;
 }
 
 std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,

@@ -99,6 +99,7 @@ RunLockOutcome CKernel::SetMode(Mode mode) {
 
     if (mode == kScanning) {
         ResetCancel();
+        keptByYou_.clear();  // a new scan shows new rows, all ticked
         TakeCookieKeepList();
         if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kScanFinished);
     } else if (mode == kCleaning) {
@@ -303,6 +304,17 @@ bool CKernel::StoreCookieKeepList(const CookieKeepList& list) {
 void CKernel::TakeCookieKeepList() { keepList_ = ReadCookieKeepList(); }
 
 bool CKernel::GetWipeFiles() const { return options_.overWrite; }
+
+void CKernel::SetKeptByYou(std::vector<std::wstring> itemKeys) {
+    keptByYou_.clear();
+    for (std::wstring& key : itemKeys) keptByYou_.insert(std::move(key));
+}
+
+KeepVerdict CKernel::MayRemove(const ItemRef& item) const {
+    if (mode_ != kCleaning) return {};
+    if (keptByYou_.contains(ItemKey(item))) return {KeepVerdict::Kind::kKeptByYou, {}};
+    return {};
+}
 
 SettingsOutcome CKernel::SetOptions(const Options& options) {
     options_ = options;

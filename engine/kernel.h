@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/cookie_keep_list.h"
@@ -18,6 +19,7 @@
 #include "engine/options.h"
 #include "engine/plugin.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/item_ref.h"
 
 class CKernel;
 using PluginList = std::vector<std::unique_ptr<CPlugin>>;
@@ -117,6 +119,12 @@ public:
     // storage in the option at once; for the window's thread.
     CookieKeepList ReadCookieKeepList() const;
     bool StoreCookieKeepList(const CookieKeepList& list);
+    // The keys (ItemKey) of the rows the user unticked in the scan report:
+    // the clean leaves those items and shows them "Kept by you". They last
+    // until the next scan starts. Not during a run.
+    void SetKeptByYou(std::vector<std::wstring> itemKeys);
+    // Whether the current run may remove `item`; called from workers.
+    KeepVerdict MayRemove(const ItemRef& item) const;
     HANDLE GetCancelEvent() const { return cancelEvent_.Get(); }
     // The state of the cancel event without a trip to the system, for the
     // per-item checks of the workers.
@@ -153,6 +161,8 @@ private:
     Options options_;
     CookieKeepList keepList_;
     std::optional<std::wstring> keepOverride_;
+    // Written on the window's thread between runs, read by workers during a clean.
+    std::unordered_set<std::wstring> keptByYou_;
     // Set by workers whose deletions wait for a restart.
     std::atomic<bool> rebootNeeded_ = false;
     bool storesOptions_ = true;

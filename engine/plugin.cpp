@@ -76,6 +76,7 @@ void CPlugin::StartScan(HANDLE cancelEvent) {
 
 void CPlugin::StartFix(HANDLE cancelEvent) {
     cancelEvent_ = cancelEvent;
+    keptKeys_.clear();
     if (!LaunchWorker(&CPlugin::FixThread)) FinishFix(kFailed);
 }
 
@@ -158,6 +159,8 @@ void CPlugin::LoadPages(const std::wstring& language) {
         pages.resGone = ReadPage(folder + L"res_Gone.html");
         pages.resCancelled = ReadPage(folder + L"res_Cancelled.html");
         pages.resKept = ReadPage(folder + L"res_Kept.html");
+        pages.resKeptByYou = ReadPage(folder + L"res_KeptByYou.html");
+        pages.resExcluded = ReadPage(folder + L"res_Excluded.html");
         pages.scaning = ReadPage(folder + L"scaning.html");
         pages.clearing = ReadPage(folder + L"Clearing.html");
         pages.resScanFinished = ReadPage(folder + L"res_ScanFinished.html");
@@ -186,6 +189,28 @@ bool CPlugin::IsCancelled() const {
 bool CPlugin::GetWipeFiles() const { return kernel_->GetWipeFiles(); }
 
 void CPlugin::SetRebootNeeded() { kernel_->SetRebootNeeded(true); }
+
+KeepVerdict CPlugin::MayRemove(const ItemRef& item) const {
+    KeepVerdict verdict = kernel_->MayRemove(item);
+    if (verdict.Keeps()) keptKeys_.insert(ItemKey(item));
+    return verdict;
+}
+
+std::wstring CPlugin::KeptStatusHtml(const KeepVerdict& verdict) {
+    const SharedResultPages& pages = SharedPages();
+    switch (verdict.kind) {
+        case KeepVerdict::Kind::kRemove:
+            return {};
+        case KeepVerdict::Kind::kKeptByYou:
+        case KeepVerdict::Kind::kNewerThanLimit:
+            return pages.resKeptByYou;
+        case KeepVerdict::Kind::kExcluded:
+            break;
+    }
+    std::wstring text = pages.resExcluded;
+    ReplaceAll(text, L"#rule#", EscapeHtml(verdict.rule));
+    return text;
+}
 
 bool CPlugin::SetProgress(const std::wstring& itemText) {
     std::wstring prefix;

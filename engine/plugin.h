@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/html_element.h"
@@ -62,6 +63,7 @@ struct CleanSummary {
     uint64_t deferred = 0;
     uint64_t changed = 0;
     std::optional<uint64_t> freedBytes;
+    uint64_t kept = 0;  // items left because the user or a rule kept them (GetKeptCount)
 
     // Rows it showed that are still there and will stay.
     bool LeftItems() const { return failed + changed > 0; }
@@ -75,7 +77,9 @@ struct SharedResultPages {
     std::wstring resDeletedNotOverwritten;  // its data belongs to another name too
     std::wstring resGone;                   // not there any more when the clean came
     std::wstring resCancelled;
-    std::wstring resKept;  // cookies left by the cookie keep-list
+    std::wstring resKept;       // cookies left by the cookie keep-list
+    std::wstring resKeptByYou;  // rows the user unticked in the scan report
+    std::wstring resExcluded;   // items an exclusion rule keeps; "#rule#" names the rule
     std::wstring scaning;
     std::wstring clearing;
     std::wstring resScanFinished;
@@ -124,12 +128,16 @@ public:
     bool IsCancelled() const override;
     bool GetWipeFiles() const override;
     void SetRebootNeeded() override;
+    KeepVerdict MayRemove(const ItemRef& item) const override;
 
     // Posts a progress message unless throttled; false when throttled.
     bool SetProgress(const std::wstring& itemText);
     std::wstring GetPluginsFolder() const;
     std::wstring GetPluginFolder() const;
     static const SharedResultPages& SharedPages();
+    // The status cell of a row kept by `verdict`: "Kept by you", or "Excluded"
+    // with its rule (escaped); empty for kRemove.
+    static std::wstring KeptStatusHtml(const KeepVerdict& verdict);
 
     int GetWeight() const { return weight_; }
     PluginCategory GetCategory() const { return category_; }
@@ -140,6 +148,8 @@ public:
     RunState GetRunState() const { return runState_; }
     void ResetRunState() { runState_ = kNotRun; }
     const std::vector<ItemError>& GetErrors() const { return errors; }
+    // The items the last clean left because the user or a rule kept them.
+    uint64_t GetKeptCount() const { return keptKeys_.size(); }
 
 protected:
     // Starts `routine` on a new thread; false when no thread could be made.
@@ -169,6 +179,8 @@ private:
     // Written by the worker as it finishes, read by the window's thread.
     std::atomic<RunState> runState_ = kNotRun;
     UniqueHandle worker_;
+    // The keys of the items kept in the current clean; the worker's alone while it runs.
+    mutable std::unordered_set<std::wstring> keptKeys_;
 };
 
 const wchar_t* CategoryName(PluginCategory category);

@@ -76,6 +76,10 @@ void SettleRegRecord(CElimAction::SRegRecord& record, const RegDeleteOutcome& ou
         case RegDeleteOutcome::Kind::kLinkInside:
             FailRegRecord(record, kRegistryLinkInside, errors);
             return;
+        case RegDeleteOutcome::Kind::kKept:
+            record.status = CElimAction::kKept;
+            record.kept = outcome.kept;
+            return;
         default:
             CElimAction::Fail(record, errors, ReasonFor(outcome.error), outcome.error);
             return;
@@ -195,6 +199,7 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
                 record.listing = std::move(listing);
             }
         }
+        record.itemKey = ItemKey(FolderItemRef(folder.path));
         record.identity = std::move(folder);
         entry.found.push_back(std::move(record));
     }
@@ -203,6 +208,7 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
         record.name = ShownName(path, top, file);
         record.size = file.size;
         record.subitemsFound = 1;
+        record.itemKey = ItemKey(FileItemRef(file.path));
         record.identity = std::move(file);
         entry.found.push_back(std::move(record));
     }
@@ -222,6 +228,7 @@ bool CElimAction::ScanSingleFile(SFileEntry& entry, const std::wstring& path) {
         record.refusal = std::move(read.reason);
     } else {
         record.size = read.identity.size;
+        record.itemKey = ItemKey(FileItemRef(read.identity.path));
         record.identity = std::move(read.identity);
     }
     entry.found.push_back(std::move(record));
@@ -262,6 +269,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
         record.name.reserve(regPath.size() + shown.size());
         record.name.append(regPath).append(shown);
         record.regPath = regPath;
+        record.itemKey = ItemKey(RegValueItemRef(entry.root, keyPath, valueName));
         record.regName = std::move(valueName);
         record.subitemsFound = 1;
         if (showValueData) record.valueData = std::move(data);
@@ -304,6 +312,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
             self.name = regPath;
             self.regPath = regPath;
             self.subitemsFound = 1;
+            self.itemKey = ItemKey(RegKeyItemRef(entry.root, keyPath));
             entry.found.push_back(std::move(self));
             for (const std::wstring& subKey : subKeys) {
                 plugin_.SetProgress(JoinPath(subKey, kAllEntries));
@@ -314,6 +323,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
                 record.name = regPath + subKey;
                 record.regPath = regPath;
                 record.regName = subKey;
+                record.itemKey = ItemKey(RegKeyItemRef(entry.root, JoinPath(keyPath, subKey)));
                 record.isKey = true;
                 record.subitemsFound = count;
                 entry.found.push_back(std::move(record));
@@ -353,8 +363,12 @@ bool CElimAction::LeftItems() const {
 
 void CElimAction::DeleteFileRecord(SFileRecord& record, bool overwrite,
                                    std::vector<ItemError>& errors) {
-    const Removal removal = RemoveListedFile(record.identity, overwrite);
+    const Removal removal = RemoveListedFile(record.identity, overwrite, &plugin_);
     switch (removal.kind) {
+        case RemovalKind::kKept:
+            record.status = kKept;
+            record.kept = removal.kept;
+            return;
         case RemovalKind::kRemoved:
         case RemovalKind::kRemovedWithoutOverwrite:
             record.status =
@@ -410,6 +424,12 @@ void CElimAction::FailFolder(SFileRecord& record, const TreeRemoval& tree, const
 bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& mask,
                                      std::vector<ItemError>& errors) {
     plugin_.SetProgress(JoinPath(record.name, mask));
+    // A kept folder keeps everything the scan listed in it.
+    if (KeepVerdict kept = plugin_.MayRemove(FolderItemRef(record.identity.path)); kept.Keeps()) {
+        record.status = kKept;
+        record.kept = std::move(kept);
+        return true;
+    }
     TreeRemoval tree;
     if (record.listing) {
         tree = RemoveListedTree(*record.listing, &plugin_);
@@ -424,10 +444,19 @@ bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& ma
         FailWithReason(record, allowed.reason, errors);
         return true;
     }
+    // What the user or a rule kept inside keeps the folder, as kept.
+    if (tree.kept > 0 && tree.changed == 0 && tree.failed == 0 && tree.deferred == 0) {
+        record.status = kKept;
+        record.kept = tree.firstKept;
+        return true;
+    }
     const Removal removal = allowed.allowed
-                                ? RemoveListedFolder(record.identity)
+                                ? RemoveListedFolder(record.identity, &plugin_)
                                 : Removal{RemovalKind::kFailed, ERROR_ACCESS_DENIED, {}, 0};
-    if (removal.kind == RemovalKind::kRemoved) {
+    if (removal.kind == RemovalKind::kKept) {
+        record.status = kKept;
+        record.kept = removal.kept;
+    } else if (removal.kind == RemovalKind::kRemoved) {
         record.status = kRemoved;
     } else if (removal.kind == RemovalKind::kGone) {
         record.status = record.subitemsRemoved > 0 ? kRemoved : kGone;
@@ -488,9 +517,10 @@ bool CElimAction::FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors) 
                 if (plugin_.IsCancelled()) return false;
                 if (record.status == kHidden) continue;
                 StepDots();
-                SettleRegRecord(record,
-                                DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str()),
-                                errors);
+                SettleRegRecord(
+                    record,
+                    DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str(), &plugin_),
+                    errors);
             }
             return true;
         case kAllValues:
@@ -523,6 +553,14 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
     for (SRegRecord& record : entry.found) {
         if (plugin_.IsCancelled()) return false;
         if (record.status == kHidden) continue;
+        // Asked by the name the scan showed: that is the row the user saw.
+        if (KeepVerdict kept =
+                plugin_.MayRemove(RegValueItemRef(entry.root, keyPath, record.regName));
+            kept.Keeps()) {
+            record.status = kKept;
+            record.kept = std::move(kept);
+            continue;
+        }
         std::wstring name = record.regName;
         if (matchByData && !byData && !unchangedSinceScan) {
             std::wstring current;
@@ -557,9 +595,19 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
 bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
                              const std::wstring& display, std::vector<ItemError>& errors) {
     if (entry.found.empty()) return true;
+    // A kept key keeps everything below it.
+    if (KeepVerdict kept = plugin_.MayRemove(RegKeyItemRef(entry.root, keyPath)); kept.Keeps()) {
+        for (SRegRecord& record : entry.found) {
+            if (record.status == kHidden) continue;
+            record.status = kKept;
+            record.kept = kept;
+        }
+        return true;
+    }
     // The key itself is listed first but can only go once it is empty.
     bool valuesAnnounced = false;
     bool linkLeft = false;
+    std::optional<KeepVerdict> keptBelow;
     for (size_t i = 1; i < entry.found.size(); ++i) {
         SRegRecord& record = entry.found[i];
         if (plugin_.IsCancelled()) return false;
@@ -573,21 +621,31 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
             if (emptied.kind == RegDeleteOutcome::Kind::kCancelled) return false;
             linkLeft |= emptied.kind == RegDeleteOutcome::Kind::kLink ||
                         emptied.kind == RegDeleteOutcome::Kind::kLinkInside;
-            SettleRegRecord(
-                record, emptied.Deleted() ? DeleteEmptyRegKey(entry.root, subKey.c_str()) : emptied,
-                errors);
+            SettleRegRecord(record,
+                            emptied.Deleted()
+                                ? DeleteEmptyRegKey(entry.root, subKey.c_str(), &plugin_)
+                                : emptied,
+                            errors);
+            if (record.status == kKept && !keptBelow) keptBelow = record.kept;
             continue;
         }
         if (!valuesAnnounced) {
             plugin_.SetProgress(JoinPath(display, kAllEntries));
             valuesAnnounced = true;
         }
-        SettleRegRecord(record, DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str()),
-                        errors);
+        SettleRegRecord(
+            record, DeleteRegValue(entry.root, keyPath.c_str(), record.regName.c_str(), &plugin_),
+            errors);
+        if (record.status == kKept && !keptBelow) keptBelow = record.kept;
     }
     if (plugin_.IsCancelled()) return false;
     SRegRecord& self = entry.found.front();
     if (self.status == kHidden) return true;
+    if (keptBelow) {  // it holds what stays, so it stays too, as kept
+        self.status = kKept;
+        self.kept = *keptBelow;
+        return true;
+    }
     RegDeleteOutcome removed = DeleteEmptyRegKey(entry.root, keyPath.c_str());
     // What keeps it is the link left below, not the key's fullness as such.
     if (linkLeft && !removed.Deleted()) removed.kind = RegDeleteOutcome::Kind::kLinkInside;
