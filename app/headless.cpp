@@ -255,6 +255,8 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
     kernel.SetStoresOptions(false);
     run.Attach(&kernel);
     if (request.keepCookies) kernel.OverrideCookieKeepList(*request.keepCookies);
+    kernel.AddRunExclusions(request.exclusions);
+    if (request.olderThanHours) kernel.OverrideAgeLimit(*request.olderThanHours);
 
     for (const std::wstring& id : request.only) {
         if (!kernel.FindPlugin(id)) {

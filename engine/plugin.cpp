@@ -98,6 +98,12 @@ DWORD WINAPI CPlugin::ScanThread(void* self) {
 
 DWORD WINAPI CPlugin::FixThread(void* self) {
     auto* plugin = static_cast<CPlugin*>(self);
+    // Exclusions that cannot be read might keep anything: nothing is removed.
+    if (const std::optional<std::wstring>& refusal = plugin->kernel_->CleanRefusal()) {
+        plugin->errors.assign(1, ItemError(L"Exclusions", *refusal));
+        plugin->FinishFix(kFailed);
+        return 0;
+    }
     plugin->FinishFix(plugin->Fix());
     return 0;
 }
@@ -161,6 +167,8 @@ void CPlugin::LoadPages(const std::wstring& language) {
         pages.resKept = ReadPage(folder + L"res_Kept.html");
         pages.resKeptByYou = ReadPage(folder + L"res_KeptByYou.html");
         pages.resExcluded = ReadPage(folder + L"res_Excluded.html");
+        pages.resNewerThanLimit = ReadPage(folder + L"res_NewerThanLimit.html");
+        pages.newerThanLimit = ReadPage(folder + L"newer_than_limit.html");
         pages.scaning = ReadPage(folder + L"scaning.html");
         pages.clearing = ReadPage(folder + L"Clearing.html");
         pages.resScanFinished = ReadPage(folder + L"res_ScanFinished.html");
@@ -190,8 +198,15 @@ bool CPlugin::GetWipeFiles() const { return kernel_->GetWipeFiles(); }
 
 void CPlugin::SetRebootNeeded() { kernel_->SetRebootNeeded(true); }
 
+bool CPlugin::IsTooNew(const FILETIME& lastWrite) const {
+    const std::optional<FILETIME>& cutoff = kernel_->GetAgeCutoff();
+    return ageLimitApplies_ && cutoff && CompareFileTime(&lastWrite, &*cutoff) > 0;
+}
+
 KeepVerdict CPlugin::MayRemove(const ItemRef& item) const {
     KeepVerdict verdict = kernel_->MayRemove(item);
+    if (!verdict.Keeps() && item.kind == ItemKind::kFile && IsTooNew(item.lastWrite))
+        verdict.kind = KeepVerdict::Kind::kNewerThanLimit;
     if (verdict.Keeps()) keptKeys_.insert(ItemKey(item));
     return verdict;
 }
@@ -202,8 +217,9 @@ std::wstring CPlugin::KeptStatusHtml(const KeepVerdict& verdict) {
         case KeepVerdict::Kind::kRemove:
             return {};
         case KeepVerdict::Kind::kKeptByYou:
-        case KeepVerdict::Kind::kNewerThanLimit:
             return pages.resKeptByYou;
+        case KeepVerdict::Kind::kNewerThanLimit:
+            return pages.resNewerThanLimit;
         case KeepVerdict::Kind::kExcluded:
             break;
     }

@@ -77,9 +77,11 @@ struct SharedResultPages {
     std::wstring resDeletedNotOverwritten;  // its data belongs to another name too
     std::wstring resGone;                   // not there any more when the clean came
     std::wstring resCancelled;
-    std::wstring resKept;       // cookies left by the cookie keep-list
-    std::wstring resKeptByYou;  // rows the user unticked in the scan report
-    std::wstring resExcluded;   // items an exclusion rule keeps; "#rule#" names the rule
+    std::wstring resKept;            // cookies left by the cookie keep-list
+    std::wstring resKeptByYou;       // rows the user unticked in the scan report
+    std::wstring resExcluded;        // items an exclusion rule keeps; "#rule#" names the rule
+    std::wstring resNewerThanLimit;  // files written within the age limit
+    std::wstring newerThanLimit;     // a scan summary's line: "#count#" files too new
     std::wstring scaning;
     std::wstring clearing;
     std::wstring resScanFinished;
@@ -148,6 +150,11 @@ public:
     RunState GetRunState() const { return runState_; }
     void ResetRunState() { runState_ = kNotRun; }
     const std::vector<ItemError>& GetErrors() const { return errors; }
+    // Whether the age limit applies to this plug-in (it empties folders of
+    // files that are only useful for a while), and whether a file last written
+    // at `lastWrite` is too new for it under the run's limit.
+    bool AgeLimitApplies() const { return ageLimitApplies_; }
+    bool IsTooNew(const FILETIME& lastWrite) const;
     // The items the last clean left because the user or a rule kept them.
     uint64_t GetKeptCount() const { return keptKeys_.size(); }
 
@@ -155,6 +162,7 @@ protected:
     // Starts `routine` on a new thread; false when no thread could be made.
     virtual bool LaunchWorker(LPTHREAD_START_ROUTINE routine);
     CKernel& GetKernel() const { return *kernel_; }
+    void SetAgeLimitApplies() { ageLimitApplies_ = true; }
 
     unsigned progressInterval = 0;
     std::vector<ItemError> errors;
@@ -170,6 +178,7 @@ private:
     DWORD lastProgressTick_ = 0;
     bool inLastScan_ = true;
     bool enabled_ = true;
+    bool ageLimitApplies_ = false;
     // The checked flag as the registry holds it; none when it holds none yet (or not as 0 or 1).
     std::optional<bool> storedEnabled_;
     std::wstring id_;

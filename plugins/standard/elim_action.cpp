@@ -118,6 +118,7 @@ void CElimAction::StepDots() {
 
 bool CElimAction::Scan() {
     dots_.clear();
+    newerThanLimit = 0;
     for (SFileEntry& entry : fileEntries) {
         entry.found.clear();
         entry.absent = false;
@@ -204,6 +205,13 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
         entry.found.push_back(std::move(record));
     }
     for (FileIdentity& file : top.files) {
+        // Too new for the age limit: not listed, only counted. (Inside a
+        // listed folder such a file stays listed; the clean keeps it, and the
+        // folder with it.)
+        if (plugin_.IsTooNew(file.lastWrite)) {
+            ++newerThanLimit;
+            continue;
+        }
         SFileRecord record;
         record.name = ShownName(path, top, file);
         record.size = file.size;
@@ -595,15 +603,8 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
 bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
                              const std::wstring& display, std::vector<ItemError>& errors) {
     if (entry.found.empty()) return true;
-    // A kept key keeps everything below it.
-    if (KeepVerdict kept = plugin_.MayRemove(RegKeyItemRef(entry.root, keyPath)); kept.Keeps()) {
-        for (SRegRecord& record : entry.found) {
-            if (record.status == kHidden) continue;
-            record.status = kKept;
-            record.kept = kept;
-        }
-        return true;
-    }
+    // Each row is asked on its own; the key itself last, and it stays when
+    // anything below it was kept.
     // The key itself is listed first but can only go once it is empty.
     bool valuesAnnounced = false;
     bool linkLeft = false;

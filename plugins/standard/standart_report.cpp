@@ -246,6 +246,11 @@ void CStandartPlugin::FillScanReport(ReportParts& parts) const {
         });
     ReplaceAll(parts.totals, kItemsFound, std::to_wstring(tally.items));
     ReplaceAll(parts.totals, kSize, FormatSize(tally.size));
+    if (engine_.newerThanLimit > 0) {
+        std::wstring newer = SharedPages().newerThanLimit;
+        ReplaceAll(newer, L"#count#", std::to_wstring(engine_.newerThanLimit));
+        parts.totals += newer;
+    }
     FillFrame(parts, Body(tally.items, fileRows, regRows, SharedPages().noItemsFound));
 }
 
