@@ -130,6 +130,11 @@ std::optional<Segments> PathPattern(const std::wstring& expanded, std::wstring& 
     for (wchar_t& c : path)
         if (c == L'/') c = L'\\';
     while (path.size() > 3 && path.back() == L'\\') path.pop_back();
+    // Never taken relative to a current folder: a rule names one place.
+    if (path.size() < 3 || !std::iswalpha(path[0]) || path[1] != L':' || path[2] != L'\\') {
+        error = L"a path must be a full path on a drive (\"C:\\...\" or \"%TEMP%\\...\")";
+        return std::nullopt;
+    }
     Segments segments = Split(path, L'\\');
     size_t literal = 0;
     while (literal < segments.size() && !HasWildcard(segments[literal])) ++literal;

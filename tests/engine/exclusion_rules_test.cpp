@@ -17,8 +17,8 @@ bool Keeps(const ExclusionRules& rules, const ItemRef& item) {
 }
 
 TEST(ExclusionRules, PathPatternsMatchWithinSegmentsAndAtAnyDepth) {
-    const ExclusionRules rules = Rules({L"file:C:\\Temp\\*.lo?", L"file:C:\\Data\\**\\keep.txt",
-                                        L"folder:c:\\cache\\pro*"});
+    const ExclusionRules rules =
+        Rules({L"file:C:\\Temp\\*.lo?", L"file:C:\\Data\\**\\keep.txt", L"folder:c:\\cache\\pro*"});
     EXPECT_TRUE(Keeps(rules, FileItemRef(L"C:\\Temp\\a.log")));
     EXPECT_TRUE(Keeps(rules, FileItemRef(L"C:\\TEMP\\B.LOG")));  // case does not matter
     EXPECT_FALSE(Keeps(rules, FileItemRef(L"C:\\Temp\\a.logs")));
@@ -71,8 +71,8 @@ TEST(ExclusionRules, SiteRulesKeepTheDomainAndItsSubdomainsOnly) {
 TEST(ExclusionRules, RulesThatCannotBeReadSayWhy) {
     for (const wchar_t* text :
          {L"", L"path:C:\\x", L"file:", L"file:relative\\x", L"file:C:\\a**\\b",
-          L"folder:%VELTRANE_NOT_SET_ANYWHERE%\\x", L"folder:C:\\x\\%unclosed",
-          L"key:Software\\X", L"key:HKCU\\**\\X", L"value:HKCU\\Software", L"site:no domain"}) {
+          L"folder:%VELTRANE_NOT_SET_ANYWHERE%\\x", L"folder:C:\\x\\%unclosed", L"key:Software\\X",
+          L"key:HKCU\\**\\X", L"value:HKCU\\Software", L"site:no domain"}) {
         const RuleParse parsed = ParseExclusionRule(text);
         EXPECT_FALSE(parsed.rule) << text;
         EXPECT_FALSE(parsed.error.empty()) << text;
