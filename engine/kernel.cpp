@@ -311,7 +311,8 @@ void CKernel::SetKeptByYou(std::vector<std::wstring> itemKeys) {
 }
 
 KeepVerdict CKernel::MayRemove(const ItemRef& item) const {
-    if (mode_ != kCleaning) return {};
+    // Both are empty outside a run's choices: the unticked rows clear at a
+    // scan's start, and the rules are taken when a run starts.
     if (keptByYou_.contains(ItemKey(item))) return {KeepVerdict::Kind::kKeptByYou, {}};
     if (std::optional<std::wstring> rule = exclusions_.KeepingRule(item))
         return {KeepVerdict::Kind::kExcluded, std::move(*rule)};
