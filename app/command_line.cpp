@@ -3,6 +3,7 @@
 #include <cwctype>
 
 #include "engine/cookie_keep_list.h"
+#include "engine/exclusion_rules.h"
 
 namespace {
 
@@ -80,6 +81,21 @@ HeadlessRequest ParseHeadlessArguments(const std::vector<std::wstring>& argument
             }
         } else if (TakeValue(argument, L"/keep:", value)) {
             if (!ParseKeepList(value, request, error)) return request;
+        } else if (TakeValue(argument, L"/exclude:", value)) {
+            // Read now, so that a rule that cannot be parsed is a usage error.
+            if (RuleParse rule = ParseExclusionRule(value); !rule.rule) {
+                error = L"/exclude: \"" + value + L"\" cannot be used: " + rule.error + L".";
+                return request;
+            }
+            request.exclusions.push_back(value);
+        } else if (TakeValue(argument, L"/older:", value)) {
+            wchar_t* end = nullptr;
+            const unsigned long hours = wcstoul(value.c_str(), &end, 10);
+            if (value.empty() || *end != L'\0' || value[0] == L'-' || hours > 1000000) {
+                error = L"/older: needs a number of hours (0 for no limit).";
+                return request;
+            }
+            request.olderThanHours = hours;
         } else if (TakeValue(argument, L"/report:", value)) {
             if (value.empty()) {
                 error = L"/report: needs a folder.";
@@ -94,8 +110,8 @@ HeadlessRequest ParseHeadlessArguments(const std::vector<std::wstring>& argument
     bool runSwitches = request.json || !request.only.empty() || !request.reportFolder.empty();
     if (runSwitches && request.action == HeadlessRequest::kNone)
         error = L"/only:, /report: and /json need /list, /scan or /clean.";
-    else if (request.keepCookies && request.action != HeadlessRequest::kScan &&
-             request.action != HeadlessRequest::kClean)
-        error = L"/keep: needs /scan or /clean.";
+    else if ((request.keepCookies || !request.exclusions.empty() || request.olderThanHours) &&
+             request.action != HeadlessRequest::kScan && request.action != HeadlessRequest::kClean)
+        error = L"/keep:, /exclude: and /older: need /scan or /clean.";
     return request;
 }

@@ -1,6 +1,6 @@
 #pragma once
 // The unattended switches: /list, /scan and /clean with /only:, /report:,
-// /keep: and /json.
+// /keep:, /exclude:, /older: and /json.
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +14,10 @@ struct HeadlessRequest {
     // /keep:a.com;b.org: the cookie keep-list of this run, normalised; the
     // stored option is used when absent and is never changed.
     std::optional<std::wstring> keepCookies;
+    // /exclude:<rule> (repeatable): rules of this run, added to the stored ones.
+    std::vector<std::wstring> exclusions;
+    // /older:<hours>: this run's age limit instead of the stored one.
+    std::optional<unsigned long> olderThanHours;
 };
 
 // Parses the arguments after the program name. kNone with an empty `error`

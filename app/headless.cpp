@@ -145,8 +145,10 @@ private:
             if (!plugin) continue;
             if (scan)
                 outcome.summary = plugin->GetScanSummary();
-            else if (plugin->GetRunState() == CPlugin::kCleaned)
+            else if (plugin->GetRunState() == CPlugin::kCleaned) {
                 outcome.clean = plugin->GetCleanSummary();
+                outcome.clean->kept = plugin->GetKeptCount();
+            }
             if (request_.reportFolder.empty()) continue;
             MemoryHtmlElement element;
             if (scan)
@@ -224,6 +226,7 @@ void AddCleanCounts(const CleanSummary& clean, nlohmann::ordered_json& entry) {
     entry["deferred"] = clean.deferred;
     entry["changed"] = clean.changed;
     entry["freedBytes"] = known(clean.freedBytes);
+    entry["kept"] = clean.kept;
 }
 
 std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
@@ -274,6 +277,8 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
     kernel.SetStoresOptions(false);
     run.Attach(&kernel);
     if (request.keepCookies) kernel.OverrideCookieKeepList(*request.keepCookies);
+    kernel.AddRunExclusions(request.exclusions);
+    if (request.olderThanHours) kernel.OverrideAgeLimit(*request.olderThanHours);
 
     for (const std::wstring& id : request.only) {
         if (!kernel.FindPlugin(id)) {

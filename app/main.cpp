@@ -48,8 +48,10 @@ bool HasUnattendedSwitch(const std::vector<std::wstring>& arguments) {
 
 constexpr wchar_t kUsage[] =
     L"Usage: veltrane.exe /list [/json]\n"
-    L"       veltrane.exe /scan  [/only:ID,ID,...] [/report:DIR] [/keep:DOMAIN;...] [/json]\n"
-    L"       veltrane.exe /clean [/only:ID,ID,...] [/report:DIR] [/keep:DOMAIN;...] [/json]\n";
+    L"       veltrane.exe /scan  [/only:ID,ID,...] [/report:DIR] [/keep:DOMAIN;...]\n"
+    L"                           [/exclude:RULE]... [/older:HOURS] [/json]\n"
+    L"       veltrane.exe /clean [/only:ID,ID,...] [/report:DIR] [/keep:DOMAIN;...]\n"
+    L"                           [/exclude:RULE]... [/older:HOURS] [/json]\n";
 
 }  // namespace
 

@@ -99,12 +99,13 @@ RunLockOutcome CKernel::SetMode(Mode mode) {
 
     if (mode == kScanning) {
         ResetCancel();
-        TakeCookieKeepList();
+        keptByYou_.clear();  // a new scan shows new rows, all ticked
+        TakeRunChoices();
         if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kScanFinished);
     } else if (mode == kCleaning) {
         if (view_) view_->PrepareProcessArea();
         ResetCancel();
-        TakeCookieKeepList();
+        TakeRunChoices();
         if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kCleanFinished);
     }
     return {};
@@ -300,6 +301,57 @@ bool CKernel::StoreCookieKeepList(const CookieKeepList& list) {
 void CKernel::TakeCookieKeepList() { keepList_ = ReadCookieKeepList(); }
 
 bool CKernel::GetWipeFiles() const { return options_.overWrite; }
+
+void CKernel::SetKeptByYou(std::vector<std::wstring> itemKeys) {
+    keptByYou_.clear();
+    for (std::wstring& key : itemKeys) keptByYou_.insert(std::move(key));
+}
+
+KeepVerdict CKernel::MayRemove(const ItemRef& item) const {
+    // Both are empty outside a run's choices: the unticked rows clear at a
+    // scan's start, and the rules are taken when a run starts.
+    if (keptByYou_.contains(ItemKey(item))) return {KeepVerdict::Kind::kKeptByYou, {}};
+    if (std::optional<std::wstring> rule = exclusions_.KeepingRule(item))
+        return {KeepVerdict::Kind::kExcluded, std::move(*rule)};
+    return {};
+}
+
+void CKernel::AddRunExclusions(const std::vector<std::wstring>& rules) {
+    runExclusions_.insert(runExclusions_.end(), rules.begin(), rules.end());
+}
+
+void CKernel::TakeRunChoices() {
+    TakeCookieKeepList();
+    cleanRefusal_.reset();
+    exclusions_ = {};
+    if (options_.exclusions.unreadable) {
+        cleanRefusal_ = L"The exclusions cannot be read (" + *options_.exclusions.unreadable +
+                        L") Nothing is cleaned until they can be read: set them again in "
+                        L"Settings.";
+    } else {
+        std::vector<std::wstring> rules = options_.exclusions.rules;
+        rules.insert(rules.end(), runExclusions_.begin(), runExclusions_.end());
+        ExclusionRules::Parsed parsed = ExclusionRules::Parse(rules);
+        if (!parsed.error.empty())
+            cleanRefusal_ = L"An exclusion cannot be used (" + parsed.error +
+                            L"). Nothing is cleaned until it is mended in Settings.";
+        exclusions_ = std::move(parsed.rules);
+    }
+    // A site rule keeps what the keep-list keeps; an unreadable list keeps all anyway.
+    if (!keepList_.IsUnreadable())
+        for (const std::wstring& site : exclusions_.Sites()) (void)keepList_.Add(site);
+    ageCutoff_.reset();
+    const DWORD hours = ageOverride_.value_or(options_.olderThanHours);
+    if (hours > 0) {
+        FILETIME now;
+        GetSystemTimeAsFileTime(&now);
+        ULARGE_INTEGER cutoff{{now.dwLowDateTime, now.dwHighDateTime}};
+        constexpr ULONGLONG kTicksPerHour = 36000000000ULL;
+        const ULONGLONG span = static_cast<ULONGLONG>(hours) * kTicksPerHour;
+        cutoff.QuadPart = cutoff.QuadPart > span ? cutoff.QuadPart - span : 0;
+        ageCutoff_ = FILETIME{cutoff.LowPart, cutoff.HighPart};
+    }
+}
 
 SettingsOutcome CKernel::SetOptions(const Options& options) {
     options_ = options;

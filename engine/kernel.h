@@ -9,15 +9,18 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/cookie_keep_list.h"
+#include "engine/exclusion_rules.h"
 #include "engine/html_element.h"
 #include "engine/kernel_view.h"
 #include "engine/kivo_critical_section.h"
 #include "engine/options.h"
 #include "engine/plugin.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/item_ref.h"
 
 class CKernel;
 using PluginList = std::vector<std::unique_ptr<CPlugin>>;
@@ -117,6 +120,25 @@ public:
     // storage in the option at once; for the window's thread.
     CookieKeepList ReadCookieKeepList() const;
     bool StoreCookieKeepList(const CookieKeepList& list);
+    // The keys (ItemKey) of the rows the user unticked in the scan report:
+    // the clean leaves those items and shows them "Kept by you". They last
+    // until the next scan starts. Not during a run.
+    void SetKeptByYou(std::vector<std::wstring> itemKeys);
+    // Whether the current clean may remove `item`: not when the user unticked
+    // it or an exclusion rule keeps it. Called from workers.
+    KeepVerdict MayRemove(const ItemRef& item) const;
+    // Rules of the runs of this kernel, added to the stored ones (the
+    // unattended "/exclude:"), each already read once. Not during a run.
+    void AddRunExclusions(const std::vector<std::wstring>& rules);
+    // Why no clean may run now: the stored rules cannot be read, or one of
+    // them cannot be parsed; nothing when cleans may run. Taken at run start.
+    const std::optional<std::wstring>& CleanRefusal() const { return cleanRefusal_; }
+    // The age limit in hours of the runs of this kernel instead of the stored
+    // option (the unattended "/older:"); 0 is off. Not during a run.
+    void OverrideAgeLimit(DWORD hours) { ageOverride_ = hours; }
+    // Files last written after this are too new for the plug-ins the age limit
+    // applies to; nothing when there is no limit. Taken at run start.
+    const std::optional<FILETIME>& GetAgeCutoff() const { return ageCutoff_; }
     HANDLE GetCancelEvent() const { return cancelEvent_.Get(); }
     // The state of the cancel event without a trip to the system, for the
     // per-item checks of the workers.
@@ -139,6 +161,8 @@ private:
     void SetRowFromResult(const std::wstring& id, CPlugin::Result result);
     std::wstring StatePage(const wchar_t* name) const;
     void TakeCookieKeepList();
+    // The exclusions, the age limit and the keep-list in force for the run starting now.
+    void TakeRunChoices();
 
     // Written on the window's thread; workers read it for their progress texts.
     std::atomic<Mode> mode_ = kIdle;
@@ -152,6 +176,13 @@ private:
     Options options_;
     CookieKeepList keepList_;
     std::optional<std::wstring> keepOverride_;
+    // Written on the window's thread between runs, read by workers during a clean.
+    std::unordered_set<std::wstring> keptByYou_;
+    std::vector<std::wstring> runExclusions_;
+    ExclusionRules exclusions_;  // in force for the current run
+    std::optional<std::wstring> cleanRefusal_;
+    std::optional<DWORD> ageOverride_;
+    std::optional<FILETIME> ageCutoff_;
     // Set by workers whose deletions wait for a restart.
     std::atomic<bool> rebootNeeded_ = false;
     bool storesOptions_ = true;

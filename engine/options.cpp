@@ -2,6 +2,7 @@
 #include "engine/options.h"
 
 #include "sysaccess/reg_format.h"
+#include "sysaccess/registry_multi_text.h"
 #include "sysaccess/registry_text.h"
 #include "sysaccess/registry_values.h"
 #include "sysaccess/trace.h"
@@ -15,6 +16,7 @@ constexpr wchar_t kOverWrite[] = L"OverWrite";
 constexpr wchar_t kBootStartup[] = L"BootStartup";
 constexpr wchar_t kShowWelcome[] = L"ShowWelcome";
 constexpr wchar_t kCleanQuickAccess[] = L"CleanQuickAccess";
+constexpr wchar_t kOlderThanHours[] = L"OlderThanHours";
 
 const wchar_t* TypeName(DWORD type) {
     switch (type) {
@@ -78,6 +80,33 @@ bool IsOn(const LayeredText& value, bool byDefault) {
 
 const wchar_t* Flag(bool on) { return on ? L"1" : L"0"; }
 
+// The user's rules, else the machine's. Rules that are there but cannot be
+// read might keep anything: the list is then unreadable, and no clean runs.
+ExclusionList LoadExclusions(const Layer& user, const Layer& machine) {
+    for (const Layer* layer : {&user, &machine}) {
+        RegMultiText read =
+            ReadRegMultiText(layer->place.root, layer->place.path, kExclusionsOption);
+        const std::wstring where =
+            FormatRegPath(layer->place.root, layer->place.path, kExclusionsOption);
+        switch (read.kind) {
+            case RegMultiText::Kind::kRead:
+                return {std::move(read.strings), std::nullopt};
+            case RegMultiText::Kind::kMissing:
+                // A key that cannot be read may hold the value.
+                if (layer->loaded.kind == SettingsOutcome::kFailed)
+                    return {{}, where + L": " + FormatSystemErrorLine(layer->loaded.error)};
+                continue;
+            case RegMultiText::Kind::kWrongType:
+                return {{},
+                        where + L": it is stored as " + TypeName(read.type) +
+                            L", not as a list of rules (REG_MULTI_SZ)."};
+            case RegMultiText::Kind::kFailed:
+                return {{}, where + L": " + FormatSystemErrorLine(read.error)};
+        }
+    }
+    return {};
+}
+
 }  // namespace
 
 OptionsStore::OptionsStore(SettingsHome home)
@@ -116,6 +145,11 @@ Options OptionsStore::Load() {
             L") No cookie is removed until it can be read: set the list again in Settings.");
     else
         options.keepCookies = CookieKeepList(keep.text.value_or(L""));
+    options.exclusions = LoadExclusions(user, machine);
+    DWORD hours = 0;
+    if (ReadRegDword(user.place.root, user.place.path.c_str(), kOlderThanHours, hours) ||
+        ReadRegDword(machine.place.root, machine.place.path.c_str(), kOlderThanHours, hours))
+        options.olderThanHours = hours;
     saved_ = options;
     return options;
 }
@@ -156,6 +190,12 @@ SettingsOutcome OptionsStore::Save(const Options& options) {
          !options.keepCookies.IsUnreadable() && options.keepCookies != saved_.keepCookies);
     const bool welcome = options.showWelcome != saved_.showWelcome;
     if (welcome) names.push_back(kShowWelcome);
+    const bool hours = options.olderThanHours != saved_.olderThanHours;
+    if (hours) names.push_back(kOlderThanHours);
+    // An unreadable list is never written over: it stays for the user to mend.
+    const bool exclusions =
+        !options.exclusions.unreadable && options.exclusions.rules != saved_.exclusions.rules;
+    if (exclusions) names.push_back(kExclusionsOption);
     if (names.empty()) return {};
 
     const SettingsOutcome outcome =
@@ -166,12 +206,22 @@ SettingsOutcome OptionsStore::Save(const Options& options) {
             if (welcome && written.Done())
                 written = WriteSettingNumber(place.root, place.path, kShowWelcome,
                                              options.showWelcome ? 1 : 0);
+            if (hours && written.Done())
+                written = WriteSettingNumber(place.root, place.path, kOlderThanHours,
+                                             options.olderThanHours);
+            if (exclusions && written.Done()) {
+                const DWORD error = WriteRegMultiText(place.root, place.path, kExclusionsOption,
+                                                      options.exclusions.rules);
+                if (error != ERROR_SUCCESS) written = {SettingsOutcome::kFailed, error};
+            }
             return written;
         });
     if (outcome.Done()) {
         const CookieKeepList keep = saved_.keepCookies;
+        const ExclusionList rules = saved_.exclusions;
         saved_ = options;
         if (options.keepCookies.IsUnreadable()) saved_.keepCookies = keep;
+        if (options.exclusions.unreadable) saved_.exclusions = rules;
     }
     return outcome;
 }

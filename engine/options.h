@@ -10,16 +10,23 @@
 #include <vector>
 
 #include "engine/cookie_keep_list.h"
+#include "engine/exclusion_rules.h"
 #include "sysaccess/settings_store.h"
 
 // Text values under SOFTWARE\Veltrane\Options ("1" or "0"), ShowWelcome a REG_DWORD.
 struct Options {
-    bool hideOnExit = true;      // "HideOnExit": closing the window hides it in the tray
-    bool overWrite = false;      // "OverWrite": files are overwritten before they are deleted
-    bool bootStartup = true;     // "BootStartup": the program starts with Windows
-    bool showWelcome = false;    // "ShowWelcome": the welcome dialog opens at start
+    bool hideOnExit = true;         // "HideOnExit": closing the window hides it in the tray
+    bool overWrite = false;         // "OverWrite": files are overwritten before they are deleted
+    bool bootStartup = true;        // "BootStartup": the program starts with Windows
+    bool showWelcome = false;       // "ShowWelcome": the welcome dialog opens at start
     bool cleanQuickAccess = false;  // "CleanQuickAccess": Jump Lists takes Quick Access too
-    CookieKeepList keepCookies;  // "KeepCookies": unreadable when stored but not readable
+    CookieKeepList keepCookies;     // "KeepCookies": unreadable when stored but not readable
+    // "Exclusions" (REG_MULTI_SZ, one rule a string): what no clean removes;
+    // unreadable when stored but not readable, and then every clean refuses.
+    ExclusionList exclusions;
+    // "OlderThanHours" (REG_DWORD): files written within that many hours are
+    // neither listed nor removed by the plug-ins that empty folders; 0 is off.
+    DWORD olderThanHours = 0;
 
     bool operator==(const Options&) const = default;
 };

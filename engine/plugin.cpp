@@ -77,6 +77,7 @@ void CPlugin::StartScan(HANDLE cancelEvent) {
 
 void CPlugin::StartFix(HANDLE cancelEvent) {
     cancelEvent_ = cancelEvent;
+    keptKeys_.clear();
     if (!LaunchWorker(&CPlugin::FixThread)) FinishFix(kFailed);
 }
 
@@ -100,6 +101,12 @@ DWORD WINAPI CPlugin::ScanThread(void* self) {
 
 DWORD WINAPI CPlugin::FixThread(void* self) {
     auto* plugin = static_cast<CPlugin*>(self);
+    // Exclusions that cannot be read might keep anything: nothing is removed.
+    if (const std::optional<std::wstring>& refusal = plugin->kernel_->CleanRefusal()) {
+        plugin->errors.assign(1, ItemError(L"Exclusions", *refusal));
+        plugin->FinishFix(kFailed);
+        return 0;
+    }
     plugin->FinishFix(CatchAtThreadEntry(
         L"Clean", [plugin] { return plugin->Fix(); }, [] { return kFailed; }));
     return 0;
@@ -162,6 +169,10 @@ void CPlugin::LoadPages(const std::wstring& language) {
         pages.resGone = ReadPage(folder + L"res_Gone.html");
         pages.resCancelled = ReadPage(folder + L"res_Cancelled.html");
         pages.resKept = ReadPage(folder + L"res_Kept.html");
+        pages.resKeptByYou = ReadPage(folder + L"res_KeptByYou.html");
+        pages.resExcluded = ReadPage(folder + L"res_Excluded.html");
+        pages.resNewerThanLimit = ReadPage(folder + L"res_NewerThanLimit.html");
+        pages.newerThanLimit = ReadPage(folder + L"newer_than_limit.html");
         pages.scaning = ReadPage(folder + L"scaning.html");
         pages.clearing = ReadPage(folder + L"Clearing.html");
         pages.resScanFinished = ReadPage(folder + L"res_ScanFinished.html");
@@ -190,6 +201,36 @@ bool CPlugin::IsCancelled() const {
 bool CPlugin::GetWipeFiles() const { return kernel_->GetWipeFiles(); }
 
 void CPlugin::SetRebootNeeded() { kernel_->SetRebootNeeded(true); }
+
+bool CPlugin::IsTooNew(const FILETIME& lastWrite) const {
+    const std::optional<FILETIME>& cutoff = kernel_->GetAgeCutoff();
+    return ageLimitApplies_ && cutoff && CompareFileTime(&lastWrite, &*cutoff) > 0;
+}
+
+KeepVerdict CPlugin::MayRemove(const ItemRef& item) const {
+    KeepVerdict verdict = kernel_->MayRemove(item);
+    if (!verdict.Keeps() && item.kind == ItemKind::kFile && IsTooNew(item.lastWrite))
+        verdict.kind = KeepVerdict::Kind::kNewerThanLimit;
+    if (verdict.Keeps()) keptKeys_.insert(ItemKey(item));
+    return verdict;
+}
+
+std::wstring CPlugin::KeptStatusHtml(const KeepVerdict& verdict) {
+    const SharedResultPages& pages = SharedPages();
+    switch (verdict.kind) {
+        case KeepVerdict::Kind::kRemove:
+            return {};
+        case KeepVerdict::Kind::kKeptByYou:
+            return pages.resKeptByYou;
+        case KeepVerdict::Kind::kNewerThanLimit:
+            return pages.resNewerThanLimit;
+        case KeepVerdict::Kind::kExcluded:
+            break;
+    }
+    std::wstring text = pages.resExcluded;
+    ReplaceAll(text, L"#rule#", EscapeHtml(verdict.rule));
+    return text;
+}
 
 bool CPlugin::SetProgress(const std::wstring& itemText) {
     std::wstring prefix;

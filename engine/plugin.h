@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "engine/html_element.h"
@@ -62,6 +63,7 @@ struct CleanSummary {
     uint64_t deferred = 0;
     uint64_t changed = 0;
     std::optional<uint64_t> freedBytes;
+    uint64_t kept = 0;  // items left because the user or a rule kept them (GetKeptCount)
 
     // Rows it showed that are still there and will stay.
     bool LeftItems() const { return failed + changed > 0; }
@@ -75,7 +77,11 @@ struct SharedResultPages {
     std::wstring resDeletedNotOverwritten;  // its data belongs to another name too
     std::wstring resGone;                   // not there any more when the clean came
     std::wstring resCancelled;
-    std::wstring resKept;  // cookies left by the cookie keep-list
+    std::wstring resKept;            // cookies left by the cookie keep-list
+    std::wstring resKeptByYou;       // rows the user unticked in the scan report
+    std::wstring resExcluded;        // items an exclusion rule keeps; "#rule#" names the rule
+    std::wstring resNewerThanLimit;  // files written within the age limit
+    std::wstring newerThanLimit;     // a scan summary's line: "#count#" files too new
     std::wstring scaning;
     std::wstring clearing;
     std::wstring resScanFinished;
@@ -124,12 +130,16 @@ public:
     bool IsCancelled() const override;
     bool GetWipeFiles() const override;
     void SetRebootNeeded() override;
+    KeepVerdict MayRemove(const ItemRef& item) const override;
 
     // Posts a progress message unless throttled; false when throttled.
     bool SetProgress(const std::wstring& itemText);
     std::wstring GetPluginsFolder() const;
     std::wstring GetPluginFolder() const;
     static const SharedResultPages& SharedPages();
+    // The status cell of a row kept by `verdict`: "Kept by you", or "Excluded"
+    // with its rule (escaped); empty for kRemove.
+    static std::wstring KeptStatusHtml(const KeepVerdict& verdict);
 
     int GetWeight() const { return weight_; }
     PluginCategory GetCategory() const { return category_; }
@@ -140,11 +150,19 @@ public:
     RunState GetRunState() const { return runState_; }
     void ResetRunState() { runState_ = kNotRun; }
     const std::vector<ItemError>& GetErrors() const { return errors; }
+    // Whether the age limit applies to this plug-in (it empties folders of
+    // files that are only useful for a while), and whether a file last written
+    // at `lastWrite` is too new for it under the run's limit.
+    bool AgeLimitApplies() const { return ageLimitApplies_; }
+    bool IsTooNew(const FILETIME& lastWrite) const;
+    // The items the last clean left because the user or a rule kept them.
+    uint64_t GetKeptCount() const { return keptKeys_.size(); }
 
 protected:
     // Starts `routine` on a new thread; false when no thread could be made.
     virtual bool LaunchWorker(LPTHREAD_START_ROUTINE routine);
     CKernel& GetKernel() const { return *kernel_; }
+    void SetAgeLimitApplies() { ageLimitApplies_ = true; }
 
     unsigned progressInterval = 0;
     std::vector<ItemError> errors;
@@ -160,6 +178,7 @@ private:
     DWORD lastProgressTick_ = 0;
     bool inLastScan_ = true;
     bool enabled_ = true;
+    bool ageLimitApplies_ = false;
     // The checked flag as the registry holds it; none when it holds none yet (or not as 0 or 1).
     std::optional<bool> storedEnabled_;
     std::wstring id_;
@@ -169,6 +188,8 @@ private:
     // Written by the worker as it finishes, read by the window's thread.
     std::atomic<RunState> runState_ = kNotRun;
     UniqueHandle worker_;
+    // The keys of the items kept in the current clean; the worker's alone while it runs.
+    mutable std::unordered_set<std::wstring> keptKeys_;
 };
 
 const wchar_t* CategoryName(PluginCategory category);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/item_error.h"
+#include "sysaccess/item_ref.h"
 
 class CElimActionRecords {
 public:
@@ -22,6 +23,8 @@ public:
         kRemovedNotOverwritten = 5,
         // Not there any more when the clean came: nothing removed, nothing freed.
         kGone = 6,
+        // Left untouched by the clean: the user unticked it, or a rule keeps it (`kept`).
+        kKept = 7,
     };
 
     struct SStatistics {
@@ -34,6 +37,10 @@ public:
 
         std::wstring name;
         Status status = kFound;
+        // The row's key (ItemKey) when a clean would remove it; empty for a
+        // row the clean only reports (a refusal, a link).
+        std::wstring itemKey;
+        KeepVerdict kept;  // kKept: why
     };
 
     struct SFileItemStatistics : SStatistics {

@@ -281,6 +281,11 @@ public:
             case RemovalKind::kGone:
                 ++tree_.gone;
                 return;
+            case RemovalKind::kKept:
+                // The folders above a kept item stay with it, as kept, not as failures.
+                if (tree_.kept++ == 0) tree_.firstKept = removal.kept;
+                holdingKept_.insert(ParentOf(item.path));
+                return;
             case RemovalKind::kDeferred:
                 ++tree_.deferred;
                 if (plugin_) plugin_->SetRebootNeeded();
@@ -308,10 +313,13 @@ public:
         return removal;
     }
 
+    bool HoldsKept(const FileIdentity& folder) const { return holdingKept_.contains(folder.path); }
+
 private:
     TreeRemoval& tree_;
     IRunContext* plugin_;
     std::unordered_set<std::wstring> holdingLeftItems_;  // folders that keep a listed item
+    std::unordered_set<std::wstring> holdingKept_;       // folders that hold a kept item
 };
 
 // The guard's answer for a folder about to be emptied; a refusal reads as
@@ -358,11 +366,16 @@ bool DeleteFolderListing(const std::wstring& folder, IRunContext* plugin, unsign
 
 bool MayOverwrite(const HandleFacts& facts) { return !facts.identity.IsLink() && facts.links <= 1; }
 
-Removal RemoveListedFile(const FileIdentity& file, bool overwrite) {
+Removal RemoveListedFile(const FileIdentity& file, bool overwrite, const IRunContext* context) {
+    // Kept items are never opened: the user's choice or a rule keeps them as they are.
+    if (KeepVerdict kept = MayRemove(context, FileItemRef(file.path, file.lastWrite)); kept.Keeps())
+        return {RemovalKind::kKept, ERROR_SUCCESS, {}, 0, std::move(kept)};
     return RemoveFileAt(file.path, &file, overwrite);
 }
 
-Removal RemoveListedFolder(const FileIdentity& folder) {
+Removal RemoveListedFolder(const FileIdentity& folder, const IRunContext* context) {
+    if (KeepVerdict kept = MayRemove(context, FolderItemRef(folder.path)); kept.Keeps())
+        return {RemovalKind::kKept, ERROR_SUCCESS, {}, 0, std::move(kept)};
     return RemoveFolderAt(folder.path, &folder);
 }
 
@@ -394,7 +407,7 @@ TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plug
             tree.cancelled = true;
             return tree;
         }
-        tally.Add(file, RemoveListedFile(file, overwrite));
+        tally.Add(file, RemoveListedFile(file, overwrite, plugin));
     }
     // Each folder comes after what it holds.
     for (const FileIdentity& folder : listing.folders) {
@@ -402,7 +415,9 @@ TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plug
             tree.cancelled = true;
             return tree;
         }
-        tally.Add(folder, tally.Explain(folder, RemoveListedFolder(folder)));
+        tally.Add(folder, tally.HoldsKept(folder)
+                              ? Removal{RemovalKind::kKept, ERROR_SUCCESS, {}, 0, tree.firstKept}
+                              : tally.Explain(folder, RemoveListedFolder(folder, plugin)));
     }
     return tree;
 }
@@ -520,6 +535,7 @@ DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite) {
             // Reached through a link or an alias: what it leads to is not this path's.
             SetLastError(ERROR_ACCESS_DENIED);
             return DeleteOutcome::kFailed;
+        case RemovalKind::kKept:  // no run context is asked on this path
         case RemovalKind::kFailed:
             break;
     }

@@ -12,6 +12,7 @@
 
 #include "sysaccess/file_identity.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/item_ref.h"
 #include "sysaccess/run_context.h"
 
 // What became of one item a scan listed, removed through its own handle.
@@ -21,6 +22,7 @@ enum class RemovalKind {
     kDeferred,                 // held by another program: the system removes it at the next start
     kChanged,                  // not the item the scan listed any more: left where it is
     kGone,                     // not there any more: nothing removed
+    kKept,                     // the run context keeps it (`kept` says why): not touched
     kFailed,
 };
 struct [[nodiscard]] Removal {
@@ -30,6 +32,7 @@ struct [[nodiscard]] Removal {
     // scan: "; kFailed: the whole reason, where the system's says too little.
     std::wstring change;
     uint64_t freedBytes = 0;  // what the removal freed now
+    KeepVerdict kept = {};    // kKept: why it stays
 };
 
 // How every report row of an item left because it changed begins.
@@ -43,10 +46,12 @@ inline std::wstring ChangedSinceScan(const std::wstring& change) {
 // last write time. Its attributes change only after that, it is overwritten
 // (when asked) only while nobody else has it open and it has no other name,
 // and it is deleted through the same handle, so nothing can be put in its
-// place between the check and the deletion.
-Removal RemoveListedFile(const FileIdentity& file, bool overwrite);
-// Removes the listed folder if it is still that folder and empty.
-Removal RemoveListedFolder(const FileIdentity& folder);
+// place between the check and the deletion. A `context` that keeps the item
+// (MayRemove) leaves it untouched: kKept.
+Removal RemoveListedFile(const FileIdentity& file, bool overwrite,
+                         const IRunContext* context = nullptr);
+// Removes the listed folder if it is still that folder and empty (and `context` lets it go).
+Removal RemoveListedFolder(const FileIdentity& folder, const IRunContext* context = nullptr);
 
 // What the clean of a listing did.
 struct TreeRemoval {
@@ -56,9 +61,11 @@ struct TreeRemoval {
     unsigned changed =
         0;  // left because they changed since the listing, or hold what it did not list
     unsigned failed = 0;  // files and folders that stayed for another reason
+    unsigned kept = 0;    // files and folders the run context kept, and folders holding them
     uint64_t freedBytes = 0;
     DWORD firstError = ERROR_SUCCESS;  // of the first failure
     std::wstring firstChange;          // "<path>: <what changed>", of the first change
+    KeepVerdict firstKept = {};        // why the first kept item stayed
     bool cancelled = false;
 
     // Everything listed is gone (or waits for the next start).
@@ -66,7 +73,8 @@ struct TreeRemoval {
 };
 // Removes what `listing` holds: its files, then its folders, each only once
 // it is empty. What changed or came after the listing stays. `plugin` (may be
-// null) says whether to overwrite and cancel, and hears of deferrals.
+// null) says whether to overwrite and cancel, hears of deferrals, and keeps
+// what it will not let go (a folder holding a kept item stays too, as kept).
 TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plugin);
 
 // The outcome of the path-based deletions below, for callers that know a path only.

@@ -24,6 +24,13 @@ bool HasPath(const wchar_t* keyPath) { return keyPath != nullptr && *keyPath != 
 
 RegDeleteOutcome Outcome(Kind kind, DWORD error = ERROR_SUCCESS) { return {kind, error, 0}; }
 
+// kKept when the run context keeps the item, before anything is opened.
+std::optional<RegDeleteOutcome> Kept(const IRunContext* context, const ItemRef& item) {
+    KeepVerdict verdict = MayRemove(context, item);
+    if (!verdict.Keeps()) return std::nullopt;
+    return RegDeleteOutcome{Kind::kKept, ERROR_SUCCESS, 0, std::move(verdict)};
+}
+
 // What a deletion comes to when its key could not be opened as itself:
 // nothing to do for a key that is gone, a link is left.
 std::optional<RegDeleteOutcome> Unopened(const OpenedRegKey& opened) {
@@ -126,19 +133,27 @@ RegDeleteOutcome DeleteSubTree(HKEY parent, const wchar_t* name, const IRunConte
 
 }  // namespace
 
-RegDeleteOutcome DeleteRegKey(HKEY root, const wchar_t* keyPath) {
+RegDeleteOutcome DeleteRegKey(HKEY root, const wchar_t* keyPath, const IRunContext* context) {
     if (!HasPath(keyPath)) return Outcome(Kind::kFailed, ERROR_INVALID_PARAMETER);
+    if (std::optional<RegDeleteOutcome> kept = Kept(context, RegKeyItemRef(root, keyPath)))
+        return *kept;
     return DeleteSubTree(root, keyPath, nullptr);
 }
 
-RegDeleteOutcome DeleteEmptyRegKey(HKEY root, const wchar_t* keyPath) {
+RegDeleteOutcome DeleteEmptyRegKey(HKEY root, const wchar_t* keyPath, const IRunContext* context) {
     if (!HasPath(keyPath)) return Outcome(Kind::kFailed, ERROR_INVALID_PARAMETER);
+    if (std::optional<RegDeleteOutcome> kept = Kept(context, RegKeyItemRef(root, keyPath)))
+        return *kept;
     const OpenedRegKey opened = OpenRegKeyNoLink(root, keyPath, DELETE);
     if (std::optional<RegDeleteOutcome> early = Unopened(opened)) return *early;
     return DeleteOpenEmptyKey(opened.key.Get());
 }
 
-RegDeleteOutcome DeleteRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName) {
+RegDeleteOutcome DeleteRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* valueName,
+                                const IRunContext* context) {
+    if (std::optional<RegDeleteOutcome> kept = Kept(
+            context, RegValueItemRef(root, keyPath ? keyPath : L"", valueName ? valueName : L"")))
+        return *kept;
     if (!HasPath(keyPath)) return DeleteOpenRegValue(root, valueName);
     const OpenedRegKey opened = OpenRegKeyNoLink(root, keyPath, KEY_SET_VALUE);
     if (std::optional<RegDeleteOutcome> early = Unopened(opened)) return *early;
@@ -160,6 +175,8 @@ RegDeleteOutcome DeleteOpenRegKey(HKEY key) {
 RegDeleteOutcome DeleteRegTreeContents(HKEY root, const wchar_t* keyPath,
                                        const IRunContext* plugin) {
     if (!HasPath(keyPath)) return EmptyOpenKey(root, plugin);
+    if (std::optional<RegDeleteOutcome> kept = Kept(plugin, RegKeyItemRef(root, keyPath)))
+        return *kept;
     const OpenedRegKey opened = OpenRegKeyNoLink(root, keyPath, kTreeAccess);
     if (std::optional<RegDeleteOutcome> early = Unopened(opened)) return *early;
     return EmptyOpenKey(opened.key.Get(), plugin);

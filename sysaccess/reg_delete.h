@@ -13,23 +13,33 @@ struct RegDeleteOutcome {
         kLink,        // the key is a registry link: it was left, with what it points to
         kLinkInside,  // a registry link below the key was left, so the key stays
         kCancelled,   // stopped before the next deletion; the rest stays
+        kKept,        // the run context keeps it (`kept` says why): not touched
         kFailed,      // still there; `error` says why
     };
     Kind kind = Kind::kDeleted;
     DWORD error = ERROR_SUCCESS;
-    unsigned deleted = 0;  // values and keys removed, for the deletions of many
+    unsigned deleted = 0;   // values and keys removed, for the deletions of many
+    KeepVerdict kept = {};  // kKept
 
     bool Deleted() const { return kind == Kind::kDeleted; }
 };
 
+// The deletions below that take a `context` ask it first (MayRemove) whether
+// the key or value may go, naming it by `root` and `keyPath`; a kept one is
+// not touched (kKept).
+
 // The key with all its values and sub-keys. An empty key path is refused: it
 // would name the root.
-[[nodiscard]] RegDeleteOutcome DeleteRegKey(HKEY root, const wchar_t* keyPath);
+[[nodiscard]] RegDeleteOutcome DeleteRegKey(HKEY root, const wchar_t* keyPath,
+                                            const IRunContext* context = nullptr);
 // The key only when it holds no value and no sub-key.
-[[nodiscard]] RegDeleteOutcome DeleteEmptyRegKey(HKEY root, const wchar_t* keyPath);
-// A null or empty key path means `root` itself (a key the caller opened).
+[[nodiscard]] RegDeleteOutcome DeleteEmptyRegKey(HKEY root, const wchar_t* keyPath,
+                                                 const IRunContext* context = nullptr);
+// A null or empty key path means `root` itself (a key the caller opened; the
+// context is then asked about the value under `root` alone).
 [[nodiscard]] RegDeleteOutcome DeleteRegValue(HKEY root, const wchar_t* keyPath,
-                                              const wchar_t* valueName);
+                                              const wchar_t* valueName,
+                                              const IRunContext* context = nullptr);
 // The same on a key the caller opened as itself with KEY_SET_VALUE, for loops over many values.
 [[nodiscard]] RegDeleteOutcome DeleteOpenRegValue(HKEY key, const wchar_t* valueName);
 // The key behind a handle opened as itself with DELETE, a link key too (the
@@ -40,7 +50,7 @@ struct RegDeleteOutcome {
 // Deletes every value in and below the key and every sub-key, leaving the
 // key itself; `deleted` counts the values and keys removed. A link below is
 // left (kLinkInside, after everything else went); a cancel stops before the
-// next deletion and keeps the rest.
+// next deletion and keeps the rest. A key `plugin` keeps is left whole.
 [[nodiscard]] RegDeleteOutcome DeleteRegTreeContents(HKEY root, const wchar_t* keyPath,
                                                      const IRunContext* plugin);
 

@@ -58,6 +58,7 @@ CPlgOpenHistory::CPlgOpenHistory(CKernel& kernel, const PluginIdentity& identity
 
 CPlgTempDir::CPlgTempDir(CKernel& kernel, const PluginIdentity& identity)
     : CStandartPlugin(kernel, identity, kFilesFolders) {
+    SetAgeLimitApplies();
     AddFileEntry(L"[PATH_SYS_TEMP]", Mode::kFolderTree, kAllFiles);
 }
 
@@ -138,6 +139,7 @@ CPlgIEHelper::CPlgIEHelper(CKernel& kernel, const PluginIdentity& identity)
 
 CPlgOperaCache::CPlgOperaCache(CKernel& kernel, const PluginIdentity& identity)
     : CStandartPlugin(kernel, identity, kFiles) {
+    SetAgeLimitApplies();
     AddFileEntry(L"[PATH_APP_OPERA6_CACHE]", Mode::kFolderFiles, kAllFiles);
     AddFileEntry(L"[PATH_APP_OPERA7_CACHE]", Mode::kFolderFiles, kAllFiles);
     AddFileEntry(L"[PATH_APP_OPERA75_CACHE]", Mode::kFolderFiles, kAllFiles);
@@ -241,12 +243,14 @@ CPlugin::Result CPlgJumpLists::Scan() {
 
 CPlgThumbnailCache::CPlgThumbnailCache(CKernel& kernel, const PluginIdentity& identity)
     : CStandartPlugin(kernel, identity, kFiles) {
+    SetAgeLimitApplies();
     AddFileEntry(L"[PATH_KNOWN_LOCALAPPDATA]\\Microsoft\\Windows\\Explorer", Mode::kFolderFiles,
                  L"thumbcache_*.db|iconcache_*.db");
 }
 
 CPlgErrorReports::CPlgErrorReports(CKernel& kernel, const PluginIdentity& identity)
     : CStandartPlugin(kernel, identity, kFilesFolders) {
+    SetAgeLimitApplies();
     const std::wstring wer = L"[PATH_KNOWN_LOCALAPPDATA]\\Microsoft\\Windows\\WER\\";
     AddFileEntry(wer + L"ReportArchive", Mode::kFolderTree, kAllFiles);
     AddFileEntry(wer + L"ReportQueue", Mode::kFolderTree, kAllFiles);

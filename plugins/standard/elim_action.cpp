@@ -76,6 +76,10 @@ void SettleRegRecord(CElimAction::SRegRecord& record, const RegDeleteOutcome& ou
         case RegDeleteOutcome::Kind::kLinkInside:
             FailRegRecord(record, kRegistryLinkInside, errors);
             return;
+        case RegDeleteOutcome::Kind::kKept:
+            record.status = CElimAction::kKept;
+            record.kept = outcome.kept;
+            return;
         default:
             CElimAction::Fail(record, errors, ReasonFor(outcome.error), outcome.error);
             return;
@@ -99,6 +103,16 @@ bool SettleWithoutKey(const OpenedRegKey& key, CElimAction::SRegRecord& record,
             break;
     }
     CElimAction::Fail(record, errors, ReasonFor(key.error), key.error);
+    return true;
+}
+
+// The user's choice (an unticked row, an exclusion) keeps the value; it is
+// not touched. True when it stays for that.
+bool KeptByChoice(const IRunContext& run, const ItemRef& item, CElimAction::SRegRecord& record) {
+    KeepVerdict kept = run.MayRemove(item);
+    if (!kept.Keeps()) return false;
+    record.status = CElimAction::kKept;
+    record.kept = std::move(kept);
     return true;
 }
 
@@ -158,6 +172,7 @@ void CElimAction::StepDots() {
 
 bool CElimAction::Scan() {
     dots_.clear();
+    newerThanLimit = 0;
     for (SFileEntry& entry : fileEntries) {
         entry.found.clear();
         entry.absent = false;
@@ -239,14 +254,23 @@ bool CElimAction::ScanFileEntry(SFileEntry& entry) {
                 record.listing = std::move(listing);
             }
         }
+        record.itemKey = ItemKey(FolderItemRef(folder.path));
         record.identity = std::move(folder);
         entry.found.push_back(std::move(record));
     }
     for (FileIdentity& file : top.files) {
+        // Too new for the age limit: not listed, only counted. (Inside a
+        // listed folder such a file stays listed; the clean keeps it, and the
+        // folder with it.)
+        if (plugin_.IsTooNew(file.lastWrite)) {
+            ++newerThanLimit;
+            continue;
+        }
         SFileRecord record;
         record.name = ShownName(path, top, file);
         record.size = file.size;
         record.subitemsFound = 1;
+        record.itemKey = ItemKey(FileItemRef(file.path));
         record.identity = std::move(file);
         entry.found.push_back(std::move(record));
     }
@@ -266,6 +290,7 @@ bool CElimAction::ScanSingleFile(SFileEntry& entry, const std::wstring& path) {
         record.refusal = std::move(read.reason);
     } else {
         record.size = read.identity.size;
+        record.itemKey = ItemKey(FileItemRef(read.identity.path));
         record.identity = std::move(read.identity);
     }
     entry.found.push_back(std::move(record));
@@ -308,6 +333,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
         record.name.reserve(regPath.size() + shown.size());
         record.name.append(regPath).append(shown);
         record.regPath = regPath;
+        record.itemKey = ItemKey(RegValueItemRef(entry.root, keyPath, valueName));
         record.regName = std::move(valueName);
         record.subitemsFound = 1;
         if (showValueData) record.valueData = std::move(data);
@@ -350,6 +376,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
             self.name = regPath;
             self.regPath = regPath;
             self.subitemsFound = 1;
+            self.itemKey = ItemKey(RegKeyItemRef(entry.root, keyPath));
             entry.found.push_back(std::move(self));
             for (const std::wstring& subKey : subKeys) {
                 plugin_.SetProgress(JoinPath(subKey, kAllEntries));
@@ -360,6 +387,7 @@ bool CElimAction::ScanRegEntry(SRegEntry& entry) {
                 record.name = regPath + subKey;
                 record.regPath = regPath;
                 record.regName = subKey;
+                record.itemKey = ItemKey(RegKeyItemRef(entry.root, JoinPath(keyPath, subKey)));
                 record.isKey = true;
                 record.subitemsFound = count;
                 entry.found.push_back(std::move(record));
@@ -399,8 +427,12 @@ bool CElimAction::LeftItems() const {
 
 void CElimAction::DeleteFileRecord(SFileRecord& record, bool overwrite,
                                    std::vector<ItemError>& errors) {
-    const Removal removal = RemoveListedFile(record.identity, overwrite);
+    const Removal removal = RemoveListedFile(record.identity, overwrite, &plugin_);
     switch (removal.kind) {
+        case RemovalKind::kKept:
+            record.status = kKept;
+            record.kept = removal.kept;
+            return;
         case RemovalKind::kRemoved:
         case RemovalKind::kRemovedWithoutOverwrite:
             record.status =
@@ -456,6 +488,12 @@ void CElimAction::FailFolder(SFileRecord& record, const TreeRemoval& tree, const
 bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& mask,
                                      std::vector<ItemError>& errors) {
     plugin_.SetProgress(JoinPath(record.name, mask));
+    // A kept folder keeps everything the scan listed in it.
+    if (KeepVerdict kept = plugin_.MayRemove(FolderItemRef(record.identity.path)); kept.Keeps()) {
+        record.status = kKept;
+        record.kept = std::move(kept);
+        return true;
+    }
     TreeRemoval tree;
     if (record.listing) {
         tree = RemoveListedTree(*record.listing, &plugin_);
@@ -470,10 +508,19 @@ bool CElimAction::DeleteFolderRecord(SFileRecord& record, const std::wstring& ma
         FailWithReason(record, allowed.reason, errors);
         return true;
     }
+    // What the user or a rule kept inside keeps the folder, as kept.
+    if (tree.kept > 0 && tree.changed == 0 && tree.failed == 0 && tree.deferred == 0) {
+        record.status = kKept;
+        record.kept = tree.firstKept;
+        return true;
+    }
     const Removal removal = allowed.allowed
-                                ? RemoveListedFolder(record.identity)
+                                ? RemoveListedFolder(record.identity, &plugin_)
                                 : Removal{RemovalKind::kFailed, ERROR_ACCESS_DENIED, {}, 0};
-    if (removal.kind == RemovalKind::kRemoved) {
+    if (removal.kind == RemovalKind::kKept) {
+        record.status = kKept;
+        record.kept = removal.kept;
+    } else if (removal.kind == RemovalKind::kRemoved) {
         record.status = kRemoved;
     } else if (removal.kind == RemovalKind::kGone) {
         record.status = record.subitemsRemoved > 0 ? kRemoved : kGone;
@@ -535,6 +582,9 @@ bool CElimAction::FixRegEntry(SRegEntry& entry, std::vector<ItemError>& errors) 
                 if (plugin_.IsCancelled()) return false;
                 if (record.status == kHidden) continue;
                 StepDots();
+                if (KeptByChoice(plugin_, RegValueItemRef(entry.root, keyPath, record.regName),
+                                 record))
+                    continue;
                 if (!SettleWithoutKey(key, record, errors))
                     DeleteListedValue(key.key.Get(), record, errors);
             }
@@ -578,7 +628,11 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
 
     for (SRegRecord& record : entry.found) {
         if (plugin_.IsCancelled()) return false;
-        if (record.status == kHidden || SettleWithoutKey(opened, record, errors)) continue;
+        if (record.status == kHidden) continue;
+        // Asked by the name the scan showed: that is the row the user saw.
+        if (KeptByChoice(plugin_, RegValueItemRef(entry.root, keyPath, record.regName), record))
+            continue;
+        if (SettleWithoutKey(opened, record, errors)) continue;
         if (unchangedSinceScan) {
             SettleRegRecord(record, DeleteOpenRegValue(key, record.regName.c_str()), errors);
             continue;
@@ -602,11 +656,13 @@ bool CElimAction::FixAllValues(SRegEntry& entry, const std::wstring& keyPath,
 bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
                              const std::wstring& display, std::vector<ItemError>& errors) {
     if (entry.found.empty()) return true;
-    // The key itself is listed first but can only go once it is empty.
+    // The key itself is listed first but can only go once it is empty, and it
+    // stays when anything below it was kept.
     bool valuesAnnounced = false;
     bool linkLeft = false;
     bool changedLeft = false;
     std::optional<OpenedRegKey> valuesKey;
+    std::optional<KeepVerdict> keptBelow;
     for (size_t i = 1; i < entry.found.size(); ++i) {
         SRegRecord& record = entry.found[i];
         if (plugin_.IsCancelled()) return false;
@@ -620,15 +676,23 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
             if (emptied.kind == RegDeleteOutcome::Kind::kCancelled) return false;
             linkLeft |= emptied.kind == RegDeleteOutcome::Kind::kLink ||
                         emptied.kind == RegDeleteOutcome::Kind::kLinkInside;
-            SettleRegRecord(
-                record, emptied.Deleted() ? DeleteEmptyRegKey(entry.root, subKey.c_str()) : emptied,
-                errors);
+            SettleRegRecord(record,
+                            emptied.Deleted()
+                                ? DeleteEmptyRegKey(entry.root, subKey.c_str(), &plugin_)
+                                : emptied,
+                            errors);
+            if (record.status == kKept && !keptBelow) keptBelow = record.kept;
             continue;
         }
         if (!valuesAnnounced) {
             plugin_.SetProgress(JoinPath(display, kAllEntries));
             valuesAnnounced = true;
             valuesKey = OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_SET_VALUE);
+        }
+        if (KeptByChoice(plugin_, RegValueItemRef(entry.root, keyPath, record.regName),
+                         record)) {
+            if (!keptBelow) keptBelow = record.kept;
+            continue;
         }
         if (!SettleWithoutKey(*valuesKey, record, errors))
             changedLeft |= DeleteListedValue(valuesKey->key.Get(), record, errors);
@@ -637,6 +701,11 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
     if (plugin_.IsCancelled()) return false;
     SRegRecord& self = entry.found.front();
     if (self.status == kHidden) return true;
+    if (keptBelow) {  // it holds what stays, so it stays too, as kept
+        self.status = kKept;
+        self.kept = *keptBelow;
+        return true;
+    }
     RegDeleteOutcome removed = DeleteEmptyRegKey(entry.root, keyPath.c_str());
     // What keeps it is the link left below, not the key's fullness as such.
     if (linkLeft && !removed.Deleted()) removed.kind = RegDeleteOutcome::Kind::kLinkInside;

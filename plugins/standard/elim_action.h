@@ -104,6 +104,8 @@ public:
     std::vector<SRegEntry> regEntries;
     bool showValueData = false;
     bool matchByData = false;
+    // Files the last scan left out of the folders it lists: written within the age limit.
+    uint64_t newerThanLimit = 0;
 
 private:
     bool ScanFileEntry(SFileEntry& entry);

@@ -29,6 +29,7 @@ public:
         std::wstring keyPattern;
         std::wstring totals;
         std::wstring pluginName;
+        std::wstring groupKey;  // the plug-in's group, which every row names
     };
 
     CStandartPlugin(CKernel& kernel, const PluginIdentity& identity, ReportLayout reportLayout);

@@ -29,6 +29,8 @@ constexpr wchar_t kSubitemsFound[] = L"#subitems found#";
 constexpr wchar_t kSubitemsRemoved[] = L"#subitems removed#";
 constexpr wchar_t kSize[] = L"#size#";
 constexpr wchar_t kErrorId[] = L"#id#";
+constexpr wchar_t kRowAttributes[] = L"#row attributes#";
+constexpr wchar_t kGroupAttributes[] = L"#group attributes#";
 
 // What one record adds to the items count: itself, or a folder or key with
 // everything below it.
@@ -52,6 +54,8 @@ std::wstring StatusText(Records::Status status, size_t errorNumber) {
             return pages.resDeletedNotOverwritten;
         case Records::kGone:
             return pages.resGone;
+        case Records::kKept:
+            return {};  // FillStatus words it from the record's verdict
         case Records::kDeferred:
             text = pages.resReboot;
             break;
@@ -71,6 +75,7 @@ struct Tally {
     uint64_t removed = 0;
     uint64_t removedSize = 0;
     size_t errorCounter = 0;
+    uint64_t kept = 0;  // items a kept row holds: neither removed nor failed
 };
 
 }  // namespace
@@ -110,7 +115,7 @@ CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
     // without the second kind drop them.
     const bool keepEmptyLines = reportLayout_ == kFilesFolders || reportLayout_ == kRegKeysValues;
     auto pattern = [&](const wchar_t* rowKind) {
-        std::wstring row = L"<tr>\n";
+        std::wstring row = std::wstring(L"<tr") + kRowAttributes + L">\n";
         for (const std::wstring& line :
              ReadTemplate(rowKind + (L"Templates" + kind) + L".txt", keepEmptyLines)) {
             std::wstring cell = reportItemPage;
@@ -125,6 +130,7 @@ CStandartPlugin::ReportParts CStandartPlugin::AssembleReport(bool scan) const {
     parts.keyPattern = pattern(L"RegKeys");
     parts.totals = ReadPage(folder + kLayoutFamilies[reportLayout_] + (L"Total" + kind) + L".html");
     parts.pluginName = GetNameHtml();
+    parts.groupKey = PluginGroupKey(GetId());
     return parts;
 }
 
@@ -159,12 +165,21 @@ void ForEachShownRecord(const CElimAction& engine, OnFile onFile, OnReg onReg) {
     }
 }
 
+// The row's check-box attributes, for a row a clean would remove.
+void FillRowAttributes(std::wstring& row, const CStandartPlugin::ReportParts& parts,
+                       const Records::SStatistics& record) {
+    ReplaceAll(row, kRowAttributes,
+               record.itemKey.empty() ? std::wstring()
+                                      : ItemRowAttributes(record.itemKey, parts.groupKey));
+}
+
 // A row pattern filled with what scan and clean reports both show. A row the
 // guard refused says why under its name, so that the scan shows before the
 // clean what will be left.
 std::wstring FileRow(const CStandartPlugin::ReportParts& parts,
                      const Records::SFileItemStatistics& record, const std::wstring& refusal = {}) {
     std::wstring row = record.isFolder ? parts.folderPattern : parts.filePattern;
+    FillRowAttributes(row, parts, record);
     if (record.isFolder) ReplaceAll(row, kSubitemsFound, std::to_wstring(record.subitemsFound));
     ReplaceAll(row, kSize, FormatSize(record.size));
     std::wstring item = EscapeHtml(record.name);
@@ -178,6 +193,7 @@ std::wstring FileRow(const CStandartPlugin::ReportParts& parts,
 std::wstring RegRow(const CStandartPlugin::ReportParts& parts,
                     const Records::SRegItemStatistics& record, bool showValueData) {
     std::wstring row = record.isKey ? parts.keyPattern : parts.valuePattern;
+    FillRowAttributes(row, parts, record);
     if (record.isKey) ReplaceAll(row, kSubitemsFound, std::to_wstring(record.subitemsFound));
     ReplaceAll(row, kItem, EscapeHtml(record.name));
     ReplaceAll(row, kRegName, EscapeHtml(record.regName));
@@ -199,7 +215,9 @@ void FillStatus(std::wstring& row, const Records::SStatistics& record, size_t er
         ++tally.errorCounter;
         if (errorNumber == 0) errorNumber = tally.errorCounter;
     }
-    ReplaceAll(row, kStatus, StatusText(record.status, errorNumber));
+    ReplaceAll(row, kStatus,
+               record.status == Records::kKept ? CPlugin::KeptStatusHtml(record.kept)
+                                               : StatusText(record.status, errorNumber));
 }
 
 std::wstring Body(uint64_t items, const std::wstring& fileRows, const std::wstring& regRows,
@@ -209,6 +227,7 @@ std::wstring Body(uint64_t items, const std::wstring& fileRows, const std::wstri
 }
 
 void FillFrame(CStandartPlugin::ReportParts& parts, const std::wstring& body) {
+    ReplaceAll(parts.frame, kGroupAttributes, GroupAttributes(parts.groupKey));
     ReplaceAll(parts.frame, kReportItems, body);
     ReplaceAll(parts.frame, kTotalReport, parts.totals);
     ReplaceAll(parts.frame, kPluginName, parts.pluginName);
@@ -233,6 +252,11 @@ void CStandartPlugin::FillScanReport(ReportParts& parts) const {
         });
     ReplaceAll(parts.totals, kItemsFound, std::to_wstring(tally.items));
     ReplaceAll(parts.totals, kSize, FormatSize(tally.size));
+    if (engine_.newerThanLimit > 0) {
+        std::wstring newer = SharedPages().newerThanLimit;
+        ReplaceAll(newer, L"#count#", std::to_wstring(engine_.newerThanLimit));
+        parts.totals += newer;
+    }
     FillFrame(parts, Body(tally.items, fileRows, regRows, SharedPages().noItemsFound));
 }
 
@@ -249,7 +273,9 @@ void CStandartPlugin::FillFixReport(ReportParts& parts) const {
             // removed, nor was what a folder held that went before the clean.
             if (IsDone(record))
                 tally.removed += record.isFolder ? record.subitemsRemoved + 1u : 1u;
-            else if (record.isFolder)
+            else if (record.status == Records::kKept)
+                tally.kept += ItemsOf(record) - record.subitemsRemoved;
+            if (record.isFolder && !IsDone(record))
                 tally.removed += record.subitemsRemoved;  // from a folder that itself stayed
             tally.removedSize += record.removedSize;
             if (record.isFolder)
@@ -262,8 +288,9 @@ void CStandartPlugin::FillFixReport(ReportParts& parts) const {
             tally.items += ItemsOf(record);
             if (IsDone(record))
                 tally.removed += ItemsOf(record);
-            else if (record.isKey)
-                tally.removed += record.subitemsRemoved;
+            else if (record.status == Records::kKept)
+                tally.kept += ItemsOf(record) - record.subitemsRemoved;
+            if (record.isKey && !IsDone(record)) tally.removed += record.subitemsRemoved;
             if (record.isKey)
                 ReplaceAll(row, kSubitemsRemoved, std::to_wstring(record.subitemsRemoved));
             FillStatus(row, record, record.errorNumber, tally);
@@ -271,7 +298,9 @@ void CStandartPlugin::FillFixReport(ReportParts& parts) const {
         });
     ReplaceAll(parts.totals, kItemsFound, std::to_wstring(tally.items));
     ReplaceAll(parts.totals, kItemsRemoved, std::to_wstring(tally.removed));
-    ReplaceAll(parts.totals, kItemsFailed, std::to_wstring(tally.items - tally.removed));
+    ReplaceAll(parts.totals, kItemsFailed,
+               std::to_wstring(tally.items - tally.removed -
+                               std::min(tally.kept, tally.items - tally.removed)));
     ReplaceAll(parts.totals, kSize, FormatSize(tally.removedSize));
     FillFrame(parts, Body(tally.items, fileRows, regRows, SharedPages().noItemsErased));
 }

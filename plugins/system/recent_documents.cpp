@@ -4,6 +4,7 @@
 
 #include "engine/page_reader.h"
 #include "engine/plugin.h"
+#include "engine/report_text.h"
 #include "engine/statistics.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/text.h"
@@ -15,9 +16,11 @@ bool HasError(const RecentDocument& record) {
            record.result == RecentDocument::kDeletedAfterReboot;
 }
 
-const std::wstring& ResultPage(RecentDocument::Result result) {
+std::wstring ResultPage(const RecentDocument& record) {
     const SharedResultPages& pages = CPlugin::SharedPages();
-    switch (result) {
+    switch (record.result) {
+        case RecentDocument::kKept:
+            return CPlugin::KeptStatusHtml(record.kept);
         case RecentDocument::kDeleted:
             return pages.resDeleted;
         case RecentDocument::kFailed:
@@ -30,6 +33,13 @@ const std::wstring& ResultPage(RecentDocument::Result result) {
 }
 
 }  // namespace
+
+std::wstring RecentDocument::ItemKeyText() const {
+    if (!refusal.empty()) return {};
+    if (!identity.path.empty()) return ItemKey(FileItemRef(identity.path));
+    if (root != nullptr) return ItemKey(RegValueItemRef(root, keyPath, valueName));
+    return {};
+}
 
 std::wstring ShellTypeName(const std::wstring& path, bool byName) {
     SHFILEINFOW info = {};
@@ -49,6 +59,8 @@ std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
         ReadPage(folder + (clean ? L"domainreport.html" : L"domaindetails.html"));
     std::wstring total = ReadPage(folder + (clean ? L"totalreport.html" : L"totaldetails.html"));
 
+    const std::wstring group = PluginGroupKey(plugin.GetId());
+    ReplaceAll(page, L"#group attributes#", GroupAttributes(group));
     std::wstring rows;
     size_t count = 0;
     int errorNumber = 0;
@@ -56,11 +68,14 @@ std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
         for (const RecentDocument& record : *list) {
             ++count;
             std::wstring row = rowTemplate;
+            const std::wstring key = record.ItemKeyText();
+            ReplaceAll(row, L"#row attributes#",
+                       key.empty() ? std::wstring() : ItemRowAttributes(key, group));
             ReplaceAll(row, L"#name#", EscapeHtml(record.name));
             ReplaceAll(row, L"#type#", EscapeHtml(record.type));
             ReplaceAll(row, L"#path#", EscapeHtml(record.path));
             if (clean) {
-                std::wstring result = ResultPage(record.result);
+                std::wstring result = ResultPage(record);
                 if (HasError(record)) ReplaceAll(result, L"#id#", std::to_wstring(++errorNumber));
                 ReplaceAll(row, L"#result#", result);
             }
@@ -81,8 +96,12 @@ void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<Ite
 
 void RemoveRecentFile(RecentDocument& record, CPlugin& plugin) {
     const bool wipe = plugin.GetWipeFiles();
-    const Removal removal = RemoveListedFile(record.identity, wipe);
+    const Removal removal = RemoveListedFile(record.identity, wipe, &plugin);
     switch (removal.kind) {
+        case RemovalKind::kKept:
+            record.result = RecentDocument::kKept;
+            record.kept = removal.kept;
+            return;
         case RemovalKind::kRemoved:
         case RemovalKind::kRemovedWithoutOverwrite:
         case RemovalKind::kGone:

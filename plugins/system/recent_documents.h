@@ -9,11 +9,18 @@
 
 #include "engine/item_error.h"
 #include "sysaccess/file_identity.h"
+#include "sysaccess/item_ref.h"
 
 class CPlugin;
 
 struct RecentDocument {
-    enum Result : int { kNotProcessed = 0, kDeleted = 1, kFailed = 2, kDeletedAfterReboot = 3 };
+    enum Result : int {
+        kNotProcessed = 0,
+        kDeleted = 1,
+        kFailed = 2,
+        kDeletedAfterReboot = 3,
+        kKept = 4,  // the user or a rule kept it (`kept`)
+    };
 
     std::wstring name;
     std::wstring shortcut;  // Windows recent documents only
@@ -28,7 +35,11 @@ struct RecentDocument {
     // shortcut is reached through a link.
     std::wstring refusal;
     Result result = kNotProcessed;
+    KeepVerdict kept;
     std::optional<ItemError> error;
+
+    // The row's key: the shortcut's file, or the Office value; empty for a refused row.
+    std::wstring ItemKeyText() const;
 };
 
 using RecentDocumentList = std::vector<RecentDocument>;

@@ -298,6 +298,32 @@ TEST_F(EngineTest, FolderTreeRecordsSubFoldersThenFilesAndKeepsTheFolder) {
     EXPECT_TRUE(FileExists(folder.Path()));
 }
 
+TEST_F(EngineTest, RowsTheUserUntickedStayAndTheirFoldersWithThem) {
+    ScopedTestFolder folder(L"EngineKeptByYou");
+    WriteTestFile(folder.Sub(L"sub\\kept.tmp"), "kept");
+    WriteTestFile(folder.Sub(L"sub\\gone.tmp"), "gone");
+    WriteTestFile(folder.Sub(L"kept.log"), "kept");
+    WriteTestFile(folder.Sub(L"gone.log"), "gone");
+    plugin.AddFileEntry(folder.Path(), Engine::kFolderTree, L"*.*");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    const auto& found = engine.fileEntries[0].found;
+    ASSERT_EQ(found.size(), 3u);  // sub, gone.log, kept.log
+    const std::wstring keptKey = ItemKey(FileItemRef(folder.Sub(L"kept.log")));
+    EXPECT_TRUE(std::any_of(found.begin(), found.end(),
+                            [&](const auto& record) { return record.itemKey == keptKey; }));
+    bare.kernel.SetKeptByYou(
+        {keptKey, ItemKey(FileItemRef(found[0].identity.path + L"\\kept.tmp"))});
+
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_TRUE(FileExists(folder.Sub(L"kept.log")));
+    EXPECT_TRUE(FileExists(folder.Sub(L"sub\\kept.tmp")));
+    EXPECT_FALSE(FileExists(folder.Sub(L"gone.log")));
+    EXPECT_FALSE(FileExists(folder.Sub(L"sub\\gone.tmp")));
+    EXPECT_EQ(found[0].status, Engine::kKept);  // it holds a kept file
+    EXPECT_EQ(plugin.GetKeptCount(), 2u);
+    bare.kernel.SetKeptByYou({});
+}
+
 TEST_F(EngineTest, FolderTreeWithOverwritingStillRemovesTheFolders) {
     ScopedTestFolder folder(L"EngineWipe");
     WriteTestFile(folder.Sub(L"sub\\one.tmp"), std::string(70000, 'a'));

@@ -1,0 +1,49 @@
+#pragma once
+// What a clean is about to remove, named the same way by the scan report that
+// shows it and by the removal routine that asks whether it may go, and the
+// answer to that question. The user's unticked rows, the lasting exclusions
+// and the age limit all answer through KeepVerdict.
+#include <windows.h>
+
+#include <string>
+
+enum class ItemKind { kFile, kFolder, kRegKey, kRegValue, kSite };
+
+struct ItemRef {
+    ItemKind kind = ItemKind::kFile;
+    // kFile, kFolder: the canonical path ("C:\Users\me\Temp\a.tmp");
+    // kRegKey, kRegValue: the key with its short root ("HKCU\Software\X");
+    // kSite: the domain as the store keeps it ("example.com").
+    std::wstring place;
+    std::wstring valueName;  // kRegValue
+    // kFile: the last write time when known (zero when not), for the age limit.
+    FILETIME lastWrite = {};
+};
+
+ItemRef FileItemRef(const std::wstring& canonicalPath, FILETIME lastWrite = {});
+ItemRef FolderItemRef(const std::wstring& canonicalPath);
+ItemRef RegKeyItemRef(HKEY root, const std::wstring& keyPath);
+ItemRef RegValueItemRef(HKEY root, const std::wstring& keyPath, const std::wstring& valueName);
+ItemRef SiteItemRef(const std::wstring& domain);
+
+// "HKCU", "HKLM", "HKCR", "HKU", "HKCC"; empty for another root.
+std::wstring ShortRootName(HKEY root);
+
+// The one stable text of an item, the key of its report row:
+// "file:C:\Users\me\Temp\a.tmp", "folder:C:\...\Cache", "key:HKCU\Software\X",
+// "value:HKCU\Software\X|name", "site:example.com".
+std::wstring ItemKey(const ItemRef& item);
+
+// Whether an item may go, and if not, why.
+struct KeepVerdict {
+    enum class Kind {
+        kRemove,          // nothing keeps it
+        kKeptByYou,       // the user unticked its row (or a group holding it)
+        kExcluded,        // a lasting or one-run exclusion rule matches it (`rule`)
+        kNewerThanLimit,  // written later than the age limit allows
+    };
+    Kind kind = Kind::kRemove;
+    std::wstring rule;  // kExcluded: the rule as the user wrote it
+
+    bool Keeps() const { return kind != Kind::kRemove; }
+};
