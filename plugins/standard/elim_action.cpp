@@ -689,8 +689,7 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
             valuesAnnounced = true;
             valuesKey = OpenRegKeyNoLink(entry.root, keyPath.c_str(), KEY_SET_VALUE);
         }
-        if (KeptByChoice(plugin_, RegValueItemRef(entry.root, keyPath, record.regName),
-                         record)) {
+        if (KeptByChoice(plugin_, RegValueItemRef(entry.root, keyPath, record.regName), record)) {
             if (!keptBelow) keptBelow = record.kept;
             continue;
         }
