@@ -4,7 +4,7 @@
 
 namespace {
 
-const wchar_t* TitleFormat(ItemError::Kind kind) {
+std::wstring TitleFormat(ItemError::Kind kind, const std::wstring& store) {
     switch (kind) {
         case ItemError::kRegKey:
             return L"Error occurred while attempting to delete registry key (and it's content) "
@@ -17,27 +17,16 @@ const wchar_t* TitleFormat(ItemError::Kind kind) {
             return L"Error occurred while attempting to wipe file \"%s\".";
         case ItemError::kFolder:
             return L"Error occurred while attempting to delete folder \"%s\".";
-        case ItemError::kIECache:
-            return L"Error occurred while attempting to delete Internet Explorer cached files that "
-                   L"correspond to \"%s\".";
-        case ItemError::kIEHistory:
-            return L"Error occurred while attempting to delete Internet Explorer history that "
-                   L"correspond to \"%s\".";
-        case ItemError::kIECookies:
-            return L"Error occurred while attempting to delete Internet Explorer cookies that "
-                   L"correspond to \"%s\".";
-        case ItemError::kIEAutoCompleteForm:
-            return L"Error occurred while attempting to delete Internet Explorer Auto-Complete "
-                   L"Form that correspond to \"%s\".";
-        case ItemError::kNetscapeCookies:
-            return L"Error occurred while attempting to delete Netscape cookies that correspond to "
-                   L"\"%s\".";
+        case ItemError::kStoreEntries:
+            return L"Error occurred while attempting to delete " + store +
+                   L" that correspond to \"%s\".";
         case ItemError::kRecycleBin:
             return L"Error occurred while attempting to clean Recycle Bin at Volume \"%s\".";
-        case ItemError::kWordRecentDocument:
-            return L"Error occurred while attempting to delete MS Word recent document (%s).";
+        case ItemError::kRecentDocument:
+            return L"Error occurred while attempting to delete " + store +
+                   L" recent document (%s).";
         default:
-            return nullptr;
+            return {};
     }
 }
 
@@ -67,8 +56,7 @@ ItemError::ItemError(std::wstring title, std::wstring message)
 
 std::wstring ItemError::GetTitle() const {
     if (plain_) return name_;
-    const wchar_t* format = TitleFormat(kind_);
-    std::wstring title = format ? FillFormat(format, name_) : std::wstring();
+    std::wstring title = FillFormat(TitleFormat(kind_, store_), name_);
     if (kind_ == kRecycleBin) {
         if (reboot_) title += L"\nIt will be cleaned after system reboot.";
         return title;

@@ -16,13 +16,12 @@ public:
         kFile = 2,
         kWipeFile = 3,
         kFolder = 4,
-        kIECache = 5,
-        kIEHistory = 6,
-        kIECookies = 7,
-        kIEAutoCompleteForm = 8,
-        kNetscapeCookies = 9,
+        // Entries of a store the plug-in names with SetStore ("Internet
+        // Explorer cookies"), which correspond to the item's name.
+        kStoreEntries = 5,
         kRecycleBin = 10,
-        kWordRecentDocument = 11,
+        // A program's recent document; the plug-in names the program with SetStore.
+        kRecentDocument = 11,
     };
     enum Reason : int {
         kSystemMessage = 0,
@@ -37,6 +36,13 @@ public:
     // A ready-made error: the title and the message as they are to be shown.
     ItemError(std::wstring title, std::wstring message);
     virtual ~ItemError() = default;
+
+    // What the entries belong to, in the words of the title ("Netscape cookies",
+    // "MS Word"); only for the kinds that name one.
+    ItemError& SetStore(std::wstring store) {
+        store_ = std::move(store);
+        return *this;
+    }
 
     virtual std::wstring GetTitle() const;
     virtual std::wstring GetReason() const;
@@ -54,6 +60,7 @@ private:
     bool plain_ = false;
     std::wstring name_;
     std::wstring extra_;
+    std::wstring store_;
     std::wstring reasonText_;
     bool reboot_ = false;
 };

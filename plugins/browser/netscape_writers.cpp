@@ -6,6 +6,9 @@
 
 namespace {
 
+// What a cookie error's title says the entries are.
+constexpr wchar_t kCookieStoreName[] = L"Netscape cookies";
+
 // Removes one profile file; false (with `error` filled) when it must wait
 // for the next system start or could not go at all.
 bool DeleteProfileFile(const std::wstring& path, IRunProgress& run,
@@ -106,9 +109,10 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
         for (auto& [domainName, domain] : domains) {
             if (domain.profileIndex != profileIndex) continue;
             domain.result = DomainInfo::kError;
-            domain.error.emplace(ItemError::kNetscapeCookies, domain.name,
-                                 ItemError::kSystemMessage, code, false, path,
-                                 L"Cannot open file %s in write mode.");
+            domain.error
+                .emplace(ItemError::kStoreEntries, domain.name, ItemError::kSystemMessage, code,
+                         false, path, L"Cannot open file %s in write mode.")
+                .SetStore(kCookieStoreName);
         }
         result = false;
     }
@@ -116,8 +120,10 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
         for (auto& [domainName, domain] : domains) {
             if (domain.result != DomainInfo::kNotProcessed) continue;
             domain.result = DomainInfo::kError;
-            domain.error.emplace(ItemError::kNetscapeCookies, domain.name, ItemError::kUnknown, 0,
-                                 false, L"", kCannotDeleteSubitem);
+            domain.error
+                .emplace(ItemError::kStoreEntries, domain.name, ItemError::kUnknown, 0, false, L"",
+                         kCannotDeleteSubitem)
+                .SetStore(kCookieStoreName);
         }
     }
     return result;

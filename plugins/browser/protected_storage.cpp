@@ -16,6 +16,8 @@ namespace {
 
 constexpr wchar_t kProviderKey[] = L"Software\\Microsoft\\Protected Storage System Provider\\";
 constexpr DWORD kItemsPerCheck = 100;
+// What a form error's title says the entries are.
+constexpr wchar_t kFormStoreName[] = L"Internet Explorer Auto-Complete Form";
 
 // The SID in the token of this process, or an empty buffer.
 std::vector<BYTE> CurrentUserSid() {
@@ -159,15 +161,17 @@ bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
             const std::wstring where = FormatRegPath(item.root, item.keyPath, L"");
             if (deleted.kind == RegDeleteOutcome::Kind::kLink ||
                 deleted.kind == RegDeleteOutcome::Kind::kLinkInside)
-                domain.error.emplace(ItemError::kIEAutoCompleteForm, domain.name,
-                                     ItemError::kOwnText, 0, false, where,
-                                     deleted.kind == RegDeleteOutcome::Kind::kLink
-                                         ? kRegistryLinkLeft
-                                         : kRegistryLinkInside);
+                domain.error
+                    .emplace(ItemError::kStoreEntries, domain.name, ItemError::kOwnText, 0, false,
+                             where,
+                             deleted.kind == RegDeleteOutcome::Kind::kLink ? kRegistryLinkLeft
+                                                                           : kRegistryLinkInside)
+                    .SetStore(kFormStoreName);
             else
-                domain.error.emplace(ItemError::kIEAutoCompleteForm, domain.name,
-                                     ItemError::kSystemMessage, deleted.error, false, where,
-                                     L"Cannot delete registry key");
+                domain.error
+                    .emplace(ItemError::kStoreEntries, domain.name, ItemError::kSystemMessage,
+                             deleted.error, false, where, L"Cannot delete registry key")
+                    .SetStore(kFormStoreName);
             result = false;
             break;
         }
@@ -185,8 +189,10 @@ bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
         for (auto& [name, domain] : domains) {
             if (domain.result != DomainInfo::kNotProcessed) continue;
             domain.result = DomainInfo::kError;
-            domain.error.emplace(ItemError::kIEAutoCompleteForm, domain.name, ItemError::kUnknown,
-                                 0, false, L"", kCannotDeleteSubitem);
+            domain.error
+                .emplace(ItemError::kStoreEntries, domain.name, ItemError::kUnknown, 0, false, L"",
+                         kCannotDeleteSubitem)
+                .SetStore(kFormStoreName);
             result = false;
         }
     }

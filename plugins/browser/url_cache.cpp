@@ -49,16 +49,17 @@ std::wstring EntryDomain(UrlCacheKind kind, const wchar_t* name) {
     return {};
 }
 
-ItemError::Kind ErrorKind(UrlCacheKind kind) {
+// What the entries of each kind are, in the words of an error's title.
+const wchar_t* StoreName(UrlCacheKind kind) {
     switch (kind) {
         case UrlCacheKind::kHistory:
-            return ItemError::kIEHistory;
+            return L"Internet Explorer history";
         case UrlCacheKind::kCookies:
-            return ItemError::kIECookies;
+            return L"Internet Explorer cookies";
         case UrlCacheKind::kFiles:
-            return ItemError::kIECache;
+            return L"Internet Explorer cached files";
     }
-    return ItemError::kIECache;
+    return L"Internet Explorer cached files";
 }
 
 void FileEntry(DomainMap& domains, const std::wstring& domainName,
@@ -180,8 +181,10 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
             }
         }
         domain.result = result;
-        domain.error.emplace(ErrorKind(kind), domain.name, ItemError::kSystemMessage, code, reboot,
-                             extra, reason);
+        domain.error
+            .emplace(ItemError::kStoreEntries, domain.name, ItemError::kSystemMessage, code, reboot,
+                     extra, reason)
+            .SetStore(StoreName(kind));
     };
     size_t keptCount = 0;
     for (const UrlEntry& entry : entries) {

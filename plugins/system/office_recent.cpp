@@ -68,7 +68,9 @@ std::wstring DocumentName(const std::wstring& path) {
 
 ItemError WordError(const std::wstring& path, ItemError::Reason reasonType,
                     const std::wstring& reasonText) {
-    return ItemError(ItemError::kWordRecentDocument, path, reasonType, 0, false, L"", reasonText);
+    return std::move(
+        ItemError(ItemError::kRecentDocument, path, reasonType, 0, false, L"", reasonText)
+            .SetStore(L"MS Word"));
 }
 
 }  // namespace

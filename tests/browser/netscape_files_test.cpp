@@ -108,7 +108,12 @@ TEST_F(NetscapeFiles, CookieFileThatCannotBeRewrittenFailsItsDomains) {
     const DomainInfo& locked = domains[L"locked.test"];
     EXPECT_EQ(locked.result, DomainInfo::kError);
     ASSERT_TRUE(locked.error);
-    EXPECT_EQ(locked.error->GetKind(), ItemError::kNetscapeCookies);
+    EXPECT_EQ(locked.error->GetKind(), ItemError::kStoreEntries);
+    EXPECT_EQ(locked.error->GetTitle().rfind(L"Error occurred while attempting to delete Netscape "
+                                             L"cookies that correspond to \"locked.test\".\n",
+                                             0),
+              0u)
+        << locked.error->GetTitle();
     EXPECT_NE(locked.error->GetTitle().find(L"Cannot open file " + lockedPath + L" in write mode."),
               std::wstring::npos);
     EXPECT_EQ(domains[L"free.test"].result, DomainInfo::kDeleted);

@@ -134,9 +134,14 @@ TEST_F(UrlCacheTest, LockedFileThatCannotBeWipedIsLeftForReboot) {
     EXPECT_EQ(failed.result, DomainInfo::kRebootNeeded);
     ASSERT_TRUE(failed.error);
     EXPECT_TRUE(failed.error->IsReboot());
-    EXPECT_EQ(failed.error->GetKind(), ItemError::kIECache);
+    EXPECT_EQ(failed.error->GetKind(), ItemError::kStoreEntries);
     EXPECT_EQ(failed.error->GetCode(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_NE(failed.error->GetTitle().find(L"b-locked.test"), std::wstring::npos);
+    EXPECT_EQ(failed.error->GetTitle().rfind(L"Error occurred while attempting to delete Internet "
+                                             L"Explorer cached files that correspond to "
+                                             L"\"b-locked.test\".\n",
+                                             0),
+              0u)
+        << failed.error->GetTitle();
     EXPECT_NE(failed.error->GetTitle().find(L"Cannot wipe file"), std::wstring::npos);
     EXPECT_TRUE(run.rebootNeeded);
     EXPECT_NE(PendingRenameOperations().find(locked), std::wstring::npos);
