@@ -3,17 +3,24 @@
 // recent-document plug-ins.
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/item_error.h"
+#include "engine/plugin.h"
 #include "sysaccess/file_identity.h"
 
-class CPlugin;
-
 struct RecentDocument {
-    enum Result : int { kNotProcessed = 0, kDeleted = 1, kFailed = 2, kDeletedAfterReboot = 3 };
+    // kGone: its file was gone before the clean came; nothing was removed.
+    enum Result : int {
+        kNotProcessed = 0,
+        kDeleted = 1,
+        kFailed = 2,
+        kDeletedAfterReboot = 3,
+        kGone = 4,
+    };
 
     std::wstring name;
     std::wstring shortcut;  // Windows recent documents only
@@ -24,9 +31,12 @@ struct RecentDocument {
     HKEY root = nullptr;
     std::wstring keyPath;
     std::wstring valueName;
-    std::wstring refusal;  // why the clean leaves this row (its key is a registry link)
+    // Why the clean leaves this row: its key is a registry link, or its
+    // folder is one the guard refuses (the row then names the folder).
+    std::wstring refusal;
     Result result = kNotProcessed;
     std::optional<ItemError> error;
+    uint64_t freedBytes = 0;  // what the clean removed of its file
 };
 
 using RecentDocumentList = std::vector<RecentDocument>;
@@ -41,10 +51,20 @@ std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
                                         const std::vector<const RecentDocumentList*>& lists,
                                         bool clean);
 
+// The row of a folder the guard refuses at the scan: it names the folder,
+// and the clean fails it with `reason`, touching nothing inside.
+RecentDocument RefusedFolderRow(const std::wstring& folder, std::wstring reason);
+
+// What a clean of the given lists did: the rows removed and the bytes
+// freed now, on top of `fromErrors` (the failed, changed and deferred rows).
+CleanSummary CountRecentDocuments(const std::vector<const RecentDocumentList*>& lists,
+                                  CleanSummary fromErrors);
+
 // Appends the item errors of the records that failed or wait for a reboot.
 void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<ItemError>& errors);
 
 // Removes the file a row stands for, exactly as the scan listed it
 // (`record.identity`), and sets the row's result and error; a file another
 // program holds waits for the next start (the plug-in's reboot flag is set).
+// A refused row fails with its reason.
 void RemoveRecentFile(RecentDocument& record, CPlugin& plugin);
