@@ -102,7 +102,6 @@ CPlugin::Result CProfileStorePlugin::Scan() {
 CPlugin::Result CProfileStorePlugin::Fix() {
     ResetResults();
     if (auto refused = RefuseIfKeepListUnreadable()) return *refused;
-    bool failed = false;
     for (size_t index = 0; index < profiles_.size(); ++index) {
         if (IsCancelled()) break;
         if (!HasRows(index, -1)) continue;
@@ -111,10 +110,8 @@ CPlugin::Result CProfileStorePlugin::Fix() {
         if (!RefuseProfile(index)) CleanProfile(index, profile);
     }
     CollectDomainErrors();
-    for (const DomainInfo* row : view_)
-        if (row->result == DomainInfo::kError) failed = true;
-    if (IsCancelled()) return kCancelled;
-    return failed ? kFailed : kDone;
+    // Rows left (failed, refused, changed) make it "finished with failures", not a failed plug-in.
+    return IsCancelled() ? kCancelled : kDone;
 }
 
 bool CProfileStorePlugin::RefuseProfile(size_t index) {

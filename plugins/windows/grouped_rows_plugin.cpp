@@ -77,10 +77,8 @@ void CGroupedRowsPlugin::BuildGroupedView() {
 
 CPlugin::Result CGroupedRowsPlugin::FinishClean() {
     CollectDomainErrors();
-    if (IsCancelled()) return kCancelled;
-    for (const DomainInfo* row : view_)
-        if (row->result == DomainInfo::kError) return kFailed;
-    return kDone;
+    // Rows left make it "finished with failures", not a failed plug-in.
+    return IsCancelled() ? kCancelled : kDone;
 }
 
 void CGroupedRowsPlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {

@@ -71,7 +71,7 @@ TEST_F(IEPages, EntryInUseIsNumberedOnTheCleanPage) {
     EXPECT_NE(page.find(L"id=\"idError_2\""), std::wstring::npos) << page;
     ASSERT_EQ(cache.Get().GetErrors().size(), 2u);
     EXPECT_EQ(cache.Get().GetCleanSummary().failed, 2u);
-    EXPECT_TRUE(cache.Get().GetCleanSummary().LeftItems());
+    EXPECT_TRUE(cache.RowLeftItems());
 }
 
 TEST_F(IEPages, HistoryPageAndHistoryFolder) {
@@ -137,7 +137,7 @@ TEST_F(IEPages, StoreFolderReachedThroughALinkIsNotCleaned) {
     ASSERT_EQ(cache.Get().GetErrors().size(), 1u);
     EXPECT_NE(cache.Get().GetErrors()[0].GetReason().find(L"link"), std::wstring::npos)
         << cache.Get().GetErrors()[0].GetReason();
-    EXPECT_TRUE(cache.Get().GetCleanSummary().LeftItems());
+    EXPECT_TRUE(cache.RowLeftItems());
     EXPECT_TRUE(CacheEntryExists(L"http://kept.test/a"));
 }
 

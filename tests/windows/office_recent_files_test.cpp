@@ -103,7 +103,7 @@ TEST_F(OfficeRecentFiles, RegistryLinksAreNeitherListedNorCleanedThrough) {
     // other key.
     DeleteTree(HKCU, kAccount);
     ASSERT_TRUE(MakeRegLink(HKCU, kAccount, target.Path()));
-    EXPECT_EQ(run.Clean(), L"Failed");
+    EXPECT_EQ(run.Clean(), L"Finished with failures");
     EXPECT_TRUE(ValueExists(HKCU, target.Sub(L"File MRU"), L"Item 1"));
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetReason().rfind(L"Changed since the scan: ", 0), 0u)
