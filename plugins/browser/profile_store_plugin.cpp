@@ -102,6 +102,7 @@ CPlugin::Result CProfileStorePlugin::Scan() {
 CPlugin::Result CProfileStorePlugin::Fix() {
     ResetResults();
     if (auto refused = RefuseIfKeepListUnreadable()) return *refused;
+    bool failed = false;
     for (size_t index = 0; index < profiles_.size(); ++index) {
         if (IsCancelled()) break;
         if (!HasRows(index, -1)) continue;
@@ -110,8 +111,11 @@ CPlugin::Result CProfileStorePlugin::Fix() {
         if (!RefuseProfile(index)) CleanProfile(index, profile);
     }
     CollectDomainErrors();
-    // Rows left (failed, refused, changed) make it "finished with failures", not a failed plug-in.
-    return IsCancelled() ? kCancelled : kDone;
+    for (const DomainInfo* row : view_)
+        if (row->result == DomainInfo::kError) failed = true;
+    if (IsCancelled()) return kCancelled;
+    // Rows left failed are the clean's to report; the plug-in ran to its end.
+    return failed ? kDoneWithFailures : kDone;
 }
 
 bool CProfileStorePlugin::RefuseProfile(size_t index) {

@@ -31,8 +31,8 @@ struct RecentDocument {
     HKEY root = nullptr;
     std::wstring keyPath;
     std::wstring valueName;
-    // Why the clean leaves this row: its key is a registry link, or its
-    // folder is one the guard refuses (the row then names the folder).
+    // Why the clean leaves this row: its key is a registry link, or the
+    // shortcut is reached through a link.
     std::wstring refusal;
     Result result = kNotProcessed;
     std::optional<ItemError> error;

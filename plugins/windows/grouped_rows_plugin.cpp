@@ -77,8 +77,11 @@ void CGroupedRowsPlugin::BuildGroupedView() {
 
 CPlugin::Result CGroupedRowsPlugin::FinishClean() {
     CollectDomainErrors();
-    // Rows left make it "finished with failures", not a failed plug-in.
-    return IsCancelled() ? kCancelled : kDone;
+    if (IsCancelled()) return kCancelled;
+    // A row left failed is the clean's failure to report, not the plug-in's as a whole.
+    for (const DomainInfo* row : view_)
+        if (row->result == DomainInfo::kError) return kDoneWithFailures;
+    return kDone;
 }
 
 void CGroupedRowsPlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {

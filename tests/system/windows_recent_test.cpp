@@ -106,6 +106,40 @@ TEST_F(RecentRun, AShortcutInUseIsDeletedAfterReboot) {
                    L"PendingFileRenameOperations");
 }
 
+// Found by the robustness tests: the shell's loader read a volume label at
+// whatever offset a damaged shortcut gave and brought the program down.
+TEST_F(RecentRun, ADamagedShortcutIsPassedOverWithoutHarm) {
+    WriteTestFile(folder.Sub(L"letter.txt"), "Dear ...");
+    const std::wstring damaged = RecentFolder() + L"\\damaged.txt.lnk";
+    SaveShortcut(damaged, folder.Sub(L"letter.txt"));
+    SaveShortcut(RecentFolder() + L"\\letter.txt.lnk", folder.Sub(L"letter.txt"));
+    std::string bytes = ReadTestFile(damaged);
+    ASSERT_GE(bytes.size(), 0x4Cu);
+    auto u32 = [&](size_t at) {
+        uint32_t value = 0;
+        memcpy(&value, bytes.data() + at, 4);
+        return value;
+    };
+    const uint32_t flags = u32(0x14);
+    ASSERT_NE(flags & 0x2, 0u);  // the shortcut carries its link info
+    size_t info = 0x4C;
+    if (flags & 0x1)
+        info += 2 + (static_cast<unsigned char>(bytes[0x4C]) |
+                     static_cast<unsigned char>(bytes[0x4D]) << 8);
+    const size_t volume = info + u32(info + 12);
+    ASSERT_LT(volume + 16, bytes.size());
+    const uint32_t farAway = 0x7FFFFFF0;  // the volume label's offset
+    memcpy(bytes.data() + volume + 12, &farAway, 4);
+    WriteTestFile(damaged, bytes);
+
+    PluginRun<CPlgWinRecUsed> run(L"WinRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    ASSERT_EQ(run.plugin->GetList().size(), 1u);
+    EXPECT_EQ(run.plugin->GetList()[0].shortcut, RecentFolder() + L"\\letter.txt.lnk");
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(FileExists(damaged));  // not listed, so not removed
+}
+
 TEST_F(RecentRun, CountsTellWhatWentAndAShortcutGoneBeforeTheCleanFreesNothing) {
     const std::wstring kept = RecentFolder() + L"\\kept.txt.lnk";
     const std::wstring early = RecentFolder() + L"\\early.txt.lnk";
@@ -152,40 +186,6 @@ TEST_F(RecentRun, ARecentFolderThatIsALinkIsLeftWithARowThatSaysWhy) {
     }
     EXPECT_TRUE(FileExists(elsewhere + L"\\letter.txt.lnk"));
     MakeFolder(recent);
-}
-
-// Found by the robustness tests: the shell's loader read a volume label at
-// whatever offset a damaged shortcut gave and brought the program down.
-TEST_F(RecentRun, ADamagedShortcutIsPassedOverWithoutHarm) {
-    WriteTestFile(folder.Sub(L"letter.txt"), "Dear ...");
-    const std::wstring damaged = RecentFolder() + L"\\damaged.txt.lnk";
-    SaveShortcut(damaged, folder.Sub(L"letter.txt"));
-    SaveShortcut(RecentFolder() + L"\\letter.txt.lnk", folder.Sub(L"letter.txt"));
-    std::string bytes = ReadTestFile(damaged);
-    ASSERT_GE(bytes.size(), 0x4Cu);
-    auto u32 = [&](size_t at) {
-        uint32_t value = 0;
-        memcpy(&value, bytes.data() + at, 4);
-        return value;
-    };
-    const uint32_t flags = u32(0x14);
-    ASSERT_NE(flags & 0x2, 0u);  // the shortcut carries its link info
-    size_t info = 0x4C;
-    if (flags & 0x1)
-        info += 2 + (static_cast<unsigned char>(bytes[0x4C]) |
-                     static_cast<unsigned char>(bytes[0x4D]) << 8);
-    const size_t volume = info + u32(info + 12);
-    ASSERT_LT(volume + 16, bytes.size());
-    const uint32_t farAway = 0x7FFFFFF0;  // the volume label's offset
-    memcpy(bytes.data() + volume + 12, &farAway, 4);
-    WriteTestFile(damaged, bytes);
-
-    PluginRun<CPlgWinRecUsed> run(L"WinRecUsed");
-    ASSERT_EQ(run.Scan(), L"Finished");
-    ASSERT_EQ(run.plugin->GetList().size(), 1u);
-    EXPECT_EQ(run.plugin->GetList()[0].shortcut, RecentFolder() + L"\\letter.txt.lnk");
-    ASSERT_EQ(run.Clean(), L"Finished");
-    EXPECT_TRUE(FileExists(damaged));  // not listed, so not removed
 }
 
 }  // namespace
