@@ -68,6 +68,6 @@ veltrane_delay_library(version version.dll GetFileVersionInfoSizeW GetFileVersio
     VerQueryValueW)
 # Only the Internet Explorer plug-ins and a few others use these.
 veltrane_delay_library(wininet wininet.dll DeleteUrlCacheEntryW FindCloseUrlCache
-    FindFirstUrlCacheEntryW FindNextUrlCacheEntryW)
+    FindFirstUrlCacheEntryW FindNextUrlCacheEntryW GetUrlCacheEntryInfoW)
 veltrane_delay_library(oleaut32 oleaut32.dll SysAllocString SysFreeString SysStringLen
     VariantChangeType VariantClear VariantInit)

@@ -133,10 +133,18 @@ bool IsBelow(const std::wstring& inner, const std::wstring& outer) {
            inner[outer.size()] == L'\\';
 }
 
+// The known folders the system itself may make links: Wine links these to
+// the Linux home. No other folder is taken as the system's link, whatever it
+// is when the program starts: a trace folder (Recent, History, the cache) or
+// a folder above one that is a link was made so by somebody else.
+constexpr const KNOWNFOLDERID* kSystemLinkedFolders[] = {
+    &FOLDERID_Desktop, &FOLDERID_Documents, &FOLDERID_Pictures,  &FOLDERID_Music,
+    &FOLDERID_Videos,  &FOLDERID_Downloads, &FOLDERID_Templates,
+};
+
 // The final path a handle shows, where it differs from the canonical path,
-// for the known folders the system itself made links (Wine links Documents,
-// Desktop, Pictures... to the Linux home). Gathered when first needed: most
-// machines have none, and finding them costs an open per known folder.
+// for the known folders the system itself made links. Gathered when first
+// needed: most machines have none, and finding them costs an open per folder.
 struct SystemLink {
     std::wstring canonical;
     std::wstring finalPath;
@@ -145,8 +153,8 @@ struct SystemLink {
 const std::vector<SystemLink>& SystemLinks() {
     static const std::vector<SystemLink> links = [] {
         std::vector<SystemLink> found;
-        for (const KnownPlace& known : kKnownPlaces) {
-            const std::wstring canonical = CanonicalPath(GetKnownFolderPath(*known.id));
+        for (const KNOWNFOLDERID* id : kSystemLinkedFolders) {
+            const std::wstring canonical = CanonicalPath(GetKnownFolderPath(*id));
             if (canonical.empty()) continue;
             const UniqueHandle folder(CreateFileW(
                 ExtendedLengthPath(canonical).c_str(), FILE_READ_ATTRIBUTES,

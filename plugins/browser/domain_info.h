@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/item_error.h"
+#include "sysaccess/file_identity.h"
 #include "sysaccess/run_context.h"
 
 // One selected entry of the WinInet URL cache.
@@ -17,6 +18,12 @@ struct UrlEntry {
     std::wstring url;        // the full entry name, as DeleteUrlCacheEntryW wants it
     std::wstring localFile;  // empty when the entry has none
     uint64_t size = 0;
+    // The local file as the scan read it: the clean removes only that file.
+    std::optional<FileIdentity> file;
+    // Why the clean leaves the entry and its file (it is reached through a
+    // link, or could not be read: then `readError` too); empty when it may go.
+    std::wstring refusal;
+    DWORD readError = ERROR_SUCCESS;
 };
 
 // One Protected Storage item key.

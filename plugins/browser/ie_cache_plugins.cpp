@@ -1,16 +1,19 @@
 #include "plugins/browser/ie_cache_plugins.h"
 
-#include <shlobj.h>
-
 #include <ctime>
 
 #include "engine/kernel.h"
 #include "engine/report_text.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/path_canonical.h"
+#include "sysaccess/path_join.h"
 #include "sysaccess/protected_places.h"
 #include "sysaccess/text.h"
 
 namespace {
+
+// The index WinInet keeps the History entries in: emptied through WinInet.
+constexpr wchar_t kHistoryIndexFolder[] = L"History.IE5";
 
 uint64_t FileTimeValue(const FILETIME& time) {
     return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
@@ -35,9 +38,36 @@ CIEUrlCachePlugin::CIEUrlCachePlugin(CKernel& kernel, const PluginIdentity& iden
                                      UrlCacheKind kind)
     : CDomainPlugin(kernel, identity), kind_(kind) {}
 
+std::optional<ItemError> CIEUrlCachePlugin::StoreRefusal() const {
+    const std::wstring folder = UrlCacheStoreFolder(kind_);
+    if (folder.empty()) return std::nullopt;
+    PlaceVerdict verdict = CheckFolder(folder, FolderAction::kEmpty);
+    if (verdict.allowed) return std::nullopt;
+    return ItemError(ItemError::kFolder, folder, ItemError::kOwnText, 0, false, L"",
+                     std::move(verdict.reason));
+}
+
+bool CIEUrlCachePlugin::ShowRefusedStore() {
+    const std::optional<ItemError> refusal = StoreRefusal();
+    if (!refusal) return false;
+    FindOrAddDomain(domains_, L"Not cleaned: " + refusal->GetName());
+    return true;
+}
+
+std::optional<CPlugin::Result> CIEUrlCachePlugin::RefuseStore() {
+    const std::optional<ItemError> refusal = StoreRefusal();
+    if (!refusal) return std::nullopt;
+    for (DomainInfo* domain : view_) {
+        domain->result = DomainInfo::kError;
+        domain->error = refusal;
+    }
+    CollectDomainErrors();
+    return kDone;
+}
+
 CPlugin::Result CIEUrlCachePlugin::Scan() {
     ClearDomains();
-    const Result result = EnumerateUrlCache(kind_, domains_, Run());
+    const Result result = ShowRefusedStore() ? kDone : EnumerateUrlCache(kind_, domains_, Run());
     OrderDomains();
     return result;
 }
@@ -45,6 +75,7 @@ CPlugin::Result CIEUrlCachePlugin::Scan() {
 CPlugin::Result CIEUrlCachePlugin::Fix() {
     ResetResults();
     if (auto refused = RefuseIfKeepListUnreadable()) return *refused;
+    if (auto refused = RefuseStore()) return *refused;
     const Result result = DeleteUrlCacheDomains(
         kind_, domains_, Run(), UsesCookieKeepList() ? &GetKernel().GetCookieKeepList() : nullptr);
     CollectDomainErrors();
@@ -75,30 +106,73 @@ void CPlgIECache::FillTotals(std::wstring& totals) const {
 
 CPlugin::Result CPlgIEHistory::Scan() {
     ClearDomains();
+    folderFiles_.reset();
+    folderRow_.clear();
+    if (ShowRefusedStore()) {
+        OrderDomains();
+        return kDone;
+    }
     const Result result = EnumerateUrlCache(kind_, domains_, Run());
-    if (IsCancelled()) return kCancelled;
+    if (IsCancelled() || !ListHistoryFolder()) return kCancelled;
     OrderDomains();
     return result;
 }
 
+bool CPlgIEHistory::ListHistoryFolder() {
+    const std::wstring folder = UrlCacheStoreFolder(kind_);
+    if (folder.empty()) return true;
+    FolderTreeListing listing;
+    const ListingOutcome listed =
+        ListFolderItems(this, folder, nullptr, ListingDepth::kTree, &listing);
+    if (listed.kind == ListingResult::kCancelled) return false;
+    if (listed.kind != ListingResult::kListed) return true;
+    const std::wstring index = JoinPath(listing.folder.path, kHistoryIndexFolder);
+    auto inIndex = [&index](const FileIdentity& item) {
+        return SamePath(item.path, index) || IsPathBelow(item.path, index);
+    };
+    std::erase_if(listing.files, inIndex);
+    std::erase_if(listing.folders, inIndex);
+    listing.entries = static_cast<unsigned>(listing.files.size() + listing.folders.size());
+    if (listing.entries == 0) return true;
+    DomainInfo& row = FindOrAddDomain(domains_, folder);
+    row.itemCount = static_cast<int>(listing.entries);
+    row.sizeSum = listing.TotalSize();
+    for (const FileIdentity& file : listing.files)
+        if (CompareFileTime(&row.lastAccess, &file.lastWrite) < 0) row.lastAccess = file.lastWrite;
+    folderRow_ = folder;
+    folderFiles_ = std::move(listing);
+    return true;
+}
+
 CPlugin::Result CPlgIEHistory::Fix() {
     ResetResults();
+    if (auto refused = RefuseStore()) return *refused;
     const Result result = DeleteUrlCacheDomains(kind_, domains_, Run());
+    if (!IsCancelled()) RemoveHistoryFiles();
     CollectDomainErrors();
-    if (IsCancelled()) return kCancelled;
-    wchar_t history[MAX_PATH] = {};
-    if (SHGetSpecialFolderPathW(nullptr, history, CSIDL_HISTORY, FALSE)) {
-        // A History folder that resolves to the user's own files is kept, and said so.
-        PlaceVerdict verdict = CheckFolder(history, FolderAction::kEmpty);
-        if (!verdict.allowed) {
-            errors.emplace_back(ItemError::kFolder, history, ItemError::kOwnText, 0, false, L"",
-                                verdict.reason);
-            return IsCancelled() ? kCancelled : kFailed;
-        }
-        // Its outcome does not change the result: the entries are what was asked for.
-        DeleteFolderTree(history, &Run(), false, nullptr, nullptr, nullptr, L"*");
-    }
     return IsCancelled() ? kCancelled : result;
+}
+
+void CPlgIEHistory::RemoveHistoryFiles() {
+    if (!folderFiles_) return;
+    DomainInfo& row = domains_[folderRow_];
+    const TreeRemoval tree = RemoveListedTree(*folderFiles_, this);
+    if (tree.cancelled) return;
+    const std::wstring& folder = folderFiles_->folder.path;
+    if (tree.changed > 0) {
+        row.result = DomainInfo::kError;
+        row.error = ItemError(ItemError::kFolder, folder, ItemError::kOwnText, 0, false, L"",
+                              ChangedSinceScan(tree.firstChange));
+    } else if (tree.failed > 0) {
+        row.result = DomainInfo::kError;
+        row.error = ItemError(ItemError::kFolder, folder, ItemError::kSystemMessage,
+                              tree.firstError, false);
+    } else if (tree.deferred > 0) {
+        row.result = DomainInfo::kRebootNeeded;
+        row.error = ItemError(ItemError::kFolder, folder, ItemError::kFolderKeptForReboot, 0, true);
+    } else {
+        row.result = DomainInfo::kDeleted;
+    }
 }
 
 void CPlgIEHistory::OrderDomains() {

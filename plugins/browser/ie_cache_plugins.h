@@ -1,8 +1,11 @@
 #pragma once
 // Internet Explorer's cached files, cookies and history, cleaned through
 // the WinInet URL cache, one row per domain.
+#include <optional>
+
 #include "plugins/browser/domain_plugin.h"
 #include "plugins/browser/url_cache.h"
+#include "sysaccess/file_walk.h"
 
 class CIEUrlCachePlugin : public CDomainPlugin {
 public:
@@ -12,6 +15,16 @@ public:
 
 protected:
     virtual void OrderDomains() = 0;
+    // Why the store folder (the cache, History, Cookies) may not be cleaned
+    // now: it is, or lies below, a link, or the guard keeps it. WinInet
+    // would reach its index and files through that link.
+    std::optional<ItemError> StoreRefusal() const;
+    // The scan of a store the guard refuses: one row that names the folder,
+    // nothing listed. False when the store may be scanned.
+    bool ShowRefusedStore();
+    // The clean of a store the guard refuses now: every row fails with the
+    // reason, nothing is touched. The clean's result when it refused.
+    std::optional<Result> RefuseStore();
 
     UrlCacheKind kind_;
 };
@@ -37,6 +50,8 @@ protected:
     void OrderDomains() override { BuildViewByItemCount(); }
 };
 
+// Besides the entries, the files and folders the History folder holds,
+// listed at the scan (one row) and removed exactly as listed.
 class CPlgIEHistory : public CIEUrlCachePlugin {
 public:
     CPlgIEHistory(CKernel& kernel, const PluginIdentity& identity)
@@ -47,6 +62,15 @@ public:
 protected:
     void OrderDomains() override;
     void FillRow(std::wstring& row, const DomainInfo& domain) const override;
+
+private:
+    // Lists the History folder, but for the entries' own index, which
+    // WinInet empties; false when cancelled.
+    bool ListHistoryFolder();
+    void RemoveHistoryFiles();
+
+    std::optional<FolderTreeListing> folderFiles_;
+    std::wstring folderRow_;  // the row of the folder's files, by its name
 };
 
 // "07-Dec-26 00:15": the local time of a last access; before 1970 the

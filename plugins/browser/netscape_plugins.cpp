@@ -53,5 +53,6 @@ CPlugin::Result CPlgNetscapeCookies::Fix() {
     bool rewritten = DeleteNetscapeCookies(domains_, Run(), GetKernel().GetCookieKeepList());
     CollectDomainErrors();
     if (IsCancelled()) return kCancelled;
-    return rewritten ? kDone : kFailed;
+    // A file that could not be rewritten failed its rows: "finished with failures".
+    return rewritten || !errors.empty() ? kDone : kFailed;
 }

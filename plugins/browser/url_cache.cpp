@@ -1,9 +1,12 @@
 #include "plugins/browser/url_cache.h"
 
+#include <shlobj.h>
 #include <wininet.h>
 
+#include <optional>
 #include <vector>
 
+#include "engine/statistics.h"
 #include "plugins/browser/url_domain.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/handles.h"
@@ -17,6 +20,8 @@ constexpr DWORD kBufferSlack = 1024;
 constexpr DWORD kKindBits = URLHISTORY_CACHE_ENTRY | COOKIE_CACHE_ENTRY;
 constexpr unsigned kEntriesPerCheck = 100;
 constexpr unsigned kDomainsPerDot = 5;
+constexpr wchar_t kCannotDeleteFile[] = L"Cannot delete file";
+constexpr wchar_t kCannotWipeFile[] = L"Cannot wipe file";
 
 struct UrlCacheFindTraits {
     using Type = HANDLE;
@@ -62,6 +67,34 @@ const wchar_t* StoreName(UrlCacheKind kind) {
     return L"Internet Explorer cached files";
 }
 
+// An error of one domain's entries, its title naming the store they are in.
+ItemError EntryError(UrlCacheKind kind, const std::wstring& domain, ItemError::Reason reason,
+                     DWORD code, bool reboot, std::wstring extra, std::wstring text) {
+    ItemError error(ItemError::kStoreEntries, domain, reason, code, reboot, std::move(extra),
+                    std::move(text));
+    error.SetStore(StoreName(kind));
+    return error;
+}
+
+// What the clean is to find again of an entry's local file.
+void ReadEntryFile(UrlEntry& item) {
+    IdentityReadOutcome read = ReadFileIdentity(item.localFile);
+    switch (read.kind) {
+        case IdentityRead::kRead:
+            item.file = std::move(read.identity);
+            return;
+        case IdentityRead::kMissing:
+            return;
+        case IdentityRead::kRefused:
+            item.refusal = std::move(read.reason);
+            return;
+        case IdentityRead::kFailed:
+            item.refusal = L"The file could not be read at the scan.";
+            item.readError = read.error;
+            return;
+    }
+}
+
 void FileEntry(DomainMap& domains, const std::wstring& domainName,
                const INTERNET_CACHE_ENTRY_INFOW& entry) {
     DomainInfo& domain = FindOrAddDomain(domains, domainName);
@@ -71,6 +104,7 @@ void FileEntry(DomainMap& domains, const std::wstring& domainName,
     item.url = entry.lpszSourceUrlName ? entry.lpszSourceUrlName : L"";
     item.localFile = entry.lpszLocalFileName ? entry.lpszLocalFileName : L"";
     item.size = (static_cast<uint64_t>(entry.dwSizeHigh) << 32) | entry.dwSizeLow;
+    if (!item.localFile.empty()) ReadEntryFile(item);
     domain.sizeSum += item.size;
     domain.urlItems.push_back(std::move(item));
     ++domain.itemCount;
@@ -118,6 +152,15 @@ const wchar_t* UrlCachePattern(UrlCacheKind kind, bool onWine) {
     return nullptr;
 }
 
+std::wstring UrlCacheStoreFolder(UrlCacheKind kind) {
+    int csidl = CSIDL_INTERNET_CACHE;
+    if (kind == UrlCacheKind::kHistory) csidl = CSIDL_HISTORY;
+    if (kind == UrlCacheKind::kCookies) csidl = CSIDL_COOKIES;
+    wchar_t path[MAX_PATH] = {};
+    if (!SHGetSpecialFolderPathW(nullptr, path, csidl, FALSE)) return {};
+    return path;
+}
+
 CPlugin::Result EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunProgress& run) {
     EntryBuffer buffer;
     const wchar_t* pattern = UrlCachePattern(kind, IsRunningOnWine());
@@ -162,52 +205,96 @@ CPlugin::Result EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunPro
 
 namespace {
 
-// Removes the entries of one domain; false when the run was cancelled.
+// How many callers use an entry now (a page on screen holds its file);
+// nothing when it is gone or cannot be read.
+std::optional<DWORD> EntryUseCount(const std::wstring& url) {
+    EntryBuffer buffer;
+    DWORD error = ERROR_SUCCESS;
+    if (!buffer.Fill(
+            [&](INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size) {
+                return GetUrlCacheEntryInfoW(url.c_str(), info, size) != FALSE;
+            },
+            error))
+        return std::nullopt;
+    return buffer.Entry().dwUseCount;
+}
+
+// Removes an entry's local file exactly as the scan listed it, before the
+// entry goes: WinInet deletes whatever the entry's path names at that
+// moment. Nothing when the entry may go on; else the row's failure, and the
+// entry stays with its file.
+std::optional<ItemError> RemoveEntryFile(UrlCacheKind kind, const DomainInfo& domain,
+                                         const UrlEntry& entry, IRunProgress& run) {
+    auto ownText = [&](const std::wstring& reason) {
+        return EntryError(kind, domain.name, ItemError::kOwnText, 0, false, L"", reason);
+    };
+    auto systemError = [&](DWORD code, bool reboot, const wchar_t* what) {
+        return EntryError(kind, domain.name, ItemError::kSystemMessage, code, reboot,
+                          entry.localFile, what);
+    };
+    if (entry.readError != ERROR_SUCCESS)
+        return systemError(entry.readError, false, L"Cannot read file");
+    if (!entry.refusal.empty()) return ownText(entry.refusal + L" (" + entry.localFile + L")");
+    if (!entry.file) {
+        // No file at the scan: one there now came after it, and stays.
+        if (GetFileAttributesW(entry.localFile.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return std::nullopt;
+        return ownText(ChangedSinceScan(entry.localFile + L": a file appeared after the scan"));
+    }
+    // A file in use by a page is not pulled from under it.
+    if (EntryUseCount(entry.url).value_or(0) > 0)
+        return systemError(ERROR_SHARING_VIOLATION, false, kCannotDeleteFile);
+    const bool wipe = run.GetWipeFiles();
+    const Removal removal = RemoveListedFile(*entry.file, wipe);
+    switch (removal.kind) {
+        case RemovalKind::kRemoved:
+        case RemovalKind::kRemovedWithoutOverwrite:
+        case RemovalKind::kGone:
+            return std::nullopt;
+        case RemovalKind::kDeferred:
+            run.SetRebootNeeded();
+            return systemError(removal.error, true, wipe ? kCannotWipeFile : kCannotDeleteFile);
+        case RemovalKind::kChanged:
+            return ownText(ChangedSinceScan(entry.localFile + L": " + removal.change));
+        case RemovalKind::kFailed:
+            break;
+    }
+    return systemError(removal.error, false, wipe ? kCannotWipeFile : kCannotDeleteFile);
+}
+
+// Removes the entries of one domain; false when the run was cancelled. The
+// row shows its first failure; the entries after it are still removed.
 bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& run,
                          const CookieKeepList* keep) {
-    const bool wipe = run.GetWipeFiles();
-    const std::vector<UrlEntry> entries = domain.urlItems;
-    auto fail = [&](DomainInfo::Result result, DWORD code, const std::wstring& extra,
-                    const wchar_t* reason) {
-        bool reboot = result == DomainInfo::kRebootNeeded;
-        if (reboot) {
-            if (ScheduleDeleteOnReboot(extra)) {
-                run.SetRebootNeeded();
-            } else {
-                // Not scheduled: the file stays, and no reboot would remove it.
-                reboot = false;
-                result = DomainInfo::kError;
-                code = GetLastError();
-            }
-        }
-        domain.result = result;
-        domain.error
-            .emplace(ItemError::kStoreEntries, domain.name, ItemError::kSystemMessage, code, reboot,
-                     extra, reason)
-            .SetStore(StoreName(kind));
+    auto fail = [&domain](ItemError error) {
+        if (domain.error) return;
+        domain.result = error.IsReboot() ? DomainInfo::kRebootNeeded : DomainInfo::kError;
+        domain.error = std::move(error);
     };
     size_t keptCount = 0;
-    for (const UrlEntry& entry : entries) {
+    for (const UrlEntry& entry : domain.urlItems) {
         if (run.IsCancelled()) return false;
         if (keep && keep->Keeps(GetCookieEntryHost(entry.url))) {
             ++keptCount;
             continue;
         }
-        if (!entry.localFile.empty() && wipe && WipeFile(entry.localFile) == WipeOutcome::kFailed) {
-            fail(DomainInfo::kRebootNeeded, GetLastError(), entry.localFile, L"Cannot wipe file");
-            return true;
+        if (!entry.localFile.empty()) {
+            // While its file is there the entry stays, so that WinInet deletes nothing by name.
+            if (std::optional<ItemError> left = RemoveEntryFile(kind, domain, entry, run)) {
+                fail(std::move(*left));
+                continue;
+            }
         }
         if (DeleteUrlCacheEntryW(entry.url.c_str())) continue;
-        DWORD error = GetLastError();
-        if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) continue;
-        if (!entry.localFile.empty())
-            fail(DomainInfo::kRebootNeeded, error, entry.localFile, L"Cannot delete file");
-        else
-            fail(DomainInfo::kError, error, entry.url, L"Cannot delete subitem");
-        return true;
+        const DWORD error = GetLastError();
+        if (IsNotFoundError(error)) continue;
+        fail(EntryError(kind, domain.name, ItemError::kSystemMessage, error, false, entry.url,
+                        kCannotDeleteSubitem));
     }
-    domain.result =
-        !entries.empty() && keptCount == entries.size() ? DomainInfo::kKept : DomainInfo::kDeleted;
+    if (!domain.error)
+        domain.result = !domain.urlItems.empty() && keptCount == domain.urlItems.size()
+                            ? DomainInfo::kKept
+                            : DomainInfo::kDeleted;
     return true;
 }
 

@@ -15,6 +15,10 @@ CPlugin::Result EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunPro
 CPlugin::Result DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRunProgress& run,
                                       const CookieKeepList* keep = nullptr);
 
+// The folder WinInet keeps entries of `kind` in (the cache, History,
+// Cookies); empty when the system names none.
+std::wstring UrlCacheStoreFolder(UrlCacheKind kind);
+
 // Wine's cache matches patterns as case-sensitive prefixes and enumerates
 // every container for NULL; Windows takes the documented patterns.
 const wchar_t* UrlCachePattern(UrlCacheKind kind, bool onWine);

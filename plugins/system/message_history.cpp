@@ -32,6 +32,8 @@ const std::wstring& ResultPage(CPlgMessageHistory::FileResult result) {
             return pages.resReboot;
         case CPlgMessageHistory::kFileDeleted:
             return pages.resDeleted;
+        case CPlgMessageHistory::kFileGone:
+            return pages.resGone;
         default:
             return pages.resCancelled;
     }
@@ -156,9 +158,11 @@ bool CPlgMessageHistory::CleanList(std::vector<HistoryFile>& list) {
         const bool wipe = GetWipeFiles();
         const Removal removal = RemoveListedFile(record.identity, wipe);
         if (removal.kind == RemovalKind::kRemoved ||
-            removal.kind == RemovalKind::kRemovedWithoutOverwrite ||
-            removal.kind == RemovalKind::kGone) {
+            removal.kind == RemovalKind::kRemovedWithoutOverwrite) {
             record.result = kFileDeleted;
+            record.freedBytes = removal.freedBytes;
+        } else if (removal.kind == RemovalKind::kGone) {
+            record.result = kFileGone;
         } else if (removal.kind == RemovalKind::kChanged) {
             record.result = kFileFailed;
             record.error = ItemError(ItemError::kFile, record.path, ItemError::kOwnText, 0, false,
@@ -261,5 +265,19 @@ ScanSummary CPlgMessageHistory::GetScanSummary() const {
             ++summary.items;
             summary.bytes += record.length;
         }
+    return summary;
+}
+
+CleanSummary CPlgMessageHistory::GetCleanSummary() const {
+    CleanSummary summary = CPlugin::GetCleanSummary();
+    uint64_t removed = 0;
+    uint64_t freed = 0;
+    for (const auto& list : lists_)
+        for (const HistoryFile& record : list) {
+            if (record.result == kFileDeleted) ++removed;
+            freed += record.freedBytes;
+        }
+    summary.removed = removed;
+    summary.freedBytes = freed;
     return summary;
 }

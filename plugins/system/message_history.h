@@ -11,11 +11,13 @@
 
 class CPlgMessageHistory : public CPlugin {
 public:
+    // kFileGone: gone before the clean came; nothing was removed.
     enum FileResult : int {
         kFileNotProcessed = 0,
         kFileFailed = 1,
         kFileDeletedAfterReboot = 2,
-        kFileDeleted = 3
+        kFileDeleted = 3,
+        kFileGone = 4,
     };
     enum Messenger : int { kIcqLite = 0, kIcqPro = 1, kMsn = 2, kMessengerCount = 3 };
 
@@ -24,6 +26,7 @@ public:
         uint64_t length = 0;    // as the folder listing gave it
         FileIdentity identity;  // the file as the scan listed it: the clean removes only that
         FileResult result = kFileNotProcessed;
+        uint64_t freedBytes = 0;  // what the clean removed
         ItemError error{ItemError::kFile, L"", ItemError::kSystemMessage, 0, false};
         // A history folder the guard keeps, or an account key that is a
         // registry link: the row stands for it, and the clean fails it.
@@ -38,6 +41,7 @@ public:
     ReportResult BuildScanReport(IHtmlElement& element) override;
     ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
+    CleanSummary GetCleanSummary() const override;
 
     const std::vector<HistoryFile>& GetFiles(Messenger messenger) const {
         return lists_[messenger];

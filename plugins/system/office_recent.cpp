@@ -9,6 +9,7 @@
 #include "plugins/system/word_automation.h"
 #include "sysaccess/com_owners.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/path_join.h"
@@ -142,7 +143,13 @@ bool CPlgMSOfficeRecUsed::ScanRegistry() {
 
 bool CPlgMSOfficeRecUsed::ScanFolder() {
     const std::wstring recent = OfficeRecentFolder();
-    if (recent.empty() || !CheckFolder(recent, FolderAction::kEmpty).allowed) return true;
+    if (recent.empty()) return true;
+    // A folder that is a link, or lies below one, is not listed: one row says so.
+    if (PlaceVerdict verdict = CheckFolder(recent, FolderAction::kEmpty); !verdict.allowed) {
+        if (PathExists(recent))
+            folderList_.push_back(RefusedFolderRow(recent, std::move(verdict.reason)));
+        return true;
+    }
     FolderTreeListing listing;
     const ListingOutcome listed =
         ListFolderItems(this, recent, nullptr, ListingDepth::kFiles, &listing);
@@ -329,4 +336,9 @@ ReportResult CPlgMSOfficeRecUsed::BuildFixReport(IHtmlElement& element) {
 
 ScanSummary CPlgMSOfficeRecUsed::GetScanSummary() const {
     return ScanSummary{wordList_.size() + registryList_.size() + folderList_.size(), 0};
+}
+
+CleanSummary CPlgMSOfficeRecUsed::GetCleanSummary() const {
+    return CountRecentDocuments({&wordList_, &registryList_, &folderList_},
+                                CPlugin::GetCleanSummary());
 }

@@ -14,6 +14,7 @@ public:
     ReportResult BuildScanReport(IHtmlElement& element) override;
     ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
+    CleanSummary GetCleanSummary() const override;
 
     const RecentDocumentList& GetWordList() const { return wordList_; }
     const RecentDocumentList& GetRegistryList() const { return registryList_; }

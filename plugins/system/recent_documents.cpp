@@ -27,6 +27,8 @@ std::wstring ResultPage(const RecentDocument& record) {
             return pages.resError;
         case RecentDocument::kDeletedAfterReboot:
             return pages.resReboot;
+        case RecentDocument::kGone:
+            return pages.resGone;
         default:
             return pages.resCancelled;
     }
@@ -89,12 +91,42 @@ std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
     return page;
 }
 
+RecentDocument RefusedFolderRow(const std::wstring& folder, std::wstring reason) {
+    RecentDocument record;
+    record.name = L"Not cleaned: " + folder;
+    record.shortcut = folder;
+    record.path = folder;
+    record.type = L"-";
+    record.refusal = std::move(reason);
+    return record;
+}
+
+CleanSummary CountRecentDocuments(const std::vector<const RecentDocumentList*>& lists,
+                                  CleanSummary fromErrors) {
+    uint64_t removed = 0;
+    uint64_t freed = 0;
+    for (const RecentDocumentList* list : lists)
+        for (const RecentDocument& record : *list) {
+            if (record.result == RecentDocument::kDeleted) ++removed;
+            freed += record.freedBytes;
+        }
+    fromErrors.removed = removed;
+    fromErrors.freedBytes = freed;
+    return fromErrors;
+}
+
 void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<ItemError>& errors) {
     for (const RecentDocument& record : list)
         if (HasError(record) && record.error) errors.push_back(*record.error);
 }
 
 void RemoveRecentFile(RecentDocument& record, CPlugin& plugin) {
+    if (!record.refusal.empty()) {
+        record.result = RecentDocument::kFailed;
+        record.error = ItemError(ItemError::kFolder, record.shortcut, ItemError::kOwnText, 0, false,
+                                 L"", record.refusal);
+        return;
+    }
     const bool wipe = plugin.GetWipeFiles();
     const Removal removal = RemoveListedFile(record.identity, wipe, &plugin);
     switch (removal.kind) {
@@ -104,8 +136,11 @@ void RemoveRecentFile(RecentDocument& record, CPlugin& plugin) {
             return;
         case RemovalKind::kRemoved:
         case RemovalKind::kRemovedWithoutOverwrite:
-        case RemovalKind::kGone:
             record.result = RecentDocument::kDeleted;
+            record.freedBytes = removal.freedBytes;
+            return;
+        case RemovalKind::kGone:
+            record.result = RecentDocument::kGone;
             return;
         case RemovalKind::kDeferred:
             plugin.SetRebootNeeded();

@@ -3,23 +3,25 @@
 // recent-document plug-ins.
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/item_error.h"
+#include "engine/plugin.h"
 #include "sysaccess/file_identity.h"
 #include "sysaccess/item_ref.h"
 
-class CPlugin;
-
 struct RecentDocument {
+    // kGone: its file was gone before the clean came; nothing was removed.
     enum Result : int {
         kNotProcessed = 0,
         kDeleted = 1,
         kFailed = 2,
         kDeletedAfterReboot = 3,
         kKept = 4,  // the user or a rule kept it (`kept`)
+        kGone = 5,
     };
 
     std::wstring name;
@@ -37,6 +39,7 @@ struct RecentDocument {
     Result result = kNotProcessed;
     KeepVerdict kept;
     std::optional<ItemError> error;
+    uint64_t freedBytes = 0;  // what the clean removed of its file
 
     // The row's key: the shortcut's file, or the Office value; empty for a refused row.
     std::wstring ItemKeyText() const;
@@ -54,10 +57,20 @@ std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
                                         const std::vector<const RecentDocumentList*>& lists,
                                         bool clean);
 
+// The row of a folder the guard refuses at the scan: it names the folder,
+// and the clean fails it with `reason`, touching nothing inside.
+RecentDocument RefusedFolderRow(const std::wstring& folder, std::wstring reason);
+
+// What a clean of the given lists did: the rows removed and the bytes
+// freed now, on top of `fromErrors` (the failed, changed and deferred rows).
+CleanSummary CountRecentDocuments(const std::vector<const RecentDocumentList*>& lists,
+                                  CleanSummary fromErrors);
+
 // Appends the item errors of the records that failed or wait for a reboot.
 void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<ItemError>& errors);
 
 // Removes the file a row stands for, exactly as the scan listed it
 // (`record.identity`), and sets the row's result and error; a file another
 // program holds waits for the next start (the plug-in's reboot flag is set).
+// A refused row fails with its reason.
 void RemoveRecentFile(RecentDocument& record, CPlugin& plugin);

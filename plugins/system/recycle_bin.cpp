@@ -43,6 +43,8 @@ const std::wstring& ItemResultPage(BinItem::Result result) {
             return pages.resReboot;
         case BinItem::kFailed:
             return pages.resError;
+        case BinItem::kGone:
+            return pages.resGone;
         default:
             return pages.resCancelled;
     }
@@ -85,6 +87,43 @@ bool SettleFile(BinItem& item, const std::wstring& path, DeleteOutcome outcome, 
                         kCannotDeleteSubitem),
               itemErrors);
     return false;
+}
+
+// How a file listed with its identity went.
+void SettleRemoval(BinItem& item, const Removal& removal, bool wipe,
+                   std::vector<ItemError>& itemErrors) {
+    switch (removal.kind) {
+        case RemovalKind::kRemoved:
+            item.result = BinItem::kDeleted;
+            item.freedBytes = removal.freedBytes;
+            return;
+        case RemovalKind::kRemovedWithoutOverwrite:
+            item.result = BinItem::kDeletedNotOverwritten;
+            item.freedBytes = removal.freedBytes;
+            return;
+        case RemovalKind::kGone:
+            item.result = BinItem::kGone;
+            return;
+        case RemovalKind::kDeferred:
+            NoteError(item, BinItem::kDeferred,
+                      ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, item.path,
+                                ItemError::kSystemMessage, removal.error, true, L"",
+                                kCannotDeleteSubitem),
+                      itemErrors);
+            return;
+        case RemovalKind::kChanged:
+            NoteError(item, BinItem::kFailed,
+                      ItemError(ItemError::kFile, item.path, ItemError::kOwnText, 0, false, L"",
+                                ChangedSinceScan(removal.change)),
+                      itemErrors);
+            return;
+        case RemovalKind::kFailed:
+            NoteError(item, BinItem::kFailed,
+                      ItemError(ItemError::kFile, item.path, ItemError::kSystemMessage,
+                                removal.error, false, L"", kCannotDeleteSubitem),
+                      itemErrors);
+            return;
+    }
 }
 
 }  // namespace
@@ -174,7 +213,12 @@ void CPlgRecycleBin::RemoveFolderItem(BinItem& item, std::vector<ItemError>& ite
     }
     const TreeRemoval tree = RemoveListedTree(*item.listing, this);
     if (tree.cancelled) return;
+    item.freedBytes = tree.freedBytes;
     const Removal removal = RemoveListedFolder(item.listing->folder);
+    if (removal.kind == RemovalKind::kGone && tree.removed == 0 && tree.deferred == 0) {
+        item.result = BinItem::kGone;
+        return;
+    }
     if (removal.kind == RemovalKind::kRemoved || removal.kind == RemovalKind::kGone) {
         item.result = BinItem::kDeleted;
         return;
@@ -212,6 +256,10 @@ void CPlgRecycleBin::RemoveItem(BinItem& item, std::vector<ItemError>& itemError
     const bool wipe = GetWipeFiles();
     if (item.isFolder) {
         RemoveFolderItem(item, itemErrors);
+    } else if (item.file) {
+        const Removal removal = RemoveListedFile(*item.file, wipe);
+        if (removal.kind == RemovalKind::kDeferred) SetRebootNeeded();
+        SettleRemoval(item, removal, wipe, itemErrors);
     } else {
         item.result = BinItem::kDeleted;
         DeleteOutcome outcome = DeleteFileEx(item.path, wipe);
@@ -227,6 +275,10 @@ void CPlgRecycleBin::RemoveItem(BinItem& item, std::vector<ItemError>& itemError
 
 bool CPlgRecycleBin::EmptyShellBin(const std::wstring& root, Volume& volume, bool postponed,
                                    std::vector<ItemError>& itemErrors) {
+    // What it holds now is what emptying it frees, not what the scan saw.
+    SHQUERYRBINFO before = {};
+    before.cbSize = sizeof(before);
+    const bool measured = SUCCEEDED(SHQueryRecycleBinW(root.c_str(), &before));
     const HRESULT emptied = SHEmptyRecycleBinW(nullptr, root.c_str(), kQuietEmpty);
     std::wstring failure;
     DWORD code = 0;
@@ -251,6 +303,8 @@ bool CPlgRecycleBin::EmptyShellBin(const std::wstring& root, Volume& volume, boo
     }
     if (code == 0 && failure.empty()) {
         volume.shell.result = BinItem::kDeleted;
+        if (volume.shell.counted && measured)
+            volume.shell.freedBytes = static_cast<uint64_t>(before.i64Size);
         return true;
     }
     volume.shell.result = BinItem::kFailed;
@@ -362,4 +416,22 @@ ReportResult CPlgRecycleBin::BuildFixReport(IHtmlElement& element) {
 
 ScanSummary CPlgRecycleBin::GetScanSummary() const {
     return ScanSummary{totals_.items, totals_.size};
+}
+
+CleanSummary CPlgRecycleBin::GetCleanSummary() const {
+    CleanSummary summary = CPlugin::GetCleanSummary();
+    uint64_t removed = 0;
+    uint64_t freed = 0;
+    for (const auto& [root, volume] : volumes_) {
+        for (const BinItem& item : volume.binItems) {
+            if (item.result == BinItem::kDeleted || item.result == BinItem::kDeletedNotOverwritten)
+                ++removed;
+            freed += item.freedBytes;
+        }
+        if (volume.shell.counted && volume.shell.result == BinItem::kDeleted) ++removed;
+        freed += volume.shell.freedBytes;
+    }
+    summary.removed = removed;
+    summary.freedBytes = freed;
+    return summary;
 }

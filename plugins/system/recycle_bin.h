@@ -31,6 +31,7 @@ public:
         uint64_t items = 0;
         BinItem::Result result = BinItem::kNotProcessed;  // deleted: emptied
         size_t errorNumber = 0;
+        uint64_t freedBytes = 0;  // what it held as the shell emptied it
     };
 
     struct Volume {
@@ -52,6 +53,7 @@ public:
     ReportResult BuildScanReport(IHtmlElement& element) override;
     ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
+    CleanSummary GetCleanSummary() const override;
 
     // Keyed by drive root, in ordinal order (C:\ before D:\).
     const std::map<std::wstring, Volume>& GetVolumes() const { return volumes_; }

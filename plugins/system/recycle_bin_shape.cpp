@@ -152,7 +152,18 @@ bool AddItem(const std::wstring& path, DWORD attributes, std::wstring index, con
     item.index = std::move(index);
     item.isFolder = IsFolder(attributes);
     if (!item.isFolder) {
-        if (std::optional<FileFacts> facts = ReadFileFacts(path)) item.size = facts->size;
+        IdentityReadOutcome read = ReadFileIdentity(path);
+        if (read.kind == IdentityRead::kRefused) {
+            // A file link, or a file reached through one: what it leads to is no bin's.
+            found.left.push_back({path, std::move(read.reason)});
+            return true;
+        }
+        if (read.kind == IdentityRead::kRead) {
+            item.size = read.identity.size;
+            item.file = std::move(read.identity);
+        } else if (std::optional<FileFacts> facts = ReadFileFacts(path)) {
+            item.size = facts->size;
+        }
     } else if (!IsLink(attributes)) {
         // A link among the items goes as a link; nothing behind it is counted.
         auto listing = std::make_shared<FolderTreeListing>();

@@ -24,25 +24,39 @@
 // else, inside a bin or named like one, is left and listed with a reason.
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "sysaccess/file_identity.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/run_context.h"
 
 // One thing a bin holds, as the scan found it; the clean removes exactly it.
 struct BinItem {
-    enum Result : int { kNotProcessed, kDeleted, kDeletedNotOverwritten, kDeferred, kFailed };
+    // kGone: not there any more when the clean came; nothing was removed.
+    enum Result : int {
+        kNotProcessed,
+        kDeleted,
+        kDeletedNotOverwritten,
+        kDeferred,
+        kFailed,
+        kGone
+    };
 
     std::wstring path;   // the file or folder in the bin
     std::wstring index;  // its $I file (Vista onwards); empty otherwise
     bool isFolder = false;
+    // A file as the scan read it: the clean removes only that file. None
+    // when it could not be read so (it then goes by its name, no link on the way).
+    std::optional<FileIdentity> file;
     uint64_t size = 0;   // a folder: what the files in it hold
     uint64_t count = 1;  // a folder counts the files in it; an empty one counts as one
     // A folder's contents as the scan listed them; none for a link, which goes as a link.
     std::shared_ptr<const FolderTreeListing> listing;
     Result result = kNotProcessed;
-    size_t errorNumber = 0;  // 1-based position of its item error; 0 for none
+    size_t errorNumber = 0;   // 1-based position of its item error; 0 for none
+    uint64_t freedBytes = 0;  // what the clean removed of it
 };
 
 // Something named like a bin, or inside one, that is not the bin's own.

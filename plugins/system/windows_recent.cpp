@@ -61,6 +61,11 @@ CPlugin::Result CPlgWinRecUsed::Scan() {
     const std::wstring recentFolder = GetKnownFolderPath(FOLDERID_Recent);
     if (recentFolder.empty()) return kFailed;
     if (!PathExists(recentFolder)) return kDone;
+    // A Recent folder that is a link, or lies below one, is not listed: one row says so.
+    if (PlaceVerdict verdict = CheckFolder(recentFolder, FolderAction::kEmpty); !verdict.allowed) {
+        list_.push_back(RefusedFolderRow(recentFolder, std::move(verdict.reason)));
+        return kDone;
+    }
     if (FAILED(SHParseDisplayName(recentFolder.c_str(), nullptr, recent.Receive(), 0, nullptr)))
         return kFailed;
     ComPtr<IShellFolder> desktop;
@@ -123,7 +128,7 @@ CPlugin::Result CPlgWinRecUsed::Fix() {
         if (list_.empty())
             errors.emplace_back(ItemError::kFolder, recentFolder, ItemError::kOwnText, 0, false,
                                 L"", verdict.reason);
-        return kFailed;
+        return kDone;
     }
     // Exactly the shortcuts the scan listed go: one made since, or a file the
     // shell does not show as a shortcut, stays.
@@ -154,3 +159,7 @@ ReportResult CPlgWinRecUsed::BuildFixReport(IHtmlElement& element) {
 }
 
 ScanSummary CPlgWinRecUsed::GetScanSummary() const { return ScanSummary{list_.size(), 0}; }
+
+CleanSummary CPlgWinRecUsed::GetCleanSummary() const {
+    return CountRecentDocuments({&list_}, CPlugin::GetCleanSummary());
+}

@@ -13,6 +13,7 @@ public:
     ReportResult BuildScanReport(IHtmlElement& element) override;
     ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
+    CleanSummary GetCleanSummary() const override;
 
     const RecentDocumentList& GetList() const { return list_; }
 

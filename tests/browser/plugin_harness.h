@@ -33,6 +33,11 @@ public:
         return !view_.rows.empty() &&
                view_.rows.back().second.find(L"Failed") != std::wstring::npos;
     }
+    // The plug-in's row shows it left rows it showed: "Finished with failures".
+    bool RowLeftItems() const {
+        return !view_.rows.empty() &&
+               view_.rows.back().second.find(L"Finished with failures") != std::wstring::npos;
+    }
     std::wstring ScanPage() {
         MemoryHtmlElement element;
         plugin_->BuildScanReport(element);

@@ -8,7 +8,9 @@
 #include "plugins/browser/url_cache.h"
 #include "seedtraces/browser_traces.h"
 #include "support/test_files.h"
+#include "support/test_links.h"
 #include "support/test_registry.h"
+#include "sysaccess/file_delete.h"
 #include "test_run.h"
 #include "url_cache_fixture.h"
 
@@ -148,13 +150,13 @@ TEST_F(UrlCacheTest, LockedFileThatCannotBeWipedIsLeftForReboot) {
     EXPECT_TRUE(CacheEntryExists(L"http://b-locked.test/x"));
 }
 
-TEST_F(UrlCacheTest, EntryInUseIsLeftForRebootWithItsFile) {
+TEST_F(UrlCacheTest, EntryInUseIsLeftWithItsFile) {
     const std::wstring url = L"http://inuse.test/x";
     ASSERT_TRUE(AddCacheEntry(url, 10));
     std::wstring localFile = CacheEntryLocalFile(url);
     BYTE buffer[4096];
     DWORD size = sizeof(buffer);
-    // An entry retrieved and not yet unlocked cannot be deleted.
+    // An entry retrieved and not yet unlocked is in use: its file is not pulled from under it.
     ASSERT_TRUE(RetrieveUrlCacheEntryFileW(
         url.c_str(), reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer), &size, 0));
 
@@ -164,13 +166,51 @@ TEST_F(UrlCacheTest, EntryInUseIsLeftForRebootWithItsFile) {
     UnlockUrlCacheEntryFileW(url.c_str(), 0);
 
     const DomainInfo& failed = domains[L"inuse.test"];
-    EXPECT_EQ(failed.result, DomainInfo::kRebootNeeded);
+    EXPECT_EQ(failed.result, DomainInfo::kError);
     ASSERT_TRUE(failed.error);
     EXPECT_EQ(failed.error->GetCode(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_NE(failed.error->GetTitle().find(L"Cannot delete file \"" + localFile + L"\""),
               std::wstring::npos);
-    EXPECT_TRUE(run.rebootNeeded);
-    EXPECT_NE(PendingRenameOperations().find(localFile), std::wstring::npos);
+    EXPECT_FALSE(run.rebootNeeded);
+    EXPECT_TRUE(FileExists(localFile));
+    EXPECT_TRUE(CacheEntryExists(url));
+}
+
+// The clean removes each cache file as the scan saw it: one written to or
+// turned into a link to another file since stays, and so does its entry
+// (WinInet would delete whatever its path names).
+TEST_F(UrlCacheTest, FilesChangedSinceTheScanStayWithTheirEntries) {
+    ScopedTestFolder control(L"UrlCacheControl");
+    WriteTestFile(control.Sub(L"letter.txt"), "not a cache file");
+    for (const wchar_t* url :
+         {L"http://a-rewritten.test/x", L"http://b-linked.test/x", L"http://c-plain.test/x"})
+        ASSERT_TRUE(AddCacheEntry(url, 10));
+    const std::wstring rewritten = CacheEntryLocalFile(L"http://a-rewritten.test/x");
+    const std::wstring linked = CacheEntryLocalFile(L"http://b-linked.test/x");
+    const std::wstring plain = CacheEntryLocalFile(L"http://c-plain.test/x");
+
+    DomainMap domains = Enumerate(UrlCacheKind::kFiles);
+    WriteTestFile(rewritten, "written again after the scan");
+    ASSERT_TRUE(DeleteFileW(linked.c_str()));
+    ASSERT_TRUE(MakeFileLink(linked, control.Sub(L"letter.txt")));
+    TestRun run;
+    run.wipe = true;
+    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kFiles, domains, run), CPlugin::kDone);
+    EXPECT_TRUE(RemoveFolderLink(linked));
+
+    for (const wchar_t* name : {L"a-rewritten.test", L"b-linked.test"}) {
+        const DomainInfo& left = domains[name];
+        EXPECT_EQ(left.result, DomainInfo::kError) << name;
+        ASSERT_TRUE(left.error) << name;
+        EXPECT_EQ(left.error->GetReason().rfind(kChangedSinceScan, 0), 0u)
+            << left.error->GetReason();
+    }
+    EXPECT_EQ(ReadTestFile(rewritten), "written again after the scan");
+    EXPECT_EQ(ReadTestFile(control.Sub(L"letter.txt")), "not a cache file");
+    EXPECT_TRUE(CacheEntryExists(L"http://a-rewritten.test/x"));
+    EXPECT_TRUE(CacheEntryExists(L"http://b-linked.test/x"));
+    EXPECT_EQ(domains[L"c-plain.test"].result, DomainInfo::kDeleted);
+    EXPECT_FALSE(FileExists(plain));
 }
 
 }  // namespace

@@ -342,7 +342,7 @@ TEST_F(ModernPlugins, AProfileInUseIsScannedButLeftAloneWithItsReason) {
     EXPECT_EQ(Count(chromium.Get(), 0, L"example.com"), 2);  // still a readable preview
     EXPECT_NE(chromium.ScanPage().find(L"Google Chrome - Work (in use)"), std::wstring::npos);
     ASSERT_TRUE(chromium.Clean());
-    EXPECT_TRUE(chromium.RowFailed());
+    EXPECT_TRUE(chromium.RowLeftItems());
     EXPECT_TRUE(AllRows(chromium.Get(), 0, DomainInfo::kError));
     EXPECT_TRUE(AllRows(chromium.Get(), 1, DomainInfo::kError));
     EXPECT_TRUE(AllRows(chromium.Get(), 2, DomainInfo::kDeleted));

@@ -189,7 +189,7 @@ TEST_F(SiteData, AStoreSharedWithAKeptSiteOrUnreadableWithAKeepListStaysWhole) {
     ASSERT_TRUE(chrome.Scan());
     chrome.SetKeepList(FromUtf8(seeded::kOtherSiteHost));
     ASSERT_TRUE(chrome.Clean());
-    EXPECT_TRUE(chrome.RowFailed());
+    EXPECT_TRUE(chrome.RowLeftItems());
     EXPECT_EQ(FileBytes(LocalStorage() + L"000003.log"), localStorage);
     EXPECT_FALSE(FileExists(IndexedDb(seeded::kSiteDataHost)));  // its own folder still goes
     bool refused = false;

@@ -118,10 +118,12 @@ TEST_F(MessengerRun, CleanDeletesHistoryAndDefersAFileInUse) {
     std::wstring log = folder.Sub(L"Log");
     WriteTestFile(log + L"\\a.xml", "<Log/>");
     WriteTestFile(log + L"\\b.xml", "<Log/>");
+    WriteTestFile(log + L"\\c.xml", "<Log/>");
     SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath", log);
 
     PluginRun<CPlgMessageHistory> run(L"MessageHistory");
     ASSERT_EQ(run.Scan(), L"Finished");
+    ASSERT_TRUE(DeleteFileW((log + L"\\c.xml").c_str()));  // gone before the clean
     {
         UniqueHandle held = HoldOpen(log + L"\\b.xml");
         ASSERT_TRUE(held);
@@ -137,6 +139,12 @@ TEST_F(MessengerRun, CleanDeletesHistoryAndDefersAFileInUse) {
                   L"\\b.xml\".\nIt will be deleted after system reboot.");
     std::wstring report = run.CleanReport();
     EXPECT_EQ(CountOf(report, L"status-deleted"), 2u) << report;
+    EXPECT_EQ(CountOf(report, L"Already gone"), 1u) << report;
+    // Messages.dat and a.xml went now; b.xml waits, c.xml freed nothing.
+    const CleanSummary summary = run.plugin->GetCleanSummary();
+    EXPECT_EQ(summary.removed, 2u);
+    EXPECT_EQ(summary.freedBytes, 1u + 6u);
+    EXPECT_EQ(summary.deferred, 1u);
     EXPECT_NE(
         report.find(L"b.xml</td><td><a href=\"#\" class=\"status status-reboot\" id=\"idError_1\""),
         std::wstring::npos);

@@ -195,6 +195,31 @@ TEST_F(RecycleBinRun, EachGenerationsBinIsListedCountedAndEmptiedOfItsItemsOnly)
     EXPECT_EQ(CountOf(run.CleanReport(), L"status-deleted"), 1u + 6u);
 }
 
+// What went before the clean came frees nothing and says "Already gone"; the
+// counts and bytes are what the clean removed now.
+TEST_F(RecycleBinRun, ItemsGoneBeforeTheCleanFreeNothingAndTheCountsTellWhatWent) {
+    MakeXpBin();
+    WriteTestFile(bin + L"\\Dc1.txt", std::string(100, 'a'));
+    WriteTestFile(bin + L"\\Dc2.txt", std::string(30, 'b'));
+    WriteTestFile(bin + L"\\Dc3\\draft.doc", std::string(40, 'c'));
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    ASSERT_EQ(run.plugin->GetVolumes().at(L"C:\\").binItems.size(), 3u);
+    // Restored by the user meanwhile.
+    ASSERT_TRUE(DeleteFileW((bin + L"\\Dc2.txt").c_str()));
+    RemoveTree(bin + L"\\Dc3");
+    RemoveDirectoryW((bin + L"\\Dc3").c_str());
+
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_FALSE(FileExists(bin + L"\\Dc1.txt"));
+    const CleanSummary summary = run.plugin->GetCleanSummary();
+    EXPECT_EQ(summary.removed, 1u);
+    EXPECT_EQ(summary.freedBytes, 100u);
+    EXPECT_EQ(summary.failed, 0u);
+    const std::wstring report = run.CleanReport();
+    EXPECT_EQ(CountOf(report, L"Already gone"), 2u) << report;
+}
+
 // A user's folders that happen to bear a bin's name, and what sits in a bin
 // without being one of its items, are left and shown with the reason.
 TEST_F(RecycleBinRun, FoldersThatOnlyLookLikeBinsAreLeftAndSaySo) {

@@ -161,4 +161,52 @@ TEST_F(RecentRun, ADamagedShortcutIsPassedOverWithoutHarm) {
     EXPECT_TRUE(FileExists(damaged));  // not listed, so not removed
 }
 
+TEST_F(RecentRun, CountsTellWhatWentAndAShortcutGoneBeforeTheCleanFreesNothing) {
+    const std::wstring kept = RecentFolder() + L"\\kept.txt.lnk";
+    const std::wstring early = RecentFolder() + L"\\early.txt.lnk";
+    SaveShortcut(kept, folder.Sub(L"kept.txt"));
+    SaveShortcut(early, folder.Sub(L"early.txt"));
+    const uint64_t size = ReadTestFile(kept).size();
+    PluginRun<CPlgWinRecUsed> run(L"WinRecUsed");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    ASSERT_TRUE(DeleteFileW(early.c_str()));  // the user removed it meanwhile
+    ASSERT_EQ(run.Clean(), L"Finished");
+    const CleanSummary summary = run.plugin->GetCleanSummary();
+    EXPECT_EQ(summary.removed, 1u);
+    EXPECT_EQ(summary.freedBytes, size);
+    EXPECT_EQ(summary.failed, 0u);
+    const std::wstring report = run.CleanReport();
+    EXPECT_EQ(CountOf(report, L"status-deleted"), 1u) << report;
+    EXPECT_EQ(CountOf(report, L"Already gone"), 1u) << report;
+}
+
+// A Recent folder that is a link (or lies below one) is not listed: one row
+// names it, the clean fails it and nothing behind the link goes.
+TEST_F(RecentRun, ARecentFolderThatIsALinkIsLeftWithARowThatSaysWhy) {
+    const std::wstring elsewhere = folder.Sub(L"Elsewhere");
+    MakeFolder(elsewhere);
+    SaveShortcut(elsewhere + L"\\letter.txt.lnk", folder.Sub(L"letter.txt"));
+    ASSERT_TRUE(FileExists(elsewhere + L"\\letter.txt.lnk"));
+    // Named once: asking the shell again makes the folder anew.
+    const std::wstring recent = RecentFolder();
+    RemoveTree(recent);
+    RemoveDirectoryW(recent.c_str());
+    ASSERT_FALSE(FileExists(recent));
+    {
+        ScopedFolderLinks links;
+        ASSERT_TRUE(links.Make(recent, elsewhere));
+        PluginRun<CPlgWinRecUsed> run(L"WinRecUsed");
+        ASSERT_EQ(run.Scan(), L"Finished");
+        ASSERT_EQ(run.plugin->GetList().size(), 1u);
+        EXPECT_EQ(run.plugin->GetList()[0].name, L"Not cleaned: " + recent);
+        run.Clean();
+        ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
+        EXPECT_NE(run.plugin->GetErrors()[0].GetReason().find(L"link"), std::wstring::npos)
+            << run.plugin->GetErrors()[0].GetReason();
+        EXPECT_TRUE(run.plugin->GetCleanSummary().LeftItems());
+    }
+    EXPECT_TRUE(FileExists(elsewhere + L"\\letter.txt.lnk"));
+    MakeFolder(recent);
+}
+
 }  // namespace
