@@ -82,6 +82,9 @@ public:
     void SetRebootNeeded(bool flag) { rebootNeeded_ = flag; }
     bool IsRebootNeeded() const { return rebootNeeded_; }
 
+    // Where deferred deletions are recorded for the check at the next start.
+    const RegPlace& GetUserHome() const { return userHome_; }
+
     const Options& GetOptions() const { return options_; }
     // Takes `options` and stores what changed at once, the autostart entry
     // following "BootStartup". Settings, the welcome and the keep toggles all
@@ -139,6 +142,8 @@ private:
     void SetRowFromResult(const std::wstring& id, CPlugin::Result result);
     std::wstring StatePage(const wchar_t* name) const;
     void TakeCookieKeepList();
+    // Records the deletions the system's list gained since the clean started.
+    void RecordDeferredDeletions();
 
     // Written on the window's thread; workers read it for their progress texts.
     std::atomic<Mode> mode_ = kIdle;
@@ -149,6 +154,7 @@ private:
     std::atomic<bool> cancelled_{false};  // mirrors cancelEvent_
     std::wstring currentPluginId_;
     IKernelView* view_;
+    RegPlace userHome_;  // before store_, which takes the home
     OptionsStore store_;
     Options options_;
     CookieKeepList keepList_;
@@ -156,6 +162,8 @@ private:
     // Set by workers whose deletions wait for a restart.
     std::atomic<bool> rebootNeeded_ = false;
     bool storesOptions_ = true;
+    // The system's deletions for the next start as a clean found them.
+    std::optional<std::vector<std::wstring>> pendingBeforeClean_;
     // Open from start to end; its count is held while a scan or clean runs,
     // and the other instances see it taken.
     CKivoCriticalSection runLock_;
