@@ -41,7 +41,6 @@
             kind === "item" ? "Remove: " : "Remove everything in: "));
         var place = boxPlace(element);
         place.insertBefore(box, place.firstChild);
-        element.classList.add(kind === "item" ? "has-item-box" : "has-group-box");
         return box;
     }
 
@@ -72,19 +71,28 @@
         var area = document.getElementById("DetailsArea");
         if (!area || !cleanButton()) return;
         var groups = collectGroups(area);
+        // Each row is counted in its own group first, then each group's
+        // counts are added to every group around it.
+        var own = new Map();
         area.querySelectorAll("[data-item]").forEach(function (row) {
             var box = ownBox(row) || addBox(row, "item");
             var ticked = !kept.has(row.getAttribute("data-item"));
             box.checked = ticked;
-            row.classList.toggle("kept-by-you", !ticked);
-            // Counted in every group around it, however deep; a loop in
-            // data-in-group ends once a group is met again.
+            if (row.classList.contains("kept-by-you") === ticked)
+                row.classList.toggle("kept-by-you", !ticked);
+            var key = row.getAttribute("data-in-group");
+            var counts = own.get(key) || own.set(key, { ticked: 0, unticked: 0 }).get(key);
+            if (ticked) counts.ticked++; else counts.unticked++;
+        });
+        own.forEach(function (counts, groupKey) {
+            // A loop in data-in-group ends once a group is met again.
             var seen = new Set();
-            for (var key = row.getAttribute("data-in-group"); key && !seen.has(key);) {
+            for (var key = groupKey; key && !seen.has(key);) {
                 seen.add(key);
                 var group = groups.get(key);
                 if (!group) break;
-                if (ticked) group.ticked++; else group.unticked++;
+                group.ticked += counts.ticked;
+                group.unticked += counts.unticked;
                 key = group.parent;
             }
         });

@@ -2,7 +2,8 @@
 // in Chromium, on the program's own page (its script, style and content
 // policy). Each round lays out a report of 10,000 rows in 100 folders, as the
 // plug-ins mark theirs, and notes when every row and folder has its box drawn,
-// then when a click on the whole report's box has unticked every row. Prints
+// then when a click on the whole report's box has unticked every row; and the
+// same report drawn without keys (so without boxes) for comparison. Prints
 // one JSON object of medians in milliseconds. Runs inside the sandbox with a display.
 "use strict";
 const path = require("node:path");
@@ -12,7 +13,7 @@ const FOLDERS = 100;
 const ROWS_PER_FOLDER = 100;
 
 // In the page: the report goes in at once; resolves with the two marks.
-function drawAndUntick({ folders, rowsPerFolder, timeoutMs }) {
+function drawAndUntick({ folders, rowsPerFolder, keyed, timeoutMs }) {
     const layout = document.getElementById("Layout");
     layout.replaceChildren(Object.assign(document.createElement("div"), { className: "app mode-scan" }));
     return new Promise((resolve) => setTimeout(() => {
@@ -30,20 +31,24 @@ function drawAndUntick({ folders, rowsPerFolder, timeoutMs }) {
         const body = table.createTBody();
         for (let f = 0; f < folders; ++f) {
             const header = body.insertRow();
-            header.setAttribute("data-group", "Bench/folder:" + f);
-            header.setAttribute("data-in-group", "plugin:Bench");
+            if (keyed) {
+                header.setAttribute("data-group", "Bench/folder:" + f);
+                header.setAttribute("data-in-group", "plugin:Bench");
+            }
             header.insertCell().textContent = "C:\\Bench\\" + f;
             for (let r = 0; r < rowsPerFolder; ++r) {
                 const row = body.insertRow();
-                row.setAttribute("data-item", "Bench/" + f + "/" + r);
-                row.setAttribute("data-in-group", "Bench/folder:" + f);
+                if (keyed) {
+                    row.setAttribute("data-item", "Bench/" + f + "/" + r);
+                    row.setAttribute("data-in-group", "Bench/folder:" + f);
+                }
                 row.insertCell().textContent = "file" + r + ".tmp";
                 row.insertCell().textContent = "1.00 KB";
             }
         }
         section.append(title, table);
         details.append(section);
-        const boxes = folders * (rowsPerFolder + 1) + 1;
+        const boxes = keyed ? folders * (rowsPerFolder + 1) + 1 : 0;
         const start = performance.now();
         const marks = {};
         // A mark counts once the frame that shows it is drawn.
@@ -53,10 +58,11 @@ function drawAndUntick({ folders, rowsPerFolder, timeoutMs }) {
             document.body.getBoundingClientRect();
             afterFrame(() => {
                 marks.drawn = performance.now() - start;
+                if (!keyed) return resolve(marks);
                 const untickStart = performance.now();
                 section.querySelector(".keep-box").click();
                 const waitUnticked = () => {
-                    if (!document.querySelector("tr.has-item-box:not(.kept-by-you)")) {
+                    if (!document.querySelector("tr[data-item]:not(.kept-by-you)")) {
                         afterFrame(() => {
                             marks.untickAll = performance.now() - untickStart;
                             resolve(marks);
@@ -90,9 +96,12 @@ async function main() {
         await page.goto(await h.waitForAddress(program));
         await page.waitForSelector('.app.mode-normal [cid="btn_scan"]', { timeout: 30000 });
         for (let round = 0; round < rounds; ++round) {
-            const marks = await page.evaluate(drawAndUntick, {
-                folders: FOLDERS, rowsPerFolder: ROWS_PER_FOLDER, timeoutMs: 60000 });
+            const run = (keyed) => page.evaluate(drawAndUntick, {
+                folders: FOLDERS, rowsPerFolder: ROWS_PER_FOLDER, keyed, timeoutMs: 60000 });
+            const marks = await run(true);
             if (marks.timedOut) throw new Error("the boxes were not drawn: " + JSON.stringify(marks));
+            // The same report without keys, so without boxes: what the boxes add.
+            marks.plain = (await run(false)).drawn;
             samples.push(marks);
         }
     } finally {
@@ -100,7 +109,8 @@ async function main() {
         await browser.close();
     }
     const pick = (key) => median(samples.map((marks) => marks[key]));
-    process.stdout.write(JSON.stringify({ drawn: pick("drawn"), untickAll: pick("untickAll"), rounds }) + "\n");
+    process.stdout.write(JSON.stringify({
+        drawn: pick("drawn"), plain: pick("plain"), untickAll: pick("untickAll"), rounds }) + "\n");
 }
 
 main().catch((error) => {
