@@ -5,8 +5,13 @@
 // mixed group, keep the choice while reports are switched, start afresh with
 // a new scan, are reached by keyboard with a label each, and hand the clean
 // button the unticked keys exactly as the report holds them, hostile or not.
+// The window's notice of what became of the last clean's deferred deletions
+// (a record planted as a clean leaves it) is here too: it is told once, and
+// its Yes schedules again what is still there and records it for the next check.
 "use strict";
 const assert = require("node:assert/strict");
+const fs = require("node:fs");
+const path = require("node:path");
 const { after, before, beforeEach, test } = require("node:test");
 const h = require("./harness");
 
@@ -156,4 +161,37 @@ test("hostile keys and texts stay text and reach the clean as they are", async (
     assert.equal(await page.locator("#DetailsArea img").count(), 0);
     assert.deepEqual(dialogs, []);
     assert.deepEqual(requests.filter((url) => url.includes("pwned")), []);
+});
+
+test("the last clean's deferred items are told, and those still there go again", async () => {
+    await program.stop();
+    const folder = path.join(h.workDir(), "deferred-still-there");
+    fs.mkdirSync(folder, { recursive: true });
+    const stillThere = "C:\\e2e\\deferred-still-there";
+    const gone = "C:\\e2e\\deferred-gone.tmp";
+    // A folder is checked by its place; a file by its id, so one never seen is gone.
+    h.setRegistryValue("HKCU\\SOFTWARE\\Veltrane\\Deferred", "Items", "REG_MULTI_SZ",
+                       `00000000 0000000000000000 ${stillThere}\\0` +
+                       `00000000 0000000000000001 ${gone}`);
+    program = h.startProgram();
+    await page.goto(await h.waitForAddress(program));
+    const notice = page.frameLocator('.dialog-cover iframe[src*="DlgNotice.htm"]');
+    const text = notice.locator("#NoticeText");
+    await text.filter({ hasText: "deferred at the last clean" }).waitFor();
+    assert.equal(await text.innerText(),
+                 "1 item deferred at the last clean was removed at restart; 1 is still there.\n" +
+                 `still there: ${stillThere}\nremoved: ${gone}\n\n` +
+                 "Schedule the items still there for deletion at the next restart again?");
+    await notice.locator("#btn_yes").click();
+    await page.locator(".dialog-frame").waitFor({ state: "detached" });
+    const pending = h.registryValue("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                                    "PendingFileRenameOperations");
+    h.deleteRegistryValue("HKLM\\SYSTEM\\CurrentControlSet\\Control\\Session Manager",
+                          "PendingFileRenameOperations");
+    assert.ok(pending && pending.includes(stillThere), pending);
+    assert.ok(!pending.includes(gone), pending);
+    // Recorded again for the check at the next start; what was told is not.
+    const record = h.registryValue("HKCU\\SOFTWARE\\Veltrane\\Deferred", "Items");
+    assert.ok(record && record.includes(stillThere) && !record.includes(gone), record);
+    h.deleteRegistryValue("HKCU\\SOFTWARE\\Veltrane\\Deferred", "Items");
 });
