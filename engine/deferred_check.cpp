@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cwchar>
+#include <cwctype>
 #include <map>
+#include <set>
 
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_identity.h"
 #include "sysaccess/file_info.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/pending_renames.h"
 #include "sysaccess/reg_multi_text.h"
 #include "sysaccess/registry_links.h"
 #include "sysaccess/trace.h"
@@ -93,6 +96,11 @@ DeferredState StateNow(const DeferredItem& item) {
     return DeferredState::kUnchecked;
 }
 
+std::wstring LowerCase(std::wstring text) {
+    for (wchar_t& c : text) c = static_cast<wchar_t>(towlower(c));
+    return text;
+}
+
 std::wstring ItemsPhrase(size_t count, const wchar_t* one, const wchar_t* many) {
     return std::to_wstring(count) + (count == 1 ? one : many);
 }
@@ -152,22 +160,41 @@ std::optional<DeferredCheck> CheckDeferredItems(const RegPlace& home) {
               static_cast<int>(held.kind), held.error);
         return std::nullopt;
     }
-    // Removed before anything is shown: a crash while showing it must not show it forever.
-    if (const LSTATUS removed = RegDeleteValueW(record.key.Get(), kRecordValue);
-        removed != ERROR_SUCCESS)
-        Trace(L"The record of deferred deletions could not be removed (error %ld)\n", removed);
+    // Items the system still lists for its next start wait for that start:
+    // they stay in the record and are not told of yet.
+    const PendingDeletesOutcome pending = ReadPendingDeletes();
+    if (pending.kind != PendingRead::kRead) {
+        Trace(L"The system's pending deletions could not be read (error %lu)\n", pending.error);
+        return std::nullopt;
+    }
+    std::set<std::wstring> waiting;
+    for (const std::wstring& path : pending.paths) waiting.insert(LowerCase(path));
+    std::vector<std::wstring> stillWaiting;
     DeferredCheck check;
     for (const std::wstring& text : held.texts) {
         std::optional<DeferredItem> item = ParseItem(text);
         if (!item) continue;
+        if (waiting.contains(LowerCase(item->path))) {
+            stillWaiting.push_back(text);
+            continue;
+        }
         const DeferredState state = StateNow(*item);
         check.items.push_back({std::move(*item), state});
+    }
+    // Rewritten before anything is shown: a crash while showing it must not show it forever.
+    if (stillWaiting.size() != held.texts.size()) {
+        const bool emptied = stillWaiting.empty();
+        const DWORD error =
+            emptied ? static_cast<DWORD>(RegDeleteValueW(record.key.Get(), kRecordValue))
+                    : WriteRegMultiText(record.key.Get(), kRecordValue, stillWaiting).error;
+        if (error != ERROR_SUCCESS)
+            Trace(L"The record of deferred deletions could not be rewritten (error %lu)\n", error);
     }
     if (check.items.empty()) return std::nullopt;
     return check;
 }
 
-std::wstring DeferredCheckText(const DeferredCheck& check) {
+std::wstring DeferredCheckText(const DeferredCheck& check, size_t listed) {
     const size_t removed = check.Count(DeferredState::kRemoved);
     const size_t still = check.Count(DeferredState::kStillThere);
     const size_t unchecked = check.Count(DeferredState::kUnchecked);
@@ -179,7 +206,12 @@ std::wstring DeferredCheckText(const DeferredCheck& check) {
         text += L"; " + std::to_wstring(unchecked) +
                 L" could not be checked (reached through a link now, or unreadable)";
     text += L".";
-    for (const DeferredItemCheck& item : check.items) {
+    for (size_t i = 0; i < check.items.size(); ++i) {
+        if (i == listed) {
+            text += L"\nand " + std::to_wstring(check.items.size() - i) + L" more";
+            break;
+        }
+        const DeferredItemCheck& item = check.items[i];
         const wchar_t* state = item.state == DeferredState::kRemoved      ? L"removed: "
                                : item.state == DeferredState::kStillThere ? L"still there: "
                                                                           : L"not checked: ";

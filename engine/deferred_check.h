@@ -3,9 +3,10 @@
 // each file then, and checked at the program's next start: a file that is
 // gone, or whose place now holds another file, was removed; one that is
 // still the same file was not. The record is read once and removed, so the
-// user hears of each clean's deferred items once.
+// user hears of each clean's deferred items once, after Windows restarted.
 #include <windows.h>
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -50,13 +51,15 @@ struct DeferredCheck {
     std::vector<DeferredItemCheck> items;
     size_t Count(DeferredState state) const;
 };
-// Checks every recorded item and removes the record; nothing when no record was
-// there (or it could not be read, which is traced and left for the next start).
+// Checks every recorded item the system no longer lists for its next start
+// (so it has started since) and removes those from the record; the others
+// wait in it. Nothing when no item was checked (no record, all still waiting,
+// or the record or the system's list could not be read: traced, left for later).
 std::optional<DeferredCheck> CheckDeferredItems(const RegPlace& home);
 
 // "2 items deferred at the last clean were removed at restart; 1 is still
-// there:" and a line per item.
-std::wstring DeferredCheckText(const DeferredCheck& check);
+// there." and a line per item, at most `listed` of them ("and 3 more").
+std::wstring DeferredCheckText(const DeferredCheck& check, size_t listed = SIZE_MAX);
 // The same items given to the system again for its next start: those still
 // there, each checked to be the recorded file, never reached through a link.
 // They are recorded again below `home`. How many were scheduled.

@@ -109,7 +109,8 @@ void CDlgMain::ShowDeferredCheck() {
     std::optional<DeferredCheck> check = std::exchange(deferredCheck_, std::nullopt);
     if (!check) return;
     const std::wstring title = ResourceString(IDS_TITLE, kMainWindowTitle);
-    std::wstring text = DeferredCheckText(*check);
+    // A notice has room for a few lines; the unattended output lists them all.
+    std::wstring text = DeferredCheckText(*check, 15);
     if (check->Count(DeferredState::kStillThere) == 0) {
         ::ShowNotice(this, text, title, MB_OK | MB_ICONINFORMATION);
         return;

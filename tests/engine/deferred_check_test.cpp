@@ -89,6 +89,10 @@ TEST_F(DeferredDeletions, ACleanRecordsThemAndTheNextStartTellsWhatTheRestartDid
     }
     ForgetStoredFlags(rows);
 
+    // Before the restart there is nothing to tell: the items wait in the record.
+    const RegPlace place{HKEY_CURRENT_USER, home.Path()};
+    EXPECT_FALSE(CheckDeferredItems(place));
+
     DropFromPendingList(folder.Sub(L"left.tmp"));
     Restart();
     EXPECT_FALSE(FileExists(folder.Sub(L"earlier.tmp")));
@@ -97,7 +101,6 @@ TEST_F(DeferredDeletions, ACleanRecordsThemAndTheNextStartTellsWhatTheRestartDid
     // The same name, another file: the deferred one was removed.
     WriteTestFile(folder.Sub(L"replaced.tmp"), "new");
 
-    const RegPlace place{HKEY_CURRENT_USER, home.Path()};
     const std::optional<DeferredCheck> check = CheckDeferredItems(place);
     ASSERT_TRUE(check);
     ASSERT_EQ(check->items.size(), 3u);
@@ -109,6 +112,9 @@ TEST_F(DeferredDeletions, ACleanRecordsThemAndTheNextStartTellsWhatTheRestartDid
                   L"there.\n",
                   0),
               0u);
+    // A notice lists a few and counts the rest.
+    const std::wstring shortText = DeferredCheckText(*check, 1);
+    EXPECT_EQ(shortText.substr(shortText.rfind(L'\n')), L"\nand 2 more");
     // Told once.
     EXPECT_FALSE(CheckDeferredItems(place));
 

@@ -47,6 +47,8 @@ const wchar_t* const kVolatile[] = {
     // Deletions left for the next start: checked one by one below.
     L"hkey_local_machine\\system\\currentcontrolset\\control\\session manager\t"
     L"pendingfilerenameoperations",
+    // The program's record of them, checked at its next start.
+    L"hkey_current_user\\software\\veltrane\\deferred",
 };
 
 bool IsAllowed(const std::wstring& name, const std::vector<TracePlace>& places) {
