@@ -50,9 +50,14 @@ DeferredState StateOf(const DeferredCheck& check, const std::wstring& path) {
 
 class DeferredDeletions : public testing::Test {
 protected:
-    void SetUp() override { ForgetKernelSettings(); }
-    void TearDown() override {
+    // The restart here carries out every pending deletion of the sandbox, so
+    // the records of earlier tests' cleans would fall due at a later start of
+    // the window: the list and the program's own record start and end empty.
+    void SetUp() override { Forget(); }
+    void TearDown() override { Forget(); }
+    static void Forget() {
         SHDeleteValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
+        DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\Veltrane\\Deferred");
         ForgetKernelSettings();
     }
 
