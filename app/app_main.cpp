@@ -4,6 +4,7 @@
 #include <objbase.h>
 
 #include "app/autostart_sync.h"
+#include "engine/deferred_check.h"
 #include "engine/program_folder.h"
 #include "sysaccess/console_output.h"
 #include "sysaccess/os_version.h"
@@ -74,6 +75,9 @@ bool CAppMain::InitInstance() {
     }
     // The mutex stays ours until ExitInstance.
 
+    // Before anything else can defer or remove more: what the last clean deferred, checked once.
+    std::optional<DeferredCheck> deferred = CheckDeferredItems(SettingsHome{}.user);
+
     // A problem with urls.ini is told in the page, once one is there.
     std::vector<std::wstring> urlProblems;
     LoadUrls(ProgramFilePath(L"urls.ini"), [&urlProblems](const std::wstring& text) {
@@ -86,6 +90,7 @@ bool CAppMain::InitInstance() {
         CDlgMain dialog(kMainPage, createPlugins_);
         dialog.SetHandshakeMessage(handshakeMessage_);
         for (const std::wstring& text : urlProblems) dialog.AddStartupNotice(text);
+        if (deferred) dialog.SetDeferredCheck(std::move(*deferred));
         if (!dialog.Create()) {
             Trace(L"The main window could not be created\n");
             return false;

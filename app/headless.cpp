@@ -4,6 +4,7 @@
 #include <nlohmann/json.hpp>
 #include <optional>
 
+#include "engine/deferred_check.h"
 #include "engine/page_reader.h"
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/file_info.h"
@@ -229,8 +230,23 @@ void AddCleanCounts(const CleanSummary& clean, nlohmann::ordered_json& entry) {
     entry["kept"] = clean.kept;
 }
 
+nlohmann::ordered_json DeferredCheckJson(const DeferredCheck& check) {
+    nlohmann::ordered_json items = nlohmann::ordered_json::array();
+    for (const DeferredItemCheck& item : check.items) {
+        const char* state = item.state == DeferredState::kRemoved      ? "removed"
+                            : item.state == DeferredState::kStillThere ? "stillThere"
+                                                                       : "unchecked";
+        items.push_back({{"path", ToUtf8(item.item.path)}, {"state", state}});
+    }
+    return {{"removed", check.Count(DeferredState::kRemoved)},
+            {"stillThere", check.Count(DeferredState::kStillThere)},
+            {"unchecked", check.Count(DeferredState::kUnchecked)},
+            {"items", items}};
+}
+
 std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
-                       const std::vector<PluginOutcome>& outcomes) {
+                       const std::vector<PluginOutcome>& outcomes,
+                       const std::optional<DeferredCheck>& deferred) {
     bool clean = request.action == HeadlessRequest::kClean;
     if (request.json) {
         nlohmann::ordered_json plugins = nlohmann::ordered_json::array();
@@ -251,6 +267,7 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
         nlohmann::ordered_json document = {{"mode", clean ? "clean" : "scan"},
                                            {"rebootNeeded", kernel.IsRebootNeeded()},
                                            {"plugins", plugins}};
+        if (deferred) document["deferredCheck"] = DeferredCheckJson(*deferred);
         return FromUtf8(document.dump(2)) + L"\n";
     }
     std::wstring text = Pad(L"Plug-in", 24) + Pad(L"Result", 11) + PadLeft(L"Items", 10) +
@@ -263,6 +280,7 @@ std::wstring RunReport(const HeadlessRequest& request, const CKernel& kernel,
     if (outcomes.empty()) text += L"(no plug-in checked)\n";
     if (!request.reportFolder.empty()) text += L"Reports: " + request.reportFolder + L"\n";
     if (kernel.IsRebootNeeded()) text += L"Please reboot system to complete cleanup process.\n";
+    if (deferred) text += DeferredCheckText(*deferred) + L"\n";
     return text;
 }
 
@@ -290,6 +308,8 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
         output = ListPlugins(kernel, request.json);
         return kExitDone;
     }
+    // Before the run can defer more: what the last clean deferred, checked once.
+    const std::optional<DeferredCheck> deferred = CheckDeferredItems(kernel.GetUserHome());
     if (!request.reportFolder.empty() && !CreateFolderPath(request.reportFolder)) {
         output = L"Cannot create the report folder: " + request.reportFolder + L"\n";
         return kExitUsage;
@@ -312,7 +332,7 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
         return refusal.kind == RunLockOutcome::kBusy ? kExitBusy : kExitFailed;
     }
 
-    output = RunReport(request, kernel, run.Outcomes());
+    output = RunReport(request, kernel, run.Outcomes(), deferred);
     bool itemsLeft = false;
     for (const auto& outcome : run.Outcomes()) {
         if (outcome.result == CPlugin::kDoneWithFailures)

@@ -2,9 +2,13 @@
 
 #include <shlwapi.h>
 
+#include <utility>
+
+#include "engine/deferred_check.h"
 #include "engine/page_reader.h"
 #include "engine/program_folder.h"
 #include "sysaccess/module_path.h"
+#include "sysaccess/pending_renames.h"
 #include "sysaccess/reg_format.h"
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
@@ -57,7 +61,7 @@ std::wstring RunRefusalText(const RunLockOutcome& outcome) {
 }
 
 CKernel::CKernel(IKernelView* view, const PluginFactory& createPlugins, SettingsHome home)
-    : view_(view), store_(std::move(home)), options_(store_.Load()) {
+    : view_(view), userHome_(home.user), store_(std::move(home)), options_(store_.Load()) {
     plugins_ = createPlugins(*this);
     cancelEvent_.Attach(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     // Held open while the program runs; a failure is told when a run needs the lock.
@@ -91,6 +95,7 @@ RunLockOutcome CKernel::SetMode(Mode mode) {
     }
     if (!run) ReleaseRunLock();
     if (mode == kIdle) currentPluginId_.clear();
+    if (mode == kCleanFinished) RecordDeferredDeletions();
     mode_ = mode;
     // A page that is gone or too slow must not keep the run from starting:
     // it shows the layout of the mode as it stands when it attaches again.
@@ -104,6 +109,11 @@ RunLockOutcome CKernel::SetMode(Mode mode) {
         if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kScanFinished);
     } else if (mode == kCleaning) {
         if (view_) view_->PrepareProcessArea();
+        PendingDeletesOutcome pending = ReadPendingDeletes();
+        if (pending.kind == PendingRead::kRead)
+            pendingBeforeClean_ = std::move(pending.paths);
+        else
+            Trace(L"The system's pending deletions could not be read (error %lu)\n", pending.error);
         ResetCancel();
         TakeRunChoices();
         if (StartNext(L"") == NextStep::kNoneLeft) return SetMode(kCleanFinished);
@@ -296,6 +306,21 @@ bool CKernel::StoreCookieKeepList(const CookieKeepList& list) {
     Options changed = options_;
     changed.keepCookies = list;
     return SetOptions(changed).Done();
+}
+
+void CKernel::RecordDeferredDeletions() {
+    std::optional<std::vector<std::wstring>> before = std::exchange(pendingBeforeClean_, {});
+    if (!before || !rebootNeeded_) return;
+    const PendingDeletesOutcome after = ReadPendingDeletes();
+    if (after.kind != PendingRead::kRead) {
+        Trace(L"The system's pending deletions could not be read (error %lu)\n", after.error);
+        return;
+    }
+    const DeferredRecordOutcome recorded =
+        RecordDeferredItems(userHome_, NewDeferredItems(*before, after.paths));
+    if (recorded.kind != DeferredRecordKind::kDone)
+        Trace(L"Deferred deletions not recorded (%d, error %lu)\n", static_cast<int>(recorded.kind),
+              recorded.error);
 }
 
 void CKernel::TakeCookieKeepList() { keepList_ = ReadCookieKeepList(); }

@@ -85,6 +85,9 @@ public:
     void SetRebootNeeded(bool flag) { rebootNeeded_ = flag; }
     bool IsRebootNeeded() const { return rebootNeeded_; }
 
+    // Where deferred deletions are recorded for the check at the next start.
+    const RegPlace& GetUserHome() const { return userHome_; }
+
     const Options& GetOptions() const { return options_; }
     // Takes `options` and stores what changed at once, the autostart entry
     // following "BootStartup". Settings, the welcome and the keep toggles all
@@ -163,6 +166,8 @@ private:
     void TakeCookieKeepList();
     // The exclusions, the age limit and the keep-list in force for the run starting now.
     void TakeRunChoices();
+    // Records the deletions the system's list gained since the clean started.
+    void RecordDeferredDeletions();
 
     // Written on the window's thread; workers read it for their progress texts.
     std::atomic<Mode> mode_ = kIdle;
@@ -172,6 +177,7 @@ private:
     std::atomic<bool> cancelled_{false};  // mirrors cancelEvent_
     std::wstring currentPluginId_;
     IKernelView* view_;
+    RegPlace userHome_;  // before store_, which takes the home
     OptionsStore store_;
     Options options_;
     CookieKeepList keepList_;
@@ -186,6 +192,8 @@ private:
     // Set by workers whose deletions wait for a restart.
     std::atomic<bool> rebootNeeded_ = false;
     bool storesOptions_ = true;
+    // The system's deletions for the next start as a clean found them.
+    std::optional<std::vector<std::wstring>> pendingBeforeClean_;
     // Open from start to end; its count is held while a scan or clean runs,
     // and the other instances see it taken.
     CKivoCriticalSection runLock_;

@@ -1,5 +1,7 @@
 #include "ui/dlg_main.h"
 
+#include <utility>
+
 #include "sysaccess/trace.h"
 #include "ui/dlg_about.h"
 #include "ui/dlg_notice.h"
@@ -108,6 +110,28 @@ void CDlgMain::ShowStartupNotices() {
     std::vector<std::wstring> notices;
     notices.swap(startupNotices_);
     for (const std::wstring& text : notices) ShowNotice(text);
+    ShowDeferredCheck();
+}
+
+void CDlgMain::ShowDeferredCheck() {
+    std::optional<DeferredCheck> check = std::exchange(deferredCheck_, std::nullopt);
+    if (!check) return;
+    const std::wstring title = ResourceString(IDS_TITLE, kMainWindowTitle);
+    // A notice has room for a few lines; the unattended output lists them all.
+    std::wstring text = DeferredCheckText(*check, 15);
+    if (check->Count(DeferredState::kStillThere) == 0) {
+        ::ShowNotice(this, text, title, MB_OK | MB_ICONINFORMATION);
+        return;
+    }
+    text += L"\n\nSchedule the items still there for deletion at the next restart again?";
+    if (::ShowNotice(this, text, title, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    const size_t scheduled = ScheduleStillThereAgain(kernel_.GetUserHome(), *check);
+    if (scheduled < check->Count(DeferredState::kStillThere))
+        ::ShowNotice(this,
+                     std::to_wstring(scheduled) +
+                         L" of the items were scheduled again; the others changed since the "
+                         L"check or could not be scheduled.",
+                     title, MB_OK | MB_ICONEXCLAMATION);
 }
 
 void CDlgMain::ShowWelcome() {
@@ -171,7 +195,7 @@ void CDlgMain::OnDocumentComplete(bool reattached) {
         RecomposeLayout();
     else
         kernel_.SetMode(CKernel::kIdle);
-    if (!startupNotices_.empty() || welcomeDue_)
+    if (!startupNotices_.empty() || deferredCheck_ || welcomeDue_)
         PostMessageW(GetSafeHwnd(), kShowStartupDialogsMessage, 0, 0);
 }
 

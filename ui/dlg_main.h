@@ -3,6 +3,7 @@
 // "Layout", the kernel it owns, the hand-shake with a second instance and the
 // worker messages of the kernel's runs; the commands of the page and of the
 // notification-area icon, closing to the notification area or quitting.
+#include "engine/deferred_check.h"
 #include "engine/kernel.h"
 #include "ui/composition.h"
 #include "ui/dlg_base.h"
@@ -48,6 +49,9 @@ public:
 
     // A start-up problem (urls.ini): told in the page once one is attached.
     void AddStartupNotice(const std::wstring& text) { startupNotices_.push_back(text); }
+    // What became of the last clean's deferred deletions: told once, with the
+    // choice to schedule those still there again.
+    void SetDeferredCheck(DeferredCheck check) { deferredCheck_ = std::move(check); }
 
 protected:
     bool OnInitDialog() override;
@@ -68,6 +72,7 @@ private:
     void NoticeRebootIfNeeded();
     void MarkPage();
     void ShowStartupNotices();
+    void ShowDeferredCheck();
     void ShowWelcome();
 
     UINT handshakeMessage_ = 0;
@@ -78,6 +83,7 @@ private:
     CWindowHandleBlock handleBlock_;
     bool shown_ = true;
     std::vector<std::wstring> startupNotices_;
+    std::optional<DeferredCheck> deferredCheck_;
     bool welcomeDue_ = false;
 };
 

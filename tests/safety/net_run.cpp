@@ -18,6 +18,8 @@ const std::vector<std::wstring> kVolatile = {
     // Deletions left for the next start: judged one by one (PendingDeletions).
     L"hkey_local_machine\\system\\currentcontrolset\\control\\session manager\t"
     L"pendingfilerenameoperations",
+    // The program's own record of those, checked at its next start.
+    L"hkey_current_user\\software\\veltrane\\deferred",
     // The net's own reports of the run before.
     L"c:\\veltranesafetyreports"};
 

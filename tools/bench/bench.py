@@ -17,6 +17,8 @@ import sys
 import time
 from pathlib import Path
 
+from report_boxes import bench_report_boxes
+
 WINE = "/usr/lib/wine/wine64"
 PROGRAM = r"C:\Program Files\Veltrane\veltrane.exe"
 BENCHBASE = r"C:\Program Files\VeltraneBench\benchbase.exe"
@@ -421,7 +423,7 @@ def bench_places(runner, results, rounds, scratch):
                 "same statements on SQLite alone", ("ratio", 1.10))
 
 
-BENCHMARKS = ("tempdir", "overwrite", "typedurls", "runlist", "ui", "iecache", "places")
+BENCHMARKS = ("tempdir", "overwrite", "typedurls", "runlist", "ui", "iecache", "places", "boxes")
 
 
 def main():
@@ -457,6 +459,8 @@ def main():
             bench_iecache(runner, results, min(args.rounds, IECACHE_ROUNDS), args.results.parent)
         elif name == "places":
             bench_places(runner, results, args.rounds, scratch)
+        elif name == "boxes":
+            bench_report_boxes(runner, results, root, args.rounds)
         elif name == "typedurls":
             bench_registry(runner, results, args.rounds, "IEAddressBarHistory", TYPED_URLS_KEY,
                            False, "typedurls")

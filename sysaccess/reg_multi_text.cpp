@@ -1,0 +1,68 @@
+#include "sysaccess/reg_multi_text.h"
+
+namespace {
+
+// Room for the system's pending-rename list of a busy machine; more is refused.
+constexpr DWORD kLargestList = 16 * 1024 * 1024;
+
+}  // namespace
+
+MultiTextOutcome ReadRegMultiText(HKEY key, const wchar_t* name) {
+    MultiTextOutcome outcome;
+    DWORD type = REG_NONE;
+    DWORD size = 0;
+    // The value may grow between the two calls; a few tries, then it is a failure.
+    std::wstring data;
+    LSTATUS status = ERROR_MORE_DATA;
+    for (int attempt = 0; attempt < 4 && status == ERROR_MORE_DATA; ++attempt) {
+        status = RegQueryValueExW(key, name, nullptr, &type, nullptr, &size);
+        if (status != ERROR_SUCCESS) break;
+        if (size > kLargestList) {
+            status = ERROR_FILE_TOO_LARGE;
+            break;
+        }
+        data.assign(size / sizeof(wchar_t) + 1, L'\0');
+        status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+                                  &size);
+    }
+    if (status == ERROR_FILE_NOT_FOUND) {
+        outcome.kind = MultiTextRead::kMissing;
+        return outcome;
+    }
+    if (status != ERROR_SUCCESS) {
+        outcome.error = static_cast<DWORD>(status);
+        return outcome;
+    }
+    if (type != REG_MULTI_SZ) {
+        outcome.kind = MultiTextRead::kNotList;
+        return outcome;
+    }
+    data.resize(size / sizeof(wchar_t));
+    // Texts end at their null; a text cut by the end of the data still counts.
+    size_t start = 0;
+    while (start < data.size()) {
+        size_t end = data.find(L'\0', start);
+        if (end == std::wstring::npos) end = data.size();
+        outcome.texts.push_back(data.substr(start, end - start));
+        start = end + 1;
+    }
+    // The list's closing null reads as one empty text more.
+    if (!outcome.texts.empty() && outcome.texts.back().empty()) outcome.texts.pop_back();
+    outcome.kind = MultiTextRead::kRead;
+    return outcome;
+}
+
+RegWriteOutcome WriteRegMultiText(HKEY key, const wchar_t* name,
+                                  const std::vector<std::wstring>& texts) {
+    std::wstring data;
+    for (const std::wstring& text : texts) {
+        data += text;
+        data += L'\0';
+    }
+    data += L'\0';
+    const LSTATUS status =
+        RegSetValueExW(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
+                       static_cast<DWORD>(data.size() * sizeof(wchar_t)));
+    if (status != ERROR_SUCCESS) return {RegWrite::kFailed, static_cast<DWORD>(status)};
+    return {RegWrite::kWritten, ERROR_SUCCESS};
+}
