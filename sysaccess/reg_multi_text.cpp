@@ -35,6 +35,7 @@ MultiTextOutcome ReadRegMultiText(HKEY key, const wchar_t* name) {
     }
     if (type != REG_MULTI_SZ) {
         outcome.kind = MultiTextRead::kNotList;
+        outcome.type = type;
         return outcome;
     }
     data.resize(size / sizeof(wchar_t));

@@ -10,6 +10,7 @@ enum class MultiTextRead { kRead, kMissing, kNotList, kFailed };
 struct [[nodiscard]] MultiTextOutcome {
     MultiTextRead kind = MultiTextRead::kFailed;
     DWORD error = ERROR_SUCCESS;      // kFailed
+    DWORD type = REG_NONE;            // kNotList: what it is stored as
     std::vector<std::wstring> texts;  // kRead: every text, empty ones kept, in order
 };
 // The texts of `name`; a value of any other type than REG_MULTI_SZ is kNotList.
