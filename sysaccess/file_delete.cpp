@@ -10,9 +10,7 @@
 #include <unordered_set>
 #include <vector>
 
-#include "sysaccess/file_bytes.h"
 #include "sysaccess/handles.h"
-#include "sysaccess/os_version.h"
 #include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
 
@@ -22,43 +20,6 @@ constexpr DWORD kWipeBlock = 0x10000;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // A folder is opened as itself: a link is never followed to what it leads to.
 constexpr DWORD kFolderAsItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
-
-// The Windows 9x way: a "nul = <short path>" line first in WININIT.INI's [rename] section.
-bool AddWininitRename(const std::wstring& path) {
-    wchar_t shortPath[MAX_PATH] = {};
-    DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
-    std::wstring name = (length > 0 && length < MAX_PATH) ? std::wstring(shortPath, length) : path;
-    // The file is read by the 9x boot loader in the system's code page.
-    int bytes = WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
-    WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow.data(), bytes, nullptr, nullptr);
-
-    wchar_t windows[MAX_PATH] = {};
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring iniPath = std::wstring(windows) + L"\\WININIT.INI";
-
-    // A missing file is started afresh.
-    std::string text;
-    ReadWholeFile(iniPath, text);
-    std::string lines;  // line ends as LF while editing
-    for (char c : text)
-        if (c != '\r') lines += c;
-
-    const std::string header = "[rename]\n";
-    std::string entry = "nul = " + narrow + "\n";
-    size_t at = lines.find(header);
-    if (at == std::string::npos)
-        lines += header + entry;
-    else
-        lines.insert(at + header.size(), entry);
-
-    std::string output;
-    for (char c : lines) {
-        if (c == '\n') output += '\r';
-        output += c;
-    }
-    return WriteWholeFile(iniPath, output);
-}
 
 std::function<bool(const std::wstring&)>& SchedulerOverride() {
     static std::function<bool(const std::wstring&)> scheduler;
@@ -565,39 +526,27 @@ TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plug
     return tree;
 }
 
-WipeOutcome WipeFile(const std::wstring& path) {
+WipeResult WipeFile(const std::wstring& path) {
     const std::wstring canonical = CanonicalPath(path);
-    if (canonical.empty()) {
-        SetLastError(ERROR_INVALID_NAME);
-        return WipeOutcome::kFailed;
-    }
+    if (canonical.empty()) return {WipeOutcome::kFailed, ERROR_INVALID_NAME};
     // Opened without following a link, shared with nobody, and checked
     // through the handle, so the name cannot be swapped for a link between
     // the check and the writes, nor the content be in use elsewhere.
     // Delete access too: nothing is written into a file that may not then go.
-    UniqueHandle file(CreateFileW(ExtendedLengthPath(canonical).c_str(),
-                                  DELETE | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) {
-        const DWORD error = GetLastError();
-        SetLastError(error);
-        return IsNotFoundError(error) ? WipeOutcome::kMissing : WipeOutcome::kFailed;
-    }
-    FileIdentity place;
-    place.path = canonical;
-    const IdentityOutcome identity = CheckIdentity(file.Get(), place, IdentityParts::kPlace);
-    if (identity.kind == IdentityCheck::kFailed) {
-        SetLastError(identity.error);
-        return WipeOutcome::kFailed;
-    }
+    const FileRef ref{nullptr, ExtendedLengthPath(canonical)};
+    Opened file =
+        OpenAsItself(ref, DELETE | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0);
+    if (!file.handle)
+        return {IsNotFoundError(file.error) ? WipeOutcome::kMissing : WipeOutcome::kFailed,
+                file.error};
+    const IdentityOutcome identity = Confirm(file.handle.Get(), ref, canonical, nullptr);
+    if (identity.kind == IdentityCheck::kFailed) return {WipeOutcome::kFailed, identity.error};
     if (identity.kind == IdentityCheck::kChanged || !MayOverwrite(identity.facts))
-        return WipeOutcome::kShared;
-    const DWORD error = WriteOnes(file.Get(), identity.facts.identity.size);
-    if (error != ERROR_SUCCESS) {
-        SetLastError(error);
-        return WipeOutcome::kFailed;
-    }
-    return file.Close() ? WipeOutcome::kWiped : WipeOutcome::kFailed;
+        return {WipeOutcome::kShared, ERROR_SUCCESS};
+    const DWORD error = WriteOnes(file.handle.Get(), identity.facts.identity.size);
+    if (error != ERROR_SUCCESS) return {WipeOutcome::kFailed, error};
+    if (!file.handle.Close()) return {WipeOutcome::kFailed, GetLastError()};
+    return {WipeOutcome::kWiped, ERROR_SUCCESS};
 }
 
 ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view content,
@@ -701,20 +650,19 @@ bool RemoveFolder(const std::wstring& path) {
 
 bool ScheduleDeleteOnReboot(const std::wstring& path) {
     if (SchedulerOverride()) return SchedulerOverride()(path);
-    if (IsWindowsNT()) return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    return AddWininitRename(path);
+    return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> scheduler) {
     SchedulerOverride() = std::move(scheduler);
 }
 
-bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
-                       unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks) {
+bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, unsigned* count,
+                       uint64_t* size, bool* reboot, const wchar_t* masks) {
     return DeleteFolderListing(folder, plugin, count, size, reboot, masks, ListingDepth::kFiles);
 }
 
-bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
-                      unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks) {
+bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, unsigned* count,
+                      uint64_t* size, bool* reboot, const wchar_t* masks) {
     return DeleteFolderListing(folder, plugin, count, size, reboot, masks, ListingDepth::kTree);
 }

@@ -96,7 +96,7 @@ CPlugin::Result CPlgIEHistory::Fix() {
             return IsCancelled() ? kCancelled : kFailed;
         }
         // Its outcome does not change the result: the entries are what was asked for.
-        DeleteFolderTree(history, &Run(), false, nullptr, nullptr, nullptr, L"*");
+        (void)DeleteFolderTree(history, &Run(), nullptr, nullptr, nullptr, L"*");
     }
     return IsCancelled() ? kCancelled : result;
 }

@@ -190,9 +190,12 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
             ++keptCount;
             continue;
         }
-        if (!entry.localFile.empty() && wipe && WipeFile(entry.localFile) == WipeOutcome::kFailed) {
-            fail(DomainInfo::kRebootNeeded, GetLastError(), entry.localFile, L"Cannot wipe file");
-            return true;
+        if (!entry.localFile.empty() && wipe) {
+            const WipeResult wiped = WipeFile(entry.localFile);
+            if (wiped.kind == WipeOutcome::kFailed) {
+                fail(DomainInfo::kRebootNeeded, wiped.error, entry.localFile, L"Cannot wipe file");
+                return true;
+            }
         }
         if (DeleteUrlCacheEntryW(entry.url.c_str())) continue;
         DWORD error = GetLastError();
