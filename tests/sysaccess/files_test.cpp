@@ -546,3 +546,19 @@ TEST_F(ListedTree, AFileInUseWaitsUntouchedAndKeepsItsFolders) {
     EXPECT_EQ(tree.failed, 2u);
     EXPECT_EQ(ReadHeld(held, 3), "678");
 }
+
+// More folders than the clean keeps open at once: those it let go of go
+// through their own check, and the tree goes whole.
+TEST_F(FileDelete, AListingOfManyFoldersGoesWhole) {
+    for (int index = 0; index < 270; ++index)
+        WriteTestFile(folder.Sub(L"f" + std::to_wstring(index) + L"\\x.tmp"), "22");
+    FolderTreeListing listing;
+    ASSERT_EQ(ListFolderItems(&context, folder.Path(), nullptr, ListingDepth::kTree, &listing).kind,
+              ListingResult::kListed);
+    const TreeRemoval tree = RemoveListedTree(listing, &context);
+    EXPECT_TRUE(tree.Complete()) << ToUtf8(tree.firstChange) << " " << tree.firstError;
+    EXPECT_EQ(tree.removed, 540u);
+    EXPECT_EQ(tree.freedBytes, 540u);
+    EXPECT_FALSE(FileExists(folder.Sub(L"f0")));
+    EXPECT_FALSE(FileExists(folder.Sub(L"f269")));
+}
