@@ -1,15 +1,16 @@
 #include "sysaccess/file_delete.h"
 
 #include <windows.h>
+#include <winternl.h>
 
 #include <cstring>
+#include <deque>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
-#include "sysaccess/file_bytes.h"
 #include "sysaccess/handles.h"
-#include "sysaccess/os_version.h"
 #include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
 
@@ -19,43 +20,6 @@ constexpr DWORD kWipeBlock = 0x10000;
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 // A folder is opened as itself: a link is never followed to what it leads to.
 constexpr DWORD kFolderAsItself = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
-
-// The Windows 9x way: a "nul = <short path>" line first in WININIT.INI's [rename] section.
-bool AddWininitRename(const std::wstring& path) {
-    wchar_t shortPath[MAX_PATH] = {};
-    DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
-    std::wstring name = (length > 0 && length < MAX_PATH) ? std::wstring(shortPath, length) : path;
-    // The file is read by the 9x boot loader in the system's code page.
-    int bytes = WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string narrow(static_cast<size_t>(bytes > 0 ? bytes - 1 : 0), '\0');
-    WideCharToMultiByte(CP_ACP, 0, name.c_str(), -1, narrow.data(), bytes, nullptr, nullptr);
-
-    wchar_t windows[MAX_PATH] = {};
-    GetWindowsDirectoryW(windows, MAX_PATH);
-    std::wstring iniPath = std::wstring(windows) + L"\\WININIT.INI";
-
-    // A missing file is started afresh.
-    std::string text;
-    ReadWholeFile(iniPath, text);
-    std::string lines;  // line ends as LF while editing
-    for (char c : text)
-        if (c != '\r') lines += c;
-
-    const std::string header = "[rename]\n";
-    std::string entry = "nul = " + narrow + "\n";
-    size_t at = lines.find(header);
-    if (at == std::string::npos)
-        lines += header + entry;
-    else
-        lines.insert(at + header.size(), entry);
-
-    std::string output;
-    for (char c : lines) {
-        if (c == '\n') output += '\r';
-        output += c;
-    }
-    return WriteWholeFile(iniPath, output);
-}
 
 std::function<bool(const std::wstring&)>& SchedulerOverride() {
     static std::function<bool(const std::wstring&)> scheduler;
@@ -71,10 +35,49 @@ Removal Defer(const std::wstring& path, DWORD error) {
     return Outcome(RemovalKind::kDeferred, error);
 }
 
+// Where a file is opened: by its name inside the open handle of a folder
+// already checked, or (no folder) by its full extended-length path.
+struct FileRef {
+    HANDLE folder = nullptr;
+    std::wstring name;
+};
+
+struct Opened {
+    UniqueHandle handle;
+    DWORD error = ERROR_SUCCESS;  // when not opened
+};
+
+// Opens a file (never a folder) as itself: a link is not followed.
+Opened OpenAsItself(const FileRef& file, DWORD rights, DWORD share) {
+    if (!file.folder) {
+        UniqueHandle handle(CreateFileW(file.name.c_str(), rights, share, nullptr, OPEN_EXISTING,
+                                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        const DWORD error = handle ? ERROR_SUCCESS : GetLastError();
+        return {std::move(handle), error};
+    }
+    UNICODE_STRING name;
+    name.Buffer = const_cast<wchar_t*>(file.name.c_str());
+    name.Length = name.MaximumLength = static_cast<USHORT>(file.name.size() * sizeof(wchar_t));
+    OBJECT_ATTRIBUTES attributes;
+    InitializeObjectAttributes(&attributes, &name, OBJ_CASE_INSENSITIVE, file.folder, nullptr);
+    IO_STATUS_BLOCK status = {};
+    HANDLE handle = nullptr;
+    const NTSTATUS result = NtCreateFile(
+        &handle, rights, &attributes, &status, nullptr, 0, share, FILE_OPEN,
+        FILE_NON_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr,
+        0);
+    if (result < 0) return {UniqueHandle(), RtlNtStatusToDosError(result)};
+    return {UniqueHandle(handle), ERROR_SUCCESS};
+}
+
 // Whether the open item is the one meant: with a record, the item the scan
 // listed; without, whatever is at `path`, reached through no link or alias.
-IdentityOutcome Confirm(HANDLE handle, const std::wstring& path, const FileIdentity* recorded) {
-    if (recorded) return CheckIdentity(handle, *recorded, IdentityParts::kItem);
+IdentityOutcome Confirm(HANDLE handle, const FileRef& file, const std::wstring& path,
+                        const FileIdentity* recorded) {
+    if (recorded)
+        return CheckIdentity(
+            handle, *recorded,
+            file.folder ? IdentityParts::kItemInCheckedFolder : IdentityParts::kItem);
     FileIdentity place;
     place.path = path;
     return CheckIdentity(handle, place, IdentityParts::kPlace);
@@ -141,7 +144,7 @@ enum class RemovalAccess {
     kExclusiveAttributes,
 };
 
-UniqueHandle OpenFileToRemove(const std::wstring& name, RemovalAccess access) {
+Opened OpenFileToRemove(const FileRef& file, RemovalAccess access) {
     DWORD rights = DELETE | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE;
     DWORD share = kShareAll;
     if (access == RemovalAccess::kExclusiveWrite) {
@@ -150,23 +153,20 @@ UniqueHandle OpenFileToRemove(const std::wstring& name, RemovalAccess access) {
     } else if (access == RemovalAccess::kExclusiveAttributes) {
         share = FILE_SHARE_WRITE;
     }
-    return UniqueHandle(CreateFileW(name.c_str(), rights, share, nullptr, OPEN_EXISTING,
-                                    FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    return OpenAsItself(file, rights, share);
 }
 
 // Another program holds the file, or the system will not open it to delete
 // it: once a handle that asks for attributes alone (which no sharing refuses)
 // shows that it is the file meant, its deletion waits for the next start.
-Removal DeferHeld(const std::wstring& name, const std::wstring& path, const FileIdentity* recorded,
+Removal DeferHeld(const FileRef& file, const std::wstring& path, const FileIdentity* recorded,
                   DWORD error) {
-    UniqueHandle probe(CreateFileW(name.c_str(), FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll,
-                                   nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!probe) {
-        const DWORD probeError = GetLastError();
-        return IsNotFoundError(probeError) ? Outcome(RemovalKind::kGone)
-                                           : Outcome(RemovalKind::kFailed, error);
+    const Opened probe = OpenAsItself(file, FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll);
+    if (!probe.handle) {
+        return IsNotFoundError(probe.error) ? Outcome(RemovalKind::kGone)
+                                            : Outcome(RemovalKind::kFailed, error);
     }
-    const IdentityOutcome identity = Confirm(probe.Get(), path, recorded);
+    const IdentityOutcome identity = Confirm(probe.handle.Get(), file, path, recorded);
     if (identity.kind != IdentityCheck::kSame) return NotConfirmed(identity);
     if (identity.facts.identity.IsFolder()) return Outcome(RemovalKind::kFailed, error);
     return Defer(path, error);
@@ -185,24 +185,26 @@ DWORD OverwriteConfirmed(HANDLE file, bool openedForWriting, uint64_t size) {
     return writer.Close() ? ERROR_SUCCESS : GetLastError();
 }
 
-Removal RemoveFileAt(const std::wstring& path, const FileIdentity* recorded, bool overwrite) {
-    const std::wstring name = ExtendedLengthPath(path);
+// Removes the file `ref` names, whose canonical path is `path`.
+Removal RemoveFileAt(const FileRef& ref, const std::wstring& path, const FileIdentity* recorded,
+                     bool overwrite) {
     bool openedForWriting = overwrite;
-    UniqueHandle file =
-        OpenFileToRemove(name, overwrite ? RemovalAccess::kExclusiveWrite : RemovalAccess::kShared);
-    if (!file && overwrite && GetLastError() == ERROR_ACCESS_DENIED) {
+    Opened opened =
+        OpenFileToRemove(ref, overwrite ? RemovalAccess::kExclusiveWrite : RemovalAccess::kShared);
+    if (!opened.handle && overwrite && opened.error == ERROR_ACCESS_DENIED) {
         // Read-only, most likely: not written to before it shows it is the file meant.
-        file = OpenFileToRemove(name, RemovalAccess::kExclusiveAttributes);
+        opened = OpenFileToRemove(ref, RemovalAccess::kExclusiveAttributes);
         openedForWriting = false;
     }
-    if (!file) {
-        const DWORD error = GetLastError();
+    if (!opened.handle) {
+        const DWORD error = opened.error;
         if (IsNotFoundError(error)) return Outcome(RemovalKind::kGone);
         if (error == ERROR_SHARING_VIOLATION || error == ERROR_ACCESS_DENIED)
-            return DeferHeld(name, path, recorded, error);
+            return DeferHeld(ref, path, recorded, error);
         return Outcome(RemovalKind::kFailed, error);
     }
-    const IdentityOutcome identity = Confirm(file.Get(), path, recorded);
+    const UniqueHandle& file = opened.handle;
+    const IdentityOutcome identity = Confirm(file.Get(), ref, path, recorded);
     if (identity.kind != IdentityCheck::kSame) return NotConfirmed(identity);
     const HandleFacts& facts = identity.facts;
     if (facts.identity.IsFolder()) return Outcome(RemovalKind::kFailed, ERROR_ACCESS_DENIED);
@@ -233,6 +235,17 @@ Removal RemoveFileAt(const std::wstring& path, const FileIdentity* recorded, boo
     return removal;
 }
 
+// Removes a folder, confirmed and opened with delete access, through its
+// handle; `name` is its extended-length path.
+Removal RemoveOpenFolder(UniqueHandle folder, const std::wstring& name) {
+    if (!SetDeletePending(folder.Get())) return Outcome(RemovalKind::kFailed, GetLastError());
+    folder.Close();
+    // Wine lets a file be made in a folder whose deletion is pending, and then keeps the folder.
+    if (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES)
+        return Outcome(RemovalKind::kFailed, ERROR_DIR_NOT_EMPTY);
+    return Outcome(RemovalKind::kRemoved);
+}
+
 Removal RemoveFolderAt(const std::wstring& path, const FileIdentity* recorded) {
     const std::wstring name = ExtendedLengthPath(path);
     UniqueHandle folder(CreateFileW(name.c_str(), DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
@@ -242,7 +255,7 @@ Removal RemoveFolderAt(const std::wstring& path, const FileIdentity* recorded) {
         return IsNotFoundError(error) ? Outcome(RemovalKind::kGone)
                                       : Outcome(RemovalKind::kFailed, error);
     }
-    const IdentityOutcome identity = Confirm(folder.Get(), path, recorded);
+    const IdentityOutcome identity = Confirm(folder.Get(), {}, path, recorded);
     if (identity.kind == IdentityCheck::kChanged && recorded && recorded->IsLink())
         // Listed as a link, but the system opens what it leads to (Wine does).
         return {RemovalKind::kFailed, ERROR_NOT_SUPPORTED,
@@ -252,12 +265,7 @@ Removal RemoveFolderAt(const std::wstring& path, const FileIdentity* recorded) {
                 0};
     if (identity.kind != IdentityCheck::kSame) return NotConfirmed(identity);
     if (!identity.facts.identity.IsFolder()) return Outcome(RemovalKind::kFailed, ERROR_DIRECTORY);
-    if (!SetDeletePending(folder.Get())) return Outcome(RemovalKind::kFailed, GetLastError());
-    folder.Close();
-    // Wine lets a file be made in a folder whose deletion is pending, and then keeps the folder.
-    if (GetFileAttributesW(name.c_str()) != INVALID_FILE_ATTRIBUTES)
-        return Outcome(RemovalKind::kFailed, ERROR_DIR_NOT_EMPTY);
-    return Outcome(RemovalKind::kRemoved);
+    return RemoveOpenFolder(std::move(folder), name);
 }
 
 // The parent folder of a listed path.
@@ -265,6 +273,104 @@ std::wstring ParentOf(const std::wstring& path) {
     const size_t slash = path.find_last_of(L'\\');
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
+
+// The folders of a listing, each opened once and checked (place and id)
+// before the files in it are opened by their names through its handle: no
+// link above a file can then lead the open elsewhere, and the folder's final
+// path is asked for once, not once per file. A folder is kept open with
+// delete access, to go through the same handle once its files have.
+class CheckedFolders {
+public:
+    explicit CheckedFolders(const FolderTreeListing& listing) {
+        for (const FileIdentity& folder : listing.folders) records_.emplace(folder.path, &folder);
+    }
+
+    // The listing's own folder, already checked.
+    void AddChecked(const std::wstring& path, UniqueHandle handle) {
+        Keep(path, {std::move(handle), false, Outcome(RemovalKind::kRemoved)});
+    }
+
+    // The checked handle of the listed folder `path` (null, with what became
+    // of the folder, when it is not the listed folder any more).
+    HANDLE Open(const std::wstring& path, Removal& refusal) {
+        auto found = open_.find(path);
+        if (found == open_.end()) found = Keep(path, Check(path));
+        refusal = found->second.refusal;
+        return found->second.handle.Get();
+    }
+
+    // The handle of a folder opened with delete access, taken out; null when none.
+    UniqueHandle TakeDeletable(const std::wstring& path) {
+        const auto found = open_.find(path);
+        if (found == open_.end() || !found->second.deletable) return UniqueHandle();
+        return std::move(found->second.handle);
+    }
+
+private:
+    // Wine keeps a Linux file open per handle: a deep tree is held in part.
+    static constexpr size_t kMaxOpen = 256;
+
+    struct Folder {
+        UniqueHandle handle;
+        bool deletable = false;
+        Removal refusal;  // kRemoved when the folder is the listed one
+    };
+
+    std::unordered_map<std::wstring, Folder>::iterator Keep(const std::wstring& path,
+                                                            Folder folder) {
+        if (open_.size() >= kMaxOpen) {
+            open_.erase(order_.front());
+            order_.pop_front();
+        }
+        order_.push_back(path);
+        return open_.insert_or_assign(path, std::move(folder)).first;
+    }
+
+    Folder Check(const std::wstring& path) {
+        const std::wstring name = ExtendedLengthPath(path);
+        Folder folder;
+        DWORD error = ERROR_SUCCESS;
+        // Without delete access, when the folder refuses it: its files may go all the same.
+        for (const bool deletable : {true, false}) {
+            const HANDLE handle = CreateFileW(
+                name.c_str(), (deletable ? DELETE : 0) | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
+                kShareAll, nullptr, OPEN_EXISTING, kFolderAsItself, nullptr);
+            error = handle == INVALID_HANDLE_VALUE ? GetLastError() : ERROR_SUCCESS;
+            folder.handle.Attach(handle);
+            folder.deletable = deletable;
+            if (error != ERROR_ACCESS_DENIED) break;
+        }
+        if (!folder.handle) {
+            folder.refusal = IsNotFoundError(error) ? Outcome(RemovalKind::kGone)
+                                                    : Outcome(RemovalKind::kFailed, error);
+            return folder;
+        }
+        const auto record = records_.find(path);
+        FileIdentity place;
+        place.path = path;
+        const IdentityOutcome identity =
+            record != records_.end()
+                ? CheckIdentity(folder.handle.Get(), *record->second, IdentityParts::kItem)
+                : CheckIdentity(folder.handle.Get(), place, IdentityParts::kPlace);
+        if (identity.kind == IdentityCheck::kSame && identity.facts.identity.IsFolder()) {
+            folder.refusal = Outcome(RemovalKind::kRemoved);
+            return folder;
+        }
+        folder.handle.Close();
+        if (identity.kind == IdentityCheck::kFailed)
+            folder.refusal = Outcome(RemovalKind::kFailed, identity.error);
+        else if (identity.kind == IdentityCheck::kSame)
+            folder.refusal = {RemovalKind::kChanged, ERROR_SUCCESS, L"its folder is a file now", 0};
+        else  // "it ...": said of the file, "its folder ..."
+            folder.refusal = {RemovalKind::kChanged, ERROR_SUCCESS,
+                              L"its folder" + identity.change.substr(2), 0};
+        return folder;
+    }
+
+    std::unordered_map<std::wstring, const FileIdentity*> records_;
+    std::unordered_map<std::wstring, Folder> open_;
+    std::deque<std::wstring> order_;  // oldest first
+};
 
 // Adds one item's removal to the tree's, and notes where something stayed.
 class TreeTally {
@@ -362,20 +468,24 @@ bool DeleteFolderListing(const std::wstring& folder, IRunContext* plugin, unsign
     return tree.Complete();
 }
 
+// Kept items are never opened: the user's choice or a rule keeps them as they are.
+std::optional<Removal> KeptByChoice(const IRunContext* context, const ItemRef& item) {
+    KeepVerdict kept = MayRemove(context, item);
+    if (!kept.Keeps()) return std::nullopt;
+    return Removal{RemovalKind::kKept, ERROR_SUCCESS, {}, 0, std::move(kept)};
+}
+
 }  // namespace
 
 bool MayOverwrite(const HandleFacts& facts) { return !facts.identity.IsLink() && facts.links <= 1; }
 
 Removal RemoveListedFile(const FileIdentity& file, bool overwrite, const IRunContext* context) {
-    // Kept items are never opened: the user's choice or a rule keeps them as they are.
-    if (KeepVerdict kept = MayRemove(context, FileItemRef(file.path, file.lastWrite)); kept.Keeps())
-        return {RemovalKind::kKept, ERROR_SUCCESS, {}, 0, std::move(kept)};
-    return RemoveFileAt(file.path, &file, overwrite);
+    if (auto kept = KeptByChoice(context, FileItemRef(file.path, file.lastWrite))) return *kept;
+    return RemoveFileAt({nullptr, ExtendedLengthPath(file.path)}, file.path, &file, overwrite);
 }
 
 Removal RemoveListedFolder(const FileIdentity& folder, const IRunContext* context) {
-    if (KeepVerdict kept = MayRemove(context, FolderItemRef(folder.path)); kept.Keeps())
-        return {RemovalKind::kKept, ERROR_SUCCESS, {}, 0, std::move(kept)};
+    if (auto kept = KeptByChoice(context, FolderItemRef(folder.path))) return *kept;
     return RemoveFolderAt(folder.path, &folder);
 }
 
@@ -384,13 +494,14 @@ TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plug
     // The folder listed, confirmed once with its volume: when it is another
     // folder now, or reached through a link, nothing below it is the scan's.
     const unsigned items = static_cast<unsigned>(listing.files.size() + listing.folders.size());
-    const UniqueHandle root(CreateFileW(ExtendedLengthPath(listing.folder.path).c_str(),
-                                        FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
-                                        OPEN_EXISTING, kFolderAsItself, nullptr));
+    UniqueHandle root(CreateFileW(ExtendedLengthPath(listing.folder.path).c_str(),
+                                  FILE_READ_ATTRIBUTES | SYNCHRONIZE, kShareAll, nullptr,
+                                  OPEN_EXISTING, kFolderAsItself, nullptr));
     if (!root && IsNotFoundError(GetLastError())) {
         tree.gone = items;
         return tree;
     }
+    CheckedFolders folders(listing);
     if (root) {
         const IdentityOutcome identity =
             CheckIdentity(root.Get(), listing.folder, IdentityParts::kItemAndVolume);
@@ -399,6 +510,8 @@ TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plug
             tree.firstChange = listing.folder.path + L": " + identity.change;
             return tree;
         }
+        if (identity.kind == IdentityCheck::kSame)
+            folders.AddChecked(listing.folder.path, std::move(root));
     }
     TreeTally tally(tree, plugin);
     const bool overwrite = plugin != nullptr && plugin->GetWipeFiles();
@@ -407,54 +520,62 @@ TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plug
             tree.cancelled = true;
             return tree;
         }
-        tally.Add(file, RemoveListedFile(file, overwrite, plugin));
+        if (auto kept = KeptByChoice(plugin, FileItemRef(file.path, file.lastWrite))) {
+            tally.Add(file, *kept);
+            continue;
+        }
+        const std::wstring parent = ParentOf(file.path);
+        Removal refusal;
+        const HANDLE folder = folders.Open(parent, refusal);
+        tally.Add(file, folder ? RemoveFileAt({folder, file.path.substr(parent.size() + 1)},
+                                              file.path, &file, overwrite)
+                               : refusal);
     }
-    // Each folder comes after what it holds.
+    // Each folder comes after what it holds, through the handle its files
+    // were removed through when it has one.
     for (const FileIdentity& folder : listing.folders) {
         if (IsCancelled(plugin)) {
             tree.cancelled = true;
             return tree;
         }
-        tally.Add(folder, tally.HoldsKept(folder)
-                              ? Removal{RemovalKind::kKept, ERROR_SUCCESS, {}, 0, tree.firstKept}
-                              : tally.Explain(folder, RemoveListedFolder(folder, plugin)));
+        if (tally.HoldsKept(folder)) {
+            tally.Add(folder, Removal{RemovalKind::kKept, ERROR_SUCCESS, {}, 0, tree.firstKept});
+            continue;
+        }
+        if (auto kept = KeptByChoice(plugin, FolderItemRef(folder.path))) {
+            tally.Add(folder, *kept);
+            continue;
+        }
+        UniqueHandle open = folders.TakeDeletable(folder.path);
+        const Removal removal =
+            open ? RemoveOpenFolder(std::move(open), ExtendedLengthPath(folder.path))
+                 : RemoveFolderAt(folder.path, &folder);
+        tally.Add(folder, tally.Explain(folder, removal));
     }
     return tree;
 }
 
-WipeOutcome WipeFile(const std::wstring& path) {
+WipeResult WipeFile(const std::wstring& path) {
     const std::wstring canonical = CanonicalPath(path);
-    if (canonical.empty()) {
-        SetLastError(ERROR_INVALID_NAME);
-        return WipeOutcome::kFailed;
-    }
+    if (canonical.empty()) return {WipeOutcome::kFailed, ERROR_INVALID_NAME};
     // Opened without following a link, shared with nobody, and checked
     // through the handle, so the name cannot be swapped for a link between
     // the check and the writes, nor the content be in use elsewhere.
     // Delete access too: nothing is written into a file that may not then go.
-    UniqueHandle file(CreateFileW(ExtendedLengthPath(canonical).c_str(),
-                                  DELETE | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    if (!file) {
-        const DWORD error = GetLastError();
-        SetLastError(error);
-        return IsNotFoundError(error) ? WipeOutcome::kMissing : WipeOutcome::kFailed;
-    }
-    FileIdentity place;
-    place.path = canonical;
-    const IdentityOutcome identity = CheckIdentity(file.Get(), place, IdentityParts::kPlace);
-    if (identity.kind == IdentityCheck::kFailed) {
-        SetLastError(identity.error);
-        return WipeOutcome::kFailed;
-    }
+    const FileRef ref{nullptr, ExtendedLengthPath(canonical)};
+    Opened file =
+        OpenAsItself(ref, DELETE | FILE_WRITE_DATA | FILE_READ_ATTRIBUTES | SYNCHRONIZE, 0);
+    if (!file.handle)
+        return {IsNotFoundError(file.error) ? WipeOutcome::kMissing : WipeOutcome::kFailed,
+                file.error};
+    const IdentityOutcome identity = Confirm(file.handle.Get(), ref, canonical, nullptr);
+    if (identity.kind == IdentityCheck::kFailed) return {WipeOutcome::kFailed, identity.error};
     if (identity.kind == IdentityCheck::kChanged || !MayOverwrite(identity.facts))
-        return WipeOutcome::kShared;
-    const DWORD error = WriteOnes(file.Get(), identity.facts.identity.size);
-    if (error != ERROR_SUCCESS) {
-        SetLastError(error);
-        return WipeOutcome::kFailed;
-    }
-    return file.Close() ? WipeOutcome::kWiped : WipeOutcome::kFailed;
+        return {WipeOutcome::kShared, ERROR_SUCCESS};
+    const DWORD error = WriteOnes(file.handle.Get(), identity.facts.identity.size);
+    if (error != ERROR_SUCCESS) return {WipeOutcome::kFailed, error};
+    if (!file.handle.Close()) return {WipeOutcome::kFailed, GetLastError()};
+    return {WipeOutcome::kWiped, ERROR_SUCCESS};
 }
 
 ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view content,
@@ -470,7 +591,7 @@ ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view con
         const DWORD error = GetLastError();
         return {IsNotFoundError(error) ? ReplaceResult::kMissing : ReplaceResult::kFailed, error};
     }
-    const IdentityOutcome identity = Confirm(old.Get(), canonical, nullptr);
+    const IdentityOutcome identity = Confirm(old.Get(), {}, canonical, nullptr);
     if (identity.kind == IdentityCheck::kFailed) return {ReplaceResult::kFailed, identity.error};
     if (identity.kind == IdentityCheck::kChanged || !MayOverwrite(identity.facts) ||
         identity.facts.identity.IsFolder())
@@ -521,7 +642,8 @@ DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite) {
         SetLastError(ERROR_INVALID_NAME);
         return DeleteOutcome::kFailed;
     }
-    const Removal removal = RemoveFileAt(canonical, nullptr, overwrite);
+    const Removal removal =
+        RemoveFileAt({nullptr, ExtendedLengthPath(canonical)}, canonical, nullptr, overwrite);
     switch (removal.kind) {
         case RemovalKind::kRemoved:
         case RemovalKind::kGone:
@@ -558,20 +680,19 @@ bool RemoveFolder(const std::wstring& path) {
 
 bool ScheduleDeleteOnReboot(const std::wstring& path) {
     if (SchedulerOverride()) return SchedulerOverride()(path);
-    if (IsWindowsNT()) return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
-    return AddWininitRename(path);
+    return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
 }
 
 void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> scheduler) {
     SchedulerOverride() = std::move(scheduler);
 }
 
-bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
-                       unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks) {
+bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, unsigned* count,
+                       uint64_t* size, bool* reboot, const wchar_t* masks) {
     return DeleteFolderListing(folder, plugin, count, size, reboot, masks, ListingDepth::kFiles);
 }
 
-bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool /*counted*/,
-                      unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks) {
+bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, unsigned* count,
+                      uint64_t* size, bool* reboot, const wchar_t* masks) {
     return DeleteFolderListing(folder, plugin, count, size, reboot, masks, ListingDepth::kTree);
 }

@@ -48,10 +48,11 @@ inline std::wstring ChangedSinceScan(const std::wstring& change) {
 // and it is deleted through the same handle, so nothing can be put in its
 // place between the check and the deletion. A `context` that keeps the item
 // (MayRemove) leaves it untouched: kKept.
-Removal RemoveListedFile(const FileIdentity& file, bool overwrite,
-                         const IRunContext* context = nullptr);
+[[nodiscard]] Removal RemoveListedFile(const FileIdentity& file, bool overwrite,
+                                       const IRunContext* context = nullptr);
 // Removes the listed folder if it is still that folder and empty (and `context` lets it go).
-Removal RemoveListedFolder(const FileIdentity& folder, const IRunContext* context = nullptr);
+[[nodiscard]] Removal RemoveListedFolder(const FileIdentity& folder,
+                                         const IRunContext* context = nullptr);
 
 // What the clean of a listing did.
 struct TreeRemoval {
@@ -75,7 +76,7 @@ struct TreeRemoval {
 // it is empty. What changed or came after the listing stays. `plugin` (may be
 // null) says whether to overwrite and cancel, hears of deferrals, and keeps
 // what it will not let go (a folder holding a kept item stays too, as kept).
-TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plugin);
+[[nodiscard]] TreeRemoval RemoveListedTree(const FolderTreeListing& listing, IRunContext* plugin);
 
 // The outcome of the path-based deletions below, for callers that know a path only.
 enum class DeleteOutcome {
@@ -95,22 +96,25 @@ inline bool IsRemoved(DeleteOutcome outcome) {
 // file that is not, stays: kFailed, ERROR_ACCESS_DENIED). What Windows will
 // not let go of now is scheduled for the next start; when even that fails the
 // file stays and the outcome is kFailed.
-DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite);
+[[nodiscard]] DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite);
 
 enum class WipeOutcome {
     kWiped,    // every byte written and flushed to the disk
     kShared,   // not written: a link, or a file with other names (hard links)
     kMissing,  // not there
-    kFailed,   // could not be opened (another program has it open), written or flushed;
-               // GetLastError() says why
+    kFailed,   // could not be opened (another program has it open), written or flushed
+};
+struct [[nodiscard]] WipeResult {
+    WipeOutcome kind = WipeOutcome::kFailed;
+    DWORD error = ERROR_SUCCESS;  // kFailed: the system's reason
 };
 // Whether a file opened for the overwrite may be written: a reparse point or
 // a file with more than one name leads to data that is not only this name's.
-bool MayOverwrite(const HandleFacts& facts);
+[[nodiscard]] bool MayOverwrite(const HandleFacts& facts);
 // One pass of 0xFF over the file's content, in place, through a handle that
 // does not follow links, shares the file with nobody and shows the path's own
 // final path; flushed.
-WipeOutcome WipeFile(const std::wstring& path);
+WipeResult WipeFile(const std::wstring& path);
 enum class ReplaceResult {
     kReplaced,
     kReplacedWithoutOverwrite,  // the old content went without its overwrite, which failed
@@ -129,16 +133,15 @@ struct [[nodiscard]] ReplaceOutcome {
 // file take the old one's name. The old content is overwritten first when
 // `overwriteOld`, and removed through its own handle. The new file keeps the
 // old one's hidden, system and archive attributes.
-ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view content,
-                                  bool overwriteOld);
+[[nodiscard]] ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view content,
+                                                bool overwriteOld);
 
 // True when removed or already gone. The folder must be reached through no
 // link or alias; a folder link (a junction) is removed as a link.
-bool RemoveFolder(const std::wstring& path);
-// NT: MoveFileExW delay-until-reboot; 9x: a "nul = <short path>" line at the
-// top of WININIT.INI's [rename] section. False (with the system's error) when
-// the system did not accept it.
-bool ScheduleDeleteOnReboot(const std::wstring& path);
+[[nodiscard]] bool RemoveFolder(const std::wstring& path);
+// Asks the system to delete `path` at its next start (MoveFileExW,
+// delay-until-reboot). False (with the system's error) when it did not accept.
+[[nodiscard]] bool ScheduleDeleteOnReboot(const std::wstring& path);
 // Replaces the scheduler for the whole process (tests make it fail); an
 // empty function restores the system's.
 void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> scheduler);
@@ -147,15 +150,16 @@ void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> schedul
 // listed and removed as RemoveListedTree removes a listing. `count` receives
 // what was deleted or deferred, `size` the bytes freed now, `reboot` whether
 // anything was deferred (the plug-in's reboot flag is set too); each may be
-// null when the caller has no use for it. `counted` says whether the call
-// belongs to a clean the user asked for; nothing here depends on it. False when
-// cancelled, when the guard refuses the folder (ERROR_ACCESS_DENIED) or when
-// a file stayed. `plugin` may be null (no cancel, no overwrite).
-bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, bool counted,
-                       unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks);
+// null when the caller has no use for it. False when cancelled, when the guard
+// refuses the folder (ERROR_ACCESS_DENIED) or when a file stayed. `plugin` may
+// be null (no cancel, no overwrite).
+[[nodiscard]] bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin,
+                                     unsigned* count, uint64_t* size, bool* reboot,
+                                     const wchar_t* masks);
 // Deletes everything below `folder` (files, then folders, deepest first),
 // leaving `folder` itself; `masks` select the entries directly in it. False
 // when cancelled, when the guard refuses the folder, or when something below
 // could not be removed.
-bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, bool counted,
-                      unsigned* count, uint64_t* size, bool* reboot, const wchar_t* masks);
+[[nodiscard]] bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin,
+                                    unsigned* count, uint64_t* size, bool* reboot,
+                                    const wchar_t* masks);

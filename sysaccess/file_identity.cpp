@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "sysaccess/handles.h"
+#include "sysaccess/os_version.h"
 #include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
 
@@ -32,6 +33,33 @@ std::optional<uint64_t> TryFileId(HANDLE handle, DWORD& error) {
         return std::nullopt;
     }
     return Combine(id);
+}
+
+// Under Wine the object name of a file is "\??\" and its final path: when
+// that is the recorded path, the final path need not be asked for (it costs
+// a third more). Anywhere else the name is the device's, and is not asked for.
+bool NameIsRecordedPath(HANDLE handle, const std::wstring& recorded) {
+    static const bool wine = IsRunningOnWine();
+    if (!wine) return false;
+    alignas(OBJECT_NAME_INFORMATION)
+        BYTE buffer[sizeof(OBJECT_NAME_INFORMATION) + (MAX_PATH + 8) * sizeof(wchar_t)];
+    ULONG length = 0;
+    if (NtQueryObject(handle, ObjectNameInformation, buffer, sizeof(buffer), &length) < 0)
+        return false;
+    const UNICODE_STRING& name = reinterpret_cast<OBJECT_NAME_INFORMATION*>(buffer)->Name;
+    const std::wstring_view text(name.Buffer, name.Length / sizeof(wchar_t));
+    constexpr std::wstring_view kPrefix = L"\\??\\";
+    return text.size() == kPrefix.size() + recorded.size() && text.starts_with(kPrefix) &&
+           SamePath(text.substr(kPrefix.size()), recorded);
+}
+
+// Whether the open item is at `recorded` (canonical), reached through no
+// link or alias; when it is not, the final path it has instead.
+bool IsAtRecordedPlace(HANDLE handle, const std::wstring& recorded,
+                       std::optional<std::wstring>& finalPath) {
+    if (NameIsRecordedPath(handle, recorded)) return true;
+    finalPath = TryFinalPath(handle);
+    return finalPath && IsDirectFinalPath(*finalPath, recorded);
 }
 
 }  // namespace
@@ -82,8 +110,10 @@ std::wstring LeadsElsewhere(const std::optional<std::wstring>& finalPath) {
 }
 
 IdentityOutcome CheckIdentity(HANDLE handle, const FileIdentity& recorded, IdentityParts parts) {
-    const std::optional<std::wstring> finalPath = TryFinalPath(handle);
-    if (!finalPath || !IsDirectFinalPath(*finalPath, recorded.path))
+    static const bool wine = IsRunningOnWine();
+    std::optional<std::wstring> finalPath;
+    if ((parts != IdentityParts::kItemInCheckedFolder || wine) &&
+        !IsAtRecordedPlace(handle, recorded.path, finalPath))
         return {IdentityCheck::kChanged, ERROR_SUCCESS, L"it " + LeadsElsewhere(finalPath), {}};
     FactsOutcome read = ReadHandleFacts(handle);
     if (read.kind != FactsRead::kRead) return {IdentityCheck::kFailed, read.error, {}, {}};
@@ -125,8 +155,8 @@ IdentityReadOutcome ReadFileIdentity(const std::wstring& path) {
             return {IdentityRead::kMissing, ERROR_SUCCESS, {}, {}};
         return {IdentityRead::kFailed, error, {}, {}};
     }
-    const std::optional<std::wstring> finalPath = TryFinalPath(file.Get());
-    if (!finalPath || !IsDirectFinalPath(*finalPath, canonical))
+    std::optional<std::wstring> finalPath;
+    if (!IsAtRecordedPlace(file.Get(), canonical, finalPath))
         return {IdentityRead::kRefused,
                 ERROR_SUCCESS,
                 L"The file is left alone: it " + LeadsElsewhere(finalPath) + L".",

@@ -29,7 +29,7 @@ inline bool IsNotFoundError(DWORD error) {
 // The final path of an open handle: "C:\..." or "\\server\share\..." for a
 // place on a drive or a share, else as the system gives it (Wine names places
 // outside every drive "\\?\unix\..."). Nothing when the system cannot tell.
-std::optional<std::wstring> TryFinalPath(HANDLE handle);
+[[nodiscard]] std::optional<std::wstring> TryFinalPath(HANDLE handle);
 
 // What an open handle shows of its item, without the volume (asking Wine for
 // it is a round trip to another process per item).
@@ -43,16 +43,21 @@ struct [[nodiscard]] FactsOutcome {
     DWORD error = ERROR_SUCCESS;
     HandleFacts facts;
 };
-FactsOutcome ReadHandleFacts(HANDLE handle);
+[[nodiscard]] FactsOutcome ReadHandleFacts(HANDLE handle);
 
 // The volume serial number of an open handle's volume; nothing when unknown.
-std::optional<uint32_t> TryVolumeSerial(HANDLE handle);
+[[nodiscard]] std::optional<uint32_t> TryVolumeSerial(HANDLE handle);
 
 // How much of a recorded identity an open item is compared with.
 enum class IdentityParts {
     kPlace,          // the final path only: reached through no link or alias
     kItem,           // and the file id, and for a file its size and last write time
     kItemAndVolume,  // and the volume (one query more; a listing checks it once, for its folder)
+    // The item, opened by its name through the handle of a folder already
+    // checked: nothing above it can lead elsewhere, and a link is opened as
+    // itself, so the final path is left out. Under Wine it is compared too:
+    // Wine opens what a Linux symbolic link leads to, whatever is asked.
+    kItemInCheckedFolder,
 };
 // How an item open through `handle` differs from what the scan recorded, as
 // the report says it after "Changed since the scan: " ("it is another file
@@ -64,7 +69,8 @@ struct [[nodiscard]] IdentityOutcome {
     std::wstring change;          // kChanged
     HandleFacts facts;            // kSame: what the handle showed
 };
-IdentityOutcome CheckIdentity(HANDLE handle, const FileIdentity& recorded, IdentityParts parts);
+[[nodiscard]] IdentityOutcome CheckIdentity(HANDLE handle, const FileIdentity& recorded,
+                                            IdentityParts parts);
 
 // The identity of the file at `path`, as a scan records it, read through a
 // handle that follows no link. kMissing: no file there (or a folder);
@@ -76,7 +82,7 @@ struct [[nodiscard]] IdentityReadOutcome {
     std::wstring reason;          // kRefused
     FileIdentity identity;        // kRead
 };
-IdentityReadOutcome ReadFileIdentity(const std::wstring& path);
+[[nodiscard]] IdentityReadOutcome ReadFileIdentity(const std::wstring& path);
 
 // What is said of an item whose final path is not its own: "is reached
 // through a link or another name (it leads to <final path>)".

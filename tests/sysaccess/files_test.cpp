@@ -120,7 +120,7 @@ TEST_F(FileDelete, ReadOnlyHiddenFileGoes) {
 
 TEST_F(FileDelete, WhatIsAlreadyGoneCountsAsDeleted) {
     EXPECT_EQ(DeleteFileEx(folder.Sub(L"gone.txt"), true), DeleteOutcome::kRemoved);
-    EXPECT_EQ(WipeFile(folder.Sub(L"never\\there.txt")), WipeOutcome::kMissing);
+    EXPECT_EQ(WipeFile(folder.Sub(L"never\\there.txt")).kind, WipeOutcome::kMissing);
     EXPECT_TRUE(RemoveFolder(folder.Sub(L"never")));
 }
 
@@ -140,7 +140,9 @@ TEST_F(FileDelete, AFileInUseIsNeverWrittenToAndGoesAtTheNextStart) {
     ASSERT_TRUE(holder.IsValid());
     EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
-    EXPECT_EQ(WipeFile(path), WipeOutcome::kFailed);
+    const WipeResult wiped = WipeFile(path);
+    EXPECT_EQ(wiped.kind, WipeOutcome::kFailed);
+    EXPECT_EQ(wiped.error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     EXPECT_EQ(ReadHeld(holder, 100000), std::string(100000, 'a'));
     EXPECT_NE(PendingRenameOperations().find(L"secret.bin"), std::wstring::npos);
 }
@@ -169,35 +171,10 @@ TEST_F(LockedFile, AskedToBeOverwrittenIsDeferredToo) {
     EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
 }
 
-TEST_F(FileDelete, Windows9xWritesWininitNewestFirst) {
-    WriteTestFile(folder.Sub(L"first long name.txt"), "1");
-    WriteTestFile(folder.Sub(L"second.txt"), "2");
-    auto shortName = [](const std::wstring& path) {
-        char name[MAX_PATH] = {};
-        DWORD length = GetShortPathNameA(ToUtf8(path).c_str(), name, MAX_PATH);
-        return std::string(name, length);
-    };
-    const std::string first = shortName(folder.Sub(L"first long name.txt"));
-    const std::string second = shortName(folder.Sub(L"second.txt"));
-    ASSERT_FALSE(first.empty());
-    const std::wstring ini = L"C:\\windows\\WININIT.INI";
-    // Other sections stay; the entry goes first into an existing [rename].
-    WriteTestFile(ini, "[other]\r\nkeep=1\r\n");
-    {
-        ScopedOsVersion windows98(kWindows98);
-        EXPECT_TRUE(ScheduleDeleteOnReboot(folder.Sub(L"first long name.txt")));
-        EXPECT_EQ(ReadTestFile(ini), "[other]\r\nkeep=1\r\n[rename]\r\nnul = " + first + "\r\n");
-        EXPECT_TRUE(ScheduleDeleteOnReboot(folder.Sub(L"second.txt")));
-    }
-    EXPECT_EQ(ReadTestFile(ini),
-              "[other]\r\nkeep=1\r\n[rename]\r\nnul = " + second + "\r\nnul = " + first + "\r\n");
-    DeleteFileW(ini.c_str());
-}
-
 TEST_F(FileDelete, FolderTreeEmptiesTheFolderAndKeepsIt) {
     WriteTestFile(folder.Sub(L"sub\\one.txt"), "12345");
     reboot = true;  // must be cleared: nothing is deferred
-    EXPECT_TRUE(DeleteFolderTree(folder.Path(), &context, true, &count, &size, &reboot, nullptr));
+    EXPECT_TRUE(DeleteFolderTree(folder.Path(), &context, &count, &size, &reboot, nullptr));
     EXPECT_EQ(count, 2u);
     EXPECT_EQ(size, 5u);
     EXPECT_FALSE(reboot);
@@ -211,7 +188,7 @@ TEST_F(FileDelete, FolderFilesTakeTheMatchingFilesAndDeferLockedOnes) {
     std::wstring locked = folder.Sub(L"b.tmp");
     WriteTestFile(locked, "3");
     UniqueHandle holder = HoldOpen(locked);
-    EXPECT_TRUE(DeleteFolderFiles(folder.Path(), &context, true, &count, &size, &reboot, L"*.tmp"));
+    EXPECT_TRUE(DeleteFolderFiles(folder.Path(), &context, &count, &size, &reboot, L"*.tmp"));
     EXPECT_EQ(count, 2u);
     EXPECT_TRUE(reboot);
     EXPECT_TRUE(context.rebootNeeded);
@@ -223,7 +200,7 @@ TEST_F(FileDelete, FolderTreeReportsAFolderHeldByADeferredFile) {
     // A folder holding a deferred file cannot go: the tree deletion reports it.
     WriteTestFile(folder.Sub(L"busy\\held.txt"), "4");
     UniqueHandle held = HoldOpen(folder.Sub(L"busy\\held.txt"));
-    EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, true, &count, &size, &reboot, nullptr));
+    EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, &count, &size, &reboot, nullptr));
     EXPECT_TRUE(reboot);
 }
 
@@ -234,7 +211,7 @@ TEST_F(FileDelete, OverwriteNeverWritesThroughAnotherName) {
     WriteTestFile(document, "the user's words");
     ASSERT_TRUE(CreateHardLinkW(link.c_str(), document.c_str(), nullptr));
 
-    EXPECT_EQ(WipeFile(link), WipeOutcome::kShared);
+    EXPECT_EQ(WipeFile(link).kind, WipeOutcome::kShared);
     EXPECT_EQ(ReplaceFileContent(link, "kept", true).kind, ReplaceResult::kRefused);
     // Read-only: the attribute belongs to the user's file as much as to this name.
     ASSERT_TRUE(SetFileAttributesW(document.c_str(), FILE_ATTRIBUTE_READONLY));
@@ -248,7 +225,7 @@ TEST_F(FileDelete, OverwriteNeverWritesThroughAnotherName) {
 TEST_F(FileDelete, AFileWithOneNameIsOverwrittenAndFlushed) {
     std::wstring own = folder.Sub(L"own.txt");
     WriteTestFile(own, "secret");
-    EXPECT_EQ(WipeFile(own), WipeOutcome::kWiped);
+    EXPECT_EQ(WipeFile(own).kind, WipeOutcome::kWiped);
     EXPECT_EQ(ReadTestFile(own), std::string(6, '\xFF'));
 }
 
@@ -311,7 +288,7 @@ TEST_F(RefusedSchedule, FailsTheFolderEmptyingAndCountsNothing) {
     const std::wstring pendingBefore = PendingRenameOperations();
     count = 7;
     reboot = true;
-    EXPECT_FALSE(DeleteFolderFiles(folder.Path(), &context, true, &count, &size, &reboot, nullptr));
+    EXPECT_FALSE(DeleteFolderFiles(folder.Path(), &context, &count, &size, &reboot, nullptr));
     EXPECT_EQ(count, 0u);
     EXPECT_FALSE(reboot);
     EXPECT_FALSE(context.rebootNeeded);
@@ -324,9 +301,9 @@ TEST_F(FileDelete, TheProfileIsNeitherEmptiedNorRemoved) {
     ASSERT_FALSE(profile.empty());
     std::wstring canary = profile + L"\\veltrane-canary.txt";
     WriteTestFile(canary, "still here");
-    EXPECT_FALSE(DeleteFolderFiles(profile, &context, true, &count, &size, &reboot, L"*.txt"));
+    EXPECT_FALSE(DeleteFolderFiles(profile, &context, &count, &size, &reboot, L"*.txt"));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_FALSE(DeleteFolderTree(profile + L"\\..", &context, true, &count, &size, &reboot,
+    EXPECT_FALSE(DeleteFolderTree(profile + L"\\..", &context, &count, &size, &reboot,
                                   L"veltrane-canary.txt"));
     EXPECT_EQ(ReadTestFile(canary), "still here");
     DeleteFileW(canary.c_str());
@@ -378,14 +355,14 @@ TEST_F(FolderLink, HandedInAsTheStartItHoldsNothing) {
     StringList files;
     EXPECT_TRUE(GetFileList(nullptr, link, &files, nullptr, nullptr, L'|', &count));
     EXPECT_TRUE(files.empty());
-    DeleteFolderTree(link + L"\\", &context, true, &count, &size, &reboot, nullptr);
-    DeleteFolderFiles(link, &context, true, &count, &size, &reboot, nullptr);
+    EXPECT_FALSE(DeleteFolderTree(link + L"\\", &context, &count, &size, &reboot, nullptr));
+    EXPECT_FALSE(DeleteFolderFiles(link, &context, &count, &size, &reboot, nullptr));
     EXPECT_EQ(ReadTestFile(outside.Sub(L"keep.txt")), "mine");
 }
 
 TEST_F(FolderLink, MetInsideAFolderBeingEmptiedItGoesAsALink) {
     // Removed as a link (Wine cannot remove one and leaves it): never what it leads to.
-    DeleteFolderTree(folder.Path(), &context, true, &count, &size, &reboot, nullptr);
+    (void)DeleteFolderTree(folder.Path(), &context, &count, &size, &reboot, nullptr);
     EXPECT_FALSE(FileExists(folder.Sub(L"inner")));
     EXPECT_EQ(ReadTestFile(outside.Sub(L"keep.txt")), "mine");
 }
@@ -443,15 +420,15 @@ TEST_F(LinkedFile, IsNeitherOverwrittenNorDeletedByAnyRoutine) {
     {
         // The program that has the document open shares it: still not a byte of ours.
         UniqueHandle holder = HoldOpen(document, kShareReadWrite);
-        EXPECT_NE(WipeFile(link), WipeOutcome::kWiped);
+        EXPECT_NE(WipeFile(link).kind, WipeOutcome::kWiped);
         EXPECT_EQ(DeleteFileEx(link, true), DeleteOutcome::kFailed);
         EXPECT_EQ(DeleteFileEx(above + L"\\thesis.docx", true), DeleteOutcome::kFailed);
     }
-    EXPECT_EQ(WipeFile(link), WipeOutcome::kShared);
+    EXPECT_EQ(WipeFile(link).kind, WipeOutcome::kShared);
     EXPECT_EQ(DeleteFileEx(link, false), DeleteOutcome::kFailed);
-    EXPECT_FALSE(DeleteFolderFiles(folder.Path(), &context, true, &count, &size, &reboot, L"*"));
+    EXPECT_FALSE(DeleteFolderFiles(folder.Path(), &context, &count, &size, &reboot, L"*"));
     EXPECT_EQ(count, 0u);
-    EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, true, &count, &size, &reboot, L"*"));
+    EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, &count, &size, &reboot, L"*"));
     EXPECT_EQ(ReadTestFile(document), "the user's words");
     EXPECT_TRUE(FileExists(link));
 }
@@ -568,4 +545,20 @@ TEST_F(ListedTree, AFileInUseWaitsUntouchedAndKeepsItsFolders) {
     EXPECT_EQ(tree.changed, 0u);  // deep and sub hold the waiting file: no surprise
     EXPECT_EQ(tree.failed, 2u);
     EXPECT_EQ(ReadHeld(held, 3), "678");
+}
+
+// More folders than the clean keeps open at once: those it let go of go
+// through their own check, and the tree goes whole.
+TEST_F(FileDelete, AListingOfManyFoldersGoesWhole) {
+    for (int index = 0; index < 270; ++index)
+        WriteTestFile(folder.Sub(L"f" + std::to_wstring(index) + L"\\x.tmp"), "22");
+    FolderTreeListing listing;
+    ASSERT_EQ(ListFolderItems(&context, folder.Path(), nullptr, ListingDepth::kTree, &listing).kind,
+              ListingResult::kListed);
+    const TreeRemoval tree = RemoveListedTree(listing, &context);
+    EXPECT_TRUE(tree.Complete()) << ToUtf8(tree.firstChange) << " " << tree.firstError;
+    EXPECT_EQ(tree.removed, 540u);
+    EXPECT_EQ(tree.freedBytes, 540u);
+    EXPECT_FALSE(FileExists(folder.Sub(L"f0")));
+    EXPECT_FALSE(FileExists(folder.Sub(L"f269")));
 }

@@ -240,7 +240,7 @@ TEST(ProtectedPlaces, APlaceOnNoDriveIsNeverEmptied) {
         for (FolderAction action :
              {FolderAction::kEmpty, FolderAction::kRemove, FolderAction::kEmptyTraceFolder})
             EXPECT_FALSE(CheckFolder(alias, action).allowed);
-        EXPECT_FALSE(DeleteFolderFiles(alias, nullptr, true, nullptr, nullptr, nullptr, L"*"));
+        EXPECT_FALSE(DeleteFolderFiles(alias, nullptr, nullptr, nullptr, nullptr, L"*"));
         EXPECT_EQ(DeleteFileEx(alias + L"\\notes.txt", false), DeleteOutcome::kFailed);
     }
     EXPECT_EQ(ReadTestFile(documents + L"\\VeltraneUnix\\notes.txt"), "kept");
