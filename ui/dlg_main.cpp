@@ -1,7 +1,11 @@
 #include "ui/dlg_main.h"
 
+#include <nlohmann/json.hpp>
+#include <optional>
 #include <utility>
+#include <vector>
 
+#include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 #include "ui/dlg_about.h"
 #include "ui/dlg_notice.h"
@@ -21,6 +25,22 @@ constexpr UINT_PTR kPageGoneTimer = 1;
 std::wstring AttributeOf(const PageEvent& event, const wchar_t* name) {
     auto found = event.attributes.find(name);
     return found == event.attributes.end() ? std::wstring() : found->second;
+}
+
+// The keys of the rows the user unticked in the scan report, which the page
+// puts on the Clean button as a JSON list of texts; none when it carries no
+// list, nothing when what it carries is not one.
+std::optional<std::vector<std::wstring>> UntickedRows(const PageEvent& event) {
+    const std::wstring text = AttributeOf(event, L"data-kept");
+    if (text.empty()) return std::vector<std::wstring>{};
+    const nlohmann::json list = nlohmann::json::parse(ToUtf8(text), nullptr, false);
+    if (!list.is_array()) return std::nullopt;
+    std::vector<std::wstring> keys;
+    for (const nlohmann::json& key : list) {
+        if (!key.is_string()) return std::nullopt;
+        keys.push_back(FromUtf8(key.get<std::string>()));
+    }
+    return keys;
 }
 
 std::wstring ResourceString(UINT id, const wchar_t* fallback) {
@@ -285,6 +305,14 @@ void CDlgMain::OnElementClick(const PageEvent& event) {
     } else {
         // The finish of a clean also closes the explanation of its errors.
         if (command == L"btn_finish" && mode == CKernel::kCleanFinished) errorWindow_.Hide();
+        if (command == L"btn_clean" && mode == CKernel::kScanFinished) {
+            std::optional<std::vector<std::wstring>> unticked = UntickedRows(event);
+            if (!unticked) {
+                ShowNotice(L"The rows you unticked could not be read, so nothing was cleaned.");
+                return;
+            }
+            kernel_.SetKeptByYou(std::move(*unticked));
+        }
         kernel_.HandleCommand(command);
     }
 
