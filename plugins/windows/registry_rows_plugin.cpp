@@ -73,7 +73,16 @@ bool CRegistryRowsPlugin::DeleteValue(DomainInfo& row, HKEY key, const RowValue&
         // written again since, it is another item, and stays.
         if (name == value.name) {
             const RegValueSealRead read = ReadRegValueSeal(key, name.c_str());
-            if (read.kind == RegValueSealRead::Kind::kRead && read.seal != value.seal) {
+            if (read.kind == RegValueSealRead::Kind::kMissing) continue;  // gone already
+            // What cannot be read cannot be known again: it stays.
+            if (read.kind == RegValueSealRead::Kind::kFailed) {
+                row.result = DomainInfo::kError;
+                row.error.emplace(ItemError::kRegValue,
+                                  FormatRegPath(value.root, value.keyPath, name),
+                                  ItemError::kSystemMessage, read.error, false);
+                return false;
+            }
+            if (read.seal != value.seal) {
                 row.result = DomainInfo::kError;
                 row.error.emplace(
                     ItemError::kRegValue, FormatRegPath(value.root, value.keyPath, name),

@@ -10,7 +10,6 @@
 #include "sysaccess/file_walk.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/path_route.h"
-#include "sysaccess/text.h"
 
 namespace {
 
@@ -149,8 +148,9 @@ CPlugin::Result CPlgWindowsTimeline::Fix() {
 }
 
 void CPlgWindowsTimeline::CleanAccount(Account& account) {
+    // Plain text, as every item error's: the window shows it as text.
     const std::wstring title =
-        EscapeHtml(L"The Timeline's database \"" + account.database + L"\" was left as it was.");
+        L"The Timeline's database \"" + account.database + L"\" was left as it was.";
     if (account.refusal) {
         SetGroupResult(account.group, DomainInfo::kError, ItemError(title, *account.refusal));
         return;

@@ -9,9 +9,11 @@
 #include "plugins/windows/windows_timeline.h"
 #include "seedtraces/seed_windows10.h"
 #include "support/test_files.h"
+#include "support/test_links.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/sqlite_db.h"
+#include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
 namespace {
@@ -103,6 +105,22 @@ TEST_F(WindowsTimeline, ADatabaseHeldOpenGoesWholeAtTheNextStart) {
     EXPECT_EQ(Query(database, "SELECT count(*) FROM Activity"), L"3");
     SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                    L"PendingFileRenameOperations");
+}
+
+// The window shows an item error's title as text: it is never escaped as markup.
+TEST_F(WindowsTimeline, ADatabaseReachedThroughALinkSinceTheScanStaysAndSaysWhyInPlainText) {
+    PluginRun<CPlgWindowsTimeline> run(L"WindowsTimeline");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring account = database.substr(0, database.rfind(L'\\'));
+    const std::wstring moved = account + L"-moved";
+    ASSERT_TRUE(MoveFileW(account.c_str(), moved.c_str()));
+    ASSERT_TRUE(MakeFolderLink(account, moved));
+    run.Clean();
+    RemoveFolderLink(account);
+    ASSERT_FALSE(run.plugin->GetErrors().empty());
+    const std::wstring title = run.plugin->GetErrors()[0].GetTitle();
+    EXPECT_EQ(title.rfind(L"The Timeline's database \"", 0), 0u) << ToUtf8(title);
+    EXPECT_EQ(Query(moved + L"\\ActivitiesCache.db", "SELECT count(*) FROM Activity"), L"3");
 }
 
 }  // namespace
