@@ -8,6 +8,7 @@
 "use strict";
 const path = require("node:path");
 const h = require(path.join(__dirname, "..", "..", "tests", "e2e", "harness.js"));
+const { median } = require("./median");
 
 const FOLDERS = 100;
 const ROWS_PER_FOLDER = 100;
@@ -78,12 +79,6 @@ function drawAndUntick({ folders, rowsPerFolder, keyed, timeoutMs }) {
         waitDrawn();
         setTimeout(() => resolve({ ...marks, timedOut: true }), timeoutMs);
     }, 0));
-}
-
-function median(values) {
-    const sorted = [...values].sort((a, b) => a - b);
-    const middle = Math.floor(sorted.length / 2);
-    return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
 }
 
 async function main() {

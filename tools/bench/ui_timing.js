@@ -6,6 +6,7 @@
 "use strict";
 const path = require("node:path");
 const h = require(path.join(__dirname, "..", "..", "tests", "e2e", "harness.js"));
+const { median } = require("./median");
 
 const ROWS = 10000;
 
@@ -34,12 +35,6 @@ function clickAndWatch({ rows, timeoutMs }) {
             resolve({ ...marks, timedOut: true, rowsSeen: document.querySelectorAll("tr").length });
         }, timeoutMs);
     });
-}
-
-function median(values) {
-    const sorted = [...values].sort((a, b) => a - b);
-    const middle = Math.floor(sorted.length / 2);
-    return sorted.length % 2 ? sorted[middle] : (sorted[middle - 1] + sorted[middle]) / 2;
 }
 
 async function main() {
