@@ -219,7 +219,8 @@ std::optional<CPlugin::Result> CDomainPlugin::RefuseIfKeepListUnreadable() {
             ItemError(L"\"" + domain->name + L"\" was left as it was.", keep.UnreadableReason());
     }
     CollectDomainErrors();
-    return errors.empty() ? kDone : kDoneWithFailures;
+    // Refused as a whole, like every clean when the exclusions cannot be read.
+    return errors.empty() ? kDone : kFailed;
 }
 
 void CDomainPlugin::CollectDomainErrors() {

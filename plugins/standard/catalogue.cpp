@@ -164,7 +164,10 @@ CPlugin::Result CPlgOperaCookies::Fix() {
             record.errorNumber = errors.size();
         }
     }
-    return errors.empty() ? kDone : kDoneWithFailures;
+    if (errors.empty()) return kDone;
+    // A list that cannot be read refuses the whole plug-in, as every cookie
+    // plug-in's does; a readable one leaves the file whole, row by row.
+    return keep.IsUnreadable() ? kFailed : kDoneWithFailures;
 }
 
 CPlgOperaAddressHistory::CPlgOperaAddressHistory(CKernel& kernel, const PluginIdentity& identity)

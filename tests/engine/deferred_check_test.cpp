@@ -57,7 +57,6 @@ protected:
     void TearDown() override { Forget(); }
     static void Forget() {
         SHDeleteValueW(HKEY_LOCAL_MACHINE, kSessionManager, kPendingValue);
-        DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\Veltrane\\Deferred");
         ForgetKernelSettings();
     }
 

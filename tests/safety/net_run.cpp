@@ -179,6 +179,8 @@ NetRun::NetRun() {
     plantation->RestoreAfterwards(HKEY_LOCAL_MACHINE,
                                   L"System\\CurrentControlSet\\Control\\Session Manager",
                                   L"PendingFileRenameOperations");
+    // The program's record of those: left, a later start would tell of them.
+    plantation->RestoreAfterwards(HKEY_CURRENT_USER, L"SOFTWARE\\Veltrane\\Deferred", L"Items");
 }
 
 std::vector<StartFolder> NetRun::Seed() {

@@ -83,6 +83,7 @@ const std::vector<ExpectedLeft> kLeftBehind = {
     {L"FirefoxSessions", "file links; a backup written after the scan; profiles in Documents"},
     // File links only.
     {L"IECookies", "a cookie file is a file link"},
+    {L"IEHistory", "file links in the History folder it lists"},
     {L"IEDownload", "file links"},
     {L"AOLAddressBarHistory", "a file link"},
     {L"WinRecUsed", "file links"},

@@ -112,6 +112,6 @@ private:
     CKernel* kernel_ = nullptr;
 };
 
-// Clears the kernel's registry footprint (options and the autostart entry,
-// the machine's and the user's).
+// Clears the kernel's registry footprint (options, the autostart entry and the
+// record of deferred deletions, the machine's and the user's).
 void ForgetKernelSettings();
