@@ -39,7 +39,7 @@ bool PlantFolderLinks(Plantation& plantation, const std::vector<StartFolder>& st
 // A registry link key inside every list the noted places show, leading to a
 // control key shaped like such a list.
 void PlantRegistryLinks(Plantation& plantation, const std::vector<TracePlace>& places);
-// "OverWrite" on for the run, as the adversarial clean wants it.
+// "OverWrite" on and no cookie keep-list for the run, as the adversarial clean wants them.
 void TurnOverwriteOn(Plantation& plantation);
 // A cookie keep-list of more than 255 characters, "OverWrite" stored after it.
 void PlantOptions(Plantation& plantation);

@@ -26,11 +26,14 @@ const std::vector<std::wstring> kVolatile = {
 // The seeders' own folders and keys that later tests expect to find empty.
 void RemoveSeededTraces() {
     std::wstring appData = GetKnownFolderPath(FOLDERID_RoamingAppData);
+    // Today's browsers too: a kept cookie of the net's would count in a later scan.
+    std::wstring localData = GetKnownFolderPath(FOLDERID_LocalAppData);
     for (const std::wstring& folder :
          {std::wstring(L"C:\\VeltraneControl"), std::wstring(L"C:\\Program Files\\ICQ"),
           appData + L"\\ICQLite", appData + L"\\Mozilla", appData + L"\\Opera",
-          std::wstring(L"C:\\Program Files\\Netscape"), std::wstring(L"C:\\Program Files\\Opera"),
-          std::wstring(L"C:\\FirefoxProfiles"),
+          appData + L"\\Opera Software", localData + L"\\Google\\Chrome",
+          localData + L"\\Microsoft\\Edge", std::wstring(L"C:\\Program Files\\Netscape"),
+          std::wstring(L"C:\\Program Files\\Opera"), std::wstring(L"C:\\FirefoxProfiles"),
           GetKnownFolderPath(FOLDERID_Documents) + L"\\My Received Files"})
         RemoveTree(folder);
     for (const wchar_t* key :

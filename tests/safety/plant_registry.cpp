@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <knownfolders.h>
+#include <shlwapi.h>
 
 #include <set>
 
@@ -104,6 +105,11 @@ void PlantRegistryLinks(Plantation& plantation, const std::vector<TracePlace>& p
 void TurnOverwriteOn(Plantation& plantation) {
     plantation.RestoreAfterwards(HKEY_LOCAL_MACHINE, kOptionsKey, L"OverWrite");
     SetString(HKEY_LOCAL_MACHINE, kOptionsKey, L"OverWrite", L"1");
+    // With no keep-list: one an earlier run stored would leave cookies it must not judge.
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        plantation.RestoreAfterwards(root, kOptionsKey, L"KeepCookies");
+        SHDeleteValueW(root, kOptionsKey, L"KeepCookies");
+    }
 }
 
 void PlantOptions(Plantation& plantation) {
