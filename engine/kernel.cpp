@@ -15,6 +15,11 @@
 
 namespace {
 
+// A row's key as the page hands it back: a name that is not valid text (an
+// unpaired surrogate) reached the page as U+FFFD, and comes back so. Two
+// names alike but for that are then kept together, never removed together.
+std::wstring AsThePageSeesIt(const std::wstring& key) { return FromUtf8(ToUtf8(key)); }
+
 // The program in its folder, quoted: an unquoted path with spaces lets
 // Windows start another program named like its first word.
 std::wstring AutostartCommand() {
@@ -329,13 +334,14 @@ bool CKernel::GetWipeFiles() const { return options_.overWrite; }
 
 void CKernel::SetKeptByYou(std::vector<std::wstring> itemKeys) {
     keptByYou_.clear();
-    for (std::wstring& key : itemKeys) keptByYou_.insert(std::move(key));
+    for (const std::wstring& key : itemKeys) keptByYou_.insert(AsThePageSeesIt(key));
 }
 
 KeepVerdict CKernel::MayRemove(const ItemRef& item) const {
     // Both are empty outside a run's choices: the unticked rows clear at a
     // scan's start, and the rules are taken when a run starts.
-    if (keptByYou_.contains(ItemKey(item))) return {KeepVerdict::Kind::kKeptByYou, {}};
+    if (!keptByYou_.empty() && keptByYou_.contains(AsThePageSeesIt(ItemKey(item))))
+        return {KeepVerdict::Kind::kKeptByYou, {}};
     if (std::optional<std::wstring> rule = exclusions_.KeepingRule(item))
         return {KeepVerdict::Kind::kExcluded, std::move(*rule)};
     return {};

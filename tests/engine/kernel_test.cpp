@@ -203,6 +203,16 @@ TEST_F(KernelRun, APluginThatThrowsFailsAndTheRunGoesOn) {
               view.rows.end());
 }
 
+// A name with an unpaired surrogate reaches the page as U+FFFD, and its
+// unticked row's key comes back so: the row stays all the same.
+TEST_F(KernelRun, AnUntickedRowStaysWhenItsNameIsNotValidText) {
+    Start({{.id = L"KtA"}});
+    const ItemRef odd = FileItemRef(L"C:\\Temp\\a\xD800b.tmp");
+    kernel->SetKeptByYou({FromUtf8(ToUtf8(ItemKey(odd)))});
+    EXPECT_EQ(kernel->MayRemove(odd).kind, KeepVerdict::Kind::kKeptByYou);
+    EXPECT_EQ(kernel->MayRemove(FileItemRef(L"C:\\Temp\\ab.tmp")).kind, KeepVerdict::Kind::kRemove);
+}
+
 TEST_F(KernelRun, ProgressReachesTheViewAsTextAndIsThrottled) {
     Start({{.id = L"KtA"}});
     plugins[L"KtA"]->SetProgressInterval(60000);
