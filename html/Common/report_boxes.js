@@ -7,10 +7,34 @@
 // them to the program in "data-kept" (a JSON list) when it is pressed.
 // Keys and row texts come from the machine: they are only ever read and set
 // as text and attribute values, never as markup.
+//
+// A long report gets its group boxes and the boxes of its first rows at once,
+// the other rows' boxes in slices while the page is idle. The unticked keys
+// never depend on a row's box being drawn: a row is unticked by its own box
+// (which it then has) or by a group's, which unticks every row inside by key.
 "use strict";
 (function () {
+    // More rows than a screen holds, so that the first frame shows every box in view.
+    var FIRST_ROWS = 120;
+    // A slice draws for this long at least: each one makes the table be laid
+    // out again, so a few long slices cost less than many short ones.
+    var SLICE_MS = 40;
+    var OBSERVED = { childList: true, subtree: true };
     var kept = new Set();
     var scheduled = false;
+    var pending = null;  // the rows whose boxes are still to be drawn, and where to go on
+    var observer;
+
+    // One box of each kind, cloned for every row or group: cheaper than
+    // making and setting up each anew.
+    var templates = {};
+    ["item", "group"].forEach(function (kind) {
+        var box = document.createElement("input");
+        box.type = "checkbox";
+        box.className = "keep-box";
+        box.setAttribute("data-box", kind);
+        templates[kind] = box;
+    });
 
     function cleanButton() {
         return document.querySelector('[cid="btn_clean"]');
@@ -33,10 +57,7 @@
     }
 
     function addBox(element, kind) {
-        var box = document.createElement("input");
-        box.type = "checkbox";
-        box.className = "keep-box";
-        box.dataset.box = kind;
+        var box = templates[kind].cloneNode(false);
         box.setAttribute("aria-label", labelText(element,
             kind === "item" ? "Remove: " : "Remove everything in: "));
         var place = boxPlace(element);
@@ -48,6 +69,46 @@
         var place = boxPlace(element);
         var first = place.firstElementChild;
         return first && first.classList.contains("keep-box") ? first : null;
+    }
+
+    // Boxes added without the observer hearing of each: what it had heard
+    // before is handled first, as it would have been.
+    function quietly(work) {
+        var records = observer.takeRecords();
+        observer.disconnect();
+        work();
+        observer.observe(document.body, OBSERVED);
+        if (records.length) onMutations(records);
+    }
+
+    // Draws the boxes of pending rows from where the last slice stopped,
+    // until `more` says stop; a row's box shows its state at that moment.
+    function drawRows(more) {
+        if (!pending) return;
+        var rows = pending.rows;
+        quietly(function () {
+            for (; pending.next < rows.length && more(); pending.next++) {
+                var row = rows[pending.next];
+                if (ownBox(row)) continue;
+                addBox(row, "item").checked = !kept.has(row.getAttribute("data-item"));
+            }
+        });
+        if (pending.next >= rows.length) pending = null;
+    }
+
+    function drawSlice() {
+        var start = performance.now();
+        var drawn = 0;
+        // The clock is read every 64 boxes.
+        drawRows(function () {
+            return (++drawn & 63) !== 0 || performance.now() - start < SLICE_MS;
+        });
+        if (pending) whenIdle(drawSlice);
+    }
+
+    function whenIdle(then) {
+        if (window.requestIdleCallback) window.requestIdleCallback(then, { timeout: 100 });
+        else setTimeout(then, 0);
     }
 
     // Every group of the report with its box, its parent group and the
@@ -65,25 +126,28 @@
         return groups;
     }
 
-    // Adds the missing boxes and sets every box from the kept keys.
+    // Sets every row and group from the kept keys; adds the missing group
+    // boxes and the first rows' boxes, and has the others drawn while idle.
     function refresh() {
         scheduled = false;
         var area = document.getElementById("DetailsArea");
         if (!area || !cleanButton()) return;
         var groups = collectGroups(area);
+        var rows = area.querySelectorAll("[data-item]");
         // Each row is counted in its own group first, then each group's
         // counts are added to every group around it.
         var own = new Map();
-        area.querySelectorAll("[data-item]").forEach(function (row) {
-            var box = ownBox(row) || addBox(row, "item");
+        for (var i = 0; i < rows.length; i++) {
+            var row = rows[i];
             var ticked = !kept.has(row.getAttribute("data-item"));
-            box.checked = ticked;
+            var box = ownBox(row);
+            if (box) box.checked = ticked;
             if (row.classList.contains("kept-by-you") === ticked)
                 row.classList.toggle("kept-by-you", !ticked);
             var key = row.getAttribute("data-in-group");
             var counts = own.get(key) || own.set(key, { ticked: 0, unticked: 0 }).get(key);
             if (ticked) counts.ticked++; else counts.unticked++;
-        });
+        }
         own.forEach(function (counts, groupKey) {
             // A loop in data-in-group ends once a group is met again.
             var seen = new Set();
@@ -96,12 +160,19 @@
                 key = group.parent;
             }
         });
-        groups.forEach(function (group) {
-            if (group.ticked + group.unticked === 0) return;
-            var box = ownBox(group.element) || addBox(group.element, "group");
-            box.checked = group.unticked === 0;
-            box.indeterminate = group.ticked > 0 && group.unticked > 0;
+        quietly(function () {
+            groups.forEach(function (group) {
+                if (group.ticked + group.unticked === 0) return;
+                var box = ownBox(group.element) || addBox(group.element, "group");
+                box.checked = group.unticked === 0;
+                box.indeterminate = group.ticked > 0 && group.unticked > 0;
+            });
         });
+        var drawing = pending !== null;
+        pending = { rows: rows, next: 0 };
+        var first = 0;
+        drawRows(function () { return first++ < FIRST_ROWS; });
+        if (pending && !drawing) whenIdle(drawSlice);
     }
 
     function schedule() {
@@ -130,12 +201,13 @@
         });
     }
 
+    // One listener for every box of the page.
     document.addEventListener("change", function (event) {
         var box = event.target;
         if (!box.classList || !box.classList.contains("keep-box")) return;
         var area = document.getElementById("DetailsArea");
         if (!area) return;
-        var rows = box.dataset.box === "item"
+        var rows = box.getAttribute("data-box") === "item"
             ? [box.closest("[data-item]")]
             : rowsOfGroup(area, box.closest("[data-group]").getAttribute("data-group"));
         rows.forEach(function (row) {
@@ -156,14 +228,16 @@
         return node.classList !== undefined && node.classList.contains("keep-box");
     }
 
-    new MutationObserver(function (records) {
+    function onMutations(records) {
         // A new scan starts afresh: every row ticked again.
         if (document.querySelector(".mode-scan")) kept.clear();
-        // The boxes added here need no second pass.
         var changed = records.some(function (record) {
             return record.removedNodes.length > 0 ||
                 !Array.prototype.every.call(record.addedNodes, isOwnBox);
         });
         if (changed) schedule();
-    }).observe(document.body, { childList: true, subtree: true });
+    }
+
+    observer = new MutationObserver(onMutations);
+    observer.observe(document.body, OBSERVED);
 })();
