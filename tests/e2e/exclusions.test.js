@@ -25,11 +25,7 @@ before(async () => {
         fs.writeFileSync(path.join(folder, relative), "x");
     }
     h.setOption("KeepCookies", "REG_SZ", "kept.test");
-    browser = await h.launchBrowser();
-    program = h.startProgram();
-    page = await browser.newPage({ viewport: { width: 1000, height: 720 } });
-    await page.goto(await h.waitForAddress(program));
-    await page.locator("#PluginsArea li").first().waitFor();
+    ({ browser, program, page } = await h.startWindow());
 });
 
 after(async () => {
