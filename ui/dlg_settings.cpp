@@ -16,14 +16,14 @@ std::optional<std::wstring> AttributeOf(const PageEvent& event, const wchar_t* n
 
 }  // namespace
 
-std::wstring RuleMatchesHtml(const std::wstring& rule, const RuleMatches& matches) {
+std::wstring RuleMatchesHtml(const ExclusionRule& rule, const RuleMatches& matches) {
     using Stop = RuleMatches::Stop;
     const std::wstring count = std::to_wstring(matches.items.size());
     std::wstring line;
     switch (matches.stop) {
         case Stop::kAtClean:
             line = L"A site rule is matched when a clean-up runs: the cookies and site data of " +
-                   rule.substr(rule.find(L':') + 1) + L" and its sub-domains stay.";
+                   rule.site + L" and its sub-domains stay.";
             break;
         case Stop::kComplete:
             line = matches.items.empty()       ? L"Nothing on this computer matches this rule now."
@@ -152,7 +152,7 @@ void CDlgSettings::OnRuleTest(const std::wstring& rule) {
         return;
     }
     message->SetInnerText(L"");
-    matches->SetInnerHtml(RuleMatchesHtml(rule, FindRuleMatches(*parsed.rule)));
+    matches->SetInnerHtml(RuleMatchesHtml(*parsed.rule, FindRuleMatches(*parsed.rule)));
 }
 
 void CDlgSettings::RenderRuleList() {

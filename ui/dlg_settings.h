@@ -41,7 +41,7 @@ private:
 };
 
 // What a rule's test found, as the page shows it: a line, then the items as text.
-std::wstring RuleMatchesHtml(const std::wstring& rule, const RuleMatches& matches);
+std::wstring RuleMatchesHtml(const ExclusionRule& rule, const RuleMatches& matches);
 
 // A check box's "checked" attribute as a boolean; nothing when it is not one.
 std::optional<bool> ParseCheckedAttribute(const std::optional<std::wstring>& value);

@@ -51,6 +51,12 @@ test("rules are tested, refused with their reason, edited and stored", async () 
     assert.deepEqual((await matches.locator("li").allTextContents()).sort(),
                      ["C:\\e2e\\excl\\a.log", "C:\\e2e\\excl\\deep\\er\\b.log"]);
 
+    // A site is matched when a clean runs, by its domain.
+    await box.fill("site:Example.COM");
+    await settings.locator("#btn_RuleTest").click();
+    await matches.filter({ hasText: "cookies and site data of example.com and its sub-domains" })
+        .waitFor();
+
     // Refused with the parser's reason, and not listed.
     await box.fill("file:relative\\*.log");
     await box.press("Enter");
