@@ -8,21 +8,14 @@
 // Keys and row texts come from the machine: they are only ever read and set
 // as text and attribute values, never as markup.
 //
-// A long report gets its group boxes and the boxes of its first rows at once,
-// the other rows' boxes in slices while the page is idle. The unticked keys
-// never depend on a row's box being drawn: a row is unticked by its own box
-// (which it then has) or by a group's, which unticks every row inside by key.
+// All boxes are added in one go before the report's first frame: drawing the
+// rows after the first screen later made the whole table be laid out again,
+// which cost more than it saved.
 "use strict";
 (function () {
-    // More rows than a screen holds, so that the first frame shows every box in view.
-    var FIRST_ROWS = 120;
-    // A slice draws for this long at least: each one makes the table be laid
-    // out again, so a few long slices cost less than many short ones.
-    var SLICE_MS = 40;
     var OBSERVED = { childList: true, subtree: true };
     var kept = new Set();
     var scheduled = false;
-    var pending = null;  // the rows whose boxes are still to be drawn, and where to go on
     var observer;
 
     // One box of each kind, cloned for every row or group: cheaper than
@@ -81,36 +74,6 @@
         if (records.length) onMutations(records);
     }
 
-    // Draws the boxes of pending rows from where the last slice stopped,
-    // until `more` says stop; a row's box shows its state at that moment.
-    function drawRows(more) {
-        if (!pending) return;
-        var rows = pending.rows;
-        quietly(function () {
-            for (; pending.next < rows.length && more(); pending.next++) {
-                var row = rows[pending.next];
-                if (ownBox(row)) continue;
-                addBox(row, "item").checked = !kept.has(row.getAttribute("data-item"));
-            }
-        });
-        if (pending.next >= rows.length) pending = null;
-    }
-
-    function drawSlice() {
-        var start = performance.now();
-        var drawn = 0;
-        // The clock is read every 64 boxes.
-        drawRows(function () {
-            return (++drawn & 63) !== 0 || performance.now() - start < SLICE_MS;
-        });
-        if (pending) whenIdle(drawSlice);
-    }
-
-    function whenIdle(then) {
-        if (window.requestIdleCallback) window.requestIdleCallback(then, { timeout: 100 });
-        else setTimeout(then, 0);
-    }
-
     // Every group of the report with its box, its parent group and the
     // counts of its rows (all the way down) that are ticked and unticked.
     function collectGroups(root) {
@@ -126,8 +89,7 @@
         return groups;
     }
 
-    // Sets every row and group from the kept keys; adds the missing group
-    // boxes and the first rows' boxes, and has the others drawn while idle.
+    // Adds the missing boxes and sets every box from the kept keys.
     function refresh() {
         scheduled = false;
         var area = document.getElementById("DetailsArea");
@@ -137,17 +99,18 @@
         // Each row is counted in its own group first, then each group's
         // counts are added to every group around it.
         var own = new Map();
-        for (var i = 0; i < rows.length; i++) {
-            var row = rows[i];
-            var ticked = !kept.has(row.getAttribute("data-item"));
-            var box = ownBox(row);
-            if (box) box.checked = ticked;
-            if (row.classList.contains("kept-by-you") === ticked)
-                row.classList.toggle("kept-by-you", !ticked);
-            var key = row.getAttribute("data-in-group");
-            var counts = own.get(key) || own.set(key, { ticked: 0, unticked: 0 }).get(key);
-            if (ticked) counts.ticked++; else counts.unticked++;
-        }
+        quietly(function () {
+            for (var i = 0; i < rows.length; i++) {
+                var row = rows[i];
+                var ticked = !kept.has(row.getAttribute("data-item"));
+                (ownBox(row) || addBox(row, "item")).checked = ticked;
+                if (row.classList.contains("kept-by-you") === ticked)
+                    row.classList.toggle("kept-by-you", !ticked);
+                var key = row.getAttribute("data-in-group");
+                var counts = own.get(key) || own.set(key, { ticked: 0, unticked: 0 }).get(key);
+                if (ticked) counts.ticked++; else counts.unticked++;
+            }
+        });
         own.forEach(function (counts, groupKey) {
             // A loop in data-in-group ends once a group is met again.
             var seen = new Set();
@@ -168,11 +131,6 @@
                 box.indeterminate = group.ticked > 0 && group.unticked > 0;
             });
         });
-        var drawing = pending !== null;
-        pending = { rows: rows, next: 0 };
-        var first = 0;
-        drawRows(function () { return first++ < FIRST_ROWS; });
-        if (pending && !drawing) whenIdle(drawSlice);
     }
 
     function schedule() {

@@ -4,8 +4,7 @@
 // it in data-in-group. Boxes tick and untick rows and whole groups, show a
 // mixed group, keep the choice while reports are switched, start afresh with
 // a new scan, are reached by keyboard with a label each, and hand the clean
-// button the unticked keys exactly as the report holds them, hostile or not,
-// also the keys of rows whose boxes are still to be drawn.
+// button the unticked keys exactly as the report holds them, hostile or not.
 // The window's notice of what became of the last clean's deferred deletions
 // (a record planted as a clean leaves it) is here too: it is told once, and
 // its Yes schedules again what is still there and records it for the next check.
@@ -162,37 +161,6 @@ test("hostile keys and texts stay text and reach the clean as they are", async (
     assert.equal(await page.locator("#DetailsArea img").count(), 0);
     assert.deepEqual(dialogs, []);
     assert.deepEqual(requests.filter((url) => url.includes("pwned")), []);
-});
-
-test("a long report's rows are unticked by their group before their boxes are drawn", async () => {
-    const result = await page.evaluate(async () => {
-        const section = document.querySelector('#DetailsArea [data-group="plugin:T"]');
-        const body = section.querySelector("tbody");
-        const header = body.insertRow();
-        header.setAttribute("data-group", "T/folder:Long");
-        header.setAttribute("data-in-group", "plugin:T");
-        header.insertCell().textContent = "C:\\Long";
-        for (let i = 0; i < 3000; i++) {
-            const row = body.insertRow();
-            row.setAttribute("data-item", "T/Long/" + i);
-            row.setAttribute("data-in-group", "T/folder:Long");
-            row.insertCell().textContent = "long" + i + ".tmp";
-        }
-        // The page draws what it draws at once within this task (microtasks
-        // only), so no idle slice can have drawn the rest yet.
-        for (let turn = 0; turn < 20 && !header.querySelector(".keep-box"); turn++) await null;
-        const boxesAtFirst = document.querySelectorAll("tr[data-item] .keep-box").length;
-        header.querySelector(".keep-box").click();
-        const clean = document.getElementById("test-clean");
-        clean.click();
-        return { boxesAtFirst, kept: JSON.parse(clean.getAttribute("data-kept")).length };
-    });
-    assert.ok(result.boxesAtFirst < 3005, "every box was drawn at once: " + result.boxesAtFirst);
-    assert.equal(result.kept, 3000);
-    // The boxes drawn later show the rows as they are: unticked.
-    await page.locator("tr[data-item] .keep-box").nth(3004).waitFor();
-    assert.equal(await page.locator("tr[data-item].kept-by-you").count(), 3000);
-    assert.equal(await page.locator("tr[data-item] .keep-box:checked").count(), 5);
 });
 
 test("the last clean's deferred items are told, and those still there go again", async () => {

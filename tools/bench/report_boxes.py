@@ -8,7 +8,6 @@ REPORT_GOAL_MS = 800
 
 def bench_report_boxes(runner, results, root, rounds):
     figures = (("ui.report_10000_rows.boxes_drawn", "drawn"),
-               ("ui.report_10000_rows.first_screen_boxes", "shown"),
                ("ui.report_10000_rows.untick_all", "untickAll"))
     if not (root / "tests" / "e2e" / "node_modules").is_dir():
         for name, _ in figures:
