@@ -42,6 +42,9 @@ public:
         Segments place(rule_.pattern.begin(), rule_.pattern.begin() + static_cast<ptrdiff_t>(head));
         if (rule_.kind == ExclusionRule::Kind::kFile ||
             rule_.kind == ExclusionRule::Kind::kFolder) {
+            // The walk lists only what lies at its place: never behind a link on the way.
+            for (size_t depth = 2; depth <= place.size(); ++depth)
+                if (IsFolderLink(Joined(place, depth))) return std::move(result_);
             if (place.size() < rule_.pattern.size())
                 WalkFolder(place);
             else if (rule_.kind == ExclusionRule::Kind::kFolder)

@@ -44,6 +44,9 @@ TEST(RuleMatches, PathRulesListTheirFilesOrFoldersAndNothingBehindALink) {
     EXPECT_EQ(Sorted(folders.items),
               Sorted({root.Sub(L"deep"), root.Sub(L"elsewhere"), root.Sub(L"linked")}));
 
+    // Nor when the link is in the rule's own path.
+    EXPECT_TRUE(FindRuleMatches(Rule(L"file:" + root.Sub(L"linked\\*.log"))).items.empty());
+
     // A rule whose path has no wildcard lists that one place, when it is there.
     EXPECT_EQ(FindRuleMatches(Rule(L"file:" + root.Sub(L"A.TXT"))).items,
               std::vector<std::wstring>{root.Sub(L"a.txt")});
