@@ -65,6 +65,11 @@ public:
 
     void Attach(CKernel* kernel) { kernel_ = kernel; }
 
+    // What the last clean deferred, checked once the run has the run lock:
+    // a run refused because another copy runs leaves the record to the run
+    // that really starts.
+    const std::optional<DeferredCheck>& Deferred() const { return deferred_; }
+
     // Runs the scan (and clean) and returns when the last mode is reached;
     // not done when the run lock kept it from starting.
     RunLockOutcome Run() {
@@ -89,6 +94,11 @@ public:
     DWORD GetMessageThread() const override { return thread_; }
     bool RecomposeLayout() override {
         const CKernel::Mode mode = kernel_->GetMode();
+        // Before the run can defer more: what the last clean deferred, checked once.
+        if (mode == CKernel::kScanning && !deferredChecked_) {
+            deferredChecked_ = true;
+            deferred_ = CheckDeferredItems(kernel_->GetUserHome());
+        }
         if (mode == CKernel::kScanFinished) {
             CollectReports(true);
             if (request_.action == HeadlessRequest::kClean)
@@ -169,6 +179,8 @@ private:
     const DWORD thread_;
     bool finished_ = false;
     RunLockOutcome refusal_;
+    bool deferredChecked_ = false;
+    std::optional<DeferredCheck> deferred_;
     std::vector<PluginOutcome> outcomes_;
 };
 
@@ -308,8 +320,6 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
         output = ListPlugins(kernel, request.json);
         return kExitDone;
     }
-    // Before the run can defer more: what the last clean deferred, checked once.
-    const std::optional<DeferredCheck> deferred = CheckDeferredItems(kernel.GetUserHome());
     if (!request.reportFolder.empty() && !CreateFolderPath(request.reportFolder)) {
         output = L"Cannot create the report folder: " + request.reportFolder + L"\n";
         return kExitUsage;
@@ -332,7 +342,7 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
         return refusal.kind == RunLockOutcome::kBusy ? kExitBusy : kExitFailed;
     }
 
-    output = RunReport(request, kernel, run.Outcomes(), deferred);
+    output = RunReport(request, kernel, run.Outcomes(), run.Deferred());
     bool itemsLeft = false;
     for (const auto& outcome : run.Outcomes()) {
         if (outcome.result == CPlugin::kDoneWithFailures)

@@ -6,6 +6,7 @@
 #include <cwctype>
 #include <string_view>
 
+#include "engine/rule_pattern.h"
 #include "sysaccess/path_canonical.h"
 
 namespace {
@@ -200,6 +201,18 @@ std::optional<Segments> KeyPattern(std::wstring_view key, std::wstring& error) {
 Segments PlaceSegments(const ItemRef& item) { return Split(item.place, L'\\'); }
 
 }  // namespace
+
+bool PatternMatches(const Segments& pattern, const Segments& place) {
+    return SegmentsMatch(pattern, 0, place, 0);
+}
+
+bool PatternMayMatchBelow(const Segments& pattern, const Segments& place) {
+    return MayHoldMatch(pattern, 0, place, 0);
+}
+
+bool NameMatches(std::wstring_view pattern, std::wstring_view name) {
+    return GlobMatch(pattern, name);
+}
 
 RuleParse ParseExclusionRule(const std::wstring& text) {
     static const struct {

@@ -1,5 +1,6 @@
 #include "ui/dlg_settings.h"
 
+#include <algorithm>
 #include <cwctype>
 
 #include "sysaccess/reg_format.h"
@@ -14,6 +15,35 @@ std::optional<std::wstring> AttributeOf(const PageEvent& event, const wchar_t* n
 }
 
 }  // namespace
+
+std::wstring RuleMatchesHtml(const ExclusionRule& rule, const RuleMatches& matches) {
+    using Stop = RuleMatches::Stop;
+    const std::wstring count = std::to_wstring(matches.items.size());
+    std::wstring line;
+    switch (matches.stop) {
+        case Stop::kAtClean:
+            line = L"A site rule is matched when a clean-up runs: the cookies and site data of " +
+                   rule.site + L" and its sub-domains stay.";
+            break;
+        case Stop::kComplete:
+            line = matches.items.empty()       ? L"Nothing on this computer matches this rule now."
+                   : matches.items.size() == 1 ? std::wstring(L"1 item matches this rule now:")
+                                               : count + L" items match this rule now:";
+            break;
+        case Stop::kMoreItems:
+            line = L"More than " + count + L" items match this rule; the first " + count + L":";
+            break;
+        case Stop::kBounded:
+            line = L"The search stopped before it looked everywhere; " + count +
+                   L" matching items found so far:";
+            break;
+    }
+    std::wstring html = L"<p>" + EscapeHtml(line) + L"</p>";
+    if (matches.items.empty()) return html;
+    html += L"<ul>";
+    for (const std::wstring& item : matches.items) html += L"<li>" + EscapeHtml(item) + L"</li>";
+    return html + L"</ul>";
+}
 
 std::optional<bool> ParseCheckedAttribute(const std::optional<std::wstring>& value) {
     if (!value) return std::nullopt;
@@ -38,6 +68,16 @@ CDlgSettings::CDlgSettings(const std::wstring& pageName, CKernel& kernel, CDlgBa
     // Each remove button of the list is named after its row: "btn_KeepRemove_" and a number.
     BindEvent(L"btn_KeepRemove_*", PageEventKind::kClick, [this](const PageEvent& event) {
         OnKeepRemove(AttributeOf(event, L"domain").value_or(L""));
+    });
+    BindEvent(L"btn_RuleAdd", PageEventKind::kClick, [this](const PageEvent& event) {
+        OnRuleSave(AttributeOf(event, L"rule").value_or(L""),
+                   AttributeOf(event, L"editing").value_or(L""));
+    });
+    BindEvent(L"btn_RuleTest", PageEventKind::kClick, [this](const PageEvent& event) {
+        OnRuleTest(AttributeOf(event, L"rule").value_or(L""));
+    });
+    BindEvent(L"btn_RuleRemove_*", PageEventKind::kClick, [this](const PageEvent& event) {
+        OnRuleRemove(AttributeOf(event, L"rule").value_or(L""));
     });
     for (const auto& [id, value] : boxes) {
         BindEvent(id, PageEventKind::kClick, [value](const PageEvent& event) {
@@ -65,6 +105,82 @@ void CDlgSettings::OnDocumentComplete(bool reattached) {
     if (options_.bootStartup) bootStartup->SetAttribute(L"checked", L"1");
     RenderKeepList(L"");
     RenderPlace(L"");
+}
+
+void CDlgSettings::OnRuleSave(const std::wstring& rule, const std::wstring& editing) {
+    std::vector<std::wstring>& rules = options_.exclusions.rules;
+    const RuleParse parsed = ParseExclusionRule(rule);
+    std::wstring message;
+    if (!parsed.rule)
+        message = L"This rule cannot be used: " + parsed.error + L".";
+    else if (rule != editing && std::find(rules.begin(), rules.end(), rule) != rules.end())
+        message = L"That rule is in the list already.";
+    if (!message.empty()) {
+        if (auto text = GetDocument()->GetElementById(L"RuleMessage")) text->SetInnerText(message);
+        return;
+    }
+    if (options_.exclusions.unreadable) options_.exclusions = {};  // a new list
+    auto place = std::find(rules.begin(), rules.end(), editing);
+    if (!editing.empty() && place != rules.end())
+        *place = rule;
+    else
+        rules.push_back(rule);
+    auto document = GetDocument();
+    if (auto box = document->GetElementById(L"tx_Rule")) box->SetAttribute(L"value", L"");
+    if (auto save = document->GetElementById(L"btn_RuleAdd")) save->SetAttribute(L"editing", L"");
+    if (auto matches = document->GetElementById(L"RuleMatches")) matches->SetInnerText(L"");
+    if (auto text = document->GetElementById(L"RuleMessage")) text->SetInnerText(L"");
+    RenderRuleList();
+}
+
+void CDlgSettings::OnRuleRemove(const std::wstring& rule) {
+    std::vector<std::wstring>& rules = options_.exclusions.rules;
+    auto place = std::find(rules.begin(), rules.end(), rule);
+    if (place != rules.end()) rules.erase(place);
+    RenderRuleList();
+}
+
+void CDlgSettings::OnRuleTest(const std::wstring& rule) {
+    IHtmlDocument* document = GetDocument();
+    auto message = document->GetElementById(L"RuleMessage");
+    auto matches = document->GetElementById(L"RuleMatches");
+    if (!message || !matches) return;
+    const RuleParse parsed = ParseExclusionRule(rule);
+    if (!parsed.rule) {
+        message->SetInnerText(L"This rule cannot be used: " + parsed.error + L".");
+        matches->SetInnerText(L"");
+        return;
+    }
+    message->SetInnerText(L"");
+    matches->SetInnerHtml(RuleMatchesHtml(*parsed.rule, FindRuleMatches(*parsed.rule)));
+}
+
+void CDlgSettings::RenderRuleList() {
+    IHtmlDocument* document = GetDocument();
+    if (!document) return;
+    auto list = document->GetElementById(L"RuleList");
+    if (!list) return;
+    std::wstring rows;
+    if (options_.exclusions.unreadable)
+        rows = L"<li class=\"keep-empty\">The stored rules cannot be read (" +
+               EscapeHtml(*options_.exclusions.unreadable) +
+               L"), so every clean-up is refused. Adding a rule starts a new list.</li>";
+    size_t number = 0;
+    for (const std::wstring& rule : options_.exclusions.rules) {
+        const std::wstring text = EscapeHtml(rule);
+        rows += L"<li><code>" + text + L"</code><span class=\"rule-buttons\">" +
+                L"<button type=\"button\" class=\"btn rule-edit\" rule=\"" + text +
+                L"\">Edit</button><button type=\"button\" class=\"btn\" id=\"btn_RuleRemove_" +
+                std::to_wstring(++number) + L"\" rule=\"" + text +
+                L"\">Remove</button></span></li>";
+    }
+    // The keep-list stays where it is kept: it is edited on the General page.
+    for (const std::wstring& domain : options_.keepCookies.Domains())
+        rows += L"<li><code>site:" + EscapeHtml(domain) +
+                L"</code><span class=\"keep-parent\">Cookies to keep (General)</span></li>";
+    if (rows.empty())
+        rows = L"<li class=\"keep-empty\">No rules: a clean-up removes all it lists.</li>";
+    list->SetInnerHtml(rows);
 }
 
 void CDlgSettings::OnKeepAdd(const std::wstring& domain) {
@@ -107,6 +223,7 @@ void CDlgSettings::RenderKeepList(const std::wstring& message) {
                L" Adding a domain starts a new list.</li>";
     if (rows.empty()) rows = L"<li class=\"keep-empty\">No domains: every cookie is cleaned.</li>";
     list->SetInnerHtml(rows);
+    RenderRuleList();
 }
 
 void CDlgSettings::RenderPlace(const std::wstring& problem) {

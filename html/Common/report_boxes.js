@@ -7,10 +7,27 @@
 // them to the program in "data-kept" (a JSON list) when it is pressed.
 // Keys and row texts come from the machine: they are only ever read and set
 // as text and attribute values, never as markup.
+//
+// All boxes are added in one go before the report's first frame: drawing the
+// rows after the first screen later made the whole table be laid out again,
+// which cost more than it saved.
 "use strict";
 (function () {
+    var OBSERVED = { childList: true, subtree: true };
     var kept = new Set();
     var scheduled = false;
+    var observer;
+
+    // One box of each kind, cloned for every row or group: cheaper than
+    // making and setting up each anew.
+    var templates = {};
+    ["item", "group"].forEach(function (kind) {
+        var box = document.createElement("input");
+        box.type = "checkbox";
+        box.className = "keep-box";
+        box.setAttribute("data-box", kind);
+        templates[kind] = box;
+    });
 
     function cleanButton() {
         return document.querySelector('[cid="btn_clean"]');
@@ -33,10 +50,7 @@
     }
 
     function addBox(element, kind) {
-        var box = document.createElement("input");
-        box.type = "checkbox";
-        box.className = "keep-box";
-        box.dataset.box = kind;
+        var box = templates[kind].cloneNode(false);
         box.setAttribute("aria-label", labelText(element,
             kind === "item" ? "Remove: " : "Remove everything in: "));
         var place = boxPlace(element);
@@ -48,6 +62,16 @@
         var place = boxPlace(element);
         var first = place.firstElementChild;
         return first && first.classList.contains("keep-box") ? first : null;
+    }
+
+    // Boxes added without the observer hearing of each: what it had heard
+    // before is handled first, as it would have been.
+    function quietly(work) {
+        var records = observer.takeRecords();
+        observer.disconnect();
+        work();
+        observer.observe(document.body, OBSERVED);
+        if (records.length) onMutations(records);
     }
 
     // Every group of the report with its box, its parent group and the
@@ -71,18 +95,21 @@
         var area = document.getElementById("DetailsArea");
         if (!area || !cleanButton()) return;
         var groups = collectGroups(area);
+        var rows = area.querySelectorAll("[data-item]");
         // Each row is counted in its own group first, then each group's
         // counts are added to every group around it.
         var own = new Map();
-        area.querySelectorAll("[data-item]").forEach(function (row) {
-            var box = ownBox(row) || addBox(row, "item");
-            var ticked = !kept.has(row.getAttribute("data-item"));
-            box.checked = ticked;
-            if (row.classList.contains("kept-by-you") === ticked)
-                row.classList.toggle("kept-by-you", !ticked);
-            var key = row.getAttribute("data-in-group");
-            var counts = own.get(key) || own.set(key, { ticked: 0, unticked: 0 }).get(key);
-            if (ticked) counts.ticked++; else counts.unticked++;
+        quietly(function () {
+            for (var i = 0; i < rows.length; i++) {
+                var row = rows[i];
+                var ticked = !kept.has(row.getAttribute("data-item"));
+                (ownBox(row) || addBox(row, "item")).checked = ticked;
+                if (row.classList.contains("kept-by-you") === ticked)
+                    row.classList.toggle("kept-by-you", !ticked);
+                var key = row.getAttribute("data-in-group");
+                var counts = own.get(key) || own.set(key, { ticked: 0, unticked: 0 }).get(key);
+                if (ticked) counts.ticked++; else counts.unticked++;
+            }
         });
         own.forEach(function (counts, groupKey) {
             // A loop in data-in-group ends once a group is met again.
@@ -96,11 +123,13 @@
                 key = group.parent;
             }
         });
-        groups.forEach(function (group) {
-            if (group.ticked + group.unticked === 0) return;
-            var box = ownBox(group.element) || addBox(group.element, "group");
-            box.checked = group.unticked === 0;
-            box.indeterminate = group.ticked > 0 && group.unticked > 0;
+        quietly(function () {
+            groups.forEach(function (group) {
+                if (group.ticked + group.unticked === 0) return;
+                var box = ownBox(group.element) || addBox(group.element, "group");
+                box.checked = group.unticked === 0;
+                box.indeterminate = group.ticked > 0 && group.unticked > 0;
+            });
         });
     }
 
@@ -130,12 +159,13 @@
         });
     }
 
+    // One listener for every box of the page.
     document.addEventListener("change", function (event) {
         var box = event.target;
         if (!box.classList || !box.classList.contains("keep-box")) return;
         var area = document.getElementById("DetailsArea");
         if (!area) return;
-        var rows = box.dataset.box === "item"
+        var rows = box.getAttribute("data-box") === "item"
             ? [box.closest("[data-item]")]
             : rowsOfGroup(area, box.closest("[data-group]").getAttribute("data-group"));
         rows.forEach(function (row) {
@@ -156,14 +186,16 @@
         return node.classList !== undefined && node.classList.contains("keep-box");
     }
 
-    new MutationObserver(function (records) {
+    function onMutations(records) {
         // A new scan starts afresh: every row ticked again.
         if (document.querySelector(".mode-scan")) kept.clear();
-        // The boxes added here need no second pass.
         var changed = records.some(function (record) {
             return record.removedNodes.length > 0 ||
                 !Array.prototype.every.call(record.addedNodes, isOwnBox);
         });
         if (changed) schedule();
-    }).observe(document.body, { childList: true, subtree: true });
+    }
+
+    observer = new MutationObserver(onMutations);
+    observer.observe(document.body, OBSERVED);
 })();

@@ -7,6 +7,7 @@
 #include "app/command_line.h"
 #include "app/headless.h"
 #include "engine/deferred_check.h"
+#include "engine/kivo_critical_section.h"
 #include "support/test_files.h"
 #include "support/test_plugin.h"
 #include "support/test_registry.h"
@@ -25,12 +26,12 @@ protected:
         ForgetKernelSettings();
         DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\Veltrane\\Deferred");
     }
-    std::wstring Run(std::vector<std::wstring> arguments) {
+    std::wstring Run(std::vector<std::wstring> arguments, ExitCode expected = kExitDone) {
         std::wstring error;
         const HeadlessRequest request = ParseHeadlessArguments(arguments, error);
         EXPECT_TRUE(error.empty()) << ToUtf8(error);
         std::wstring output;
-        EXPECT_EQ(RunHeadless(request, MakeTestFactory(rows, plugins), output), kExitDone)
+        EXPECT_EQ(RunHeadless(request, MakeTestFactory(rows, plugins), output), expected)
             << ToUtf8(output);
         return output;
     }
@@ -69,6 +70,27 @@ TEST_F(DeferredReport, TheNextRunTellsRemovedAndStillThereOnce) {
                   .find(L"1 item deferred at the last clean was removed at restart; 1 "
                         L"is still there."),
               std::wstring::npos);
+}
+
+// The notice belongs to the run that really starts, not to one that another
+// copy's run lock turned away.
+TEST_F(DeferredReport, ARunRefusedByTheRunLockLeavesTheRecord) {
+    WriteTestFile(folder.Sub(L"left.tmp"), "data");
+    ASSERT_EQ(
+        RecordDeferredItems(SettingsHome{}.user, NewDeferredItems({}, {folder.Sub(L"left.tmp")}))
+            .kind,
+        DeferredRecordKind::kDone);
+    {
+        CKivoCriticalSection other;
+        ASSERT_TRUE(other.CreateOrOpen(kKivoSemaphoreName).Done());
+        RunLockTake held = other.TakeIfFree();
+        ASSERT_TRUE(held.outcome.Done());
+        for (const wchar_t* action : {L"/scan", L"/clean"})
+            EXPECT_EQ(Run({action, L"/json"}, kExitBusy), kRunRefusedText + std::wstring(L"\n"));
+    }
+    const auto document = nlohmann::json::parse(ToUtf8(Run({L"/clean", L"/json"})));
+    ASSERT_TRUE(document.contains("deferredCheck")) << document.dump();
+    EXPECT_EQ(document["deferredCheck"]["stillThere"], 1);
 }
 
 }  // namespace

@@ -191,6 +191,16 @@ function seedTraces(families) {
                      { encoding: "utf8", timeout: 300000 });
 }
 
+// Starts the program and opens its window in a new browser, once the plug-in list is shown.
+async function startWindow() {
+    const browser = await launchBrowser();
+    const program = startProgram();
+    const page = await browser.newPage({ viewport: { width: 1000, height: 720 } });
+    await page.goto(await waitForAddress(program));
+    await page.locator("#PluginsArea li").first().waitFor();
+    return { browser, program, page };
+}
+
 // What the tests reach for on the main page; `currentPage` answers the page in use.
 function mainPage(currentPage) {
     const command = (cid) => currentPage().locator(`#control[cid="${cid}"]`);
@@ -208,5 +218,5 @@ function mainPage(currentPage) {
 
 module.exports = { BUILD, LAUNCH, ROOT, SHOTS, deleteRegistryValue, driveC, installedFile, launchBrowser,
                    mainPage, pageAddress, rawGet, recordShellOpens, registryValue, runHelper, seedTraces,
-                   sessionCookie, setOption, setRegistryValue, startProgram, waitFor, waitForAddress,
-                   waitForTrace, workDir };
+                   sessionCookie, setOption, setRegistryValue, startProgram, startWindow, waitFor,
+                   waitForAddress, waitForTrace, workDir };

@@ -42,11 +42,7 @@ before(async () => {
     fs.mkdirSync(SHOTS, { recursive: true });
     const seeded = h.seedTraces("browser");
     assert.equal(seeded.status, 0, seeded.stderr);
-    browser = await h.launchBrowser();
-    program = h.startProgram();
-    page = await browser.newPage({ viewport: { width: 1000, height: 720 } });
-    await page.goto(await h.waitForAddress(program));
-    await page.locator("#PluginsArea li").first().waitFor();
+    ({ browser, program, page } = await h.startWindow());
     const second = h.startProgram();  // brings the window up
     assert.equal(await second.exited, 1);
     await page.locator('body[data-window="shown"]').waitFor();

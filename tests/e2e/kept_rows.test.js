@@ -35,11 +35,7 @@ async function showReport(id) {
 before(async () => {
     const seeded = h.seedTraces("standard");
     assert.equal(seeded.status, 0, seeded.stderr);
-    browser = await h.launchBrowser();
-    program = h.startProgram();
-    page = await browser.newPage({ viewport: { width: 1000, height: 720 } });
-    await page.goto(await h.waitForAddress(program));
-    await page.locator("#PluginsArea li").first().waitFor();
+    ({ browser, program, page } = await h.startWindow());
 });
 
 after(async () => {
