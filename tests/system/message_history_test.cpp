@@ -230,6 +230,21 @@ TEST_F(MessengerRun, AFileInUseIsNeverOverwrittenAndGoesAtTheNextStart) {
                    L"PendingFileRenameOperations");
 }
 
+TEST_F(MessengerRun, AnUntickedHistoryFileStaysAndShowsKeptByYou) {
+    std::wstring log = folder.Sub(L"Log");
+    WriteTestFile(log + L"\\bob@example.com.xml", "<Log/>");
+    WriteTestFile(log + L"\\carol@example.com.xml", "<Log/>");
+    SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath", log);
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring kept = run.plugin->GetFiles(CPlgMessageHistory::kMsn)[0].identity.path;
+    run.kernel->SetKeptByYou({ItemKey(FileItemRef(kept))});
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(FileExists(kept));
+    EXPECT_EQ(run.plugin->GetCleanSummary().removed, 1u);
+    EXPECT_EQ(CountOf(run.CleanReport(), L"Kept by you"), 1u) << run.CleanReport();
+}
+
 TEST_F(MessengerRun, PlaceholderLookAlikesInFileNamesShowAsWritten) {
     std::wstring log = folder.Sub(L"Log");
     WriteTestFile(log + L"\\#result# #messenger# #totalinfo#.xml", "<Log/>");
