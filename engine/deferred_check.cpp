@@ -227,7 +227,8 @@ size_t ScheduleStillThereAgain(const RegPlace& home, const DeferredCheck& check)
         if (item.state != DeferredState::kStillThere ||
             StateNow(item.item) != DeferredState::kStillThere)
             continue;
-        if (ScheduleDeleteOnReboot(item.item.path)) scheduled.push_back(item.item);
+        if (ScheduleDeleteOnReboot(item.item.path).kind == DeleteOutcome::kDeferred)
+            scheduled.push_back(item.item);
     }
     // Recorded again, so that the next start checks them too.
     if (const DeferredRecordOutcome recorded = RecordDeferredItems(home, scheduled);

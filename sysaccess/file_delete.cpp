@@ -31,7 +31,9 @@ Removal Outcome(RemovalKind kind, DWORD error = ERROR_SUCCESS) { return {kind, e
 // The deletion waits for the next start; when the system will not take it
 // either, the file stays and the scheduler's reason is the one that counts.
 Removal Defer(const std::wstring& path, DWORD error) {
-    if (!ScheduleDeleteOnReboot(path)) return Outcome(RemovalKind::kFailed, GetLastError());
+    const PathDeletion scheduled = ScheduleDeleteOnReboot(path);
+    if (scheduled.kind != DeleteOutcome::kDeferred)
+        return Outcome(RemovalKind::kFailed, scheduled.error);
     return Outcome(RemovalKind::kDeferred, error);
 }
 
@@ -428,44 +430,38 @@ private:
     std::unordered_set<std::wstring> holdingKept_;       // folders that hold a kept item
 };
 
-// The guard's answer for a folder about to be emptied; a refusal reads as
-// "access denied" to callers that only look at the error code.
-bool MayEmpty(const std::wstring& folder) {
-    if (MayEmptyFolder(folder)) return true;
-    SetLastError(ERROR_ACCESS_DENIED);
-    return false;
-}
-
 // Lists what `depth` takes of `folder` and removes it (DeleteFolderFiles and DeleteFolderTree).
-bool DeleteFolderListing(const std::wstring& folder, IRunContext* plugin, unsigned* count,
-                         uint64_t* size, bool* reboot, const wchar_t* masks, ListingDepth depth) {
-    if (count) *count = 0;
-    if (size) *size = 0;
-    if (reboot) *reboot = false;
-    if (!MayEmpty(folder)) return false;
+FolderDeletion DeleteFolderListing(const std::wstring& folder, IRunContext* plugin,
+                                   const wchar_t* masks, ListingDepth depth) {
+    using Kind = FolderDeletion::Kind;
+    // A refusal of the guard reads as "access denied" to callers that only look at the code.
+    if (!MayEmptyFolder(folder)) return {Kind::kFailed, ERROR_ACCESS_DENIED};
     FolderTreeListing listing;
     const ListingOutcome listed = ListFolderItems(plugin, folder, masks, depth, &listing);
     switch (listed.kind) {
         case ListingResult::kListed:
             break;
         case ListingResult::kMissing:
-            return true;
+            return {};
         case ListingResult::kRefused:
-            SetLastError(ERROR_ACCESS_DENIED);
-            return false;
+            return {Kind::kFailed, ERROR_ACCESS_DENIED};
         case ListingResult::kCancelled:
-            return false;
+            return {Kind::kCancelled};
         case ListingResult::kFailed:
-            SetLastError(listed.error);
-            return false;
+            return {Kind::kFailed, listed.error};
     }
     const TreeRemoval tree = RemoveListedTree(listing, plugin);
-    if (count) *count = tree.removed + tree.deferred;
-    if (size) *size = tree.freedBytes;
-    if (reboot) *reboot = tree.deferred > 0;
-    if (!tree.Complete())
-        SetLastError(tree.firstError != ERROR_SUCCESS ? tree.firstError : ERROR_ACCESS_DENIED);
-    return tree.Complete();
+    FolderDeletion done;
+    done.count = tree.removed + tree.deferred;
+    done.freedBytes = tree.freedBytes;
+    done.deferred = tree.deferred > 0;
+    if (tree.cancelled) {
+        done.kind = Kind::kCancelled;
+    } else if (!tree.Complete()) {
+        done.kind = Kind::kFailed;
+        done.error = tree.firstError != ERROR_SUCCESS ? tree.firstError : ERROR_ACCESS_DENIED;
+    }
+    return done;
 }
 
 // Kept items are never opened: the user's choice or a rule keeps them as they are.
@@ -636,63 +632,60 @@ ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view con
     return {ReplaceResult::kReplaced, ERROR_SUCCESS};
 }
 
-DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite) {
+PathDeletion DeleteFileEx(const std::wstring& path, bool overwrite) {
     const std::wstring canonical = CanonicalPath(path);
-    if (canonical.empty()) {
-        SetLastError(ERROR_INVALID_NAME);
-        return DeleteOutcome::kFailed;
-    }
+    if (canonical.empty()) return {DeleteOutcome::kFailed, ERROR_INVALID_NAME};
     const Removal removal =
         RemoveFileAt({nullptr, ExtendedLengthPath(canonical)}, canonical, nullptr, overwrite);
     switch (removal.kind) {
         case RemovalKind::kRemoved:
         case RemovalKind::kGone:
-            return DeleteOutcome::kRemoved;
+            return {DeleteOutcome::kRemoved};
         case RemovalKind::kRemovedWithoutOverwrite:
-            return DeleteOutcome::kRemovedWithoutOverwrite;
+            return {DeleteOutcome::kRemovedWithoutOverwrite};
         case RemovalKind::kDeferred:
-            SetLastError(removal.error);
-            return DeleteOutcome::kDeferred;
+            return {DeleteOutcome::kDeferred, removal.error};
         case RemovalKind::kChanged:
             // Reached through a link or an alias: what it leads to is not this path's.
-            SetLastError(ERROR_ACCESS_DENIED);
-            return DeleteOutcome::kFailed;
+            return {DeleteOutcome::kFailed, ERROR_ACCESS_DENIED};
         case RemovalKind::kKept:  // no run context is asked on this path
         case RemovalKind::kFailed:
             break;
     }
-    SetLastError(removal.error);
-    return DeleteOutcome::kFailed;
+    return {DeleteOutcome::kFailed, removal.error};
 }
 
-bool RemoveFolder(const std::wstring& path) {
-    if (!MayRemoveFolder(path)) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }
+PathDeletion RemoveFolder(const std::wstring& path) {
+    if (!MayRemoveFolder(path)) return {DeleteOutcome::kFailed, ERROR_ACCESS_DENIED};
     const std::wstring canonical = CanonicalPath(path);
     const Removal removal = canonical.empty() ? Outcome(RemovalKind::kFailed, ERROR_INVALID_NAME)
                                               : RemoveFolderAt(canonical, nullptr);
-    if (removal.kind == RemovalKind::kRemoved || removal.kind == RemovalKind::kGone) return true;
-    SetLastError(removal.kind == RemovalKind::kChanged ? ERROR_ACCESS_DENIED : removal.error);
-    return false;
+    if (removal.kind == RemovalKind::kRemoved || removal.kind == RemovalKind::kGone)
+        return {DeleteOutcome::kRemoved};
+    return {DeleteOutcome::kFailed,
+            removal.kind == RemovalKind::kChanged ? DWORD{ERROR_ACCESS_DENIED} : removal.error};
 }
 
-bool ScheduleDeleteOnReboot(const std::wstring& path) {
-    if (SchedulerOverride()) return SchedulerOverride()(path);
-    return MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+PathDeletion ScheduleDeleteOnReboot(const std::wstring& path) {
+    if (SchedulerOverride()) {
+        if (SchedulerOverride()(path)) return {DeleteOutcome::kDeferred};
+        return {DeleteOutcome::kFailed, ERROR_ACCESS_DENIED};  // as a refusing system would
+    }
+    if (MoveFileExW(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT))
+        return {DeleteOutcome::kDeferred};
+    return {DeleteOutcome::kFailed, GetLastError()};
 }
 
 void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> scheduler) {
     SchedulerOverride() = std::move(scheduler);
 }
 
-bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin, unsigned* count,
-                       uint64_t* size, bool* reboot, const wchar_t* masks) {
-    return DeleteFolderListing(folder, plugin, count, size, reboot, masks, ListingDepth::kFiles);
+FolderDeletion DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin,
+                                 const wchar_t* masks) {
+    return DeleteFolderListing(folder, plugin, masks, ListingDepth::kFiles);
 }
 
-bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin, unsigned* count,
-                      uint64_t* size, bool* reboot, const wchar_t* masks) {
-    return DeleteFolderListing(folder, plugin, count, size, reboot, masks, ListingDepth::kTree);
+FolderDeletion DeleteFolderTree(const std::wstring& folder, IRunContext* plugin,
+                                const wchar_t* masks) {
+    return DeleteFolderListing(folder, plugin, masks, ListingDepth::kTree);
 }

@@ -83,12 +83,20 @@ enum class DeleteOutcome {
     kRemoved,                  // gone now (or was not there)
     kRemovedWithoutOverwrite,  // gone now; its data belongs to another name too, so not overwritten
     kDeferred,                 // the system removes it at the next start
-    kFailed,                   // still there; GetLastError() says why
+    kFailed,                   // still there
 };
 
 inline bool IsRemoved(DeleteOutcome outcome) {
     return outcome == DeleteOutcome::kRemoved || outcome == DeleteOutcome::kRemovedWithoutOverwrite;
 }
+
+// What a path-based deletion did, with the system's reason for what it did not.
+struct [[nodiscard]] PathDeletion {
+    DeleteOutcome kind = DeleteOutcome::kFailed;
+    DWORD error = ERROR_SUCCESS;  // kDeferred: why it could not go now; kFailed: why it stays
+
+    bool Removed() const { return IsRemoved(kind); }
+};
 
 // Removes one file (read-only, hidden and system files too), overwriting it
 // first when asked, with the checks of RemoveListedFile but for what a scan
@@ -96,7 +104,7 @@ inline bool IsRemoved(DeleteOutcome outcome) {
 // file that is not, stays: kFailed, ERROR_ACCESS_DENIED). What Windows will
 // not let go of now is scheduled for the next start; when even that fails the
 // file stays and the outcome is kFailed.
-[[nodiscard]] DeleteOutcome DeleteFileEx(const std::wstring& path, bool overwrite);
+PathDeletion DeleteFileEx(const std::wstring& path, bool overwrite);
 
 enum class WipeOutcome {
     kWiped,    // every byte written and flushed to the disk
@@ -136,30 +144,39 @@ struct [[nodiscard]] ReplaceOutcome {
 [[nodiscard]] ReplaceOutcome ReplaceFileContent(const std::wstring& path, std::string_view content,
                                                 bool overwriteOld);
 
-// True when removed or already gone. The folder must be reached through no
-// link or alias; a folder link (a junction) is removed as a link.
-[[nodiscard]] bool RemoveFolder(const std::wstring& path);
+// kRemoved when removed or already gone, else kFailed. The folder must be
+// reached through no link or alias; a folder link (a junction) is removed as a link.
+PathDeletion RemoveFolder(const std::wstring& path);
 // Asks the system to delete `path` at its next start (MoveFileExW,
-// delay-until-reboot). False (with the system's error) when it did not accept.
-[[nodiscard]] bool ScheduleDeleteOnReboot(const std::wstring& path);
+// delay-until-reboot): kDeferred, or kFailed with the system's error when it did not accept.
+PathDeletion ScheduleDeleteOnReboot(const std::wstring& path);
 // Replaces the scheduler for the whole process (tests make it fail); an
 // empty function restores the system's.
 void SetRebootSchedulerOverride(std::function<bool(const std::wstring&)> scheduler);
 
+// What DeleteFolderFiles or DeleteFolderTree did.
+struct [[nodiscard]] FolderDeletion {
+    enum class Kind {
+        kDone,       // everything listed went (or waits for the next start)
+        kCancelled,  // stopped; the rest stays
+        kFailed,     // refused by the guard (ERROR_ACCESS_DENIED), not listed, or something stayed
+    };
+    Kind kind = Kind::kDone;
+    DWORD error = ERROR_SUCCESS;  // kFailed: the first reason
+    unsigned count = 0;           // deleted or deferred
+    uint64_t freedBytes = 0;      // removed now
+    bool deferred = false;        // something waits for the next start
+
+    bool Done() const { return kind == Kind::kDone; }
+};
+
 // Deletes the files directly in `folder` that match `masks` ("|"-separated),
-// listed and removed as RemoveListedTree removes a listing. `count` receives
-// what was deleted or deferred, `size` the bytes freed now, `reboot` whether
-// anything was deferred (the plug-in's reboot flag is set too); each may be
-// null when the caller has no use for it. False when cancelled, when the guard
-// refuses the folder (ERROR_ACCESS_DENIED) or when a file stayed. `plugin` may
-// be null (no cancel, no overwrite).
-[[nodiscard]] bool DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin,
-                                     unsigned* count, uint64_t* size, bool* reboot,
-                                     const wchar_t* masks);
+// listed and removed as RemoveListedTree removes a listing (the plug-in's
+// reboot flag is set for what is deferred). `plugin` may be null (no cancel,
+// no overwrite).
+FolderDeletion DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin,
+                                 const wchar_t* masks);
 // Deletes everything below `folder` (files, then folders, deepest first),
-// leaving `folder` itself; `masks` select the entries directly in it. False
-// when cancelled, when the guard refuses the folder, or when something below
-// could not be removed.
-[[nodiscard]] bool DeleteFolderTree(const std::wstring& folder, IRunContext* plugin,
-                                    unsigned* count, uint64_t* size, bool* reboot,
-                                    const wchar_t* masks);
+// leaving `folder` itself; `masks` select the entries directly in it.
+FolderDeletion DeleteFolderTree(const std::wstring& folder, IRunContext* plugin,
+                                const wchar_t* masks);

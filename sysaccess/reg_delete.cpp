@@ -38,7 +38,7 @@ std::optional<RegDeleteOutcome> Unopened(const OpenedRegKey& opened) {
         case OpenedRegKey::Kind::kOpened:
             return std::nullopt;
         case OpenedRegKey::Kind::kMissing:
-            return Outcome(Kind::kDeleted, opened.error);
+            return Outcome(Kind::kGone, opened.error);
         case OpenedRegKey::Kind::kLink:
             return Outcome(Kind::kLink);
         case OpenedRegKey::Kind::kFailed:
@@ -51,7 +51,7 @@ std::optional<RegDeleteOutcome> Unopened(const OpenedRegKey& opened) {
 // failure, the first failure outweighs a link left below.
 void Merge(RegDeleteOutcome& total, const RegDeleteOutcome& part) {
     total.deleted += part.deleted;
-    if (part.kind == Kind::kDeleted || total.kind == Kind::kCancelled) return;
+    if (part.Deleted() || total.kind == Kind::kCancelled) return;
     if (part.kind == Kind::kCancelled || part.kind == Kind::kFailed) {
         if (total.kind != Kind::kFailed || part.kind == Kind::kCancelled) {
             total.kind = part.kind;
@@ -104,7 +104,7 @@ RegDeleteOutcome EmptyOpenKey(HKEY key, const IRunContext* plugin) {
             return total;
         }
         RegDeleteOutcome value = DeleteOpenRegValue(key, name.c_str());
-        if (value.Deleted()) value.deleted = 1;
+        if (value.kind == Kind::kDeleted) value.deleted = 1;
         Merge(total, value);
     }
     for (const std::wstring& name : ListSubKeyNames(key)) {
@@ -126,7 +126,7 @@ RegDeleteOutcome DeleteSubTree(HKEY parent, const wchar_t* name, const IRunConte
         return total;
     }
     RegDeleteOutcome self = DeleteOpenEmptyKey(opened.key.Get());
-    if (self.Deleted()) self.deleted = 1;
+    if (self.kind == Kind::kDeleted) self.deleted = 1;
     Merge(total, self);
     return total;
 }
@@ -162,8 +162,9 @@ RegDeleteOutcome DeleteRegValue(HKEY root, const wchar_t* keyPath, const wchar_t
 
 RegDeleteOutcome DeleteOpenRegValue(HKEY key, const wchar_t* valueName) {
     const LSTATUS status = RegDeleteValueW(key, valueName ? valueName : L"");
-    const bool gone = status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND;
-    return Outcome(gone ? Kind::kDeleted : Kind::kFailed, static_cast<DWORD>(status));
+    if (status == ERROR_SUCCESS) return Outcome(Kind::kDeleted);
+    if (status == ERROR_FILE_NOT_FOUND) return Outcome(Kind::kGone, ERROR_FILE_NOT_FOUND);
+    return Outcome(Kind::kFailed, static_cast<DWORD>(status));
 }
 
 RegDeleteOutcome DeleteOpenRegKey(HKEY key) {
@@ -202,7 +203,7 @@ RegDeleteOutcome DeleteNumberedValues(HKEY root, const wchar_t* keyPath, const w
         if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS)
             continue;
         RegDeleteOutcome value = DeleteOpenRegValue(key, name);
-        if (value.Deleted()) value.deleted = 1;
+        if (value.kind == Kind::kDeleted) value.deleted = 1;
         Merge(total, value);
     }
     return total;

@@ -1,5 +1,6 @@
 #pragma once
-// Registry deletion. Something that is already gone counts as deleted. Every
+// Registry deletion. Something that is already gone is told apart from what
+// a deletion removed (kGone), and both leave nothing to do. Every
 // key is opened as itself (registry_links.h): a registry link is never
 // deleted through, nor anything inside it; it is left and said so.
 #include <windows.h>
@@ -9,7 +10,8 @@
 // What a registry deletion did.
 struct RegDeleteOutcome {
     enum class Kind {
-        kDeleted,     // gone now, or gone already
+        kDeleted,     // removed now
+        kGone,        // not there when the deletion came: nothing removed
         kLink,        // the key is a registry link: it was left, with what it points to
         kLinkInside,  // a registry link below the key was left, so the key stays
         kCancelled,   // stopped before the next deletion; the rest stays
@@ -21,7 +23,8 @@ struct RegDeleteOutcome {
     unsigned deleted = 0;   // values and keys removed, for the deletions of many
     KeepVerdict kept = {};  // kKept
 
-    bool Deleted() const { return kind == Kind::kDeleted; }
+    // Not there any more: removed now, or already gone.
+    bool Deleted() const { return kind == Kind::kDeleted || kind == Kind::kGone; }
 };
 
 // The deletions below that take a `context` ask it first (MayRemove) whether

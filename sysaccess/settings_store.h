@@ -29,7 +29,8 @@ public:
     CRegistryProperty(const CRegistryProperty&) = delete;
     CRegistryProperty& operator=(const CRegistryProperty&) = delete;
 
-    DWORD GetLastError() const { return lastError_; }
+    // The step that failed last (kNone when none did); the system's own code is not kept.
+    DWORD FailedStep() const { return lastError_; }
     void SetNoWriteBack(bool flag) { noWriteBack_ = flag; }
 
 protected:

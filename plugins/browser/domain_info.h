@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/item_error.h"
+#include "engine/item_outcome.h"
 #include "sysaccess/file_identity.h"
 #include "sysaccess/run_context.h"
 
@@ -34,8 +35,14 @@ struct RegItem {
 };
 
 struct DomainInfo {
-    // kKept: every cookie of the domain was on the cookie keep-list.
-    enum Result : int { kNotProcessed = 0, kRebootNeeded = 1, kError = 2, kDeleted = 3, kKept = 4 };
+    // The item outcomes a domain's row can have, by the names the browser
+    // plug-ins use; kKept: every cookie of the domain was on the cookie keep-list.
+    using Result = ItemOutcome;
+    static constexpr Result kNotProcessed = ItemOutcome::kNotProcessed;
+    static constexpr Result kRebootNeeded = ItemOutcome::kDeferred;
+    static constexpr Result kError = ItemOutcome::kFailed;
+    static constexpr Result kDeleted = ItemOutcome::kRemoved;
+    static constexpr Result kKept = ItemOutcome::kKeptByKeepList;
 
     Result result = kNotProcessed;
     std::optional<ItemError> error;  // the failure of the last fix (results 1 and 2)

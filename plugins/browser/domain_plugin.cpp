@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <optional>
 
+#include "engine/item_outcome.h"
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
@@ -100,7 +101,7 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
                     : std::nullopt;
 
     std::wstring rows;
-    int errorNumber = 0;
+    size_t errorCount = 0;
     size_t rowNumber = 0;
     for (const DomainInfo* domain : view_) {
         std::wstring row = rowFragment;
@@ -111,25 +112,8 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
         else if (toggles)
             ReplaceAll(row, L"#keep#", L"");
         if (withResults) {
-            std::wstring result;
-            switch (domain->result) {
-                case DomainInfo::kRebootNeeded:
-                case DomainInfo::kError:
-                    result =
-                        domain->result == DomainInfo::kError ? shared.resError : shared.resReboot;
-                    ReplaceAll(result, L"#id#", std::to_wstring(++errorNumber));
-                    break;
-                case DomainInfo::kDeleted:
-                    result = shared.resDeleted;
-                    break;
-                case DomainInfo::kKept:
-                    result = shared.resKept;
-                    break;
-                default:
-                    result = shared.resCancelled;
-                    break;
-            }
-            ReplaceAll(row, L"#result#", result);
+            const size_t errorNumber = HasItemError(domain->result) ? ++errorCount : 0;
+            ReplaceAll(row, L"#result#", ResultPageOf(domain->result, {}, errorNumber));
         }
         rows += row;
     }

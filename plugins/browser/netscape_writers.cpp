@@ -13,12 +13,11 @@ constexpr wchar_t kCookieStoreName[] = L"Netscape cookies";
 // for the next system start or could not go at all.
 bool DeleteProfileFile(const std::wstring& path, IRunProgress& run,
                        std::optional<ItemError>& error) {
-    DeleteOutcome outcome = DeleteFileEx(path, run.GetWipeFiles());
-    if (IsRemoved(outcome)) return true;
-    DWORD code = GetLastError();
-    bool deferred = outcome == DeleteOutcome::kDeferred;
+    const PathDeletion deleted = DeleteFileEx(path, run.GetWipeFiles());
+    if (deleted.Removed()) return true;
+    bool deferred = deleted.kind == DeleteOutcome::kDeferred;
     if (deferred) run.SetRebootNeeded();
-    error.emplace(ItemError::kFile, path, ItemError::kSystemMessage, code, deferred, L"",
+    error.emplace(ItemError::kFile, path, ItemError::kSystemMessage, deleted.error, deferred, L"",
                   kCannotDeleteSubitem);
     return false;
 }

@@ -144,11 +144,13 @@ void CSiteDataPlugin::CleanProfile(size_t index, const BrowserProfile& profile) 
         }
         DeleteFileRows(index, share.group);
         // The folder itself goes too: its name is the site's.
-        if (row.result == DomainInfo::kDeleted && !share.piece.folder.empty() &&
-            !RemoveFolder(WithoutSlash(share.piece.folder))) {
-            row.result = DomainInfo::kError;
-            row.error = ItemError(ItemError::kFolder, share.piece.folder, ItemError::kSystemMessage,
-                                  GetLastError(), false);
+        if (row.result == DomainInfo::kDeleted && !share.piece.folder.empty()) {
+            if (const PathDeletion removed = RemoveFolder(WithoutSlash(share.piece.folder));
+                !removed.Removed()) {
+                row.result = DomainInfo::kError;
+                row.error = ItemError(ItemError::kFolder, share.piece.folder,
+                                      ItemError::kSystemMessage, removed.error, false);
+            }
         }
         if (row.result == DomainInfo::kDeleted) removed.push_back(share.piece.origin);
     }

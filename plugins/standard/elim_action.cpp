@@ -70,6 +70,9 @@ void SettleRegRecord(CElimAction::SRegRecord& record, const RegDeleteOutcome& ou
         case RegDeleteOutcome::Kind::kDeleted:
             record.status = CElimAction::kRemoved;
             return;
+        case RegDeleteOutcome::Kind::kGone:
+            record.status = CElimAction::kGone;
+            return;
         case RegDeleteOutcome::Kind::kLink:
             FailRegRecord(record, kRegistryLinkLeft, errors);
             return;

@@ -1,5 +1,6 @@
 // Reports of the table-driven plug-ins: a frame, header cells and row
 // patterns assembled from templates, then filled from the found records.
+#include "engine/item_outcome.h"
 #include "engine/page_reader.h"
 #include "engine/report_text.h"
 #include "plugins/standard/standart_plugin.h"
@@ -28,7 +29,6 @@ constexpr wchar_t kItemsFailed[] = L"#items failed#";
 constexpr wchar_t kSubitemsFound[] = L"#subitems found#";
 constexpr wchar_t kSubitemsRemoved[] = L"#subitems removed#";
 constexpr wchar_t kSize[] = L"#size#";
-constexpr wchar_t kErrorId[] = L"#id#";
 constexpr wchar_t kRowAttributes[] = L"#row attributes#";
 constexpr wchar_t kGroupAttributes[] = L"#group attributes#";
 
@@ -43,30 +43,26 @@ uint64_t ItemsOf(const Records::SRegItemStatistics& record) {
 
 bool IsShown(const Records::SStatistics& record) { return record.status != Records::kHidden; }
 
-// The status cell of a cleaned record and, for a failed or deferred one, its error link.
-std::wstring StatusText(Records::Status status, size_t errorNumber) {
-    const SharedResultPages& pages = CPlugin::SharedPages();
-    std::wstring text;
+// What became of a record in the clean; a found or hidden one no clean reached.
+ItemOutcome OutcomeOf(Records::Status status) {
     switch (status) {
         case Records::kRemoved:
-            return pages.resDeleted;
+            return ItemOutcome::kRemoved;
         case Records::kRemovedNotOverwritten:
-            return pages.resDeletedNotOverwritten;
+            return ItemOutcome::kRemovedNotOverwritten;
         case Records::kGone:
-            return pages.resGone;
+            return ItemOutcome::kGone;
         case Records::kKept:
-            return {};  // FillStatus words it from the record's verdict
+            return ItemOutcome::kKept;
         case Records::kDeferred:
-            text = pages.resReboot;
-            break;
+            return ItemOutcome::kDeferred;
         case Records::kFailed:
-            text = pages.resError;
+            return ItemOutcome::kFailed;
+        case Records::kFound:
+        case Records::kHidden:
             break;
-        default:
-            return pages.resCancelled;
     }
-    ReplaceAll(text, kErrorId, std::to_wstring(errorNumber));
-    return text;
+    return ItemOutcome::kNotProcessed;
 }
 
 struct Tally {
@@ -215,9 +211,7 @@ void FillStatus(std::wstring& row, const Records::SStatistics& record, size_t er
         ++tally.errorCounter;
         if (errorNumber == 0) errorNumber = tally.errorCounter;
     }
-    ReplaceAll(row, kStatus,
-               record.status == Records::kKept ? CPlugin::KeptStatusHtml(record.kept)
-                                               : StatusText(record.status, errorNumber));
+    ReplaceAll(row, kStatus, ResultPageOf(OutcomeOf(record.status), record.kept, errorNumber));
 }
 
 std::wstring Body(uint64_t items, const std::wstring& fileRows, const std::wstring& regRows,

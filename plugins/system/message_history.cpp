@@ -1,6 +1,7 @@
 #include "plugins/system/message_history.h"
 
 #include "engine/page_reader.h"
+#include "engine/report_text.h"
 #include "plugins/system/folder_list.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/file_walk.h"
@@ -21,22 +22,6 @@ std::wstring ReadRegistryString(HKEY root, const wchar_t* keyPath, const wchar_t
     CRPSTRING value(root, keyPath, valueName, defaultValue);
     value.SetNoWriteBack(true);
     return value.Get();
-}
-
-const std::wstring& ResultPage(CPlgMessageHistory::FileResult result) {
-    const SharedResultPages& pages = CPlugin::SharedPages();
-    switch (result) {
-        case CPlgMessageHistory::kFileFailed:
-            return pages.resError;
-        case CPlgMessageHistory::kFileDeletedAfterReboot:
-            return pages.resReboot;
-        case CPlgMessageHistory::kFileDeleted:
-            return pages.resDeleted;
-        case CPlgMessageHistory::kFileGone:
-            return pages.resGone;
-        default:
-            return pages.resCancelled;
-    }
 }
 
 }  // namespace
@@ -150,26 +135,29 @@ bool CPlgMessageHistory::CleanList(std::vector<HistoryFile>& list) {
     for (HistoryFile& record : list) {
         if (IsCancelled()) return false;
         if (!record.refusal.empty()) {
-            record.result = kFileFailed;
+            record.result = ItemOutcome::kFailed;
             record.error = ItemError(record.refusalKind, record.path, ItemError::kOwnText, 0, false,
                                      L"", record.refusal);
             continue;
         }
         const bool wipe = GetWipeFiles();
-        const Removal removal = RemoveListedFile(record.identity, wipe);
-        if (removal.kind == RemovalKind::kRemoved ||
-            removal.kind == RemovalKind::kRemovedWithoutOverwrite) {
-            record.result = kFileDeleted;
+        const Removal removal = RemoveListedFile(record.identity, wipe, this);
+        if (removal.kind == RemovalKind::kKept) {
+            record.result = ItemOutcome::kKept;
+            record.kept = removal.kept;
+        } else if (removal.kind == RemovalKind::kRemoved ||
+                   removal.kind == RemovalKind::kRemovedWithoutOverwrite) {
+            record.result = ItemOutcome::kRemoved;
             record.freedBytes = removal.freedBytes;
         } else if (removal.kind == RemovalKind::kGone) {
-            record.result = kFileGone;
+            record.result = ItemOutcome::kGone;
         } else if (removal.kind == RemovalKind::kChanged) {
-            record.result = kFileFailed;
+            record.result = ItemOutcome::kFailed;
             record.error = ItemError(ItemError::kFile, record.path, ItemError::kOwnText, 0, false,
                                      L"", ChangedSinceScan(removal.change));
         } else {
             const bool deferred = removal.kind == RemovalKind::kDeferred;
-            record.result = deferred ? kFileDeletedAfterReboot : kFileFailed;
+            record.result = deferred ? ItemOutcome::kDeferred : ItemOutcome::kFailed;
             if (deferred) SetRebootNeeded();
             record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, record.path,
                                      ItemError::kSystemMessage, removal.error, deferred, L"",
@@ -186,15 +174,14 @@ CPlugin::Result CPlgMessageHistory::Fix() {
     for (auto& list : lists_) {
         CleanList(list);
         for (const HistoryFile& record : list)
-            if (record.result == kFileFailed || record.result == kFileDeletedAfterReboot)
-                errors.push_back(record.error);
+            if (HasItemError(record.result)) errors.push_back(record.error);
         if (IsCancelled()) return kCancelled;
     }
     return kDone;
 }
 
 std::wstring CPlgMessageHistory::BuildRows(Messenger messenger, const std::wstring& header,
-                                           bool clean, int& errorCounter) const {
+                                           bool clean, size_t& errorCounter) const {
     std::wstring folder = GetPluginFolder();
     std::wstring rowTemplate =
         ReadPage(folder + (clean ? L"historyreport.html" : L"historydetail.html"));
@@ -202,24 +189,33 @@ std::wstring CPlgMessageHistory::BuildRows(Messenger messenger, const std::wstri
     std::wstring rowHeader = header;
     if (list.empty()) {
         ReplaceAll(rowHeader, L"#rows#", L"1");
+        ReplaceAll(rowHeader, L"#group attributes#", L"");
         std::wstring row = rowTemplate;
+        ReplaceAll(row, L"#row attributes#", L"");
         ReplaceAll(row, L"#historyfile#", ReadPage(folder + L"nohistory.html"));
         ReplaceAll(row, L"#messenger#", rowHeader);
         ReplaceAll(row, L"#result#", L"");
         return row;
     }
     ReplaceAll(rowHeader, L"#rows#", std::to_wstring(list.size()));
+    static const wchar_t* const kGroupNames[kMessengerCount] = {L"ICQ Lite 5", L"ICQ Pro 2003b",
+                                                                L"MSN Messenger 7.0"};
+    const std::wstring group = SubGroupKey(GetId(), L"messenger", kGroupNames[messenger]);
+    ReplaceAll(rowHeader, L"#group attributes#", GroupAttributes(group, PluginGroupKey(GetId())));
     std::wstring rows;
     for (size_t i = 0; i < list.size(); ++i) {
         const HistoryFile& record = list[i];
         std::wstring row = rowTemplate;
+        // A refused row stands for what the clean leaves: no box.
+        ReplaceAll(row, L"#row attributes#",
+                   record.refusal.empty()
+                       ? ItemRowAttributes(ItemKey(FileItemRef(record.identity.path)), group)
+                       : std::wstring());
         ReplaceAll(row, L"#historyfile#", EscapeHtml(record.path));
         ReplaceAll(row, L"#messenger#", i == 0 ? rowHeader : L"");
         if (clean) {
-            std::wstring result = ResultPage(record.result);
-            if (record.result == kFileFailed || record.result == kFileDeletedAfterReboot)
-                ReplaceAll(result, L"#id#", std::to_wstring(++errorCounter));
-            ReplaceAll(row, L"#result#", result);
+            const size_t errorNumber = HasItemError(record.result) ? ++errorCounter : 0;
+            ReplaceAll(row, L"#result#", ResultPageOf(record.result, record.kept, errorNumber));
         }
         rows += row;
     }
@@ -230,7 +226,7 @@ std::wstring CPlgMessageHistory::BuildReport(bool clean) const {
     std::wstring folder = GetPluginFolder();
     static const wchar_t* const kHeaders[kMessengerCount] = {
         L"detailheadericqlite5.html", L"detailheadericqpro2003b.html", L"detailheadermsn70.html"};
-    int errorCounter = 0;
+    size_t errorCounter = 0;
     std::wstring table;
     size_t total = 0;
     for (int messenger = 0; messenger < kMessengerCount; ++messenger) {
@@ -241,6 +237,7 @@ std::wstring CPlgMessageHistory::BuildReport(bool clean) const {
     std::wstring totalLine = ReadPage(folder + L"totaldetails.html");
     ReplaceAll(totalLine, L"#num#", std::to_wstring(total));
     std::wstring page = ReadPage(folder + (clean ? L"report.html" : L"details.html"));
+    ReplaceAll(page, L"#group attributes#", GroupAttributes(PluginGroupKey(GetId())));
     ReplaceAll(page, L"#messagetable#", table);
     ReplaceAll(page, L"#totalinfo#", totalLine);
     return page;
@@ -274,7 +271,7 @@ CleanSummary CPlgMessageHistory::GetCleanSummary() const {
     uint64_t freed = 0;
     for (const auto& list : lists_)
         for (const HistoryFile& record : list) {
-            if (record.result == kFileDeleted) ++removed;
+            if (record.result == ItemOutcome::kRemoved) ++removed;
             freed += record.freedBytes;
         }
     summary.removed = removed;

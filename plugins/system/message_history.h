@@ -6,26 +6,20 @@
 #include <string>
 #include <vector>
 
+#include "engine/item_outcome.h"
 #include "engine/plugin.h"
 #include "sysaccess/file_identity.h"
 
 class CPlgMessageHistory : public CPlugin {
 public:
-    // kFileGone: gone before the clean came; nothing was removed.
-    enum FileResult : int {
-        kFileNotProcessed = 0,
-        kFileFailed = 1,
-        kFileDeletedAfterReboot = 2,
-        kFileDeleted = 3,
-        kFileGone = 4,
-    };
     enum Messenger : int { kIcqLite = 0, kIcqPro = 1, kMsn = 2, kMessengerCount = 3 };
 
     struct HistoryFile {
         std::wstring path;
         uint64_t length = 0;    // as the folder listing gave it
         FileIdentity identity;  // the file as the scan listed it: the clean removes only that
-        FileResult result = kFileNotProcessed;
+        ItemOutcome result = ItemOutcome::kNotProcessed;
+        KeepVerdict kept;         // kKept: why
         uint64_t freedBytes = 0;  // what the clean removed
         ItemError error{ItemError::kFile, L"", ItemError::kSystemMessage, 0, false};
         // A history folder the guard keeps, or an account key that is a
@@ -60,7 +54,7 @@ private:
                   bool cancelBeforeEachFile);
     bool CleanList(std::vector<HistoryFile>& list);
     std::wstring BuildRows(Messenger messenger, const std::wstring& header, bool clean,
-                           int& errorCounter) const;
+                           size_t& errorCounter) const;
     std::wstring BuildReport(bool clean) const;
 
     std::array<std::vector<HistoryFile>, kMessengerCount> lists_;

@@ -205,12 +205,12 @@ void CPlgMSOfficeRecUsed::CleanWord() {
                 continue;
             }
             if (word.DeleteRecentFile(item.Get())) {
-                found->second->result = RecentDocument::kDeleted;
+                found->second->result = ItemOutcome::kRemoved;
                 continue;
             }
             // Word's own reason, when it gave one, is the row's.
             const WordSession::Failure& failure = word.LastFailure();
-            found->second->result = RecentDocument::kFailed;
+            found->second->result = ItemOutcome::kFailed;
             found->second->error = failure.raisedByWord
                                        ? WordError(path, ItemError::kOwnText, failure.description)
                                        : WordError(path, ItemError::kUnknown, kCannotDelete);
@@ -224,8 +224,8 @@ void CPlgMSOfficeRecUsed::CleanWord() {
     if (failed) {
         const WordSession::Failure& failure = word.LastFailure();
         for (RecentDocument& record : wordList_)
-            if (record.result == RecentDocument::kNotProcessed) {
-                record.result = RecentDocument::kFailed;
+            if (record.result == ItemOutcome::kNotProcessed) {
+                record.result = ItemOutcome::kFailed;
                 record.error =
                     failure.raisedByWord
                         ? WordError(record.path, ItemError::kOwnText, failure.description)
@@ -234,8 +234,8 @@ void CPlgMSOfficeRecUsed::CleanWord() {
     }
     if (!IsCancelled())
         for (RecentDocument& record : wordList_)
-            if (record.result == RecentDocument::kNotProcessed) {
-                record.result = RecentDocument::kFailed;
+            if (record.result == ItemOutcome::kNotProcessed) {
+                record.result = ItemOutcome::kFailed;
                 record.error = WordError(record.path, ItemError::kUnknown, kCannotDelete);
             }
 }
@@ -265,7 +265,7 @@ void CPlgMSOfficeRecUsed::CleanRegistry() {
                                    : record.path;
         if (record.refusal.empty()) {
             if (std::optional<std::wstring> change = ValueChange(record)) {
-                record.result = RecentDocument::kFailed;
+                record.result = ItemOutcome::kFailed;
                 record.error = ItemError(ItemError::kRegValue, where, ItemError::kOwnText, 0, false,
                                          L"", ChangedSinceScan(*change));
                 continue;
@@ -276,10 +276,11 @@ void CPlgMSOfficeRecUsed::CleanRegistry() {
                 ? DeleteRegValue(record.root, record.keyPath.c_str(), record.valueName.c_str())
                 : RegDeleteOutcome{RegDeleteOutcome::Kind::kLink};
         if (deleted.Deleted()) {
-            record.result = RecentDocument::kDeleted;
+            record.result = deleted.kind == RegDeleteOutcome::Kind::kGone ? ItemOutcome::kGone
+                                                                          : ItemOutcome::kRemoved;
             continue;
         }
-        record.result = RecentDocument::kFailed;
+        record.result = ItemOutcome::kFailed;
         record.error = deleted.kind == RegDeleteOutcome::Kind::kLink
                            ? ItemError(ItemError::kRegKey, where, ItemError::kOwnText, 0, false,
                                        L"", kRegistryLinkLeft)
@@ -294,7 +295,7 @@ void CPlgMSOfficeRecUsed::CleanFolder() {
     PlaceVerdict verdict = CheckFolder(recent, FolderAction::kEmpty);
     if (!verdict.allowed) {
         for (RecentDocument& record : folderList_) {
-            record.result = RecentDocument::kFailed;
+            record.result = ItemOutcome::kFailed;
             record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kOwnText, 0,
                                      false, L"", verdict.reason);
         }

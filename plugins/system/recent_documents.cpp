@@ -9,33 +9,6 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/text.h"
 
-namespace {
-
-bool HasError(const RecentDocument& record) {
-    return record.result == RecentDocument::kFailed ||
-           record.result == RecentDocument::kDeletedAfterReboot;
-}
-
-std::wstring ResultPage(const RecentDocument& record) {
-    const SharedResultPages& pages = CPlugin::SharedPages();
-    switch (record.result) {
-        case RecentDocument::kKept:
-            return CPlugin::KeptStatusHtml(record.kept);
-        case RecentDocument::kDeleted:
-            return pages.resDeleted;
-        case RecentDocument::kFailed:
-            return pages.resError;
-        case RecentDocument::kDeletedAfterReboot:
-            return pages.resReboot;
-        case RecentDocument::kGone:
-            return pages.resGone;
-        default:
-            return pages.resCancelled;
-    }
-}
-
-}  // namespace
-
 std::wstring RecentDocument::ItemKeyText() const {
     if (!refusal.empty()) return {};
     if (!identity.path.empty()) return ItemKey(FileItemRef(identity.path));
@@ -65,7 +38,7 @@ std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
     ReplaceAll(page, L"#group attributes#", GroupAttributes(group));
     std::wstring rows;
     size_t count = 0;
-    int errorNumber = 0;
+    size_t errorNumber = 0;
     for (const RecentDocumentList* list : lists)
         for (const RecentDocument& record : *list) {
             ++count;
@@ -77,9 +50,9 @@ std::wstring BuildRecentDocumentsReport(const CPlugin& plugin,
             ReplaceAll(row, L"#type#", EscapeHtml(record.type));
             ReplaceAll(row, L"#path#", EscapeHtml(record.path));
             if (clean) {
-                std::wstring result = ResultPage(record);
-                if (HasError(record)) ReplaceAll(result, L"#id#", std::to_wstring(++errorNumber));
-                ReplaceAll(row, L"#result#", result);
+                ReplaceAll(row, L"#result#",
+                           ResultPageOf(record.result, record.kept,
+                                        HasItemError(record.result) ? ++errorNumber : 0));
             }
             rows += row;
         }
@@ -107,7 +80,7 @@ CleanSummary CountRecentDocuments(const std::vector<const RecentDocumentList*>& 
     uint64_t freed = 0;
     for (const RecentDocumentList* list : lists)
         for (const RecentDocument& record : *list) {
-            if (record.result == RecentDocument::kDeleted) ++removed;
+            if (record.result == ItemOutcome::kRemoved) ++removed;
             freed += record.freedBytes;
         }
     fromErrors.removed = removed;
@@ -117,12 +90,12 @@ CleanSummary CountRecentDocuments(const std::vector<const RecentDocumentList*>& 
 
 void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<ItemError>& errors) {
     for (const RecentDocument& record : list)
-        if (HasError(record) && record.error) errors.push_back(*record.error);
+        if (HasItemError(record.result) && record.error) errors.push_back(*record.error);
 }
 
 void RemoveRecentFile(RecentDocument& record, CPlugin& plugin) {
     if (!record.refusal.empty()) {
-        record.result = RecentDocument::kFailed;
+        record.result = ItemOutcome::kFailed;
         record.error = ItemError(ItemError::kFolder, record.shortcut, ItemError::kOwnText, 0, false,
                                  L"", record.refusal);
         return;
@@ -131,31 +104,31 @@ void RemoveRecentFile(RecentDocument& record, CPlugin& plugin) {
     const Removal removal = RemoveListedFile(record.identity, wipe, &plugin);
     switch (removal.kind) {
         case RemovalKind::kKept:
-            record.result = RecentDocument::kKept;
+            record.result = ItemOutcome::kKept;
             record.kept = removal.kept;
             return;
         case RemovalKind::kRemoved:
         case RemovalKind::kRemovedWithoutOverwrite:
-            record.result = RecentDocument::kDeleted;
+            record.result = ItemOutcome::kRemoved;
             record.freedBytes = removal.freedBytes;
             return;
         case RemovalKind::kGone:
-            record.result = RecentDocument::kGone;
+            record.result = ItemOutcome::kGone;
             return;
         case RemovalKind::kDeferred:
             plugin.SetRebootNeeded();
-            record.result = RecentDocument::kDeletedAfterReboot;
+            record.result = ItemOutcome::kDeferred;
             record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile,
                                      record.shortcut, ItemError::kSystemMessage, removal.error,
                                      true, L"", kCannotDeleteSubitem);
             return;
         case RemovalKind::kChanged:
-            record.result = RecentDocument::kFailed;
+            record.result = ItemOutcome::kFailed;
             record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kOwnText, 0,
                                      false, L"", ChangedSinceScan(removal.change));
             return;
         case RemovalKind::kFailed:
-            record.result = RecentDocument::kFailed;
+            record.result = ItemOutcome::kFailed;
             record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kSystemMessage,
                                      removal.error, false, L"", kCannotDeleteSubitem);
             return;

@@ -9,21 +9,12 @@
 #include <vector>
 
 #include "engine/item_error.h"
+#include "engine/item_outcome.h"
 #include "engine/plugin.h"
 #include "sysaccess/file_identity.h"
 #include "sysaccess/item_ref.h"
 
 struct RecentDocument {
-    // kGone: its file was gone before the clean came; nothing was removed.
-    enum Result : int {
-        kNotProcessed = 0,
-        kDeleted = 1,
-        kFailed = 2,
-        kDeletedAfterReboot = 3,
-        kKept = 4,  // the user or a rule kept it (`kept`)
-        kGone = 5,
-    };
-
     std::wstring name;
     std::wstring shortcut;  // Windows recent documents only
     FileIdentity identity;  // the shortcut as the scan saw it: the clean removes only that
@@ -36,8 +27,8 @@ struct RecentDocument {
     // Why the clean leaves this row: its key is a registry link, or the
     // shortcut is reached through a link.
     std::wstring refusal;
-    Result result = kNotProcessed;
-    KeepVerdict kept;
+    ItemOutcome result = ItemOutcome::kNotProcessed;
+    KeepVerdict kept;  // kKept: why
     std::optional<ItemError> error;
     uint64_t freedBytes = 0;  // what the clean removed of its file
 

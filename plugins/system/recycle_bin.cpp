@@ -4,6 +4,8 @@
 
 #include <cwchar>
 
+#include "engine/changed_since_scan.h"
+#include "engine/item_outcome.h"
 #include "engine/page_reader.h"
 #include "engine/report_text.h"
 #include "engine/statistics.h"
@@ -17,47 +19,13 @@
 namespace {
 
 constexpr UINT kQuietEmpty = SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND;
-
-const std::wstring& ResultPage(CPlgRecycleBin::VolumeResult result) {
-    const SharedResultPages& pages = CPlugin::SharedPages();
-    switch (result) {
-        case CPlgRecycleBin::kVolumeFailed:
-            return pages.resError;
-        case CPlgRecycleBin::kVolumeCleanedAfterReboot:
-            return pages.resReboot;
-        case CPlgRecycleBin::kVolumeCleaned:
-            return pages.resDeleted;
-        default:
-            return pages.resCancelled;
-    }
-}
-
-const std::wstring& ItemResultPage(BinItem::Result result) {
-    const SharedResultPages& pages = CPlugin::SharedPages();
-    switch (result) {
-        case BinItem::kDeleted:
-            return pages.resDeleted;
-        case BinItem::kDeletedNotOverwritten:
-            return pages.resDeletedNotOverwritten;
-        case BinItem::kDeferred:
-            return pages.resReboot;
-        case BinItem::kFailed:
-            return pages.resError;
-        case BinItem::kGone:
-            return pages.resGone;
-        default:
-            return pages.resCancelled;
-    }
-}
-
-// A result text with its error link.
-std::wstring Linked(std::wstring text, size_t errorNumber) {
-    if (errorNumber > 0) ReplaceAll(text, L"#id#", std::to_wstring(errorNumber));
-    return text;
-}
+// Stands for a deletion time no index tells: too new under any age limit.
+constexpr FILETIME kLatestTime = {0xFFFFFFFF, 0x7FFFFFFF};
+constexpr wchar_t kShellBinUnderAgeLimit[] =
+    L"Left under the age limit: the shell does not tell when its items were deleted.";
 
 // Notes an item's error; its number among the volume's errors is its place in `itemErrors`.
-void NoteError(BinItem& item, BinItem::Result result, ItemError error,
+void NoteError(BinItem& item, ItemOutcome result, ItemError error,
                std::vector<ItemError>& itemErrors) {
     item.result = result;
     itemErrors.push_back(std::move(error));
@@ -65,16 +33,17 @@ void NoteError(BinItem& item, BinItem::Result result, ItemError error,
 }
 
 // How one file of an item went; true when it is gone.
-bool SettleFile(BinItem& item, const std::wstring& path, DeleteOutcome outcome, DWORD code,
-                bool wipe, std::vector<ItemError>& itemErrors) {
-    switch (outcome) {
+bool SettleFile(BinItem& item, const std::wstring& path, const PathDeletion& deleted, bool wipe,
+                std::vector<ItemError>& itemErrors) {
+    const DWORD code = deleted.error;
+    switch (deleted.kind) {
         case DeleteOutcome::kRemoved:
             return true;
         case DeleteOutcome::kRemovedWithoutOverwrite:
-            item.result = BinItem::kDeletedNotOverwritten;
+            item.result = ItemOutcome::kRemovedNotOverwritten;
             return true;
         case DeleteOutcome::kDeferred:
-            NoteError(item, BinItem::kDeferred,
+            NoteError(item, ItemOutcome::kDeferred,
                       ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, path,
                                 ItemError::kSystemMessage, code, true, L"", kCannotDeleteSubitem),
                       itemErrors);
@@ -82,7 +51,7 @@ bool SettleFile(BinItem& item, const std::wstring& path, DeleteOutcome outcome, 
         case DeleteOutcome::kFailed:
             break;
     }
-    NoteError(item, BinItem::kFailed,
+    NoteError(item, ItemOutcome::kFailed,
               ItemError(ItemError::kFile, path, ItemError::kSystemMessage, code, false, L"",
                         kCannotDeleteSubitem),
               itemErrors);
@@ -94,31 +63,35 @@ void SettleRemoval(BinItem& item, const Removal& removal, bool wipe,
                    std::vector<ItemError>& itemErrors) {
     switch (removal.kind) {
         case RemovalKind::kRemoved:
-            item.result = BinItem::kDeleted;
+            item.result = ItemOutcome::kRemoved;
             item.freedBytes = removal.freedBytes;
             return;
         case RemovalKind::kRemovedWithoutOverwrite:
-            item.result = BinItem::kDeletedNotOverwritten;
+            item.result = ItemOutcome::kRemovedNotOverwritten;
             item.freedBytes = removal.freedBytes;
             return;
         case RemovalKind::kGone:
-            item.result = BinItem::kGone;
+            item.result = ItemOutcome::kGone;
+            return;
+        case RemovalKind::kKept:
+            item.result = ItemOutcome::kKept;
+            item.kept = removal.kept;
             return;
         case RemovalKind::kDeferred:
-            NoteError(item, BinItem::kDeferred,
+            NoteError(item, ItemOutcome::kDeferred,
                       ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, item.path,
                                 ItemError::kSystemMessage, removal.error, true, L"",
                                 kCannotDeleteSubitem),
                       itemErrors);
             return;
         case RemovalKind::kChanged:
-            NoteError(item, BinItem::kFailed,
+            NoteError(item, ItemOutcome::kFailed,
                       ItemError(ItemError::kFile, item.path, ItemError::kOwnText, 0, false, L"",
                                 ChangedSinceScan(removal.change)),
                       itemErrors);
             return;
         case RemovalKind::kFailed:
-            NoteError(item, BinItem::kFailed,
+            NoteError(item, ItemOutcome::kFailed,
                       ItemError(ItemError::kFile, item.path, ItemError::kSystemMessage,
                                 removal.error, false, L"", kCannotDeleteSubitem),
                       itemErrors);
@@ -139,7 +112,15 @@ bool GetFixedDrives(StringList& roots) {
 }
 
 CPlgRecycleBin::CPlgRecycleBin(CKernel& kernel, const PluginIdentity& identity)
-    : CPlugin(kernel, identity) {}
+    : CPlugin(kernel, identity) {
+    SetAgeLimitApplies();
+}
+
+KeepVerdict CPlgRecycleBin::MayRemove(const ItemRef& item) const {
+    ItemRef undated = item;
+    undated.lastWrite = {};
+    return CPlugin::MayRemove(undated);
+}
 
 CPlugin::Result CPlgRecycleBin::Scan() {
     totals_ = Volume();
@@ -162,14 +143,22 @@ CPlugin::Result CPlgRecycleBin::Scan() {
         if (!answered && bins.items.empty() && bins.left.empty()) continue;
 
         Volume volume;
-        for (const BinItem& item : bins.items) {
+        for (BinItem& item : bins.items) {
+            if (IsTooNew(item.deleted.value_or(kLatestTime))) {
+                ++volume.newerThanLimit;
+                continue;
+            }
             volume.size += item.size;
             volume.items += item.count;
+            volume.binItems.push_back(std::move(item));
         }
+        const bool ageLimited = IsTooNew(kLatestTime);
         if (answered && info.i64NumItems > 0) {
             const bool listed = !wine && HoldsUsersBin(bins.bins, sid);
             const bool apart = wine ? !shellCounted : !listed;
-            if (apart) {
+            if (apart && ageLimited) {
+                volume.shell.leftUnderAgeLimit = true;
+            } else if (apart) {
                 volume.shell.counted = true;
                 volume.shell.items = static_cast<uint64_t>(info.i64NumItems);
                 volume.shell.size = static_cast<uint64_t>(info.i64Size);
@@ -177,9 +166,9 @@ CPlugin::Result CPlgRecycleBin::Scan() {
                 volume.size += volume.shell.size;
                 shellCounted = true;
             }
-            volume.emptyThroughShell = apart || listed;
+            // Emptying the user's listed bin would take the items the age limit keeps.
+            volume.emptyThroughShell = !ageLimited && (apart || listed);
         }
-        volume.binItems = std::move(bins.items);
         volume.left = std::move(bins.left);
         totals_.size += volume.size;
         totals_.items += volume.items;
@@ -191,21 +180,21 @@ CPlugin::Result CPlgRecycleBin::Scan() {
 void CPlgRecycleBin::RemoveFolderItem(BinItem& item, std::vector<ItemError>& itemErrors) {
     // A link among the items goes as a link; a folder goes with exactly what the scan listed.
     if (!item.listing) {
-        if (RemoveFolder(item.path)) {
-            item.result = BinItem::kDeleted;
+        const PathDeletion removed = RemoveFolder(item.path);
+        if (removed.Removed()) {
+            item.result = ItemOutcome::kRemoved;
             return;
         }
-        const DWORD code = GetLastError();
-        NoteError(item, BinItem::kFailed,
-                  ItemError(ItemError::kFolder, item.path, ItemError::kSystemMessage, code, false,
-                            L"", kCannotDeleteSubitem),
+        NoteError(item, ItemOutcome::kFailed,
+                  ItemError(ItemError::kFolder, item.path, ItemError::kSystemMessage, removed.error,
+                            false, L"", kCannotDeleteSubitem),
                   itemErrors);
         return;
     }
     // A bin's folder is never the user's own; one that resolves to it is kept.
     PlaceVerdict verdict = CheckFolder(item.path, FolderAction::kRemove);
     if (!verdict.allowed) {
-        NoteError(item, BinItem::kFailed,
+        NoteError(item, ItemOutcome::kFailed,
                   ItemError(ItemError::kFolder, item.path, ItemError::kOwnText, 0, false, L"",
                             verdict.reason),
                   itemErrors);
@@ -216,16 +205,17 @@ void CPlgRecycleBin::RemoveFolderItem(BinItem& item, std::vector<ItemError>& ite
     item.freedBytes = tree.freedBytes;
     const Removal removal = RemoveListedFolder(item.listing->folder);
     if (removal.kind == RemovalKind::kGone && tree.removed == 0 && tree.deferred == 0) {
-        item.result = BinItem::kGone;
+        item.result = ItemOutcome::kGone;
         return;
     }
     if (removal.kind == RemovalKind::kRemoved || removal.kind == RemovalKind::kGone) {
-        item.result = BinItem::kDeleted;
+        item.result = ItemOutcome::kRemoved;
         return;
     }
     // A folder whose content waits for the next start follows it then.
-    if (tree.deferred > 0 && tree.Complete() && ScheduleDeleteOnReboot(item.path)) {
-        NoteError(item, BinItem::kDeferred,
+    if (tree.deferred > 0 && tree.Complete() &&
+        ScheduleDeleteOnReboot(item.path).kind == DeleteOutcome::kDeferred) {
+        NoteError(item, ItemOutcome::kDeferred,
                   ItemError(ItemError::kFolder, item.path, ItemError::kFolderKeptForReboot,
                             removal.error, true),
                   itemErrors);
@@ -239,20 +229,25 @@ void CPlgRecycleBin::RemoveFolderItem(BinItem& item, std::vector<ItemError>& ite
     else if (removal.error == ERROR_DIR_NOT_EMPTY && tree.failed == 0 && tree.deferred == 0)
         change = L"it holds items the scan did not list";  // they came after it
     if (!change.empty()) {
-        NoteError(item, BinItem::kFailed,
+        NoteError(item, ItemOutcome::kFailed,
                   ItemError(ItemError::kFolder, item.path, ItemError::kOwnText, 0, false, L"",
                             ChangedSinceScan(change)),
                   itemErrors);
         return;
     }
     const DWORD code = tree.failed > 0 ? tree.firstError : removal.error;
-    NoteError(item, BinItem::kFailed,
+    NoteError(item, ItemOutcome::kFailed,
               ItemError(ItemError::kFolder, item.path, ItemError::kSystemMessage, code, false, L"",
                         kCannotDeleteSubitem),
               itemErrors);
 }
 
 void CPlgRecycleBin::RemoveItem(BinItem& item, std::vector<ItemError>& itemErrors) {
+    if (KeepVerdict kept = MayRemove(BinItemRef(item)); kept.Keeps()) {
+        item.result = ItemOutcome::kKept;  // with its index: the shell can still restore it
+        item.kept = std::move(kept);
+        return;
+    }
     const bool wipe = GetWipeFiles();
     if (item.isFolder) {
         RemoveFolderItem(item, itemErrors);
@@ -261,16 +256,12 @@ void CPlgRecycleBin::RemoveItem(BinItem& item, std::vector<ItemError>& itemError
         if (removal.kind == RemovalKind::kDeferred) SetRebootNeeded();
         SettleRemoval(item, removal, wipe, itemErrors);
     } else {
-        item.result = BinItem::kDeleted;
-        DeleteOutcome outcome = DeleteFileEx(item.path, wipe);
-        SettleFile(item, item.path, outcome, GetLastError(), wipe, itemErrors);
+        item.result = ItemOutcome::kRemoved;
+        SettleFile(item, item.path, DeleteFileEx(item.path, wipe), wipe, itemErrors);
     }
     // The index names the item's original place; it goes once the item has.
-    if (item.index.empty() ||
-        (item.result != BinItem::kDeleted && item.result != BinItem::kDeletedNotOverwritten))
-        return;
-    DeleteOutcome outcome = DeleteFileEx(item.index, wipe);
-    SettleFile(item, item.index, outcome, GetLastError(), wipe, itemErrors);
+    if (item.index.empty() || !IsRemoved(item.result)) return;
+    SettleFile(item, item.index, DeleteFileEx(item.index, wipe), wipe, itemErrors);
 }
 
 bool CPlgRecycleBin::EmptyShellBin(const std::wstring& root, Volume& volume, bool postponed,
@@ -302,12 +293,12 @@ bool CPlgRecycleBin::EmptyShellBin(const std::wstring& root, Volume& volume, boo
                       std::to_wstring(info.i64NumItems) + L" items are still in it.";
     }
     if (code == 0 && failure.empty()) {
-        volume.shell.result = BinItem::kDeleted;
+        volume.shell.result = ItemOutcome::kRemoved;
         if (volume.shell.counted && measured)
             volume.shell.freedBytes = static_cast<uint64_t>(before.i64Size);
         return true;
     }
-    volume.shell.result = BinItem::kFailed;
+    volume.shell.result = ItemOutcome::kFailed;
     itemErrors.emplace_back(ItemError::kRecycleBin, root,
                             code != 0 ? ItemError::kSystemMessage : ItemError::kOwnText, code,
                             false, L"", code != 0 ? std::wstring(kCannotDeleteSubitem) : failure);
@@ -319,18 +310,24 @@ void CPlgRecycleBin::CleanVolume(const std::wstring& root, Volume& volume) {
     std::vector<ItemError> itemErrors;
     bool failed = false;
     bool postponed = false;
+    bool kept = false;
     for (BinItem& item : volume.binItems) {
         // A cancelled volume keeps its result: not processed.
         if (IsCancelled()) return;
         RemoveItem(item, itemErrors);
-        failed |= item.result == BinItem::kFailed;
-        postponed |= item.result == BinItem::kDeferred;
+        failed |= item.result == ItemOutcome::kFailed;
+        postponed |= item.result == ItemOutcome::kDeferred;
+        kept |= item.result == ItemOutcome::kKept;
     }
-    if (volume.emptyThroughShell) {
+    // The shell empties the user's listed bin whole, what the user kept too;
+    // a bin of its own (counted apart) holds none of the listed items.
+    if (volume.emptyThroughShell && (volume.shell.counted || !kept)) {
         if (IsCancelled()) return;
         failed |= !EmptyShellBin(root, volume, postponed, itemErrors);
     }
-    volume.result = failed ? kVolumeFailed : postponed ? kVolumeCleanedAfterReboot : kVolumeCleaned;
+    volume.result = failed      ? ItemOutcome::kFailed
+                    : postponed ? ItemOutcome::kDeferred
+                                : ItemOutcome::kRemoved;
     if (itemErrors.empty()) return;
     // The volume's own error comes first, with the reason of the first thing
     // that went wrong; the items' follow in their order.
@@ -348,7 +345,7 @@ void CPlgRecycleBin::CleanVolume(const std::wstring& root, Volume& volume) {
 CPlugin::Result CPlgRecycleBin::Fix() {
     errors.clear();
     for (auto& [root, volume] : volumes_) {
-        if (volume.result == kVolumeFailed) continue;
+        if (volume.result == ItemOutcome::kFailed) continue;
         if (IsCancelled()) return kCancelled;
         SetProgress(root);
         CleanVolume(root, volume);
@@ -368,37 +365,52 @@ std::wstring CPlgRecycleBin::BuildReport(bool clean) const {
     std::wstring total = fragment(L"totaldetails.html", L"totalreport.html");
     const std::wstring shellName = ReadPage(folder + L"shellbin.html");
 
+    const std::wstring pluginGroup = PluginGroupKey(GetId());
+    ReplaceAll(page, L"#group attributes#", GroupAttributes(pluginGroup));
     // The name goes in last: a file in a bin may be called anything, "#size#" too.
-    auto row = [clean](std::wstring text, const std::wstring& name, uint64_t size, uint64_t items,
-                       const std::wstring& result) {
+    auto row = [clean](std::wstring text, const std::wstring& attributes, const std::wstring& name,
+                       uint64_t size, uint64_t items, const std::wstring& result) {
+        ReplaceAll(text, L"#attributes#", attributes);
         ReplaceAll(text, L"#size#", FormatSize(size));
         ReplaceAll(text, L"#numel#", std::to_wstring(items));
         if (clean) ReplaceAll(text, L"#result#", result);
         ReplaceAll(text, L"#name#", name);
         return text;
     };
+    auto leftRow = [&](const std::wstring& name, const std::wstring& reason) {
+        std::wstring left = leftTemplate;
+        ReplaceAll(left, L"#reason#", EscapeHtml(reason));
+        if (clean) ReplaceAll(left, L"#result#", SharedPages().resKept);
+        ReplaceAll(left, L"#name#", name);
+        return left;
+    };
     std::wstring rows;
+    uint64_t newerThanLimit = 0;
     for (const auto& [root, volume] : volumes_) {
-        rows += row(volumeTemplate, EscapeHtml(root), volume.size, volume.items,
-                    Linked(ResultPage(volume.result), volume.errorNumber));
+        const std::wstring driveGroup = SubGroupKey(GetId(), L"drive", root);
+        rows += row(volumeTemplate, GroupAttributes(driveGroup, pluginGroup), EscapeHtml(root),
+                    volume.size, volume.items, ResultPageOf(volume.result, {}, volume.errorNumber));
         for (const BinItem& item : volume.binItems)
-            rows += row(itemTemplate, EscapeHtml(item.path), item.size, item.count,
-                        Linked(ItemResultPage(item.result), item.errorNumber));
+            rows += row(itemTemplate, ItemRowAttributes(ItemKey(BinItemRef(item)), driveGroup),
+                        EscapeHtml(item.path), item.size, item.count,
+                        ResultPageOf(item.result, item.kept, item.errorNumber));
         if (volume.shell.counted)
-            rows += row(itemTemplate, shellName, volume.shell.size, volume.shell.items,
-                        Linked(ItemResultPage(volume.shell.result), volume.shell.errorNumber));
-        for (const LeftPlace& place : volume.left) {
-            std::wstring left = leftTemplate;
-            ReplaceAll(left, L"#reason#", EscapeHtml(place.reason));
-            if (clean) ReplaceAll(left, L"#result#", SharedPages().resKept);
-            ReplaceAll(left, L"#name#", EscapeHtml(place.path));
-            rows += left;
-        }
+            rows += row(itemTemplate, {}, shellName, volume.shell.size, volume.shell.items,
+                        ResultPageOf(volume.shell.result, {}, volume.shell.errorNumber));
+        if (volume.shell.leftUnderAgeLimit) rows += leftRow(shellName, kShellBinUnderAgeLimit);
+        for (const LeftPlace& place : volume.left)
+            rows += leftRow(EscapeHtml(place.path), place.reason);
+        newerThanLimit += volume.newerThanLimit;
     }
     ReplaceAll(total, L"#size#", FormatSize(totals_.size));
     ReplaceAll(total, L"#numel#", std::to_wstring(totals_.items));
     ReplaceAll(page, L"#volumes#", rows);
     ReplaceAll(page, L"#total#", total);
+    if (newerThanLimit > 0) {
+        std::wstring newer = SharedPages().newerThanLimit;
+        ReplaceAll(newer, L"#count#", std::to_wstring(newerThanLimit));
+        page += newer;
+    }
     return page;
 }
 
@@ -419,16 +431,30 @@ ScanSummary CPlgRecycleBin::GetScanSummary() const {
 }
 
 CleanSummary CPlgRecycleBin::GetCleanSummary() const {
-    CleanSummary summary = CPlugin::GetCleanSummary();
+    // Counted from the rows, not the item errors: a volume's own error repeats
+    // the first of its items', which would count that item twice.
+    CleanSummary summary;
     uint64_t removed = 0;
     uint64_t freed = 0;
+    auto count = [&](ItemOutcome result, size_t errorNumber) {
+        if (IsRemoved(result)) {
+            ++removed;
+        } else if (result == ItemOutcome::kDeferred) {
+            ++summary.deferred;
+        } else if (result == ItemOutcome::kFailed) {
+            const bool changed = errorNumber > 0 && errorNumber <= errors.size() &&
+                                 TellsChangedSinceScan(errors[errorNumber - 1]);
+            ++(changed ? summary.changed : summary.failed);
+        }
+    };
     for (const auto& [root, volume] : volumes_) {
         for (const BinItem& item : volume.binItems) {
-            if (item.result == BinItem::kDeleted || item.result == BinItem::kDeletedNotOverwritten)
-                ++removed;
+            count(item.result, item.errorNumber);
             freed += item.freedBytes;
         }
-        if (volume.shell.counted && volume.shell.result == BinItem::kDeleted) ++removed;
+        // The shell's bin is a row when counted apart; its failed emptying counts anyway.
+        if (volume.shell.counted || volume.shell.result == ItemOutcome::kFailed)
+            count(volume.shell.result, volume.shell.errorNumber);
         freed += volume.shell.freedBytes;
     }
     summary.removed = removed;

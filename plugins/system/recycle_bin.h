@@ -4,6 +4,10 @@
 // the shell for the bin it keeps apart from them; the clean removes exactly
 // the listed items itself (so overwriting applies), then lets the shell
 // empty its bin when the scan saw anything in it, and checks that it did.
+// Items the user unticked stay, and so does the shell's bin then (emptying
+// it would take them too). The age limit judges an item by when it was put
+// in the bin; the shell's bin, whose times the shell does not tell, is left
+// whole under an age limit.
 #include <cstdint>
 #include <map>
 #include <string>
@@ -15,13 +19,6 @@
 
 class CPlgRecycleBin : public CPlugin {
 public:
-    enum VolumeResult : int {
-        kVolumeNotProcessed = 0,
-        kVolumeFailed = 1,
-        kVolumeCleanedAfterReboot = 2,
-        kVolumeCleaned = 3
-    };
-
     // The bin the shell keeps apart from the drive's bin folders: under
     // Wine, its own trash (on no drive, so counted on the first drive only);
     // on Windows, a user's bin the listing did not recognise.
@@ -29,15 +26,19 @@ public:
         bool counted = false;  // its figures are part of the volume's
         uint64_t size = 0;     // as the shell gave them at the scan
         uint64_t items = 0;
-        BinItem::Result result = BinItem::kNotProcessed;  // deleted: emptied
+        ItemOutcome result = ItemOutcome::kNotProcessed;  // removed: emptied
         size_t errorNumber = 0;
-        uint64_t freedBytes = 0;  // what it held as the shell emptied it
+        uint64_t freedBytes = 0;         // what it held as the shell emptied it
+        bool leftUnderAgeLimit = false;  // not counted nor emptied: an age limit is set
     };
 
     struct Volume {
-        VolumeResult result = kVolumeNotProcessed;
+        // Removed: every item went; deferred: some wait for the next start.
+        ItemOutcome result = ItemOutcome::kNotProcessed;
         uint64_t size = 0;   // what goes: the listed items and the shell's bin when counted
         uint64_t items = 0;  // items counted by what they are: a folder by its files
+        // Items put in the bin later than the age limit allows: not listed, never removed.
+        uint64_t newerThanLimit = 0;
         std::vector<BinItem> binItems;
         std::vector<LeftPlace> left;
         ShellBin shell;
@@ -54,6 +55,9 @@ public:
     ReportResult BuildFixReport(IHtmlElement& element) override;
     ScanSummary GetScanSummary() const override;
     CleanSummary GetCleanSummary() const override;
+    // The files inside a deleted folder are not judged by their write time:
+    // the age limit took or left the whole item by its deletion time.
+    KeepVerdict MayRemove(const ItemRef& item) const override;
 
     // Keyed by drive root, in ordinal order (C:\ before D:\).
     const std::map<std::wstring, Volume>& GetVolumes() const { return volumes_; }

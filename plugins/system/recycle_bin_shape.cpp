@@ -103,6 +103,57 @@ bool NamesBinClass(const std::wstring& path) {
     return text.find(kBinClass) != std::string::npos;
 }
 
+// The little-endian value of `size` bytes at `offset`; the bytes must hold it.
+uint64_t ReadLittleEndian(const std::string& bytes, size_t offset, size_t size) {
+    uint64_t value = 0;
+    for (size_t i = size; i-- > 0;)
+        value = (value << 8) | static_cast<unsigned char>(bytes[offset + i]);
+    return value;
+}
+
+FILETIME AsFileTime(uint64_t ticks) {
+    return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
+}
+
+// The deletion time a $I index holds.
+std::optional<FILETIME> ReadIndexTime(const std::wstring& indexPath) {
+    constexpr size_t kTimeOffset = 16;
+    constexpr uint64_t kLargestIndex = 64 * 1024;
+    std::string bytes;
+    if (ReadFileBytes(indexPath, bytes, kLargestIndex) != ERROR_SUCCESS ||
+        bytes.size() < kTimeOffset + 8)
+        return std::nullopt;
+    const uint64_t version = ReadLittleEndian(bytes, 0, 8);
+    if (version != 1 && version != 2) return std::nullopt;
+    return AsFileTime(ReadLittleEndian(bytes, kTimeOffset, 8));
+}
+
+// The deletion times INFO2 keeps, by the number in the items' names; empty
+// when the bin has no readable INFO2.
+std::map<uint32_t, FILETIME> ReadInfo2Times(const std::wstring& folder) {
+    constexpr size_t kHeader = 20;
+    constexpr size_t kNumberOffset = 260;
+    constexpr size_t kTimeOffset = 268;
+    constexpr uint64_t kLargestInfo2 = 64 * 1024 * 1024;
+    std::map<uint32_t, FILETIME> times;
+    std::string bytes;
+    if (ReadFileBytes(JoinPath(folder, L"INFO2"), bytes, kLargestInfo2) != ERROR_SUCCESS ||
+        bytes.size() < kHeader)
+        return times;
+    const size_t recordSize = static_cast<size_t>(ReadLittleEndian(bytes, 12, 4));
+    if (recordSize != 280 && recordSize != 800) return times;
+    for (size_t at = kHeader; at + recordSize <= bytes.size(); at += recordSize) {
+        const auto number = static_cast<uint32_t>(ReadLittleEndian(bytes, at + kNumberOffset, 4));
+        times[number] = AsFileTime(ReadLittleEndian(bytes, at + kTimeOffset, 8));
+    }
+    return times;
+}
+
+// The number in an item's INFO2 name ("Dc12.txt": 12).
+uint32_t Info2Number(const std::wstring& name) {
+    return static_cast<uint32_t>(wcstoul(name.c_str() + 2, nullptr, 10));
+}
+
 // The entries of a folder without "." and "..".
 std::vector<FolderEntry> EntriesOf(const std::wstring& folder) {
     std::vector<FolderEntry> entries = ListFolderEntries(folder);
@@ -145,11 +196,12 @@ bool HasBinFiles(const std::wstring& folder, const std::vector<FolderEntry>& ent
 }
 
 // One item as the scan records it; false when cancelled.
-bool AddItem(const std::wstring& path, DWORD attributes, std::wstring index, const IRunContext* run,
-             DriveBins& found) {
+bool AddItem(const std::wstring& path, DWORD attributes, std::wstring index,
+             std::optional<FILETIME> deleted, const IRunContext* run, DriveBins& found) {
     BinItem item;
     item.path = path;
     item.index = std::move(index);
+    item.deleted = deleted;
     item.isFolder = IsFolder(attributes);
     if (!item.isFolder) {
         IdentityReadOutcome read = ReadFileIdentity(path);
@@ -189,6 +241,8 @@ bool ListBin(const std::wstring& folder, const std::vector<FolderEntry>& entries
              Generation generation, const IRunContext* run, DriveBins& found) {
     std::map<std::wstring, std::wstring> indexById;  // upper-case id -> $I name
     std::set<std::wstring> itemIds;                  // upper-case ids of the $R names
+    const std::map<uint32_t, FILETIME> info2Times =
+        generation == Generation::kInfo2 ? ReadInfo2Times(folder) : std::map<uint32_t, FILETIME>();
     for (const FolderEntry& entry : entries) {
         if (std::wstring id = VistaId(entry.name, L'R'); !id.empty())
             itemIds.insert(UpperCase(std::move(id)));
@@ -209,20 +263,27 @@ bool ListBin(const std::wstring& folder, const std::vector<FolderEntry>& entries
                 found.left.push_back({path, kNotItemReason});
                 continue;
             }
-            if (!AddItem(path, entry.attributes, L"", run, found)) return false;
+            const auto time = info2Times.find(Info2Number(entry.name));
+            if (!AddItem(path, entry.attributes, L"",
+                         time != info2Times.end() ? std::make_optional(time->second) : std::nullopt,
+                         run, found))
+                return false;
             continue;
         }
         if (std::wstring id = VistaId(entry.name, L'R'); !id.empty()) {
             auto index = indexById.find(UpperCase(id));
             std::wstring indexPath =
                 index != indexById.end() ? JoinPath(folder, index->second) : std::wstring();
-            if (!AddItem(path, entry.attributes, std::move(indexPath), run, found)) return false;
+            std::optional<FILETIME> deleted =
+                indexPath.empty() ? std::nullopt : ReadIndexTime(indexPath);
+            if (!AddItem(path, entry.attributes, std::move(indexPath), deleted, run, found))
+                return false;
             continue;
         }
         if (std::wstring id = VistaId(entry.name, L'I'); !id.empty() && file) {
             // An index goes with its item; one without is an item of its own.
             if (!itemIds.contains(UpperCase(id)) &&
-                !AddItem(path, entry.attributes, L"", run, found))
+                !AddItem(path, entry.attributes, L"", ReadIndexTime(path), run, found))
                 return false;
             continue;
         }
@@ -271,6 +332,11 @@ bool ListUserBins(const std::wstring& top, DWORD attributes, Generation generati
 }
 
 }  // namespace
+
+ItemRef BinItemRef(const BinItem& item) {
+    // No write time: the age limit judges an item by its deletion time, at the scan.
+    return item.isFolder ? FolderItemRef(item.path) : FileItemRef(item.path);
+}
 
 bool ListDriveBins(const std::wstring& root, const IRunContext* run, DriveBins& found) {
     found = DriveBins();

@@ -22,28 +22,25 @@
 // items goes: D<letter><number> names up to XP, $R and $I names since
 // Vista. Index files and desktop.ini stay (the shell keeps them). Anything
 // else, inside a bin or named like one, is left and listed with a reason.
+//
+// When an item was deleted is read from its index: the FILETIME at offset 16
+// of a $I file (both of its versions), or the record of INFO2 whose number
+// the item's name carries (records of 280 or 800 bytes after a 20-byte
+// header: the ANSI path, the number, the drive, the deletion time, the size).
 #include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/item_outcome.h"
 #include "sysaccess/file_identity.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/item_ref.h"
 #include "sysaccess/run_context.h"
 
 // One thing a bin holds, as the scan found it; the clean removes exactly it.
 struct BinItem {
-    // kGone: not there any more when the clean came; nothing was removed.
-    enum Result : int {
-        kNotProcessed,
-        kDeleted,
-        kDeletedNotOverwritten,
-        kDeferred,
-        kFailed,
-        kGone
-    };
-
     std::wstring path;   // the file or folder in the bin
     std::wstring index;  // its $I file (Vista onwards); empty otherwise
     bool isFolder = false;
@@ -52,9 +49,12 @@ struct BinItem {
     std::optional<FileIdentity> file;
     uint64_t size = 0;   // a folder: what the files in it hold
     uint64_t count = 1;  // a folder counts the files in it; an empty one counts as one
+    // When it was put in the bin, as its index says; none when no index tells.
+    std::optional<FILETIME> deleted;
     // A folder's contents as the scan listed them; none for a link, which goes as a link.
     std::shared_ptr<const FolderTreeListing> listing;
-    Result result = kNotProcessed;
+    ItemOutcome result = ItemOutcome::kNotProcessed;
+    KeepVerdict kept;         // kKept: why
     size_t errorNumber = 0;   // 1-based position of its item error; 0 for none
     uint64_t freedBytes = 0;  // what the clean removed of it
 };
@@ -70,6 +70,9 @@ struct DriveBins {
     std::vector<BinItem> items;
     std::vector<LeftPlace> left;
 };
+
+// The item's name in the report and before the questions of the clean.
+ItemRef BinItemRef(const BinItem& item);
 
 // Lists the bins at the root of a drive ("C:\"). False when cancelled.
 bool ListDriveBins(const std::wstring& root, const IRunContext* run, DriveBins& found);

@@ -120,7 +120,7 @@ CPlugin::Result CPlgWinRecUsed::Fix() {
     PlaceVerdict verdict = CheckFolder(recentFolder, FolderAction::kEmpty);
     if (!verdict.allowed) {
         for (RecentDocument& record : list_) {
-            record.result = RecentDocument::kFailed;
+            record.result = ItemOutcome::kFailed;
             record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kOwnText, 0,
                                      false, L"", verdict.reason);
         }
@@ -138,7 +138,7 @@ CPlugin::Result CPlgWinRecUsed::Fix() {
             RemoveRecentFile(record, *this);
             continue;
         }
-        record.result = RecentDocument::kFailed;
+        record.result = ItemOutcome::kFailed;
         record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kOwnText, 0, false,
                                  L"", record.refusal);
     }

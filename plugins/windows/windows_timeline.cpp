@@ -204,14 +204,14 @@ void CPlgWindowsTimeline::DeleteAtNextStart(const Account& account) {
     for (const wchar_t* suffix : {L"", L"-wal", L"-shm"}) {
         const std::wstring path = account.database + suffix;
         if (!IsExistingFile(path)) continue;
-        const DeleteOutcome outcome = DeleteFileEx(path, GetWipeFiles());
-        if (outcome == DeleteOutcome::kFailed) {
-            SetGroupResult(account.group, DomainInfo::kError,
-                           ItemError(ItemError::kFile, path, ItemError::kSystemMessage,
-                                     GetLastError(), false));
+        const PathDeletion deleted = DeleteFileEx(path, GetWipeFiles());
+        if (deleted.kind == DeleteOutcome::kFailed) {
+            SetGroupResult(
+                account.group, DomainInfo::kError,
+                ItemError(ItemError::kFile, path, ItemError::kSystemMessage, deleted.error, false));
             return;
         }
-        deferred = deferred || outcome == DeleteOutcome::kDeferred;
+        deferred = deferred || deleted.kind == DeleteOutcome::kDeferred;
     }
     if (!deferred) {
         // The service let go of it in the meantime: it is gone already.

@@ -27,7 +27,7 @@ int Count(const CProfileStorePlugin& plugin, size_t index, const std::wstring& n
     return row ? row->itemCount : -1;
 }
 // Every row of the profile took `result`.
-bool AllRows(const CProfileStorePlugin& plugin, size_t index, int result) {
+bool AllRows(const CProfileStorePlugin& plugin, size_t index, DomainInfo::Result result) {
     bool any = false;
     for (const DomainInfo* row : plugin.OrderedView()) {
         if (row->profileIndex != static_cast<int>(index) + 1) continue;

@@ -136,7 +136,7 @@ std::vector<const DomainInfo*> SiteRows(const CProfileStorePlugin& plugin, size_
     return rows;
 }
 
-bool AllTook(const std::vector<const DomainInfo*>& rows, int result) {
+bool AllTook(const std::vector<const DomainInfo*>& rows, DomainInfo::Result result) {
     for (const DomainInfo* row : rows)
         if (row->result != result) return false;
     return !rows.empty();

@@ -52,14 +52,14 @@ TEST(SettingsFuzz, OptionsAndPropertiesReadOnlyWhatIsStored) {
         // A string property takes the data of any type as text.
         CRPSTRING text(key.Root(), options, L"HideOnExit", L"default");
         text.SetNoWriteBack(true);
-        EXPECT_EQ(text.GetLastError(), CRegistryProperty::kNone);
+        EXPECT_EQ(text.FailedStep(), CRegistryProperty::kNone);
         EXPECT_TRUE(text.Get() == StoredText(data.bytes, true));
         EXPECT_EQ(text.GetType(), data.type);
 
         CRPDWORD number(key.Root(), options, L"HideOnExit", 7);
         number.SetNoWriteBack(true);
         if (data.bytes.size() > sizeof(DWORD)) {
-            EXPECT_EQ(number.GetLastError(), CRegistryProperty::kQuery);
+            EXPECT_EQ(number.FailedStep(), CRegistryProperty::kQuery);
             EXPECT_EQ(number.Get(), 7u);
         }
     }

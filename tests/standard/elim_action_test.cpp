@@ -74,6 +74,24 @@ TEST_F(EngineTest, KeyTreeRecordsTheKeyItsSubKeysThenItsValues) {
     EXPECT_EQ(found[1].subitemsRemoved, 4u);
 }
 
+// A sub-key removed by someone else between the scan and the clean was not
+// removed by the clean: its row says "Already gone".
+TEST_F(EngineTest, ASubKeyGoneBeforeTheCleanIsAlreadyGoneNotRemoved) {
+    ScopedTestKey key(L"EngineSubKeyGone");
+    SetString(key.Root(), key.Sub(L"left"), L"a", L"1");
+    SetString(key.Root(), key.Sub(L"taken"), L"b", L"2");
+    plugin.AddRegEntry(key.Root(), key.Path(), Engine::kKeyTree);
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    ASSERT_EQ(RegDeleteTreeW(key.Root(), key.Sub(L"taken").c_str()), ERROR_SUCCESS);
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    const auto& found = engine.regEntries[0].found;
+    ASSERT_EQ(found.size(), 3u);
+    EXPECT_EQ(found[1].status, Engine::kRemoved);
+    EXPECT_EQ(found[2].status, Engine::kGone);
+    EXPECT_EQ(plugin.GetCleanSummary().removed, 2u);  // the key and "left"
+    EXPECT_FALSE(KeyExists(key.Root(), key.Path()));
+}
+
 TEST_F(EngineTest, KeyTreeShowsTheUnnamedValueAsDefault) {
     ScopedTestKey key(L"EngineDefault");
     SetString(key.Root(), key.Path(), L"", L"the default");

@@ -100,35 +100,33 @@ TEST(FileWalk, CancelStopsAfterTheCurrentEntry) {
     EXPECT_EQ(files.size(), 3u);
 }
 
-// A folder to delete in, with what the folder deletions report.
+// A folder to delete in.
 class FileDelete : public testing::Test {
 protected:
     ScopedTestFolder folder{L"Delete"};
     TestRunContext context;
-    unsigned count = 0;
-    uint64_t size = 0;
-    bool reboot = false;
+    unsigned count = 0;  // what a listing counted
 };
 
 TEST_F(FileDelete, ReadOnlyHiddenFileGoes) {
     std::wstring path = folder.Sub(L"ro.txt");
     WriteTestFile(path, "data");
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN);
-    EXPECT_EQ(DeleteFileEx(path, false), DeleteOutcome::kRemoved);
+    EXPECT_EQ(DeleteFileEx(path, false).kind, DeleteOutcome::kRemoved);
     EXPECT_FALSE(FileExists(path));
 }
 
 TEST_F(FileDelete, WhatIsAlreadyGoneCountsAsDeleted) {
-    EXPECT_EQ(DeleteFileEx(folder.Sub(L"gone.txt"), true), DeleteOutcome::kRemoved);
+    EXPECT_EQ(DeleteFileEx(folder.Sub(L"gone.txt"), true).kind, DeleteOutcome::kRemoved);
     EXPECT_EQ(WipeFile(folder.Sub(L"never\\there.txt")).kind, WipeOutcome::kMissing);
-    EXPECT_TRUE(RemoveFolder(folder.Sub(L"never")));
+    EXPECT_TRUE(RemoveFolder(folder.Sub(L"never")).Removed());
 }
 
 TEST_F(FileDelete, ReadOnlyFileIsOverwrittenAndRemoved) {
     std::wstring path = folder.Sub(L"ro.bin");
     WriteTestFile(path, std::string(1000, 'a'));
     SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_READONLY);
-    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kRemoved);
+    EXPECT_EQ(DeleteFileEx(path, true).kind, DeleteOutcome::kRemoved);
     EXPECT_FALSE(FileExists(path));
 }
 
@@ -138,8 +136,9 @@ TEST_F(FileDelete, AFileInUseIsNeverWrittenToAndGoesAtTheNextStart) {
     // Another program reads it, sharing everything: still not one byte of ours.
     UniqueHandle holder = HoldOpen(path, kShareEverything);
     ASSERT_TRUE(holder.IsValid());
-    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_SHARING_VIOLATION));
+    const PathDeletion deleted = DeleteFileEx(path, true);
+    EXPECT_EQ(deleted.kind, DeleteOutcome::kDeferred);
+    EXPECT_EQ(deleted.error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
     const WipeResult wiped = WipeFile(path);
     EXPECT_EQ(wiped.kind, WipeOutcome::kFailed);
     EXPECT_EQ(wiped.error, static_cast<DWORD>(ERROR_SHARING_VIOLATION));
@@ -161,23 +160,23 @@ protected:
 };
 
 TEST_F(LockedFile, IsDeferredOnNT) {
-    EXPECT_EQ(DeleteFileEx(path, false), DeleteOutcome::kDeferred);
+    EXPECT_EQ(DeleteFileEx(path, false).kind, DeleteOutcome::kDeferred);
     EXPECT_TRUE(FileExists(path));
     EXPECT_NE(PendingRenameOperations().find(L"locked.dat"), std::wstring::npos);
 }
 
 TEST_F(LockedFile, AskedToBeOverwrittenIsDeferredToo) {
     // Overwriting cannot open it either: still deferred, never a plain failure.
-    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kDeferred);
+    EXPECT_EQ(DeleteFileEx(path, true).kind, DeleteOutcome::kDeferred);
 }
 
 TEST_F(FileDelete, FolderTreeEmptiesTheFolderAndKeepsIt) {
     WriteTestFile(folder.Sub(L"sub\\one.txt"), "12345");
-    reboot = true;  // must be cleared: nothing is deferred
-    EXPECT_TRUE(DeleteFolderTree(folder.Path(), &context, &count, &size, &reboot, nullptr));
-    EXPECT_EQ(count, 2u);
-    EXPECT_EQ(size, 5u);
-    EXPECT_FALSE(reboot);
+    const FolderDeletion done = DeleteFolderTree(folder.Path(), &context, nullptr);
+    EXPECT_TRUE(done.Done());
+    EXPECT_EQ(done.count, 2u);
+    EXPECT_EQ(done.freedBytes, 5u);
+    EXPECT_FALSE(done.deferred);
     EXPECT_FALSE(FileExists(folder.Sub(L"sub")));
     EXPECT_TRUE(FileExists(folder.Path()));
 }
@@ -188,9 +187,10 @@ TEST_F(FileDelete, FolderFilesTakeTheMatchingFilesAndDeferLockedOnes) {
     std::wstring locked = folder.Sub(L"b.tmp");
     WriteTestFile(locked, "3");
     UniqueHandle holder = HoldOpen(locked);
-    EXPECT_TRUE(DeleteFolderFiles(folder.Path(), &context, &count, &size, &reboot, L"*.tmp"));
-    EXPECT_EQ(count, 2u);
-    EXPECT_TRUE(reboot);
+    const FolderDeletion done = DeleteFolderFiles(folder.Path(), &context, L"*.tmp");
+    EXPECT_TRUE(done.Done());
+    EXPECT_EQ(done.count, 2u);
+    EXPECT_TRUE(done.deferred);
     EXPECT_TRUE(context.rebootNeeded);
     EXPECT_FALSE(FileExists(folder.Sub(L"a.tmp")));
     EXPECT_TRUE(FileExists(folder.Sub(L"keep.txt")));
@@ -200,8 +200,9 @@ TEST_F(FileDelete, FolderTreeReportsAFolderHeldByADeferredFile) {
     // A folder holding a deferred file cannot go: the tree deletion reports it.
     WriteTestFile(folder.Sub(L"busy\\held.txt"), "4");
     UniqueHandle held = HoldOpen(folder.Sub(L"busy\\held.txt"));
-    EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, &count, &size, &reboot, nullptr));
-    EXPECT_TRUE(reboot);
+    const FolderDeletion done = DeleteFolderTree(folder.Path(), &context, nullptr);
+    EXPECT_FALSE(done.Done());
+    EXPECT_TRUE(done.deferred);
 }
 
 TEST_F(FileDelete, OverwriteNeverWritesThroughAnotherName) {
@@ -215,7 +216,7 @@ TEST_F(FileDelete, OverwriteNeverWritesThroughAnotherName) {
     EXPECT_EQ(ReplaceFileContent(link, "kept", true).kind, ReplaceResult::kRefused);
     // Read-only: the attribute belongs to the user's file as much as to this name.
     ASSERT_TRUE(SetFileAttributesW(document.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(DeleteFileEx(link, true), DeleteOutcome::kRemovedWithoutOverwrite);
+    EXPECT_EQ(DeleteFileEx(link, true).kind, DeleteOutcome::kRemovedWithoutOverwrite);
     EXPECT_FALSE(FileExists(link));
     EXPECT_EQ(ReadTestFile(document), "the user's words");
     EXPECT_TRUE(GetFileAttributesW(document.c_str()) & FILE_ATTRIBUTE_READONLY);
@@ -272,25 +273,22 @@ TEST(OverwriteDecision, LooksAtTheOpenFile) {
 // A locked file the system refuses to schedule for the next start.
 class RefusedSchedule : public LockedFile {
 protected:
-    ScopedRebootScheduler refusing{[](const std::wstring&) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return false;
-    }};
+    ScopedRebootScheduler refusing{[](const std::wstring&) { return false; }};
 };
 
 TEST_F(RefusedSchedule, FailsTheFileDeletion) {
-    EXPECT_EQ(DeleteFileEx(path, false), DeleteOutcome::kFailed);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_EQ(DeleteFileEx(path, true), DeleteOutcome::kFailed);
+    const PathDeletion deleted = DeleteFileEx(path, false);
+    EXPECT_EQ(deleted.kind, DeleteOutcome::kFailed);
+    EXPECT_EQ(deleted.error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(DeleteFileEx(path, true).kind, DeleteOutcome::kFailed);
 }
 
 TEST_F(RefusedSchedule, FailsTheFolderEmptyingAndCountsNothing) {
     const std::wstring pendingBefore = PendingRenameOperations();
-    count = 7;
-    reboot = true;
-    EXPECT_FALSE(DeleteFolderFiles(folder.Path(), &context, &count, &size, &reboot, nullptr));
-    EXPECT_EQ(count, 0u);
-    EXPECT_FALSE(reboot);
+    const FolderDeletion done = DeleteFolderFiles(folder.Path(), &context, nullptr);
+    EXPECT_FALSE(done.Done());
+    EXPECT_EQ(done.count, 0u);
+    EXPECT_FALSE(done.deferred);
     EXPECT_FALSE(context.rebootNeeded);
     EXPECT_TRUE(FileExists(path));
     EXPECT_EQ(PendingRenameOperations(), pendingBefore);  // nothing was scheduled
@@ -301,10 +299,10 @@ TEST_F(FileDelete, TheProfileIsNeitherEmptiedNorRemoved) {
     ASSERT_FALSE(profile.empty());
     std::wstring canary = profile + L"\\veltrane-canary.txt";
     WriteTestFile(canary, "still here");
-    EXPECT_FALSE(DeleteFolderFiles(profile, &context, &count, &size, &reboot, L"*.txt"));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
-    EXPECT_FALSE(DeleteFolderTree(profile + L"\\..", &context, &count, &size, &reboot,
-                                  L"veltrane-canary.txt"));
+    const FolderDeletion refused = DeleteFolderFiles(profile, &context, L"*.txt");
+    EXPECT_EQ(refused.kind, FolderDeletion::Kind::kFailed);
+    EXPECT_EQ(refused.error, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(DeleteFolderTree(profile + L"\\..", &context, L"veltrane-canary.txt").Done());
     EXPECT_EQ(ReadTestFile(canary), "still here");
     DeleteFileW(canary.c_str());
 }
@@ -312,7 +310,7 @@ TEST_F(FileDelete, TheProfileIsNeitherEmptiedNorRemoved) {
 TEST(ProtectedFolders, AKnownFolderIsNotRemoved) {
     std::wstring contacts = GetKnownFolderPath(FOLDERID_Contacts);
     MakeFolder(contacts);
-    EXPECT_FALSE(RemoveFolder(contacts));
+    EXPECT_FALSE(RemoveFolder(contacts).Removed());
     EXPECT_TRUE(FileExists(contacts));
 }
 
@@ -355,14 +353,14 @@ TEST_F(FolderLink, HandedInAsTheStartItHoldsNothing) {
     StringList files;
     EXPECT_TRUE(GetFileList(nullptr, link, &files, nullptr, nullptr, L'|', &count));
     EXPECT_TRUE(files.empty());
-    EXPECT_FALSE(DeleteFolderTree(link + L"\\", &context, &count, &size, &reboot, nullptr));
-    EXPECT_FALSE(DeleteFolderFiles(link, &context, &count, &size, &reboot, nullptr));
+    EXPECT_FALSE(DeleteFolderTree(link + L"\\", &context, nullptr).Done());
+    EXPECT_FALSE(DeleteFolderFiles(link, &context, nullptr).Done());
     EXPECT_EQ(ReadTestFile(outside.Sub(L"keep.txt")), "mine");
 }
 
 TEST_F(FolderLink, MetInsideAFolderBeingEmptiedItGoesAsALink) {
     // Removed as a link (Wine cannot remove one and leaves it): never what it leads to.
-    (void)DeleteFolderTree(folder.Path(), &context, &count, &size, &reboot, nullptr);
+    (void)DeleteFolderTree(folder.Path(), &context, nullptr);
     EXPECT_FALSE(FileExists(folder.Sub(L"inner")));
     EXPECT_EQ(ReadTestFile(outside.Sub(L"keep.txt")), "mine");
 }
@@ -421,14 +419,15 @@ TEST_F(LinkedFile, IsNeitherOverwrittenNorDeletedByAnyRoutine) {
         // The program that has the document open shares it: still not a byte of ours.
         UniqueHandle holder = HoldOpen(document, kShareReadWrite);
         EXPECT_NE(WipeFile(link).kind, WipeOutcome::kWiped);
-        EXPECT_EQ(DeleteFileEx(link, true), DeleteOutcome::kFailed);
-        EXPECT_EQ(DeleteFileEx(above + L"\\thesis.docx", true), DeleteOutcome::kFailed);
+        EXPECT_EQ(DeleteFileEx(link, true).kind, DeleteOutcome::kFailed);
+        EXPECT_EQ(DeleteFileEx(above + L"\\thesis.docx", true).kind, DeleteOutcome::kFailed);
     }
     EXPECT_EQ(WipeFile(link).kind, WipeOutcome::kShared);
-    EXPECT_EQ(DeleteFileEx(link, false), DeleteOutcome::kFailed);
-    EXPECT_FALSE(DeleteFolderFiles(folder.Path(), &context, &count, &size, &reboot, L"*"));
-    EXPECT_EQ(count, 0u);
-    EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, &count, &size, &reboot, L"*"));
+    EXPECT_EQ(DeleteFileEx(link, false).kind, DeleteOutcome::kFailed);
+    const FolderDeletion emptied = DeleteFolderFiles(folder.Path(), &context, L"*");
+    EXPECT_FALSE(emptied.Done());
+    EXPECT_EQ(emptied.count, 0u);
+    EXPECT_FALSE(DeleteFolderTree(folder.Path(), &context, L"*").Done());
     EXPECT_EQ(ReadTestFile(document), "the user's words");
     EXPECT_TRUE(FileExists(link));
 }

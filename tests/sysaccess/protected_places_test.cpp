@@ -240,8 +240,8 @@ TEST(ProtectedPlaces, APlaceOnNoDriveIsNeverEmptied) {
         for (FolderAction action :
              {FolderAction::kEmpty, FolderAction::kRemove, FolderAction::kEmptyTraceFolder})
             EXPECT_FALSE(CheckFolder(alias, action).allowed);
-        EXPECT_FALSE(DeleteFolderFiles(alias, nullptr, nullptr, nullptr, nullptr, L"*"));
-        EXPECT_EQ(DeleteFileEx(alias + L"\\notes.txt", false), DeleteOutcome::kFailed);
+        EXPECT_FALSE(DeleteFolderFiles(alias, nullptr, L"*").Done());
+        EXPECT_EQ(DeleteFileEx(alias + L"\\notes.txt", false).kind, DeleteOutcome::kFailed);
     }
     EXPECT_EQ(ReadTestFile(documents + L"\\VeltraneUnix\\notes.txt"), "kept");
     RemoveTree(documents + L"\\VeltraneUnix");

@@ -163,12 +163,21 @@ TEST(RegistryDelete, CancelledTreeDeletionKeepsTheRest) {
     EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"A\\B\\C"), L"c"));
 }
 
-TEST(RegistryDelete, GoneCountsAsDeleted) {
+// What was gone already leaves nothing to do, and says so apart from what a
+// deletion removed, so a row can show "Already gone".
+TEST(RegistryDelete, WhatWasAlreadyGoneIsToldFromWhatWasRemoved) {
     ScopedTestKey key(L"DeleteGone");
     const RegDeleteOutcome never = DeleteRegKey(key.Root(), key.Sub(L"never").c_str());
     EXPECT_TRUE(never.Deleted());
+    EXPECT_EQ(never.kind, RegDeleteOutcome::Kind::kGone);
     EXPECT_EQ(never.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
-    EXPECT_TRUE(DeleteRegValue(key.Root(), key.Path().c_str(), L"never").Deleted());
+    EXPECT_EQ(DeleteEmptyRegKey(key.Root(), key.Sub(L"never").c_str()).kind,
+              RegDeleteOutcome::Kind::kGone);
+    EXPECT_EQ(DeleteRegValue(key.Root(), key.Path().c_str(), L"never").kind,
+              RegDeleteOutcome::Kind::kGone);
+    SetString(key.Root(), key.Path(), L"there", L"x");
+    EXPECT_EQ(DeleteRegValue(key.Root(), key.Path().c_str(), L"there").kind,
+              RegDeleteOutcome::Kind::kDeleted);
     CreateKey(key.Root(), key.Sub(L"full\\inner"));
     EXPECT_EQ(DeleteEmptyRegKey(key.Root(), key.Sub(L"full").c_str()).kind,
               RegDeleteOutcome::Kind::kFailed);
@@ -178,9 +187,11 @@ TEST(RegistryDelete, GoneCountsAsDeleted) {
     EXPECT_EQ(valued.error, static_cast<DWORD>(ERROR_DIR_NOT_EMPTY));
     EXPECT_TRUE(ValueExists(key.Root(), key.Sub(L"valued"), L"late"));
     CreateKey(key.Root(), key.Sub(L"empty"));
-    EXPECT_TRUE(DeleteEmptyRegKey(key.Root(), key.Sub(L"empty").c_str()).Deleted());
+    EXPECT_EQ(DeleteEmptyRegKey(key.Root(), key.Sub(L"empty").c_str()).kind,
+              RegDeleteOutcome::Kind::kDeleted);
     EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"empty")));
-    EXPECT_TRUE(DeleteRegKey(key.Root(), key.Sub(L"full").c_str()).Deleted());
+    EXPECT_EQ(DeleteRegKey(key.Root(), key.Sub(L"full").c_str()).kind,
+              RegDeleteOutcome::Kind::kDeleted);
     EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"full")));
     EXPECT_EQ(DeleteRegKey(key.Root(), L"").error, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
 }

@@ -11,7 +11,7 @@ TEST(RegistryProperty, MissingKeyKeepsDefaultAndDestructionWritesIt) {
     {
         CRPDWORD number(key.Root(), path, L"n", 7);
         EXPECT_EQ(number.Get(), 7u);
-        EXPECT_EQ(number.GetLastError(), CRegistryProperty::kOpenOrCreate);
+        EXPECT_EQ(number.FailedStep(), CRegistryProperty::kOpenOrCreate);
     }
     DWORD stored = 0;
     EXPECT_TRUE(GetDword(key.Root(), path, L"n", stored));
@@ -19,7 +19,7 @@ TEST(RegistryProperty, MissingKeyKeepsDefaultAndDestructionWritesIt) {
     {
         CRPSTRING text(key.Root(), path, L"missing", L"fallback");
         EXPECT_EQ(text.Get(), L"fallback");
-        EXPECT_EQ(text.GetLastError(), CRegistryProperty::kQuery);
+        EXPECT_EQ(text.FailedStep(), CRegistryProperty::kQuery);
         text.SetNoWriteBack(true);
     }
     EXPECT_FALSE(ValueExists(key.Root(), path, L"missing"));

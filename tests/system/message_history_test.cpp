@@ -93,9 +93,14 @@ TEST_F(MessengerRun, EachMessengerIsFoundByItsFoldersAndPatterns) {
     EXPECT_EQ(run.plugin->GetScanSummary().items, 8u);
 
     std::wstring report = run.ScanReport();
-    EXPECT_NE(report.find(L"rowspan=\"4\" scope=\"rowgroup\">ICQ Pro 2003b"), std::wstring::npos)
+    // The header spans its rows and heads their group; each row names the group.
+    EXPECT_NE(report.find(L"rowspan=\"4\" scope=\"rowgroup\" data-group=\"MessageHistory/"
+                          L"messenger:ICQ Pro 2003b\" data-in-group=\"plugin:MessageHistory\">"
+                          L"ICQ Pro 2003b<"),
+              std::wstring::npos)
         << report;
-    EXPECT_EQ(CountOf(report, L"ICQ Pro 2003b"), 1u);  // the header spans its rows
+    EXPECT_EQ(CountOf(report, L">ICQ Pro 2003b<"), 1u);
+    EXPECT_EQ(CountOf(report, L"data-in-group=\"MessageHistory/messenger:ICQ Pro 2003b\""), 4u);
     EXPECT_NE(report.find(L"History files: 8"), std::wstring::npos);
     EXPECT_NE(report.find(L"bob@example.com.xml"), std::wstring::npos);
 }
@@ -195,7 +200,7 @@ TEST_F(MessengerRun, CancelledCleanLeavesEveryFileNotProcessed) {
     EXPECT_TRUE(FileExists(log + L"\\a.xml"));
     EXPECT_TRUE(FileExists(log + L"\\b.xml"));
     for (const auto& record : run.plugin->GetFiles(CPlgMessageHistory::kMsn))
-        EXPECT_EQ(record.result, CPlgMessageHistory::kFileNotProcessed);
+        EXPECT_EQ(record.result, ItemOutcome::kNotProcessed);
     std::wstring report = run.CleanReport();
     EXPECT_EQ(CountOf(report, L"status-cancelled"), 2u) << report;
     EXPECT_EQ(CountOf(report, L"status-deleted"), 0u);
@@ -225,6 +230,21 @@ TEST_F(MessengerRun, AFileInUseIsNeverOverwrittenAndGoesAtTheNextStart) {
                    L"PendingFileRenameOperations");
 }
 
+TEST_F(MessengerRun, AnUntickedHistoryFileStaysAndShowsKeptByYou) {
+    std::wstring log = folder.Sub(L"Log");
+    WriteTestFile(log + L"\\bob@example.com.xml", "<Log/>");
+    WriteTestFile(log + L"\\carol@example.com.xml", "<Log/>");
+    SetString(HKEY_CURRENT_USER, std::wstring(kMsnAccounts) + L"\\4711", L"MessageLogPath", log);
+    PluginRun<CPlgMessageHistory> run(L"MessageHistory");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring kept = run.plugin->GetFiles(CPlgMessageHistory::kMsn)[0].identity.path;
+    run.kernel->SetKeptByYou({ItemKey(FileItemRef(kept))});
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(FileExists(kept));
+    EXPECT_EQ(run.plugin->GetCleanSummary().removed, 1u);
+    EXPECT_EQ(CountOf(run.CleanReport(), L"Kept by you"), 1u) << run.CleanReport();
+}
+
 TEST_F(MessengerRun, PlaceholderLookAlikesInFileNamesShowAsWritten) {
     std::wstring log = folder.Sub(L"Log");
     WriteTestFile(log + L"\\#result# #messenger# #totalinfo#.xml", "<Log/>");
@@ -232,7 +252,7 @@ TEST_F(MessengerRun, PlaceholderLookAlikesInFileNamesShowAsWritten) {
     PluginRun<CPlgMessageHistory> run(L"MessageHistory");
     ASSERT_EQ(run.Scan(), L"Finished");
     const std::wstring shown = L"&#35;result&#35; &#35;messenger&#35; &#35;totalinfo&#35;.xml";
-    EXPECT_EQ(CountOf(run.ScanReport(), shown), 1u) << run.ScanReport();
+    EXPECT_EQ(CountOf(run.ScanReport(), shown + L"</td>"), 1u) << run.ScanReport();
     ASSERT_EQ(run.Clean(), L"Finished");
     std::wstring report = run.CleanReport();
     EXPECT_NE(report.find(shown + L"</td><td><span class=\"status status-deleted\">"),

@@ -135,8 +135,8 @@ TEST_F(OfficeRun, AValueThatCannotBeDeletedFailsItsRowWithTheSystemsReason) {
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kExcel, L"File1"));
     const RecentDocumentList& list = run.plugin->GetRegistryList();
     ASSERT_EQ(list.size(), 2u);
-    EXPECT_EQ(list[0].result, RecentDocument::kDeleted);
-    EXPECT_EQ(list[1].result, RecentDocument::kFailed);
+    EXPECT_EQ(list[0].result, ItemOutcome::kRemoved);
+    EXPECT_EQ(list[1].result, ItemOutcome::kFailed);
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     const ItemError& error = run.plugin->GetErrors()[0];
     EXPECT_EQ(error.GetTitle(),
@@ -166,7 +166,7 @@ TEST_F(OfficeRun, AListKeyThatIsARegistryLinkIsOneRowTheCleanLeaves) {
     EXPECT_EQ(run.plugin->GetRegistryList()[0].path, L"HKEY_CURRENT_USER\\" + std::wstring(kExcel));
 
     EXPECT_EQ(run.Clean(), L"Finished with failures");
-    EXPECT_EQ(run.plugin->GetRegistryList()[0].result, RecentDocument::kFailed);
+    EXPECT_EQ(run.plugin->GetRegistryList()[0].result, ItemOutcome::kFailed);
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetReason(), kRegistryLinkLeft);
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, target.Path(), L"File1"));
@@ -181,7 +181,7 @@ TEST_F(OfficeRun, CancelledCleanLeavesTheValuesAndTheFolder) {
     run.Clean();
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU0"));
     EXPECT_TRUE(FileExists(OfficeRecentFolder() + L"\\Orders.mdb.LNK"));
-    EXPECT_EQ(run.plugin->GetRegistryList()[0].result, RecentDocument::kNotProcessed);
+    EXPECT_EQ(run.plugin->GetRegistryList()[0].result, ItemOutcome::kNotProcessed);
     EXPECT_EQ(CountOf(run.CleanReport(), L"status-cancelled"), 2u);  // the value and the shortcut
 }
 
@@ -282,7 +282,7 @@ TEST_F(WordRun, CleanRemovesTheScannedDocumentsAsTheListShiftsAndLeavesLaterOnes
     // Opened after the scan: not a row the user saw.
     EXPECT_EQ(WordList(), std::vector<std::wstring>{opened});
     for (const RecentDocument& record : run.plugin->GetWordList())
-        EXPECT_EQ(record.result, RecentDocument::kDeleted) << record.path;
+        EXPECT_EQ(record.result, ItemOutcome::kRemoved) << record.path;
     EXPECT_EQ(Recorded(L"QuitSaveChanges"), 1u);
     EXPECT_TRUE(run.plugin->GetErrors().empty());
     std::wstring report = run.CleanReport();
@@ -298,9 +298,9 @@ TEST_F(WordRun, ADocumentGoneFromWordsListFailsWithAnUnknownError) {
     ASSERT_EQ(run.Clean(), L"Finished with failures");
 
     const RecentDocumentList& list = run.plugin->GetWordList();
-    EXPECT_EQ(list[0].result, RecentDocument::kDeleted);
-    EXPECT_EQ(list[1].result, RecentDocument::kFailed);
-    EXPECT_EQ(list[2].result, RecentDocument::kDeleted);
+    EXPECT_EQ(list[0].result, ItemOutcome::kRemoved);
+    EXPECT_EQ(list[1].result, ItemOutcome::kFailed);
+    EXPECT_EQ(list[2].result, ItemOutcome::kRemoved);
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetTitle(),
               L"Error occurred while attempting to delete MS Word recent document (" + b + L").");
@@ -317,9 +317,9 @@ TEST_F(WordRun, AnErrorRaisedByWordEndsTheSessionWithWordsOwnText) {
 
     // b is passed over with Word's reason and c deleted after it; what is left stays.
     const RecentDocumentList& list = run.plugin->GetWordList();
-    EXPECT_EQ(list[0].result, RecentDocument::kDeleted);
-    EXPECT_EQ(list[1].result, RecentDocument::kFailed);
-    EXPECT_EQ(list[2].result, RecentDocument::kDeleted);
+    EXPECT_EQ(list[0].result, ItemOutcome::kRemoved);
+    EXPECT_EQ(list[1].result, ItemOutcome::kFailed);
+    EXPECT_EQ(list[2].result, ItemOutcome::kRemoved);
     EXPECT_EQ(WordList(), std::vector<std::wstring>{b});
     EXPECT_EQ(Recorded(L"Quit"), 2u);  // the scan's and the clean's
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);

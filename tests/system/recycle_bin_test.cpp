@@ -38,6 +38,57 @@ bool ForgetTrashedEmptyFolder(const std::wstring& name) {
            DeleteFileW((trash + L"info\\" + name + L".trashinfo").c_str());
 }
 
+FILETIME HoursAgo(unsigned hours) {
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    ULARGE_INTEGER time{{now.dwLowDateTime, now.dwHighDateTime}};
+    time.QuadPart -= hours * 36000000000ULL;
+    return {time.LowPart, time.HighPart};
+}
+
+void AppendLittleEndian(std::string& bytes, uint64_t value, size_t size) {
+    for (size_t i = 0; i < size; ++i) bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+}
+
+uint64_t Ticks(const FILETIME& time) {
+    return (static_cast<uint64_t>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+}
+
+// A $I index as Windows 10 writes it: version 2, size, deletion time, path.
+std::string VistaIndex(const FILETIME& deleted) {
+    std::string bytes;
+    AppendLittleEndian(bytes, 2, 8);
+    AppendLittleEndian(bytes, 5, 8);
+    AppendLittleEndian(bytes, Ticks(deleted), 8);
+    AppendLittleEndian(bytes, 3, 4);
+    bytes.append("C\0:\0x\0\0\0", 8);
+    return bytes;
+}
+
+// An INFO2 of 800-byte records: the deletion time of each numbered item.
+std::string Info2(const std::vector<std::pair<uint32_t, FILETIME>>& records) {
+    std::string bytes;
+    for (uint64_t field : {5u, 0u, 0u, 800u, 0u}) AppendLittleEndian(bytes, field, 4);
+    for (const auto& [number, deleted] : records) {
+        std::string record(260, '\0');
+        record.replace(0, 8, "C:\\x.txt");
+        AppendLittleEndian(record, number, 4);
+        AppendLittleEndian(record, 2, 4);  // drive C
+        AppendLittleEndian(record, Ticks(deleted), 8);
+        AppendLittleEndian(record, 5, 4);
+        record.resize(800, '\0');
+        bytes += record;
+    }
+    return bytes;
+}
+
+void SetWriteTime(const std::wstring& path, const FILETIME& time) {
+    UniqueHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                                  FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    ASSERT_TRUE(file);
+    ASSERT_TRUE(SetFileTime(file.Get(), nullptr, nullptr, &time));
+}
+
 // A folder with the system and hidden attributes every bin folder has.
 void MakeBinFolder(const std::wstring& path) {
     MakeFolder(path);
@@ -128,7 +179,7 @@ TEST_F(RecycleBinRun, ScanShowsWhatTheShellCountsAndTheCleanEmptiesIt) {
     SHQUERYRBINFO info = {sizeof(info)};
     ASSERT_EQ(SHQueryRecycleBinW(L"C:\\", &info), S_OK);
     EXPECT_EQ(info.i64NumItems, 0);
-    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeCleaned);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, ItemOutcome::kRemoved);
     report = run.CleanReport();
     EXPECT_NE(report.find(L"1.83 KB"), std::wstring::npos);  // the figures found by the scan
     EXPECT_NE(report.find(L"status-deleted"), std::wstring::npos);
@@ -182,7 +233,7 @@ TEST_F(RecycleBinRun, EachGenerationsBinIsListedCountedAndEmptiedOfItsItemsOnly)
         ASSERT_TRUE(info2 && desktop);
         ASSERT_EQ(run.Clean(), L"Finished");
     }
-    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeCleaned);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, ItemOutcome::kRemoved);
     EXPECT_TRUE(run.plugin->GetErrors().empty());
     for (const std::wstring& gone :
          {bin + L"\\Dc1.txt", bin + L"\\Dc2", std::wstring(L"C:\\Recycled\\DC1.TXT"),
@@ -253,7 +304,7 @@ TEST_F(RecycleBinRun, FoldersThatOnlyLookLikeBinsAreLeftAndSaySo) {
         << report;
 
     ASSERT_EQ(run.Clean(), L"Finished");
-    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeCleaned);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, ItemOutcome::kRemoved);
     EXPECT_EQ(ReadTestFile(L"C:\\Recycled\\Family photos\\beach.jpg"), "a photo");
     EXPECT_EQ(ReadTestFile(L"C:\\Recycler\\Invoices\\2023-04.pdf"), "an invoice");
     EXPECT_TRUE(FileExists(L"C:\\$Recycle.Bin\\Projects\\plan.txt"));
@@ -274,9 +325,10 @@ TEST_F(RecycleBinRun, AnEmptyingTheShellDidNotDoFailsTheVolume) {
     EXPECT_EQ(volume.items, 1u);
     ASSERT_EQ(run.Clean(), L"Finished with failures");
     const bool forgotten = ForgetTrashedEmptyFolder(L"veltrane-thrown-folder");
-    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeFailed);
-    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").shell.result, BinItem::kFailed);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, ItemOutcome::kFailed);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").shell.result, ItemOutcome::kFailed);
     ASSERT_EQ(run.plugin->GetErrors().size(), 2u);  // the volume's and the shell's
+    EXPECT_EQ(run.plugin->GetCleanSummary().failed, 1u);
     EXPECT_EQ(run.plugin->GetErrors()[1].GetReason(),
               L"The shell said it emptied the Recycle Bin, but 1 items are still in it.");
     EXPECT_EQ(CountOf(run.CleanReport(), L"status-failed"), 2u);
@@ -295,8 +347,7 @@ TEST_F(RecycleBinRun, FileInUseIsCleanedAfterRebootWithItsOwnErrorTitle) {
         ASSERT_TRUE(held && heldInFolder);
         ASSERT_EQ(run.Clean(), L"Finished");
     }
-    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result,
-              CPlgRecycleBin::kVolumeCleanedAfterReboot);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, ItemOutcome::kDeferred);
     EXPECT_TRUE(run.kernel->IsRebootNeeded());
     // The volume's error, then the file's and the folder's, each linked from its row.
     ASSERT_EQ(run.plugin->GetErrors().size(), 3u);
@@ -306,6 +357,8 @@ TEST_F(RecycleBinRun, FileInUseIsCleanedAfterRebootWithItsOwnErrorTitle) {
               L"\nIt will be cleaned after system reboot.");
     EXPECT_EQ(run.plugin->GetErrors()[1].GetName(), bin + L"\\Dc7.doc");
     EXPECT_TRUE(run.plugin->GetErrors()[2].IsReboot());
+    // Each item counts once; the volume's own error only sums them up.
+    EXPECT_EQ(run.plugin->GetCleanSummary().deferred, 2u);
     std::wstring report = run.CleanReport();
     for (const wchar_t* link : {L"cid=\"idError_1\"", L"cid=\"idError_2\"", L"cid=\"idError_3\""})
         EXPECT_EQ(CountOf(report, link), 1u) << report;
@@ -336,7 +389,7 @@ TEST_F(RecycleBinRun, AFolderThatCannotGoFailsTheVolumeWithTheSystemsReason) {
     EXPECT_TRUE(FileExists(bin + L"\\Dc3"));
     EXPECT_FALSE(FileExists(bin + L"\\Dc3\\inner.txt"));
     EXPECT_FALSE(FileExists(bin + L"\\Dc4.txt"));
-    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeFailed);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, ItemOutcome::kFailed);
     EXPECT_FALSE(run.kernel->IsRebootNeeded());
     ASSERT_EQ(run.plugin->GetErrors().size(), 2u);  // the volume's and the folder's
     EXPECT_EQ(run.plugin->GetErrors()[1].GetName(), bin + L"\\Dc3");
@@ -360,7 +413,7 @@ TEST_F(RecycleBinRun, CancelledCleanLeavesTheBinAsItWas) {
     run.Clean();
     EXPECT_TRUE(FileExists(bin + L"\\Dc5.txt"));
     EXPECT_TRUE(FileExists(bin + L"\\Dc6\\inner.txt"));
-    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, CPlgRecycleBin::kVolumeNotProcessed);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, ItemOutcome::kNotProcessed);
     std::wstring report = run.CleanReport();
     EXPECT_EQ(CountOf(report, L"status-cancelled"), 3u) << report;  // the volume and its two items
 }
@@ -385,10 +438,80 @@ TEST_F(RecycleBinRun, FilesInUseAreNeverOverwrittenAndGoAtTheNextStart) {
         ASSERT_TRUE(ReadFile(handle, left.data(), static_cast<DWORD>(left.size()), &read, nullptr));
         EXPECT_EQ(left, secret);
     }
-    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result,
-              CPlgRecycleBin::kVolumeCleanedAfterReboot);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").result, ItemOutcome::kDeferred);
     SHDeleteValueW(HKEY_LOCAL_MACHINE, L"SYSTEM\\CurrentControlSet\\Control\\Session Manager",
                    L"PendingFileRenameOperations");
+}
+
+// Unticked in the report, an item stays with its index, shows "Kept by you",
+// and the others go; the rows carry the keys the page's boxes hand back.
+TEST_F(RecycleBinRun, AnUntickedItemStaysWithItsIndexAndTheOthersGo) {
+    const std::wstring vista = L"C:\\$Recycle.Bin\\S-1-5-21-1004336348-1177238915-682003330-1001";
+    MakeBinFolder(L"C:\\$Recycle.Bin");
+    MakeBinFolder(vista);
+    WriteTestFile(vista + L"\\desktop.ini", kBinDesktopIni);
+    for (const wchar_t* id : {L"AAA111.txt", L"BBB222.txt"}) {
+        WriteTestFile(vista + L"\\$R" + id, "deleted");
+        WriteTestFile(vista + L"\\$I" + id, VistaIndex(HoursAgo(1)));
+    }
+    const std::wstring keep = vista + L"\\$RAAA111.txt";
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring report = run.ScanReport();
+    const std::wstring drive = L"RecycleBin/drive:C:\\";
+    EXPECT_NE(report.find(L"data-group=\"" + drive + L"\" data-in-group=\"plugin:RecycleBin\""),
+              std::wstring::npos)
+        << report;
+    EXPECT_NE(report.find(L"data-item=\"file:" + keep + L"\" data-in-group=\"" + drive + L"\""),
+              std::wstring::npos)
+        << report;
+
+    run.kernel->SetKeptByYou({ItemKey(FileItemRef(keep))});
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(FileExists(keep));
+    EXPECT_TRUE(FileExists(vista + L"\\$IAAA111.txt"));
+    EXPECT_FALSE(FileExists(vista + L"\\$RBBB222.txt"));
+    EXPECT_FALSE(FileExists(vista + L"\\$IBBB222.txt"));
+    EXPECT_EQ(run.plugin->GetCleanSummary().removed, 1u);
+    EXPECT_EQ(CountOf(run.CleanReport(), L"Kept by you"), 1u) << run.CleanReport();
+}
+
+// The age limit judges an item by when it was deleted, as $I and INFO2 tell,
+// not by its file's write time; an item no index dates stays under a limit.
+TEST_F(RecycleBinRun, TheAgeLimitGoesByTheDeletionTimeOfEachItem) {
+    const std::wstring vista = L"C:\\$Recycle.Bin\\S-1-5-21-1004336348-1177238915-682003330-1001";
+    MakeBinFolder(L"C:\\$Recycle.Bin");
+    MakeBinFolder(vista);
+    WriteTestFile(vista + L"\\desktop.ini", kBinDesktopIni);
+    // Deleted an hour ago, last written ten days ago: stays.
+    WriteTestFile(vista + L"\\$RNEW111.txt", "recently deleted");
+    SetWriteTime(vista + L"\\$RNEW111.txt", HoursAgo(240));
+    WriteTestFile(vista + L"\\$INEW111.txt", VistaIndex(HoursAgo(1)));
+    // Deleted ten days ago, written just now: goes.
+    WriteTestFile(vista + L"\\$ROLD222.txt", "deleted long ago");
+    WriteTestFile(vista + L"\\$IOLD222.txt", VistaIndex(HoursAgo(240)));
+    WriteTestFile(vista + L"\\$RNOI333.txt", "no index tells when");
+    MakeXpBin();
+    WriteTestFile(bin + L"\\INFO2", Info2({{1, HoursAgo(2)}, {2, HoursAgo(300)}}));
+    WriteTestFile(bin + L"\\Dc1.txt", "recently deleted");
+    SetWriteTime(bin + L"\\Dc1.txt", HoursAgo(240));
+    WriteTestFile(bin + L"\\Dc2.txt", "deleted long ago");
+
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
+    run.kernel->OverrideAgeLimit(24);
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const CPlgRecycleBin::Volume& volume = run.plugin->GetVolumes().at(L"C:\\");
+    EXPECT_EQ(volume.items, 2u);
+    EXPECT_EQ(volume.newerThanLimit, 3u);
+    EXPECT_NE(run.ScanReport().find(L"3 files newer than the age limit"), std::wstring::npos)
+        << run.ScanReport();
+    ASSERT_EQ(run.Clean(), L"Finished");
+    for (const std::wstring& kept : {vista + L"\\$RNEW111.txt", vista + L"\\$INEW111.txt",
+                                     vista + L"\\$RNOI333.txt", bin + L"\\Dc1.txt"})
+        EXPECT_TRUE(FileExists(kept)) << ToUtf8(kept);
+    for (const std::wstring& gone :
+         {vista + L"\\$ROLD222.txt", vista + L"\\$IOLD222.txt", bin + L"\\Dc2.txt"})
+        EXPECT_FALSE(FileExists(gone)) << ToUtf8(gone);
 }
 
 }  // namespace

@@ -95,7 +95,7 @@ TEST_F(RecentRun, AShortcutInUseIsDeletedAfterReboot) {
         ASSERT_EQ(run.Clean(), L"Finished");
     }
     ASSERT_EQ(run.plugin->GetList().size(), 1u);
-    EXPECT_EQ(run.plugin->GetList()[0].result, RecentDocument::kDeletedAfterReboot);
+    EXPECT_EQ(run.plugin->GetList()[0].result, ItemOutcome::kDeferred);
     EXPECT_TRUE(run.kernel->IsRebootNeeded());
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetTitle(),
@@ -121,7 +121,7 @@ TEST_F(RecentRun, AShortcutThatIsAFileLinkIsShownAndLeft) {
 
     EXPECT_EQ(run.Clean(), L"Finished with failures");
     EXPECT_EQ(ReadTestFile(elsewhere), bytes);
-    EXPECT_EQ(run.plugin->GetList()[0].result, RecentDocument::kFailed);
+    EXPECT_EQ(run.plugin->GetList()[0].result, ItemOutcome::kFailed);
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_NE(run.plugin->GetErrors()[0].GetReason().find(L"link"), std::wstring::npos);
     RemoveFolderLink(link);
