@@ -5,7 +5,9 @@
 #include "plugins/windows/feature_usage.h"
 #include "support/test_registry.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/item_ref.h"
 #include "sysaccess/known_folders.h"
+#include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
 namespace {
@@ -59,6 +61,30 @@ TEST(FeatureUsage, ACountRaisedSinceTheScanStays) {
     EXPECT_FALSE(ValueExists(HKCU, kSwitched, L"Microsoft.Windows.Explorer"));
     ASSERT_EQ(run.plugin->GetErrors().size(), 1u);
     EXPECT_EQ(run.plugin->GetErrors()[0].GetReason().rfind(kChangedSinceScan, 0), 0u);
+    DeleteTree(HKCU, kUsage);
+}
+
+// The report names every row's value for its check box under its list's
+// group; a row the user unticked stays whole and says so, its neighbour goes.
+TEST(FeatureUsage, AnUntickedRowStaysAndSaysKeptByYou) {
+    DeleteTree(HKCU, kUsage);
+    SetDword(HKCU, kSwitched, kWord, 12);
+    SetDword(HKCU, kSwitched, L"Microsoft.Windows.Explorer", 1);
+    PluginRun<CPlgFeatureUsage> run(L"FeatureUsage");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring word = ItemKey(RegValueItemRef(HKCU, kSwitched, kWord));
+    const std::wstring report = run.ScanReport();
+    EXPECT_NE(report.find(L"data-item=\"" + EscapeHtml(word) + L"\""), std::wstring::npos)
+        << report;
+    EXPECT_NE(report.find(L"data-group=\"FeatureUsage/list:"), std::wstring::npos) << report;
+    EXPECT_NE(report.find(L"data-group=\"plugin:FeatureUsage\""), std::wstring::npos) << report;
+
+    run.kernel->SetKeptByYou({word});
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_TRUE(ValueExists(HKCU, kSwitched, kWord));
+    EXPECT_FALSE(ValueExists(HKCU, kSwitched, L"Microsoft.Windows.Explorer"));
+    EXPECT_EQ(run.plugin->GetKeptCount(), 1u);
+    EXPECT_NE(run.CleanReport().find(L"Kept by you"), std::wstring::npos);
     DeleteTree(HKCU, kUsage);
 }
 
