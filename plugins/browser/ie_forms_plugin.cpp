@@ -4,14 +4,14 @@
 
 CPlugin::Result CPlgIEFormsAutocomplete::Scan() {
     ClearDomains();
-    ReadAutoCompleteItems(domains_, Run());
+    ReadAutoCompleteItems(domains_, Run(), seals_);
     if (IsCancelled()) return kCancelled;
     BuildViewByItemCount();
     return IsCancelled() ? kCancelled : kDone;
 }
 
 CPlugin::Result CPlgIEFormsAutocomplete::Fix() {
-    bool deleted = DeleteAutoCompleteItems(domains_, Run());
+    bool deleted = DeleteAutoCompleteItems(domains_, Run(), seals_);
     if (IsCancelled()) return kCancelled;
     CollectDomainErrors();
     return deleted ? kDone : kFailed;
