@@ -4,6 +4,7 @@
 
 #include <knownfolders.h>
 
+#include "safety/snapshot.h"
 #include "seedtraces/seeders.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
@@ -68,6 +69,15 @@ std::string ResultName(int result) {
     return "result " + std::to_string(result);
 }
 
+// Whether the run planted what makes `left` leave items.
+bool HasLinkIn(const ExpectedLeft& left, const std::vector<std::wstring>& links) {
+    if (left.linkFolders == nullptr) return true;
+    for (const std::wstring& folder : left.linkFolders())
+        for (const std::wstring& link : links)
+            if (IsAtOrBelow(link, TraceItemName(folder))) return true;
+    return false;
+}
+
 }  // namespace
 
 std::string CleanRun::Report(const std::wstring& id, bool clean) const {
@@ -116,7 +126,7 @@ CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between)
 }
 
 void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBehind,
-                   Verdict& verdict) {
+                   const std::vector<std::wstring>& links, Verdict& verdict) {
     if (run.plugins.empty()) {
         verdict.Add(Family::kOutcomes,
                     "no /json answer; the program printed:\n" + run.child.output);
@@ -127,7 +137,7 @@ void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBeh
     for (const auto& [id, entry] : run.plugins) {
         const ExpectedLeft* expected = nullptr;
         for (const ExpectedLeft& left : leftBehind)
-            if (id == left.id) expected = &left;
+            if (id == left.id && HasLinkIn(left, links)) expected = &left;
         const int want = expected ? kResultDoneWithFailures : kResultDone;
         const int result = entry.value("result", -1);
         if (result != want)

@@ -34,13 +34,17 @@ CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between 
 // The results of contracts every clean keeps: exit code 4 when items were
 // left, 0 when none; per plug-in its result and the counts of what it did.
 // `leftBehind` names each plug-in that must end "finished with failures", with
-// why; every other plug-in must end done.
+// why; every other plug-in must end done. A plug-in that leaves items only
+// because of the file links planted in its folders names those folders
+// (`linkFolders`): it must end with failures only when `links` (what the run
+// planted) holds one at or below them, since a sandbox may refuse a link.
 struct ExpectedLeft {
     const wchar_t* id;
     const char* why;
+    std::vector<std::wstring> (*linkFolders)() = nullptr;
 };
 void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBehind,
-                   Verdict& verdict);
+                   const std::vector<std::wstring>& links, Verdict& verdict);
 
 // The files the system will delete at the next start, by their DOS names.
 std::set<std::wstring> PendingDeletions();
