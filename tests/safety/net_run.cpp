@@ -70,11 +70,11 @@ std::string ResultName(int result) {
 }
 
 // Whether the run planted what makes `left` leave items.
-bool HasLinkIn(const ExpectedLeft& left, const std::vector<std::wstring>& links) {
-    if (left.linkFolders == nullptr) return true;
-    for (const std::wstring& folder : left.linkFolders())
+bool HasLinkAmong(const ExpectedLeft& left, const std::vector<std::wstring>& links) {
+    if (left.linkedItems == nullptr) return true;
+    for (const std::wstring& item : left.linkedItems())
         for (const std::wstring& link : links)
-            if (IsAtOrBelow(link, TraceItemName(folder))) return true;
+            if (IsAtOrBelow(link, TraceItemName(item))) return true;
     return false;
 }
 
@@ -125,8 +125,16 @@ CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between)
     return run;
 }
 
+std::vector<ExpectedLeft> LeftBehindAsPlanted(const std::vector<ExpectedLeft>& all,
+                                              const std::vector<std::wstring>& links) {
+    std::vector<ExpectedLeft> planted;
+    for (const ExpectedLeft& left : all)
+        if (HasLinkAmong(left, links)) planted.push_back(left);
+    return planted;
+}
+
 void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBehind,
-                   const std::vector<std::wstring>& links, Verdict& verdict) {
+                   Verdict& verdict) {
     if (run.plugins.empty()) {
         verdict.Add(Family::kOutcomes,
                     "no /json answer; the program printed:\n" + run.child.output);
@@ -137,7 +145,7 @@ void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBeh
     for (const auto& [id, entry] : run.plugins) {
         const ExpectedLeft* expected = nullptr;
         for (const ExpectedLeft& left : leftBehind)
-            if (id == left.id && HasLinkIn(left, links)) expected = &left;
+            if (id == left.id) expected = &left;
         const int want = expected ? kResultDoneWithFailures : kResultDone;
         const int result = entry.value("result", -1);
         if (result != want)

@@ -34,17 +34,22 @@ CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between 
 // The results of contracts every clean keeps: exit code 4 when items were
 // left, 0 when none; per plug-in its result and the counts of what it did.
 // `leftBehind` names each plug-in that must end "finished with failures", with
-// why; every other plug-in must end done. A plug-in that leaves items only
-// because of the file links planted in its folders names those folders
-// (`linkFolders`): it must end with failures only when `links` (what the run
-// planted) holds one at or below them, since a sandbox may refuse a link.
+// why; every other plug-in must end done.
 struct ExpectedLeft {
     const wchar_t* id;
     const char* why;
-    std::vector<std::wstring> (*linkFolders)() = nullptr;
+    // For a plug-in that leaves items only because of the file links planted
+    // among its items: those items (files, or folders whose files it takes),
+    // asked before the clean. Null for a plug-in that always leaves items.
+    std::vector<std::wstring> (*linkedItems)() = nullptr;
 };
 void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBehind,
-                   const std::vector<std::wstring>& links, Verdict& verdict);
+                   Verdict& verdict);
+// `all` as this run planted: a plug-in that names its linked items stays in
+// it only when `links` (the file links the run made) holds one of them, since
+// a sandbox a run before has used may leave no link among them.
+std::vector<ExpectedLeft> LeftBehindAsPlanted(const std::vector<ExpectedLeft>& all,
+                                              const std::vector<std::wstring>& links);
 
 // The files the system will delete at the next start, by their DOS names.
 std::set<std::wstring> PendingDeletions();
