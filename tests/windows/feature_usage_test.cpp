@@ -17,6 +17,13 @@ const std::wstring kUsage = L"Software\\Microsoft\\Windows\\CurrentVersion\\Expl
 const std::wstring kSwitched = kUsage + L"\\AppSwitched";
 const std::wstring kWord = L"{6D809377-6AF0-444B-8957-A3773F02200E}\\Office\\WINWORD.EXE";
 
+// Word switched to 12 times, Explorer once, and nothing else counted.
+void SeedTwoCounts() {
+    DeleteTree(HKCU, kUsage);
+    SetDword(HKCU, kSwitched, kWord, 12);
+    SetDword(HKCU, kSwitched, L"Microsoft.Windows.Explorer", 1);
+}
+
 TEST(FeatureUsage, CountsAreListedReadablyAndOnlyTheyGo) {
     DeleteTree(HKCU, kUsage);
     SetDword(HKCU, kSwitched, kWord, 12);
@@ -49,9 +56,7 @@ TEST(FeatureUsage, CountsAreListedReadablyAndOnlyTheyGo) {
 // A count the program raised after the scan is no longer the one shown: it
 // stays, and its row fails as changed since the scan.
 TEST(FeatureUsage, ACountRaisedSinceTheScanStays) {
-    DeleteTree(HKCU, kUsage);
-    SetDword(HKCU, kSwitched, kWord, 12);
-    SetDword(HKCU, kSwitched, L"Microsoft.Windows.Explorer", 1);
+    SeedTwoCounts();
     PluginRun<CPlgFeatureUsage> run(L"FeatureUsage");
     ASSERT_EQ(run.Scan(), L"Finished");
     SetDword(HKCU, kSwitched, kWord, 13);
@@ -67,9 +72,7 @@ TEST(FeatureUsage, ACountRaisedSinceTheScanStays) {
 // The report names every row's value for its check box under its list's
 // group; a row the user unticked stays whole and says so, its neighbour goes.
 TEST(FeatureUsage, AnUntickedRowStaysAndSaysKeptByYou) {
-    DeleteTree(HKCU, kUsage);
-    SetDword(HKCU, kSwitched, kWord, 12);
-    SetDword(HKCU, kSwitched, L"Microsoft.Windows.Explorer", 1);
+    SeedTwoCounts();
     PluginRun<CPlgFeatureUsage> run(L"FeatureUsage");
     ASSERT_EQ(run.Scan(), L"Finished");
     const std::wstring word = ItemKey(RegValueItemRef(HKCU, kSwitched, kWord));
