@@ -45,6 +45,8 @@ std::wstring ItemKey(const ItemRef& item) {
             return L"value:" + item.place + L"|" + item.valueName;
         case ItemKind::kSite:
             return L"site:" + item.place;
+        case ItemKind::kStoreEntry:
+            return L"entry:" + item.place + L"|" + item.valueName;
     }
     return {};
 }

@@ -7,15 +7,18 @@
 
 #include <string>
 
-enum class ItemKind { kFile, kFolder, kRegKey, kRegValue, kSite };
+enum class ItemKind { kFile, kFolder, kRegKey, kRegValue, kSite, kStoreEntry };
 
 struct ItemRef {
     ItemKind kind = ItemKind::kFile;
     // kFile, kFolder: the canonical path ("C:\Users\me\Temp\a.tmp");
     // kRegKey, kRegValue: the key with its short root ("HKCU\Software\X");
-    // kSite: the domain as the store keeps it ("example.com").
+    // kSite: the domain as the store keeps it ("example.com");
+    // kStoreEntry: the store the entry lives in (a database, a URL cache folder).
     std::wstring place;
-    std::wstring valueName;  // kRegValue
+    // kRegValue: the value's name; kStoreEntry: the entry as the store names it
+    // (a URL, a program's row of activities).
+    std::wstring valueName;
     // kFile: the last write time when known (zero when not), for the age limit.
     FILETIME lastWrite = {};
 };
@@ -31,7 +34,8 @@ std::wstring ShortRootName(HKEY root);
 
 // The one stable text of an item, the key of its report row:
 // "file:C:\Users\me\Temp\a.tmp", "folder:C:\...\Cache", "key:HKCU\Software\X",
-// "value:HKCU\Software\X|name", "site:example.com".
+// "value:HKCU\Software\X|name", "site:example.com",
+// "entry:C:\...\Cookies|Cookie:me@example.com/".
 std::wstring ItemKey(const ItemRef& item);
 
 // Whether an item may go, and if not, why.

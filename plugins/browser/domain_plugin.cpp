@@ -6,6 +6,7 @@
 #include "engine/item_outcome.h"
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
+#include "engine/report_text.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -119,6 +120,7 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
     }
     if (view_.empty()) rows = withResults ? shared.noItemsErased : shared.noItemsFound;
     FillTotals(totals);
+    ReplaceAll(page, L"#group attributes#", GroupAttributes(PluginGroupKey(GetId())));
     ReplaceAll(page, L"#volumes#", rows);
     ReplaceAll(page, L"#total#", totals);
     return page;
@@ -141,9 +143,8 @@ void CDomainPlugin::OnReportClick(const std::wstring& command, IHtmlElement* ele
     kernel.StoreCookieKeepList(list);
 
     // Other rows may be kept through the domain just toggled: redraw them all.
-    kernel.RefillReportPart(
-        kKeepReportId,
-        BuildPage(L"details.html", L"domaindetails.html", L"totaldetails.html", false));
+    kernel.RefillReportPart(kKeepReportId, BuildPage(L"details.html", L"domaindetails.html",
+                                                     L"totaldetails.html", false));
 }
 
 void CDomainPlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {

@@ -63,6 +63,9 @@ private:
         bool GetWipeFiles() const override { return plugin_.GetWipeFiles(); }
         void SetRebootNeeded() override { plugin_.SetRebootNeeded(); }
         void ReportProgress(const std::wstring& text) override { plugin_.SetProgress(text); }
+        KeepVerdict MayRemove(const ItemRef& item) const override {
+            return plugin_.MayRemove(item);
+        }
 
     private:
         CDomainPlugin& plugin_;

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "engine/kernel.h"
+#include "engine/page_reader.h"
 #include "engine/report_text.h"
 #include "sysaccess/file_delete.h"
 #include "sysaccess/path_canonical.h"
@@ -76,10 +77,54 @@ CPlugin::Result CIEUrlCachePlugin::Fix() {
     ResetResults();
     if (auto refused = RefuseIfKeepListUnreadable()) return *refused;
     if (auto refused = RefuseStore()) return *refused;
-    const Result result = DeleteUrlCacheDomains(
-        kind_, domains_, Run(), UsesCookieKeepList() ? &GetKernel().GetCookieKeepList() : nullptr);
+    const Result result =
+        DeleteEntries(UsesCookieKeepList() ? &GetKernel().GetCookieKeepList() : nullptr);
     CollectDomainErrors();
     return IsCancelled() ? kCancelled : result;
+}
+
+CPlugin::Result CIEUrlCachePlugin::DeleteEntries(const CookieKeepList* keep) {
+    return DeleteUrlCacheDomains(kind_, domains_, Run(), keep, &outcomes_);
+}
+
+void CIEUrlCachePlugin::FillDomainRow(std::wstring& row, const DomainInfo& domain) const {
+    CDomainPlugin::FillRow(row, domain);
+}
+
+void CIEUrlCachePlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {
+    const bool report = row.find(L"#result#") != std::wstring::npos;
+    FillDomainRow(row, domain);
+    const std::wstring group = SubGroupKey(GetId(), L"domain", domain.name);
+    ReplaceAll(
+        row, L"#domain attributes#",
+        domain.urlItems.empty() ? std::wstring() : GroupAttributes(group, PluginGroupKey(GetId())));
+    // A domain whose every entry the run kept says why, as its entries do.
+    if (report && domain.result == DomainInfo::kKept) {
+        const auto first = outcomes_.find(domain.urlItems.front().url);
+        if (first != outcomes_.end() && first->second.kind == UrlEntryOutcome::Kind::kKept)
+            ReplaceAll(row, L"#result#", KeptStatusHtml(first->second.kept));
+    }
+    std::wstring& page = report ? entryCleanPage_ : entryScanPage_;
+    if (page.empty())
+        page = ReadPage(GetPluginFolder() + (report ? L"entryreport.html" : L"entrydetails.html"));
+    for (const UrlEntry& entry : domain.urlItems) {
+        // After the clean, the domain's row tells what went; only the entries
+        // the run kept are shown below it, each with why.
+        const auto outcome = outcomes_.find(entry.url);
+        const bool kept =
+            outcome != outcomes_.end() && outcome->second.kind == UrlEntryOutcome::Kind::kKept;
+        if (report && !kept) continue;
+        std::wstring line = page;
+        // An entry the clean can only report (its file is reached through a link) gets no box.
+        ReplaceAll(line, L"#row attributes#",
+                   entry.refusal.empty() && entry.readError == ERROR_SUCCESS
+                       ? ItemRowAttributes(ItemKey(UrlEntryItemRef(kind_, entry.url)), group)
+                       : std::wstring());
+        ReplaceAll(line, L"#url#", EscapeHtml(entry.url));
+        ReplaceAll(line, L"#size#", FormatSize(entry.size));
+        if (report) ReplaceAll(line, L"#entry result#", KeptStatusHtml(outcome->second.kept));
+        row += line;
+    }
 }
 
 void CPlgIECache::OrderDomains() {
@@ -87,7 +132,7 @@ void CPlgIECache::OrderDomains() {
         [](const DomainInfo& a, const DomainInfo& b) { return a.sizeSum > b.sizeSum; });
 }
 
-void CPlgIECache::FillRow(std::wstring& row, const DomainInfo& domain) const {
+void CPlgIECache::FillDomainRow(std::wstring& row, const DomainInfo& domain) const {
     CDomainPlugin::FillRow(row, domain);
     ReplaceAll(row, L"#size#", FormatSize(domain.sizeSum));
 }
@@ -147,7 +192,7 @@ bool CPlgIEHistory::ListHistoryFolder() {
 CPlugin::Result CPlgIEHistory::Fix() {
     ResetResults();
     if (auto refused = RefuseStore()) return *refused;
-    const Result result = DeleteUrlCacheDomains(kind_, domains_, Run());
+    const Result result = DeleteEntries();
     if (!IsCancelled()) RemoveHistoryFiles();
     CollectDomainErrors();
     return IsCancelled() ? kCancelled : result;
@@ -181,7 +226,7 @@ void CPlgIEHistory::OrderDomains() {
     });
 }
 
-void CPlgIEHistory::FillRow(std::wstring& row, const DomainInfo& domain) const {
+void CPlgIEHistory::FillDomainRow(std::wstring& row, const DomainInfo& domain) const {
     ReplaceAll(row, L"#name#", EscapeHtml(domain.name));
     ReplaceAll(row, L"#hitr#", std::to_wstring(domain.hitRateSum));
     ReplaceAll(row, L"#date#", FormatAccessDate(domain.lastAccess));

@@ -1,6 +1,7 @@
 #pragma once
 // Internet Explorer's cached files, cookies and history, cleaned through
-// the WinInet URL cache, one row per domain.
+// the WinInet URL cache: a row per domain heading a row per entry, each
+// entry with its own check box; after the clean, the entries it kept.
 #include <optional>
 
 #include "plugins/browser/domain_plugin.h"
@@ -15,6 +16,12 @@ public:
 
 protected:
     virtual void OrderDomains() = 0;
+    // The domain's own row; by default its name and count.
+    virtual void FillDomainRow(std::wstring& row, const DomainInfo& domain) const;
+    // The domain's row, with its check-box group and its entries' rows after it.
+    void FillRow(std::wstring& row, const DomainInfo& domain) const final;
+    // Removes the entries of every domain, as the run keeps them.
+    Result DeleteEntries(const CookieKeepList* keep = nullptr);
     // Why the store folder (the cache, History, Cookies) may not be cleaned
     // now: it is, or lies below, a link, or the guard keeps it. WinInet
     // would reach its index and files through that link.
@@ -27,6 +34,12 @@ protected:
     std::optional<Result> RefuseStore();
 
     UrlCacheKind kind_;
+
+private:
+    UrlEntryOutcomes outcomes_;
+    // The entry row pages, read on first use.
+    mutable std::wstring entryScanPage_;
+    mutable std::wstring entryCleanPage_;
 };
 
 class CPlgIECache : public CIEUrlCachePlugin {
@@ -36,7 +49,7 @@ public:
 
 protected:
     void OrderDomains() override;
-    void FillRow(std::wstring& row, const DomainInfo& domain) const override;
+    void FillDomainRow(std::wstring& row, const DomainInfo& domain) const override;
     void FillTotals(std::wstring& totals) const override;
 };
 
@@ -61,7 +74,7 @@ public:
 
 protected:
     void OrderDomains() override;
-    void FillRow(std::wstring& row, const DomainInfo& domain) const override;
+    void FillDomainRow(std::wstring& row, const DomainInfo& domain) const override;
 
 private:
     // Lists the History folder, but for the entries' own index, which

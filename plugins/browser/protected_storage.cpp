@@ -1,14 +1,18 @@
 #include "plugins/browser/protected_storage.h"
 
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "engine/statistics.h"
 #include "plugins/browser/url_domain.h"
+#include "sysaccess/file_delete.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/os_version.h"
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_format.h"
 #include "sysaccess/reg_security.h"
+#include "sysaccess/reg_walk.h"
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_links.h"
 
@@ -90,6 +94,31 @@ private:
     HeapAcl acl_;
 };
 
+// What the item key holds now; nothing when it is gone, a link or cannot be read.
+std::optional<FormItemSeal> ReadFormItemSeal(HKEY root, const std::wstring& keyPath) {
+    const OpenedRegKey key = OpenRegKeyNoLink(root, keyPath.c_str(), KEY_READ);
+    if (key.kind != OpenedRegKey::Kind::kOpened) return std::nullopt;
+    FormItemSeal seal;
+    std::vector<std::wstring> names;
+    GetRegValuesList(nullptr, key.key.Get(), nullptr, &names, nullptr, &seal.subKeys);
+    for (const std::wstring& name : names) {
+        const RegValueSealRead read = ReadRegValueSeal(key.key.Get(), name.c_str());
+        if (read.kind != RegValueSealRead::Kind::kRead) return std::nullopt;
+        seal.values[name] = read.seal;
+    }
+    return seal;
+}
+
+// The index item Internet Explorer keeps beside a saved value ("name:StringIndex"
+// beside "name:StringData"); empty for another item.
+std::wstring IndexItemOf(const std::wstring& itemName) {
+    constexpr std::wstring_view kData = L"StringData";
+    if (itemName.size() < kData.size() ||
+        itemName.compare(itemName.size() - kData.size(), kData.size(), kData) != 0)
+        return {};
+    return itemName.substr(0, itemName.size() - kData.size()) + L"StringIndex";
+}
+
 }  // namespace
 
 ProtectedStorageKeys GetProtectedStorageKeys(const std::wstring& accountName) {
@@ -109,7 +138,8 @@ std::wstring GetAutoCompleteItemDomain(const std::wstring& itemName) {
     return GetUrlDomain(itemName);
 }
 
-bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
+bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run, FormItemSeals& seals) {
+    seals.clear();
     StorageAccess access;
     if (!access.IsReady()) return true;
     const std::wstring& container = access.Keys().container;
@@ -138,13 +168,23 @@ bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
         if (itemName.empty() || itemName.back() != L'a') continue;
         std::wstring domainName = GetAutoCompleteItemDomain(itemName);
         DomainInfo& domain = FindOrAddDomain(domains, domainName);
-        domain.regItems.push_back({domainName, root, container + L"\\" + itemName});
         ++domain.itemCount;
+        const std::wstring indexItem = IndexItemOf(itemName);
+        for (const std::wstring& name : {itemName, indexItem}) {
+            if (name.empty()) continue;
+            const std::wstring keyPath = container + L"\\" + name;
+            std::optional<FormItemSeal> seal = ReadFormItemSeal(root, keyPath);
+            // An index that is not there is nothing to list; a saved value
+            // that cannot be read is listed, and its clean says why it stays.
+            if (!seal && name == indexItem) continue;
+            if (seal) seals[keyPath] = std::move(*seal);
+            domain.regItems.push_back({domainName, root, keyPath});
+        }
     }
     return true;
 }
 
-bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
+bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run, const FormItemSeals& seals) {
     StorageAccess access;
     access.WidenContainer();
     bool result = access.IsReady();
@@ -155,10 +195,25 @@ bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
         domain.result = DomainInfo::kDeleted;
         for (const RegItem& item : domain.regItems) {
             if ((cancelled = run.IsCancelled())) break;
+            const std::wstring where = FormatRegPath(item.root, item.keyPath, L"");
+            // Written again since the scan, it is another item than the one listed: it stays.
+            const auto sealed = seals.find(item.keyPath);
+            const std::optional<FormItemSeal> now = ReadFormItemSeal(item.root, item.keyPath);
+            if (now && (sealed == seals.end() || *now != sealed->second)) {
+                domain.result = DomainInfo::kError;
+                domain.error
+                    .emplace(
+                        ItemError::kStoreEntries, domain.name, ItemError::kOwnText, 0, false, where,
+                        ChangedSinceScan(sealed == seals.end()
+                                             ? L"the item could not be read at the scan"
+                                             : L"the item holds other data than the scan read"))
+                    .SetStore(kFormStoreName);
+                result = false;
+                break;
+            }
             const RegDeleteOutcome deleted = DeleteRegKey(item.root, item.keyPath.c_str());
             if (deleted.Deleted()) continue;
             domain.result = DomainInfo::kError;
-            const std::wstring where = FormatRegPath(item.root, item.keyPath, L"");
             if (deleted.kind == RegDeleteOutcome::Kind::kLink ||
                 deleted.kind == RegDeleteOutcome::Kind::kLinkInside)
                 domain.error
@@ -181,9 +236,12 @@ bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run) {
         }
     }
     if (result && !cancelled) {
-        // Items written since the scan go with the type key; a link in it stays.
-        (void)DeleteRegKey(HKEY_CURRENT_USER, access.Keys().type.c_str());
-        if (!access.IsNt()) (void)DeleteRegKey(HKEY_LOCAL_MACHINE, access.Keys().type.c_str());
+        // The type's keys go only when emptied: an item written since the scan stays in them.
+        for (HKEY root : {HKEY_CURRENT_USER, HKEY_LOCAL_MACHINE}) {
+            if (root == HKEY_LOCAL_MACHINE && access.IsNt()) break;
+            for (const std::wstring* key : {&access.Keys().container, &access.Keys().type})
+                (void)DeleteEmptyRegKey(root, key->c_str());
+        }
     }
     if (!cancelled) {
         for (auto& [name, domain] : domains) {

@@ -1,10 +1,15 @@
 #pragma once
 // Internet Explorer's forms auto-complete items in the Protected Storage
-// area of the registry. Only the item names are read; on the NT family the
-// keys' access lists are widened for the current user first.
+// area of the registry. The scan reads the item names and seals what each
+// item key holds; the clean deletes only those item keys, each while it still
+// holds what the scan sealed. On the NT family the keys' access lists are
+// widened for the current user first.
+#include <map>
 #include <string>
+#include <vector>
 
 #include "plugins/browser/domain_info.h"
+#include "sysaccess/registry_values.h"
 
 inline constexpr wchar_t kFormsItemType[] = L"e161255a-37c3-11d2-bcaa-00c04fd929db";
 
@@ -23,8 +28,18 @@ ProtectedStorageKeys GetProtectedStorageKeys(const std::wstring& accountName);
 // the URL rule for a web address (two colons or more).
 std::wstring GetAutoCompleteItemDomain(const std::wstring& itemName);
 
-// Fills `domains` with the items; always true.
-bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run);
-// Deletes the item keys of every domain, and the whole item type when all
-// went; true when every item key was deleted.
-bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run);
+// What an item key held at the scan: its values' seals and its sub-keys' names.
+struct FormItemSeal {
+    std::map<std::wstring, RegValueSeal> values;
+    std::vector<std::wstring> subKeys;
+    bool operator==(const FormItemSeal&) const = default;
+};
+using FormItemSeals = std::map<std::wstring, FormItemSeal>;  // by the item key's path
+
+// Fills `domains` with the items (a saved value with its index item, when it
+// has one) and `seals` with what each item key holds; always true.
+bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run, FormItemSeals& seals);
+// Deletes the listed item keys of every domain that still hold what `seals`
+// says, then the item type's keys when nothing is left in them; anything
+// written since the scan stays. True when every listed item key went.
+bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run, const FormItemSeals& seals);

@@ -265,7 +265,7 @@ std::optional<ItemError> RemoveEntryFile(UrlCacheKind kind, const DomainInfo& do
 // Removes the entries of one domain; false when the run was cancelled. The
 // row shows its first failure; the entries after it are still removed.
 bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& run,
-                         const CookieKeepList* keep) {
+                         UrlEntryOutcomes& outcomes, const CookieKeepList* keep) {
     auto fail = [&domain](ItemError error) {
         if (domain.error) return;
         domain.result = error.IsReboot() ? DomainInfo::kRebootNeeded : DomainInfo::kError;
@@ -274,10 +274,19 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
     size_t keptCount = 0;
     for (const UrlEntry& entry : domain.urlItems) {
         if (run.IsCancelled()) return false;
-        if (keep && keep->Keeps(GetCookieEntryHost(entry.url))) {
+        UrlEntryOutcome& outcome = outcomes[entry.url];
+        outcome.kept = run.MayRemove(UrlEntryItemRef(kind, entry.url));
+        if (outcome.kept.Keeps()) {
+            outcome.kind = UrlEntryOutcome::Kind::kKept;
             ++keptCount;
             continue;
         }
+        if (keep && keep->Keeps(GetCookieEntryHost(entry.url))) {
+            outcome.kind = UrlEntryOutcome::Kind::kOnKeepList;
+            ++keptCount;
+            continue;
+        }
+        outcome.kind = UrlEntryOutcome::Kind::kFailed;
         if (!entry.localFile.empty()) {
             // While its file is there the entry stays, so that WinInet deletes nothing by name.
             if (std::optional<ItemError> left = RemoveEntryFile(kind, domain, entry, run)) {
@@ -285,9 +294,12 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
                 continue;
             }
         }
-        if (DeleteUrlCacheEntryW(entry.url.c_str())) continue;
-        const DWORD error = GetLastError();
-        if (IsNotFoundError(error)) continue;
+        const DWORD error =
+            DeleteUrlCacheEntryW(entry.url.c_str()) ? ERROR_SUCCESS : GetLastError();
+        if (error == ERROR_SUCCESS || IsNotFoundError(error)) {
+            outcome.kind = UrlEntryOutcome::Kind::kRemoved;
+            continue;
+        }
         fail(EntryError(kind, domain.name, ItemError::kSystemMessage, error, false, entry.url,
                         kCannotDeleteSubitem));
     }
@@ -300,8 +312,15 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
 
 }  // namespace
 
+ItemRef UrlEntryItemRef(UrlCacheKind kind, const std::wstring& url) {
+    return {ItemKind::kStoreEntry, StoreName(kind), url, {}};
+}
+
 CPlugin::Result DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRunProgress& run,
-                                      const CookieKeepList* keep) {
+                                      const CookieKeepList* keep, UrlEntryOutcomes* outcomes) {
+    UrlEntryOutcomes unasked;
+    if (outcomes == nullptr) outcomes = &unasked;
+    outcomes->clear();
     unsigned counter = 0;
     std::wstring dots;
     for (auto& [name, domain] : domains) {
@@ -311,7 +330,7 @@ CPlugin::Result DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRu
             dots += L'.';
             run.ReportProgress(dots);
         }
-        if (!DeleteDomainEntries(kind, domain, run, keep)) return CPlugin::kCancelled;
+        if (!DeleteDomainEntries(kind, domain, run, *outcomes, keep)) return CPlugin::kCancelled;
     }
     return CPlugin::kDone;
 }

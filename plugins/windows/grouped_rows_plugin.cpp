@@ -19,10 +19,13 @@ void CGroupedRowsPlugin::ClearGroups() {
     groupOf_.clear();
     details_.clear();
     groupStarts_.clear();
+    items_.clear();
+    kept_.clear();
 }
 
 size_t CGroupedRowsPlugin::AddGroup(std::wstring label, std::wstring title) {
-    groups_.push_back({std::move(label), std::move(title)});
+    std::wstring key = SubGroupKey(GetId(), L"list", title);
+    groups_.push_back({std::move(label), std::move(title), std::move(key)});
     return groups_.size() - 1;
 }
 
@@ -41,6 +44,28 @@ void CGroupedRowsPlugin::SetDetail(const DomainInfo& row, std::wstring detail) {
     details_[&row] = std::move(detail);
 }
 
+void CGroupedRowsPlugin::SetRowItem(const DomainInfo& row, ItemRef item) {
+    items_.try_emplace(&row, std::move(item));
+}
+
+void CGroupedRowsPlugin::StartClean() {
+    ResetResults();
+    kept_.clear();
+}
+
+bool CGroupedRowsPlugin::KeepsRow(DomainInfo& row, const std::vector<ItemRef>& alsoAsk) {
+    if (IsKept(row)) return true;
+    const auto item = items_.find(&row);
+    if (item == items_.end()) return false;
+    KeepVerdict verdict = MayRemove(item->second);
+    for (size_t i = 0; !verdict.Keeps() && i < alsoAsk.size(); ++i) verdict = MayRemove(alsoAsk[i]);
+    if (!verdict.Keeps()) return false;
+    row.result = DomainInfo::kKept;
+    row.error.reset();
+    kept_.emplace(&row, std::move(verdict));
+    return true;
+}
+
 std::vector<DomainInfo*> CGroupedRowsPlugin::RowsOf(size_t group) const {
     std::vector<DomainInfo*> rows;
     for (DomainInfo* row : view_)
@@ -51,6 +76,7 @@ std::vector<DomainInfo*> CGroupedRowsPlugin::RowsOf(size_t group) const {
 void CGroupedRowsPlugin::SetGroupResult(size_t group, DomainInfo::Result result,
                                         const std::optional<ItemError>& error) {
     for (DomainInfo* row : RowsOf(group)) {
+        if (IsKept(*row)) continue;
         row->result = result;
         row->error = error;
     }
@@ -86,14 +112,20 @@ CPlugin::Result CGroupedRowsPlugin::FinishClean() {
 
 void CGroupedRowsPlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {
     std::wstring header;
+    const Group& group = groups_[groupOf_.at(&domain)];
     if (groupStarts_.count(&domain) != 0) {
-        const bool report = row.find(L"#result#") != std::wstring::npos;
-        const Group& group = groups_[groupOf_.at(&domain)];
-        header = ReadPage(GetPluginsFolder() +
-                          (report ? L"ProfileGroupFix.html" : L"ProfileGroupScan.html"));
+        header = ReadPage(GetPluginsFolder() + L"RowGroup.html");
+        ReplaceAll(header, L"#group attributes#",
+                   GroupAttributes(group.key, PluginGroupKey(GetId())));
         ReplaceAll(header, L"#profile#", EscapeHtml(group.label));
         ReplaceAll(header, L"#folder#", EscapeHtml(group.title));
     }
+    const auto item = items_.find(&domain);
+    ReplaceAll(row, L"#row attributes#",
+               item == items_.end() ? std::wstring()
+                                    : ItemRowAttributes(ItemKey(item->second), group.key));
+    if (const auto kept = kept_.find(&domain); kept != kept_.end())
+        ReplaceAll(row, L"#result#", KeptStatusHtml(kept->second));
     auto detail = details_.find(&domain);
     ReplaceAll(row, L"#name#", EscapeHtml(domain.name));
     ReplaceAll(row, L"#num#", std::to_wstring(domain.itemCount));

@@ -34,6 +34,8 @@ void CRegistryRowsPlugin::AddValue(DomainInfo& row, RowValue value) {
     }
     ++row.itemCount;
     row.sizeSum += (value.name.size() + value.data.size()) * sizeof(wchar_t);
+    // The row is named by its first value, under the name the scan read.
+    SetRowItem(row, RegValueItemRef(value.root, value.keyPath, value.name));
     values_[&row].push_back(std::move(value));
 }
 
@@ -111,6 +113,12 @@ bool CRegistryRowsPlugin::DeleteValue(DomainInfo& row, HKEY key, const RowValue&
 }
 
 void CRegistryRowsPlugin::CleanRow(DomainInfo& row) {
+    // Asked by the names the scan showed: the program may have renumbered
+    // its list since, and a kept row's values stay whatever they are called now.
+    std::vector<ItemRef> values;
+    for (const RowValue& value : values_[&row])
+        values.push_back(RegValueItemRef(value.root, value.keyPath, value.name));
+    if (KeepsRow(row, values)) return;
     for (const RowValue& value : values_[&row]) {
         const OpenedRegKey key =
             OpenRegPathNoLink(value.root, value.keyPath, KEY_READ | KEY_SET_VALUE);
@@ -138,7 +146,7 @@ void CRegistryRowsPlugin::CleanRow(DomainInfo& row) {
 }
 
 CPlugin::Result CRegistryRowsPlugin::Fix() {
-    ResetResults();
+    StartClean();
     read_.clear();
     for (DomainInfo* row : view_) {
         if (IsCancelled()) break;

@@ -25,6 +25,11 @@ constexpr wchar_t kInUse[] =
     L"activity can be removed from it now. The whole database goes at the next start of "
     L"Windows, before the service starts; Windows then begins a new, empty one.";
 
+constexpr wchar_t kInUseWithKept[] =
+    L"Windows' Connected Devices Platform service holds the Timeline's database open, so no "
+    L"activity can be removed from it now, and the whole database cannot go at the next start "
+    L"of Windows either: it holds activities you chose to keep.";
+
 std::string TimeOf(SqliteDb& db, std::string_view table) {
     return "max(ifnull(" + ColumnOrZero(db, table, "StartTime") + ", 0), ifnull(" +
            ColumnOrZero(db, table, "LastModifiedTime") + ", 0))";
@@ -108,11 +113,13 @@ SqliteStatus CPlgWindowsTimeline::ScanTable(SqliteDb& db, Account& account, Tabl
                                            {"Id", "AppId", "AppActivityId", "Payload",
                                             "ClipboardPayload", "OriginalPayload", "GroupItems"}) +
                               " FROM " + name;
-    std::vector<std::string>& keys = operation ? account.operations : account.activities;
+    std::vector<Listed>& keys = operation ? account.operations : account.activities;
     return ForEachRow(db, query, [&](const SqliteStatement& activity) {
-        keys.push_back(activity.Utf8(0));
         std::wstring program = TimelineProgram(activity.Utf8View(1));
-        DomainInfo& row = Row(account.group, program.empty() ? L"(no program named)" : program);
+        if (program.empty()) program = L"(no program named)";
+        DomainInfo& row = Row(account.group, program);
+        SetRowItem(row, {ItemKind::kStoreEntry, account.database, program, {}});
+        keys.push_back({activity.Utf8(0), &row});
         ++row.itemCount;
         row.sizeSum += static_cast<uint64_t>(activity.Int(5));
         NoteAccess(row, FromUnixSeconds(activity.Int(4)));
@@ -137,10 +144,12 @@ void CPlgWindowsTimeline::NoteActivity(DomainInfo& row, int64_t type, std::strin
 }
 
 CPlugin::Result CPlgWindowsTimeline::Fix() {
-    ResetResults();
+    StartClean();
     for (Account& account : accounts_) {
         if (IsCancelled()) break;
-        if (RowsOf(account.group).empty()) continue;
+        bool anyToRemove = false;
+        for (DomainInfo* row : RowsOf(account.group)) anyToRemove |= !KeepsRow(*row);
+        if (!anyToRemove) continue;
         SetProgress(account.database);
         CleanAccount(account);
     }
@@ -164,15 +173,23 @@ void CPlgWindowsTimeline::CleanAccount(Account& account) {
                                  L"link, and Veltrane cleans nothing through a link."));
         return;
     }
+    const std::vector<std::string> activities = KeysToRemove(account.activities);
+    const std::vector<std::string> operations = KeysToRemove(account.operations);
     // So is the service: it may have started or ended since the scan.
     if (IsFileInUse(account.database)) {
+        // The whole database would take the activities the user kept with it.
+        if (activities.size() != account.activities.size() ||
+            operations.size() != account.operations.size()) {
+            SetGroupResult(account.group, DomainInfo::kError, ItemError(title, kInUseWithKept));
+            return;
+        }
         DeleteAtNextStart(account);
         return;
     }
     const SqliteStatus status = CleanDatabase(account.database, [&](SqliteDb& db) {
         // Open has turned the file's own triggers off: a DELETE removes only the rows it names.
-        SqliteStatus step = FillTempTextTable(db, "listed_activities", account.activities);
-        if (step.Ok()) step = FillTempTextTable(db, "listed_operations", account.operations);
+        SqliteStatus step = FillTempTextTable(db, "listed_activities", activities);
+        if (step.Ok()) step = FillTempTextTable(db, "listed_operations", operations);
         if (step.Ok())
             step = ExecIfTable(db, "ActivityOperation",
                                "DELETE FROM ActivityOperation WHERE rowid || ':' || hex(Id) IN "
@@ -197,6 +214,14 @@ void CPlgWindowsTimeline::CleanAccount(Account& account) {
     }
     SetGroupResult(account.group, DomainInfo::kError,
                    ItemError(title, L"SQLite: " + status.message));
+}
+
+std::vector<std::string> CPlgWindowsTimeline::KeysToRemove(
+    const std::vector<Listed>& listed) const {
+    std::vector<std::string> keys;
+    for (const Listed& entry : listed)
+        if (!IsKept(*entry.row)) keys.push_back(entry.key);
+    return keys;
 }
 
 void CPlgWindowsTimeline::DeleteAtNextStart(const Account& account) {

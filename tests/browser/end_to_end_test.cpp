@@ -96,7 +96,11 @@ TEST_F(BrowserEndToEnd, CleanRemovesTheTracesAndKeepsTheRest) {
         EXPECT_TRUE(left.empty()) << static_cast<int>(kind);
     }
     ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.type));
+    // The listed form items go with their index; an item that is no form entry stays.
+    for (const wchar_t* item : {L"username:StringData", L"username:StringIndex", L"q:StringData",
+                                L"https://bank.test/login.aspx:StringData"})
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\" + item)) << item;
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\nickname"));
     EXPECT_TRUE(
         KeyExists(HKEY_CURRENT_USER, keys.data + L"\\5e7e8100-9138-11d1-945a-00c04fc308ff"));
 

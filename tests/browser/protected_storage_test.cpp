@@ -3,6 +3,7 @@
 #include "plugins/browser/protected_storage.h"
 #include "support/scoped_overrides.h"
 #include "support/test_registry.h"
+#include "sysaccess/file_delete.h"
 #include "sysaccess/reg_security.h"
 #include "sysaccess/registry_links.h"
 #include "test_run.h"
@@ -43,8 +44,9 @@ protected:
 
 TEST_F(UserItems, ItemsAreListedByFieldAndSite) {
     DomainMap domains;
+    FormItemSeals seals;
     TestRun run;
-    EXPECT_TRUE(ReadAutoCompleteItems(domains, run));
+    EXPECT_TRUE(ReadAutoCompleteItems(domains, run, seals));
     ASSERT_EQ(domains.size(), 3u);
     EXPECT_EQ(domains[L"control username"].itemCount, 1);
     EXPECT_EQ(domains[L"control formdata"].itemCount, 1);
@@ -55,22 +57,28 @@ TEST_F(UserItems, ItemsAreListedByFieldAndSite) {
     EXPECT_EQ(bank.regItems[0].keyPath.rfind(keys.container + L"\\", 0), 0u);
 }
 
-TEST_F(UserItems, DeletionRemovesTheTypeAndRestoresTheAccountList) {
+// Only the listed items go (a saved value with its index): one written
+// after the scan stays, and so does the type key holding it.
+TEST_F(UserItems, DeletionRemovesTheListedItemsAndRestoresTheAccountList) {
     const std::wstring otherType = keys.data + L"\\5e7e8100-9138-11d1-945a-00c04fc308ff";
     SetDword(HKEY_CURRENT_USER, otherType, L"keep", 1);
     SecurityDescriptorBuffer before;
     ASSERT_TRUE(GetRegKeyDacl(HKEY_CURRENT_USER, keys.account.c_str(), before));
 
     DomainMap domains;
+    FormItemSeals seals;
     TestRun run;
-    ReadAutoCompleteItems(domains, run);
-    // Written after the scan: goes with the type key.
+    ReadAutoCompleteItems(domains, run, seals);
     SetDword(HKEY_CURRENT_USER, keys.container + L"\\late:StringData", L"Item Data", 1);
-    EXPECT_TRUE(DeleteAutoCompleteItems(domains, run));
+    EXPECT_TRUE(DeleteAutoCompleteItems(domains, run, seals));
 
     for (const auto& [name, domain] : domains)
         EXPECT_EQ(domain.result, DomainInfo::kDeleted) << name;
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.type));
+    for (const wchar_t* item : {L"username:StringData", L"username:StringIndex", L"formdata"})
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\" + item)) << item;
+    EXPECT_TRUE(
+        ValueExists(HKEY_CURRENT_USER, keys.container + L"\\late:StringData", L"Item Data"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\nickname"));
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, otherType, L"keep"));
     SecurityDescriptorBuffer after;
     ASSERT_TRUE(GetRegKeyDacl(HKEY_CURRENT_USER, keys.account.c_str(), after));
@@ -81,24 +89,37 @@ TEST_F(UserItems, DeletionRemovesTheTypeAndRestoresTheAccountList) {
     EXPECT_EQ(KeyAccessList(HKEY_CURRENT_USER, keys.data), widened);
 
     DomainMap again;
-    ReadAutoCompleteItems(again, run);
-    EXPECT_TRUE(again.empty());
+    ReadAutoCompleteItems(again, run, seals);
+    EXPECT_EQ(again.size(), 1u);
+    EXPECT_EQ(again.count(L"control late"), 1u);
 }
 
-TEST_F(UserItems, FixOverAnEmptyMapStillRemovesTheType) {
-    DomainMap nothing;
+// A saved value written again between the scan and the clean is not the one
+// listed: it stays, its row fails as changed, and the type's keys stay with it.
+TEST_F(UserItems, AnItemWrittenAgainSinceTheScanStays) {
+    DomainMap domains;
+    FormItemSeals seals;
     TestRun run;
-    EXPECT_TRUE(DeleteAutoCompleteItems(nothing, run));
-    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.type));
+    ReadAutoCompleteItems(domains, run, seals);
+    SetDword(HKEY_CURRENT_USER, keys.container + L"\\formdata", L"Item Data", 2);
+    EXPECT_FALSE(DeleteAutoCompleteItems(domains, run, seals));
+
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, keys.container + L"\\formdata", L"Item Data"));
+    const DomainInfo& formdata = domains[L"control formdata"];
+    EXPECT_EQ(formdata.result, DomainInfo::kError);
+    ASSERT_TRUE(formdata.error);
+    EXPECT_EQ(formdata.error->GetReason().rfind(kChangedSinceScan, 0), 0u);
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\username:StringData"));
 }
 
 TEST_F(UserItems, CancelledDeletionKeepsTheRest) {
     DomainMap domains;
     TestRun reader;
-    ReadAutoCompleteItems(domains, reader);
+    FormItemSeals seals;
+    ReadAutoCompleteItems(domains, reader, seals);
     TestRun run;
     run.cancelAfterChecks = 0;
-    DeleteAutoCompleteItems(domains, run);
+    DeleteAutoCompleteItems(domains, run, seals);
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\formdata"));
     for (const auto& [name, domain] : domains) {
         EXPECT_EQ(domain.result, DomainInfo::kNotProcessed) << name;
@@ -116,9 +137,10 @@ TEST_F(UserItems, AnItemThatIsARegistryLinkIsLeftWithWhatItPointsTo) {
     ASSERT_TRUE(
         MakeRegLink(HKEY_CURRENT_USER, keys.container + L"\\evil:StringData", target.Path()));
     DomainMap domains;
+    FormItemSeals seals;
     TestRun run;
-    ReadAutoCompleteItems(domains, run);
-    EXPECT_FALSE(DeleteAutoCompleteItems(domains, run));
+    ReadAutoCompleteItems(domains, run, seals);
+    EXPECT_FALSE(DeleteAutoCompleteItems(domains, run, seals));
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, target.Sub(L"inner"), L"kept"));
     EXPECT_EQ(KeyAccessList(HKEY_CURRENT_USER, target.Sub(L"inner")), list);
     const DomainInfo& evil = domains[L"control evil"];
@@ -132,12 +154,13 @@ TEST_F(ProtectedStorageTest, OlderWindowsUsesTheLogonNameAndMachineItems) {
     ProtectedStorageKeys keys = GetProtectedStorageKeys(LogonName());
     AddItems(HKEY_LOCAL_MACHINE, keys);
     DomainMap domains;
+    FormItemSeals seals;
     TestRun run;
-    ReadAutoCompleteItems(domains, run);
+    ReadAutoCompleteItems(domains, run, seals);
     ASSERT_EQ(domains.count(L"bank.test"), 1u);
     EXPECT_EQ(domains[L"bank.test"].regItems[0].root, HKEY_LOCAL_MACHINE);
-    EXPECT_TRUE(DeleteAutoCompleteItems(domains, run));
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, keys.type));
+    EXPECT_TRUE(DeleteAutoCompleteItems(domains, run, seals));
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, keys.container + L"\\formdata"));
 }
 
 }  // namespace

@@ -5,12 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include "plugin_harness.h"
+#include "plugins/browser/ie_cache_plugins.h"
 #include "plugins/browser/url_cache.h"
 #include "seedtraces/browser_traces.h"
 #include "support/test_files.h"
 #include "support/test_links.h"
 #include "support/test_registry.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/text.h"
 #include "test_run.h"
 #include "url_cache_fixture.h"
 
@@ -211,6 +214,38 @@ TEST_F(UrlCacheTest, FilesChangedSinceTheScanStayWithTheirEntries) {
     EXPECT_TRUE(CacheEntryExists(L"http://b-linked.test/x"));
     EXPECT_EQ(domains[L"c-plain.test"].result, DomainInfo::kDeleted);
     EXPECT_FALSE(FileExists(plain));
+}
+
+// Every entry has its own check box under its domain's: the entry the user
+// unticked stays with its file and says "Kept by you", while its neighbour in
+// the same domain and another domain's entry go.
+TEST_F(UrlCacheTest, AnUntickedEntryStaysAndSaysKeptByYou) {
+    const std::wstring kept = L"http://kept.test/a";
+    for (const wchar_t* url : {kept.c_str(), L"http://kept.test/b", L"http://gone.test/x"})
+        ASSERT_TRUE(AddCacheEntry(url, 10));
+    const std::wstring keptFile = CacheEntryLocalFile(kept);
+    PluginHarness<CPlgIECache> cache(L"IEFileCache", PluginCategory::kIeAndAol);
+    ASSERT_TRUE(cache.Scan());
+    const std::wstring key = ItemKey(UrlEntryItemRef(UrlCacheKind::kFiles, kept));
+    const std::wstring page = cache.ScanPage();
+    EXPECT_NE(page.find(L"data-item=\"" + EscapeHtml(key) +
+                        L"\" data-in-group=\"IEFileCache/domain:kept.test\""),
+              std::wstring::npos)
+        << page;
+    EXPECT_NE(
+        page.find(
+            L"data-group=\"IEFileCache/domain:kept.test\" data-in-group=\"plugin:IEFileCache\""),
+        std::wstring::npos)
+        << page;
+
+    cache.Kernel().SetKeptByYou({key});
+    ASSERT_TRUE(cache.Clean());
+    EXPECT_TRUE(CacheEntryExists(kept));
+    EXPECT_TRUE(FileExists(keptFile));
+    EXPECT_FALSE(CacheEntryExists(L"http://kept.test/b"));
+    EXPECT_FALSE(CacheEntryExists(L"http://gone.test/x"));
+    EXPECT_EQ(cache.Get().GetKeptCount(), 1u);
+    EXPECT_NE(cache.CleanPage().find(L"Kept by you"), std::wstring::npos);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <knownfolders.h>
 
+#include "safety/snapshot.h"
 #include "seedtraces/seeders.h"
 #include "support/test_files.h"
 #include "support/test_registry.h"
@@ -68,6 +69,15 @@ std::string ResultName(int result) {
     return "result " + std::to_string(result);
 }
 
+// Whether the run planted what makes `left` leave items.
+bool HasLinkAmong(const ExpectedLeft& left, const std::vector<std::wstring>& links) {
+    if (left.linkedItems == nullptr) return true;
+    for (const std::wstring& item : left.linkedItems())
+        for (const std::wstring& link : links)
+            if (IsAtOrBelow(link, TraceItemName(item))) return true;
+    return false;
+}
+
 }  // namespace
 
 std::string CleanRun::Report(const std::wstring& id, bool clean) const {
@@ -113,6 +123,14 @@ CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between)
         for (const auto& plugin : document["plugins"])
             run.plugins[FromUtf8(plugin["id"].get<std::string>())] = plugin;
     return run;
+}
+
+std::vector<ExpectedLeft> LeftBehindAsPlanted(const std::vector<ExpectedLeft>& all,
+                                              const std::vector<std::wstring>& links) {
+    std::vector<ExpectedLeft> planted;
+    for (const ExpectedLeft& left : all)
+        if (HasLinkAmong(left, links)) planted.push_back(left);
+    return planted;
 }
 
 void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBehind,

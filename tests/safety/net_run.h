@@ -38,9 +38,18 @@ CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between 
 struct ExpectedLeft {
     const wchar_t* id;
     const char* why;
+    // For a plug-in that leaves items only because of the file links planted
+    // among its items: those items (files, or folders whose files it takes),
+    // asked before the clean. Null for a plug-in that always leaves items.
+    std::vector<std::wstring> (*linkedItems)() = nullptr;
 };
 void CheckOutcomes(const CleanRun& run, const std::vector<ExpectedLeft>& leftBehind,
                    Verdict& verdict);
+// `all` as this run planted: a plug-in that names its linked items stays in
+// it only when `links` (the file links the run made) holds one of them, since
+// a sandbox a run before has used may leave no link among them.
+std::vector<ExpectedLeft> LeftBehindAsPlanted(const std::vector<ExpectedLeft>& all,
+                                              const std::vector<std::wstring>& links);
 
 // The files the system will delete at the next start, by their DOS names.
 std::set<std::wstring> PendingDeletions();

@@ -127,6 +127,7 @@ void PlantFileLinks(Plantation& plantation, const std::vector<StartFolder>& star
         WriteTestFile(target, "a document a file link leads to");
         if (MakeFileLink(sibling, target)) {
             plantation.NoteTrace(sibling);
+            plantation.NoteLink(sibling);
             plantation.Guard(target, Family::kFileLinks,
                              L"the file link " + sibling + L" leads here");
             plantation.OnUndo([sibling] { RemoveFolderLink(sibling); });
@@ -141,6 +142,7 @@ void PlantFileLinks(Plantation& plantation, const std::vector<StartFolder>& star
             MoveFileExW(copy.c_str(), trace.c_str(), 0);
             continue;
         }
+        plantation.NoteLink(trace);
         plantation.Guard(copy, Family::kFileLinks, L"the trace " + trace + L" is a link here");
         plantation.OnUndo([trace] { RemoveFolderLink(trace); });
     }

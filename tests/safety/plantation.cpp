@@ -131,6 +131,8 @@ void Plantation::RestoreAfterwards(HKEY root, const std::wstring& key, const std
 
 void Plantation::NoteTrace(const std::wstring& path) { traces_.push_back({TraceItemName(path)}); }
 
+void Plantation::NoteLink(const std::wstring& path) { links_.push_back(TraceItemName(path)); }
+
 namespace {
 
 std::wstring Variable(const wchar_t* name) {

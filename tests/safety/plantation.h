@@ -59,14 +59,20 @@ public:
     void RestoreAfterwards(HKEY root, const std::wstring& key, const std::wstring& name);
     // Trace places the net adds: its own items inside trace folders may go.
     void NoteTrace(const std::wstring& path);
+    // A file link the net made in a trace folder (or a trace it turned into one).
+    void NoteLink(const std::wstring& path);
 
     const std::vector<Guarded>& Guards() const { return guards_; }
     const std::vector<TracePlace>& Traces() const { return traces_; }
+    const std::vector<std::wstring>& Links() const {
+        return links_;
+    }  // as TraceItemName spells them
     std::vector<HeldFile>& Held() { return held_; }
 
 private:
     std::vector<Guarded> guards_;
     std::vector<TracePlace> traces_;
+    std::vector<std::wstring> links_;
     std::vector<std::function<void()>> undo_;
     std::vector<HeldFile> held_;
     int folders_ = 0;

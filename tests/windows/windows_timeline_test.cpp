@@ -12,6 +12,7 @@
 #include "support/test_links.h"
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/item_ref.h"
 #include "sysaccess/sqlite_db.h"
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
@@ -88,6 +89,34 @@ TEST_F(WindowsTimeline, CleanRemovesOnlyTheListedActivities) {
               L"44444444444444444444444444444444");
     EXPECT_EQ(Query(database, "SELECT count(*) FROM Metadata"), L"2");
     EXPECT_EQ(Query(database, "SELECT count(*) FROM AppSettings"), L"1");
+}
+
+// A program's row the user unticked keeps its activities; the other row's
+// go. Held open by the service, the database cannot go whole at the next
+// start without the kept ones: it is left, and the rows say why.
+TEST_F(WindowsTimeline, AnUntickedProgramKeepsItsActivities) {
+    PluginRun<CPlgWindowsTimeline> run(L"WindowsTimeline");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    ASSERT_EQ(run.plugin->OrderedView().size(), 2u);
+    const DomainInfo* word = run.plugin->OrderedView()[0];
+    const std::wstring key = ItemKey({ItemKind::kStoreEntry, database, word->name, {}});
+    EXPECT_NE(run.ScanReport().find(L"data-item=\"" + EscapeHtml(key) + L"\""), std::wstring::npos);
+    run.kernel->SetKeptByYou({key});
+    {
+        UniqueHandle held(CreateFileW(database.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        ASSERT_TRUE(held);
+        EXPECT_EQ(run.Clean(), L"Finished with failures");
+        EXPECT_EQ(PendingRenameOperations().find(L"ActivitiesCache.db"), std::wstring::npos);
+    }
+    EXPECT_EQ(Query(database, "SELECT count(*) FROM Activity"), L"3");
+
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_EQ(
+        Query(database, "SELECT group_concat(hex(Id)) FROM (SELECT Id FROM Activity ORDER BY Id)"),
+        L"11111111111111111111111111111111,22222222222222222222222222222222");
+    EXPECT_EQ(word->result, DomainInfo::kKept);
+    EXPECT_NE(run.CleanReport().find(L"Kept by you"), std::wstring::npos);
 }
 
 TEST_F(WindowsTimeline, ADatabaseHeldOpenGoesWholeAtTheNextStart) {

@@ -66,7 +66,7 @@ bool SeedProtectedStorage() {
     const std::wstring data =
         L"Software\\Microsoft\\Protected Storage System Provider\\" + sid + L"\\Data";
     const std::wstring items = data + L"\\" + kFormsType + L"\\" + kFormsType;
-    // The forms type goes as a whole; other item types of the account stay.
+    // The forms items may go (the clean takes those it listed); other item types stay.
     NoteTraceKey(HKEY_CURRENT_USER, data + L"\\" + kFormsType);
     const BYTE secret[] = {1, 2, 3, 4};
     bool ok = true;
