@@ -7,15 +7,16 @@
 
 #include <string>
 
-enum class ItemKind { kFile, kFolder, kRegKey, kRegValue, kSite };
+enum class ItemKind { kFile, kFolder, kRegKey, kRegValue, kSite, kStoreRow };
 
 struct ItemRef {
     ItemKind kind = ItemKind::kFile;
     // kFile, kFolder: the canonical path ("C:\Users\me\Temp\a.tmp");
     // kRegKey, kRegValue: the key with its short root ("HKCU\Software\X");
-    // kSite: the domain as the store keeps it ("example.com").
+    // kSite: the domain as the store keeps it ("example.com");
+    // kStoreRow: the database (or file) the row lists, by its path.
     std::wstring place;
-    std::wstring valueName;  // kRegValue
+    std::wstring valueName;  // kRegValue; kStoreRow: the row's name
     // kFile: the last write time when known (zero when not), for the age limit.
     FILETIME lastWrite = {};
 };
@@ -25,13 +26,17 @@ ItemRef FolderItemRef(const std::wstring& canonicalPath);
 ItemRef RegKeyItemRef(HKEY root, const std::wstring& keyPath);
 ItemRef RegValueItemRef(HKEY root, const std::wstring& keyPath, const std::wstring& valueName);
 ItemRef SiteItemRef(const std::wstring& domain);
+// One row of a browser's store: the records of `rowName` (a domain, a form
+// field) in the database at `storePath`, and nowhere else.
+ItemRef StoreRowItemRef(const std::wstring& storePath, const std::wstring& rowName);
 
 // "HKCU", "HKLM", "HKCR", "HKU", "HKCC"; empty for another root.
 std::wstring ShortRootName(HKEY root);
 
 // The one stable text of an item, the key of its report row:
 // "file:C:\Users\me\Temp\a.tmp", "folder:C:\...\Cache", "key:HKCU\Software\X",
-// "value:HKCU\Software\X|name", "site:example.com".
+// "value:HKCU\Software\X|name", "site:example.com",
+// "row:C:\...\Default\History|example.com".
 std::wstring ItemKey(const ItemRef& item);
 
 // Whether an item may go, and if not, why.

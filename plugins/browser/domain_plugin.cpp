@@ -5,6 +5,7 @@
 
 #include "engine/kernel.h"
 #include "engine/page_reader.h"
+#include "engine/report_text.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -135,6 +136,8 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
     }
     if (view_.empty()) rows = withResults ? shared.noItemsErased : shared.noItemsFound;
     FillTotals(totals);
+    ReplaceAll(page, L"#group attributes#",
+               OffersRowChoice() ? GroupAttributes(PluginGroupKey(GetId())) : std::wstring());
     ReplaceAll(page, L"#volumes#", rows);
     ReplaceAll(page, L"#total#", totals);
     return page;
@@ -157,9 +160,8 @@ void CDomainPlugin::OnReportClick(const std::wstring& command, IHtmlElement* ele
     kernel.StoreCookieKeepList(list);
 
     // Other rows may be kept through the domain just toggled: redraw them all.
-    kernel.RefillReportPart(
-        kKeepReportId,
-        BuildPage(L"details.html", L"domaindetails.html", L"totaldetails.html", false));
+    kernel.RefillReportPart(kKeepReportId, BuildPage(L"details.html", L"domaindetails.html",
+                                                     L"totaldetails.html", false));
 }
 
 void CDomainPlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {

@@ -5,6 +5,7 @@
 // a journal, and checks the database afterwards (quick_check); any failure
 // before the commit rolls back and leaves the file as it was. A database
 // reached through a link is never written.
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -32,6 +33,8 @@ std::string ColumnOrZero(SqliteDb& db, std::string_view table, std::string_view 
 // "length(a) + length(b) ..." over those of `columns` that `table` has ("0" when none).
 std::string SumOfLengths(SqliteDb& db, std::string_view table,
                          std::initializer_list<std::string_view> columns);
+// A temporary table `name`(id INTEGER PRIMARY KEY) filled with `ids`.
+SqliteStatus FillTempIdTable(SqliteDb& db, std::string_view name, const std::vector<int64_t>& ids);
 // A temporary table `name`(value TEXT PRIMARY KEY) filled with `values`.
 SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
                                const std::vector<std::string>& values);
