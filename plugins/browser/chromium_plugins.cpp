@@ -42,11 +42,7 @@ std::vector<std::string> ToVector(const std::set<std::string>& values) {
 // listed: temp.gone_visits, temp.gone_urls (less the pages visited again
 // since the scan, which stay whole) and temp.gone_downloads. Each statement
 // runs when its table exists in this version.
-struct HistoryStep {
-    const char* table;
-    const char* sql;
-};
-const HistoryStep kHistorySteps[] = {
+const CleanStep kHistorySteps[] = {
     {"clusters_and_visits",
      "INSERT OR IGNORE INTO temp.gone_clusters SELECT cluster_id FROM clusters_and_visits "
      "WHERE visit_id IN (SELECT id FROM temp.gone_visits)"},
@@ -224,10 +220,7 @@ void CPlgChromiumHistory::CleanProfile(size_t index, const BrowserProfile& profi
             if (step.Ok()) step = FillListedIds(db, "gone_downloads", index, kHistory, "downloads");
             if (step.Ok()) step = FillTempIdTable(db, "gone_clusters", {});
             if (step.Ok()) step = FillTempIdTable(db, "gone_segments", {});
-            for (const HistoryStep& each : kHistorySteps) {
-                if (!step.Ok()) return step;
-                step = ExecIfTable(db, each.table, each.sql);
-            }
+            if (step.Ok()) step = RunCleanSteps(db, kHistorySteps);
             if (step.Ok())
                 step = db.Exec(
                     "DROP TABLE temp.keep_urls; DROP TABLE temp.gone_urls; DROP TABLE "

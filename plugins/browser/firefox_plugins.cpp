@@ -129,6 +129,33 @@ SqliteStatus CleanOldPlacesTables(SqliteDb& db) {
     return status;
 }
 
+// What a history clean deletes of places.sqlite, in order, given the
+// records the scan listed: temp.gone_visits and temp.gone_places (less the
+// places visited again since the scan, which stay whole).
+const CleanStep kListedPlacesSteps[] = {
+    {"moz_historyvisits_extra",
+     "DELETE FROM moz_historyvisits_extra WHERE visit_id IN (SELECT id FROM temp.gone_visits)"},
+    {"moz_historyvisits",
+     "DELETE FROM moz_historyvisits WHERE id IN (SELECT id FROM temp.gone_visits); DELETE FROM "
+     "temp.gone_places WHERE id IN (SELECT place_id FROM moz_historyvisits)"},
+    {"moz_places_metadata",
+     "INSERT OR IGNORE INTO temp.gone_queries SELECT search_query_id FROM moz_places_metadata "
+     "WHERE place_id IN (SELECT id FROM temp.gone_places) AND search_query_id IS NOT NULL",
+     "search_query_id"},
+    {"moz_places_metadata",
+     "DELETE FROM moz_places_metadata WHERE place_id IN (SELECT id FROM temp.gone_places)"},
+    {"moz_places_metadata_search_queries",
+     "DELETE FROM moz_places_metadata_search_queries WHERE id IN (SELECT id FROM "
+     "temp.gone_queries) AND id NOT IN (SELECT search_query_id FROM moz_places_metadata WHERE "
+     "search_query_id IS NOT NULL)"},
+    // What was typed to reach a page, kept pages included.
+    {"moz_inputhistory",
+     "DELETE FROM moz_inputhistory WHERE place_id IN (SELECT id FROM temp.gone_places)"},
+    {"moz_places",
+     "DELETE FROM moz_places WHERE id IN (SELECT id FROM temp.gone_places) AND id NOT IN "
+     "(SELECT id FROM temp.keep_places)"},
+};
+
 }  // namespace
 
 SqliteStatus CleanFirefoxPlaces(SqliteDb& db, const ListedPlaces& listed) {
@@ -138,33 +165,7 @@ SqliteStatus CleanFirefoxPlaces(SqliteDb& db, const ListedPlaces& listed) {
     if (status.Ok()) status = FillTempIdTable(db, "gone_visits", listed.visits);
     if (status.Ok()) status = FillTempIdTable(db, "gone_icons", listed.oldIcons);
     if (status.Ok()) status = FillTempIdTable(db, "gone_queries", {});
-    status = ThenIfTable(
-        db, status, "moz_historyvisits_extra",
-        "DELETE FROM moz_historyvisits_extra WHERE visit_id IN (SELECT id FROM temp.gone_visits)");
-    status = ThenIfTable(db, status, "moz_historyvisits",
-                         "DELETE FROM moz_historyvisits WHERE id IN (SELECT id FROM "
-                         "temp.gone_visits); DELETE FROM temp.gone_places WHERE id IN "
-                         "(SELECT place_id FROM moz_historyvisits)");
-    if (db.HasColumn("moz_places_metadata", "search_query_id"))
-        status = ThenIfTable(db, status, "moz_places_metadata",
-                             "INSERT OR IGNORE INTO temp.gone_queries SELECT search_query_id "
-                             "FROM moz_places_metadata WHERE place_id IN (SELECT id FROM "
-                             "temp.gone_places) AND search_query_id IS NOT NULL");
-    status = ThenIfTable(
-        db, status, "moz_places_metadata",
-        "DELETE FROM moz_places_metadata WHERE place_id IN (SELECT id FROM temp.gone_places)");
-    if (db.HasColumn("moz_places_metadata", "search_query_id"))
-        status = ThenIfTable(db, status, "moz_places_metadata_search_queries",
-                             "DELETE FROM moz_places_metadata_search_queries WHERE id IN (SELECT "
-                             "id FROM temp.gone_queries) AND id NOT IN (SELECT search_query_id "
-                             "FROM moz_places_metadata WHERE search_query_id IS NOT NULL)");
-    // What was typed to reach a page, kept pages included.
-    status = ThenIfTable(
-        db, status, "moz_inputhistory",
-        "DELETE FROM moz_inputhistory WHERE place_id IN (SELECT id FROM temp.gone_places)");
-    status = ThenIfTable(db, status, "moz_places",
-                         "DELETE FROM moz_places WHERE id IN (SELECT id FROM temp.gone_places) "
-                         "AND id NOT IN (SELECT id FROM temp.keep_places)");
+    if (status.Ok()) status = RunCleanSteps(db, kListedPlacesSteps);
     if (status.Ok()) status = ResetKeptPlaces(db);
     status = ThenIfTable(db, status, "moz_annos",
                          "DELETE FROM moz_annos WHERE place_id IN (SELECT id FROM "

@@ -104,6 +104,15 @@ SqliteStatus ExecIfTable(SqliteDb& db, std::string_view table, std::string_view 
     return db.Exec(sql);
 }
 
+SqliteStatus RunCleanSteps(SqliteDb& db, std::span<const CleanStep> steps) {
+    for (const CleanStep& step : steps) {
+        if (step.column != nullptr && !db.HasColumn(step.table, step.column)) continue;
+        SqliteStatus status = ExecIfTable(db, step.table, step.sql);
+        if (!status.Ok()) return status;
+    }
+    return {};
+}
+
 SqliteStatus ForEachRow(SqliteDb& db, std::string_view query,
                         const std::function<void(const SqliteStatement& row)>& visit) {
     SqliteStatement statement;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,15 @@ SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work);
 SqliteStatus OpenForScan(SqliteDb& db, const std::wstring& path);
 // Runs `sql` if `table` exists; a missing table is nothing to clean.
 SqliteStatus ExecIfTable(SqliteDb& db, std::string_view table, std::string_view sql);
+// One statement of a clean: it runs when `table` exists and, when
+// `column` is given, has that column (versions differ).
+struct CleanStep {
+    const char* table;
+    const char* sql;
+    const char* column = nullptr;
+};
+// Runs `steps` in their order, up to the first failure.
+SqliteStatus RunCleanSteps(SqliteDb& db, std::span<const CleanStep> steps);
 // Runs `sql` once per row of `query`, with the query's row as bindings.
 SqliteStatus ForEachRow(SqliteDb& db, std::string_view query,
                         const std::function<void(const SqliteStatement& row)>& visit);
