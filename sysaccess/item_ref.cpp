@@ -24,6 +24,10 @@ ItemRef RegValueItemRef(HKEY root, const std::wstring& keyPath, const std::wstri
 
 ItemRef SiteItemRef(const std::wstring& domain) { return {ItemKind::kSite, domain, {}, {}}; }
 
+ItemRef StoreRowItemRef(const std::wstring& storePath, const std::wstring& rowName) {
+    return {ItemKind::kStoreRow, storePath, rowName, {}};
+}
+
 std::wstring ShortRootName(HKEY root) {
     if (root == HKEY_CURRENT_USER) return L"HKCU";
     if (root == HKEY_LOCAL_MACHINE) return L"HKLM";
@@ -47,6 +51,8 @@ std::wstring ItemKey(const ItemRef& item) {
             return L"site:" + item.place;
         case ItemKind::kStoreEntry:
             return L"entry:" + item.place + L"|" + item.valueName;
+        case ItemKind::kStoreRow:
+            return L"row:" + item.place + L"|" + item.valueName;
     }
     return {};
 }

@@ -1,6 +1,7 @@
 #include "plugins/browser/chromium_plugins.h"
 
 #include <nlohmann/json.hpp>
+#include <unordered_map>
 
 #include "engine/kernel.h"
 #include "plugins/browser/byte_file.h"
@@ -37,25 +38,52 @@ std::vector<std::string> ToVector(const std::set<std::string>& values) {
     return std::vector<std::string>(values.begin(), values.end());
 }
 
-// Tables of History that hold nothing but history (visits and what was
-// derived from them); each is emptied when this version has it.
-const char* const kHistoryTables[] = {
-    "visits",
-    "visit_source",
-    "keyword_search_terms",
-    "downloads",
-    "downloads_url_chains",
-    "downloads_slices",
-    "segments",
-    "segment_usage",
-    "content_annotations",
-    "context_annotations",
-    "clusters",
-    "clusters_and_visits",
-    "cluster_keywords",
-    "cluster_visit_duplicates",
-    "visited_links",
-    "presentation",  // the most visited pages of old versions
+// What a History clean deletes, in order, given the records the scan
+// listed: temp.gone_visits, temp.gone_urls (less the pages visited again
+// since the scan, which stay whole) and temp.gone_downloads. Each statement
+// runs when its table exists in this version.
+const CleanStep kHistorySteps[] = {
+    {"clusters_and_visits",
+     "INSERT OR IGNORE INTO temp.gone_clusters SELECT cluster_id FROM clusters_and_visits "
+     "WHERE visit_id IN (SELECT id FROM temp.gone_visits)"},
+    {"visits", "DELETE FROM visits WHERE id IN (SELECT id FROM temp.gone_visits)"},
+    {"visit_source", "DELETE FROM visit_source WHERE id IN (SELECT id FROM temp.gone_visits)"},
+    {"content_annotations",
+     "DELETE FROM content_annotations WHERE visit_id IN (SELECT id FROM temp.gone_visits)"},
+    {"context_annotations",
+     "DELETE FROM context_annotations WHERE visit_id IN (SELECT id FROM temp.gone_visits)"},
+    {"clusters_and_visits",
+     "DELETE FROM clusters_and_visits WHERE visit_id IN (SELECT id FROM temp.gone_visits)"},
+    {"cluster_visit_duplicates",
+     "DELETE FROM cluster_visit_duplicates WHERE visit_id IN (SELECT id FROM temp.gone_visits) "
+     "OR duplicate_visit_id IN (SELECT id FROM temp.gone_visits)"},
+    {"clusters",
+     "DELETE FROM clusters WHERE cluster_id IN (SELECT id FROM temp.gone_clusters) AND "
+     "cluster_id NOT IN (SELECT cluster_id FROM clusters_and_visits)"},
+    {"cluster_keywords",
+     "DELETE FROM cluster_keywords WHERE cluster_id IN (SELECT id FROM temp.gone_clusters) AND "
+     "cluster_id NOT IN (SELECT cluster_id FROM clusters)"},
+    {"visits", "DELETE FROM temp.gone_urls WHERE id IN (SELECT url FROM visits)"},
+    {"keyword_search_terms",
+     "DELETE FROM keyword_search_terms WHERE url_id IN (SELECT id FROM temp.gone_urls)"},
+    {"segments",
+     "INSERT OR IGNORE INTO temp.gone_segments SELECT id FROM segments "
+     "WHERE url_id IN (SELECT id FROM temp.gone_urls)"},
+    {"segment_usage",
+     "DELETE FROM segment_usage WHERE segment_id IN (SELECT id FROM temp.gone_segments)"},
+    {"segments", "DELETE FROM segments WHERE id IN (SELECT id FROM temp.gone_segments)"},
+    // The most visited pages of old versions.
+    {"presentation", "DELETE FROM presentation WHERE url_id IN (SELECT id FROM temp.gone_urls)"},
+    {"downloads", "DELETE FROM downloads WHERE id IN (SELECT id FROM temp.gone_downloads)"},
+    {"downloads_url_chains",
+     "DELETE FROM downloads_url_chains WHERE id IN (SELECT id FROM temp.gone_downloads)"},
+    {"downloads_slices",
+     "DELETE FROM downloads_slices WHERE download_id IN (SELECT id FROM temp.gone_downloads)"},
+    // Bookmarked pages stay, without the visits that were counted on them.
+    {"urls",
+     "DELETE FROM urls WHERE id IN (SELECT id FROM temp.gone_urls) AND url NOT IN "
+     "(SELECT value FROM temp.keep_urls); UPDATE urls SET visit_count = 0, typed_count = 0, "
+     "last_visit_time = 0 WHERE id IN (SELECT id FROM temp.gone_urls)"},
 };
 
 // Whole files that only repeat history, with their journals: the row's name
@@ -109,40 +137,62 @@ void CPlgChromiumHistory::ScanProfile(size_t index, const BrowserProfile& profil
     const std::set<std::string> bookmarks = ReadChromiumBookmarks(profile.folder);
     const std::wstring history = profile.folder + L"History";
     if (IsExistingFile(history)) {
+        SetStorePlace(index, kHistory, history);
         SqliteDb db;
         SqliteStatus status = OpenForScan(db, history);
         if (status.Ok() && db.HasTable("urls"))
-            status = ScanRows(index, kHistory, db,
-                              "SELECT url, last_visit_time, length(url) + ifnull(length(title), 0) "
-                              "FROM urls",
-                              TimeBase::kChrome, &GetUrlDomain);
+            status =
+                ScanRows(index, kHistory, db,
+                         "SELECT url, last_visit_time, length(url) + ifnull(length(title), 0), "
+                         "id FROM urls",
+                         TimeBase::kChrome, &GetUrlDomain, "urls");
+        // Each visit is listed with the row of its page.
+        std::unordered_map<int64_t, const DomainInfo*> rowOfUrl;
+        for (const auto& [row, records] : rowRecords_) {
+            const RowTag& tag = tags_.at(row);
+            auto urls = records.ids.find("urls");
+            if (tag.profile != index || tag.store != kHistory || urls == records.ids.end())
+                continue;
+            for (int64_t id : urls->second) rowOfUrl.emplace(id, row);
+        }
+        if (status.Ok() && db.HasTable("visits"))
+            status =
+                ForEachRow(db, "SELECT id, url FROM visits", [&](const SqliteStatement& visit) {
+                    if (auto row = rowOfUrl.find(visit.Int(1)); row != rowOfUrl.end())
+                        NoteRecord(*row->second, "visits", visit.Int(0));
+                });
         // Where each download came from: a chain of addresses today, one
         // column of the download itself in old versions.
-        const char* downloads = db.HasTable("downloads_url_chains")
-                                    ? "SELECT url FROM downloads_url_chains WHERE chain_index = 0"
-                                : db.HasColumn("downloads", "url") ? "SELECT url FROM downloads"
-                                                                   : nullptr;
+        const char* downloads =
+            db.HasTable("downloads_url_chains")
+                ? "SELECT id, url FROM downloads_url_chains WHERE chain_index = 0"
+            : db.HasColumn("downloads", "url") ? "SELECT id, url FROM downloads"
+                                               : nullptr;
         if (status.Ok() && downloads != nullptr)
-            status = ForEachRow(db, downloads, [&](const SqliteStatement& url) {
-                ++Row(index, kHistory, GetUtf8UrlDomain(url.Utf8View(0))).itemCount;
+            status = ForEachRow(db, downloads, [&](const SqliteStatement& download) {
+                DomainInfo& row = Row(index, kHistory, GetUtf8UrlDomain(download.Utf8View(1)));
+                ++row.itemCount;
+                NoteRecord(row, "downloads", download.Int(0));
             });
         if (!status.Ok()) NoteUnreadable(index, kHistory, L"History", status);
     }
     const std::wstring favicons = profile.folder + L"Favicons";
     if (IsExistingFile(favicons)) {
+        SetStorePlace(index, kFavicons, favicons);
         SqliteDb db;
-        int64_t pages = 0;
         SqliteStatus status = OpenForScan(db, favicons);
         if (status.Ok()) status = FillTempTextTable(db, "keep_urls", ToVector(bookmarks));
         if (status.Ok())
             status = ForEachRow(db,
-                                "SELECT count(*) FROM icon_mapping WHERE page_url NOT IN "
+                                "SELECT id, icon_id FROM icon_mapping WHERE page_url NOT IN "
                                 "(SELECT value FROM temp.keep_urls)",
-                                [&](const SqliteStatement& count) { pages = count.Int(0); });
-        if (!status.Ok())
-            NoteUnreadable(index, kFavicons, L"Favicons", status);
-        else if (pages > 0)
-            Row(index, kFavicons, L"Favicons").itemCount = static_cast<int>(pages);
+                                [&](const SqliteStatement& mapping) {
+                                    DomainInfo& row = Row(index, kFavicons, L"Favicons");
+                                    ++row.itemCount;
+                                    NoteRecord(row, "icon_mapping", mapping.Int(0));
+                                    NoteRecord(row, "favicons", mapping.Int(1));
+                                });
+        if (!status.Ok()) NoteUnreadable(index, kFavicons, L"Favicons", status);
     }
     for (const HistoryFile& file : kHistoryFiles) {
         std::vector<std::wstring> paths;
@@ -165,35 +215,41 @@ void CPlgChromiumHistory::CleanProfile(size_t index, const BrowserProfile& profi
     if (HasRows(index, kHistory))
         CleanStores(index, {kHistory}, profile.folder + L"History", [&](SqliteDb& db) {
             SqliteStatus step = FillTempTextTable(db, "keep_urls", bookmarks);
-            for (const char* table : kHistoryTables) {
-                if (!step.Ok()) return step;
-                step = ExecIfTable(db, table, std::string("DELETE FROM ") + table);
-            }
-            if (!step.Ok()) return step;
-            // Bookmarked pages stay, without the visits that were counted on them.
-            step = ExecIfTable(db, "urls",
-                               "DELETE FROM urls WHERE url NOT IN (SELECT value FROM "
-                               "temp.keep_urls); UPDATE urls SET visit_count = 0, "
-                               "typed_count = 0, last_visit_time = 0");
-            if (step.Ok()) step = db.Exec("DROP TABLE temp.keep_urls");
+            if (step.Ok()) step = FillListedIds(db, "gone_urls", index, kHistory, "urls");
+            if (step.Ok()) step = FillListedIds(db, "gone_visits", index, kHistory, "visits");
+            if (step.Ok()) step = FillListedIds(db, "gone_downloads", index, kHistory, "downloads");
+            if (step.Ok()) step = FillTempIdTable(db, "gone_clusters", {});
+            if (step.Ok()) step = FillTempIdTable(db, "gone_segments", {});
+            if (step.Ok()) step = RunCleanSteps(db, kHistorySteps);
+            if (step.Ok())
+                step = db.Exec(
+                    "DROP TABLE temp.keep_urls; DROP TABLE temp.gone_urls; DROP TABLE "
+                    "temp.gone_visits; DROP TABLE temp.gone_downloads; DROP TABLE "
+                    "temp.gone_clusters; DROP TABLE temp.gone_segments");
             return step;
         });
     if (HasRows(index, kFavicons))
         CleanStores(index, {kFavicons}, profile.folder + L"Favicons", [&](SqliteDb& db) {
-            SqliteStatus step = FillTempTextTable(db, "keep_urls", bookmarks);
+            // The icons of the pages listed go when no other page shows them.
+            SqliteStatus step =
+                FillListedIds(db, "gone_mappings", index, kFavicons, "icon_mapping");
+            if (step.Ok()) step = FillListedIds(db, "gone_icons", index, kFavicons, "favicons");
             if (step.Ok())
                 step = ExecIfTable(db, "icon_mapping",
-                                   "DELETE FROM icon_mapping WHERE page_url NOT IN "
-                                   "(SELECT value FROM temp.keep_urls)");
-            if (step.Ok() && db.HasTable("icon_mapping"))
+                                   "DELETE FROM icon_mapping WHERE id IN "
+                                   "(SELECT id FROM temp.gone_mappings)");
+            if (step.Ok())
                 step = ExecIfTable(db, "favicon_bitmaps",
-                                   "DELETE FROM favicon_bitmaps WHERE icon_id NOT IN "
-                                   "(SELECT icon_id FROM icon_mapping)");
-            if (step.Ok() && db.HasTable("icon_mapping"))
+                                   "DELETE FROM favicon_bitmaps WHERE icon_id IN (SELECT id FROM "
+                                   "temp.gone_icons) AND icon_id NOT IN (SELECT icon_id FROM "
+                                   "icon_mapping)");
+            if (step.Ok())
                 step = ExecIfTable(db, "favicons",
-                                   "DELETE FROM favicons WHERE id NOT IN "
-                                   "(SELECT icon_id FROM icon_mapping)");
-            if (step.Ok()) step = db.Exec("DROP TABLE temp.keep_urls");
+                                   "DELETE FROM favicons WHERE id IN (SELECT id FROM "
+                                   "temp.gone_icons) AND id NOT IN (SELECT icon_id FROM "
+                                   "icon_mapping)");
+            if (step.Ok())
+                step = db.Exec("DROP TABLE temp.gone_mappings; DROP TABLE temp.gone_icons");
             return step;
         });
     DeleteFileRows(index, kFiles);
@@ -209,9 +265,9 @@ void CPlgChromiumCookies::ScanProfile(size_t index, const BrowserProfile& profil
         [](SqliteDb& db) {
             return "SELECT host_key, " + ColumnOrZero(db, "cookies", "last_access_utc") + ", " +
                    SumOfLengths(db, "cookies", {"name", "value", "encrypted_value", "path"}) +
-                   " FROM cookies";
+                   ", rowid FROM cookies";
         },
-        TimeBase::kChrome, &CookieRowName);
+        TimeBase::kChrome, &CookieRowName, true);
 }
 
 void CPlgChromiumCookies::CleanProfile(size_t index, const BrowserProfile& profile) {
@@ -264,37 +320,59 @@ const char kLocalAddresses[] = "SELECT guid FROM addresses WHERE record_type = 0
 void CPlgChromiumFormData::ScanProfile(size_t index, const BrowserProfile& profile) {
     const std::wstring path = profile.folder + L"Web Data";
     if (!IsExistingFile(path)) return;
+    SetStorePlace(index, kEntries, path);
+    SetStorePlace(index, kAddresses, path);
     SqliteDb db;
     SqliteStatus status = OpenForScan(db, path);
     if (status.Ok() && db.HasTable("autofill"))
-        status = ScanRows(index, 0, db, "SELECT name, date_last_used, length(value) FROM autofill",
-                          TimeBase::kUnixSeconds, &FieldRowName);
-    std::string count;
+        status = ScanRows(index, kEntries, db,
+                          "SELECT name, date_last_used, length(value), rowid FROM autofill",
+                          TimeBase::kUnixSeconds, &FieldRowName, "autofill");
+    // Every saved address of this computer, by its guid, in whichever
+    // tables this version keeps them.
+    std::vector<std::string> queries;
     for (const char* table : {"autofill_profiles", "local_addresses"})
-        if (db.HasTable(table)) count += std::string(" + (SELECT count(*) FROM ") + table + ")";
+        if (db.HasTable(table)) queries.push_back(std::string("SELECT guid FROM ") + table);
     if (db.HasTable("addresses") && db.HasColumn("addresses", "record_type"))
-        count += std::string(" + (SELECT count(*) FROM (") + kLocalAddresses + "))";
-    if (status.Ok() && !count.empty())
-        status = ForEachRow(db, "SELECT 0" + count, [&](const SqliteStatement& addresses) {
-            if (addresses.Int(0) > 0)
-                Row(index, 1, L"Addresses").itemCount += static_cast<int>(addresses.Int(0));
+        queries.push_back(kLocalAddresses);
+    for (const std::string& query : queries) {
+        if (!status.Ok()) break;
+        status = ForEachRow(db, query, [&](const SqliteStatement& address) {
+            DomainInfo& row = Row(index, kAddresses, L"Addresses");
+            ++row.itemCount;
+            NoteRecordKey(row, "addresses", address.Utf8(0));
         });
-    if (!status.Ok()) NoteUnreadable(index, 0, L"Web Data", status);
+    }
+    if (!status.Ok()) NoteUnreadable(index, kEntries, L"Web Data", status);
 }
 
 void CPlgChromiumFormData::CleanProfile(size_t index, const BrowserProfile& profile) {
-    CleanStores(index, {0, 1}, profile.folder + L"Web Data", [](SqliteDb& db) {
-        SqliteStatus step = ExecIfTable(db, "autofill", "DELETE FROM autofill");
+    CleanStores(index, {kEntries, kAddresses}, profile.folder + L"Web Data", [&](SqliteDb& db) {
+        SqliteStatus step = FillListedIds(db, "gone_entries", index, kEntries, "autofill");
+        if (step.Ok())
+            step =
+                FillTempTextTable(db, "gone_addresses", ListedKeys(index, kAddresses, "addresses"));
+        if (step.Ok())
+            step = ExecIfTable(
+                db, "autofill",
+                "DELETE FROM autofill WHERE rowid IN (SELECT id FROM temp.gone_entries)");
         for (const char* table : kLegacyAddressTables) {
             if (!step.Ok()) return step;
-            step = ExecIfTable(db, table, std::string("DELETE FROM ") + table);
+            step = ExecIfTable(db, table,
+                               std::string("DELETE FROM ") + table +
+                                   " WHERE guid IN (SELECT value FROM temp.gone_addresses)");
         }
         if (step.Ok() && db.HasTable("addresses") && db.HasColumn("addresses", "record_type")) {
             step = ExecIfTable(db, "address_type_tokens",
-                               std::string("DELETE FROM address_type_tokens WHERE guid IN (") +
-                                   kLocalAddresses + ")");
-            if (step.Ok()) step = db.Exec("DELETE FROM addresses WHERE record_type = 0");
+                               "DELETE FROM address_type_tokens WHERE guid IN "
+                               "(SELECT value FROM temp.gone_addresses)");
+            if (step.Ok())
+                step = db.Exec(
+                    "DELETE FROM addresses WHERE record_type = 0 AND guid IN "
+                    "(SELECT value FROM temp.gone_addresses)");
         }
+        if (step.Ok())
+            step = db.Exec("DROP TABLE temp.gone_entries; DROP TABLE temp.gone_addresses");
         return step;
     });
 }

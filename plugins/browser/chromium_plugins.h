@@ -50,6 +50,7 @@ protected:
 class CPlgChromiumFormData : public CChromiumPlugin {
 public:
     using CChromiumPlugin::CChromiumPlugin;
+    enum Store : int { kEntries = 0, kAddresses = 1 };
 
 protected:
     void ScanProfile(size_t index, const BrowserProfile& profile) override;

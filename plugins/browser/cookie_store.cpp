@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "plugins/browser/sqlite_clean.h"
 #include "sysaccess/text.h"
 
 std::wstring CookieRowName(std::wstring_view host) {
@@ -10,35 +11,29 @@ std::wstring CookieRowName(std::wstring_view host) {
     return std::wstring(host);
 }
 
-SqliteStatus DeleteCookiesOutsideKeepList(SqliteDb& db, std::string_view table,
-                                          std::string_view hostColumn, const CookieKeepList& keep,
-                                          CookieTallies& tallies) {
-    const std::string from = std::string(" FROM ") + std::string(table);
-    const std::string column(hostColumn);
-    SqliteStatement hosts;
+SqliteStatus DeleteListedCookies(SqliteDb& db, std::string_view table, std::string_view hostColumn,
+                                 std::string_view listed, const CookieKeepList& keep,
+                                 CookieTallies& tallies) {
+    const std::string name(table);
+    std::vector<int64_t> gone;
     SqliteStatus status =
-        hosts.Prepare(db, "SELECT " + column + ", count(*)" + from + " GROUP BY " + column);
-    if (!status.Ok()) return status;
-    std::vector<std::pair<std::string, int>> found;
-    SqliteStatement::Step step;
-    while ((step = hosts.Next()) == SqliteStatement::Step::kRow)
-        found.emplace_back(hosts.Utf8(0), static_cast<int>(hosts.Int(1)));
-    if (step != SqliteStatement::Step::kDone) return hosts.LastStatus();
-
-    SqliteStatement remove;
-    status = remove.Prepare(db, "DELETE" + from + " WHERE " + column + " = ?");
-    if (!status.Ok()) return status;
-    for (const auto& [host, count] : found) {
-        const std::wstring wideHost = FromUtf8(host);
-        CookieTally& tally = tallies[CookieRowName(wideHost)];
-        if (keep.Keeps(wideHost)) {
-            tally.kept += count;
-            continue;
-        }
-        remove.Reset();
-        remove.BindText(1, host);
-        if (remove.Next() != SqliteStatement::Step::kDone) return remove.LastStatus();
-        tally.deleted += count;
-    }
-    return {};
+        ForEachRow(db,
+                   "SELECT rowid, " + std::string(hostColumn) + " FROM " + name +
+                       " WHERE rowid IN (SELECT id FROM temp." + std::string(listed) + ")",
+                   [&](const SqliteStatement& cookie) {
+                       const std::wstring host = FromUtf8(cookie.Utf8View(1));
+                       CookieTally& tally = tallies[CookieRowName(host)];
+                       if (keep.Keeps(host)) {
+                           ++tally.kept;
+                           return;
+                       }
+                       ++tally.deleted;
+                       gone.push_back(cookie.Int(0));
+                   });
+    if (status.Ok()) status = FillTempIdTable(db, "gone_cookies", gone);
+    if (status.Ok())
+        status = db.Exec("DELETE FROM " + name +
+                         " WHERE rowid IN (SELECT id FROM temp.gone_cookies); "
+                         "DROP TABLE temp.gone_cookies");
+    return status;
 }

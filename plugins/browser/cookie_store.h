@@ -1,6 +1,7 @@
 #pragma once
-// The cookie tables of today's browsers, cleaned around the keep-list: the
-// rows of hosts the list keeps stay, every other row goes.
+// The cookie tables of today's browsers, cleaned around the keep-list: of the
+// rows the scan listed, those of hosts the list keeps stay, the others go;
+// a cookie set after the scan stays too.
 #include <map>
 #include <string>
 #include <string_view>
@@ -19,8 +20,9 @@ using CookieTallies = std::map<std::wstring, CookieTally>;
 // cookie and a leading "www.", as the other cookie plug-ins list them.
 std::wstring CookieRowName(std::wstring_view host);
 
-// Deletes the rows of `table` whose `hostColumn` the keep-list does not keep,
-// counting per report row what went and what stayed.
-SqliteStatus DeleteCookiesOutsideKeepList(SqliteDb& db, std::string_view table,
-                                          std::string_view hostColumn, const CookieKeepList& keep,
-                                          CookieTallies& tallies);
+// Deletes the rows of `table` whose rowid is in temp.<listed>(id) and whose
+// `hostColumn` the keep-list does not keep, counting per report row what
+// went and what stayed.
+SqliteStatus DeleteListedCookies(SqliteDb& db, std::string_view table, std::string_view hostColumn,
+                                 std::string_view listed, const CookieKeepList& keep,
+                                 CookieTallies& tallies);

@@ -36,6 +36,9 @@ protected:
     virtual void FillRow(std::wstring& row, const DomainInfo& domain) const;
     // The totals placeholders; the default fills "#num#" with the number of domains.
     virtual void FillTotals(std::wstring& totals) const;
+    // Whether the report's rows get the user's check boxes (engine/report_text.h):
+    // true when the clean asks about each row before it removes anything of it.
+    virtual bool OffersRowChoice() const { return false; }
 
     // One pointer per domain, in map order, then sorted by `before`.
     void BuildOrderedView(const DomainOrder& before);

@@ -1,6 +1,7 @@
 #include "plugins/browser/firefox_plugins.h"
 
 #include <set>
+#include <unordered_map>
 
 #include "engine/kernel.h"
 #include "plugins/browser/cookie_store.h"
@@ -64,25 +65,25 @@ const char kFrecencyStatistics[] =
     "'origin_frecency_sum_of_squares', 'origin_frecency_threshold', "
     "'origin_alt_frecency_threshold')";
 
-// Sets `column = value` in every row of `table` for those of the columns
-// the table has (versions differ); nothing when it has none of them.
-SqliteStatus UpdateColumns(SqliteDb& db, std::string_view table,
+// Sets `column = value` in the rows of `table` that `where` picks, for those
+// of the columns the table has (versions differ); nothing when it has none.
+SqliteStatus UpdateColumns(SqliteDb& db, std::string_view table, std::string_view where,
                            std::initializer_list<std::pair<const char*, const char*>> settings) {
     std::string sets;
     for (const auto& [column, value] : settings)
         if (db.HasColumn(table, column))
             sets += (sets.empty() ? "" : ", ") + std::string(column) + " = " + value;
     if (sets.empty()) return {};
-    return db.Exec("UPDATE " + std::string(table) + " SET " + sets);
+    return db.Exec("UPDATE " + std::string(table) + " SET " + sets + " " + std::string(where));
 }
 
-// Kept places and their origins forget how often, how lately and how they
-// were reached; Firefox computes their frecency anew. Versions without
-// recalc_frecency take -1 as "to be computed" (place: queries stay at 0).
+// Listed places kept and their origins forget how often, how lately and
+// how they were reached; Firefox computes their frecency anew. Versions
+// without recalc_frecency take -1 as "to be computed" (place: queries stay at 0).
 SqliteStatus ResetKeptPlaces(SqliteDb& db) {
     const bool recalculates = db.HasColumn("moz_places", "recalc_frecency");
     SqliteStatus status = UpdateColumns(
-        db, "moz_places",
+        db, "moz_places", "WHERE id IN (SELECT id FROM temp.gone_places)",
         {{"visit_count", "0"},
          {"last_visit_date", "NULL"},
          {"typed", "0"},
@@ -92,6 +93,10 @@ SqliteStatus ResetKeptPlaces(SqliteDb& db) {
          {"recalc_alt_frecency", "1"}});
     if (status.Ok() && db.HasTable("moz_origins"))
         status = UpdateColumns(db, "moz_origins",
+                               db.HasColumn("moz_places", "origin_id")
+                                   ? "WHERE id IN (SELECT origin_id FROM moz_places WHERE id IN "
+                                     "(SELECT id FROM temp.gone_places))"
+                                   : "",
                                {{"frecency", "0"},
                                 {"recalc_frecency", "1"},
                                 {"alt_frecency", "NULL"},
@@ -114,74 +119,88 @@ SqliteStatus CleanOldPlacesTables(SqliteDb& db) {
                 "temp.keep_hosts) AND lower(host) NOT IN (SELECT 'www.' || value FROM "
                 "temp.keep_hosts); DROP TABLE temp.keep_hosts");
         if (status.Ok())
-            status = UpdateColumns(db, "moz_hosts", {{"typed", "0"}, {"frecency", "0"}});
+            status = UpdateColumns(db, "moz_hosts", "", {{"typed", "0"}, {"frecency", "0"}});
     }
     if (status.Ok() && db.HasColumn("moz_places", "favicon_id"))
         status = ExecIfTable(db, "moz_favicons",
-                             "DELETE FROM moz_favicons WHERE id NOT IN (SELECT favicon_id FROM "
+                             "DELETE FROM moz_favicons WHERE id IN (SELECT id FROM "
+                             "temp.gone_icons) AND id NOT IN (SELECT favicon_id FROM "
                              "moz_places WHERE favicon_id IS NOT NULL)");
     return status;
 }
 
+// What a history clean deletes of places.sqlite, in order, given the
+// records the scan listed: temp.gone_visits and temp.gone_places (less the
+// places visited again since the scan, which stay whole).
+const CleanStep kListedPlacesSteps[] = {
+    {"moz_historyvisits_extra",
+     "DELETE FROM moz_historyvisits_extra WHERE visit_id IN (SELECT id FROM temp.gone_visits)"},
+    {"moz_historyvisits",
+     "DELETE FROM moz_historyvisits WHERE id IN (SELECT id FROM temp.gone_visits); DELETE FROM "
+     "temp.gone_places WHERE id IN (SELECT place_id FROM moz_historyvisits)"},
+    {"moz_places_metadata",
+     "INSERT OR IGNORE INTO temp.gone_queries SELECT search_query_id FROM moz_places_metadata "
+     "WHERE place_id IN (SELECT id FROM temp.gone_places) AND search_query_id IS NOT NULL",
+     "search_query_id"},
+    {"moz_places_metadata",
+     "DELETE FROM moz_places_metadata WHERE place_id IN (SELECT id FROM temp.gone_places)"},
+    {"moz_places_metadata_search_queries",
+     "DELETE FROM moz_places_metadata_search_queries WHERE id IN (SELECT id FROM "
+     "temp.gone_queries) AND id NOT IN (SELECT search_query_id FROM moz_places_metadata WHERE "
+     "search_query_id IS NOT NULL)"},
+    // What was typed to reach a page, kept pages included.
+    {"moz_inputhistory",
+     "DELETE FROM moz_inputhistory WHERE place_id IN (SELECT id FROM temp.gone_places)"},
+    {"moz_places",
+     "DELETE FROM moz_places WHERE id IN (SELECT id FROM temp.gone_places) AND id NOT IN "
+     "(SELECT id FROM temp.keep_places)"},
+};
+
 }  // namespace
 
-SqliteStatus CleanFirefoxPlaces(SqliteDb& db) {
+SqliteStatus CleanFirefoxPlaces(SqliteDb& db, const ListedPlaces& listed) {
     if (!db.HasTable("moz_places")) return {};
     SqliteStatus status = FillKeptPlaces(db);
-    status = ThenIfTable(db, status, "moz_historyvisits", "DELETE FROM moz_historyvisits");
-    status =
-        ThenIfTable(db, status, "moz_historyvisits_extra", "DELETE FROM moz_historyvisits_extra");
-    status = ThenIfTable(db, status, "moz_places_metadata", "DELETE FROM moz_places_metadata");
-    status = ThenIfTable(db, status, "moz_places_metadata_search_queries",
-                         "DELETE FROM moz_places_metadata_search_queries");
-    // What was typed to reach a page, kept pages included.
-    status = ThenIfTable(db, status, "moz_inputhistory", "DELETE FROM moz_inputhistory");
-    status =
-        ThenIfTable(db, status, "moz_places",
-                    "DELETE FROM moz_places WHERE id NOT IN (SELECT id FROM temp.keep_places)");
+    if (status.Ok()) status = FillTempIdTable(db, "gone_places", listed.places);
+    if (status.Ok()) status = FillTempIdTable(db, "gone_visits", listed.visits);
+    if (status.Ok()) status = FillTempIdTable(db, "gone_icons", listed.oldIcons);
+    if (status.Ok()) status = FillTempIdTable(db, "gone_queries", {});
+    if (status.Ok()) status = RunCleanSteps(db, kListedPlacesSteps);
     if (status.Ok()) status = ResetKeptPlaces(db);
     status = ThenIfTable(db, status, "moz_annos",
-                         "DELETE FROM moz_annos WHERE place_id NOT IN (SELECT id FROM moz_places)");
-    status = ThenIfTable(
-        db, status, "moz_places_extra",
-        "DELETE FROM moz_places_extra WHERE place_id NOT IN (SELECT id FROM moz_places)");
+                         "DELETE FROM moz_annos WHERE place_id IN (SELECT id FROM "
+                         "temp.gone_places) AND place_id NOT IN (SELECT id FROM moz_places)");
+    status = ThenIfTable(db, status, "moz_places_extra",
+                         "DELETE FROM moz_places_extra WHERE place_id IN (SELECT id FROM "
+                         "temp.gone_places) AND place_id NOT IN (SELECT id FROM moz_places)");
     if (status.Ok() && db.HasColumn("moz_places", "origin_id"))
         status = ThenIfTable(db, status, "moz_origins",
                              "DELETE FROM moz_origins WHERE id NOT IN "
                              "(SELECT origin_id FROM moz_places WHERE origin_id IS NOT NULL)");
     if (status.Ok()) status = CleanOldPlacesTables(db);
-    if (status.Ok()) status = db.Exec("DROP TABLE temp.keep_places");
+    if (status.Ok())
+        status = db.Exec(
+            "DROP TABLE temp.keep_places; DROP TABLE temp.gone_places; DROP TABLE "
+            "temp.gone_visits; DROP TABLE temp.gone_icons; DROP TABLE temp.gone_queries");
     return status;
 }
 
-SqliteStatus CleanFirefoxFavicons(SqliteDb& db, const std::vector<std::string>& keptUrls) {
+SqliteStatus CleanFirefoxFavicons(SqliteDb& db, const std::vector<int64_t>& pages,
+                                  const std::vector<int64_t>& icons) {
     if (!db.HasTable("moz_pages_w_icons")) return {};
-    SqliteStatus status = FillTempTextTable(db, "keep_urls", keptUrls);
-    // Root icons (a site's /favicon.ico) belong to no page: those of the
-    // sites of the pages kept stay with them.
-    std::vector<std::string> keptIcons;
-    if (status.Ok() && db.HasColumn("moz_icons", "root")) {
-        const std::vector<std::string> hosts = FixedHosts(keptUrls);
-        const std::set<std::string> keptHosts(hosts.begin(), hosts.end());
-        status = ForEachRow(db, "SELECT icon_url FROM moz_icons WHERE root = 1",
-                            [&](const SqliteStatement& icon) {
-                                if (keptHosts.count(FixedHost(icon.Utf8View(0))) != 0)
-                                    keptIcons.push_back(icon.Utf8(0));
-                            });
-    }
-    if (status.Ok()) status = FillTempTextTable(db, "keep_icons", keptIcons);
-    status = ThenIfTable(db, status, "moz_pages_w_icons",
-                         "DELETE FROM moz_pages_w_icons WHERE page_url NOT IN "
-                         "(SELECT value FROM temp.keep_urls)");
-    status = ThenIfTable(db, status, "moz_icons_to_pages",
-                         "DELETE FROM moz_icons_to_pages WHERE page_id NOT IN "
-                         "(SELECT id FROM moz_pages_w_icons)");
+    SqliteStatus status = FillTempIdTable(db, "gone_pages", pages);
+    if (status.Ok()) status = FillTempIdTable(db, "gone_icons", icons);
+    status =
+        ThenIfTable(db, status, "moz_pages_w_icons",
+                    "DELETE FROM moz_pages_w_icons WHERE id IN (SELECT id FROM temp.gone_pages)");
+    status = ThenIfTable(
+        db, status, "moz_icons_to_pages",
+        "DELETE FROM moz_icons_to_pages WHERE page_id IN (SELECT id FROM temp.gone_pages)");
     if (db.HasTable("moz_icons_to_pages"))
         status = ThenIfTable(db, status, "moz_icons",
-                             "DELETE FROM moz_icons WHERE id NOT IN "
-                             "(SELECT icon_id FROM moz_icons_to_pages) AND icon_url NOT IN "
-                             "(SELECT value FROM temp.keep_icons)");
-    if (status.Ok()) status = db.Exec("DROP TABLE temp.keep_urls; DROP TABLE temp.keep_icons");
+                             "DELETE FROM moz_icons WHERE id IN (SELECT id FROM temp.gone_icons) "
+                             "AND id NOT IN (SELECT icon_id FROM moz_icons_to_pages)");
+    if (status.Ok()) status = db.Exec("DROP TABLE temp.gone_pages; DROP TABLE temp.gone_icons");
     return status;
 }
 
@@ -192,15 +211,18 @@ void CPlgFirefoxHistory::ScanProfile(size_t index, const BrowserProfile& profile
     ScanDownloads(index, profile);
     const std::wstring places = profile.folder + L"places.sqlite";
     if (!IsExistingFile(places)) return;
+    SetStorePlace(index, kPlaces, places);
     SqliteDb db;
     SqliteStatus status = OpenForScan(db, places);
     std::vector<std::string> keptUrls;
+    // Each visit is listed with the row of its place.
+    std::unordered_map<int64_t, const DomainInfo*> rowOfPlace;
     if (status.Ok() && db.HasTable("moz_places")) status = FillKeptPlaces(db);
     if (status.Ok() && db.HasTable("moz_places"))
         // Every page the clean removes, and the kept ones it resets.
         status = ForEachRow(db,
                             "SELECT url, last_visit_date, length(url) + ifnull(length(title), 0), "
-                            "id IN (SELECT id FROM temp.keep_places) FROM moz_places",
+                            "id IN (SELECT id FROM temp.keep_places), id FROM moz_places",
                             [&](const SqliteStatement& place) {
                                 const bool isKept = place.Int(3) != 0;
                                 if (isKept) keptUrls.push_back(place.Utf8(0));
@@ -210,17 +232,26 @@ void CPlgFirefoxHistory::ScanProfile(size_t index, const BrowserProfile& profile
                                 ++row.itemCount;
                                 row.sizeSum += static_cast<uint64_t>(place.Int(2));
                                 NoteAccess(row, FromUnixMicroseconds(place.Int(1)));
+                                NoteRecord(row, "moz_places", place.Int(4));
+                                rowOfPlace.emplace(place.Int(4), &row);
+                            });
+    if (status.Ok() && db.HasTable("moz_historyvisits"))
+        status = ForEachRow(db, "SELECT id, place_id FROM moz_historyvisits",
+                            [&](const SqliteStatement& visit) {
+                                auto row = rowOfPlace.find(visit.Int(1));
+                                if (row != rowOfPlace.end())
+                                    NoteRecord(*row->second, "moz_historyvisits", visit.Int(0));
                             });
     // Before version 55 the icons were kept in places.sqlite itself.
     if (status.Ok() && db.HasTable("moz_favicons") && db.HasColumn("moz_places", "favicon_id"))
         status = ForEachRow(db,
-                            "SELECT count(*) FROM moz_favicons WHERE id NOT IN (SELECT "
+                            "SELECT id FROM moz_favicons WHERE id NOT IN (SELECT "
                             "favicon_id FROM moz_places WHERE favicon_id IS NOT NULL AND id IN "
                             "(SELECT id FROM temp.keep_places))",
-                            [&](const SqliteStatement& count) {
-                                if (count.Int(0) > 0)
-                                    Row(index, kPlaces, L"Favicons").itemCount =
-                                        static_cast<int>(count.Int(0));
+                            [&](const SqliteStatement& icon) {
+                                DomainInfo& row = Row(index, kPlaces, L"Favicons");
+                                ++row.itemCount;
+                                NoteRecord(row, "moz_favicons", icon.Int(0));
                             });
     if (!status.Ok()) {
         NoteUnreadable(index, kPlaces, L"places.sqlite", status);
@@ -228,21 +259,49 @@ void CPlgFirefoxHistory::ScanProfile(size_t index, const BrowserProfile& profile
     }
     const std::wstring favicons = profile.folder + L"favicons.sqlite";
     if (!IsExistingFile(favicons)) return;
+    SetStorePlace(index, kFavicons, favicons);
     SqliteDb icons;
-    int64_t pages = 0;
     status = OpenForScan(icons, favicons);
-    if (status.Ok() && icons.HasTable("moz_pages_w_icons")) {
-        status = FillTempTextTable(icons, "keep_urls", keptUrls);
-        if (status.Ok())
-            status = ForEachRow(icons,
-                                "SELECT count(*) FROM moz_pages_w_icons WHERE page_url NOT IN "
-                                "(SELECT value FROM temp.keep_urls)",
-                                [&](const SqliteStatement& count) { pages = count.Int(0); });
+    if (status.Ok() && icons.HasTable("moz_pages_w_icons"))
+        status = ScanFavicons(index, icons, keptUrls);
+    if (!status.Ok()) NoteUnreadable(index, kFavicons, L"favicons.sqlite", status);
+}
+
+// The pages of favicons.sqlite no kept place shows, their icons, and the
+// root icons (a site's /favicon.ico, which belongs to no page) of sites no
+// kept place is on.
+SqliteStatus CPlgFirefoxHistory::ScanFavicons(size_t index, SqliteDb& db,
+                                              const std::vector<std::string>& keptUrls) {
+    SqliteStatus status = FillTempTextTable(db, "keep_urls", keptUrls);
+    DomainInfo* pages = nullptr;
+    if (status.Ok())
+        status = ForEachRow(db,
+                            "SELECT id FROM moz_pages_w_icons WHERE page_url NOT IN "
+                            "(SELECT value FROM temp.keep_urls)",
+                            [&](const SqliteStatement& page) {
+                                pages = &Row(index, kFavicons, L"Favicons");
+                                ++pages->itemCount;
+                                NoteRecord(*pages, "moz_pages_w_icons", page.Int(0));
+                            });
+    if (!status.Ok() || pages == nullptr) return status;
+    DomainInfo& row = *pages;
+    if (db.HasTable("moz_icons_to_pages"))
+        status = ForEachRow(
+            db,
+            "SELECT icon_id FROM moz_icons_to_pages WHERE page_id IN (SELECT id "
+            "FROM moz_pages_w_icons WHERE page_url NOT IN (SELECT value FROM "
+            "temp.keep_urls))",
+            [&](const SqliteStatement& icon) { NoteRecord(row, "moz_icons", icon.Int(0)); });
+    if (status.Ok() && db.HasColumn("moz_icons", "root")) {
+        const std::vector<std::string> hosts = FixedHosts(keptUrls);
+        const std::set<std::string> keptHosts(hosts.begin(), hosts.end());
+        status = ForEachRow(db, "SELECT id, icon_url FROM moz_icons WHERE root = 1",
+                            [&](const SqliteStatement& icon) {
+                                if (keptHosts.count(FixedHost(icon.Utf8View(1))) == 0)
+                                    NoteRecord(row, "moz_icons", icon.Int(0));
+                            });
     }
-    if (!status.Ok())
-        NoteUnreadable(index, kFavicons, L"favicons.sqlite", status);
-    else if (pages > 0)
-        Row(index, kFavicons, L"Favicons").itemCount = static_cast<int>(pages);
+    return status;
 }
 
 void CPlgFirefoxHistory::ScanDownloads(size_t index, const BrowserProfile& profile) {
@@ -253,47 +312,43 @@ void CPlgFirefoxHistory::ScanDownloads(size_t index, const BrowserProfile& profi
         [](SqliteDb& db) {
             return "SELECT source, " + ColumnOrZero(db, "moz_downloads", "startTime") + ", " +
                    SumOfLengths(db, "moz_downloads", {"name", "source", "target", "referrer"}) +
-                   " FROM moz_downloads";
+                   ", id FROM moz_downloads";
         },
-        TimeBase::kUnixMicroseconds, &GetUrlDomain);
+        TimeBase::kUnixMicroseconds, &GetUrlDomain, true);
 }
 
 void CPlgFirefoxHistory::CleanProfile(size_t index, const BrowserProfile& profile) {
     DeleteFileRows(index, kFiles);
     DeleteFileRows(index, kCrashReports);
     if (HasRows(index, kDownloads))
-        CleanStores(index, {kDownloads}, profile.folder + L"downloads.sqlite", [](SqliteDb& db) {
-            return ExecIfTable(db, "moz_downloads", "DELETE FROM moz_downloads");
+        CleanStores(index, {kDownloads}, profile.folder + L"downloads.sqlite", [&](SqliteDb& db) {
+            SqliteStatus step =
+                FillListedIds(db, "gone_downloads", index, kDownloads, "moz_downloads");
+            step = ThenIfTable(db, step, "moz_downloads",
+                               "DELETE FROM moz_downloads WHERE id IN (SELECT id FROM "
+                               "temp.gone_downloads)");
+            return step.Ok() ? db.Exec("DROP TABLE temp.gone_downloads") : step;
         });
-    const std::wstring places = profile.folder + L"places.sqlite";
-    std::vector<std::string> keptUrls;
-    bool placesCleaned = !HasRows(index, kPlaces);
+    bool placesCleaned = true;
     if (HasRows(index, kPlaces))
-        placesCleaned = CleanStores(index, {kPlaces}, places, [&](SqliteDb& db) {
-            SqliteStatus step = CleanFirefoxPlaces(db);
-            // The favicons clean keeps the icons of the pages left.
-            if (step.Ok() && HasRows(index, kFavicons) && db.HasTable("moz_places"))
-                step = ForEachRow(
-                    db, "SELECT url FROM moz_places",
-                    [&](const SqliteStatement& url) { keptUrls.push_back(url.Utf8(0)); });
-            return step;
-        });
+        placesCleaned =
+            CleanStores(index, {kPlaces}, profile.folder + L"places.sqlite", [&](SqliteDb& db) {
+                return CleanFirefoxPlaces(db, {ListedIds(index, kPlaces, "moz_places"),
+                                               ListedIds(index, kPlaces, "moz_historyvisits"),
+                                               ListedIds(index, kPlaces, "moz_favicons")});
+            });
     if (!HasRows(index, kFavicons)) return;
     if (!placesCleaned) {
-        // Without the history clean the pages to keep are not known.
+        // The icons stay with the history they show.
         FailRows(index, kFavicons,
                  ItemError(L"favicons.sqlite of " + profile.name + L" was left as it was.",
                            L"The history itself could not be cleaned."));
         return;
     }
-    if (!HasRows(index, kPlaces)) {
-        SqliteDb db;
-        if (OpenForScan(db, places).Ok() && db.HasTable("moz_places"))
-            ForEachRow(db, "SELECT url FROM moz_places",
-                       [&](const SqliteStatement& url) { keptUrls.push_back(url.Utf8(0)); });
-    }
-    CleanStores(index, {kFavicons}, profile.folder + L"favicons.sqlite",
-                [&](SqliteDb& db) { return CleanFirefoxFavicons(db, keptUrls); });
+    CleanStores(index, {kFavicons}, profile.folder + L"favicons.sqlite", [&](SqliteDb& db) {
+        return CleanFirefoxFavicons(db, ListedIds(index, kFavicons, "moz_pages_w_icons"),
+                                    ListedIds(index, kFavicons, "moz_icons"));
+    });
 }
 
 // Files that name the sites visited: pictures of pages, the icons of the
@@ -320,9 +375,10 @@ void CPlgFirefoxCookies::ScanProfile(size_t index, const BrowserProfile& profile
         index, 0, profile.folder + L"cookies.sqlite", L"cookies.sqlite", "moz_cookies",
         [](SqliteDb& db) {
             return "SELECT host, " + ColumnOrZero(db, "moz_cookies", "lastAccessed") + ", " +
-                   SumOfLengths(db, "moz_cookies", {"name", "value", "path"}) + " FROM moz_cookies";
+                   SumOfLengths(db, "moz_cookies", {"name", "value", "path"}) +
+                   ", rowid FROM moz_cookies";
         },
-        TimeBase::kUnixMicroseconds, &CookieRowName);
+        TimeBase::kUnixMicroseconds, &CookieRowName, true);
 }
 
 void CPlgFirefoxCookies::CleanProfile(size_t index, const BrowserProfile& profile) {
@@ -335,19 +391,33 @@ void CPlgFirefoxFormHistory::ScanProfile(size_t index, const BrowserProfile& pro
     ScanDatabase(
         index, 0, profile.folder + L"formhistory.sqlite", L"formhistory.sqlite", "moz_formhistory",
         [](SqliteDb&) {
-            return std::string("SELECT fieldname, lastUsed, length(value) FROM moz_formhistory");
+            return std::string(
+                "SELECT fieldname, lastUsed, length(value), id FROM moz_formhistory");
         },
-        TimeBase::kUnixMicroseconds, [](std::wstring_view field) { return std::wstring(field); });
+        TimeBase::kUnixMicroseconds, [](std::wstring_view field) { return std::wstring(field); },
+        true);
 }
 
 void CPlgFirefoxFormHistory::CleanProfile(size_t index, const BrowserProfile& profile) {
-    CleanStores(index, {0}, profile.folder + L"formhistory.sqlite", [](SqliteDb& db) {
-        SqliteStatus step = ExecIfTable(db, "moz_formhistory", "DELETE FROM moz_formhistory");
-        // Where each entry was typed: the pages are history too.
-        step =
-            ThenIfTable(db, step, "moz_history_to_sources", "DELETE FROM moz_history_to_sources");
-        step = ThenIfTable(db, step, "moz_sources", "DELETE FROM moz_sources");
-        return step;
+    CleanStores(index, {0}, profile.folder + L"formhistory.sqlite", [&](SqliteDb& db) {
+        SqliteStatus step = FillListedIds(db, "gone_entries", index, 0, "moz_formhistory");
+        if (step.Ok()) step = FillTempIdTable(db, "gone_sources", {});
+        // Where each entry was typed: the pages are history too, when no
+        // entry left was typed there.
+        step = ThenIfTable(db, step, "moz_history_to_sources",
+                           "INSERT OR IGNORE INTO temp.gone_sources SELECT source_id FROM "
+                           "moz_history_to_sources WHERE history_id IN (SELECT id FROM "
+                           "temp.gone_entries); DELETE FROM moz_history_to_sources WHERE "
+                           "history_id IN (SELECT id FROM temp.gone_entries)");
+        step = ThenIfTable(db, step, "moz_sources",
+                           "DELETE FROM moz_sources WHERE id IN (SELECT id FROM "
+                           "temp.gone_sources) AND id NOT IN (SELECT source_id FROM "
+                           "moz_history_to_sources)");
+        step = ThenIfTable(db, step, "moz_formhistory",
+                           "DELETE FROM moz_formhistory WHERE id IN (SELECT id FROM "
+                           "temp.gone_entries)");
+        return step.Ok() ? db.Exec("DROP TABLE temp.gone_entries; DROP TABLE temp.gone_sources")
+                         : step;
     });
 }
 

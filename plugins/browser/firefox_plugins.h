@@ -27,6 +27,7 @@ protected:
 private:
     void ScanDownloads(size_t index, const BrowserProfile& profile);
     void ScanLeftovers(size_t index, const BrowserProfile& profile);
+    SqliteStatus ScanFavicons(size_t index, SqliteDb& db, const std::vector<std::string>& keptUrls);
 };
 
 class CPlgFirefoxCookies : public CFirefoxPlugin {
@@ -68,12 +69,20 @@ protected:
     void CleanProfile(size_t index, const BrowserProfile&) override { DeleteFileRows(index, -1); }
 };
 
-// The statements of a history clean of places.sqlite, in their order: all
-// visits and typed input; the places no bookmark or keyword points to; the
-// visit data and frecency of the places and origins kept; then the rows
-// that pointed to places now gone (before version 55 also hosts and icons).
-// Each runs only when its table exists. Also the benchmark's reference.
-SqliteStatus CleanFirefoxPlaces(SqliteDb& db);
-// The icons of pages no longer in places.sqlite; `keptUrls` are its pages,
-// whose sites keep their root icons too.
-SqliteStatus CleanFirefoxFavicons(SqliteDb& db, const std::vector<std::string>& keptUrls);
+// What a history clean of places.sqlite removes, as the scan listed it: the
+// places and visits of the rows that go, and (before version 55) the icons.
+struct ListedPlaces {
+    std::vector<int64_t> places;
+    std::vector<int64_t> visits;
+    std::vector<int64_t> oldIcons;
+};
+// The statements of a history clean of places.sqlite, in their order: the
+// listed visits and the typed input of the listed places; those listed
+// places no bookmark or keyword points to and no visit since the scan
+// keeps; the visit data and frecency of the listed places kept; then the
+// rows that pointed to places now gone (before version 55 also hosts and
+// icons). Each runs only when its table exists.
+SqliteStatus CleanFirefoxPlaces(SqliteDb& db, const ListedPlaces& listed);
+// The listed pages of favicons.sqlite, and the listed icons no page left shows.
+SqliteStatus CleanFirefoxFavicons(SqliteDb& db, const std::vector<int64_t>& pages,
+                                  const std::vector<int64_t>& icons);

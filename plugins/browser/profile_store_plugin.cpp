@@ -45,6 +45,23 @@ std::wstring InUseReason(const BrowserProfile& profile) {
     return reason;
 }
 
+// The values of `table` that `pick` finds in the records of those of `rows`
+// the clean removes (not kept).
+template <typename Value, typename Records, typename Pick>
+std::vector<Value> Listed(const std::vector<DomainInfo*>& rows, const Records& records,
+                          std::string_view table, Pick pick) {
+    std::vector<Value> listed;
+    for (const DomainInfo* row : rows) {
+        auto found = records.find(row);
+        if (row->result == DomainInfo::kKept || found == records.end()) continue;
+        const auto& byTable = pick(found->second);
+        auto values = byTable.find(table);
+        if (values != byTable.end())
+            listed.insert(listed.end(), values->second.begin(), values->second.end());
+    }
+    return listed;
+}
+
 }  // namespace
 
 FILETIME FromChromeTime(int64_t microsecondsSince1601) {
@@ -72,7 +89,11 @@ CPlugin::Result CProfileStorePlugin::Scan() {
     tags_.clear();
     rowFiles_.clear();
     rowFolders_.clear();
+    rowRecords_.clear();
     scanFailures_.clear();
+    storePlaces_.clear();
+    reportOnly_.clear();
+    keptRows_.clear();
     profiles_.clear();
     for (BrowserProfile& profile : FindProfiles()) {
         ProfileState state;
@@ -101,6 +122,7 @@ CPlugin::Result CProfileStorePlugin::Scan() {
 
 CPlugin::Result CProfileStorePlugin::Fix() {
     ResetResults();
+    keptRows_.clear();
     if (auto refused = RefuseIfKeepListUnreadable()) return *refused;
     bool failed = false;
     for (size_t index = 0; index < profiles_.size(); ++index) {
@@ -171,6 +193,65 @@ DomainInfo& CProfileStorePlugin::Row(size_t index, int store, const std::wstring
     return row;
 }
 
+void CProfileStorePlugin::SetStorePlace(size_t index, int store, const std::wstring& path) {
+    storePlaces_[{index, store}] = path;
+}
+
+void CProfileStorePlugin::NoteRecord(const DomainInfo& row, std::string_view table, int64_t id) {
+    rowRecords_[&row].ids[std::string(table)].push_back(id);
+}
+
+void CProfileStorePlugin::NoteRecordKey(const DomainInfo& row, std::string_view table,
+                                        std::string key) {
+    rowRecords_[&row].keys[std::string(table)].push_back(std::move(key));
+}
+
+std::vector<int64_t> CProfileStorePlugin::ListedIds(size_t index, int store,
+                                                    std::string_view table) const {
+    return Listed<int64_t>(
+        RowsOf(index, store), rowRecords_, table,
+        [](const ListedRecords& records) -> const auto& { return records.ids; });
+}
+
+std::vector<std::string> CProfileStorePlugin::ListedKeys(size_t index, int store,
+                                                         std::string_view table) const {
+    return Listed<std::string>(
+        RowsOf(index, store), rowRecords_, table,
+        [](const ListedRecords& records) -> const auto& { return records.keys; });
+}
+
+SqliteStatus CProfileStorePlugin::FillListedIds(SqliteDb& db, std::string_view name, size_t index,
+                                                int store, std::string_view table) const {
+    return FillTempIdTable(db, name, ListedIds(index, store, table));
+}
+
+ItemRef CProfileStorePlugin::RowItem(const DomainInfo& row) const {
+    const RowTag& tag = tags_.at(&row);
+    auto place = storePlaces_.find({tag.profile, tag.store});
+    return StoreRowItemRef(
+        place != storePlaces_.end() ? place->second : profiles_[tag.profile].profile.folder,
+        row.name);
+}
+
+std::wstring CProfileStorePlugin::ProfileGroupKey(size_t index) const {
+    return SubGroupKey(GetId(), L"profile", profiles_[index].profile.folder);
+}
+
+void CProfileStorePlugin::DecideKeptRows(size_t index, int store) {
+    for (DomainInfo* row : RowsOf(index, store))
+        if (row->result == DomainInfo::kNotProcessed) KeepIfChosen(*row);
+}
+
+bool CProfileStorePlugin::KeepIfChosen(DomainInfo& row) {
+    if (row.result == DomainInfo::kKept) return true;
+    if (!OffersRowChoice() || reportOnly_.count(&row) != 0) return false;
+    const KeepVerdict verdict = MayRemove(RowItem(row));
+    if (!verdict.Keeps()) return false;
+    row.result = DomainInfo::kKept;
+    keptRows_[&row] = verdict;
+    return true;
+}
+
 std::vector<DomainInfo*> CProfileStorePlugin::RowsOf(size_t index, int store) const {
     std::vector<DomainInfo*> rows;
     for (DomainInfo* row : view_) {
@@ -220,6 +301,14 @@ bool CProfileStorePlugin::CleanStores(size_t index, const std::vector<int>& stor
         for (int store : stores) FailRows(index, store, *refusal);
         return false;
     }
+    // A database whose every row the user or a rule keeps is not opened.
+    bool anyGoes = false;
+    for (int store : stores) {
+        DecideKeptRows(index, store);
+        for (const DomainInfo* row : RowsOf(index, store))
+            anyGoes = anyGoes || row->result == DomainInfo::kNotProcessed;
+    }
+    if (!anyGoes) return true;
     const SqliteStatus status = CleanDatabase(path, work);
     for (int store : stores) SetStoreResult(index, store, status, path);
     return status.Ok();
@@ -252,9 +341,22 @@ void CProfileStorePlugin::FillRow(std::wstring& row, const DomainInfo& domain) c
                           (report ? L"ProfileGroupFix.html" : L"ProfileGroupScan.html"));
         std::wstring label = state.profile.browser + L" - " + state.profile.name;
         if (state.inUse) label += L" (in use)";
+        const size_t index = tags_.at(&domain).profile;
+        ReplaceAll(header, L"#group attributes#",
+                   OffersRowChoice()
+                       ? GroupAttributes(ProfileGroupKey(index), PluginGroupKey(GetId()))
+                       : std::wstring());
         ReplaceAll(header, L"#profile#", EscapeHtml(label));
         ReplaceAll(header, L"#folder#", EscapeHtml(state.profile.folder));
     }
+    const RowTag& tag = tags_.at(&domain);
+    const bool choosable =
+        OffersRowChoice() && tag.store != kRefusedStore && reportOnly_.count(&domain) == 0;
+    ReplaceAll(row, L"#row attributes#",
+               choosable ? ItemRowAttributes(ItemKey(RowItem(domain)), ProfileGroupKey(tag.profile))
+                         : std::wstring());
+    if (auto kept = keptRows_.find(&domain); kept != keptRows_.end())
+        ReplaceAll(row, L"#result#", KeptStatusHtml(kept->second));
     ReplaceAll(row, L"#name#", EscapeHtml(domain.name));
     ReplaceAll(row, L"#num#", std::to_wstring(domain.itemCount));
     ReplaceAll(row, L"#size#", FormatSize(domain.sizeSum));
@@ -318,8 +420,10 @@ DomainInfo* CProfileStorePlugin::AddFolderRow(size_t index, int store, const std
 }
 
 void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
+    DecideKeptRows(index, store);
     for (DomainInfo* row : RowsOf(index, store)) {
         if (IsCancelled()) return;
+        if (row->result == DomainInfo::kKept) continue;
         std::optional<ItemError> failure;  // the first file or folder that stayed
         std::wstring deferredPath;
         auto fail = [&failure](ItemError::Kind kind, const std::wstring& path, DWORD code,
@@ -378,13 +482,17 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
 DomainInfo& CProfileStorePlugin::NoteUnreadable(size_t index, int store, const std::wstring& file,
                                                 const SqliteStatus& status) {
     scanFailures_.emplace(std::make_pair(index, store), status.message);
-    return Row(index, store, file + L" (cannot be read: " + status.message + L")");
+    DomainInfo& row = Row(index, store, file + L" (cannot be read: " + status.message + L")");
+    reportOnly_.insert(&row);
+    return row;
 }
 
 SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db,
-                                           std::string_view query, TimeBase time, RowNamer name) {
+                                           std::string_view query, TimeBase time, RowNamer name,
+                                           std::string_view idTable) {
     return ForEachRow(db, query, [&](const SqliteStatement& item) {
         DomainInfo& row = Row(index, store, name(item.Text(0)));
+        if (!idTable.empty()) NoteRecord(row, idTable, item.Int(3));
         ++row.itemCount;
         row.sizeSum += static_cast<uint64_t>(item.Int(2));
         const int64_t value = item.Int(1);
@@ -396,12 +504,15 @@ SqliteStatus CProfileStorePlugin::ScanRows(size_t index, int store, SqliteDb& db
 
 void CProfileStorePlugin::ScanDatabase(size_t index, int store, const std::wstring& path,
                                        const wchar_t* label, std::string_view table,
-                                       const QueryFor& query, TimeBase time, RowNamer name) {
+                                       const QueryFor& query, TimeBase time, RowNamer name,
+                                       bool withIds) {
     if (!IsExistingFile(path)) return;
+    SetStorePlace(index, store, path);
     SqliteDb db;
     SqliteStatus status = OpenForScan(db, path);
     if (status.Ok() && db.HasTable(table))
-        status = ScanRows(index, store, db, query(db), time, name);
+        status =
+            ScanRows(index, store, db, query(db), time, name, withIds ? table : std::string_view());
     if (!status.Ok()) NoteUnreadable(index, store, label, status);
 }
 
@@ -409,12 +520,17 @@ void CProfileStorePlugin::CleanCookies(size_t index, const std::wstring& path,
                                        std::string_view table, std::string_view hostColumn) {
     CookieTallies tallies;
     const bool cleaned = CleanStores(index, {0}, path, [&](SqliteDb& db) {
-        return DeleteCookiesOutsideKeepList(db, table, hostColumn, GetKernel().GetCookieKeepList(),
-                                            tallies);
+        SqliteStatus step = FillListedIds(db, "listed_cookies", index, 0, table);
+        if (step.Ok())
+            step = DeleteListedCookies(db, table, hostColumn, "listed_cookies",
+                                       GetKernel().GetCookieKeepList(), tallies);
+        if (step.Ok()) step = db.Exec("DROP TABLE temp.listed_cookies");
+        return step;
     });
     if (!cleaned) return;
-    // A row whose every cookie stayed shows as kept.
+    // A row whose every cookie stayed on the keep-list shows as kept.
     for (DomainInfo* row : RowsOf(index, 0)) {
+        if (keptRows_.count(row) != 0) continue;
         auto tally = tallies.find(row->name);
         const bool allKept =
             tally != tallies.end() && tally->second.kept > 0 && tally->second.deleted == 0;

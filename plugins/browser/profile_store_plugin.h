@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -18,6 +19,7 @@
 #include "plugins/browser/sqlite_clean.h"
 #include "sysaccess/file_identity.h"
 #include "sysaccess/file_walk.h"
+#include "sysaccess/item_ref.h"
 #include "sysaccess/sqlite_db.h"
 
 class CProfileStorePlugin : public CDomainPlugin {
@@ -56,6 +58,20 @@ protected:
     bool IsFirstOfUserData(size_t index) const;
     // The row `name` of store `store` of profile `index`, added empty when absent.
     DomainInfo& Row(size_t index, int store, const std::wstring& name);
+    // The database behind the rows of a store, which names them for the
+    // user's check boxes (unset: the profile's folder).
+    void SetStorePlace(size_t index, int store, const std::wstring& path);
+    // Notes that the scan counted record `id` of `table` (its rowid or
+    // primary key), or the record whose text key is `key`, behind `row`.
+    void NoteRecord(const DomainInfo& row, std::string_view table, int64_t id);
+    void NoteRecordKey(const DomainInfo& row, std::string_view table, std::string key);
+    // The records of `table` behind the rows of store `store` that the clean
+    // removes: what the scan counted, less the rows the user or a rule keeps.
+    std::vector<int64_t> ListedIds(size_t index, int store, std::string_view table) const;
+    std::vector<std::string> ListedKeys(size_t index, int store, std::string_view table) const;
+    // The same, as temp.<name>(id INTEGER PRIMARY KEY) of `db`.
+    SqliteStatus FillListedIds(SqliteDb& db, std::string_view name, size_t index, int store,
+                               std::string_view table) const;
     // Rows of one store (or of every store with `store` < 0) of one profile.
     std::vector<DomainInfo*> RowsOf(size_t index, int store) const;
     bool HasRows(size_t index, int store) const { return !RowsOf(index, store).empty(); }
@@ -74,16 +90,19 @@ protected:
     // How a store counts time in the rows a scan reads.
     enum class TimeBase { kChrome, kUnixMicroseconds, kUnixSeconds };
     using RowNamer = std::wstring (*)(std::wstring_view text);
-    // Files every result of `query` (text, time, bytes) under the row `name(text)`.
+    // Files every result of `query` (text, time, bytes, and the record's id
+    // when `idTable` is given) under the row `name(text)`.
     SqliteStatus ScanRows(size_t index, int store, SqliteDb& db, std::string_view query,
-                          TimeBase time, RowNamer name);
+                          TimeBase time, RowNamer name, std::string_view idTable = {});
     // The same on the database at `path` when it has `table`, with the query
     // `query` writes for its columns; a database that cannot be read gets its
     // row under `label`.
     using QueryFor = std::function<std::string(SqliteDb& db)>;
     void ScanDatabase(size_t index, int store, const std::wstring& path, const wchar_t* label,
-                      std::string_view table, const QueryFor& query, TimeBase time, RowNamer name);
-    // Cleans a cookie table around the kernel's keep-list and sets the rows' results.
+                      std::string_view table, const QueryFor& query, TimeBase time, RowNamer name,
+                      bool withIds = false);
+    // Cleans the cookies the scan listed around the kernel's keep-list and
+    // sets the rows' results.
     void CleanCookies(size_t index, const std::wstring& path, std::string_view table,
                       std::string_view hostColumn);
     // A database that could not be read gets a row of its own, so the
@@ -105,9 +124,22 @@ protected:
     void DeleteFileRows(size_t index, int store);
 
     void FillRow(std::wstring& row, const DomainInfo& domain) const override;
+    // Every row's clean asks about the row first (DecideKeptRows, KeepIfChosen).
+    bool OffersRowChoice() const override { return true; }
+    // Asks whether `row` may go; true when the user or a rule keeps it: it
+    // is then marked kept and shows why.
+    bool KeepIfChosen(DomainInfo& row);
+    // `row` only reports (a refusal): it takes no check box.
+    void ListOnly(const DomainInfo& row) { reportOnly_.insert(&row); }
     void FillTotals(std::wstring& totals) const override;
 
     std::map<const DomainInfo*, RowTag> tags_;
+    // The records the scan counted behind each row, by table.
+    struct ListedRecords {
+        std::map<std::string, std::vector<int64_t>, std::less<>> ids;
+        std::map<std::string, std::vector<std::string>, std::less<>> keys;
+    };
+    std::map<const DomainInfo*, ListedRecords> rowRecords_;
     // What the scan listed behind each row; the clean removes exactly that.
     std::map<const DomainInfo*, std::vector<FileIdentity>> rowFiles_;
     std::map<const DomainInfo*, FolderTreeListing> rowFolders_;
@@ -118,6 +150,13 @@ private:
     // Fails every row of a profile that cannot be cleaned now (reached
     // through a link, changed since the scan, in use); false when none such.
     bool RefuseProfile(size_t index);
+    // Asks whether each row of `store` may go; a row the user or a rule keeps
+    // is marked kept, shows why, and gives the clean none of its records.
+    void DecideKeptRows(size_t index, int store);
+    // The item the user's check box of `row` names.
+    ItemRef RowItem(const DomainInfo& row) const;
+    // The group of the rows of profile `index`.
+    std::wstring ProfileGroupKey(size_t index) const;
     // The reason a store is not cleaned because its scan failed, if it did.
     std::optional<ItemError> ScanFailure(size_t index, const std::vector<int>& stores,
                                          const std::wstring& path) const;
@@ -129,6 +168,12 @@ private:
     std::map<std::pair<size_t, int>, std::unordered_map<std::wstring, DomainInfo*>> rowIndex_;
     // SQLite's message for each store (profile, store) the scan could not read.
     std::map<std::pair<size_t, int>, std::wstring> scanFailures_;
+    // The databases named by SetStorePlace, by (profile, store).
+    std::map<std::pair<size_t, int>, std::wstring> storePlaces_;
+    // Rows that only report (a database that could not be read).
+    std::set<const DomainInfo*> reportOnly_;
+    // Why the last clean kept a row the user or a rule kept.
+    std::map<const DomainInfo*, KeepVerdict> keptRows_;
 };
 
 // Times as the browsers store them, as FILETIME.

@@ -63,9 +63,9 @@ void CSiteDataPlugin::ScanProfile(size_t index, const BrowserProfile& profile) {
         AddStoreRows(index, profile, found, number);
     for (const ProfileLink& link : found.links) {
         const int group = NextGroup(index);
-        Row(index, group,
-            L"Not cleaned: " + link.folder + L" is a link" +
-                (link.target.empty() ? std::wstring() : L" to " + link.target));
+        ListOnly(Row(index, group,
+                     L"Not cleaned: " + link.folder + L" is a link" +
+                         (link.target.empty() ? std::wstring() : L" to " + link.target)));
         links_[index].emplace_back(group, link);
     }
 }
@@ -73,6 +73,18 @@ void CSiteDataPlugin::ScanProfile(size_t index, const BrowserProfile& profile) {
 void CSiteDataPlugin::AddShareRow(size_t index, const SitePiece& piece, const SiteData& found) {
     const int group = NextGroup(index);
     const std::wstring name = piece.origin.Site();
+    // What the share lies in names its row for the check boxes: its own
+    // folder or file, or its store and its origin there.
+    std::wstring keyPlace = piece.folder;
+    if (keyPlace.empty() && !piece.files.empty()) keyPlace = piece.files.front();
+    if (keyPlace.empty() && piece.store >= 0) {
+        const SharedStore& store = found.stores[static_cast<size_t>(piece.store)];
+        keyPlace = (!store.database.empty()  ? store.database
+                    : !store.folders.empty() ? store.folders.front()
+                                             : store.place) +
+                   L"|" + piece.origin.Text();
+    }
+    SetStorePlace(index, group, keyPlace);
     DomainInfo* row = !piece.folder.empty()  ? AddFolderRow(index, group, name, piece.folder)
                       : !piece.files.empty() ? AddFilesRow(index, group, name, piece.files)
                                              : nullptr;
@@ -142,6 +154,7 @@ void CSiteDataPlugin::CleanProfile(size_t index, const BrowserProfile& profile) 
             row.result = DomainInfo::kKept;
             continue;
         }
+        if (KeepIfChosen(row)) continue;
         DeleteFileRows(index, share.group);
         // The folder itself goes too: its name is the site's.
         if (row.result == DomainInfo::kDeleted && !share.piece.folder.empty()) {
@@ -171,6 +184,8 @@ void CSiteDataPlugin::CleanStore(size_t index, size_t number, const BrowserProfi
         if (share.piece.origin.IsKeepable() && keep.Keeps(share.piece.origin.host)) {
             share.row->result = DomainInfo::kKept;
             keptSites.push_back(share.piece.origin.host);
+        } else if (KeepIfChosen(*share.row)) {
+            keptSites.push_back(share.piece.origin.Site());
         } else {
             going.push_back(&share);
         }
@@ -291,6 +306,8 @@ void CPlgFirefoxSiteData::AfterClean(size_t index, const BrowserProfile& profile
                                      const std::vector<StorageOrigin>& removed) {
     auto quota = quotaGroups_.find(index);
     if (quota == quotaGroups_.end()) return;
+    for (DomainInfo* row : RowsOf(index, quota->second))
+        if (KeepIfChosen(*row)) return;
     std::set<std::wstring> gone;
     for (const StorageOrigin& origin : removed) gone.insert(origin.Text());
     if (gone.empty()) {

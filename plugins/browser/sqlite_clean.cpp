@@ -33,6 +33,25 @@ SqliteStatus CheckRoute(const std::wstring& path) {
     return {};
 }
 
+// A temporary table `name`(`column`) holding `values`, each bound by `bind`.
+template <typename Value, typename Bind>
+SqliteStatus FillTempTable(SqliteDb& db, std::string_view name, const char* column,
+                           const std::vector<Value>& values, Bind bind) {
+    const std::string table(name);
+    SqliteStatus status = db.Exec("DROP TABLE IF EXISTS temp." + table + "; CREATE TEMP TABLE " +
+                                  table + "(" + column + ")");
+    if (!status.Ok()) return status;
+    SqliteStatement insert;
+    status = insert.Prepare(db, "INSERT OR IGNORE INTO temp." + table + " VALUES(?)");
+    if (!status.Ok()) return status;
+    for (const Value& value : values) {
+        insert.Reset();
+        bind(insert, value);
+        if (insert.Next() != SqliteStatement::Step::kDone) return insert.LastStatus();
+    }
+    return {};
+}
+
 }  // namespace
 
 SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work) {
@@ -85,6 +104,15 @@ SqliteStatus ExecIfTable(SqliteDb& db, std::string_view table, std::string_view 
     return db.Exec(sql);
 }
 
+SqliteStatus RunCleanSteps(SqliteDb& db, std::span<const CleanStep> steps) {
+    for (const CleanStep& step : steps) {
+        if (step.column != nullptr && !db.HasColumn(step.table, step.column)) continue;
+        SqliteStatus status = ExecIfTable(db, step.table, step.sql);
+        if (!status.Ok()) return status;
+    }
+    return {};
+}
+
 SqliteStatus ForEachRow(SqliteDb& db, std::string_view query,
                         const std::function<void(const SqliteStatement& row)>& visit) {
     SqliteStatement statement;
@@ -109,19 +137,14 @@ std::string SumOfLengths(SqliteDb& db, std::string_view table,
     return sum.empty() ? std::string("0") : sum;
 }
 
+SqliteStatus FillTempIdTable(SqliteDb& db, std::string_view name, const std::vector<int64_t>& ids) {
+    return FillTempTable(db, name, "id INTEGER PRIMARY KEY", ids,
+                         [](SqliteStatement& insert, int64_t id) { insert.BindInt(1, id); });
+}
+
 SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
                                const std::vector<std::string>& values) {
-    const std::string table(name);
-    SqliteStatus status = db.Exec("DROP TABLE IF EXISTS temp." + table + "; CREATE TEMP TABLE " +
-                                  table + "(value TEXT PRIMARY KEY)");
-    if (!status.Ok()) return status;
-    SqliteStatement insert;
-    status = insert.Prepare(db, "INSERT OR IGNORE INTO temp." + table + " VALUES(?)");
-    if (!status.Ok()) return status;
-    for (const std::string& value : values) {
-        insert.Reset();
-        insert.BindText(1, value);
-        if (insert.Next() != SqliteStatement::Step::kDone) return insert.LastStatus();
-    }
-    return {};
+    return FillTempTable(
+        db, name, "value TEXT PRIMARY KEY", values,
+        [](SqliteStatement& insert, const std::string& value) { insert.BindText(1, value); });
 }

@@ -5,8 +5,10 @@
 // a journal, and checks the database afterwards (quick_check); any failure
 // before the commit rolls back and leaves the file as it was. A database
 // reached through a link is never written.
+#include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -24,6 +26,15 @@ SqliteStatus CleanDatabase(const std::wstring& path, const DatabaseWork& work);
 SqliteStatus OpenForScan(SqliteDb& db, const std::wstring& path);
 // Runs `sql` if `table` exists; a missing table is nothing to clean.
 SqliteStatus ExecIfTable(SqliteDb& db, std::string_view table, std::string_view sql);
+// One statement of a clean: it runs when `table` exists and, when
+// `column` is given, has that column (versions differ).
+struct CleanStep {
+    const char* table;
+    const char* sql;
+    const char* column = nullptr;
+};
+// Runs `steps` in their order, up to the first failure.
+SqliteStatus RunCleanSteps(SqliteDb& db, std::span<const CleanStep> steps);
 // Runs `sql` once per row of `query`, with the query's row as bindings.
 SqliteStatus ForEachRow(SqliteDb& db, std::string_view query,
                         const std::function<void(const SqliteStatement& row)>& visit);
@@ -32,6 +43,8 @@ std::string ColumnOrZero(SqliteDb& db, std::string_view table, std::string_view 
 // "length(a) + length(b) ..." over those of `columns` that `table` has ("0" when none).
 std::string SumOfLengths(SqliteDb& db, std::string_view table,
                          std::initializer_list<std::string_view> columns);
+// A temporary table `name`(id INTEGER PRIMARY KEY) filled with `ids`.
+SqliteStatus FillTempIdTable(SqliteDb& db, std::string_view name, const std::vector<int64_t>& ids);
 // A temporary table `name`(value TEXT PRIMARY KEY) filled with `values`.
 SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
                                const std::vector<std::string>& values);

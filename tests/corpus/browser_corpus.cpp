@@ -84,6 +84,29 @@ std::string One(const std::wstring& path, const std::string& sql) {
     return values.empty() ? std::string() : values[0];
 }
 
+void Exec(const std::wstring& path, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open16(path.c_str(), &db), SQLITE_OK);
+    char* error = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error), SQLITE_OK)
+        << (error ? error : "") << " in " << sql;
+    sqlite3_free(error);
+    sqlite3_close(db);
+}
+
+std::wstring RowItemKey(const std::wstring& page, const std::wstring& name) {
+    const size_t cell = page.find(L"<td>" + name + L"</td>");
+    const size_t row = cell == std::wstring::npos ? cell : page.rfind(L"<tr", cell);
+    if (row == std::wstring::npos) return {};
+    const std::wstring tag = page.substr(row, page.find(L'>', row) - row);
+    const size_t start = tag.find(L"data-item=\"");
+    if (start == std::wstring::npos) return {};
+    const size_t begin = start + wcslen(L"data-item=\"");
+    std::wstring key = tag.substr(begin, tag.find(L'"', begin) - begin);
+    ReplaceAll(key, L"&amp;", L"&");
+    return key;
+}
+
 std::string HostOf(const std::string& url) {
     const size_t scheme = url.find("://");
     if (scheme == std::string::npos) return {};

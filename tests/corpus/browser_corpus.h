@@ -26,6 +26,11 @@ bool PlantCorpusFolder(const std::wstring& relative, const std::wstring& destina
 // the file stands (SQLite's immutable mode: the read writes nothing beside it).
 std::vector<std::string> Column(const std::wstring& path, const std::string& sql);
 std::string One(const std::wstring& path, const std::string& sql);
+// Runs `sql` on the database at `path`, as a browser writing to it would.
+void Exec(const std::wstring& path, const std::string& sql);
+// The data-item key of the report row whose first cell is `name` ("" when
+// it has none).
+std::wstring RowItemKey(const std::wstring& page, const std::wstring& name);
 
 // The host of a URL ("" when it has none), as a reader of the URL sees it.
 std::string HostOf(const std::string& url);

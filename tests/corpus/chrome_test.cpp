@@ -5,7 +5,10 @@
 // must stay is read from the files themselves with SQLite.
 #include <gtest/gtest.h>
 
+#include "browser/plugin_harness.h"
 #include "browser_corpus.h"
+#include "plugins/browser/chromium_plugins.h"
+#include "plugins/browser/url_domain.h"
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
@@ -213,6 +216,83 @@ TEST_F(ChromeCorpus, EveryVersionOfEveryStoreIsCleanedOrRefusedAndWhatStaysIsUnt
     untouched.Expect();
     ExpectSoundReports(
         clean, {L"ChromiumHistory", L"ChromiumCookies", L"ChromiumFormData", L"ChromiumCache"});
+}
+
+// A History and cookies the scan listed, changed by the browser before the
+// clean, with one History row unticked: the clean removes the ticked rows'
+// pages, visits and cookies as the scan counted them, and nothing else.
+TEST_F(ChromeCorpus, TheCleanRemovesOnlyWhatTheScanListedAndTheUserLeftTicked) {
+    SKIP_WITHOUT_CORPUS_FILE(L"chrome\\History-v20-plaso");
+    SKIP_WITHOUT_CORPUS_FILE(L"chrome\\Cookies-68.0.3440.106");
+    WriteTestFile(Chrome() + L"Local State",
+                  "{\"profile\":{\"info_cache\":{\"Default\":{\"name\":\"Default\"}}}}");
+    const std::wstring history = Chrome() + L"Default\\History";
+    const std::wstring cookies = Chrome() + L"Default\\Network\\Cookies";
+    ASSERT_TRUE(PlantCorpusFile(L"chrome\\History-v20-plaso", history));
+    ASSERT_TRUE(PlantCorpusFile(L"chrome\\Cookies-68.0.3440.106", cookies));
+    const std::string kept = "url LIKE 'http://en.softsia.com/%'";
+    const std::string gone = "url LIKE 'https://chrome.google.com/%'";
+    auto visitsOf = [&](const std::string& pages) {
+        return One(history, "SELECT count(*) FROM visits WHERE url IN (SELECT id FROM urls WHERE " +
+                                pages + ")");
+    };
+    const std::vector<std::string> keptPages =
+        Column(history, "SELECT id FROM urls WHERE " + kept + " ORDER BY id");
+    const std::string keptVisits = visitsOf(kept);
+    const std::string gonePage = One(history, "SELECT min(id) FROM urls WHERE " + gone);
+    ASSERT_GT(keptPages.size(), 1u);
+    ASSERT_NE(visitsOf(gone), "0");
+
+    PluginHarness<CPlgChromiumHistory> plugin(L"ChromiumHistory", PluginCategory::kChromium);
+    PluginHarness<CPlgChromiumCookies> cookieStore(L"ChromiumCookies", PluginCategory::kChromium);
+    ASSERT_TRUE(plugin.Scan());
+    ASSERT_TRUE(cookieStore.Scan());
+    const std::wstring softsia = GetUrlDomain(L"http://en.softsia.com/");
+    const std::wstring scanPage = plugin.ScanPage();
+    // The row's key names this database and the row, so unticking it keeps
+    // that site's history in this profile only.
+    const std::wstring key = RowItemKey(scanPage, softsia);
+    EXPECT_EQ(key, L"row:" + history + L"|" + softsia);
+    EXPECT_NE(scanPage.find(L"data-group=\"ChromiumHistory/profile:"), std::wstring::npos);
+    EXPECT_NE(scanPage.find(L"data-group=\"plugin:ChromiumHistory\""), std::wstring::npos);
+    plugin.Kernel().SetKeptByYou({key});
+    // Chrome writes on between the scan and the clean: a new page with its
+    // visit, and a new visit to a page the scan listed.
+    Exec(history,
+         "INSERT INTO urls(id, url, title, last_visit_time) VALUES(9000, "
+         "'https://after.scan.example/', 'after', 13000000000000000); "
+         "INSERT INTO visits(id, url, visit_time) VALUES(9000, 9000, 13000000000000000); "
+         "INSERT INTO visits(id, url, visit_time) VALUES(9001, " +
+             gonePage + ", 13000000000000000)");
+    // A site the scan listed sets another cookie.
+    Exec(cookies,
+         "INSERT INTO cookies(creation_utc, host_key, name, value, path, expires_utc, is_secure, "
+         "is_httponly, last_access_utc) VALUES(13000000000000000, '.twitter.com', 'after', "
+         "'set after the scan', '/', 0, 0, 0, 13000000000000000)");
+
+    ASSERT_TRUE(plugin.Clean());
+    ASSERT_TRUE(cookieStore.Clean());
+    EXPECT_FALSE(plugin.RowFailed() || plugin.RowLeftItems()) << ToUtf8(plugin.CleanPage());
+    EXPECT_EQ(Column(cookies, "SELECT name FROM cookies"), std::vector<std::string>{"after"});
+    EXPECT_EQ(Column(history, "SELECT id FROM urls WHERE " + kept + " ORDER BY id"), keptPages);
+    EXPECT_EQ(visitsOf(kept), keptVisits);
+    EXPECT_EQ(Column(history, "SELECT id FROM visits WHERE id >= 9000 ORDER BY id"),
+              (std::vector<std::string>{"9000", "9001"}));
+    // The page visited again stays with that visit alone; the rest of its site goes.
+    EXPECT_EQ(Column(history, "SELECT id FROM urls WHERE " + gone),
+              std::vector<std::string>{gonePage});
+    EXPECT_EQ(visitsOf(gone), "1");
+    EXPECT_EQ(One(history, "SELECT count(*) FROM urls WHERE id = 9000"), "1");
+    EXPECT_EQ(One(history, "SELECT count(*) FROM urls WHERE NOT (" + kept + " OR " + gone +
+                               ") AND id < 9000"),
+              "0");
+    EXPECT_EQ(One(history, "PRAGMA integrity_check"), "ok");
+    const std::wstring cleanPage = plugin.CleanPage();
+    const size_t row = cleanPage.find(L"<td>" + softsia + L"</td>");
+    ASSERT_NE(row, std::wstring::npos) << cleanPage;
+    EXPECT_NE(cleanPage.substr(row, cleanPage.find(L"</tr>", row) - row).find(L"Kept by you"),
+              std::wstring::npos)
+        << cleanPage;
 }
 
 }  // namespace

@@ -6,7 +6,9 @@
 // must stay is read from the files themselves with SQLite.
 #include <gtest/gtest.h>
 
+#include "browser/plugin_harness.h"
 #include "browser_corpus.h"
+#include "plugins/browser/firefox_plugins.h"
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
@@ -141,6 +143,63 @@ TEST_F(FirefoxCorpus, EveryVersionOfEveryStoreIsCleanedAndBookmarksStay) {
     EXPECT_EQ(CountFiles(RelativeCache() + L"cache2"), 0u);
     untouched.Expect();
     ExpectSoundReports(clean, {L"FirefoxHistory", L"FirefoxCookies", L"FirefoxCache"});
+}
+
+// places.sqlite and a form history the scan listed, written to by Firefox
+// before the clean, with one history row unticked: the clean removes the
+// ticked rows as the scan counted them, and nothing else.
+TEST_F(FirefoxCorpus, TheCleanRemovesOnlyWhatTheScanListedAndTheUserLeftTicked) {
+    SKIP_WITHOUT_CORPUS_FILE(L"firefox\\places-v10-plaso.sqlite");
+    WriteTestFile(Root() + L"profiles.ini",
+                  "[General]\r\nStartWithLastProfile=1\r\n\r\n[Profile0]\r\nName="
+                  "default\r\nIsRelative=1\r\nPath=Profiles/corpus.default\r\n"
+                  "Default=1\r\n");
+    const std::wstring places = Relative() + L"places.sqlite";
+    const std::wstring forms = Relative() + L"formhistory.sqlite";
+    ASSERT_TRUE(PlantCorpusFile(L"firefox\\places-v10-plaso.sqlite", places));
+    // The corpus's only visited page (news.google.com) is unticked; a
+    // second site visited is the control that goes.
+    Exec(places,
+         "INSERT INTO moz_places(id, url, title, rev_host, visit_count, last_visit_date) "
+         "VALUES(500, 'https://control.example/', 'control', 'elpmaxe.lortnoc.', 1, "
+         "1309518981371935); INSERT INTO moz_historyvisits(id, place_id, visit_date, visit_type) "
+         "VALUES(500, 500, 1309518981371935, 1)");
+    Exec(forms,
+         "CREATE TABLE moz_formhistory (id INTEGER PRIMARY KEY, fieldname TEXT NOT NULL, value "
+         "TEXT NOT NULL, timesUsed INTEGER, firstUsed INTEGER, lastUsed INTEGER, guid TEXT); "
+         "INSERT INTO moz_formhistory VALUES(1, 'searchbar-history', 'listed search', 1, "
+         "1309518981371935, 1309518981371935, 'a'), (2, 'email', 'listed@example.test', 1, "
+         "1309518981371935, 1309518981371935, 'b')");
+
+    PluginHarness<CPlgFirefoxHistory> history(L"FirefoxHistory", PluginCategory::kFirefox);
+    PluginHarness<CPlgFirefoxFormHistory> formHistory(L"FirefoxFormHistory",
+                                                      PluginCategory::kFirefox);
+    ASSERT_TRUE(history.Scan());
+    ASSERT_TRUE(formHistory.Scan());
+    const std::wstring key = RowItemKey(history.ScanPage(), L"news.google.com");
+    EXPECT_EQ(key, L"row:" + places + L"|news.google.com");
+    history.Kernel().SetKeptByYou({key});
+    // Firefox writes on between the scan and the clean.
+    Exec(places,
+         "INSERT INTO moz_places(id, url, title, rev_host, visit_count, last_visit_date) "
+         "VALUES(600, 'https://after.example/', 'after', 'elpmaxe.retfa.', 1, "
+         "1309518981371935); INSERT INTO moz_historyvisits(id, place_id, visit_date, visit_type) "
+         "VALUES(600, 600, 1309518981371935, 1)");
+    Exec(forms,
+         "INSERT INTO moz_formhistory VALUES(3, 'searchbar-history', 'typed after the scan', 1, "
+         "1309518981371935, 1309518981371935, 'c')");
+
+    ASSERT_TRUE(history.Clean());
+    ASSERT_TRUE(formHistory.Clean());
+    EXPECT_EQ(Column(places, "SELECT place_id FROM moz_historyvisits ORDER BY id"),
+              (std::vector<std::string>{"92", "600"}));
+    EXPECT_EQ(One(places, "SELECT group_concat(id) FROM moz_places WHERE id IN (92, 500, 600)"),
+              "92,600");
+    EXPECT_EQ(One(places, "SELECT count(*) FROM moz_places"), "93");  // the bookmarks stay
+    EXPECT_EQ(One(places, "PRAGMA integrity_check"), "ok");
+    EXPECT_NE(history.CleanPage().find(L"Kept by you"), std::wstring::npos);
+    EXPECT_EQ(Column(forms, "SELECT value FROM moz_formhistory"),
+              std::vector<std::string>{"typed after the scan"});
 }
 
 }  // namespace
