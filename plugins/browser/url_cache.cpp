@@ -256,6 +256,9 @@ std::optional<ItemError> RemoveEntryFile(UrlCacheKind kind, const DomainInfo& do
             return systemError(removal.error, true, wipe ? kCannotWipeFile : kCannotDeleteFile);
         case RemovalKind::kChanged:
             return ownText(ChangedSinceScan(entry.localFile + L": " + removal.change));
+        case RemovalKind::kKept:
+            // Asked before the entry was taken on; a rule read since then keeps it now.
+            return ownText(entry.localFile + L" is kept, so its entry stays");
         case RemovalKind::kFailed:
             break;
     }
@@ -276,6 +279,9 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
         if (run.IsCancelled()) return false;
         UrlEntryOutcome& outcome = outcomes[entry.url];
         outcome.kept = run.MayRemove(UrlEntryItemRef(kind, entry.url));
+        // An entry whose file a rule or the age limit keeps stays with it.
+        if (!outcome.kept.Keeps() && entry.file)
+            outcome.kept = run.MayRemove(FileItemRef(entry.file->path, entry.file->lastWrite));
         if (outcome.kept.Keeps()) {
             outcome.kind = UrlEntryOutcome::Kind::kKept;
             ++keptCount;
