@@ -1,6 +1,8 @@
 #include "engine/item_outcome.h"
 
+#include "engine/changed_since_scan.h"
 #include "engine/plugin.h"
+#include "engine/statistics.h"
 #include "sysaccess/text.h"
 
 bool HasItemError(ItemOutcome outcome) {
@@ -36,4 +38,42 @@ std::wstring ResultPageOf(ItemOutcome outcome, const KeepVerdict& kept, size_t e
     }
     if (errorNumber > 0) ReplaceAll(text, L"#id#", std::to_wstring(errorNumber));
     return text;
+}
+
+FileRemovalRow RowOfFileRemoval(const Removal& removal, const std::wstring& shownPath, bool wipe) {
+    FileRemovalRow row;
+    switch (removal.kind) {
+        case RemovalKind::kRemoved:
+            row.outcome = ItemOutcome::kRemoved;
+            row.freedBytes = removal.freedBytes;
+            break;
+        case RemovalKind::kRemovedWithoutOverwrite:
+            row.outcome = ItemOutcome::kRemovedNotOverwritten;
+            row.freedBytes = removal.freedBytes;
+            break;
+        case RemovalKind::kGone:
+            row.outcome = ItemOutcome::kGone;
+            break;
+        case RemovalKind::kKept:
+            row.outcome = ItemOutcome::kKept;
+            row.kept = removal.kept;
+            break;
+        case RemovalKind::kDeferred:
+            row.outcome = ItemOutcome::kDeferred;
+            row.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, shownPath,
+                                  ItemError::kSystemMessage, removal.error, true, L"",
+                                  kCannotDeleteSubitem);
+            break;
+        case RemovalKind::kChanged:
+            row.outcome = ItemOutcome::kFailed;
+            row.error = ItemError(ItemError::kFile, shownPath, ItemError::kOwnText, 0, false, L"",
+                                  ChangedSinceScan(removal.change));
+            break;
+        case RemovalKind::kFailed:
+            row.outcome = ItemOutcome::kFailed;
+            row.error = ItemError(ItemError::kFile, shownPath, ItemError::kSystemMessage,
+                                  removal.error, false, L"", kCannotDeleteSubitem);
+            break;
+    }
+    return row;
 }

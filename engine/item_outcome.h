@@ -3,8 +3,12 @@
 // clean report gives it: every plug-in names its rows' outcomes this way, so
 // one outcome reads the same in every report.
 #include <cstddef>
+#include <cstdint>
+#include <optional>
 #include <string>
 
+#include "engine/item_error.h"
+#include "sysaccess/file_delete.h"
 #include "sysaccess/item_ref.h"
 
 enum class ItemOutcome : int {
@@ -31,3 +35,15 @@ enum class ItemOutcome : int {
 // to its item error, the 1-based `errorNumber` among the plug-in's errors.
 [[nodiscard]] std::wstring ResultPageOf(ItemOutcome outcome, const KeepVerdict& kept = {},
                                         size_t errorNumber = 0);
+
+// What the removal of one listed file came to, as its report row shows it.
+struct FileRemovalRow {
+    ItemOutcome outcome = ItemOutcome::kNotProcessed;
+    std::optional<ItemError> error;  // kFailed, kDeferred: named by the row's path
+    uint64_t freedBytes = 0;         // removed now
+    KeepVerdict kept;                // kKept
+};
+// The row of a file whose removal went as `removal`; `shownPath` names it in
+// the item error of a row left or deferred, `wipe` says an overwrite was asked.
+[[nodiscard]] FileRemovalRow RowOfFileRemoval(const Removal& removal, const std::wstring& shownPath,
+                                              bool wipe);

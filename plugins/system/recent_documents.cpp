@@ -80,7 +80,7 @@ CleanSummary CountRecentDocuments(const std::vector<const RecentDocumentList*>& 
     uint64_t freed = 0;
     for (const RecentDocumentList* list : lists)
         for (const RecentDocument& record : *list) {
-            if (record.result == ItemOutcome::kRemoved) ++removed;
+            if (IsRemoved(record.result)) ++removed;
             freed += record.freedBytes;
         }
     fromErrors.removed = removed;
@@ -102,35 +102,10 @@ void RemoveRecentFile(RecentDocument& record, CPlugin& plugin) {
     }
     const bool wipe = plugin.GetWipeFiles();
     const Removal removal = RemoveListedFile(record.identity, wipe, &plugin);
-    switch (removal.kind) {
-        case RemovalKind::kKept:
-            record.result = ItemOutcome::kKept;
-            record.kept = removal.kept;
-            return;
-        case RemovalKind::kRemoved:
-        case RemovalKind::kRemovedWithoutOverwrite:
-            record.result = ItemOutcome::kRemoved;
-            record.freedBytes = removal.freedBytes;
-            return;
-        case RemovalKind::kGone:
-            record.result = ItemOutcome::kGone;
-            return;
-        case RemovalKind::kDeferred:
-            plugin.SetRebootNeeded();
-            record.result = ItemOutcome::kDeferred;
-            record.error = ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile,
-                                     record.shortcut, ItemError::kSystemMessage, removal.error,
-                                     true, L"", kCannotDeleteSubitem);
-            return;
-        case RemovalKind::kChanged:
-            record.result = ItemOutcome::kFailed;
-            record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kOwnText, 0,
-                                     false, L"", ChangedSinceScan(removal.change));
-            return;
-        case RemovalKind::kFailed:
-            record.result = ItemOutcome::kFailed;
-            record.error = ItemError(ItemError::kFile, record.shortcut, ItemError::kSystemMessage,
-                                     removal.error, false, L"", kCannotDeleteSubitem);
-            return;
-    }
+    if (removal.kind == RemovalKind::kDeferred) plugin.SetRebootNeeded();
+    FileRemovalRow row = RowOfFileRemoval(removal, record.shortcut, wipe);
+    record.result = row.outcome;
+    record.freedBytes = row.freedBytes;
+    record.kept = std::move(row.kept);
+    record.error = std::move(row.error);
 }

@@ -61,42 +61,13 @@ bool SettleFile(BinItem& item, const std::wstring& path, const PathDeletion& del
 // How a file listed with its identity went.
 void SettleRemoval(BinItem& item, const Removal& removal, bool wipe,
                    std::vector<ItemError>& itemErrors) {
-    switch (removal.kind) {
-        case RemovalKind::kRemoved:
-            item.result = ItemOutcome::kRemoved;
-            item.freedBytes = removal.freedBytes;
-            return;
-        case RemovalKind::kRemovedWithoutOverwrite:
-            item.result = ItemOutcome::kRemovedNotOverwritten;
-            item.freedBytes = removal.freedBytes;
-            return;
-        case RemovalKind::kGone:
-            item.result = ItemOutcome::kGone;
-            return;
-        case RemovalKind::kKept:
-            item.result = ItemOutcome::kKept;
-            item.kept = removal.kept;
-            return;
-        case RemovalKind::kDeferred:
-            NoteError(item, ItemOutcome::kDeferred,
-                      ItemError(wipe ? ItemError::kWipeFile : ItemError::kFile, item.path,
-                                ItemError::kSystemMessage, removal.error, true, L"",
-                                kCannotDeleteSubitem),
-                      itemErrors);
-            return;
-        case RemovalKind::kChanged:
-            NoteError(item, ItemOutcome::kFailed,
-                      ItemError(ItemError::kFile, item.path, ItemError::kOwnText, 0, false, L"",
-                                ChangedSinceScan(removal.change)),
-                      itemErrors);
-            return;
-        case RemovalKind::kFailed:
-            NoteError(item, ItemOutcome::kFailed,
-                      ItemError(ItemError::kFile, item.path, ItemError::kSystemMessage,
-                                removal.error, false, L"", kCannotDeleteSubitem),
-                      itemErrors);
-            return;
-    }
+    FileRemovalRow row = RowOfFileRemoval(removal, item.path, wipe);
+    item.freedBytes = row.freedBytes;
+    item.kept = std::move(row.kept);
+    if (row.error)
+        NoteError(item, row.outcome, std::move(*row.error), itemErrors);
+    else
+        item.result = row.outcome;
 }
 
 }  // namespace
