@@ -25,7 +25,6 @@ CPlugin::Result CPlgIEFormsAutocomplete::Fix() {
 void CPlgIEFormsAutocomplete::FillRow(std::wstring& row, const DomainInfo& domain) const {
     const bool report = row.find(L"#result#") != std::wstring::npos;
     const std::wstring group = SubGroupKey(GetId(), L"domain", domain.name);
-    // Before the name goes in: a name may read like a placeholder.
     ReplaceAll(row, L"#domain attributes#", GroupAttributes(group, PluginGroupKey(GetId())));
     CDomainPlugin::FillRow(row, domain);
     std::wstring& page = report ? itemCleanPage_ : itemScanPage_;
