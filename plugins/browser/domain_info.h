@@ -32,6 +32,10 @@ struct RegItem {
     std::wstring text;  // the domain it was filed under
     HKEY root = nullptr;
     std::wstring keyPath;
+    // An index item: the key path of the saved value it stands beside, which
+    // it goes or stays with; empty for a saved value.
+    std::wstring owner;
+    KeepVerdict kept;  // after a clean: why it stayed, when the run kept it
 };
 
 struct DomainInfo {
@@ -45,6 +49,7 @@ struct DomainInfo {
     static constexpr Result kKept = ItemOutcome::kKeptByKeepList;
 
     Result result = kNotProcessed;
+    KeepVerdict kept;                // ItemOutcome::kKept: why the whole row stayed
     std::optional<ItemError> error;  // the failure of the last fix (results 1 and 2)
     std::wstring name;
     int itemCount = 0;

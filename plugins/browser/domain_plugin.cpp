@@ -114,7 +114,7 @@ std::wstring CDomainPlugin::BuildPage(const wchar_t* pageName, const wchar_t* ro
             ReplaceAll(row, L"#keep#", L"");
         if (withResults) {
             const size_t errorNumber = HasItemError(domain->result) ? ++errorCount : 0;
-            ReplaceAll(row, L"#result#", ResultPageOf(domain->result, {}, errorNumber));
+            ReplaceAll(row, L"#result#", ResultPageOf(domain->result, domain->kept, errorNumber));
         }
         rows += row;
     }
@@ -192,7 +192,10 @@ void CDomainPlugin::ClearDomains() {
 }
 
 void CDomainPlugin::ResetResults() {
-    for (auto& [name, domain] : domains_) domain.result = DomainInfo::kNotProcessed;
+    for (auto& [name, domain] : domains_) {
+        domain.result = DomainInfo::kNotProcessed;
+        domain.kept = {};
+    }
 }
 
 std::optional<CPlugin::Result> CDomainPlugin::RefuseIfKeepListUnreadable() {

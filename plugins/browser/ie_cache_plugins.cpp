@@ -95,9 +95,9 @@ void CIEUrlCachePlugin::FillRow(std::wstring& row, const DomainInfo& domain) con
     const bool report = row.find(L"#result#") != std::wstring::npos;
     FillDomainRow(row, domain);
     const std::wstring group = SubGroupKey(GetId(), L"domain", domain.name);
-    ReplaceAll(
-        row, L"#domain attributes#",
-        domain.urlItems.empty() ? std::wstring() : GroupAttributes(group, PluginGroupKey(GetId())));
+    ReplaceAll(row, L"#domain attributes#",
+               domain.urlItems.empty() ? EntrylessRowAttributes(domain)
+                                       : GroupAttributes(group, PluginGroupKey(GetId())));
     // A domain whose every entry the run kept says why, as its entries do.
     if (report && domain.result == DomainInfo::kKept) {
         const auto first = outcomes_.find(domain.urlItems.front().url);
@@ -201,9 +201,15 @@ CPlugin::Result CPlgIEHistory::Fix() {
 void CPlgIEHistory::RemoveHistoryFiles() {
     if (!folderFiles_) return;
     DomainInfo& row = domains_[folderRow_];
+    const std::wstring& folder = folderFiles_->folder.path;
+    // The row stands for everything the folder holds: unticked, all of it stays.
+    if (KeepVerdict kept = MayRemove(FolderItemRef(folder)); kept.Keeps()) {
+        row.result = ItemOutcome::kKept;
+        row.kept = std::move(kept);
+        return;
+    }
     const TreeRemoval tree = RemoveListedTree(*folderFiles_, this);
     if (tree.cancelled) return;
-    const std::wstring& folder = folderFiles_->folder.path;
     if (tree.changed > 0) {
         row.result = DomainInfo::kError;
         row.error = ItemError(ItemError::kFolder, folder, ItemError::kOwnText, 0, false, L"",
@@ -218,6 +224,12 @@ void CPlgIEHistory::RemoveHistoryFiles() {
     } else {
         row.result = DomainInfo::kDeleted;
     }
+}
+
+std::wstring CPlgIEHistory::EntrylessRowAttributes(const DomainInfo& domain) const {
+    if (!folderFiles_ || domain.name != folderRow_) return {};
+    return ItemRowAttributes(ItemKey(FolderItemRef(folderFiles_->folder.path)),
+                             PluginGroupKey(GetId()));
 }
 
 void CPlgIEHistory::OrderDomains() {

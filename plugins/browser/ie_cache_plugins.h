@@ -20,6 +20,8 @@ protected:
     virtual void FillDomainRow(std::wstring& row, const DomainInfo& domain) const;
     // The domain's row, with its check-box group and its entries' rows after it.
     void FillRow(std::wstring& row, const DomainInfo& domain) const final;
+    // The check-box attributes of a row that holds no entries; by default none.
+    virtual std::wstring EntrylessRowAttributes(const DomainInfo& /*domain*/) const { return {}; }
     // Removes the entries of every domain, as the run keeps them.
     Result DeleteEntries(const CookieKeepList* keep = nullptr);
     // Why the store folder (the cache, History, Cookies) may not be cleaned
@@ -64,7 +66,8 @@ protected:
 };
 
 // Besides the entries, the files and folders the History folder holds,
-// listed at the scan (one row) and removed exactly as listed.
+// listed at the scan (one row, the folder's item, with its own check box)
+// and removed exactly as listed; unticked, the folder keeps all of them.
 class CPlgIEHistory : public CIEUrlCachePlugin {
 public:
     CPlgIEHistory(CKernel& kernel, const PluginIdentity& identity)
@@ -75,6 +78,7 @@ public:
 protected:
     void OrderDomains() override;
     void FillDomainRow(std::wstring& row, const DomainInfo& domain) const override;
+    std::wstring EntrylessRowAttributes(const DomainInfo& domain) const override;
 
 private:
     // Lists the History folder, but for the entries' own index, which

@@ -178,7 +178,8 @@ bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run, FormItemSeals&
             // that cannot be read is listed, and its clean says why it stays.
             if (!seal && name == indexItem) continue;
             if (seal) seals[keyPath] = std::move(*seal);
-            domain.regItems.push_back({domainName, root, keyPath});
+            domain.regItems.push_back({domainName, root, keyPath,
+                                       name == indexItem ? container + L"\\" + itemName : L""});
         }
     }
     return true;
@@ -193,8 +194,23 @@ bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run, const FormIt
         if (!access.IsReady()) break;
         if ((cancelled = run.IsCancelled())) break;
         domain.result = DomainInfo::kDeleted;
-        for (const RegItem& item : domain.regItems) {
+        domain.kept = {};
+        for (RegItem& item : domain.regItems) item.kept = {};
+        std::map<std::wstring, KeepVerdict> keptValues;  // by the saved value's key path
+        size_t keptCount = 0;
+        for (RegItem& item : domain.regItems) {
             if ((cancelled = run.IsCancelled())) break;
+            // Kept before anything is read: a kept item stays whatever it holds now.
+            // An index stays with its saved value.
+            const auto owner = keptValues.find(item.owner);
+            item.kept = owner != keptValues.end() && owner->second.Keeps()
+                            ? owner->second
+                            : run.MayRemove(RegKeyItemRef(item.root, item.keyPath));
+            if (item.owner.empty()) keptValues[item.keyPath] = item.kept;
+            if (item.kept.Keeps()) {
+                ++keptCount;
+                continue;
+            }
             const std::wstring where = FormatRegPath(item.root, item.keyPath, L"");
             // Written again since the scan, it is another item than the one listed: it stays.
             const auto sealed = seals.find(item.keyPath);
@@ -233,6 +249,11 @@ bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run, const FormIt
         if (cancelled) {
             domain.result = DomainInfo::kNotProcessed;
             break;
+        }
+        if (domain.result == DomainInfo::kDeleted && keptCount == domain.regItems.size() &&
+            keptCount > 0) {
+            domain.result = ItemOutcome::kKept;
+            domain.kept = domain.regItems.front().kept;
         }
     }
     if (result && !cancelled) {

@@ -41,5 +41,8 @@ using FormItemSeals = std::map<std::wstring, FormItemSeal>;  // by the item key'
 bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run, FormItemSeals& seals);
 // Deletes the listed item keys of every domain that still hold what `seals`
 // says, then the item type's keys when nothing is left in them; anything
-// written since the scan stays. True when every listed item key went.
+// written since the scan stays, and so does every item the run keeps
+// (`run.MayRemove` of its key; an index item stays with its saved value),
+// with the verdict in its `kept`. A domain whose every item stays is
+// ItemOutcome::kKept. True when every listed item key that was to go went.
 bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run, const FormItemSeals& seals);

@@ -294,7 +294,15 @@ void CPlgRecycleBin::CleanVolume(const std::wstring& root, Volume& volume) {
     // a bin of its own (counted apart) holds none of the listed items.
     if (volume.emptyThroughShell && (volume.shell.counted || !kept)) {
         if (IsCancelled()) return;
-        failed |= !EmptyShellBin(root, volume, postponed, itemErrors);
+        // A bin of its own is a row of its own, which the user may untick.
+        KeepVerdict shellKept =
+            volume.shell.counted ? MayRemove(ShellBinItemRef(root)) : KeepVerdict{};
+        if (shellKept.Keeps()) {
+            volume.shell.result = ItemOutcome::kKept;
+            volume.shell.kept = std::move(shellKept);
+        } else {
+            failed |= !EmptyShellBin(root, volume, postponed, itemErrors);
+        }
     }
     volume.result = failed      ? ItemOutcome::kFailed
                     : postponed ? ItemOutcome::kDeferred
@@ -366,8 +374,10 @@ std::wstring CPlgRecycleBin::BuildReport(bool clean) const {
                         EscapeHtml(item.path), item.size, item.count,
                         ResultPageOf(item.result, item.kept, item.errorNumber));
         if (volume.shell.counted)
-            rows += row(itemTemplate, {}, shellName, volume.shell.size, volume.shell.items,
-                        ResultPageOf(volume.shell.result, {}, volume.shell.errorNumber));
+            rows +=
+                row(itemTemplate, ItemRowAttributes(ItemKey(ShellBinItemRef(root)), driveGroup),
+                    shellName, volume.shell.size, volume.shell.items,
+                    ResultPageOf(volume.shell.result, volume.shell.kept, volume.shell.errorNumber));
         if (volume.shell.leftUnderAgeLimit) rows += leftRow(shellName, kShellBinUnderAgeLimit);
         for (const LeftPlace& place : volume.left)
             rows += leftRow(EscapeHtml(place.path), place.reason);

@@ -5,7 +5,8 @@
 // the listed items itself (so overwriting applies), then lets the shell
 // empty its bin when the scan saw anything in it, and checks that it did.
 // Items the user unticked stay, and so does the shell's bin then (emptying
-// it would take them too). The age limit judges an item by when it was put
+// it would take them too); a shell's bin of its own has its own row, and
+// unticked it is not emptied. The age limit judges an item by when it was put
 // in the bin; the shell's bin, whose times the shell does not tell, is left
 // whole under an age limit.
 #include <cstdint>
@@ -27,6 +28,7 @@ public:
         uint64_t size = 0;     // as the shell gave them at the scan
         uint64_t items = 0;
         ItemOutcome result = ItemOutcome::kNotProcessed;  // removed: emptied
+        KeepVerdict kept;                                 // kKept: why it was not emptied
         size_t errorNumber = 0;
         uint64_t freedBytes = 0;         // what it held as the shell emptied it
         bool leftUnderAgeLimit = false;  // not counted nor emptied: an age limit is set

@@ -338,6 +338,10 @@ ItemRef BinItemRef(const BinItem& item) {
     return item.isFolder ? FolderItemRef(item.path) : FileItemRef(item.path);
 }
 
+ItemRef ShellBinItemRef(const std::wstring& root) {
+    return {ItemKind::kStoreEntry, L"The shell's Recycle Bin", root, {}};
+}
+
 bool ListDriveBins(const std::wstring& root, const IRunContext* run, DriveBins& found) {
     found = DriveBins();
     for (const FolderEntry& entry : EntriesOf(root)) {

@@ -73,6 +73,9 @@ struct DriveBins {
 
 // The item's name in the report and before the questions of the clean.
 ItemRef BinItemRef(const BinItem& item);
+// The bin the shell keeps apart, counted on the drive at `root`: one item,
+// since the shell empties it whole ("entry:The shell's Recycle Bin|C:\").
+ItemRef ShellBinItemRef(const std::wstring& root);
 
 // Lists the bins at the root of a drive ("C:\"). False when cancelled.
 bool ListDriveBins(const std::wstring& root, const IRunContext* run, DriveBins& found);

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <set>
+
 #include "plugins/browser/protected_storage.h"
 #include "support/scoped_overrides.h"
 #include "support/test_registry.h"
@@ -147,6 +150,55 @@ TEST_F(UserItems, AnItemThatIsARegistryLinkIsLeftWithWhatItPointsTo) {
     EXPECT_EQ(evil.result, DomainInfo::kError);
     ASSERT_TRUE(evil.error);
     EXPECT_EQ(evil.error->GetReason(), kRegistryLinkLeft);
+}
+
+// A run that keeps the items whose keys the user unticked, as the kernel does.
+class KeepingRun : public TestRun {
+public:
+    KeepVerdict MayRemove(const ItemRef& item) const override {
+        return keys.contains(ItemKey(item)) ? KeepVerdict{KeepVerdict::Kind::kKeptByYou, {}}
+                                            : KeepVerdict{};
+    }
+    std::set<std::wstring> keys;
+};
+
+// An unticked saved value stays with its index, whatever it holds now (the
+// seal is not even read); a domain whose every item stays is kept as a whole;
+// keys that name nothing listed (the item type's key, another account's item)
+// keep nothing, and everything else listed goes.
+TEST_F(UserItems, UntickedItemsStayWithTheirIndexSealedOrNot) {
+    DomainMap domains;
+    FormItemSeals seals;
+    KeepingRun run;
+    ReadAutoCompleteItems(domains, run, seals);
+    const std::wstring username = keys.container + L"\\username:StringData";
+    const std::wstring bank = keys.container + L"\\http://www.bank.test/in:StringData";
+    run.keys = {ItemKey(RegKeyItemRef(HKEY_CURRENT_USER, username)),
+                ItemKey(RegKeyItemRef(HKEY_CURRENT_USER, bank)),
+                ItemKey(RegKeyItemRef(HKEY_CURRENT_USER, keys.container)),
+                ItemKey(RegKeyItemRef(HKEY_LOCAL_MACHINE, keys.container + L"\\formdata"))};
+    // Written again since the scan: kept, it is no failure.
+    SetDword(HKEY_CURRENT_USER, username, L"Item Data", 7);
+    EXPECT_TRUE(DeleteAutoCompleteItems(domains, run, seals));
+
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, username, L"Item Data"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\username:StringIndex"));
+    EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, bank));
+    for (const wchar_t* item : {L"https://bank.test/in:StringData", L"formdata"})
+        EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\" + item)) << item;
+    const DomainInfo& user = domains[L"control username"];
+    EXPECT_EQ(user.result, ItemOutcome::kKept);
+    EXPECT_EQ(user.kept.kind, KeepVerdict::Kind::kKeptByYou);
+    EXPECT_FALSE(user.error);
+    ASSERT_EQ(user.regItems.size(), 2u);
+    EXPECT_TRUE(user.regItems[1].kept.Keeps());  // the index, with its value
+    // Half kept: the domain's row says what went, its kept item says why.
+    const DomainInfo& site = domains[L"bank.test"];
+    EXPECT_EQ(site.result, DomainInfo::kDeleted);
+    EXPECT_EQ(
+        std::ranges::count_if(site.regItems, [](const RegItem& item) { return item.kept.Keeps(); }),
+        1);
+    EXPECT_EQ(domains[L"control formdata"].result, DomainInfo::kDeleted);
 }
 
 TEST_F(ProtectedStorageTest, OlderWindowsUsesTheLogonNameAndMachineItems) {

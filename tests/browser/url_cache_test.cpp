@@ -1,5 +1,6 @@
 #include <windows.h>
 
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <wininet.h>
 
@@ -12,7 +13,9 @@
 #include "support/test_files.h"
 #include "support/test_links.h"
 #include "support/test_registry.h"
+#include "support/text_count.h"
 #include "sysaccess/file_delete.h"
+#include "sysaccess/path_canonical.h"
 #include "sysaccess/text.h"
 #include "test_run.h"
 #include "url_cache_fixture.h"
@@ -246,6 +249,33 @@ TEST_F(UrlCacheTest, AnUntickedEntryStaysAndSaysKeptByYou) {
     EXPECT_FALSE(CacheEntryExists(L"http://gone.test/x"));
     EXPECT_EQ(cache.Get().GetKeptCount(), 1u);
     EXPECT_NE(cache.CleanPage().find(L"Kept by you"), std::wstring::npos);
+}
+
+// The History folder's own row has a box: unticked, everything the folder
+// holds stays and the row says "Kept by you", while the history entries go.
+TEST_F(UrlCacheTest, AnUntickedHistoryFolderKeepsAllItHolds) {
+    ASSERT_TRUE(AddHistoryEntry(L"http://visited.test/a"));
+    wchar_t history[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, history, CSIDL_HISTORY, TRUE));
+    const std::wstring dayFolder = std::wstring(history) + L"\\MSHist012026120720261208";
+    WriteTestFile(dayFolder + L"\\visits.dat", "x");
+    PluginHarness<CPlgIEHistory> plugin(L"IEHistory", PluginCategory::kIeAndAol);
+    ASSERT_TRUE(plugin.Scan());
+    const std::wstring key = ItemKey(FolderItemRef(CanonicalPath(history)));
+    const std::wstring page = plugin.ScanPage();
+    EXPECT_NE(
+        page.find(L"data-item=\"" + EscapeHtml(key) + L"\" data-in-group=\"plugin:IEHistory\""),
+        std::wstring::npos)
+        << page;
+
+    plugin.Kernel().SetKeptByYou({key});
+    ASSERT_TRUE(plugin.Clean());
+    const bool kept = FileExists(dayFolder + L"\\visits.dat");
+    RemoveTree(dayFolder);
+    EXPECT_TRUE(kept);
+    EXPECT_FALSE(CacheEntryExists(HistoryEntryPrefix() + L"http://visited.test/a"));
+    EXPECT_EQ(CountOf(plugin.CleanPage(), L"Kept by you"), 1u) << plugin.CleanPage();
+    EXPECT_FALSE(plugin.RowLeftItems());
 }
 
 }  // namespace

@@ -476,6 +476,39 @@ TEST_F(RecycleBinRun, AnUntickedItemStaysWithItsIndexAndTheOthersGo) {
     EXPECT_EQ(CountOf(run.CleanReport(), L"Kept by you"), 1u) << run.CleanReport();
 }
 
+// The shell's own bin is a row of its own: unticked, the shell is not asked
+// to empty it and all it holds stays. Keys that name nothing listed (another
+// drive's shell bin, the drive's folder) keep nothing: the next clean empties it.
+TEST_F(RecycleBinRun, AnUntickedShellBinStaysWholeAndKeysOfNothingKeepNothing) {
+    Trash(folder.Sub(L"letter.txt"), 100);
+    Trash(folder.Sub(L"photo.bmp"), 200);
+    PluginRun<CPlgRecycleBin> run(L"RecycleBin");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring key = ItemKey(ShellBinItemRef(L"C:\\"));
+    const std::wstring report = run.ScanReport();
+    EXPECT_NE(report.find(L"data-item=\"" + EscapeHtml(key) +
+                          L"\" data-in-group=\"RecycleBin/drive:C:\\\""),
+              std::wstring::npos)
+        << report;
+
+    run.kernel->SetKeptByYou({key});
+    ASSERT_EQ(run.Clean(), L"Finished");
+    SHQUERYRBINFO info = {sizeof(info)};
+    ASSERT_EQ(SHQueryRecycleBinW(L"C:\\", &info), S_OK);
+    EXPECT_EQ(info.i64NumItems, 2);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").shell.result, ItemOutcome::kKept);
+    EXPECT_EQ(CountOf(run.CleanReport(), L"Kept by you"), 1u) << run.CleanReport();
+    EXPECT_EQ(run.plugin->GetCleanSummary().removed, 0u);
+
+    ASSERT_EQ(run.Scan(), L"Finished");
+    run.kernel->SetKeptByYou({ItemKey(ShellBinItemRef(L"D:\\")), ItemKey(FolderItemRef(L"C:\\")),
+                              L"entry:The shell's Recycle Bin|"});
+    ASSERT_EQ(run.Clean(), L"Finished");
+    ASSERT_EQ(SHQueryRecycleBinW(L"C:\\", &info), S_OK);
+    EXPECT_EQ(info.i64NumItems, 0);
+    EXPECT_EQ(run.plugin->GetVolumes().at(L"C:\\").shell.result, ItemOutcome::kRemoved);
+}
+
 // The age limit judges an item by when it was deleted, as $I and INFO2 tell,
 // not by its file's write time; an item no index dates stays under a limit.
 TEST_F(RecycleBinRun, TheAgeLimitGoesByTheDeletionTimeOfEachItem) {
