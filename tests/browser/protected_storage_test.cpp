@@ -24,7 +24,12 @@ std::wstring LogonName() {
 
 class ProtectedStorageTest : public testing::Test {
 protected:
-    void TearDown() override {
+    // Cleared before as well as after: the browser tests keep form items on
+    // purpose, and a run in the same sandbox must not find them here.
+    void SetUp() override { DeleteProvider(); }
+    void TearDown() override { DeleteProvider(); }
+
+    static void DeleteProvider() {
         DeleteTree(HKEY_CURRENT_USER, kProvider);
         DeleteTree(HKEY_LOCAL_MACHINE, kProvider);
     }
@@ -40,7 +45,10 @@ protected:
 // The items of the user who runs the program, as Windows 2000 and later keep them.
 class UserItems : public ProtectedStorageTest {
 protected:
-    void SetUp() override { AddItems(HKEY_CURRENT_USER, keys); }
+    void SetUp() override {
+        ProtectedStorageTest::SetUp();
+        AddItems(HKEY_CURRENT_USER, keys);
+    }
 
     const ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());
 };
