@@ -11,14 +11,6 @@
 
 namespace {
 
-std::vector<std::wstring> ChromiumKeepers(const std::wstring& profile) {
-    std::vector<std::wstring> paths;
-    for (const wchar_t* name : {L"Bookmarks", L"Login Data", L"Login Data For Account",
-                                L"Preferences", L"Secure Preferences", L"Web Data"})
-        paths.push_back(profile + name);
-    return paths;
-}
-
 using ModernPlugins = ModernBrowsersTest;
 
 TEST_F(ModernPlugins, ChromiumHistoryKeepsBookmarkedPagesAndEverythingElseGoes) {
@@ -44,7 +36,9 @@ TEST_F(ModernPlugins, ChromiumHistoryKeepsBookmarkedPagesAndEverythingElseGoes) 
     EXPECT_NE(page.find(L"<td>example.com</td><td>2</td>"), std::wstring::npos) << page;
     EXPECT_NE(page.find(L"Total: 3 profiles"), std::wstring::npos) << page;
 
-    Survivors keep(ChromiumKeepers(ChromeDefault()));
+    // What the user keeps beside the history.
+    Survivors keep(ChromeDefault(), {L"Bookmarks", L"Login Data", L"Login Data For Account",
+                                     L"Preferences", L"Secure Preferences", L"Web Data"});
     ASSERT_TRUE(history.Clean());
     EXPECT_FALSE(history.RowFailed());
     const std::wstring db = ChromeWork() + L"History";

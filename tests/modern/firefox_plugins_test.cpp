@@ -12,15 +12,6 @@
 
 namespace {
 
-std::vector<std::wstring> FirefoxKeepers(const std::wstring& profile) {
-    std::vector<std::wstring> paths;
-    for (const wchar_t* name :
-         {L"logins.json", L"key4.db", L"prefs.js", L"extensions\\trace-keeper@example.test.xpi",
-          L"sessionCheckpoints.json", L"formhistory.sqlite"})
-        paths.push_back(profile + name);
-    return paths;
-}
-
 using ModernPlugins = ModernBrowsersTest;
 
 TEST_F(ModernPlugins, FirefoxHistoryFindsEveryProfileAndKeepsBookmarks) {
@@ -42,7 +33,10 @@ TEST_F(ModernPlugins, FirefoxHistoryFindsEveryProfileAndKeepsBookmarks) {
     const std::wstring bookmarks = QueryOne(places,
                                             "SELECT group_concat(id||':'||ifnull(fk,'')"
                                             "||':'||ifnull(title,'')) FROM moz_bookmarks");
-    Survivors keep(FirefoxKeepers(FirefoxAbsolute()));
+    // What the user keeps beside the history.
+    Survivors keep(FirefoxAbsolute(), {L"logins.json", L"key4.db", L"prefs.js",
+                                       L"extensions\\trace-keeper@example.test.xpi",
+                                       L"sessionCheckpoints.json", L"formhistory.sqlite"});
     ASSERT_TRUE(history.Clean());
     EXPECT_FALSE(history.RowFailed());
     EXPECT_TRUE(AllRows(plugin, relative, DomainInfo::kDeleted));

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -45,6 +46,9 @@ public:
     explicit Survivors(std::vector<std::wstring> paths) : paths_(std::move(paths)) {
         for (const std::wstring& path : paths_) bytes_.push_back(FileBytes(path));
     }
+    // The files `names` in `folder`.
+    Survivors(const std::wstring& folder, std::initializer_list<const wchar_t*> names)
+        : Survivors(InFolder(folder, names)) {}
     void ExpectUnchanged() const {
         for (size_t i = 0; i < paths_.size(); ++i) {
             EXPECT_TRUE(FileExists(paths_[i])) << ToUtf8(paths_[i]);
@@ -53,6 +57,13 @@ public:
     }
 
 private:
+    static std::vector<std::wstring> InFolder(const std::wstring& folder,
+                                              std::initializer_list<const wchar_t*> names) {
+        std::vector<std::wstring> paths;
+        for (const wchar_t* name : names) paths.push_back(folder + name);
+        return paths;
+    }
+
     std::vector<std::wstring> paths_;
     std::vector<std::string> bytes_;
 };
