@@ -1,3 +1,5 @@
+// Where the Netscape family's profiles are found: Mozilla's salted folders, Firefox's
+// profiles and Netscape 4's folder.
 #include "plugins/browser/netscape_profiles.h"
 #include "netscape_fixture.h"
 
