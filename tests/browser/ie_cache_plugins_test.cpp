@@ -1,5 +1,6 @@
-// The browser plug-ins as the kernel drives them: scan, clean, and the pages
-// built from the installed fragments.
+// The IE cache, cookie and history plug-ins as the kernel drives them over
+// WinInet's own cache: their pages, entries in use, the history folder, a
+// store reached through a link, and the cookie keep-list.
 #include <windows.h>
 
 #include <shlobj.h>
@@ -7,17 +8,16 @@
 
 #include <gtest/gtest.h>
 
-#include "netscape_fixture.h"
 #include "plugin_harness.h"
 #include "plugins/browser/ie_cache_plugins.h"
-#include "plugins/browser/netscape_plugins.h"
 #include "plugins/browser/url_cache.h"
 #include "seedtraces/browser_traces.h"
-#include "support/cancel_at_clean.h"
+#include "support/keep_list_cases.h"
 #include "support/test_links.h"
 #include "support/test_registry.h"
 #include "support/text_count.h"
 #include "sysaccess/text.h"
+#include "test_run.h"
 #include "url_cache_fixture.h"
 
 namespace {
@@ -151,71 +151,65 @@ TEST(AccessDate, BeforeTheRuntimeEpochShowsItsStart) {
     EXPECT_EQ(FormatAccessDate(zero), expected);
 }
 
-using NetscapePages = NetscapeTest;
-
-TEST_F(NetscapePages, NothingInstalledScansCleanly) {
-    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
-    ASSERT_TRUE(cookies.Scan());
-    EXPECT_FALSE(cookies.RowFailed());
-    EXPECT_NE(cookies.ScanPage().find(L"No items found."), std::wstring::npos);
+DomainMap CookieEntries() {
+    DomainMap domains;
+    TestRun run;
+    EnumerateUrlCache(UrlCacheKind::kCookies, domains, run);
+    return domains;
 }
 
-TEST_F(NetscapePages, CookieRowsAreEscapedAndOrderedByCount) {
-    std::wstring profile = MozillaProfile(L"default", L"s1.slt");
-    WriteTestFile(profile + L"cookies.txt",
-                  "# header\n.many.test\tTRUE\t/\tFALSE\t0\ta\t1\n"
-                  "www.many.test\tTRUE\t/\tFALSE\t0\tb\t2\n"
-                  "<b>odd.test\tTRUE\t/\tFALSE\t0\tc\t3\n"
-                  "x#num#.test\tTRUE\t/\tFALSE\t0\td\t4\n");
-    PluginHarness<CPlgNetscapeCookies> cookies(L"NetscapeCookies", PluginCategory::kNetscape);
+void EmptyCookieCache() {
+    DomainMap domains = CookieEntries();
+    TestRun run;
+    DeleteUrlCacheDomains(UrlCacheKind::kCookies, domains, run);
+}
+
+class IECookieKeep : public testing::Test {
+protected:
+    void SetUp() override { EmptyCookieCache(); }
+    void TearDown() override {
+        EmptyCookieCache();
+        ForgetKernelSettings();
+    }
+};
+
+TEST_F(IECookieKeep, SharedTableDecidesWhichEntriesStay) {
+    for (const KeepListCase& row : kKeepListCases) {
+        SCOPED_TRACE(ToUtf8(row.host) + " with \"" + ToUtf8(row.entries) + "\"");
+        EmptyCookieCache();
+        // WinInet names its entries by host, without a leading dot.
+        std::wstring host = row.host;
+        if (host[0] == L'.') host.erase(0, 1);
+        ASSERT_TRUE(AddCookie(L"http://" + host + L"/", L"id", L"1"));
+        ASSERT_TRUE(AddCookie(L"http://gone.test/", L"id", L"2"));
+        PluginHarness<CPlgIECookies> cookies(L"IECookies", PluginCategory::kIeAndAol);
+        cookies.SetKeepList(row.entries);
+        ASSERT_TRUE(cookies.Scan());
+        ASSERT_TRUE(cookies.Clean());
+        EXPECT_FALSE(cookies.RowFailed());
+
+        DomainMap left = CookieEntries();
+        EXPECT_EQ(left.count(L"gone.test"), 0u);
+        EXPECT_EQ(left.size(), row.kept ? 1u : 0u);
+        const std::wstring page = cookies.CleanPage();
+        EXPECT_EQ(CountOf(page, L"status-kept"), row.kept ? 1u : 0u) << page;
+        EXPECT_EQ(CountOf(page, L"status-deleted"), row.kept ? 1u : 2u) << page;
+    }
+}
+
+TEST_F(IECookieKeep, DomainWithSomeEntriesKeptIsCleanedOfTheRest) {
+    ASSERT_TRUE(AddCookie(L"http://www.mixed.test/", L"a", L"1"));
+    ASSERT_TRUE(AddCookie(L"http://mixed.test/", L"b", L"2"));
+    PluginHarness<CPlgIECookies> cookies(L"IECookies", PluginCategory::kIeAndAol);
+    cookies.SetKeepList(L"www.mixed.test");
     ASSERT_TRUE(cookies.Scan());
-    std::wstring page = cookies.ScanPage();
-    ExpectInOrder(page, L"<td>many.test</td><td>2</td>", L"<td>&lt;b&gt;odd.test</td><td>1</td>");
-    EXPECT_EQ(page.find(L"<b>"), std::wstring::npos);
-    // A name that looks like a placeholder is not filled in.
-    EXPECT_NE(page.find(L"<td>x&#35;num&#35;.test</td><td>1</td>"), std::wstring::npos) << page;
+    ASSERT_EQ(cookies.Get().Domains().size(), 1u);  // both are filed under mixed.test
     ASSERT_TRUE(cookies.Clean());
-    EXPECT_EQ(CountOf(cookies.CleanPage(), L"Deleted"), 3u);
-    EXPECT_EQ(ReadTestFile(profile + L"cookies.txt"), "# header\n");
-}
-
-TEST_F(NetscapePages, CancelledCookieCleanRewritesNothing) {
-    std::wstring profile = MozillaProfile(L"default", L"s1.slt");
-    const std::string cookieFile =
-        "# header\n.a.test\tTRUE\t/\tFALSE\t0\ta\t1\n.b.test\tTRUE\t/\tFALSE\t0\tb\t2\n";
-    WriteTestFile(profile + L"cookies.txt", cookieFile);
-    PluginHarness<CancelAtClean<CPlgNetscapeCookies>> cookies(L"NetscapeCookies",
-                                                              PluginCategory::kNetscape);
-    ASSERT_TRUE(cookies.Scan());
-    ASSERT_TRUE(cookies.Clean());
-    EXPECT_EQ(ReadTestFile(profile + L"cookies.txt"), cookieFile);
-    std::wstring page = cookies.CleanPage();
-    EXPECT_EQ(CountOf(page, L"Not processed"), 2u) << page;
-    EXPECT_EQ(CountOf(page, L"Deleted"), 0u);
-    EXPECT_TRUE(cookies.Get().GetErrors().empty());
-}
-
-TEST_F(NetscapePages, LockedHistoryMarksEveryDomainForReboot) {
-    std::wstring profile = MozillaProfile(L"default", L"s1.slt");
-    WriteTestFile(profile + L"history.dat",
-                  "(1=http://a.test/)(2=http://b.test/)(3=http://c.test/)");
-    PluginHarness<CPlgNetscapeHistory> history(L"NetscapeHistory", PluginCategory::kNetscape, 2);
-    ASSERT_TRUE(history.Scan());
-    const std::wstring path = profile + L"history.dat";
-    UniqueHandle holder = HoldOpen(path);
-    ASSERT_TRUE(holder.IsValid());
-    ASSERT_TRUE(history.Clean());
-    holder.Close();
-
-    std::wstring page = history.CleanPage();
-    for (const wchar_t* id : {L"idError_1", L"idError_2", L"idError_3"})
-        EXPECT_NE(page.find(id), std::wstring::npos) << page;
-    EXPECT_EQ(CountOf(page, L"After reboot"), 3u) << page;
-    const auto& errors = history.Get().GetErrors();
-    ASSERT_EQ(errors.size(), 3u);
-    EXPECT_EQ(errors[0].GetTitle(), errors[2].GetTitle());
-    EXPECT_NE(errors[0].GetTitle().find(profile + L"History.dat"), std::wstring::npos);
-    EXPECT_TRUE(history.Kernel().IsRebootNeeded());
+    EXPECT_EQ(cookies.Get().Domains().at(L"mixed.test").result, DomainInfo::kDeleted);
+    DomainMap left = CookieEntries();
+    ASSERT_EQ(left.size(), 1u);
+    ASSERT_EQ(left.begin()->second.urlItems.size(), 1u);
+    EXPECT_NE(left.begin()->second.urlItems[0].url.find(L"@www.mixed.test/"), std::wstring::npos);
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
+// The Netscape cache plug-in: the caches of Mozilla Suite and Netscape 4 profiles only.
+#include "plugins/browser/netscape_cache_plugin.h"
 #include "netscape_fixture.h"
 #include "plugin_harness.h"
-#include "plugins/browser/netscape_cache_plugin.h"
 
 namespace {
 

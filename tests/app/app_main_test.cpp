@@ -1,80 +1,18 @@
-// Start-up of the window program: the web addresses of "urls.ini", the
-// autostart entry, the command line, and a start from a foreign folder.
+// Start-up of the window program: the arguments it is given, and a start
+// from a foreign folder that serves its own page and reads its own addresses.
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
 #include <gtest/gtest.h>
-#include <shlwapi.h>
 
 #include <vector>
 
 #include "app/app_main.h"
-#include "app/autostart_sync.h"
 #include "support/child_process.h"
 #include "support/scoped_no_browser.h"
 #include "support/test_files.h"
-#include "support/test_registry.h"
-#include "sysaccess/handles.h"
-#include "sysaccess/text.h"
-#include "ui/urls.h"
 
 namespace {
-
-class Urls : public testing::Test {
-protected:
-    void SetUp() override {
-        SITE_URL.clear();
-        UPDATES_URL.clear();
-        REMOTE_HELP_URL.clear();
-    }
-
-    bool Load(const std::string& content) {
-        WriteTestFile(folder.Sub(L"urls.ini"), content);
-        return LoadUrls(folder.Sub(L"urls.ini"),
-                        [this](const std::wstring& text) { messages.push_back(text); });
-    }
-
-    ScopedTestFolder folder{L"Urls"};
-    std::vector<std::wstring> messages;
-};
-
-TEST_F(Urls, KeysInAnyOrderWithCommentsAndBlankLines) {
-    EXPECT_TRUE(
-        Load("; addresses\r\n\r\n"
-             "UPDATES_URL \"http://u/\"\r\n"
-             "# another comment with SITE_URL \"http://wrong/\"\n"
-             "   \tREMOTE_HELP_URL\t\t\"http://h/?a=1\" trailing text\n"
-             "UNKNOWN_URL \"http://x/\"\n"
-             "SITE_URL \"http://first/\"\n"
-             "SITE_URL \"http://s/\""));
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(SITE_URL, L"http://s/");  // the last of two wins
-    EXPECT_EQ(UPDATES_URL, L"http://u/");
-    EXPECT_EQ(REMOTE_HELP_URL, L"http://h/?a=1");
-}
-
-TEST_F(Urls, MissingKeyOrFileIsReportedOnceAndKeepsWhatWasFound) {
-    EXPECT_FALSE(
-        Load("SITE_URL \"http://s/\"\nUPDATES_URL \"http://u/\"\n"
-             "site_url \"http://case/\"\nREMOTE_HELP_URL_X \"http://x/\"\n"));
-    EXPECT_EQ(messages, std::vector<std::wstring>{L"File Urls.ini is corrupted"});
-    EXPECT_EQ(SITE_URL, L"http://s/");
-    EXPECT_EQ(UPDATES_URL, L"http://u/");
-    EXPECT_EQ(REMOTE_HELP_URL, L"");
-
-    messages.clear();
-    EXPECT_FALSE(LoadUrls(folder.Sub(L"none.ini"),
-                          [this](const std::wstring& text) { messages.push_back(text); }));
-    EXPECT_EQ(messages, std::vector<std::wstring>{L"Cannot find Urls.ini file"});
-}
-
-TEST_F(Urls, ValueWithoutClosingQuoteIsEmptyButFound) {
-    EXPECT_TRUE(Load("SITE_URL \"http://s/\nUPDATES_URL\nREMOTE_HELP_URL \"http://h/\"\n"));
-    EXPECT_TRUE(messages.empty());
-    EXPECT_EQ(SITE_URL, L"");
-    EXPECT_EQ(UPDATES_URL, L"");
-    EXPECT_EQ(REMOTE_HELP_URL, L"http://h/");
-}
 
 TEST(CommandLine, ArgumentsAfterTheProgramName) {
     EXPECT_EQ(
@@ -82,63 +20,6 @@ TEST(CommandLine, ArgumentsAfterTheProgramName) {
         L"/emergencyclose");
     EXPECT_EQ(CommandLineArguments(L"veltrane.exe   /emergencyclose now"), L"/emergencyclose now");
     EXPECT_EQ(CommandLineArguments(L"veltrane.exe"), L"");
-}
-
-// The start order: the autostart sync stores "BootStartup" from the Run
-// entry before the kernel reads the options, so the kernel (and Settings)
-// sees what the sync found, with or without a stored value before.
-class Autostart : public testing::Test {
-protected:
-    ScopedTestKey key{L"Autostart"};
-    SettingsHome home{{key.Root(), key.Sub(L"Machine")},
-                      {key.Root(), key.Sub(L"User")},
-                      {key.Root(), key.Sub(L"MachineRun")},
-                      {key.Root(), key.Sub(L"UserRun")}};
-
-    std::wstring BootStartup() {
-        std::wstring value = L"(absent)";
-        GetString(key.Root(), key.Sub(L"Machine\\Options"), L"BootStartup", value);
-        return value;
-    }
-    bool KernelSeesBootStartup() {
-        return CKernel(
-                   nullptr, [](CKernel&) { return PluginList(); }, home)
-            .GetOptions()
-            .bootStartup;
-    }
-};
-
-TEST_F(Autostart, ARunEntryTurnsTheOptionOnAndStays) {
-    const std::wstring command = L"\"C:\\Program Files\\Veltrane\\veltrane.exe\"";
-    SetString(key.Root(), home.machineRun.path, kRunValue, command);
-    EXPECT_TRUE(SyncAutostart(home));
-    EXPECT_EQ(BootStartup(), L"(absent)");  // absent counts as on: nothing to change
-    EXPECT_TRUE(KernelSeesBootStartup());
-    std::wstring run;
-    EXPECT_TRUE(GetString(key.Root(), home.machineRun.path, kRunValue, run));
-    EXPECT_EQ(run, command);
-
-    // The entry of a user who kept their settings in their own key counts too.
-    SHDeleteValueW(key.Root(), home.machineRun.path.c_str(), kRunValue);
-    SetString(key.Root(), home.machine.path + L"\\Options", L"BootStartup", L"0");
-    SetString(key.Root(), home.userRun.path, kRunValue, command);
-    EXPECT_TRUE(SyncAutostart(home));
-    EXPECT_EQ(BootStartup(), L"1");
-    EXPECT_TRUE(KernelSeesBootStartup());
-}
-
-TEST_F(Autostart, NoOrAnEmptyRunEntryTurnsTheOptionOff) {
-    // Nothing stored: the option counts as on until the sync has looked.
-    EXPECT_TRUE(KernelSeesBootStartup());
-    EXPECT_FALSE(SyncAutostart(home));
-    EXPECT_EQ(BootStartup(), L"0");
-    EXPECT_FALSE(KernelSeesBootStartup());
-
-    SetString(key.Root(), home.machine.path + L"\\Options", L"BootStartup", L"1");
-    SetString(key.Root(), home.machineRun.path, kRunValue, L"");
-    EXPECT_FALSE(SyncAutostart(home));
-    EXPECT_EQ(BootStartup(), L"0");
-    EXPECT_FALSE(ValueExists(key.Root(), home.machineRun.path, kRunValue));
 }
 
 // Reads what the child prints until `marker` and the rest of its line arrive.

@@ -1,6 +1,8 @@
+// The unattended front end over test plug-ins: its JSON and table output,
+// the exit codes, the plug-ins it runs, the keep-list of one run, the run
+// lock, and the notice about the last clean's deferred deletions.
 #include <gtest/gtest.h>
 
-#include <shlwapi.h>
 #include <nlohmann/json.hpp>
 
 #include <map>
@@ -8,6 +10,8 @@
 
 #include "app/command_line.h"
 #include "app/headless.h"
+#include "engine/deferred_check.h"
+#include "engine/kivo_critical_section.h"
 #include "support/child_process.h"
 #include "support/test_files.h"
 #include "support/test_plugin.h"
@@ -16,49 +20,6 @@
 #include "sysaccess/text.h"
 
 namespace {
-
-TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
-    std::wstring error;
-    ParseHeadlessArguments({L"/scan", L"/bogus"}, error);
-    EXPECT_EQ(error, L"Unknown switch: /bogus");
-    ParseHeadlessArguments({L"/scan", L"/clean"}, error);
-    EXPECT_FALSE(error.empty());
-    ParseHeadlessArguments({L"/json"}, error);
-    EXPECT_FALSE(error.empty());
-    ParseHeadlessArguments({L"/clean", L"/only:"}, error);
-    EXPECT_FALSE(error.empty());
-
-    HeadlessRequest request =
-        ParseHeadlessArguments({L"/CLEAN", L"/only:A,,B", L"/report:C:\\r", L"/json"}, error);
-    EXPECT_TRUE(error.empty());
-    EXPECT_EQ(request.action, HeadlessRequest::kClean);
-    EXPECT_EQ(request.only, (std::vector<std::wstring>{L"A", L"B"}));
-    EXPECT_EQ(request.reportFolder, L"C:\\r");
-    EXPECT_TRUE(request.json);
-    EXPECT_EQ(ParseHeadlessArguments({}, error).action, HeadlessRequest::kNone);
-    EXPECT_TRUE(error.empty());
-}
-
-TEST(CommandLine, KeepTakesHostNamesForOneRun) {
-    std::wstring error;
-    HeadlessRequest request =
-        ParseHeadlessArguments({L"/clean", L"/KEEP:.Example.com; shop.test;example.com"}, error);
-    EXPECT_TRUE(error.empty()) << ToUtf8(error);
-    EXPECT_EQ(request.keepCookies, std::optional<std::wstring>(L"example.com;shop.test"));
-    EXPECT_FALSE(ParseHeadlessArguments({L"/scan"}, error).keepCookies);
-
-    // A mistyped list must not run a clean without the cookies it meant to keep.
-    ParseHeadlessArguments({L"/clean", L"/keep:example.com;exa mple.org"}, error);
-    EXPECT_EQ(error, L"/keep: \"exa mple.org\" is not a domain name.");
-    ParseHeadlessArguments({L"/clean", L"/keep:"}, error);
-    EXPECT_EQ(error, L"/keep: needs at least one domain.");
-    ParseHeadlessArguments({L"/clean", L"/keep:;;"}, error);
-    EXPECT_FALSE(error.empty());
-    ParseHeadlessArguments({L"/list", L"/keep:example.com"}, error);
-    EXPECT_FALSE(error.empty());
-    ParseHeadlessArguments({L"/keep:example.com"}, error);
-    EXPECT_FALSE(error.empty());
-}
 
 class FrontEnd : public testing::Test {
 protected:
@@ -290,50 +251,84 @@ TEST_F(FrontEnd, OneCleanerAtATime) {
     ForgetKernelSettings();
 }
 
-// Something else holds the run lock's name as another kind of object.
-TEST(InstalledProgram, ARunLockThatCannotBeOpenedIsAFailureNotABusyLock) {
-    UniqueHandle squatter(CreateMutexW(nullptr, FALSE, kKivoSemaphoreName));
-    ASSERT_TRUE(squatter) << "the run lock is open elsewhere: " << GetLastError();
-    ChildResult scan = RunChild(VeltraneCommand(L"/scan /only:Clipboard"));
-    EXPECT_EQ(scan.exitCode, static_cast<DWORD>(kExitFailed)) << scan.output;
-    EXPECT_EQ(scan.output.rfind("The run lock could not be opened: ", 0), 0u) << scan.output;
-    ChildResult list = RunChild(VeltraneCommand(L"/list"));
-    EXPECT_EQ(list.exitCode, static_cast<DWORD>(kExitDone)) << list.output;
+// What became of the last clean's deferred deletions is told once, in the
+// JSON and in the table.
+class DeferredReport : public testing::Test {
+protected:
+    void SetUp() override { Forget(); }
+    void TearDown() override {
+        ForgetStoredFlags(rows);
+        Forget();
+    }
+    static void Forget() {
+        ForgetKernelSettings();
+        DeleteTree(HKEY_CURRENT_USER, L"SOFTWARE\\Veltrane\\Deferred");
+    }
+    std::wstring Run(std::vector<std::wstring> arguments, ExitCode expected = kExitDone) {
+        std::wstring error;
+        const HeadlessRequest request = ParseHeadlessArguments(arguments, error);
+        EXPECT_TRUE(error.empty()) << ToUtf8(error);
+        std::wstring output;
+        EXPECT_EQ(RunHeadless(request, MakeTestFactory(rows, plugins), output), expected)
+            << ToUtf8(output);
+        return output;
+    }
+
+    ScopedProgramFolder programFolder;
+    ScopedTestFolder folder{L"DeferredReport"};
+    std::vector<TestPluginRow> rows = {{.id = L"DrA"}};
+    std::map<std::wstring, TestPlugin*> plugins;
+};
+
+TEST_F(DeferredReport, TheNextRunTellsRemovedAndStillThereOnce) {
+    WriteTestFile(folder.Sub(L"left.tmp"), "data");
+    WriteTestFile(folder.Sub(L"gone.tmp"), "data");
+    const std::vector<DeferredItem> items =
+        NewDeferredItems({}, {folder.Sub(L"left.tmp"), folder.Sub(L"gone.tmp")});
+    ASSERT_EQ(items.size(), 2u);
+    ASSERT_EQ(RecordDeferredItems(SettingsHome{}.user, items).kind, DeferredRecordKind::kDone);
+    ASSERT_TRUE(DeleteFileW(folder.Sub(L"gone.tmp").c_str()));
+
+    const auto document = nlohmann::json::parse(ToUtf8(Run({L"/scan", L"/json"})));
+    ASSERT_TRUE(document.contains("deferredCheck")) << document.dump();
+    const auto& check = document["deferredCheck"];
+    EXPECT_EQ(check["removed"], 1);
+    EXPECT_EQ(check["stillThere"], 1);
+    ASSERT_EQ(check["items"].size(), 2u);
+    EXPECT_EQ(check["items"][0]["path"], ToUtf8(folder.Sub(L"left.tmp")));
+    EXPECT_EQ(check["items"][0]["state"], "stillThere");
+    EXPECT_EQ(check["items"][1]["state"], "removed");
+
+    EXPECT_FALSE(
+        nlohmann::json::parse(ToUtf8(Run({L"/scan", L"/json"}))).contains("deferredCheck"));
+
+    // The table says it in words.
+    ASSERT_EQ(RecordDeferredItems(SettingsHome{}.user, items).kind, DeferredRecordKind::kDone);
+    EXPECT_NE(Run({L"/scan"})
+                  .find(L"1 item deferred at the last clean was removed at restart; 1 "
+                        L"is still there."),
+              std::wstring::npos);
 }
 
-// Started from another folder that holds pages of its own: the reports are
-// written where a relative /report: points from there, framed by the
-// program's own page.
-TEST(InstalledProgram, StartedElsewhereReadsItsOwnPages) {
-    ScopedTestFolder started(L"StartedElsewhere");
-    WriteTestFile(started.Sub(L"html\\Common\\report_page.html"), "decoy #report#");
-    ChildResult scan = RunChild(VeltraneCommand(L"/scan /only:Clipboard /report:out /json"), 120000,
-                                started.Path().c_str());
-    ASSERT_EQ(scan.exitCode, static_cast<DWORD>(kExitDone)) << scan.output;
-    auto document = nlohmann::json::parse(scan.output, nullptr, false);
-    ASSERT_TRUE(document.contains("plugins")) << scan.output;
-    const std::string report = document["plugins"][0]["scanReport"];
-    EXPECT_EQ(FromUtf8(report), started.Sub(L"out\\Clipboard.scan.html"));
-    const std::string html = ReadTestFile(FromUtf8(report));
-    EXPECT_EQ(html.rfind("<!DOCTYPE html>", 0), 0u) << html.substr(0, 200);
-    EXPECT_EQ(html.find("decoy"), std::string::npos);
-}
-
-TEST(InstalledProgram, PrintsUsageErrorsAndValidJson) {
-    ChildResult bogus = RunChild(VeltraneCommand(L"/scan /bogus"));
-    ASSERT_TRUE(bogus.started);
-    EXPECT_EQ(bogus.exitCode, static_cast<DWORD>(kExitUsage));
-    EXPECT_NE(bogus.output.find("Unknown switch: /bogus"), std::string::npos) << bogus.output;
-
-    ChildResult list = RunChild(VeltraneCommand(L"/list /json"));
-    EXPECT_EQ(list.exitCode, static_cast<DWORD>(kExitDone)) << list.output;
-    EXPECT_TRUE(nlohmann::json::parse(list.output, nullptr, false).contains("plugins"))
-        << list.output;
-
-    ChildResult unknown = RunChild(VeltraneCommand(L"/scan /only:NoSuchPlugin"));
-    EXPECT_EQ(unknown.exitCode, static_cast<DWORD>(kExitUsage));
-    EXPECT_NE(unknown.output.find("NoSuchPlugin"), std::string::npos);
-    ForgetKernelSettings();
+// The notice belongs to the run that really starts, not to one that another
+// copy's run lock turned away.
+TEST_F(DeferredReport, ARunRefusedByTheRunLockLeavesTheRecord) {
+    WriteTestFile(folder.Sub(L"left.tmp"), "data");
+    ASSERT_EQ(
+        RecordDeferredItems(SettingsHome{}.user, NewDeferredItems({}, {folder.Sub(L"left.tmp")}))
+            .kind,
+        DeferredRecordKind::kDone);
+    {
+        CKivoCriticalSection other;
+        ASSERT_TRUE(other.CreateOrOpen(kKivoSemaphoreName).Done());
+        RunLockTake held = other.TakeIfFree();
+        ASSERT_TRUE(held.outcome.Done());
+        for (const wchar_t* action : {L"/scan", L"/clean"})
+            EXPECT_EQ(Run({action, L"/json"}, kExitBusy), kRunRefusedText + std::wstring(L"\n"));
+    }
+    const auto document = nlohmann::json::parse(ToUtf8(Run({L"/clean", L"/json"})));
+    ASSERT_TRUE(document.contains("deferredCheck")) << document.dump();
+    EXPECT_EQ(document["deferredCheck"]["stillThere"], 1);
 }
 
 }  // namespace
