@@ -1,13 +1,11 @@
 // Whole files read and written in one call: bytes kept as they are, the
 // text mode's line ends, appending, files other programs hold, and the
-// failures callers rely on; and the questions asked of a path.
+// failures callers rely on.
 #include <gtest/gtest.h>
 
 #include "support/test_files.h"
 #include "sysaccess/file_bytes.h"
-#include "sysaccess/file_info.h"
 #include "sysaccess/handles.h"
-#include "sysaccess/path_join.h"
 
 namespace {
 
@@ -54,30 +52,6 @@ TEST(FileBytes, AFileOpenForWritingIsReadAndAnOversizedOneIsNot) {
     EXPECT_EQ(missing.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
 }
 
-TEST(FileInfo, HeldFilesAndFolderPaths) {
-    ScopedTestFolder folder(L"FileInfo");
-    const std::wstring lock = folder.Sub(L"parent.lock");
-    WriteTestFile(lock, "12345");
-    EXPECT_FALSE(IsFileInUse(lock));
-    {
-        UniqueHandle held = HoldOpen(lock, FILE_SHARE_READ | FILE_SHARE_WRITE);
-        EXPECT_TRUE(IsFileInUse(lock));  // even a holder that shares is seen
-    }
-    EXPECT_FALSE(IsFileInUse(folder.Sub(L"missing.lock")));
-    ASSERT_TRUE(ReadFileFacts(lock));
-    EXPECT_EQ(ReadFileFacts(lock)->size, 5u);
-    EXPECT_FALSE(ReadFileFacts(folder.Path()));
-    EXPECT_FALSE(IsExistingFile(folder.Path()));
-
-    const std::wstring deep = folder.Sub(L"reports\\2026\\12");
-    EXPECT_EQ(CreateFolderPath(deep).kind, FolderCreation::Kind::kCreated);
-    EXPECT_TRUE(IsPlainFolder(deep));
-    EXPECT_EQ(CreateFolderPath(deep).kind, FolderCreation::Kind::kExisted);  // that is fine
-    const FolderCreation underAFile = CreateFolderPath(lock + L"\\under");
-    EXPECT_EQ(underAFile.kind, FolderCreation::Kind::kFailed);
-    EXPECT_NE(underAFile.error, static_cast<DWORD>(ERROR_SUCCESS));
-}
-
 TEST(FileBytes, FoldersAndMissingPlacesFail) {
     ScopedTestFolder folder(L"BytesFailures");
     EXPECT_FALSE(TryReadWholeFile(folder.Path()));
@@ -86,14 +60,6 @@ TEST(FileBytes, FoldersAndMissingPlacesFail) {
     EXPECT_EQ(nowhere.kind, FileWrite::Kind::kFailed);
     EXPECT_EQ(nowhere.error, static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
     EXPECT_FALSE(FileExists(folder.Sub(L"no\\such\\folder.txt")));
-}
-
-TEST(PathJoin, OneSeparatorBetweenFolderAndName) {
-    EXPECT_EQ(JoinPath(L"C:\\a", L"b"), L"C:\\a\\b");
-    EXPECT_EQ(JoinPath(L"C:\\a\\", L"b"), L"C:\\a\\b");
-    EXPECT_EQ(JoinPath(L"C:/a/", L"b"), L"C:/a/b");
-    EXPECT_EQ(JoinPath(L"", L"b"), L"b");
-    EXPECT_EQ(JoinPath(L"Software\\Key", L"*.*"), L"Software\\Key\\*.*");
 }
 
 }  // namespace
