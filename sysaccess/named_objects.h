@@ -6,7 +6,7 @@
 
 #include "sysaccess/handles.h"
 
-struct NamedObject {
+struct [[nodiscard]] NamedObject {
     enum class Kind {
         kOpened,          // an open found it
         kCreated,         // a create made it
@@ -35,7 +35,7 @@ enum class Inheritance { kNotInherited, kInherited };
 
 // Takes one count of a semaphore without waiting. The count is held by a
 // handle of its own (`held`), so that it may outlive the one it came from.
-struct CountTake {
+struct [[nodiscard]] CountTake {
     enum class Kind { kTaken, kBusy, kFailed };
     Kind kind = Kind::kFailed;
     DWORD error = ERROR_SUCCESS;  // the system's code for kFailed

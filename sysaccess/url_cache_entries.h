@@ -18,7 +18,7 @@ struct UrlCacheFindTraits {
 };
 
 // What one step of a listing found.
-struct UrlCacheStep {
+struct [[nodiscard]] UrlCacheStep {
     enum class Kind { kEntry, kEnd, kFailed };
     Kind kind = Kind::kFailed;
     DWORD error = ERROR_SUCCESS;  // the system's code for kFailed
@@ -45,7 +45,7 @@ private:
 // nothing when it is gone or cannot be read.
 [[nodiscard]] std::optional<DWORD> TryUrlCacheEntryUseCount(const std::wstring& url);
 
-struct UrlEntryDeletion {
+struct [[nodiscard]] UrlEntryDeletion {
     enum class Kind { kRemoved, kGone, kFailed };
     Kind kind = Kind::kFailed;
     DWORD error = ERROR_SUCCESS;  // the system's code for kFailed
