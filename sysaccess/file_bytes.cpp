@@ -7,20 +7,20 @@
 FileRead ReadFileBytes(const std::wstring& path, uint64_t largest) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return {FileRead::Kind::kFailed, GetLastError()};
+    if (!file) return {FileRead::Kind::kFailed, GetLastError(), {}};
     LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size)) return {FileRead::Kind::kFailed, GetLastError()};
-    FileRead read{FileRead::Kind::kRead};
+    if (!GetFileSizeEx(file.Get(), &size)) return {FileRead::Kind::kFailed, GetLastError(), {}};
+    FileRead read{FileRead::Kind::kRead, ERROR_SUCCESS, {}};
     const uint64_t length = static_cast<uint64_t>(size.QuadPart);
     if (length > largest || length > read.bytes.max_size())
-        return {FileRead::Kind::kTooLarge, ERROR_FILE_TOO_LARGE};
+        return {FileRead::Kind::kTooLarge, ERROR_FILE_TOO_LARGE, {}};
     read.bytes.resize(static_cast<size_t>(length));
     size_t done = 0;
     while (done < read.bytes.size()) {
         DWORD chunk = static_cast<DWORD>(std::min<size_t>(read.bytes.size() - done, 1 << 20));
         DWORD got = 0;
         if (!ReadFile(file.Get(), read.bytes.data() + done, chunk, &got, nullptr))
-            return {FileRead::Kind::kFailed, GetLastError()};
+            return {FileRead::Kind::kFailed, GetLastError(), {}};
         if (got == 0) break;  // the file shrank meanwhile
         done += got;
     }
