@@ -7,6 +7,7 @@
 #include "engine/deferred_check.h"
 #include "engine/program_folder.h"
 #include "sysaccess/console_output.h"
+#include "sysaccess/named_objects.h"
 #include "sysaccess/os_version.h"
 #include "sysaccess/trace.h"
 #include "ui/dlg_main.h"
@@ -60,16 +61,16 @@ bool CAppMain::InitInstance() {
     InitCommonControls();
     handshakeMessage_ = RegisterWindowMessageW(kHandshakeMessageName);
 
-    UniqueHandle running(OpenMutexW(kMutexAccess, TRUE, kInstanceMutexName));
-    if (!running) {
+    NamedObject running = OpenNamedMutex(kInstanceMutexName, kMutexAccess, Inheritance::kInherited);
+    if (!running.handle) {
         // Two starts at the same moment both miss the mutex: only one creates it.
-        UniqueHandle created(CreateMutexW(nullptr, TRUE, kInstanceMutexName));
-        if (created && GetLastError() == ERROR_ALREADY_EXISTS)
+        NamedObject created = CreateNamedMutex(kInstanceMutexName, true);
+        if (created.kind == NamedObject::Kind::kAlreadyExisted)
             running = std::move(created);
         else
-            instanceMutex_ = std::move(created);
+            instanceMutex_ = std::move(created.handle);
     }
-    if (running) {
+    if (running.handle) {
         ActivatePreviousInstance(commandLine_ == kEmergencyCloseSwitch);
         return false;
     }

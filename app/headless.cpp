@@ -50,7 +50,7 @@ std::wstring ReportFrame(const std::wstring& title, const std::wstring& fragment
 }
 
 bool WriteUtf8File(const std::wstring& path, const std::wstring& text) {
-    return WriteWholeFile(path, ToUtf8(text));
+    return WriteWholeFile(path, ToUtf8(text)).Done();
 }
 
 class HeadlessRun : public IKernelView {
@@ -320,7 +320,7 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
         output = ListPlugins(kernel, request.json);
         return kExitDone;
     }
-    if (!request.reportFolder.empty() && !CreateFolderPath(request.reportFolder)) {
+    if (!request.reportFolder.empty() && !CreateFolderPath(request.reportFolder).Done()) {
         output = L"Cannot create the report folder: " + request.reportFolder + L"\n";
         return kExitUsage;
     }

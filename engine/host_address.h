@@ -9,4 +9,4 @@
 // The address in its one spelling ("192.168.0.1", "2001:db8::1": lower case,
 // no leading zeros, the longest run of zero groups as "::"); nothing when
 // `host` is no address (a zone index such as "%eth0" included).
-std::optional<std::wstring> TryCanonicalAddress(std::wstring_view host);
+[[nodiscard]] std::optional<std::wstring> TryCanonicalAddress(std::wstring_view host);

@@ -1,5 +1,7 @@
 #include "engine/kivo_critical_section.h"
 
+#include "sysaccess/named_objects.h"
+
 namespace {
 
 // Waiting for the count and giving it back; nothing else (not its security).
@@ -24,32 +26,26 @@ bool RunLockToken::Release() {
 
 RunLockOutcome CKivoCriticalSection::CreateOrOpen(const std::wstring& name) {
     semaphore_.Close();
-    HANDLE semaphore = OpenSemaphoreW(kLockAccess, FALSE, name.c_str());
-    if (!semaphore) {
-        const DWORD error = GetLastError();
-        // Only a lock that is not there yet is made; any other failure is the answer.
-        if (error != ERROR_FILE_NOT_FOUND) return {RunLockOutcome::kNotOpened, error};
-        // Another copy may make it between the two calls: then this opens that one.
-        semaphore = CreateSemaphoreExW(nullptr, 1, 1, name.c_str(), 0, kLockAccess);
-        if (!semaphore) return {RunLockOutcome::kNotOpened, GetLastError()};
-    }
-    semaphore_.Attach(semaphore);
+    NamedObject lock = OpenNamedSemaphore(name.c_str(), kLockAccess);
+    // Only a lock that is not there yet is made; any other failure is the answer.
+    // Another copy may make it between the two calls: then this opens that one.
+    if (lock.kind == NamedObject::Kind::kNotFound)
+        lock = CreateNamedSemaphore(name.c_str(), 1, 1, kLockAccess);
+    if (!lock.handle) return {RunLockOutcome::kNotOpened, lock.error};
+    semaphore_ = std::move(lock.handle);
     return {};
 }
 
 RunLockTake CKivoCriticalSection::TakeIfFree() {
     if (!semaphore_) return {{RunLockOutcome::kNotOpened, ERROR_INVALID_HANDLE}, {}};
-    // The token's own handle first: once the count is taken, nothing may fail.
-    UniqueHandle own;
-    if (!DuplicateHandle(GetCurrentProcess(), semaphore_.Get(), GetCurrentProcess(), own.Receive(),
-                         0, FALSE, DUPLICATE_SAME_ACCESS))
-        return {{RunLockOutcome::kFailed, GetLastError()}, {}};
-    switch (WaitForSingleObject(own.Get(), 0)) {
-        case WAIT_OBJECT_0:
-            return {{}, RunLockToken(std::move(own))};
-        case WAIT_TIMEOUT:
+    CountTake take = TakeCountIfFree(semaphore_.Get());
+    switch (take.kind) {
+        case CountTake::Kind::kTaken:
+            return {{}, RunLockToken(std::move(take.held))};
+        case CountTake::Kind::kBusy:
             return {{RunLockOutcome::kBusy, ERROR_SUCCESS}, {}};
-        default:
-            return {{RunLockOutcome::kFailed, GetLastError()}, {}};
+        case CountTake::Kind::kFailed:
+            break;
     }
+    return {{RunLockOutcome::kFailed, take.error}, {}};
 }

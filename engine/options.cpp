@@ -210,9 +210,10 @@ SettingsOutcome OptionsStore::Save(const Options& options) {
                 written = WriteSettingNumber(place.root, place.path, kOlderThanHours,
                                              options.olderThanHours);
             if (exclusions && written.Done()) {
-                const DWORD error = WriteRegMultiText(place.root, place.path, kExclusionsOption,
-                                                      options.exclusions.rules);
-                if (error != ERROR_SUCCESS) written = {SettingsOutcome::kFailed, error};
+                const RegWriteOutcome list = WriteRegMultiText(
+                    place.root, place.path, kExclusionsOption, options.exclusions.rules);
+                if (list.kind != RegWrite::kWritten)
+                    written = {SettingsOutcome::kFailed, list.error};
             }
             return written;
         });

@@ -7,24 +7,24 @@
 namespace {
 
 // The whole file in text mode (CR LF read as LF).
-bool ReadTextFile(const std::wstring& relativePath, std::string& content) {
+std::optional<std::string> TryReadTextFile(const std::wstring& relativePath) {
     const std::wstring path = ProgramFilePath(relativePath);
-    return !path.empty() && ReadWholeFile(path, content, FileTextMode::kText);
+    if (path.empty()) return std::nullopt;
+    return TryReadWholeFile(path, FileTextMode::kText);
 }
 
 }  // namespace
 
 std::wstring ReadPage(const std::wstring& relativePath) {
-    std::string content;
-    if (!ReadTextFile(relativePath, content)) return {};
-    return FromUtf8(content);
+    const std::optional<std::string> content = TryReadTextFile(relativePath);
+    return content ? FromUtf8(*content) : std::wstring();
 }
 
 bool ReadTemplateLines(const std::wstring& relativePath, std::vector<std::wstring>& lines) {
     lines.clear();
-    std::string content;
-    if (!ReadTextFile(relativePath, content)) return false;
-    std::wstring text = FromUtf8(content);
+    const std::optional<std::string> content = TryReadTextFile(relativePath);
+    if (!content) return false;
+    std::wstring text = FromUtf8(*content);
     size_t start = 0;
     while (start < text.size()) {
         size_t end = text.find(L'\n', start);

@@ -4,30 +4,28 @@
 
 #include "sysaccess/handles.h"
 
-DWORD ReadFileBytes(const std::wstring& path, std::string& bytes, uint64_t largest) {
-    bytes.clear();
+FileRead ReadFileBytes(const std::wstring& path, uint64_t largest) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file) return GetLastError();
+    if (!file) return {FileRead::Kind::kFailed, GetLastError(), {}};
     LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file.Get(), &size)) return GetLastError();
+    if (!GetFileSizeEx(file.Get(), &size)) return {FileRead::Kind::kFailed, GetLastError(), {}};
+    FileRead read{FileRead::Kind::kRead, ERROR_SUCCESS, {}};
     const uint64_t length = static_cast<uint64_t>(size.QuadPart);
-    if (length > largest || length > bytes.max_size()) return ERROR_FILE_TOO_LARGE;
-    bytes.resize(static_cast<size_t>(length));
+    if (length > largest || length > read.bytes.max_size())
+        return {FileRead::Kind::kTooLarge, ERROR_FILE_TOO_LARGE, {}};
+    read.bytes.resize(static_cast<size_t>(length));
     size_t done = 0;
-    while (done < bytes.size()) {
-        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1 << 20));
-        DWORD read = 0;
-        if (!ReadFile(file.Get(), bytes.data() + done, chunk, &read, nullptr)) {
-            const DWORD error = GetLastError();
-            bytes.clear();
-            return error;
-        }
-        if (read == 0) break;  // the file shrank meanwhile
-        done += read;
+    while (done < read.bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(read.bytes.size() - done, 1 << 20));
+        DWORD got = 0;
+        if (!ReadFile(file.Get(), read.bytes.data() + done, chunk, &got, nullptr))
+            return {FileRead::Kind::kFailed, GetLastError(), {}};
+        if (got == 0) break;  // the file shrank meanwhile
+        done += got;
     }
-    bytes.resize(done);
-    return ERROR_SUCCESS;
+    read.bytes.resize(done);
+    return read;
 }
 
 std::string ToTextMode(std::string bytes) {
@@ -40,19 +38,33 @@ std::string ToTextMode(std::string bytes) {
     return bytes;
 }
 
-bool ReadWholeFile(const std::wstring& path, std::string& content, FileTextMode mode) {
-    if (ReadFileBytes(path, content, UINT64_MAX) != ERROR_SUCCESS) return false;
+std::optional<std::string> TryReadWholeFile(const std::wstring& path, FileTextMode mode) {
+    FileRead read = ReadFileBytes(path, UINT64_MAX);
+    if (!read.Done()) return std::nullopt;
     if (mode == FileTextMode::kText) {
-        const size_t end = content.find('\x1a');
-        if (end != std::string::npos) content.resize(end);
-        content = ToTextMode(std::move(content));
+        const size_t end = read.bytes.find('\x1a');
+        if (end != std::string::npos) read.bytes.resize(end);
+        return ToTextMode(std::move(read.bytes));
     }
-    return true;
+    return std::move(read.bytes);
 }
 
-bool WriteWholeFile(const std::wstring& path, std::string_view content, FileWriteMode mode) {
-    UniqueFile file(_wfopen(path.c_str(), mode == FileWriteMode::kAppend ? L"ab" : L"wb"));
-    if (!file) return false;
-    const bool written = fwrite(content.data(), 1, content.size(), file.Get()) == content.size();
-    return file.Close() && written;
+FileWrite WriteWholeFile(const std::wstring& path, std::string_view content, FileWriteMode mode) {
+    const bool append = mode == FileWriteMode::kAppend;
+    // Shared as the runtime's files are: a reader, or another appender, may hold it meanwhile.
+    UniqueHandle file(CreateFileW(
+        path.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+        nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return {FileWrite::Kind::kFailed, GetLastError()};
+    size_t done = 0;
+    while (done < content.size()) {
+        const DWORD chunk = static_cast<DWORD>(std::min<size_t>(content.size() - done, 1 << 20));
+        DWORD written = 0;
+        if (!WriteFile(file.Get(), content.data() + done, chunk, &written, nullptr))
+            return {FileWrite::Kind::kFailed, GetLastError()};
+        if (written == 0) return {FileWrite::Kind::kFailed, ERROR_WRITE_FAULT};
+        done += written;
+    }
+    if (!file.Close()) return {FileWrite::Kind::kFailed, GetLastError()};
+    return {FileWrite::Kind::kWritten};
 }

@@ -38,7 +38,9 @@ bool IsFileInUse(const std::wstring& path) {
     return !file && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
-bool CreateFolderPath(const std::wstring& path) {
-    return SHCreateDirectoryExW(nullptr, path.c_str(), nullptr) == ERROR_SUCCESS ||
-           PathExists(path);
+FolderCreation CreateFolderPath(const std::wstring& path) {
+    const int error = SHCreateDirectoryExW(nullptr, path.c_str(), nullptr);
+    if (error == ERROR_SUCCESS) return {FolderCreation::Kind::kCreated};
+    if (PathExists(path)) return {FolderCreation::Kind::kExisted};
+    return {FolderCreation::Kind::kFailed, static_cast<DWORD>(error)};
 }

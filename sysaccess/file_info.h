@@ -19,11 +19,17 @@ struct FileFacts {
     FILETIME lastWrite = {};
 };
 // Nothing for a path that is missing or a folder.
-std::optional<FileFacts> ReadFileFacts(const std::wstring& path);
+[[nodiscard]] std::optional<FileFacts> ReadFileFacts(const std::wstring& path);
 
 // True when another program holds the file open: an open that shares nothing
 // is refused. A missing file is not in use.
 bool IsFileInUse(const std::wstring& path);
 
-// True when the folder exists afterwards, made with its parents when missing.
-bool CreateFolderPath(const std::wstring& path);
+struct [[nodiscard]] FolderCreation {
+    enum class Kind { kCreated, kExisted, kFailed };
+    Kind kind = Kind::kFailed;
+    DWORD error = ERROR_SUCCESS;  // the system's code for kFailed
+    bool Done() const { return kind != Kind::kFailed; }
+};
+// Makes the folder with its parents when missing; done when it exists afterwards.
+[[nodiscard]] FolderCreation CreateFolderPath(const std::wstring& path);

@@ -7,8 +7,7 @@
 RegMultiText ReadRegMultiText(HKEY root, const std::wstring& keyPath, const wchar_t* name) {
     RegMultiText result;
     RegKey key;
-    const LSTATUS status =
-        RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
+    const LSTATUS status = RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
     if (status != ERROR_SUCCESS) {
         result.kind = status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND
                           ? RegMultiText::Kind::kMissing
@@ -42,14 +41,14 @@ RegMultiText ReadRegMultiText(HKEY root, const std::wstring& keyPath, const wcha
     return result;
 }
 
-DWORD WriteRegMultiText(HKEY root, const std::wstring& keyPath, const wchar_t* name,
-                        const std::vector<std::wstring>& strings) {
+RegWriteOutcome WriteRegMultiText(HKEY root, const std::wstring& keyPath, const wchar_t* name,
+                                  const std::vector<std::wstring>& strings) {
     RegKey key;
     const LSTATUS status = RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
                                            nullptr, key.Receive(), nullptr);
-    if (status != ERROR_SUCCESS) return static_cast<DWORD>(status);
+    if (status != ERROR_SUCCESS) return {RegWrite::kFailed, static_cast<DWORD>(status)};
     std::vector<std::wstring> texts;
     for (const std::wstring& text : strings)
         if (!text.empty()) texts.push_back(text);
-    return WriteRegMultiText(key.Get(), name, texts).error;
+    return WriteRegMultiText(key.Get(), name, texts);
 }

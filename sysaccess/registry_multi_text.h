@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "sysaccess/reg_multi_text.h"
+
 struct [[nodiscard]] RegMultiText {
     enum class Kind {
         kRead,       // `strings` holds the list
@@ -23,5 +25,6 @@ struct [[nodiscard]] RegMultiText {
 RegMultiText ReadRegMultiText(HKEY root, const std::wstring& keyPath, const wchar_t* name);
 
 // Writes `strings` (none empty) as a REG_MULTI_SZ, creating the key when missing.
-[[nodiscard]] DWORD WriteRegMultiText(HKEY root, const std::wstring& keyPath, const wchar_t* name,
-                                      const std::vector<std::wstring>& strings);
+[[nodiscard]] RegWriteOutcome WriteRegMultiText(HKEY root, const std::wstring& keyPath,
+                                                const wchar_t* name,
+                                                const std::vector<std::wstring>& strings);

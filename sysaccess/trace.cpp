@@ -23,7 +23,8 @@ void AppendToTraceFile(const std::wstring& text) {
     DWORD length = GetEnvironmentVariableW(L"VELTRANE_TRACE", path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return;
     std::lock_guard<std::mutex> guard(TraceFileLock());
-    WriteWholeFile(path, ToUtf8(text), FileWriteMode::kAppend);
+    // A trace line that cannot be written has nowhere else to go.
+    (void)WriteWholeFile(path, ToUtf8(text), FileWriteMode::kAppend);
 }
 
 }  // namespace

@@ -43,11 +43,12 @@ void ParseLine(const char* line, bool found[3]) {
 }  // namespace
 
 bool LoadUrls(const std::wstring& path, const UrlsProblemSink& report) {
-    std::string text;
-    if (!ReadWholeFile(path, text, FileTextMode::kText)) {
+    const std::optional<std::string> read = TryReadWholeFile(path, FileTextMode::kText);
+    if (!read) {
         report(kUrlsFileMissing);
         return false;
     }
+    const std::string& text = *read;
     bool found[3] = {false, false, false};
     // Lines are read in pieces of at most 4095 characters, each parsed on its
     // own, so that no value read from this file is longer.

@@ -310,9 +310,9 @@ private:
         if (request.method() != http::verb::get && request.method() != http::verb::head)
             return Respond(request, http::status::method_not_allowed, "Method not allowed\n");
 
-        std::string content;
-        if (!ReadWholeFile(host_.folder + L"\\" + relative, content))
-            return Respond(request, http::status::not_found, "Not found\n");
+        std::optional<std::string> read = TryReadWholeFile(host_.folder + L"\\" + relative);
+        if (!read) return Respond(request, http::status::not_found, "Not found\n");
+        std::string content = std::move(*read);
         std::string type = ContentTypeFor(relative);
         if (type.rfind("text/html", 0) == 0)
             content = InjectBridge(std::move(content), host_.runPath);
@@ -451,7 +451,8 @@ bool CWebHost::Start(const std::wstring& servedFolder) {
     impl_->io.restart();
     impl_->thread = std::thread([this] {
         // A handler that throws ends the host's thread, never the program.
-        CatchAtThreadEntry(L"Web host", [this] { impl_->io.run(); }, [] {});
+        CatchAtThreadEntry(
+            L"Web host", [this] { impl_->io.run(); }, [] {});
     });
     return true;
 }

@@ -3,7 +3,9 @@
 #include "sysaccess/file_bytes.h"
 
 DWORD ReadByteFile(const std::wstring& path, std::string& bytes) {
-    return ReadFileBytes(path, bytes, kLargestByteFile);
+    FileRead read = ReadFileBytes(path, kLargestByteFile);
+    bytes = std::move(read.bytes);
+    return read.Done() ? ERROR_SUCCESS : read.error;
 }
 
 std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view bytes) {

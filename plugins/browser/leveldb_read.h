@@ -26,7 +26,7 @@ enum class LevelDbState {
     kUnreadable,  // `reason` says why
 };
 
-struct LevelDbRead {
+struct [[nodiscard]] LevelDbRead {
     LevelDbState state = LevelDbState::kMissing;
     std::wstring reason;
     LevelDbEntries entries;

@@ -31,10 +31,10 @@ struct StorageOrigin {
 };
 
 // "https_example.com_0" (scheme, host, port; 0 the default).
-std::optional<StorageOrigin> OriginFromIdentifier(std::wstring_view identifier);
+[[nodiscard]] std::optional<StorageOrigin> OriginFromIdentifier(std::wstring_view identifier);
 // "https://example.com", "https://example.com:8443/", and Chromium's
 // storage keys, which go on after the origin ("/", "^0https://top.test").
-std::optional<StorageOrigin> OriginFromUrl(std::string_view url);
+[[nodiscard]] std::optional<StorageOrigin> OriginFromUrl(std::string_view url);
 // Firefox's folder names below storage\default: "://" and ":" are spelled
 // "+++", origin attributes follow a "^".
-std::optional<StorageOrigin> OriginFromFirefoxFolder(std::wstring_view name);
+[[nodiscard]] std::optional<StorageOrigin> OriginFromFirefoxFolder(std::wstring_view name);

@@ -9,26 +9,17 @@
 #include "engine/statistics.h"
 #include "plugins/browser/url_domain.h"
 #include "sysaccess/file_delete.h"
-#include "sysaccess/handles.h"
 #include "sysaccess/os_version.h"
 #include "sysaccess/trace.h"
+#include "sysaccess/url_cache_entries.h"
 
 namespace {
 
-constexpr DWORD kFirstBufferSize = 0x10000;
-constexpr DWORD kBufferSlack = 1024;
 constexpr DWORD kKindBits = URLHISTORY_CACHE_ENTRY | COOKIE_CACHE_ENTRY;
 constexpr unsigned kEntriesPerCheck = 100;
 constexpr unsigned kDomainsPerDot = 5;
 constexpr wchar_t kCannotDeleteFile[] = L"Cannot delete file";
 constexpr wchar_t kCannotWipeFile[] = L"Cannot wipe file";
-
-struct UrlCacheFindTraits {
-    using Type = HANDLE;
-    static Type Invalid() { return nullptr; }
-    static bool IsValid(Type h) { return h != nullptr; }
-    static bool Close(Type h) { return FindCloseUrlCache(h) != FALSE; }
-};
 
 bool IsSelected(UrlCacheKind kind, DWORD type) {
     switch (kind) {
@@ -111,33 +102,6 @@ void FileEntry(DomainMap& domains, const std::wstring& domainName,
     domain.hitRateSum += entry.dwHitRate;
 }
 
-// The entry buffer, grown on demand to what WinInet asks for plus some slack.
-class EntryBuffer {
-public:
-    EntryBuffer() : bytes_(kFirstBufferSize) {}
-    // Calls `read(info, &size)` (a FindFirst or FindNext call into the
-    // buffer), growing the buffer as often as it is too small. False with
-    // the call's error when it fails for another reason.
-    template <typename Read>
-    bool Fill(Read read, DWORD& error) {
-        for (;;) {
-            DWORD size = static_cast<DWORD>(bytes_.size());
-            auto* info = reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(bytes_.data());
-            info->dwStructSize = size;
-            if (read(info, &size)) return true;
-            error = GetLastError();
-            if (error != ERROR_INSUFFICIENT_BUFFER) return false;
-            bytes_.assign(static_cast<size_t>(size) + kBufferSlack, 0);
-        }
-    }
-    const INTERNET_CACHE_ENTRY_INFOW& Entry() const {
-        return *reinterpret_cast<const INTERNET_CACHE_ENTRY_INFOW*>(bytes_.data());
-    }
-
-private:
-    std::vector<BYTE> bytes_;
-};
-
 }  // namespace
 
 const wchar_t* UrlCachePattern(UrlCacheKind kind, bool onWine) {
@@ -162,29 +126,16 @@ std::wstring UrlCacheStoreFolder(UrlCacheKind kind) {
 }
 
 CPlugin::Result EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunProgress& run) {
-    EntryBuffer buffer;
-    const wchar_t* pattern = UrlCachePattern(kind, IsRunningOnWine());
-    HANDLE found = nullptr;
-    DWORD error = ERROR_SUCCESS;
-    if (!buffer.Fill(
-            [&](INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size) {
-                found = FindFirstUrlCacheEntryW(pattern, info, size);
-                return found != nullptr;
-            },
-            error)) {
-        if (error == ERROR_NO_MORE_ITEMS) return CPlugin::kDone;
+    UrlCacheListing listing(UrlCachePattern(kind, IsRunningOnWine()));
+    UrlCacheStep step = listing.Next();
+    if (step.kind == UrlCacheStep::Kind::kFailed) {
         Trace(L"FindFirstUrlCacheEntry: Unnable to open Enumeration");
         return CPlugin::kFailed;
     }
-    UniqueResource<UrlCacheFindTraits> enumeration(found);
-    auto next = [&](INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size) {
-        return FindNextUrlCacheEntryW(enumeration.Get(), info, size) != FALSE;
-    };
-
     unsigned counter = 0;
     std::wstring dots;
-    for (;;) {
-        const INTERNET_CACHE_ENTRY_INFOW& entry = buffer.Entry();
+    while (step.kind == UrlCacheStep::Kind::kEntry) {
+        const INTERNET_CACHE_ENTRY_INFOW& entry = listing.Entry();
         if (IsSelected(kind, entry.CacheEntryType) && entry.lpszSourceUrlName)
             FileEntry(domains, EntryDomain(kind, entry.lpszSourceUrlName), entry);
         if (counter == kEntriesPerCheck) {
@@ -195,29 +146,16 @@ CPlugin::Result EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunPro
         } else {
             ++counter;
         }
-        if (!buffer.Fill(next, error)) {
-            if (error == ERROR_NO_MORE_ITEMS) return CPlugin::kDone;
+        step = listing.Next();
+        if (step.kind == UrlCacheStep::Kind::kFailed) {
             Trace(L"FindNextUrlCacheEntry: Unnable open Enumeration");
             return CPlugin::kFailed;
         }
     }
+    return CPlugin::kDone;
 }
 
 namespace {
-
-// How many callers use an entry now (a page on screen holds its file);
-// nothing when it is gone or cannot be read.
-std::optional<DWORD> EntryUseCount(const std::wstring& url) {
-    EntryBuffer buffer;
-    DWORD error = ERROR_SUCCESS;
-    if (!buffer.Fill(
-            [&](INTERNET_CACHE_ENTRY_INFOW* info, DWORD* size) {
-                return GetUrlCacheEntryInfoW(url.c_str(), info, size) != FALSE;
-            },
-            error))
-        return std::nullopt;
-    return buffer.Entry().dwUseCount;
-}
 
 // Removes an entry's local file exactly as the scan listed it, before the
 // entry goes: WinInet deletes whatever the entry's path names at that
@@ -242,7 +180,7 @@ std::optional<ItemError> RemoveEntryFile(UrlCacheKind kind, const DomainInfo& do
         return ownText(ChangedSinceScan(entry.localFile + L": a file appeared after the scan"));
     }
     // A file in use by a page is not pulled from under it.
-    if (EntryUseCount(entry.url).value_or(0) > 0)
+    if (TryUrlCacheEntryUseCount(entry.url).value_or(0) > 0)
         return systemError(ERROR_SHARING_VIOLATION, false, kCannotDeleteFile);
     const bool wipe = run.GetWipeFiles();
     const Removal removal = RemoveListedFile(*entry.file, wipe);
@@ -300,14 +238,13 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
                 continue;
             }
         }
-        const DWORD error =
-            DeleteUrlCacheEntryW(entry.url.c_str()) ? ERROR_SUCCESS : GetLastError();
-        if (error == ERROR_SUCCESS || IsNotFoundError(error)) {
+        const UrlEntryDeletion deletion = DeleteUrlCacheEntryOf(entry.url);
+        if (deletion.kind != UrlEntryDeletion::Kind::kFailed) {
             outcome.kind = UrlEntryOutcome::Kind::kRemoved;
             continue;
         }
-        fail(EntryError(kind, domain.name, ItemError::kSystemMessage, error, false, entry.url,
-                        kCannotDeleteSubitem));
+        fail(EntryError(kind, domain.name, ItemError::kSystemMessage, deletion.error, false,
+                        entry.url, kCannotDeleteSubitem));
     }
     if (!domain.error)
         domain.result = !domain.urlItems.empty() && keptCount == domain.urlItems.size()

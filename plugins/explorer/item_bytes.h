@@ -21,17 +21,17 @@ public:
     // The bytes from `offset`, at most `size` of them; empty past the end.
     ItemBytes Part(size_t offset, size_t size = SIZE_MAX) const;
 
-    std::optional<uint8_t> Byte(size_t offset) const;
-    std::optional<uint16_t> Word(size_t offset) const;
-    std::optional<uint32_t> Dword(size_t offset) const;
-    std::optional<uint64_t> Qword(size_t offset) const;
-    std::optional<GUID> Guid(size_t offset) const;
+    [[nodiscard]] std::optional<uint8_t> Byte(size_t offset) const;
+    [[nodiscard]] std::optional<uint16_t> Word(size_t offset) const;
+    [[nodiscard]] std::optional<uint32_t> Dword(size_t offset) const;
+    [[nodiscard]] std::optional<uint64_t> Qword(size_t offset) const;
+    [[nodiscard]] std::optional<GUID> Guid(size_t offset) const;
     // The zero-terminated text at `offset`, UTF-16 or in the ANSI code page;
     // nothing without a terminator. `end` receives the offset past it.
-    std::optional<std::wstring> Utf16(size_t offset, size_t* end = nullptr) const;
-    std::optional<std::wstring> Ansi(size_t offset, size_t* end = nullptr) const;
+    [[nodiscard]] std::optional<std::wstring> Utf16(size_t offset, size_t* end = nullptr) const;
+    [[nodiscard]] std::optional<std::wstring> Ansi(size_t offset, size_t* end = nullptr) const;
     // Where `signature` (four bytes) first stands at or after `from`.
-    std::optional<size_t> Find(uint32_t signature, size_t from) const;
+    [[nodiscard]] std::optional<size_t> Find(uint32_t signature, size_t from) const;
 
 private:
     std::span<const uint8_t> bytes_;

@@ -17,4 +17,5 @@ struct PropertyKey {
 
 // The text (VT_LPWSTR) of `key` in the stores held by `stores`; nothing when
 // it is not there or the stores are not well formed.
-std::optional<std::wstring> FindTextProperty(const ItemBytes& stores, const PropertyKey& key);
+[[nodiscard]] std::optional<std::wstring> FindTextProperty(const ItemBytes& stores,
+                                                           const PropertyKey& key);

@@ -95,10 +95,10 @@ bool IsDesktopIni(const std::wstring& name) { return EqualsNoCase(name, L"deskto
 
 // Whether a desktop.ini names the bin's class; Vista onwards write it in UTF-16.
 bool NamesBinClass(const std::wstring& path) {
-    std::string bytes;
-    if (ReadFileBytes(path, bytes, kLargestDesktopIni) != ERROR_SUCCESS) return false;
+    const FileRead read = ReadFileBytes(path, kLargestDesktopIni);
+    if (!read.Done()) return false;
     std::string text;
-    for (char c : bytes)
+    for (char c : read.bytes)
         if (c != 0) text += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return text.find(kBinClass) != std::string::npos;
 }
@@ -119,10 +119,9 @@ FILETIME AsFileTime(uint64_t ticks) {
 std::optional<FILETIME> ReadIndexTime(const std::wstring& indexPath) {
     constexpr size_t kTimeOffset = 16;
     constexpr uint64_t kLargestIndex = 64 * 1024;
-    std::string bytes;
-    if (ReadFileBytes(indexPath, bytes, kLargestIndex) != ERROR_SUCCESS ||
-        bytes.size() < kTimeOffset + 8)
-        return std::nullopt;
+    const FileRead read = ReadFileBytes(indexPath, kLargestIndex);
+    const std::string& bytes = read.bytes;
+    if (!read.Done() || bytes.size() < kTimeOffset + 8) return std::nullopt;
     const uint64_t version = ReadLittleEndian(bytes, 0, 8);
     if (version != 1 && version != 2) return std::nullopt;
     return AsFileTime(ReadLittleEndian(bytes, kTimeOffset, 8));
@@ -136,10 +135,9 @@ std::map<uint32_t, FILETIME> ReadInfo2Times(const std::wstring& folder) {
     constexpr size_t kTimeOffset = 268;
     constexpr uint64_t kLargestInfo2 = 64 * 1024 * 1024;
     std::map<uint32_t, FILETIME> times;
-    std::string bytes;
-    if (ReadFileBytes(JoinPath(folder, L"INFO2"), bytes, kLargestInfo2) != ERROR_SUCCESS ||
-        bytes.size() < kHeader)
-        return times;
+    const FileRead read = ReadFileBytes(JoinPath(folder, L"INFO2"), kLargestInfo2);
+    const std::string& bytes = read.bytes;
+    if (!read.Done() || bytes.size() < kHeader) return times;
     const size_t recordSize = static_cast<size_t>(ReadLittleEndian(bytes, 12, 4));
     if (recordSize != 280 && recordSize != 800) return times;
     for (size_t at = kHeader; at + recordSize <= bytes.size(); at += recordSize) {

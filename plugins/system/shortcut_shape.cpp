@@ -147,6 +147,6 @@ bool IsSoundShortcut(std::string_view bytes) {
 
 bool IsSoundShortcutFile(const std::wstring& path) {
     // A shortcut is a few kilobytes: a file of more than a megabyte is none.
-    std::string bytes;
-    return ReadFileBytes(path, bytes, 1 << 20) == ERROR_SUCCESS && IsSoundShortcut(bytes);
+    const FileRead read = ReadFileBytes(path, 1 << 20);
+    return read.Done() && IsSoundShortcut(read.bytes);
 }

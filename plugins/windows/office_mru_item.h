@@ -18,8 +18,8 @@ struct OfficeMruItem {
 // The path and time of an entry; a plain path (the older lists) is taken as
 // it is. Nothing for data that is no entry (empty, no path after the flags,
 // a malformed flag).
-std::optional<OfficeMruItem> ParseOfficeMruItem(std::wstring_view data);
+[[nodiscard]] std::optional<OfficeMruItem> ParseOfficeMruItem(std::wstring_view data);
 
 // N when `name` is `prefix` followed by a number and nothing else ("Item 12"
 // for "Item "); nothing otherwise.
-std::optional<unsigned> NumberAfter(std::wstring_view name, std::wstring_view prefix);
+[[nodiscard]] std::optional<unsigned> NumberAfter(std::wstring_view name, std::wstring_view prefix);

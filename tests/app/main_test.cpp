@@ -9,15 +9,15 @@
 #include "support/child_process.h"
 #include "support/test_files.h"
 #include "support/test_plugin.h"
-#include "sysaccess/handles.h"
+#include "sysaccess/named_objects.h"
 #include "sysaccess/text.h"
 
 namespace {
 
 // Something else holds the run lock's name as another kind of object.
 TEST(InstalledProgram, ARunLockThatCannotBeOpenedIsAFailureNotABusyLock) {
-    UniqueHandle squatter(CreateMutexW(nullptr, FALSE, kKivoSemaphoreName));
-    ASSERT_TRUE(squatter) << "the run lock is open elsewhere: " << GetLastError();
+    NamedObject squatter = CreateNamedMutex(kKivoSemaphoreName, false);
+    ASSERT_TRUE(squatter.handle) << "the run lock is open elsewhere: " << squatter.error;
     ChildResult scan = RunChild(VeltraneCommand(L"/scan /only:Clipboard"));
     EXPECT_EQ(scan.exitCode, static_cast<DWORD>(kExitFailed)) << scan.output;
     EXPECT_EQ(scan.output.rfind("The run lock could not be opened: ", 0), 0u) << scan.output;

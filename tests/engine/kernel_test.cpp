@@ -7,6 +7,7 @@
 #include "support/test_files.h"
 #include "support/test_plugin.h"
 #include "support/test_registry.h"
+#include "sysaccess/named_objects.h"
 #include "sysaccess/text.h"
 
 namespace {
@@ -309,8 +310,8 @@ TEST_F(KernelRun, ALockHeldElsewhereRefusesTheRunAsBusy) {
 // Something else holds the lock's name as another kind of object: the lock
 // cannot be opened, which is not the same as another copy scanning.
 TEST_F(KernelRun, ALockThatCannotBeOpenedIsToldApartFromABusyOne) {
-    UniqueHandle squatter(CreateMutexW(nullptr, FALSE, kKivoSemaphoreName));
-    ASSERT_TRUE(squatter) << "the run lock is open elsewhere: " << GetLastError();
+    NamedObject squatter = CreateNamedMutex(kKivoSemaphoreName, false);
+    ASSERT_TRUE(squatter.handle) << "the run lock is open elsewhere: " << squatter.error;
     Start({{.id = L"KtA"}});
     const RunLockOutcome refused = kernel->SetMode(CKernel::kScanning);
     EXPECT_EQ(refused.kind, RunLockOutcome::kNotOpened);
@@ -322,7 +323,7 @@ TEST_F(KernelRun, ALockThatCannotBeOpenedIsToldApartFromABusyOne) {
     EXPECT_NE(view.notices[0], RunRefusalText({RunLockOutcome::kBusy}));
 
     // Once the name is free again, the next run opens the lock and goes.
-    squatter.Close();
+    squatter.handle.Close();
     ASSERT_TRUE(kernel->SetMode(CKernel::kScanning).Done());
     EXPECT_TRUE(RunTo(CKernel::kScanFinished));
 }

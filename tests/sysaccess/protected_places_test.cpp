@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <knownfolders.h>
 
+#include "scoped_subst.h"
 #include "support/test_files.h"
 #include "support/test_links.h"
 #include "sysaccess/file_delete.h"
@@ -31,32 +32,6 @@ private:
     const wchar_t* name_;
     std::wstring old_;
     bool had_ = false;
-};
-
-// A subst drive for one test: a free drive letter that stands for `folder`.
-class ScopedSubst {
-public:
-    explicit ScopedSubst(const std::wstring& folder) {
-        for (wchar_t letter = L'S'; letter <= L'Y' && !defined_; ++letter) {
-            drive_ = std::wstring{letter, L':'};
-            wchar_t target[MAX_PATH] = {};
-            if (QueryDosDeviceW(drive_.c_str(), target, MAX_PATH) != 0) continue;
-            defined_ = DefineDosDeviceW(0, drive_.c_str(), folder.c_str()) != FALSE;
-        }
-    }
-    ~ScopedSubst() {
-        if (defined_) DefineDosDeviceW(DDD_REMOVE_DEFINITION, drive_.c_str(), nullptr);
-    }
-    ScopedSubst(const ScopedSubst&) = delete;
-    ScopedSubst& operator=(const ScopedSubst&) = delete;
-
-    bool Defined() const { return defined_; }
-    // "S:\<rest>"
-    std::wstring Path(const std::wstring& rest = L"") const { return drive_ + L"\\" + rest; }
-
-private:
-    std::wstring drive_;
-    bool defined_ = false;
 };
 
 std::wstring WindowsFolder() {
@@ -139,27 +114,6 @@ TEST(ProtectedPlaces, SpellingDoesNotMatter) {
     ASSERT_TRUE(drive.Defined());
     ExpectRefused(drive.Path(below), L"Windows folder");
     ExpectRefused(drive.Path(), L"top of a drive");
-}
-
-TEST(CanonicalPath, NamesEachPlaceOneWay) {
-    EXPECT_EQ(CanonicalPath(L"\\\\?\\C:\\Windows\\..\\Temp\\"), L"C:\\Temp");
-    EXPECT_EQ(CanonicalPath(L"\\\\?\\UNC\\LocalHost\\D$\\x\\y"), L"D:\\x\\y");
-    EXPECT_EQ(CanonicalPath(L"\\\\127.0.0.1\\C$"), L"C:\\");
-    EXPECT_EQ(CanonicalPath(L"C:/a/./b/"), L"C:\\a\\b");
-    // Another machine's share is another place; a device is no folder at all.
-    EXPECT_EQ(CanonicalPath(L"\\\\fileserver\\C$\\x"), L"\\\\fileserver\\C$\\x");
-    EXPECT_EQ(CanonicalPath(L"\\\\.\\PhysicalDrive0"), L"");
-    // Nor are the system's own namespaces read as a server: "\\?\unix" is
-    // Wine's way to Linux files outside every drive.
-    EXPECT_EQ(CanonicalPath(L"\\\\?\\UNC\\?\\unix\\tmp"), L"");
-    EXPECT_EQ(CanonicalPath(L"\\\\?\\UNC\\.\\unix\\tmp"), L"");
-    ScopedSubst drive(L"C:\\VeltraneTests\\Subst");
-    ASSERT_TRUE(drive.Defined());
-    EXPECT_EQ(CanonicalPath(drive.Path(L"a")), L"C:\\VeltraneTests\\Subst\\a");
-    // ".." stops at a subst drive's root, as the system reads it.
-    EXPECT_EQ(CanonicalPath(drive.Path(L"..\\..")), L"C:\\VeltraneTests\\Subst");
-    EXPECT_TRUE(IsPathBelow(L"C:\\a\\b", L"c:\\A"));
-    EXPECT_FALSE(IsPathBelow(L"C:\\ab", L"C:\\a"));
 }
 
 TEST(ProtectedPlaces, FoldersInsideTheUsersSettingsStayCleanable) {
@@ -291,6 +245,13 @@ TEST(ProtectedPlaces, TemporaryFolderThatResolvesToTheUsersFilesIsRefused) {
         EXPECT_NE(verdict.reason.find(L"TEMP and TMP"), std::wstring::npos) << verdict.reason;
     }
     EXPECT_TRUE(MayEmptyFolder(TempPath()));
+}
+
+TEST(ProtectedFolders, AKnownFolderIsNotRemoved) {
+    std::wstring contacts = GetKnownFolderPath(FOLDERID_Contacts);
+    MakeFolder(contacts);
+    EXPECT_FALSE(RemoveFolder(contacts).Removed());
+    EXPECT_TRUE(FileExists(contacts));
 }
 
 }  // namespace

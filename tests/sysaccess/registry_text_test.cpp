@@ -1,6 +1,5 @@
 // The one reader of registry values as text: how each stored form ends up as
-// text, and how a missing key or value is told apart from a present one; and
-// the sub-key listing beside it.
+// text, and how a missing key or value is told apart from a present one.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -82,64 +81,6 @@ TEST(RegistryText, MissingValueAndMissingKeyAreMissing) {
               RegTextRead::kMissing);
     // The default value of a key that has none.
     EXPECT_EQ(ReadRegText(key.Root(), key.Path().c_str(), nullptr, value), RegTextRead::kMissing);
-}
-
-TEST(RegistryValues, DwordIsReadOnlyAsADwordAndWrittenOnlyIntoAKeyThatExists) {
-    ScopedTestKey key(L"ValuesDword");
-    SetDword(key.Root(), key.Path(), L"number", 7);
-    SetString(key.Root(), key.Path(), L"text", L"7");
-    DWORD value = 0;
-    EXPECT_TRUE(ReadRegDword(key.Root(), key.Path().c_str(), L"number", value));
-    EXPECT_EQ(value, 7u);
-    value = 99;
-    EXPECT_FALSE(ReadRegDword(key.Root(), key.Path().c_str(), L"text", value));
-    EXPECT_FALSE(ReadRegDword(key.Root(), key.Path().c_str(), L"none", value));
-    EXPECT_EQ(value, 99u);
-
-    EXPECT_TRUE(SetRegDwordInExistingKey(key.Root(), key.Path().c_str(), L"number", 0));
-    ASSERT_TRUE(ReadRegDword(key.Root(), key.Path().c_str(), L"number", value));
-    EXPECT_EQ(value, 0u);
-    const std::wstring missing = key.Sub(L"Missing");
-    EXPECT_FALSE(SetRegDwordInExistingKey(key.Root(), missing.c_str(), L"number", 1));
-    EXPECT_FALSE(KeyExists(key.Root(), missing));
-    // The general writer creates the key and stores the bytes as given.
-    const wchar_t unterminated[] = {L'o', L'k'};
-    EXPECT_TRUE(SetRegValue(key.Root(), missing.c_str(), L"run", REG_SZ, unterminated,
-                            sizeof(unterminated)));
-    std::wstring text;
-    ASSERT_TRUE(GetString(key.Root(), missing, L"run", text));
-    EXPECT_EQ(text, L"ok");
-}
-
-TEST(RegistryValues, BytesAreReadUpToTheLargestSizeAsked) {
-    ScopedTestKey key(L"ValuesBytes");
-    const BYTE bytes[] = {1, 2, 3, 4, 5};
-    SetBinary(key.Root(), key.Path(), L"bytes", bytes, sizeof(bytes));
-    RegKey opened;
-    ASSERT_EQ(RegOpenKeyExW(key.Root(), key.Path().c_str(), 0, KEY_READ, opened.Receive()),
-              ERROR_SUCCESS);
-    DWORD type = REG_NONE;
-    std::vector<uint8_t> data;
-    ASSERT_TRUE(ReadRegBytes(opened.Get(), L"bytes", type, data, 5));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(data, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
-    EXPECT_FALSE(ReadRegBytes(opened.Get(), L"bytes", type, data, 4));
-    EXPECT_FALSE(ReadRegBytes(opened.Get(), L"none", type, data, 64));
-}
-
-TEST(RegistryKeys, SubKeyNamesUpToTheLongestAllowedAreListed) {
-    ScopedTestKey key(L"SubKeyNames");
-    const std::wstring longest(255, L'k');
-    for (const std::wstring& name : {std::wstring(L"a"), std::wstring(L"b c"), longest})
-        CreateKey(key.Root(), key.Sub(name));
-    const RegKey opened = OpenRegKey(key.Root(), key.Path().c_str(), KEY_READ);
-    ASSERT_TRUE(opened);
-    std::vector<std::wstring> names = ListSubKeyNames(opened.Get());
-    std::sort(names.begin(), names.end());
-    EXPECT_EQ(names, (std::vector<std::wstring>{L"a", L"b c", longest}));
-    EXPECT_TRUE(OpenRegKeyAsGranted(key.Root(), key.Sub(L"b c").c_str()));
-    EXPECT_FALSE(OpenRegKey(key.Root(), key.Sub(L"missing").c_str(), KEY_READ));
-    EXPECT_FALSE(OpenRegKeyAsGranted(key.Root(), key.Sub(L"missing").c_str()));
 }
 
 }  // namespace

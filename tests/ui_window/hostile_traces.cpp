@@ -145,7 +145,7 @@ bool Plant(const nlohmann::json& text) {
     ok = SetValue(kTypedUrls, L"url1", FromUtf8(Text(text, "typedUrl"))) && ok;
     ok = SetValue(kRunMru, FromUtf8(Text(text, "runMru")), L"notepad\\1") && ok;
     ok = SetValue(kRunMru, L"MRUList", L"a") && ok;
-    return WriteWholeFile(TempFolder() + FromUtf8(Text(text, "tempFile")), "hostile") && ok;
+    return WriteWholeFile(TempFolder() + FromUtf8(Text(text, "tempFile")), "hostile").Done() && ok;
 }
 
 void RemoveTree(const std::wstring& folder) {
@@ -176,12 +176,12 @@ int wmain(int argc, wchar_t** argv) {
         fprintf(stderr, "usage: hostile_traces plant|remove FILE.json\n");
         return 2;
     }
-    std::string content;
-    if (!ReadWholeFile(argv[2], content)) {
+    const std::optional<std::string> content = TryReadWholeFile(argv[2]);
+    if (!content) {
         fprintf(stderr, "cannot read the file\n");
         return 2;
     }
-    nlohmann::json text = nlohmann::json::parse(content, nullptr, false);
+    nlohmann::json text = nlohmann::json::parse(*content, nullptr, false);
     if (!text.is_object()) {
         fprintf(stderr, "not a JSON object\n");
         return 2;

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "sysaccess/os_version.h"
+#include "sysaccess/url_cache_entries.h"
 
 namespace {
 
@@ -22,26 +23,11 @@ bool IsCachedPage(const INTERNET_CACHE_ENTRY_INFOW& entry) {
 // Calls `visit` for every cached page; false when the enumeration failed.
 template <typename Visit>
 bool ForEachCachedPage(Visit visit) {
-    std::vector<BYTE> buffer(0x10000);
-    HANDLE search = nullptr;
-    auto entry = [&] { return reinterpret_cast<INTERNET_CACHE_ENTRY_INFOW*>(buffer.data()); };
-    // Fetches the next entry, growing the buffer as often as WinInet asks.
-    auto fetch = [&] {
-        for (;;) {
-            DWORD size = static_cast<DWORD>(buffer.size());
-            bool ok = search ? FindNextUrlCacheEntryW(search, entry(), &size) != FALSE
-                             : (search = FindFirstUrlCacheEntryW(CachePattern(), entry(), &size)) !=
-                                   nullptr;
-            if (ok) return true;
-            if (GetLastError() != ERROR_INSUFFICIENT_BUFFER) return false;
-            buffer.resize(size);
-        }
-    };
-    while (fetch())
-        if (IsCachedPage(*entry())) visit(*entry());
-    bool ok = GetLastError() == ERROR_NO_MORE_ITEMS;
-    if (search) FindCloseUrlCache(search);
-    return ok;
+    UrlCacheListing listing(CachePattern());
+    UrlCacheStep step = listing.Next();
+    for (; step.kind == UrlCacheStep::Kind::kEntry; step = listing.Next())
+        if (IsCachedPage(listing.Entry())) visit(listing.Entry());
+    return step.kind == UrlCacheStep::Kind::kEnd;
 }
 
 }  // namespace
@@ -96,7 +82,7 @@ CacheCounts DeleteUrlCache() {
         }))
         ++counts.failures;
     for (const std::wstring& url : urls) {
-        if (DeleteUrlCacheEntryW(url.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND)
+        if (DeleteUrlCacheEntryOf(url).kind != UrlEntryDeletion::Kind::kFailed)
             ++counts.entries;
         else
             ++counts.failures;

@@ -25,7 +25,7 @@ bool AddCacheEntry(const std::wstring& url, size_t size, const std::wstring& hea
     wchar_t localFile[MAX_PATH] = {};
     if (!CreateUrlCacheEntryW(url.c_str(), static_cast<DWORD>(size), L"htm", localFile, 0))
         return false;
-    if (!WriteWholeFile(localFile, std::string(size, 'x'))) return false;
+    if (!WriteWholeFile(localFile, std::string(size, 'x')).Done()) return false;
     FILETIME never = {};
     return CommitUrlCacheEntryW(url.c_str(), localFile, never, never, NORMAL_CACHE_ENTRY,
                                 header.empty() ? nullptr : const_cast<wchar_t*>(header.c_str()),

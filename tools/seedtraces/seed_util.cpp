@@ -43,7 +43,7 @@ bool SeedFolder(const std::wstring& path) {
 bool SeedFile(const std::wstring& path, const std::string& content) {
     size_t slash = path.find_last_of(L"\\/");
     if (slash != std::wstring::npos) SeedFolder(path.substr(0, slash));
-    return WriteWholeFile(path, content);
+    return WriteWholeFile(path, content).Done();
 }
 
 namespace {

@@ -1,112 +1,24 @@
+// Deleting files and folders: read-only and hidden files, files in use
+// deferred to the next start and never written to, overwriting only through
+// the one name, refusals, links never followed, and a clean that removes
+// exactly what its scan listed.
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
+#include "file_fixtures.h"
 #include "support/run_context_stub.h"
 #include "support/scoped_overrides.h"
 #include "support/test_files.h"
 #include "support/test_links.h"
 #include "support/test_registry.h"
 #include "sysaccess/file_delete.h"
-#include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
 namespace {
-
-std::wstring FileName(const std::wstring& path) {
-    return path.substr(path.find_last_of(L'\\') + 1);
-}
-
-// What can still be read through a handle held from before an overwrite.
-std::string ReadHeld(const UniqueHandle& holder, size_t expected) {
-    std::string content(expected + 1, '\0');
-    DWORD got = 0;
-    ReadFile(holder.Get(), content.data(), static_cast<DWORD>(content.size()), &got, nullptr);
-    content.resize(got);
-    return content;
-}
-
-constexpr DWORD kShareReadWrite = FILE_SHARE_READ | FILE_SHARE_WRITE;
-constexpr DWORD kShareEverything = kShareReadWrite | FILE_SHARE_DELETE;
-
-// A folder with two masked files, one other and one below a sub-folder:
-// sizes 1 + 2 + 3 + 4.
-class FileList : public testing::Test {
-protected:
-    void SetUp() override {
-        WriteTestFile(folder.Sub(L"b.AUT"), "1");
-        WriteTestFile(folder.Sub(L"a.ARL"), "22");
-        WriteTestFile(folder.Sub(L"c.txt"), "333");
-        WriteTestFile(folder.Sub(L"sub\\deeper\\x.dat"), "4444");
-    }
-
-    ScopedTestFolder folder{L"WalkMasks"};
-    StringList files;
-    unsigned count = 0;
-};
-
-TEST_F(FileList, MasksSelectFilesInMaskOrderWithTheirSizes) {
-    SizeList sizes;
-    ASSERT_TRUE(
-        GetFileList(nullptr, folder.Path(), &files, nullptr, L"*.ARL|*.AUT", L'|', &count, &sizes));
-    ASSERT_EQ(files.size(), 2u);
-    EXPECT_EQ(FileName(files[0]), L"a.ARL");
-    EXPECT_EQ(FileName(files[1]), L"b.AUT");
-    EXPECT_EQ(sizes, (SizeList{2, 1}));
-}
-
-TEST_F(FileList, SubFoldersComeBeforeTheirFolder) {
-    StringList folders;
-    GetFileListPlugCancelProc collect(nullptr, &files, nullptr, &folders, nullptr, L'|');
-    ASSERT_TRUE(WalkFolderTree(folder.Path(), collect));
-    ASSERT_EQ(folders.size(), 2u);
-    EXPECT_EQ(FileName(folders[0]), L"deeper");
-    EXPECT_EQ(FileName(folders[1]), L"sub");
-}
-
-TEST_F(FileList, HandleListingTakesMasksInOrderEachEntryOnce) {
-    FolderTreeListing listing;
-    ASSERT_EQ(
-        ListFolderItems(nullptr, folder.Path(), L"*.aut|*.ARL|?.*", ListingDepth::kFiles, &listing)
-            .kind,
-        ListingResult::kListed);
-    ASSERT_EQ(listing.files.size(), 3u);
-    EXPECT_EQ(FileName(listing.files[0].path), L"b.AUT");
-    EXPECT_EQ(FileName(listing.files[1].path), L"a.ARL");
-    EXPECT_EQ(FileName(listing.files[2].path), L"c.txt");
-    EXPECT_EQ(listing.TotalSize(), 6u);
-    ASSERT_EQ(ListFolderItems(nullptr, folder.Path(), nullptr, ListingDepth::kTree, &listing).kind,
-              ListingResult::kListed);
-    EXPECT_EQ(listing.TotalSize(), 10u);
-}
-
-TEST_F(FileList, AMissingFolderListsNothing) {
-    count = 7;  // left from an earlier listing: must be reset
-    EXPECT_TRUE(
-        GetFileList(nullptr, folder.Sub(L"missing"), &files, nullptr, nullptr, L'|', &count));
-    EXPECT_EQ(count, 0u);
-}
-
-TEST(FileWalk, CancelStopsAfterTheCurrentEntry) {
-    ScopedTestFolder folder(L"WalkCancel");
-    for (int i = 0; i < 6; ++i) WriteTestFile(folder.Sub(L"f" + std::to_wstring(i)), "x");
-    TestRunContext context;
-    context.cancelAfterChecks = 3;
-    StringList files;
-    EXPECT_FALSE(GetFileList(&context, folder.Path(), &files, nullptr, nullptr, L'|', nullptr));
-    EXPECT_EQ(files.size(), 3u);
-}
-
-// A folder to delete in.
-class FileDelete : public testing::Test {
-protected:
-    ScopedTestFolder folder{L"Delete"};
-    TestRunContext context;
-    unsigned count = 0;  // what a listing counted
-};
 
 TEST_F(FileDelete, ReadOnlyHiddenFileGoes) {
     std::wstring path = folder.Sub(L"ro.txt");
@@ -307,48 +219,6 @@ TEST_F(FileDelete, TheProfileIsNeitherEmptiedNorRemoved) {
     DeleteFileW(canary.c_str());
 }
 
-TEST(ProtectedFolders, AKnownFolderIsNotRemoved) {
-    std::wstring contacts = GetKnownFolderPath(FOLDERID_Contacts);
-    MakeFolder(contacts);
-    EXPECT_FALSE(RemoveFolder(contacts).Removed());
-    EXPECT_TRUE(FileExists(contacts));
-}
-
-// A folder link inside the folder being worked on, leading to a folder of
-// the user's outside it.
-class FolderLink : public FileDelete {
-protected:
-    void SetUp() override {
-        WriteTestFile(outside.Sub(L"keep.txt"), "mine");
-        WriteTestFile(folder.Sub(L"inner\\trace.tmp"), "trace");
-        ASSERT_TRUE(MakeFolderLink(link, outside.Path()));
-        context.wipe = true;
-    }
-    // Wine cannot remove the link itself: it would outlive the test.
-    void TearDown() override { RemoveFolderLink(link); }
-
-    ScopedTestFolder outside{L"LinkTarget"};
-    std::wstring link = folder.Sub(L"link");
-};
-
-TEST_F(FolderLink, IsRecognisedWithOrWithoutATrailingSeparator) {
-    ASSERT_TRUE(IsFolderLink(link));
-    ASSERT_TRUE(IsFolderLink(link + L"\\"));  // a trailing separator must not hide it
-}
-
-TEST_F(FolderLink, ListedWithItsLinkAttributeAndNeverAPlainFolder) {
-    EXPECT_FALSE(IsPlainFolder(link));
-    EXPECT_TRUE(IsPlainFolder(folder.Path()));
-    // Finders that read names skip such an entry by its attributes.
-    bool listed = false;
-    for (const FolderEntry& entry : ListFolderEntries(folder.Path())) {
-        if (entry.name != L"link") continue;
-        listed = true;
-        EXPECT_TRUE(entry.attributes & FILE_ATTRIBUTE_REPARSE_POINT);
-    }
-    EXPECT_TRUE(listed);
-}
-
 TEST_F(FolderLink, HandedInAsTheStartItHoldsNothing) {
     StringList files;
     EXPECT_TRUE(GetFileList(nullptr, link, &files, nullptr, nullptr, L'|', &count));
@@ -364,33 +234,6 @@ TEST_F(FolderLink, MetInsideAFolderBeingEmptiedItGoesAsALink) {
     EXPECT_FALSE(FileExists(folder.Sub(L"inner")));
     EXPECT_EQ(ReadTestFile(outside.Sub(L"keep.txt")), "mine");
 }
-
-TEST(OsVersion, BranchesFollowTheVersionSource) {
-    {
-        ScopedOsVersion windows98(kWindows98);
-        EXPECT_FALSE(IsWindowsNT());
-        EXPECT_FALSE(IsWindowsMe());
-    }
-    {
-        ScopedOsVersion me(kWindowsMe);
-        EXPECT_TRUE(IsWindowsMe());
-    }
-    {
-        ScopedOsVersion windows2000(kWindows2000);
-        EXPECT_TRUE(IsWindowsNT() && IsWindows2000() && !IsWindowsXP());
-    }
-    {
-        ScopedOsVersion xp(kWindowsXP);
-        EXPECT_TRUE(IsWindowsXP() && !IsWindows2000());
-    }
-}
-
-TEST(OsVersion, TheSystemVersionComesBackAfterAnOverride) {
-    { ScopedOsVersion windows98(kWindows98); }
-    EXPECT_TRUE(IsWindowsNT());  // Wine reports an NT version
-}
-
-}  // namespace
 
 // The places a file's path leads through links: a Linux file link in the
 // folder being cleaned (Wine shows it as a plain file, and opening it opens
@@ -561,3 +404,5 @@ TEST_F(FileDelete, AListingOfManyFoldersGoesWhole) {
     EXPECT_FALSE(FileExists(folder.Sub(L"f0")));
     EXPECT_FALSE(FileExists(folder.Sub(L"f269")));
 }
+
+}  // namespace
