@@ -55,7 +55,7 @@ struct DeferredCheck {
 // (so it has started since) and removes those from the record; the others
 // wait in it. Nothing when no item was checked (no record, all still waiting,
 // or the record or the system's list could not be read: traced, left for later).
-std::optional<DeferredCheck> CheckDeferredItems(const RegPlace& home);
+[[nodiscard]] std::optional<DeferredCheck> CheckDeferredItems(const RegPlace& home);
 
 // "2 items deferred at the last clean were removed at restart; 1 is still
 // there." and a line per item, at most `listed` of them ("and 3 more").

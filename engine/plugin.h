@@ -34,7 +34,7 @@ enum class PluginCategory : int {
 
 // What a report call did. The window shows whatever the element holds either
 // way; the numbers are the ones the plug-ins have always answered.
-enum class ReportResult : int {
+enum class [[nodiscard]] ReportResult : int{
     kBuilt = 0,
     kNotYet = 1,    // the plug-in has not scanned (or cleaned) since the run began
     kNoReport = 4,  // nothing was built: the base, or a table-driven plug-in before its scan
@@ -95,7 +95,7 @@ public:
     // The outcome of Scan and Fix, carried to the window as the finished
     // message's lParam. kDoneWithFailures: the clean ran to its end but left
     // rows it showed failed, refused or changed since the scan.
-    enum Result : int { kDone = 0, kFailed = 1, kDoneWithFailures = 2, kCancelled = 3 };
+    enum [[nodiscard]] Result : int{kDone = 0, kFailed = 1, kDoneWithFailures = 2, kCancelled = 3};
     enum RunState : int { kNotRun = 0, kScanned = 1, kCleaned = 2 };
 
     CPlugin(CKernel& kernel, const PluginIdentity& identity);

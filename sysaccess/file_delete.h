@@ -55,7 +55,7 @@ inline std::wstring ChangedSinceScan(const std::wstring& change) {
                                          const IRunContext* context = nullptr);
 
 // What the clean of a listing did.
-struct TreeRemoval {
+struct [[nodiscard]] TreeRemoval {
     unsigned removed = 0;   // files and folders removed now
     unsigned deferred = 0;  // files left to the next start
     unsigned gone = 0;      // files and folders already gone

@@ -62,7 +62,7 @@ enum class IdentityParts {
 // How an item open through `handle` differs from what the scan recorded, as
 // the report says it after "Changed since the scan: " ("it is another file
 // of the same name now").
-enum class IdentityCheck { kSame, kChanged, kFailed };
+enum class [[nodiscard]] IdentityCheck{kSame, kChanged, kFailed};
 struct [[nodiscard]] IdentityOutcome {
     IdentityCheck kind = IdentityCheck::kFailed;
     DWORD error = ERROR_SUCCESS;  // kFailed

@@ -44,7 +44,7 @@ std::wstring ShortRootName(HKEY root);
 std::wstring ItemKey(const ItemRef& item);
 
 // Whether an item may go, and if not, why.
-struct KeepVerdict {
+struct [[nodiscard]] KeepVerdict {
     enum class Kind {
         kRemove,          // nothing keeps it
         kKeptByYou,       // the user unticked its row (or a group holding it)

@@ -12,7 +12,7 @@ struct OsVersion {
 };
 
 // The version the system reports, or the override; nothing when it cannot be read.
-std::optional<OsVersion> GetOsVersion();
+[[nodiscard]] std::optional<OsVersion> GetOsVersion();
 // Replaces the version source for the whole process; nothing restores the system's.
 void SetOsVersionOverride(std::optional<OsVersion> version);
 

@@ -15,7 +15,7 @@ enum class PathRoute {
     kFailed,       // it could not be opened to ask (`error` says why)
 };
 
-struct RouteCheck {
+struct [[nodiscard]] RouteCheck {
     PathRoute route = PathRoute::kFailed;
     std::wstring finalPath;       // where the path really leads (kThroughLink, when known)
     DWORD error = ERROR_SUCCESS;  // the Win32 code of kMissing and kFailed

@@ -22,7 +22,7 @@ enum class FolderAction {
     kEmptyTraceFolder,
 };
 
-struct PlaceVerdict {
+struct [[nodiscard]] PlaceVerdict {
     bool allowed = true;
     std::wstring reason;  // why not, as the report shows it; empty when allowed
 };

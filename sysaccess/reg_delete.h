@@ -8,7 +8,7 @@
 #include "sysaccess/run_context.h"
 
 // What a registry deletion did.
-struct RegDeleteOutcome {
+struct [[nodiscard]] RegDeleteOutcome {
     enum class Kind {
         kDeleted,     // removed now
         kGone,        // not there when the deletion came: nothing removed

@@ -33,7 +33,7 @@ inline constexpr wchar_t kRegistryLinkInside[] =
     L"This key holds a registry link, which was left with the key it points to; so this key "
     L"stays.";
 
-struct OpenedRegKey {
+struct [[nodiscard]] OpenedRegKey {
     enum class Kind {
         kOpened,
         kLink,     // the key is a registry link; nothing was opened

@@ -6,7 +6,7 @@
 
 #include <string>
 
-enum class RegTextRead {
+enum class [[nodiscard]] RegTextRead {
     kRead,     // the value exists; its type and (for the types asked for) its text are set
     kMissing,  // no such value, or no such key
     kFailed,   // it exists but could not be read (access, a value that kept growing)

@@ -31,7 +31,7 @@ struct RegValueSeal {
     bool operator==(const RegValueSeal&) const = default;
     auto operator<=>(const RegValueSeal&) const = default;
 };
-struct RegValueSealRead {
+struct [[nodiscard]] RegValueSealRead {
     enum class Kind {
         kRead,
         kMissing,  // no such value

@@ -81,7 +81,7 @@ private:
 };
 
 // The outcome of reading or writing settings, with the system's code of a failure.
-struct SettingsOutcome {
+struct [[nodiscard]] SettingsOutcome {
     enum Kind : int {
         kDone = 0,
         kMissing = 1,  // no such key (a read) or value (a deletion)

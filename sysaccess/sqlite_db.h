@@ -9,7 +9,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-struct SqliteStatus {
+struct [[nodiscard]] SqliteStatus {
     int code = 0;          // SQLite's result code; 0 (SQLITE_OK) on success
     std::wstring message;  // SQLite's message for the failure, empty on success
 
@@ -34,12 +34,12 @@ public:
     // read-only open leaves no -wal or -shm file behind that was not there.
     // The file's own triggers never run on this connection, its schema is
     // not trusted (defensive mode, trusted_schema off).
-    SqliteStatus Open(const std::wstring& path, Access access, int busyMs = 2000);
+    [[nodiscard]] SqliteStatus Open(const std::wstring& path, Access access, int busyMs = 2000);
     SqliteStatus Close();
     bool IsOpen() const { return db_ != nullptr; }
 
     // Runs one or more statements that return no rows.
-    SqliteStatus Exec(std::string_view sql);
+    [[nodiscard]] SqliteStatus Exec(std::string_view sql);
     // Whether `table` exists in the main database (schemas differ by version).
     bool HasTable(std::string_view table);
     // Whether `table` has `column`.
@@ -65,12 +65,12 @@ public:
     SqliteStatement(const SqliteStatement&) = delete;
     SqliteStatement& operator=(const SqliteStatement&) = delete;
 
-    SqliteStatus Prepare(SqliteDb& db, std::string_view sql);
-    Step Next();
+    [[nodiscard]] SqliteStatus Prepare(SqliteDb& db, std::string_view sql);
+    [[nodiscard]] Step Next();
     // Ready to run again with new bindings.
     void Reset();
-    SqliteStatus BindText(int index, std::string_view utf8);
-    SqliteStatus BindInt(int index, int64_t value);
+    [[nodiscard]] SqliteStatus BindText(int index, std::string_view utf8);
+    [[nodiscard]] SqliteStatus BindInt(int index, int64_t value);
 
     int64_t Int(int column) const;
     std::wstring Text(int column) const;
@@ -99,8 +99,8 @@ public:
     SqliteTransaction(const SqliteTransaction&) = delete;
     SqliteTransaction& operator=(const SqliteTransaction&) = delete;
 
-    SqliteStatus Begin();
-    SqliteStatus Commit();
+    [[nodiscard]] SqliteStatus Begin();
+    [[nodiscard]] SqliteStatus Commit();
     void Rollback();
 
 private:
@@ -112,4 +112,4 @@ private:
 // many pages as the header counts. A file of any other kind is never opened
 // for writing: SQLite would take an empty file for an empty database and
 // write one, and a truncated one could be changed before the damage shows.
-SqliteStatus CheckSqliteFile(const std::wstring& path);
+[[nodiscard]] SqliteStatus CheckSqliteFile(const std::wstring& path);

@@ -51,7 +51,7 @@ struct ProfileLink {
     std::wstring folder;
     std::wstring target;  // empty when the system could not say
 };
-std::optional<ProfileLink> FindProfileLink(const BrowserProfile& profile);
+[[nodiscard]] std::optional<ProfileLink> FindProfileLink(const BrowserProfile& profile);
 
 enum class ProfileLock { kFree, kInUse };
 // A profile is in use while its browser holds the lock file open: an open for

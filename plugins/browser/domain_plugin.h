@@ -51,7 +51,7 @@ protected:
     void CollectDomainErrors();
     // A plug-in of the keep-list whose keep-list cannot be read cleans
     // nothing: every row fails with the reason. The clean's result when it refused.
-    std::optional<Result> RefuseIfKeepListUnreadable();
+    [[nodiscard]] std::optional<Result> RefuseIfKeepListUnreadable();
     IRunProgress& Run() { return run_; }
 
     DomainMap domains_;

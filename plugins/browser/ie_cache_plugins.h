@@ -27,13 +27,13 @@ protected:
     // Why the store folder (the cache, History, Cookies) may not be cleaned
     // now: it is, or lies below, a link, or the guard keeps it. WinInet
     // would reach its index and files through that link.
-    std::optional<ItemError> StoreRefusal() const;
+    [[nodiscard]] std::optional<ItemError> StoreRefusal() const;
     // The scan of a store the guard refuses: one row that names the folder,
     // nothing listed. False when the store may be scanned.
     bool ShowRefusedStore();
     // The clean of a store the guard refuses now: every row fails with the
     // reason, nothing is touched. The clean's result when it refused.
-    std::optional<Result> RefuseStore();
+    [[nodiscard]] std::optional<Result> RefuseStore();
 
     UrlCacheKind kind_;
 

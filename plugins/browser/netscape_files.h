@@ -9,16 +9,18 @@
 
 // The value of the first preference line that names `key`
 // (user_pref("key", "value");), or nothing.
-std::optional<std::wstring> ReadPrefValue(const std::wstring& file, const std::wstring& key);
+[[nodiscard]] std::optional<std::wstring> ReadPrefValue(const std::wstring& file,
+                                                        const std::wstring& key);
 // The file that preference `key` of `folder` + `prefsFile` names inside the
 // profile folder; nothing when absent or when the value is not a plain file
 // name (a value reaching out of the profile is never followed).
-std::optional<std::wstring> PrefNamedProfileFile(const std::wstring& folder,
-                                                 const wchar_t* prefsFile, const wchar_t* key);
+[[nodiscard]] std::optional<std::wstring> PrefNamedProfileFile(const std::wstring& folder,
+                                                               const wchar_t* prefsFile,
+                                                               const wchar_t* key);
 // The domain of a "cookies.txt" line: the host before the first tab without
 // a leading ".", or else without a leading "www." or "ftp.". Nothing for
 // comment lines and lines without a tab.
-std::optional<std::wstring> CookieLineDomain(std::string_view lineText);
+[[nodiscard]] std::optional<std::wstring> CookieLineDomain(std::string_view lineText);
 
 // True when every listed file was read; false also when cancelled.
 bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run);

@@ -27,4 +27,4 @@ bool IsPlainFileName(const std::wstring& name);
 
 // The Mozilla profiles, the Firefox ones when asked, then the Netscape 4
 // profile (possibly empty). Nothing when a finder fails.
-std::optional<ProfileList> BuildProfileList(bool withFirefox);
+[[nodiscard]] std::optional<ProfileList> BuildProfileList(bool withFirefox);

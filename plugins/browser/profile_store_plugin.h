@@ -158,8 +158,8 @@ private:
     // The group of the rows of profile `index`.
     std::wstring ProfileGroupKey(size_t index) const;
     // The reason a store is not cleaned because its scan failed, if it did.
-    std::optional<ItemError> ScanFailure(size_t index, const std::vector<int>& stores,
-                                         const std::wstring& path) const;
+    [[nodiscard]] std::optional<ItemError> ScanFailure(size_t index, const std::vector<int>& stores,
+                                                       const std::wstring& path) const;
 
     std::vector<ProfileState> profiles_;
     std::map<const DomainInfo*, bool> groupStarts_;

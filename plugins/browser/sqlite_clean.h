@@ -28,7 +28,7 @@ SqliteStatus OpenForScan(SqliteDb& db, const std::wstring& path);
 SqliteStatus ExecIfTable(SqliteDb& db, std::string_view table, std::string_view sql);
 // One statement of a clean: it runs when `table` exists and, when
 // `column` is given, has that column (versions differ).
-struct CleanStep {
+struct [[nodiscard]] CleanStep {
     const char* table;
     const char* sql;
     const char* column = nullptr;

@@ -15,7 +15,7 @@ enum class UrlCacheKind : int { kHistory = 0, kCookies = 1, kFiles = 2 };
 // go on, or cancelled.
 CPlugin::Result EnumerateUrlCache(UrlCacheKind kind, DomainMap& domains, IRunProgress& run);
 // What the clean did with one entry.
-struct UrlEntryOutcome {
+struct [[nodiscard]] UrlEntryOutcome {
     enum class Kind {
         kRemoved,     // gone (or gone already)
         kKept,        // the run kept it (`kept` says why): it stays
