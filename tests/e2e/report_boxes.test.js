@@ -26,7 +26,7 @@ const requests = [];
 
 // A results layout with a report of two folders (the second holding a
 // hostile key) and a clean button the program does not listen to.
-function buildReport({ hostileKey, hostileText }) {
+function buildReport({ hostileKey, hostileText, longFolders = 0 }) {
     const layout = document.getElementById("Layout");
     layout.textContent = "";
     const app = document.createElement("div");
@@ -62,6 +62,12 @@ function buildReport({ hostileKey, hostileText }) {
     row({ "data-item": "T/B/1", "data-in-group": "T/folder:B" }, "b1.tmp");
     row({ "data-item": hostileKey, "data-in-group": "T/folder:B" }, hostileText);
     row({ "data-item": "T/top", "data-in-group": "plugin:T" }, "top.tmp");
+    // A long report: many more folders of rows below, far past the first screen.
+    for (let f = 0; f < longFolders; ++f) {
+        row({ "data-group": "T/folder:L" + f, "data-in-group": "plugin:T" }, "C:\\L" + f);
+        for (let r = 0; r < 20; ++r)
+            row({ "data-item": `T/L${f}/${r}`, "data-in-group": "T/folder:L" + f }, `l${f}-${r}.tmp`);
+    }
     section.append(title, table);
     details.append(section);
 }
@@ -75,9 +81,14 @@ async function keptOnClean() {
     await page.locator("#test-clean").click();
     return JSON.parse(await page.locator("#test-clean").getAttribute("data-kept"));
 }
-async function showReport() {
-    await page.evaluate(buildReport, { hostileKey: HOSTILE_KEY, hostileText: HOSTILE_TEXT });
-    await page.locator(".keep-box").nth(7).waitFor();
+async function showReport(longFolders = 0) {
+    await page.evaluate(buildReport, { hostileKey: HOSTILE_KEY, hostileText: HOSTILE_TEXT, longFolders });
+    await page.locator(".keep-box").nth(7 + longFolders * 21).waitFor();
+}
+// The box as drawn, with the room around it where its focus ring goes.
+async function shot(locator) {
+    const { x, y, width, height } = await locator.boundingBox();
+    return page.screenshot({ clip: { x: x - 5, y: y - 5, width: width + 10, height: height + 10 } });
 }
 
 before(async () => {
@@ -152,6 +163,52 @@ test("every box has a label and is reached and toggled by keyboard", async () =>
     await page.keyboard.press("Space");
     assert.equal(await groupBox("T/folder:A").isChecked(), false);
     assert.equal(await states(), "mixed off off off on on on on");
+});
+
+test("ticked, unticked, mixed and focused boxes look different, in forced colours too", async () => {
+    const folder = groupBox("T/folder:A");
+    for (const forcedColors of ["none", "active"]) {
+        await page.emulateMedia({ forcedColors });
+        await folder.check();
+        await page.evaluate(() => document.activeElement.blur());
+        const looks = { on: await shot(folder) };
+        await box("T/A/1").uncheck();
+        await page.evaluate(() => document.activeElement.blur());
+        looks.mixed = await shot(folder);
+        await box("T/A/2").uncheck();
+        await page.evaluate(() => document.activeElement.blur());
+        looks.off = await shot(folder);
+        // Reached by keyboard, so its focus ring shows.
+        await box("T/A/1").focus();
+        await page.keyboard.press("Shift+Tab");
+        assert.equal(await folder.evaluate((b) => b === document.activeElement), true);
+        looks.focused = await shot(folder);
+        const names = Object.keys(looks);
+        for (const [i, a] of names.entries()) {
+            for (const b of names.slice(i + 1))
+                assert.ok(!looks[a].equals(looks[b]), `${forcedColors}: ${a} looks as ${b}`);
+        }
+    }
+    await page.emulateMedia({ forcedColors: "none" });
+});
+
+test("the last box of a long report is reached by keyboard from the clean button", async () => {
+    await showReport(40);
+    const rows = page.locator("#DetailsArea tr[data-item]");
+    assert.equal(await page.locator("#DetailsArea tr[data-item] > td:first-child > .keep-box[aria-label]").count(),
+                 await rows.count());
+    await page.locator("#test-clean").focus();
+    await page.keyboard.press("Shift+Tab");
+    assert.equal(await page.evaluate(() => document.activeElement.getAttribute("aria-label")),
+                 "Remove: l39-19.tmp");
+    assert.equal(await page.evaluate(() => {
+        const { top, bottom } = document.activeElement.getBoundingClientRect();
+        return top >= 0 && bottom <= window.innerHeight;
+    }), true);
+    await page.keyboard.press("Space");
+    assert.equal(await groupBox("T/folder:L39").evaluate((b) => b.indeterminate), true);
+    assert.equal(await groupBox("plugin:T").evaluate((b) => b.indeterminate), true);
+    assert.deepEqual(await keptOnClean(), ["T/L39/19"]);
 });
 
 test("hostile keys and texts stay text and reach the clean as they are", async () => {
