@@ -11,7 +11,7 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/item_ref.h"
 
-enum class [[nodiscard]] ItemOutcome : int{
+enum class [[nodiscard]] ItemOutcome : int {
     kNotProcessed,  // no clean reached it (none ran, or it was cancelled first)
     kRemoved,
     kRemovedNotOverwritten,  // its data belongs to another name too: deleted, not overwritten

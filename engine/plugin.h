@@ -34,7 +34,7 @@ enum class PluginCategory : int {
 
 // What a report call did. The window shows whatever the element holds either
 // way; the numbers are the ones the plug-ins have always answered.
-enum class [[nodiscard]] ReportResult : int{
+enum class ReportResult : int {
     kBuilt = 0,
     kNotYet = 1,    // the plug-in has not scanned (or cleaned) since the run began
     kNoReport = 4,  // nothing was built: the base, or a table-driven plug-in before its scan

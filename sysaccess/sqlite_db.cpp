@@ -87,14 +87,15 @@ SqliteStatus SqliteStatus::Damaged(std::wstring message) {
 }
 
 SqliteStatus SqliteDb::Open(const std::wstring& path, Access access, int busyMs) {
-    Close();
+    // What the open reports is the outcome; a close on the way says nothing more.
+    (void)Close();
     int flags = (access == Access::kReadOnly ? SQLITE_OPEN_READONLY : SQLITE_OPEN_READWRITE) |
                 SQLITE_OPEN_NOMUTEX;
     const std::string name = OpenName(path, access, flags);
     int code = sqlite3_open_v2(name.c_str(), &db_, flags, nullptr);
     SqliteStatus status = StatusOf(db_, code);
     if (!status.Ok()) {
-        Close();
+        (void)Close();
         return status;
     }
     sqlite3_extended_result_codes(db_, 1);
@@ -107,7 +108,7 @@ SqliteStatus SqliteDb::Open(const std::wstring& path, Access access, int busyMs)
         sqlite3_db_config(db_, SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr) != SQLITE_OK ||
         sqlite3_db_config(db_, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr) != SQLITE_OK) {
         status = {SQLITE_ERROR, L"the database's triggers could not be turned off"};
-        Close();
+        (void)Close();
     }
     return status;
 }
@@ -241,7 +242,9 @@ SqliteStatus SqliteTransaction::Commit() {
 void SqliteTransaction::Rollback() {
     if (!open_) return;
     open_ = false;
-    if (db_.IsOpen() && sqlite3_get_autocommit(db_.Handle()) == 0) db_.Exec("ROLLBACK");
+    // A rollback that fails leaves the transaction to the close, which ends it
+    // without its changes.
+    if (db_.IsOpen() && sqlite3_get_autocommit(db_.Handle()) == 0) (void)db_.Exec("ROLLBACK");
 }
 
 SqliteStatus CheckSqliteFile(const std::wstring& path) {

@@ -25,7 +25,9 @@ public:
     enum class Access { kReadOnly, kReadWrite };
 
     SqliteDb() = default;
-    ~SqliteDb() { Close(); }
+    // A close that fails here has no one to tell: SQLite frees the connection
+    // once its last statement is finalised.
+    ~SqliteDb() { (void)Close(); }
     SqliteDb(const SqliteDb&) = delete;
     SqliteDb& operator=(const SqliteDb&) = delete;
 

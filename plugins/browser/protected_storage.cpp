@@ -178,8 +178,11 @@ bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run, FormItemSeals&
             // that cannot be read is listed, and its clean says why it stays.
             if (!seal && name == indexItem) continue;
             if (seal) seals[keyPath] = std::move(*seal);
-            domain.regItems.push_back({domainName, root, keyPath,
-                                       name == indexItem ? container + L"\\" + itemName : L""});
+            domain.regItems.push_back({domainName,
+                                       root,
+                                       keyPath,
+                                       name == indexItem ? container + L"\\" + itemName : L"",
+                                       {}});
         }
     }
     return true;

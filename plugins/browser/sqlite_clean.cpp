@@ -34,6 +34,8 @@ SqliteStatus CheckRoute(const std::wstring& path) {
 }
 
 // A temporary table `name`(`column`) holding `values`, each bound by `bind`.
+// A value that could not be bound stops the fill: an unbound id would go in
+// as NULL, which an INTEGER PRIMARY KEY turns into a rowid of its own.
 template <typename Value, typename Bind>
 SqliteStatus FillTempTable(SqliteDb& db, std::string_view name, const char* column,
                            const std::vector<Value>& values, Bind bind) {
@@ -46,7 +48,8 @@ SqliteStatus FillTempTable(SqliteDb& db, std::string_view name, const char* colu
     if (!status.Ok()) return status;
     for (const Value& value : values) {
         insert.Reset();
-        bind(insert, value);
+        status = bind(insert, value);
+        if (!status.Ok()) return status;
         if (insert.Next() != SqliteStatement::Step::kDone) return insert.LastStatus();
     }
     return {};
@@ -139,12 +142,13 @@ std::string SumOfLengths(SqliteDb& db, std::string_view table,
 
 SqliteStatus FillTempIdTable(SqliteDb& db, std::string_view name, const std::vector<int64_t>& ids) {
     return FillTempTable(db, name, "id INTEGER PRIMARY KEY", ids,
-                         [](SqliteStatement& insert, int64_t id) { insert.BindInt(1, id); });
+                         [](SqliteStatement& insert, int64_t id) { return insert.BindInt(1, id); });
 }
 
 SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
                                const std::vector<std::string>& values) {
-    return FillTempTable(
-        db, name, "value TEXT PRIMARY KEY", values,
-        [](SqliteStatement& insert, const std::string& value) { insert.BindText(1, value); });
+    return FillTempTable(db, name, "value TEXT PRIMARY KEY", values,
+                         [](SqliteStatement& insert, const std::string& value) {
+                             return insert.BindText(1, value);
+                         });
 }

@@ -67,7 +67,7 @@ bool CPlgFeatureUsage::ScanValues() {
             // or by their application id; buttons by name.
             DomainInfo& row = Row(*group, ExpandKnownFolderPrefix(name));
             SetDetail(row, Times(counter.counted, *count));
-            AddValue(row, {HKEY_CURRENT_USER, keyPath, name, L""});
+            AddValue(row, {HKEY_CURRENT_USER, keyPath, name, L"", {}});
         }
     }
     return true;

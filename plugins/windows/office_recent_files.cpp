@@ -89,7 +89,7 @@ void CPlgOfficeRecentFiles::ScanList(const std::wstring& keyPath, const std::wst
         // An entry with no path shows by its name, and goes too.
         DomainInfo& row = groupRow(item ? item->path : name);
         row.lastAccess = item ? item->used : FILETIME{};
-        AddValue(row, {HKEY_CURRENT_USER, keyPath, name, data});
+        AddValue(row, {HKEY_CURRENT_USER, keyPath, name, data, {}});
         rowOfEntry[*number] = &row;
     }
     if (kind != ListKind::kEntries) return;
@@ -105,7 +105,7 @@ void CPlgOfficeRecentFiles::ScanList(const std::wstring& keyPath, const std::wst
             continue;
         }
         AddValue(groupRow(name + L" (details of an entry no longer listed)"),
-                 {HKEY_CURRENT_USER, keyPath, name, values.data[i]});
+                 {HKEY_CURRENT_USER, keyPath, name, values.data[i], {}});
     }
 }
 
