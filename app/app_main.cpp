@@ -14,6 +14,8 @@
 #include "ui/urls.h"
 #include "ui/web_host.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr DWORD kMutexAccess = MUTEX_ALL_ACCESS;
@@ -132,3 +134,5 @@ void CAppMain::ActivatePreviousInstance(bool emergency) const {
     Sleep(5);
     SetForegroundWindow(window);
 }
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 #include "engine/kernel.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kInstanceMutexName[] = L"Veltrane Anti-Second-Instance Mutex";
 inline constexpr wchar_t kHandshakeMessageName[] =
     L"Veltrane Hand-shake message for activation previous instance";
@@ -45,3 +47,5 @@ std::wstring CommandLineArguments(const wchar_t* fullCommandLine);
 // Makes the wide-character interface available where the system lacks it
 // (the 9x family); false when the program cannot run.
 bool PrepareUnicodeLayer();
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 
 #include "sysaccess/trace.h"
 
+namespace veltrane {
+
 bool SyncAutostart(const SettingsHome& home) {
     OptionsStore store(home);
     Options options = store.Load();
@@ -10,3 +12,5 @@ bool SyncAutostart(const SettingsHome& home) {
         Trace(L"\"BootStartup\" could not follow the autostart entry\n");
     return options.bootStartup;
 }
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include "engine/cookie_keep_list.h"
 #include "engine/exclusion_rules.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring Lower(std::wstring text) {
@@ -115,3 +117,5 @@ HeadlessRequest ParseHeadlessArguments(const std::vector<std::wstring>& argument
         error = L"/keep:, /exclude: and /older: need /scan or /clean.";
     return request;
 }
+
+}  // namespace veltrane

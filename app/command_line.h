@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 struct HeadlessRequest {
     enum Action { kNone, kList, kScan, kClean };
     Action action = kNone;
@@ -26,3 +28,5 @@ HeadlessRequest ParseHeadlessArguments(const std::vector<std::wstring>& argument
                                        std::wstring& error);
 
 std::vector<std::wstring> SplitList(const std::wstring& text, wchar_t separator);
+
+}  // namespace veltrane

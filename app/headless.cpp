@@ -11,6 +11,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr UINT kStartCleanMessage = WM_APP + 1;
@@ -352,3 +354,5 @@ ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& create
     }
     return itemsLeft ? kExitItemsLeft : kExitDone;
 }
+
+}  // namespace veltrane

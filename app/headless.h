@@ -7,6 +7,8 @@
 #include "app/command_line.h"
 #include "engine/kernel.h"
 
+namespace veltrane {
+
 // The exit codes; scripts compare the numbers.
 enum ExitCode : int {
     kExitDone = 0,    // every plug-in did all it showed
@@ -19,3 +21,5 @@ enum ExitCode : int {
 };
 ExitCode RunHeadless(const HeadlessRequest& request, const PluginFactory& createPlugins,
                      std::wstring& output);
+
+}  // namespace veltrane

@@ -16,6 +16,8 @@
 #include "sysaccess/console_output.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 std::vector<std::wstring> Arguments() {
@@ -55,7 +57,10 @@ constexpr wchar_t kUsage[] =
 
 }  // namespace
 
+}  // namespace veltrane
+
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, wchar_t*, int) {
+    using namespace veltrane;
     if (!PrepareUnicodeLayer()) return -1;
     std::vector<std::wstring> arguments = Arguments();
     if (!HasUnattendedSwitch(arguments)) {

@@ -6,6 +6,8 @@
 #include "sysaccess/module_path.h"
 #include "sysaccess/trace.h"
 
+namespace veltrane {
+
 std::wstring SettleInProgramFolder() {
     const std::wstring folder = ExecutableFolder();
     SetProgramFolder(folder);
@@ -17,3 +19,5 @@ std::wstring SettleInProgramFolder() {
               folder.c_str());
     return folder;
 }
+
+}  // namespace veltrane

@@ -4,7 +4,11 @@
 #include "engine/item_error.h"
 #include "sysaccess/file_delete.h"
 
+namespace veltrane {
+
 inline bool TellsChangedSinceScan(const ItemError& error) {
     return error.GetReasonType() == ItemError::kOwnText &&
            error.GetReason().starts_with(kChangedSinceScan);
 }
+
+}  // namespace veltrane

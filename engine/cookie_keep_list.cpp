@@ -9,6 +9,8 @@
 
 #include "engine/host_address.h"
 
+namespace veltrane {
+
 namespace {
 
 bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n'; }
@@ -130,3 +132,5 @@ std::wstring CookieKeepList::ToText() const {
     }
     return text;
 }
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 // The option (REG_SZ, domains separated by ";") that holds the list.
 inline constexpr wchar_t kKeepCookiesOption[] = L"KeepCookies";
 
@@ -56,3 +58,5 @@ private:
     std::vector<std::wstring> domains_;
     std::optional<std::wstring> unreadable_;
 };
+
+}  // namespace veltrane

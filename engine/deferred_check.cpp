@@ -15,6 +15,8 @@
 #include "sysaccess/registry_links.h"
 #include "sysaccess/trace.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kRecordKey[] = L"Deferred";
@@ -237,3 +239,5 @@ size_t ScheduleStillThereAgain(const RegPlace& home, const DeferredCheck& check)
               static_cast<int>(recorded.kind), recorded.error);
     return scheduled.size();
 }
+
+}  // namespace veltrane

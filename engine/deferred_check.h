@@ -14,6 +14,8 @@
 
 #include "engine/options.h"
 
+namespace veltrane {
+
 struct DeferredItem {
     std::wstring path;
     uint32_t volumeSerial = 0;
@@ -64,3 +66,5 @@ std::wstring DeferredCheckText(const DeferredCheck& check, size_t listed = SIZE_
 // there, each checked to be the recorded file, never reached through a link.
 // They are recorded again below `home`. How many were scheduled.
 size_t ScheduleStillThereAgain(const RegPlace& home, const DeferredCheck& check);
+
+}  // namespace veltrane

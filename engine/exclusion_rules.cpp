@@ -9,6 +9,8 @@
 #include "engine/rule_pattern.h"
 #include "sysaccess/path_canonical.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr std::wstring_view kAnyDepth = L"**";
@@ -340,3 +342,5 @@ std::vector<std::wstring> ExclusionRules::Sites() const {
         if (rule.kind == ExclusionRule::Kind::kSite) sites.push_back(rule.site);
     return sites;
 }
+
+}  // namespace veltrane

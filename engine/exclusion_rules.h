@@ -16,6 +16,8 @@
 #include "engine/cookie_keep_list.h"
 #include "sysaccess/item_ref.h"
 
+namespace veltrane {
+
 // The option (REG_MULTI_SZ, one rule a string) that holds the stored rules.
 inline constexpr wchar_t kExclusionsOption[] = L"Exclusions";
 
@@ -67,3 +69,5 @@ struct [[nodiscard]] ExclusionRules::Parsed {
     ExclusionRules rules;
     std::wstring error;  // empty when every rule was read
 };
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace veltrane {
+
 namespace {
 
 using Ipv4 = std::array<uint8_t, 4>;
@@ -128,3 +130,5 @@ std::optional<std::wstring> TryCanonicalAddress(std::wstring_view host) {
     const auto v6 = ParseIpv6(host);
     return v6 ? std::optional<std::wstring>(Spell(*v6)) : std::nullopt;
 }
+
+}  // namespace veltrane

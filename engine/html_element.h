@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+namespace veltrane {
+
 class IHtmlElement {
 public:
     virtual ~IHtmlElement() = default;
@@ -40,3 +42,5 @@ public:
     std::wstring innerHtml;
     std::wstring innerText;
 };
+
+}  // namespace veltrane

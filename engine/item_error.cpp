@@ -2,6 +2,8 @@
 
 #include "sysaccess/reg_format.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring TitleFormat(ItemError::Kind kind, const std::wstring& store) {
@@ -88,3 +90,5 @@ std::wstring ItemError::GetReason() const {
             return {};
     }
 }
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace veltrane {
+
 class ItemError {
 public:
     enum Kind : int {
@@ -64,3 +66,5 @@ private:
     std::wstring reasonText_;
     bool reboot_ = false;
 };
+
+}  // namespace veltrane

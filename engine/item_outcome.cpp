@@ -5,6 +5,8 @@
 #include "engine/statistics.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 bool HasItemError(ItemOutcome outcome) {
     return outcome == ItemOutcome::kFailed || outcome == ItemOutcome::kDeferred;
 }
@@ -77,3 +79,5 @@ FileRemovalRow RowOfFileRemoval(const Removal& removal, const std::wstring& show
     }
     return row;
 }
+
+}  // namespace veltrane

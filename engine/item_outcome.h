@@ -11,6 +11,8 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/item_ref.h"
 
+namespace veltrane {
+
 enum class [[nodiscard]] ItemOutcome : int {
     kNotProcessed,  // no clean reached it (none ran, or it was cancelled first)
     kRemoved,
@@ -47,3 +49,5 @@ struct FileRemovalRow {
 // the item error of a row left or deferred, `wipe` says an overwrite was asked.
 [[nodiscard]] FileRemovalRow RowOfFileRemoval(const Removal& removal, const std::wstring& shownPath,
                                               bool wipe);
+
+}  // namespace veltrane

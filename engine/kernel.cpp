@@ -13,6 +13,8 @@
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
+namespace veltrane {
+
 namespace {
 
 // A row's key as the page hands it back: a name that is not valid text (an
@@ -423,3 +425,5 @@ void CKernel::SetRowFromResult(const std::wstring& id, CPlugin::Result result) {
 std::wstring CKernel::StatePage(const wchar_t* name) const {
     return ReadPage(L"html/" + language_ + L"/" + name);
 }
+
+}  // namespace veltrane

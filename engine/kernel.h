@@ -22,6 +22,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/item_ref.h"
 
+namespace veltrane {
+
 class CKernel;
 using PluginList = std::vector<std::unique_ptr<CPlugin>>;
 // Creates the plug-ins, in list order, for a kernel.
@@ -204,3 +206,5 @@ inline constexpr wchar_t kRunRefusedText[] =
     L"Another copy of Veltrane is scanning or cleaning. Try again when it has finished.";
 // What the user is told when a scan or clean cannot start for the run lock.
 std::wstring RunRefusalText(const RunLockOutcome& outcome);
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace veltrane {
+
 class IKernelView {
 public:
     // The window that receives the worker messages 1025 to 1027; null for none.
@@ -33,3 +35,5 @@ public:
 protected:
     ~IKernelView() = default;
 };
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 
 #include "sysaccess/named_objects.h"
 
+namespace veltrane {
+
 namespace {
 
 // Waiting for the count and giving it back; nothing else (not its security).
@@ -49,3 +51,5 @@ RunLockTake CKivoCriticalSection::TakeIfFree() {
     }
     return {{RunLockOutcome::kFailed, take.error}, {}};
 }
+
+}  // namespace veltrane

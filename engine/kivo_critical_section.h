@@ -11,6 +11,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kKivoSemaphoreName[] = L"Global\\CKivoCriticalSection_KivoTrace";
 
 // What came of opening the lock or taking its count.
@@ -65,3 +67,5 @@ public:
 private:
     UniqueHandle semaphore_;
 };
+
+}  // namespace veltrane

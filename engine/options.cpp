@@ -7,6 +7,8 @@
 #include "sysaccess/registry_values.h"
 #include "sysaccess/trace.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kOptionsSubKey[] = L"Options";
@@ -273,3 +275,5 @@ SettingsOutcome OptionsStore::ApplyAutostart(bool on, const std::wstring& comman
     const SettingsOutcome otherOutcome = DeleteSettingValues(other.root, other.path, {kRunValue});
     return outcome.Done() ? otherOutcome : outcome;
 }
+
+}  // namespace veltrane

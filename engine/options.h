@@ -13,6 +13,8 @@
 #include "engine/exclusion_rules.h"
 #include "sysaccess/settings_store.h"
 
+namespace veltrane {
+
 // Text values under SOFTWARE\Veltrane\Options ("1" or "0"), ShowWelcome a REG_DWORD.
 struct Options {
     bool hideOnExit = true;         // "HideOnExit": closing the window hides it in the tray
@@ -90,3 +92,5 @@ private:
     SettingsScope scope_;
     Options saved_;  // as last loaded or saved: only what differs is written
 };
+
+}  // namespace veltrane

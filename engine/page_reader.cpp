@@ -4,6 +4,8 @@
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // The whole file in text mode (CR LF read as LF).
@@ -36,3 +38,5 @@ bool ReadTemplateLines(const std::wstring& relativePath, std::vector<std::wstrin
     }
     return true;
 }
+
+}  // namespace veltrane

@@ -4,7 +4,11 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 std::wstring ReadPage(const std::wstring& relativePath);
 
 // A text template, line by line without line ends; false when it cannot be opened.
 bool ReadTemplateLines(const std::wstring& relativePath, std::vector<std::wstring>& lines);
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 #include "sysaccess/text.h"
 #include "sysaccess/thread_entry.h"
 
+namespace veltrane {
+
 namespace {
 
 struct SharedPageSet {
@@ -256,3 +258,5 @@ std::wstring CPlugin::GetPluginsFolder() const {
 std::wstring CPlugin::GetPluginFolder() const {
     return WithTrailingSlash(GetPluginsFolder() + L"Plg" + id_);
 }
+
+}  // namespace veltrane

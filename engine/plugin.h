@@ -16,6 +16,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/run_context.h"
 
+namespace veltrane {
+
 class CKernel;
 
 // The group a plug-in is listed under. The numbers are the ones the plug-in
@@ -193,3 +195,5 @@ private:
 };
 
 const wchar_t* CategoryName(PluginCategory category);
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 
 #include "sysaccess/path_join.h"
 
+namespace veltrane {
+
 namespace {
 
 // Workers read it for their pages while a test may name another folder.
@@ -33,3 +35,5 @@ std::wstring ProgramFilePath(const std::wstring& relativePath) {
     const std::wstring folder = GetProgramFolder();
     return folder.empty() ? std::wstring() : JoinPath(folder, relativePath);
 }
+
+}  // namespace veltrane

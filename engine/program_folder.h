@@ -5,6 +5,8 @@
 // chose that, and any component may change it.
 #include <string>
 
+namespace veltrane {
+
 // Named once at start, before any worker runs (tests name another for a while).
 void SetProgramFolder(const std::wstring& folder);
 // Empty until one is named.
@@ -12,3 +14,5 @@ std::wstring GetProgramFolder();
 // "folder\relativePath"; empty while no folder is named, so that nothing is
 // looked up in the current directory instead.
 std::wstring ProgramFilePath(const std::wstring& relativePath);
+
+}  // namespace veltrane

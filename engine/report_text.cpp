@@ -2,6 +2,8 @@
 
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 std::wstring FormatSize(uint64_t bytes) {
     if (bytes < 500) return std::to_wstring(bytes) + L" B";
     // The decimal point goes 3, 6 or 9 digits from the right.
@@ -38,3 +40,5 @@ std::wstring SubGroupKey(const std::wstring& pluginId, const wchar_t* kind,
                          const std::wstring& text) {
     return pluginId + L"/" + kind + L":" + text;
 }
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace veltrane {
+
 // "0 B", "499 B", "0.50 KB", "1.99 MB", "5.00 GB": decimal units, two
 // decimals, the rest cut off (not rounded).
 std::wstring FormatSize(uint64_t bytes);
@@ -23,3 +25,5 @@ std::wstring GroupAttributes(const std::wstring& groupKey, const std::wstring& p
 std::wstring PluginGroupKey(const std::wstring& pluginId);
 std::wstring SubGroupKey(const std::wstring& pluginId, const wchar_t* kind,
                          const std::wstring& text);
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_links.h"
 
+namespace veltrane {
+
 namespace {
 
 using Segments = std::vector<std::wstring>;
@@ -159,3 +161,5 @@ RuleMatches FindRuleMatches(const ExclusionRule& rule, const MatchBounds& bounds
     if (rule.kind == ExclusionRule::Kind::kSite) return {RuleMatches::Stop::kAtClean, {}};
     return MatchWalk(rule, bounds).Run();
 }
+
+}  // namespace veltrane

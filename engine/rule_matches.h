@@ -12,6 +12,8 @@
 
 #include "engine/exclusion_rules.h"
 
+namespace veltrane {
+
 struct MatchBounds {
     size_t maxItems = 200;        // matches listed
     size_t maxVisited = 50'000;   // folder entries, keys and values looked at
@@ -31,3 +33,5 @@ struct RuleMatches {
 };
 
 RuleMatches FindRuleMatches(const ExclusionRule& rule, const MatchBounds& bounds = {});
+
+}  // namespace veltrane

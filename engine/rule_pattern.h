@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace veltrane {
+
 // Whether `place` matches the pattern whole ("**" takes any number of segments).
 bool PatternMatches(const std::vector<std::wstring>& pattern,
                     const std::vector<std::wstring>& place);
@@ -15,3 +17,5 @@ bool PatternMayMatchBelow(const std::vector<std::wstring>& pattern,
                           const std::vector<std::wstring>& place);
 // "*" any run of characters, "?" one; case-insensitive.
 bool NameMatches(std::wstring_view pattern, std::wstring_view name);
+
+}  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "engine/statistics.h"
 
+namespace veltrane {
+
 using Records = CElimActionRecords;
 
 void Records::SStatistics::AddDeferred(std::vector<ItemError>& errors, bool overwriting,
@@ -22,3 +24,5 @@ void Records::SRegItemStatistics::AddError(std::vector<ItemError>& errors,
     errors.emplace_back(isKey ? ItemError::kRegKey : ItemError::kRegValue, name, reasonType, code,
                         false, L"", kCannotDeleteSubitem);
 }
+
+}  // namespace veltrane

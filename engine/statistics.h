@@ -11,6 +11,8 @@
 #include "engine/item_error.h"
 #include "sysaccess/item_ref.h"
 
+namespace veltrane {
+
 class CElimActionRecords {
 public:
     enum Status : int {
@@ -68,3 +70,5 @@ public:
 };
 
 inline constexpr wchar_t kCannotDeleteSubitem[] = L"Cannot delete subitem";
+
+}  // namespace veltrane

@@ -18,6 +18,8 @@
 #include "plugins/windows/office_recent_files.h"
 #include "plugins/windows/windows_timeline.h"
 
+namespace veltrane {
+
 namespace {
 
 template <typename Plugin>
@@ -139,3 +141,5 @@ PluginList CreatePlugins(CKernel& kernel) {
         plugins.push_back(entry.create(kernel, entry.identity));
     return plugins;
 }
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 
 #include "engine/kernel.h"
 
+namespace veltrane {
+
 struct PluginListEntry {
     PluginIdentity identity;
     std::unique_ptr<CPlugin> (*create)(CKernel& kernel, const PluginIdentity& identity);
@@ -15,3 +17,5 @@ const std::vector<PluginListEntry>& GetPluginListTable();
 
 // Creates every plug-in of the table, in order, for `kernel`.
 PluginList CreatePlugins(CKernel& kernel);
+
+}  // namespace veltrane

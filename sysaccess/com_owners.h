@@ -3,6 +3,8 @@
 // one owner per interface pointer or VARIANT.
 #include <objbase.h>
 
+namespace veltrane {
+
 // CoInitialize on construction, CoUninitialize on destruction when it succeeded.
 class ScopedComApartment {
 public:
@@ -70,3 +72,5 @@ public:
 private:
     VARIANT value_;
 };
+
+}  // namespace veltrane

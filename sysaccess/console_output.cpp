@@ -4,6 +4,8 @@
 
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 HANDLE OutputHandle() {
@@ -32,3 +34,5 @@ void WriteOutput(const std::wstring& text) {
     std::string utf8 = ToUtf8(text);
     WriteFile(handle, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
 }
+
+}  // namespace veltrane

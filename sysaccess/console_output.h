@@ -3,4 +3,8 @@
 // output when there is one, else the console of the parent process.
 #include <string>
 
+namespace veltrane {
+
 void WriteOutput(const std::wstring& text);
+
+}  // namespace veltrane

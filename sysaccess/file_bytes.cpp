@@ -4,6 +4,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 FileRead ReadFileBytes(const std::wstring& path, uint64_t largest) {
     UniqueHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
@@ -68,3 +70,5 @@ FileWrite WriteWholeFile(const std::wstring& path, std::string_view content, Fil
     if (!file.Close()) return {FileWrite::Kind::kFailed, GetLastError()};
     return {FileWrite::Kind::kWritten};
 }
+
+}  // namespace veltrane

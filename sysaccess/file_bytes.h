@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 enum class FileTextMode {
     kBinary,  // the bytes as stored
     kText,    // CR LF read as LF, and the stream ends at a Ctrl+Z, as the runtime's text mode does
@@ -47,3 +49,5 @@ struct [[nodiscard]] FileWrite {
 // kWritten only when every byte was written and the file closed without error.
 [[nodiscard]] FileWrite WriteWholeFile(const std::wstring& path, std::string_view content,
                                        FileWriteMode mode = FileWriteMode::kReplace);
+
+}  // namespace veltrane

@@ -14,6 +14,8 @@
 #include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr DWORD kWipeBlock = 0x10000;
@@ -689,3 +691,5 @@ FolderDeletion DeleteFolderTree(const std::wstring& folder, IRunContext* plugin,
                                 const wchar_t* masks) {
     return DeleteFolderListing(folder, plugin, masks, ListingDepth::kTree);
 }
+
+}  // namespace veltrane

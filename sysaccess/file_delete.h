@@ -15,6 +15,8 @@
 #include "sysaccess/item_ref.h"
 #include "sysaccess/run_context.h"
 
+namespace veltrane {
+
 // What became of one item a scan listed, removed through its own handle.
 enum class RemovalKind {
     kRemoved,
@@ -180,3 +182,5 @@ FolderDeletion DeleteFolderFiles(const std::wstring& folder, IRunContext* plugin
 // leaving `folder` itself; `masks` select the entries directly in it.
 FolderDeletion DeleteFolderTree(const std::wstring& folder, IRunContext* plugin,
                                 const wchar_t* masks);
+
+}  // namespace veltrane

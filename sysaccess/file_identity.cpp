@@ -9,6 +9,8 @@
 #include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
 
+namespace veltrane {
+
 namespace {
 
 uint64_t Combine(const LARGE_INTEGER& value) { return static_cast<uint64_t>(value.QuadPart); }
@@ -170,3 +172,5 @@ IdentityReadOutcome ReadFileIdentity(const std::wstring& path) {
     outcome.identity.volumeSerial = TryVolumeSerial(file.Get()).value_or(0);
     return outcome;
 }
+
+}  // namespace veltrane

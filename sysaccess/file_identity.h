@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace veltrane {
+
 struct FileIdentity {
     std::wstring path;  // canonical: the final path the system gives its handle
     uint32_t volumeSerial = 0;
@@ -87,3 +89,5 @@ struct [[nodiscard]] IdentityReadOutcome {
 // What is said of an item whose final path is not its own: "is reached
 // through a link or another name (it leads to <final path>)".
 std::wstring LeadsElsewhere(const std::optional<std::wstring>& finalPath);
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 DWORD Attributes(const std::wstring& path) { return GetFileAttributesW(path.c_str()); }
@@ -44,3 +46,5 @@ FolderCreation CreateFolderPath(const std::wstring& path) {
     if (PathExists(path)) return {FolderCreation::Kind::kExisted};
     return {FolderCreation::Kind::kFailed, static_cast<DWORD>(error)};
 }
+
+}  // namespace veltrane

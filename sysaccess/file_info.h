@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+namespace veltrane {
+
 bool PathExists(const std::wstring& path);
 // Exists and is not a folder.
 bool IsExistingFile(const std::wstring& path);
@@ -33,3 +35,5 @@ struct [[nodiscard]] FolderCreation {
 };
 // Makes the folder with its parents when missing; done when it exists afterwards.
 [[nodiscard]] FolderCreation CreateFolderPath(const std::wstring& path);
+
+}  // namespace veltrane

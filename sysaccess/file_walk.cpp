@@ -7,6 +7,8 @@
 #include "sysaccess/path_join.h"
 #include "sysaccess/protected_places.h"
 
+namespace veltrane {
+
 namespace {
 
 bool IsFolder(const WIN32_FIND_DATAW& entry) {
@@ -346,3 +348,5 @@ ListingOutcome ListFolderItems(const IRunContext* plugin, const std::wstring& fo
     return FolderLister(plugin, *listing)
         .ListTop(handle.Get(), canonical, SplitMasks(masks, L'|'), depth);
 }
+
+}  // namespace veltrane

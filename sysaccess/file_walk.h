@@ -12,6 +12,8 @@
 #include "sysaccess/reg_walk.h"  // StringList
 #include "sysaccess/run_context.h"
 
+namespace veltrane {
+
 using SizeList = std::vector<uint64_t>;
 
 // Masks from one string split at `separator` ("*.ARL|*.AUT"); an empty or
@@ -128,3 +130,5 @@ struct [[nodiscard]] ListingOutcome {
 ListingOutcome ListFolderItems(const IRunContext* plugin, const std::wstring& folder,
                                const wchar_t* masks, ListingDepth depth,
                                FolderTreeListing* listing);
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <cstdio>
 
+namespace veltrane {
+
 template <typename Traits>
 class UniqueResource {
 public:
@@ -135,3 +137,5 @@ struct BstrTraits {
     }
 };
 using UniqueBstr = UniqueResource<BstrTraits>;
+
+}  // namespace veltrane

@@ -1,6 +1,8 @@
 // Names of the items a clean may remove, as report rows and removal checks share them.
 #include "sysaccess/item_ref.h"
 
+namespace veltrane {
+
 ItemRef FileItemRef(const std::wstring& canonicalPath, FILETIME lastWrite) {
     return {ItemKind::kFile, canonicalPath, {}, lastWrite};
 }
@@ -56,3 +58,5 @@ std::wstring ItemKey(const ItemRef& item) {
     }
     return {};
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 
 #include <string>
 
+namespace veltrane {
+
 enum class ItemKind { kFile, kFolder, kRegKey, kRegValue, kSite, kStoreEntry, kStoreRow };
 
 struct ItemRef {
@@ -56,3 +58,5 @@ struct [[nodiscard]] KeepVerdict {
 
     bool Keeps() const { return kind != Kind::kRemove; }
 };
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 
 #include "sysaccess/known_folders.h"
 
+namespace veltrane {
+
 std::wstring ExpandKnownFolderPrefix(std::wstring_view path) {
     // "{xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}" is 38 characters.
     constexpr size_t kGuidLength = 38;
@@ -18,3 +20,5 @@ std::wstring ExpandKnownFolderPrefix(std::wstring_view path) {
     if (folderPath.empty()) return std::wstring(path);
     return folderPath + std::wstring(path.substr(kGuidLength));
 }
+
+}  // namespace veltrane

@@ -5,6 +5,10 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 // `path` with a leading known-folder id replaced by that folder's path on
 // this machine; unchanged when it starts with no id Windows knows here.
 std::wstring ExpandKnownFolderPrefix(std::wstring_view path);
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 
 #include <knownfolders.h>
 
+namespace veltrane {
+
 namespace {
 
 using GetKnownFolderPathFn = HRESULT(WINAPI*)(REFKNOWNFOLDERID, DWORD, HANDLE, PWSTR*);
@@ -82,3 +84,5 @@ std::wstring GetKnownFolderPath(const KNOWNFOLDERID& id) {
     }
     return {};
 }
+
+}  // namespace veltrane

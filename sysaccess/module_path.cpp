@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace veltrane {
+
 std::wstring ExecutablePath() {
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
@@ -23,3 +25,5 @@ std::wstring ExecutableFolder() {
     const size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
 }
+
+}  // namespace veltrane

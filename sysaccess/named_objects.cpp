@@ -2,6 +2,8 @@
 
 #include <utility>
 
+namespace veltrane {
+
 namespace {
 
 NamedObject Opened(HANDLE handle) {
@@ -57,3 +59,5 @@ CountTake TakeCountIfFree(HANDLE semaphore) {
         }
     }
 }
+
+}  // namespace veltrane

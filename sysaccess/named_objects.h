@@ -6,6 +6,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 struct [[nodiscard]] NamedObject {
     enum class Kind {
         kOpened,          // an open found it
@@ -42,3 +44,5 @@ struct [[nodiscard]] CountTake {
     UniqueHandle held;            // valid for kTaken
 };
 [[nodiscard]] CountTake TakeCountIfFree(HANDLE semaphore);
+
+}  // namespace veltrane

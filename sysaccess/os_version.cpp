@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+namespace veltrane {
+
 namespace {
 
 struct VersionSource {
@@ -63,3 +65,5 @@ bool IsRunningOnWine() {
     HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
     return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
 }
+
+}  // namespace veltrane

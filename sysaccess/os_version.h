@@ -5,6 +5,8 @@
 
 #include <optional>
 
+namespace veltrane {
+
 struct OsVersion {
     DWORD platformId;  // VER_PLATFORM_WIN32_WINDOWS (1) or VER_PLATFORM_WIN32_NT (2)
     DWORD major;
@@ -25,3 +27,5 @@ bool IsWindowsXP();
 // some services answer differently there, and the program asks them the way
 // that works on each.
 bool IsRunningOnWine();
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 
 #include <array>
 
+namespace veltrane {
+
 namespace {
 
 // A subst drive may stand for a folder on another subst drive; a loop of them ends here.
@@ -206,3 +208,5 @@ std::wstring ExtendedLengthPath(const std::wstring& canonical) {
     if (canonical.rfind(L"\\\\", 0) == 0) return L"\\\\?\\UNC\\" + canonical.substr(2);
     return L"\\\\?\\" + canonical;
 }
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 // The drive-letter form of `path`: "\\?\", "\??\" and "\\.\" dropped,
 // "\\?\UNC\server\share" read as "\\server\share", an administrative share of
 // this machine (\\localhost\C$, \\127.0.0.1\C$, \\<its name>\C$) and a subst
@@ -22,3 +24,5 @@ bool IsPathBelow(std::wstring_view inner, std::wstring_view outer);
 // The form of a canonical path that opens it whatever its length, read by the
 // system as it stands: "\\?\C:\..." or "\\?\UNC\server\share\...".
 std::wstring ExtendedLengthPath(const std::wstring& canonical);
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 #include "sysaccess/registry_text.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // A string value; nothing when the key or value is missing. Read directly
@@ -136,3 +138,5 @@ std::wstring ExpandUserNameMacro(const std::wstring& keyPath) {
     ReplaceAll(result, L"[WIN_USERNAME]", user);
     return result;
 }
+
+}  // namespace veltrane

@@ -6,8 +6,12 @@
 // paths, and "[WIN_USERNAME]" in registry key paths.
 #include <string>
 
+namespace veltrane {
+
 // `anyEmpty` (optional) is set when a macro present in `path` expanded to the
 // empty string: such a path points at nothing the description meant (an
 // application that is not installed) and must be treated as absent.
 std::wstring ExpandPathMacros(const std::wstring& path, bool* anyEmpty = nullptr);
 std::wstring ExpandUserNameMacro(const std::wstring& keyPath);
+
+}  // namespace veltrane

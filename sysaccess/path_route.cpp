@@ -5,6 +5,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/protected_places.h"
 
+namespace veltrane {
+
 namespace {
 
 // The final path of an open file or folder, without its "\\?\" prefix.
@@ -62,3 +64,5 @@ RouteCheck CheckPathRoute(const std::wstring& path) {
     if (check.route == PathRoute::kDirect) check.finalPath.clear();
     return check;
 }
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 
 #include <string>
 
+namespace veltrane {
+
 enum class PathRoute {
     kDirect,       // the path is where it says
     kThroughLink,  // the path leads somewhere else
@@ -22,3 +24,5 @@ struct [[nodiscard]] RouteCheck {
 };
 
 [[nodiscard]] RouteCheck CheckPathRoute(const std::wstring& path);
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/reg_multi_text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -47,3 +49,5 @@ PendingDeletesOutcome ReadPendingDeletes() {
     outcome.kind = PendingRead::kRead;
     return outcome;
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 enum class PendingRead { kRead, kFailed };
 struct [[nodiscard]] PendingDeletesOutcome {
     PendingRead kind = PendingRead::kFailed;
@@ -17,3 +19,5 @@ PendingDeletesOutcome ReadPendingDeletes();
 
 // "\??\C:\a" is "C:\a", "\??\UNC\srv\share" is "\\srv\share"; anything else stays as it is.
 std::wstring Win32PathOfNtName(const std::wstring& name);
+
+}  // namespace veltrane

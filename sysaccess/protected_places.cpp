@@ -19,6 +19,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kProfileList[] = L"SOFTWARE\\Microsoft\\Windows NT\\CurrentVersion\\ProfileList";
@@ -283,3 +285,5 @@ PlaceVerdict CheckFolder(const std::wstring& folder, FolderAction action) {
     }
     return {};
 }
+
+}  // namespace veltrane

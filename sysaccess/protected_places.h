@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 enum class FolderAction {
     kEmpty,   // delete what is inside, keep the folder
     kRemove,  // delete the folder itself
@@ -58,3 +60,5 @@ bool IsDirectFinalPath(const std::wstring& finalPath, const std::wstring& canoni
 // The places of this machine and user, gathered once per process, without
 // the temporary folder, which follows the environment of the moment.
 const std::vector<ProtectedPlace>& ProtectedPlaces();
+
+}  // namespace veltrane

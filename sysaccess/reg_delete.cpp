@@ -10,6 +10,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_links.h"
 
+namespace veltrane {
+
 extern "C" NTSTATUS NTAPI NtDeleteKey(HANDLE key);
 
 namespace {
@@ -208,3 +210,5 @@ RegDeleteOutcome DeleteNumberedValues(HKEY root, const wchar_t* keyPath, const w
     }
     return total;
 }
+
+}  // namespace veltrane

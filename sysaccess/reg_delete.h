@@ -7,6 +7,8 @@
 
 #include "sysaccess/run_context.h"
 
+namespace veltrane {
+
 // What a registry deletion did.
 struct [[nodiscard]] RegDeleteOutcome {
     enum class Kind {
@@ -62,3 +64,5 @@ struct [[nodiscard]] RegDeleteOutcome {
 [[nodiscard]] RegDeleteOutcome DeleteNumberedValues(HKEY root, const wchar_t* keyPath,
                                                     const wchar_t* nameFormat, int first, int last,
                                                     const IRunContext* plugin);
+
+}  // namespace veltrane

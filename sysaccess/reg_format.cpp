@@ -2,6 +2,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 const wchar_t* RootName(HKEY root) {
@@ -39,3 +41,5 @@ std::wstring FormatSystemErrorLine(DWORD code) {
         text.pop_back();
     return text;
 }
+
+}  // namespace veltrane

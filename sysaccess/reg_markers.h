@@ -3,6 +3,8 @@
 // is shown or matched against a description.
 #include <windows.h>
 
+namespace veltrane {
+
 inline constexpr wchar_t kBinaryDataMarker[] = L"#BINARY DATA#";
 inline constexpr wchar_t kUnsupportedDataMarker[] = L"#UNSUPPORTED FORMAT DATA#";
 
@@ -12,3 +14,5 @@ inline const wchar_t* DataMarkerFor(DWORD type) {
     if (type == REG_SZ) return nullptr;
     return type == REG_BINARY ? kBinaryDataMarker : kUnsupportedDataMarker;
 }
+
+}  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "sysaccess/reg_multi_text.h"
 
+namespace veltrane {
+
 namespace {
 
 // Room for the system's pending-rename list of a busy machine; more is refused.
@@ -67,3 +69,5 @@ RegWriteOutcome WriteRegMultiText(HKEY key, const wchar_t* name,
     if (status != ERROR_SUCCESS) return {RegWrite::kFailed, static_cast<DWORD>(status)};
     return {RegWrite::kWritten, ERROR_SUCCESS};
 }
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 enum class MultiTextRead { kRead, kMissing, kNotList, kFailed };
 struct [[nodiscard]] MultiTextOutcome {
     MultiTextRead kind = MultiTextRead::kFailed;
@@ -26,3 +28,5 @@ struct [[nodiscard]] RegWriteOutcome {
 // Writes `texts` (none may be empty: an empty text would end the list) as REG_MULTI_SZ.
 RegWriteOutcome WriteRegMultiText(HKEY key, const wchar_t* name,
                                   const std::vector<std::wstring>& texts);
+
+}  // namespace veltrane

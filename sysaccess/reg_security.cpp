@@ -6,6 +6,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_links.h"
 
+namespace veltrane {
+
 std::wstring SidToString(PSID sid) {
     if (sid == nullptr || !IsValidSid(sid)) return {};
     PSID_IDENTIFIER_AUTHORITY authority = GetSidIdentifierAuthority(sid);
@@ -101,3 +103,5 @@ bool SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descr
     if (keyPath == nullptr) return false;
     return ApplyKeyDacl(root, keyPath, descriptor, recursive);
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 // "S-1-5-21-..." (authorities up to 255, as Windows writes them).
 std::wstring SidToString(PSID sid);
 // The text form of the user the process runs as; empty when it cannot be read.
@@ -28,3 +30,5 @@ bool BuildFullAccessDacl(PSID sid, SECURITY_DESCRIPTOR& descriptor, HeapAcl& acl
 // Applies `descriptor` to the key and, when recursive, to every key below it.
 bool SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
                    bool recursive);
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_links.h"
 
+namespace veltrane {
+
 namespace {
 
 // The entry protocol shared by every walk; false when the walk must stop.
@@ -161,3 +163,5 @@ std::optional<RegKeyStamp> ReadRegKeyStamp(HKEY root, const wchar_t* keyPath) {
     if (!key) return std::nullopt;
     return ReadRegKeyStamp(key.Get());
 }
+
+}  // namespace veltrane

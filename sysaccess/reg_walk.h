@@ -11,6 +11,8 @@
 
 #include "sysaccess/run_context.h"
 
+namespace veltrane {
+
 using StringList = std::vector<std::wstring>;
 using RegPairList = std::vector<std::pair<std::wstring, std::wstring>>;  // (key path, value name)
 
@@ -172,3 +174,5 @@ struct RegKeyStamp {
 // Nothing when the key cannot be opened or asked.
 std::optional<RegKeyStamp> ReadRegKeyStamp(HKEY key);
 std::optional<RegKeyStamp> ReadRegKeyStamp(HKEY root, const wchar_t* keyPath);
+
+}  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "sysaccess/registry_keys.h"
 
+namespace veltrane {
+
 RegKey OpenRegKey(HKEY root, const wchar_t* keyPath, REGSAM access) {
     HKEY key = nullptr;
     return RegKey(RegOpenKeyExW(root, keyPath, 0, access, &key) == ERROR_SUCCESS ? key : nullptr);
@@ -29,3 +31,5 @@ std::vector<std::wstring> ListSubKeyNames(HKEY key) {
     }
     return names;
 }
+
+}  // namespace veltrane

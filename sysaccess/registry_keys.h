@@ -7,6 +7,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 // The key opened with `access`; an empty owner when it cannot be opened.
 RegKey OpenRegKey(HKEY root, const wchar_t* keyPath, REGSAM access);
 // The key opened with whatever access the user is granted: a key that grants
@@ -18,3 +20,5 @@ RegKey CreateRegKeyAsGranted(HKEY root, const wchar_t* keyPath);
 // The names of the keys directly below `key`, in the registry's order. A name
 // longer than a key name may be is passed over; any other failure ends the list.
 std::vector<std::wstring> ListSubKeyNames(HKEY key);
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace veltrane {
+
 extern "C" {
 NTSTATUS NTAPI NtQueryKey(HANDLE key, int informationClass, void* information, ULONG length,
                           ULONG* resultLength);
@@ -83,3 +85,5 @@ std::optional<std::wstring> TryReadRegKeyName(HKEY key) {
     return std::wstring(reinterpret_cast<const wchar_t*>(buffer.data() + 1),
                         buffer[0] / sizeof(wchar_t));
 }
+
+}  // namespace veltrane

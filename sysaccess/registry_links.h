@@ -25,6 +25,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 // The reason shown for a link key a clean left.
 inline constexpr wchar_t kRegistryLinkLeft[] =
     L"This key is a registry link: it was left, and so was the key it points to.";
@@ -67,3 +69,5 @@ struct [[nodiscard]] OpenedRegKey {
 // asked through its handle; nothing for a root or when it cannot be read.
 // Two opens of one path that give two names went through a link.
 [[nodiscard]] std::optional<std::wstring> TryReadRegKeyName(HKEY key);
+
+}  // namespace veltrane

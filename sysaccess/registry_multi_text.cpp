@@ -4,6 +4,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/reg_multi_text.h"
 
+namespace veltrane {
+
 RegMultiText ReadRegMultiText(HKEY root, const std::wstring& keyPath, const wchar_t* name) {
     RegMultiText result;
     RegKey key;
@@ -52,3 +54,5 @@ RegWriteOutcome WriteRegMultiText(HKEY root, const std::wstring& keyPath, const 
         if (!text.empty()) texts.push_back(text);
     return WriteRegMultiText(key.Get(), name, texts);
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 
 #include "sysaccess/reg_multi_text.h"
 
+namespace veltrane {
+
 struct [[nodiscard]] RegMultiText {
     enum class Kind {
         kRead,       // `strings` holds the list
@@ -28,3 +30,5 @@ RegMultiText ReadRegMultiText(HKEY root, const std::wstring& keyPath, const wcha
 [[nodiscard]] RegWriteOutcome WriteRegMultiText(HKEY root, const std::wstring& keyPath,
                                                 const wchar_t* name,
                                                 const std::vector<std::wstring>& strings);
+
+}  // namespace veltrane

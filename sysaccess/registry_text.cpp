@@ -5,6 +5,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 // A value that another program rewrites while we read it is asked for again,
@@ -63,3 +65,5 @@ bool ReadBoundedRegText(HKEY key, const wchar_t* name, std::wstring& text, DWORD
     text = std::move(value.text);
     return true;
 }
+
+}  // namespace veltrane

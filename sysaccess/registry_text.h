@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace veltrane {
+
 enum class [[nodiscard]] RegTextRead {
     kRead,     // the value exists; its type and (for the types asked for) its text are set
     kMissing,  // no such value, or no such key
@@ -34,3 +36,5 @@ RegTextRead ReadRegText(HKEY root, const wchar_t* keyPath, const wchar_t* name, 
 // Any type's data taken as text, for a value of at most `largest` bytes; false
 // when the value is missing, cannot be read or is larger.
 bool ReadBoundedRegText(HKEY key, const wchar_t* name, std::wstring& text, DWORD largest);
+
+}  // namespace veltrane

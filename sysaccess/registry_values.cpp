@@ -3,6 +3,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/registry_keys.h"
 
+namespace veltrane {
+
 bool ReadRegDword(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD& value) {
     const RegKey key = OpenRegKey(root, keyPath, KEY_READ);
     if (!key) return false;
@@ -78,3 +80,5 @@ RegValueSealRead ReadRegValueSeal(HKEY key, const wchar_t* name) {
     read.error = ERROR_MORE_DATA;  // it kept growing
     return read;
 }
+
+}  // namespace veltrane

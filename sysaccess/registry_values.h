@@ -8,6 +8,8 @@
 #include <optional>
 #include <vector>
 
+namespace veltrane {
+
 // True only when the value exists and is a REG_DWORD.
 bool ReadRegDword(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD& value);
 // Writes into a key that already exists; a missing key is not created.
@@ -43,3 +45,5 @@ struct [[nodiscard]] RegValueSealRead {
 };
 // The seal of a value of the open key, which needs KEY_QUERY_VALUE.
 [[nodiscard]] RegValueSealRead ReadRegValueSeal(HKEY key, const wchar_t* name);
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 // rows, exclusions, the age limit). A running plug-in provides it.
 #include "sysaccess/item_ref.h"
 
+namespace veltrane {
+
 class IRunContext {
 public:
     virtual bool IsCancelled() const = 0;
@@ -26,3 +28,5 @@ inline bool IsCancelled(const IRunContext* context) {
 inline KeepVerdict MayRemove(const IRunContext* context, const ItemRef& item) {
     return context != nullptr ? context->MayRemove(item) : KeepVerdict{};
 }
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_text.h"
 
+namespace veltrane {
+
 namespace {
 
 // The longest name a registry value may have.
@@ -204,3 +206,5 @@ bool MayWriteKey(HKEY root, const std::wstring& keyPath) {
     }
     return status == ERROR_SUCCESS;
 }
+
+}  // namespace veltrane

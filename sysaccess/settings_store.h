@@ -13,6 +13,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/registry_keys.h"
 
+namespace veltrane {
+
 class CRegistryProperty {
 public:
     enum Error : DWORD {
@@ -165,5 +167,7 @@ inline constexpr wchar_t kOptionsKey[] = L"SOFTWARE\\Veltrane\\Options";
 inline constexpr wchar_t kPluginsKey[] = L"SOFTWARE\\Veltrane\\Plugins";
 inline constexpr wchar_t kRunKey[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kRunValue[] = L"Veltrane";
+
+}  // namespace veltrane
 
 #include "sysaccess/settings_store.inl"

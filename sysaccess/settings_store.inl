@@ -1,5 +1,7 @@
 // Template members of CStorableMap; included by settings_store.h.
 
+namespace veltrane {
+
 template <typename InnerMap>
 SettingsOutcome CStorableMap<InnerMap>::Load() {
     RegKey key;
@@ -52,3 +54,5 @@ const UnreadableValues& CStorableMap<InnerMap>::Unreadable(const std::wstring& s
     const auto found = unreadable_.find(subKey);
     return found == unreadable_.end() ? kNone : found->second;
 }
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 SqliteStatus StatusOf(sqlite3* db, int code) {
@@ -267,3 +269,5 @@ SqliteStatus CheckSqliteFile(const std::wstring& path) {
                 L"header says)"};
     return {};
 }
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
+namespace veltrane {
+
 struct [[nodiscard]] SqliteStatus {
     int code = 0;          // SQLite's result code; 0 (SQLITE_OK) on success
     std::wstring message;  // SQLite's message for the failure, empty on success
@@ -115,3 +117,5 @@ private:
 // for writing: SQLite would take an empty file for an empty database and
 // write one, and a truncated one could be changed before the damage shows.
 [[nodiscard]] SqliteStatus CheckSqliteFile(const std::wstring& path);
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+namespace veltrane {
+
 std::string ToUtf8(std::wstring_view text) {
     if (text.empty()) return {};
     int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr,
@@ -72,3 +74,5 @@ bool StartsWith(std::wstring_view text, std::wstring_view prefix) {
 bool EndsWith(std::wstring_view text, std::wstring_view suffix) {
     return text.size() >= suffix.size() && text.substr(text.size() - suffix.size()) == suffix;
 }
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 std::string ToUtf8(std::wstring_view text);
 std::wstring FromUtf8(std::string_view text);
 std::wstring FromCodePage(std::string_view text, unsigned codePage);
@@ -16,3 +18,5 @@ std::wstring EscapeHtml(std::wstring_view text);
 
 bool StartsWith(std::wstring_view text, std::wstring_view prefix);
 bool EndsWith(std::wstring_view text, std::wstring_view suffix);
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include <type_traits>
 #include <utility>
 
+namespace veltrane {
+
 // Traces "<where>: stopped by an exception: <what>".
 void TraceThrownAtThreadEntry(const wchar_t* where, const char* what) noexcept;
 
@@ -22,3 +24,5 @@ auto CatchAtThreadEntry(const wchar_t* where, Body&& body, Fallback&& fallback) 
     }
     return std::forward<Fallback>(fallback)();
 }
+
+}  // namespace veltrane

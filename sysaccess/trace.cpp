@@ -11,6 +11,8 @@
 #include "sysaccess/text.h"
 #include "sysaccess/thread_entry.h"
 
+namespace veltrane {
+
 namespace {
 
 std::mutex& TraceFileLock() {
@@ -48,3 +50,5 @@ void TraceThrownAtThreadEntry(const wchar_t* where, const char* what) noexcept {
         // Tracing needs memory; a thread that ran out of it still ends quietly.
     }
 }
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 
 #include "sysaccess/file_identity.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr DWORD kFirstBufferSize = 0x10000;
@@ -56,3 +58,5 @@ UrlEntryDeletion DeleteUrlCacheEntryOf(const std::wstring& url) {
     if (IsNotFoundError(error)) return {UrlEntryDeletion::Kind::kGone, error};
     return {UrlEntryDeletion::Kind::kFailed, error};
 }
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 struct UrlCacheFindTraits {
     using Type = HANDLE;
     static Type Invalid() { return nullptr; }
@@ -52,3 +54,5 @@ struct [[nodiscard]] UrlEntryDeletion {
 };
 // Deletes the entry of that URL (and the file WinInet holds for it).
 [[nodiscard]] UrlEntryDeletion DeleteUrlCacheEntryOf(const std::wstring& url);
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // A reply comes from the page: anything but a true "ok" is a failure, never a throw.
@@ -55,3 +57,5 @@ std::unique_ptr<IHtmlElement> CBridgeDocument::GetElementById(const std::wstring
     if (handle == reply->end() || !handle->is_number_integer()) return nullptr;
     return std::make_unique<CBridgeElement>(link_, handle->get<int64_t>(), generation);
 }
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 #include "engine/html_element.h"
 #include "ui/page_link.h"
 
+namespace veltrane {
+
 class CBridgeElement : public IHtmlElement {
 public:
     CBridgeElement(std::shared_ptr<CPageLink> link, int64_t handle, unsigned generation);
@@ -34,3 +36,5 @@ public:
 private:
     std::shared_ptr<CPageLink> link_;
 };
+
+}  // namespace veltrane

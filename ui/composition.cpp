@@ -5,6 +5,8 @@
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 const wchar_t* const kLayoutFiles[] = {L"layout_normal.html", L"layout_scan.html",
@@ -213,3 +215,5 @@ bool CComposition::AnyPluginChecked() const {
         if (plugin->IsEnabled()) return true;
     return false;
 }
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 
 #include "engine/kernel.h"
 
+namespace veltrane {
+
 class CComposition {
 public:
     explicit CComposition(CKernel& kernel) : kernel_(kernel) {}
@@ -43,3 +45,5 @@ private:
     CKernel& kernel_;
     IHtmlDocument* document_ = nullptr;
 };
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "ui/open_url.h"
 #include "ui/urls.h"
 
+namespace veltrane {
+
 std::wstring GetFileVersionText(const std::wstring& path) {
     static std::wstring cachedPath;
     static std::wstring cachedText;
@@ -57,3 +59,5 @@ void CDlgAbout::OnDocumentComplete(bool reattached) {
     if (auto place = document->GetElementById(L"PlaceForOk"))
         place->SetInnerHtml(ReadPage(L"html/" + language_ + L"/btn_close.html"));
 }
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 
 #include "ui/dlg_base.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kAboutPage[] = L"Common\\about_layout.html";
 
 class CDlgAbout : public CDlgBase {
@@ -23,3 +25,5 @@ private:
 std::wstring GetFileVersionText(const std::wstring& path);
 // The same for the running program.
 std::wstring GetProgramVersionText();
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "ui/open_url.h"
 #include "ui/web_host.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"VeltraneHtmlDialog";
@@ -268,3 +270,5 @@ void CDlgBase::Destroy() {
     if (window_) DestroyWindow(window_);
     window_ = nullptr;
 }
+
+}  // namespace veltrane

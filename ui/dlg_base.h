@@ -14,6 +14,8 @@
 #include "ui/page_link.h"
 #include "ui/window_thunk.h"
 
+namespace veltrane {
+
 class CDlgBase {
 public:
     // `pageName` is the page's path below "html", with backslashes.
@@ -103,3 +105,5 @@ private:
     bool ended_ = false;
     INT_PTR result_ = IDCANCEL;
 };
+
+}  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "ui/dlg_error.h"
 
+namespace veltrane {
+
 CDlgError::CDlgError(CDlgBase* owner) : CDlgBase(kErrorPage, L"Loading..", owner) {
     BindEvent(L"btn_close", PageEventKind::kClick, [this](const PageEvent&) { Hide(); });
 }
@@ -40,3 +42,5 @@ void CDlgError::OnDocumentComplete(bool reattached) {
     ready_ = true;
     Refresh();
 }
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 
 #include "ui/dlg_base.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kErrorPage[] = L"DlgError.htm";
 
 class CDlgError : public CDlgBase {
@@ -27,3 +29,5 @@ private:
     std::wstring reason_;
     bool ready_ = false;
 };
+
+}  // namespace veltrane

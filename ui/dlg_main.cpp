@@ -15,6 +15,8 @@
 #include "ui/resource_ids.h"
 #include "ui/urls.h"
 
+namespace veltrane {
+
 namespace {
 
 // Shows the start-up notices and the welcome dialog in the first page once
@@ -107,14 +109,14 @@ void CDlgMain::ShowItemError(const std::wstring& title, const std::wstring& reas
 }
 
 void CDlgMain::ShowRebootNotice() {
-    ::ShowNotice(
+    veltrane::ShowNotice(
         this,
         ResourceString(IDS_REBOOT_NOTICE, L"Please reboot system to complete cleanup process."),
         ResourceString(IDS_TITLE, kMainWindowTitle), MB_ICONINFORMATION);
 }
 
 void CDlgMain::ShowNotice(const std::wstring& text) {
-    ::ShowNotice(this, text, ResourceString(IDS_TITLE, kMainWindowTitle),
+    veltrane::ShowNotice(this, text, ResourceString(IDS_TITLE, kMainWindowTitle),
                  MB_OK | MB_ICONEXCLAMATION);
 }
 
@@ -140,14 +142,14 @@ void CDlgMain::ShowDeferredCheck() {
     // A notice has room for a few lines; the unattended output lists them all.
     std::wstring text = DeferredCheckText(*check, 15);
     if (check->Count(DeferredState::kStillThere) == 0) {
-        ::ShowNotice(this, text, title, MB_OK | MB_ICONINFORMATION);
+        veltrane::ShowNotice(this, text, title, MB_OK | MB_ICONINFORMATION);
         return;
     }
     text += L"\n\nSchedule the items still there for deletion at the next restart again?";
-    if (::ShowNotice(this, text, title, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
+    if (veltrane::ShowNotice(this, text, title, MB_YESNO | MB_ICONQUESTION) != IDYES) return;
     const size_t scheduled = ScheduleStillThereAgain(kernel_.GetUserHome(), *check);
     if (scheduled < check->Count(DeferredState::kStillThere))
-        ::ShowNotice(this,
+        veltrane::ShowNotice(this,
                      std::to_wstring(scheduled) +
                          L" of the items were scheduled again; the others changed since the "
                          L"check or could not be scheduled.",
@@ -360,3 +362,5 @@ void CDlgMain::OnPluginDescription(const PageEvent& event) {
     std::unique_ptr<IHtmlElement> area = GetDocument()->GetElementById(L"InfoArea");
     if (plugin && area) plugin->ShowDescription(*area);
 }
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 #include "ui/system_tray.h"
 #include "ui/window_handle_block.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kMainWindowTitle[] = L"Veltrane";
 inline constexpr wchar_t kMainPage[] = L"Common\\layout.html";
 
@@ -89,3 +91,5 @@ private:
 
 // Puts the check mark on the tray menu's "Restore" while the window is shown.
 void CheckRestoreItem(HMENU menu, bool shown);
+
+}  // namespace veltrane

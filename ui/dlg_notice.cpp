@@ -3,6 +3,8 @@
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
+namespace veltrane {
+
 namespace {
 
 struct Button {
@@ -89,3 +91,5 @@ int ShowNotice(CDlgBase* owner, const std::wstring& text, const std::wstring& ti
     Trace(L"Notice without a page: %ls\n", text.c_str());
     return MessageBoxW(owner ? owner->GetSafeHwnd() : nullptr, text.c_str(), title.c_str(), type);
 }
+
+}  // namespace veltrane

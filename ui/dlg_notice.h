@@ -8,6 +8,8 @@
 
 #include "ui/dlg_base.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kNoticePage[] = L"DlgNotice.htm";
 
 class CDlgNotice : public CDlgBase {
@@ -29,3 +31,5 @@ private:
 // Shows a notice the user must answer: in the owner's page while one is
 // attached, else as the system's message box. Returns what MessageBoxW would.
 int ShowNotice(CDlgBase* owner, const std::wstring& text, const std::wstring& title, UINT type);
+
+}  // namespace veltrane

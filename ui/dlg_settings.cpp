@@ -6,6 +6,8 @@
 #include "sysaccess/reg_format.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 std::optional<std::wstring> AttributeOf(const PageEvent& event, const wchar_t* name) {
@@ -249,3 +251,5 @@ void CDlgSettings::OnOk() {
     }
     EndDialog(IDOK);
 }
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "engine/rule_matches.h"
 #include "ui/dlg_base.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kSettingsPage[] = L"DlgSettings.htm";
 
 class CDlgSettings : public CDlgBase {
@@ -45,3 +47,5 @@ std::wstring RuleMatchesHtml(const ExclusionRule& rule, const RuleMatches& match
 
 // A check box's "checked" attribute as a boolean; nothing when it is not one.
 std::optional<bool> ParseCheckedAttribute(const std::optional<std::wstring>& value);
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include "ui/open_url.h"
 #include "ui/urls.h"
 
+namespace veltrane {
+
 CDlgWelcome::CDlgWelcome(CDlgBase* owner, CKernel& kernel)
     : CDlgBase(kWelcomePage, L"Veltrane", owner), kernel_(kernel) {
     BindEvent(L"btn_Begin", PageEventKind::kClick, [this](const PageEvent&) { OnBegin(); });
@@ -25,3 +27,5 @@ void CDlgWelcome::OnBegin() {
     if (!kernel_.SetOptions(options).Done()) Trace(L"The welcome choice could not be stored\n");
     EndDialog(IDOK);
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include "engine/kernel.h"
 #include "ui/dlg_base.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kWelcomePage[] = L"DlgWelcome.htm";
 
 class CDlgWelcome : public CDlgBase {
@@ -20,3 +22,5 @@ private:
     CKernel& kernel_;
     bool dontShow_ = false;
 };
+
+}  // namespace veltrane

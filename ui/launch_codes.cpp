@@ -4,6 +4,8 @@
 
 #include <bcrypt.h>
 
+namespace veltrane {
+
 std::string NewRandomKey() {
     unsigned char bytes[16] = {};
     if (!BCRYPT_SUCCESS(
@@ -37,3 +39,5 @@ std::optional<std::string> CLaunchCodes::Exchange(std::string_view code) {
     }
     return std::nullopt;
 }
+
+}  // namespace veltrane

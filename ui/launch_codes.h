@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 // 128 random bits as 32 lower-case hex digits; empty when the system gives none.
 std::string NewRandomKey();
 
@@ -31,3 +33,5 @@ private:
     std::mutex lock_;
     std::deque<Code> codes_;
 };
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "sysaccess/thread_entry.h"
 #include "sysaccess/trace.h"
 
+namespace veltrane {
+
 namespace {
 
 // Internet Explorer may take long to start, or never answer (under Wine it has
@@ -92,3 +94,5 @@ bool OpenWithShell(const std::wstring& url) {
     return reinterpret_cast<INT_PTR>(
                ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
+namespace veltrane {
+
 namespace {
 
 const char* EventName(PageEventKind kind) {
@@ -119,3 +121,5 @@ nlohmann::json CPageLink::ListenMessage() const {
         events[EventName(binding.kind)].push_back(ToUtf8(binding.id));
     return {{"t", "listen"}, {"events", events}};
 }
+
+}  // namespace veltrane

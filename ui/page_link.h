@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 // lParam: a PageEvent the receiver deletes.
 inline constexpr UINT kPageEventMessage = WM_APP + 0x50;
 
@@ -83,3 +85,5 @@ private:
     uint64_t nextSequence_ = 1;
     std::map<uint64_t, std::promise<std::optional<nlohmann::json>>> pending_;
 };
+
+}  // namespace veltrane

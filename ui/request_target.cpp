@@ -7,6 +7,8 @@
 
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 int HexValue(char c) {
@@ -228,3 +230,5 @@ std::string ContentPolicy(std::string_view host, std::string_view runPath) {
            "/socket; frame-src 'self'; frame-ancestors 'self'; base-uri 'none'; "
            "form-action 'none'";
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 // Where a request target leads below the served folder.
 enum class RequestPath { kFile, kSocket, kForbidden };
 // On kFile, `relative` is the file's path below the folder, with backslashes.
@@ -32,3 +34,5 @@ std::string InjectBridge(std::string page, std::string_view runPath);
 // our own only, no inline script, style or handler, and no connection but
 // the page socket at `host` (the request's own, checked Host).
 std::string ContentPolicy(std::string_view host, std::string_view runPath);
+
+}  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "ui/system_tray.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"VeltraneTrayWindow";
@@ -124,3 +126,5 @@ LRESULT CSystemTray::OnWindowMessage(HWND window, UINT message, WPARAM wParam, L
         AddIcon();
     return DefWindowProcW(window, message, wParam, lParam);
 }
+
+}  // namespace veltrane

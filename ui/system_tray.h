@@ -11,6 +11,8 @@
 
 #include "ui/window_thunk.h"
 
+namespace veltrane {
+
 class CSystemTray {
 public:
     // The notification message the icon sends to the tray's own window.
@@ -55,3 +57,5 @@ private:
     // taskbar comes back after a failed add or a new taskbar.
     bool wanted_ = false;
 };
+
+}  // namespace veltrane

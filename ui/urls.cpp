@@ -9,6 +9,8 @@
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 bool IsBlank(char c) {
@@ -64,3 +66,5 @@ bool LoadUrls(const std::wstring& path, const UrlsProblemSink& report) {
     report(kUrlsFileCorrupted);
     return false;
 }
+
+}  // namespace veltrane

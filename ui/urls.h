@@ -3,6 +3,8 @@
 #include <functional>
 #include <string>
 
+namespace veltrane {
+
 // Empty until LoadUrls has found them.
 inline std::wstring SITE_URL;
 inline std::wstring UPDATES_URL;
@@ -18,3 +20,5 @@ using UrlsProblemSink = std::function<void(const std::wstring& text)>;
 // `report`. True only when all three keys were found; values found stay set
 // either way.
 bool LoadUrls(const std::wstring& path, const UrlsProblemSink& report);
+
+}  // namespace veltrane

@@ -17,6 +17,8 @@
 #include "ui/launch_codes.h"
 #include "ui/request_target.h"
 
+namespace veltrane {
+
 namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
@@ -511,3 +513,5 @@ void CWebHost::Unregister(const std::shared_ptr<CPageLink>& link) {
     auto found = impl_->links.find(link->GetId());
     if (found != impl_->links.end() && found->second == link) impl_->links.erase(found);
 }
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 
 #include "ui/page_link.h"
 
+namespace veltrane {
+
 class CWebHost {
 public:
     CWebHost();
@@ -58,3 +60,5 @@ private:
 };
 
 inline constexpr char kMainDialogId[] = "main";
+
+}  // namespace veltrane

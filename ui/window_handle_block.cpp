@@ -2,6 +2,8 @@
 
 #include <cstdint>
 
+namespace veltrane {
+
 CWindowHandleBlock::~CWindowHandleBlock() {
     if (view_) UnmapViewOfFile(view_);
 }
@@ -19,3 +21,5 @@ bool CWindowHandleBlock::Publish(HWND window) {
         static_cast<uint32_t>(reinterpret_cast<uintptr_t>(window));
     return true;
 }
+
+}  // namespace veltrane

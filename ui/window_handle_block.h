@@ -5,6 +5,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kWindowHandleBlockName[] = L"VeltraneMapKey_1_0";
 
 class CWindowHandleBlock {
@@ -23,3 +25,5 @@ private:
     UniqueHandle mapping_;
     void* view_ = nullptr;
 };
+
+}  // namespace veltrane

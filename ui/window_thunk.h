@@ -11,6 +11,8 @@
 // An owner that keeps OnWindowMessage private names the thunk its friend.
 #include <windows.h>
 
+namespace veltrane {
+
 template <typename Owner>
 class WindowThunk {
 public:
@@ -26,3 +28,5 @@ public:
         return owner->OnWindowMessage(window, message, wParam, lParam);
     }
 };
+
+}  // namespace veltrane

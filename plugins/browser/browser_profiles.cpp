@@ -12,6 +12,8 @@
 #include "sysaccess/path_route.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring KnownFolder(int csidl) {
@@ -311,3 +313,5 @@ std::optional<ProfileLink> FindProfileLink(const BrowserProfile& profile) {
 ProfileLock CheckProfileLock(const std::wstring& lockFile) {
     return IsFileInUse(lockFile) ? ProfileLock::kInUse : ProfileLock::kFree;
 }
+
+}  // namespace veltrane

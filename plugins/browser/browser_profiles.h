@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 struct BrowserProfile {
     std::wstring browser;      // "Google Chrome", "Brave Beta", "LibreWolf", ...
     std::wstring name;         // as the browser shows it, else the folder name
@@ -58,3 +60,5 @@ enum class ProfileLock { kFree, kInUse };
 // exclusive access then fails with a sharing violation. A missing lock file
 // (or any other failure to open it) means the browser does not hold it.
 ProfileLock CheckProfileLock(const std::wstring& lockFile);
+
+}  // namespace veltrane

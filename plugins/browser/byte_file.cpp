@@ -2,6 +2,8 @@
 
 #include "sysaccess/file_bytes.h"
 
+namespace veltrane {
+
 DWORD ReadByteFile(const std::wstring& path, std::string& bytes) {
     FileRead read = ReadFileBytes(path, kLargestByteFile);
     bytes = std::move(read.bytes);
@@ -30,3 +32,5 @@ std::wstring BytesToWide(std::string_view bytes) {
     for (size_t i = 0; i < bytes.size(); ++i) wide[i] = static_cast<unsigned char>(bytes[i]);
     return wide;
 }
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+namespace veltrane {
+
 // No profile file of these browsers comes near this size; a larger one is
 // not read at all rather than held in memory whole.
 inline constexpr long long kLargestByteFile = 256LL << 20;
@@ -22,3 +24,5 @@ std::vector<std::string_view> SplitLinesKeepingEnds(std::string_view bytes);
 std::string_view LineText(std::string_view line);
 // One byte, one character.
 std::wstring BytesToWide(std::string_view bytes);
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string_view>
 
+namespace veltrane {
+
 class ByteReader {
 public:
     explicit ByteReader(std::string_view data) : data_(data) {}
@@ -52,3 +54,5 @@ private:
     size_t pos_ = 0;
     bool ok_ = true;
 };
+
+}  // namespace veltrane

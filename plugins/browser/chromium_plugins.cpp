@@ -11,6 +11,8 @@
 #include "sysaccess/file_info.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 void CollectBookmarkUrls(const nlohmann::json& node, std::set<std::string>& urls, int depth) {
@@ -384,3 +386,5 @@ void CPlgChromiumSessions::ScanProfile(size_t index, const BrowserProfile& profi
     for (const wchar_t* name : {L"Current Session", L"Current Tabs", L"Last Session", L"Last Tabs"})
         AddFilesRow(index, 1, name, {profile.folder + name});
 }
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 
 #include "plugins/browser/profile_store_plugin.h"
 
+namespace veltrane {
+
 class CChromiumPlugin : public CProfileStorePlugin {
 public:
     using CProfileStorePlugin::CProfileStorePlugin;
@@ -71,3 +73,5 @@ protected:
 std::set<std::string> ReadChromiumBookmarks(const std::wstring& profileFolder);
 // The cookie database of a profile: Network\Cookies, else the older Cookies.
 std::wstring ChromiumCookieFile(const BrowserProfile& profile);
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include "plugins/browser/sqlite_clean.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 std::wstring CookieRowName(std::wstring_view host) {
     if (!host.empty() && host[0] == L'.') host.remove_prefix(1);
     if (host.substr(0, 4) == L"www.") host.remove_prefix(4);
@@ -37,3 +39,5 @@ SqliteStatus DeleteListedCookies(SqliteDb& db, std::string_view table, std::stri
                          "DROP TABLE temp.gone_cookies");
     return status;
 }
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "engine/cookie_keep_list.h"
 #include "sysaccess/sqlite_db.h"
 
+namespace veltrane {
+
 // What a clean did to the cookies filed under each report row.
 struct CookieTally {
     int deleted = 0;
@@ -26,3 +28,5 @@ std::wstring CookieRowName(std::wstring_view host);
 SqliteStatus DeleteListedCookies(SqliteDb& db, std::string_view table, std::string_view hostColumn,
                                  std::string_view listed, const CookieKeepList& keep,
                                  CookieTallies& tallies);
+
+}  // namespace veltrane

@@ -14,6 +14,8 @@
 #include "sysaccess/file_identity.h"
 #include "sysaccess/run_context.h"
 
+namespace veltrane {
+
 // One selected entry of the WinInet URL cache.
 struct UrlEntry {
     std::wstring url;        // the full entry name, as DeleteUrlCacheEntryW wants it
@@ -78,3 +80,5 @@ public:
 protected:
     ~IRunProgress() = default;
 };
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "engine/report_text.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kKeepPrefix[] = L"idKeep_";
@@ -218,3 +220,5 @@ void CDomainPlugin::CollectDomainErrors() {
             domain->error)
             errors.push_back(*domain->error);
 }
+
+}  // namespace veltrane

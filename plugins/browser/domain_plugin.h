@@ -8,6 +8,8 @@
 #include "engine/plugin.h"
 #include "plugins/browser/domain_info.h"
 
+namespace veltrane {
+
 class CDomainPlugin : public CPlugin {
 public:
     CDomainPlugin(CKernel& kernel, const PluginIdentity& identity);
@@ -79,3 +81,5 @@ private:
 
     PluginRun run_{*this};
 };
+
+}  // namespace veltrane

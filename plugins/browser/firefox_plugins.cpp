@@ -10,6 +10,8 @@
 #include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 
+namespace veltrane {
+
 namespace {
 
 SqliteStatus ThenIfTable(SqliteDb& db, SqliteStatus previous, std::string_view table,
@@ -432,3 +434,5 @@ void CPlgFirefoxSessions::ScanProfile(size_t index, const BrowserProfile& profil
                 nullptr);
     AddFilesRow(index, 1, L"sessionstore-backups", files);
 }
+
+}  // namespace veltrane

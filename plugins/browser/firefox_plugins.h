@@ -7,6 +7,8 @@
 // never touched; places.sqlite is never deleted whole.
 #include "plugins/browser/profile_store_plugin.h"
 
+namespace veltrane {
+
 class CFirefoxPlugin : public CProfileStorePlugin {
 public:
     using CProfileStorePlugin::CProfileStorePlugin;
@@ -86,3 +88,5 @@ SqliteStatus CleanFirefoxPlaces(SqliteDb& db, const ListedPlaces& listed);
 // The listed pages of favicons.sqlite, and the listed icons no page left shows.
 SqliteStatus CleanFirefoxFavicons(SqliteDb& db, const std::vector<int64_t>& pages,
                                   const std::vector<int64_t>& icons);
+
+}  // namespace veltrane

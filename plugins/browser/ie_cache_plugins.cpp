@@ -11,6 +11,8 @@
 #include "sysaccess/protected_places.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // The index WinInet keeps the History entries in: emptied through WinInet.
@@ -243,3 +245,5 @@ void CPlgIEHistory::FillDomainRow(std::wstring& row, const DomainInfo& domain) c
     ReplaceAll(row, L"#hitr#", std::to_wstring(domain.hitRateSum));
     ReplaceAll(row, L"#date#", FormatAccessDate(domain.lastAccess));
 }
+
+}  // namespace veltrane

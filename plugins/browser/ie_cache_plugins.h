@@ -8,6 +8,8 @@
 #include "plugins/browser/url_cache.h"
 #include "sysaccess/file_walk.h"
 
+namespace veltrane {
+
 class CIEUrlCachePlugin : public CDomainPlugin {
 public:
     CIEUrlCachePlugin(CKernel& kernel, const PluginIdentity& identity, UrlCacheKind kind);
@@ -93,3 +95,5 @@ private:
 // "07-Dec-26 00:15": the local time of a last access; before 1970 the
 // runtime's time 0 is shown.
 std::wstring FormatAccessDate(const FILETIME& time);
+
+}  // namespace veltrane

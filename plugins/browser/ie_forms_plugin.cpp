@@ -5,6 +5,8 @@
 #include "plugins/browser/protected_storage.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 CPlugin::Result CPlgIEFormsAutocomplete::Scan() {
     ClearDomains();
     ReadAutoCompleteItems(domains_, Run(), seals_);
@@ -41,3 +43,5 @@ void CPlgIEFormsAutocomplete::FillRow(std::wstring& row, const DomainInfo& domai
         row += line;
     }
 }
+
+}  // namespace veltrane

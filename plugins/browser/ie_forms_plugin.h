@@ -7,6 +7,8 @@
 #include "plugins/browser/domain_plugin.h"
 #include "plugins/browser/protected_storage.h"
 
+namespace veltrane {
+
 class CPlgIEFormsAutocomplete : public CDomainPlugin {
 public:
     using CDomainPlugin::CDomainPlugin;
@@ -24,3 +26,5 @@ private:
     mutable std::wstring itemScanPage_;
     mutable std::wstring itemCleanPage_;
 };
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "sysaccess/reg_format.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr uint64_t kTableMagic = 0xdb4775248b80fb57ULL;
@@ -409,3 +411,5 @@ LevelDbRead ReadLevelDb(const std::wstring& folder) {
     read.entries = std::move(versions).Live();
     return read;
 }
+
+}  // namespace veltrane

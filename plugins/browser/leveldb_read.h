@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 struct LevelDbValue {
     uint64_t size = 0;
     // The value itself only when short (a Session Storage map number, an
@@ -41,3 +43,5 @@ LevelDbRead ReadLevelDb(const std::wstring& folder);
 // for anything malformed) and LevelDB's masked CRC-32C of `data`.
 bool SnappyUncompress(std::string_view compressed, std::string& out);
 uint32_t LevelDbMaskedCrc(std::string_view data);
+
+}  // namespace veltrane

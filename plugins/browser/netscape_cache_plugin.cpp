@@ -3,6 +3,8 @@
 #include "plugins/browser/netscape_profiles.h"
 #include "plugins/standard/elim_action.h"
 
+namespace veltrane {
+
 CPlgNetscapeCache::CPlgNetscapeCache(CKernel& kernel, const PluginIdentity& identity)
     : CStandartPlugin(kernel, identity, kFiles) {
     ProfileList profiles;
@@ -15,3 +17,5 @@ CPlgNetscapeCache::CPlgNetscapeCache(CKernel& kernel, const PluginIdentity& iden
         AddFileEntry(folder + L"Cache.Trash\\", CElimAction::kFolderFiles, L"*.*");
     }
 }
+
+}  // namespace veltrane

@@ -4,7 +4,11 @@
 // the plug-in is made.
 #include "plugins/standard/standart_plugin.h"
 
+namespace veltrane {
+
 class CPlgNetscapeCache : public CStandartPlugin {
 public:
     CPlgNetscapeCache(CKernel& kernel, const PluginIdentity& identity);
 };
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include "engine/cookie_keep_list.h"
 #include "plugins/browser/domain_info.h"
 
+namespace veltrane {
+
 // The value of the first preference line that names `key`
 // (user_pref("key", "value");), or nothing.
 [[nodiscard]] std::optional<std::wstring> ReadPrefValue(const std::wstring& file,
@@ -37,3 +39,5 @@ bool DeleteNetscapeForms(IRunProgress& run, std::optional<ItemError>& error);
 // file could not be rewritten.
 bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run,
                            const CookieKeepList& keep = CookieKeepList());
+
+}  // namespace veltrane

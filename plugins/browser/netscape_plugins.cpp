@@ -4,6 +4,8 @@
 #include "engine/statistics.h"
 #include "plugins/browser/netscape_files.h"
 
+namespace veltrane {
+
 CPlugin::Result CNetscapePlugin::Scan() {
     ClearDomains();
     bool read = ReadDomains();
@@ -56,3 +58,5 @@ CPlugin::Result CPlgNetscapeCookies::Fix() {
     // A file that could not be rewritten failed its rows: "finished with failures".
     return rewritten || !errors.empty() ? kDone : kFailed;
 }
+
+}  // namespace veltrane

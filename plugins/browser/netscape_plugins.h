@@ -5,6 +5,8 @@
 
 #include "plugins/browser/domain_plugin.h"
 
+namespace veltrane {
+
 class CNetscapePlugin : public CDomainPlugin {
 public:
     using CDomainPlugin::CDomainPlugin;
@@ -51,3 +53,5 @@ public:
 protected:
     bool ReadDomains() override;
 };
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 #include "plugins/browser/netscape_files.h"
 #include "plugins/browser/netscape_profiles.h"
 
+namespace veltrane {
+
 std::optional<std::wstring> ReadPrefValue(const std::wstring& file, const std::wstring& key) {
     std::string bytes;
     if (ReadByteFile(file, bytes) != ERROR_SUCCESS) return std::nullopt;
@@ -27,3 +29,5 @@ std::optional<std::wstring> PrefNamedProfileFile(const std::wstring& folder,
     if (!name || !IsPlainFileName(*name)) return std::nullopt;
     return folder + *name;
 }
+
+}  // namespace veltrane

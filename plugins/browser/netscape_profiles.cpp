@@ -7,6 +7,8 @@
 #include "sysaccess/file_walk.h"
 #include "sysaccess/registry_text.h"
 
+namespace veltrane {
+
 namespace {
 
 bool SpecialFolder(int csidl, std::wstring& path) {
@@ -102,3 +104,5 @@ bool IsPlainFileName(const std::wstring& name) {
     return !(base.size() == 4 && (base.starts_with(L"COM") || base.starts_with(L"LPT")) &&
              base[3] >= L'1' && base[3] <= L'9');
 }
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 using ProfileList = std::vector<std::wstring>;
 
 // Appends the salted folders of the Mozilla suite profiles (under the
@@ -28,3 +30,5 @@ bool IsPlainFileName(const std::wstring& name);
 // The Mozilla profiles, the Firefox ones when asked, then the Netscape 4
 // profile (possibly empty). Nothing when a finder fails.
 [[nodiscard]] std::optional<ProfileList> BuildProfileList(bool withFirefox);
+
+}  // namespace veltrane

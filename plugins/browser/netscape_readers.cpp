@@ -8,6 +8,8 @@
 #include "sysaccess/text.h"
 #include "sysaccess/trace.h"
 
+namespace veltrane {
+
 namespace {
 
 // Visits every non-empty profile folder with progress; `visit` returns false
@@ -146,3 +148,5 @@ bool GetNetscapeForms(DomainMap& domains, IRunProgress& run) {
         return true;
     });
 }
+
+}  // namespace veltrane

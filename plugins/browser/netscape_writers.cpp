@@ -4,6 +4,8 @@
 #include "plugins/browser/netscape_profiles.h"
 #include "sysaccess/file_delete.h"
 
+namespace veltrane {
+
 namespace {
 
 // What a cookie error's title says the entries are.
@@ -127,3 +129,5 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
     }
     return result;
 }
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "sysaccess/protected_places.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr int64_t kUnixEpochInFileTime = 116444736000000000LL;
@@ -537,3 +539,5 @@ void CProfileStorePlugin::CleanCookies(size_t index, const std::wstring& path,
         row->result = allKept ? DomainInfo::kKept : DomainInfo::kDeleted;
     }
 }
+
+}  // namespace veltrane

@@ -22,6 +22,8 @@
 #include "sysaccess/item_ref.h"
 #include "sysaccess/sqlite_db.h"
 
+namespace veltrane {
+
 class CProfileStorePlugin : public CDomainPlugin {
 public:
     using CDomainPlugin::CDomainPlugin;
@@ -182,3 +184,5 @@ FILETIME FromUnixMicroseconds(int64_t microseconds);
 FILETIME FromUnixSeconds(int64_t seconds);
 // Keeps the later of the row's last access and `time`.
 void NoteAccess(DomainInfo& row, const FILETIME& time);
+
+}  // namespace veltrane

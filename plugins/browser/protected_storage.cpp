@@ -16,6 +16,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_links.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kProviderKey[] = L"Software\\Microsoft\\Protected Storage System Provider\\";
@@ -280,3 +282,5 @@ bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run, const FormIt
     }
     return result;
 }
+
+}  // namespace veltrane

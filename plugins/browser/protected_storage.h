@@ -11,6 +11,8 @@
 #include "plugins/browser/domain_info.h"
 #include "sysaccess/registry_values.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kFormsItemType[] = L"e161255a-37c3-11d2-bcaa-00c04fd929db";
 
 struct ProtectedStorageKeys {
@@ -46,3 +48,5 @@ bool ReadAutoCompleteItems(DomainMap& domains, IRunProgress& run, FormItemSeals&
 // with the verdict in its `kept`. A domain whose every item stays is
 // ItemOutcome::kKept. True when every listed item key that was to go went.
 bool DeleteAutoCompleteItems(DomainMap& domains, IRunProgress& run, const FormItemSeals& seals);
+
+}  // namespace veltrane

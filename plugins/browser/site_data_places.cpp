@@ -14,6 +14,8 @@
 #include "sysaccess/path_route.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 const LevelDbEntries kNoEntries;
@@ -393,3 +395,5 @@ SiteData FindFirefoxSiteData(const BrowserProfile& profile) {
                      L"Local Storage (old)");
     return found;
 }
+
+}  // namespace veltrane

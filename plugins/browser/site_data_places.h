@@ -17,6 +17,8 @@
 #include "plugins/browser/browser_profiles.h"
 #include "plugins/browser/storage_origin.h"
 
+namespace veltrane {
+
 // One origin's data in one place.
 struct SitePiece {
     StorageOrigin origin;
@@ -58,3 +60,5 @@ SiteData FindFirefoxSiteData(const BrowserProfile& profile);
 // storage.sqlite, table `origin`; a clean drops the rows of the origins it
 // removed and has the list counted anew at the next start.
 inline constexpr wchar_t kFirefoxQuotaDatabase[] = L"storage.sqlite";
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "sysaccess/file_info.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // "IndexedDB", or "IndexedDB (http://example.com:8080)" for an origin that
@@ -336,3 +338,5 @@ void CPlgFirefoxSiteData::AfterClean(size_t index, const BrowserProfile& profile
         return step;
     });
 }
+
+}  // namespace veltrane

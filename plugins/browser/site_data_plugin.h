@@ -15,6 +15,8 @@
 #include "plugins/browser/profile_store_plugin.h"
 #include "plugins/browser/site_data_places.h"
 
+namespace veltrane {
+
 class CSiteDataPlugin : public CProfileStorePlugin {
 public:
     using CProfileStorePlugin::CProfileStorePlugin;
@@ -97,3 +99,5 @@ protected:
 private:
     std::map<size_t, int> quotaGroups_;
 };
+
+}  // namespace veltrane

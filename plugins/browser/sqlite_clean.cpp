@@ -4,6 +4,8 @@
 
 #include "sysaccess/path_route.h"
 
+namespace veltrane {
+
 namespace {
 
 // What a failure meant for the file, for the report.
@@ -152,3 +154,5 @@ SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
                              return insert.BindText(1, value);
                          });
 }
+
+}  // namespace veltrane

@@ -15,6 +15,8 @@
 
 #include "sysaccess/sqlite_db.h"
 
+namespace veltrane {
+
 using DatabaseWork = std::function<SqliteStatus(SqliteDb& db)>;
 
 // Opens the database at `path` for writing and runs `work` as one clean. A
@@ -48,3 +50,5 @@ SqliteStatus FillTempIdTable(SqliteDb& db, std::string_view name, const std::vec
 // A temporary table `name`(value TEXT PRIMARY KEY) filled with `values`.
 SqliteStatus FillTempTextTable(SqliteDb& db, std::string_view name,
                                const std::vector<std::string>& values);
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring Lower(std::wstring text) {
@@ -130,3 +132,5 @@ std::optional<StorageOrigin> OriginFromFirefoxFolder(std::wstring_view name) {
     }
     return MakeOrigin(scheme, host, port);
 }
+
+}  // namespace veltrane

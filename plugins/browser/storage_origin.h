@@ -9,6 +9,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 enum class OriginKind {
     kSite,       // a web site (http, https) or a local page (file): site data
     kExtension,  // an extension's own storage: never site data
@@ -38,3 +40,5 @@ struct StorageOrigin {
 // Firefox's folder names below storage\default: "://" and ":" are spelled
 // "+++", origin attributes follow a "^".
 [[nodiscard]] std::optional<StorageOrigin> OriginFromFirefoxFolder(std::wstring_view name);
+
+}  // namespace veltrane

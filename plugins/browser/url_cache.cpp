@@ -13,6 +13,8 @@
 #include "sysaccess/trace.h"
 #include "sysaccess/url_cache_entries.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr DWORD kKindBits = URLHISTORY_CACHE_ENTRY | COOKIE_CACHE_ENTRY;
@@ -277,3 +279,5 @@ CPlugin::Result DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRu
     }
     return CPlugin::kDone;
 }
+
+}  // namespace veltrane

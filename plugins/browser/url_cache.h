@@ -9,6 +9,8 @@
 #include "engine/plugin.h"
 #include "plugins/browser/domain_info.h"
 
+namespace veltrane {
+
 enum class UrlCacheKind : int { kHistory = 0, kCookies = 1, kFiles = 2 };
 
 // Done (an empty cache too), failed when the enumeration could not start or
@@ -46,3 +48,5 @@ std::wstring UrlCacheStoreFolder(UrlCacheKind kind);
 // Wine's cache matches patterns as case-sensitive prefixes and enumerates
 // every container for NULL; Windows takes the documented patterns.
 const wchar_t* UrlCachePattern(UrlCacheKind kind, bool onWine);
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr std::wstring_view kUnknownDomain = L"Unknown Domain";
@@ -85,3 +87,5 @@ std::wstring GetCookieEntryDomain(std::wstring_view name) {
     if (host.compare(0, 4, L"www.") == 0) host.erase(0, 4);
     return host;
 }
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 // "http://www.a.com/x" -> "a.com"; "file:///C:/x" -> "C:"; "res://x" -> "System";
 // no colon -> "Unknown Domain".
 std::wstring GetUrlDomain(std::wstring_view url);
@@ -16,3 +18,5 @@ std::wstring GetHistoryEntryDomain(std::wstring_view name);
 std::wstring GetCookieEntryDomain(std::wstring_view name);
 // "Cookie:user@www.host/path" -> "www.host": the host the cookie was set for.
 std::wstring GetCookieEntryHost(std::wstring_view name);
+
+}  // namespace veltrane

@@ -12,6 +12,8 @@
 #include "sysaccess/registry_links.h"
 #include "sysaccess/registry_values.h"
 
+namespace veltrane {
+
 namespace {
 
 // Explorer's list values are a few hundred bytes; anything far larger is
@@ -210,3 +212,5 @@ void CExplorerListPlugin::RemoveEmptiedTreeKeys() {
                             ItemError::kSystemMessage, removed.error, false);
     }
 }
+
+}  // namespace veltrane

@@ -14,6 +14,8 @@
 #include "plugins/explorer/readable_value.h"
 #include "plugins/standard/standart_plugin.h"
 
+namespace veltrane {
+
 class CExplorerListPlugin : public CStandartPlugin {
 public:
     CExplorerListPlugin(CKernel& kernel, const PluginIdentity& identity, ReportLayout reportLayout);
@@ -68,3 +70,5 @@ private:
     std::vector<EntryInfo> entryInfo_;
     std::vector<std::wstring> treeKeys_;  // below HKEY_CURRENT_USER, parents before their sub-keys
 };
+
+}  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "plugins/explorer/explorer_plugins.h"
 
+namespace veltrane {
+
 namespace {
 
 const HKEY HKCU = HKEY_CURRENT_USER;
@@ -56,3 +58,5 @@ CPlgShellBags::CPlgShellBags(CKernel& kernel, const PluginIdentity& identity)
         AddList(HKCU, std::wstring(shell) + L"Bags", Mode::kKeyTree, ValueLayout::kViewSettings);
     }
 }
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 // shell remembers views of.
 #include "plugins/explorer/explorer_list_plugin.h"
 
+namespace veltrane {
+
 class CPlgExplorerRecentDocs : public CExplorerListPlugin {
 public:
     CPlgExplorerRecentDocs(CKernel& kernel, const PluginIdentity& identity);
@@ -33,3 +35,5 @@ class CPlgShellBags : public CExplorerListPlugin {
 public:
     CPlgShellBags(CKernel& kernel, const PluginIdentity& identity);
 };
+
+}  // namespace veltrane

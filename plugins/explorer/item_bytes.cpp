@@ -4,6 +4,8 @@
 
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 ItemBytes ItemBytes::Part(size_t offset, size_t size) const {
     if (offset >= bytes_.size()) return {};
     return ItemBytes(bytes_.subspan(offset, std::min(size, bytes_.size() - offset)));
@@ -71,3 +73,5 @@ std::optional<size_t> ItemBytes::Find(uint32_t signature, size_t from) const {
         if (*Dword(i) == signature) return i;
     return std::nullopt;
 }
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include <span>
 #include <string>
 
+namespace veltrane {
+
 class ItemBytes {
 public:
     ItemBytes() = default;
@@ -36,3 +38,5 @@ public:
 private:
     std::span<const uint8_t> bytes_;
 };
+
+}  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "plugins/explorer/property_store.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr uint32_t kStoreVersion = 0x53505331;  // "1SPS"
@@ -40,3 +42,5 @@ std::optional<std::wstring> FindTextProperty(const ItemBytes& stores, const Prop
     }
     return std::nullopt;
 }
+
+}  // namespace veltrane

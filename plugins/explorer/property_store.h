@@ -10,6 +10,8 @@
 
 #include "plugins/explorer/item_bytes.h"
 
+namespace veltrane {
+
 struct PropertyKey {
     GUID formatId;
     uint32_t id;
@@ -19,3 +21,5 @@ struct PropertyKey {
 // it is not there or the stores are not well formed.
 [[nodiscard]] std::optional<std::wstring> FindTextProperty(const ItemBytes& stores,
                                                            const PropertyKey& key);
+
+}  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "plugins/explorer/readable_text.h"
 
+namespace veltrane {
+
 namespace {
 
 bool IsHighSurrogate(wchar_t c) { return c >= 0xD800 && c <= 0xDBFF; }
@@ -22,3 +24,5 @@ bool IsReadableText(std::wstring_view text) {
     }
     return true;
 }
+
+}  // namespace veltrane

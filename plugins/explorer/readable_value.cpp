@@ -7,6 +7,8 @@
 #include "plugins/explorer/shell_item_list.h"
 #include "plugins/explorer/user_assist_name.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kUnreadable[] = L"unreadable item";
@@ -98,3 +100,5 @@ std::wstring ShownValueText(ValueLayout layout, const std::wstring& name, std::w
     if (!IsListEntry(layout, name)) return readableName ? name : kUnreadable;
     return readableName ? name + L" (" + kUnreadable + L")" : kUnreadable;
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 // How Explorer lays out the data of a list's values.
 enum class ValueLayout {
     kText,           // text: a string value, or UTF-16 in a binary one (search terms)
@@ -36,3 +38,5 @@ std::wstring ShownValueText(ValueLayout layout, const std::wstring& name, std::w
 // The zero-terminated UTF-16 text at the start of `data`, readable as a
 // name; empty otherwise. `end` (optional) receives where it stopped.
 std::wstring LeadingText(const uint8_t* data, size_t size, size_t* end = nullptr);
+
+}  // namespace veltrane

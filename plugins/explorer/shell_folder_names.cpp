@@ -4,6 +4,8 @@
 
 #include "sysaccess/known_folders.h"
 
+namespace veltrane {
+
 namespace {
 
 struct ShellFolder {
@@ -109,3 +111,5 @@ std::wstring ShellFolderText(const GUID& id) {
 std::wstring ControlPanelCategoryName(uint32_t category) {
     return category < std::size(kControlPanelCategories) ? kControlPanelCategories[category] : L"";
 }
+
+}  // namespace veltrane

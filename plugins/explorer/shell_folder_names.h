@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <string>
 
+namespace veltrane {
+
 // What a report shows for a folder the shell names by `id` (a class id or a
 // known-folder id): the folder's path where it has one on this machine, else
 // its name. Empty for an id not known here.
@@ -14,3 +16,5 @@ std::wstring ShellFolderText(const GUID& id);
 
 // A Control Panel category's name; empty for a number not known here.
 std::wstring ControlPanelCategoryName(uint32_t category);
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "plugins/explorer/shell_folder_names.h"
 #include "sysaccess/registry_text.h"
 
+namespace veltrane {
+
 namespace {
 
 using Kind = ShellItemName::Kind;
@@ -196,3 +198,5 @@ ShellItemName NameOfShellItem(const ItemBytes& item) {
             return {};
     }
 }
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 
 #include "plugins/explorer/item_bytes.h"
 
+namespace veltrane {
+
 struct ShellItemName {
     enum class Kind {
         kUnknown,     // a kind of item this decoder does not read
@@ -21,3 +23,5 @@ struct ShellItemName {
 
 // `item` holds one item, its size field included.
 ShellItemName NameOfShellItem(const ItemBytes& item);
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 #include "plugins/explorer/readable_text.h"
 #include "plugins/explorer/shell_item.h"
 
+namespace veltrane {
+
 namespace {
 
 using Kind = ShellItemName::Kind;
@@ -67,3 +69,5 @@ std::wstring NameOfItemList(const uint8_t* data, size_t size) {
     }
     return IsReadableText(path) ? path : std::wstring();
 }
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+namespace veltrane {
+
 // Length in bytes of the well-formed item list at the start of `data`,
 // terminator included; 0 when there is none: no item at all, or an item
 // that runs past the end of the data.
@@ -16,3 +18,5 @@ size_t ItemListLength(const uint8_t* data, size_t size);
 // only an item of a kind it does not know is named by the shell. Empty when
 // the list is not well formed or any part of it is not readable.
 std::wstring NameOfItemList(const uint8_t* data, size_t size);
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "plugins/explorer/item_bytes.h"
 #include "sysaccess/known_folders.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr size_t kUseDataSize = 72;
@@ -65,3 +67,5 @@ std::wstring UserAssistUseText(const std::vector<uint8_t>& data) {
     if (!when.empty()) text += (text.empty() ? L"last on " : L", last on ") + when;
     return text;
 }
+
+}  // namespace veltrane

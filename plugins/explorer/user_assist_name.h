@@ -6,6 +6,8 @@
 #include <string_view>
 #include <vector>
 
+namespace veltrane {
+
 // Letters moved 13 places; everything else as it is. Its own inverse.
 std::wstring Rot13(std::wstring_view text);
 
@@ -22,3 +24,5 @@ bool IsUserAssistCounter(std::wstring_view program);
 // Windows 7 and later (run count at 4, last start at 60); empty for data of
 // another size or that holds neither.
 std::wstring UserAssistUseText(const std::vector<uint8_t>& data);
+
+}  // namespace veltrane

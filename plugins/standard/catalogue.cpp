@@ -3,6 +3,8 @@
 #include "engine/kernel.h"
 #include "sysaccess/os_version.h"
 
+namespace veltrane {
+
 namespace {
 
 const HKEY HKCU = HKEY_CURRENT_USER;
@@ -265,3 +267,5 @@ CPlgErrorReports::CPlgErrorReports(CKernel& kernel, const PluginIdentity& identi
     // The dumps Windows Error Reporting writes for programs that crashed.
     AddFileEntry(L"[PATH_KNOWN_LOCALAPPDATA]\\CrashDumps", Mode::kFolderFiles, L"*.dmp");
 }
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 // files. Each gets its id, category and weight from the plug-in list.
 #include "plugins/standard/standart_plugin.h"
 
+namespace veltrane {
+
 // Windows caches the Run list, so a clean of it completes only after a reboot.
 class CPlgRunHistory : public CStandartPlugin {
 public:
@@ -127,3 +129,5 @@ class CPlgErrorReports : public CStandartPlugin {
 public:
     CPlgErrorReports(CKernel& kernel, const PluginIdentity& identity);
 };
+
+}  // namespace veltrane

@@ -17,6 +17,8 @@
 #include "sysaccess/registry_links.h"
 #include "sysaccess/registry_text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kAllEntries[] = L"*.*";
@@ -718,3 +720,5 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
         SettleRegRecord(self, removed, errors);
     return true;
 }
+
+}  // namespace veltrane

@@ -17,6 +17,8 @@
 #include "sysaccess/reg_walk.h"
 #include "sysaccess/registry_values.h"
 
+namespace veltrane {
+
 struct FolderTreeListing;
 struct TreeRemoval;
 struct Removal;
@@ -138,3 +140,5 @@ private:
     CStandartPlugin& plugin_;
     std::wstring dots_;
 };
+
+}  // namespace veltrane

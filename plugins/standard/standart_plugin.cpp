@@ -3,6 +3,8 @@
 #include "engine/changed_since_scan.h"
 #include "engine/kernel.h"
 
+namespace veltrane {
+
 CStandartPlugin::CStandartPlugin(CKernel& kernel, const PluginIdentity& identity,
                                  ReportLayout reportLayout)
     : CPlugin(kernel, identity), reportLayout_(reportLayout), engine_(*this) {}
@@ -91,3 +93,5 @@ CleanSummary CStandartPlugin::GetCleanSummary() const {
 void CStandartPlugin::PostProgressNow(const std::wstring& text) {
     GetKernel().PostProgress(GetId(), text);
 }
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "engine/plugin.h"
 #include "plugins/standard/elim_action.h"
 
+namespace veltrane {
+
 class CStandartPlugin : public CPlugin {
 public:
     // The template family of the reports.
@@ -75,3 +77,5 @@ private:
     ReportLayout reportLayout_;
     CElimAction engine_;
 };
+
+}  // namespace veltrane

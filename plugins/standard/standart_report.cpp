@@ -6,6 +6,8 @@
 #include "plugins/standard/standart_plugin.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 using Records = CElimActionRecords;
@@ -310,3 +312,5 @@ ScanSummary CStandartPlugin::GetScanSummary() const {
         [&](const CElimAction::SRegRecord& record) { summary.items += ItemsOf(record); });
     return summary;
 }
+
+}  // namespace veltrane

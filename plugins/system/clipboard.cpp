@@ -5,6 +5,8 @@
 #include "engine/page_reader.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // Closes the clipboard when the scope ends, if it was opened.
@@ -117,3 +119,5 @@ ScanSummary CPlgClipboard::GetScanSummary() const {
     }
     return summary;
 }
+
+}  // namespace veltrane

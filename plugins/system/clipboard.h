@@ -6,6 +6,8 @@
 
 #include "engine/plugin.h"
 
+namespace veltrane {
+
 class CPlgClipboard : public CPlugin {
 public:
     struct FormatEntry {
@@ -27,3 +29,5 @@ private:
     std::vector<FormatEntry> formats_;
     bool cleanFailed_ = false;
 };
+
+}  // namespace veltrane

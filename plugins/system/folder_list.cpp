@@ -2,6 +2,8 @@
 
 #include "sysaccess/file_walk.h"
 
+namespace veltrane {
+
 StringList VisibleSubFolders(const std::wstring& folder) {
     StringList folders;
     unsigned count = 0;
@@ -14,3 +16,5 @@ StringList VisibleSubFolders(const std::wstring& folder) {
     }
     return visible;
 }
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kMsnAccountsKey[] = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings";
@@ -278,3 +280,5 @@ CleanSummary CPlgMessageHistory::GetCleanSummary() const {
     summary.freedBytes = freed;
     return summary;
 }
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "engine/plugin.h"
 #include "sysaccess/file_identity.h"
 
+namespace veltrane {
+
 class CPlgMessageHistory : public CPlugin {
 public:
     enum Messenger : int { kIcqLite = 0, kIcqPro = 1, kMsn = 2, kMessengerCount = 3 };
@@ -59,3 +61,5 @@ private:
 
     std::array<std::vector<HistoryFile>, kMessengerCount> lists_;
 };
+
+}  // namespace veltrane

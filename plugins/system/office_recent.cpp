@@ -19,6 +19,8 @@
 #include "sysaccess/registry_links.h"
 #include "sysaccess/registry_text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr int kLastIndex = 10;
@@ -343,3 +345,5 @@ CleanSummary CPlgMSOfficeRecUsed::GetCleanSummary() const {
     return CountRecentDocuments({&wordList_, &registryList_, &folderList_},
                                 CPlugin::GetCleanSummary());
 }
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include "engine/plugin.h"
 #include "plugins/system/recent_documents.h"
 
+namespace veltrane {
+
 class CPlgMSOfficeRecUsed : public CPlugin {
 public:
     CPlgMSOfficeRecUsed(CKernel& kernel, const PluginIdentity& identity);
@@ -32,3 +34,5 @@ private:
     RecentDocumentList registryList_;
     RecentDocumentList folderList_;  // the Office Recent folder's files
 };
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 std::wstring RecentDocument::ItemKeyText() const {
     if (!refusal.empty()) return {};
     if (!identity.path.empty()) return ItemKey(FileItemRef(identity.path));
@@ -109,3 +111,5 @@ void RemoveRecentFile(RecentDocument& record, CPlugin& plugin) {
     record.kept = std::move(row.kept);
     record.error = std::move(row.error);
 }
+
+}  // namespace veltrane

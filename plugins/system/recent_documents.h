@@ -14,6 +14,8 @@
 #include "sysaccess/file_identity.h"
 #include "sysaccess/item_ref.h"
 
+namespace veltrane {
+
 struct RecentDocument {
     std::wstring name;
     std::wstring shortcut;  // Windows recent documents only
@@ -65,3 +67,5 @@ void CollectRecentDocumentErrors(const RecentDocumentList& list, std::vector<Ite
 // program holds waits for the next start (the plug-in's reboot flag is set).
 // A refused row fails with its reason.
 void RemoveRecentFile(RecentDocument& record, CPlugin& plugin);
+
+}  // namespace veltrane

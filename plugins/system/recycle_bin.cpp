@@ -16,6 +16,8 @@
 #include "sysaccess/reg_security.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr UINT kQuietEmpty = SHERB_NOCONFIRMATION | SHERB_NOPROGRESSUI | SHERB_NOSOUND;
@@ -442,3 +444,5 @@ CleanSummary CPlgRecycleBin::GetCleanSummary() const {
     summary.freedBytes = freed;
     return summary;
 }
+
+}  // namespace veltrane

@@ -18,6 +18,8 @@
 #include "plugins/system/recycle_bin_shape.h"
 #include "sysaccess/reg_walk.h"  // StringList
 
+namespace veltrane {
+
 class CPlgRecycleBin : public CPlugin {
 public:
     // The bin the shell keeps apart from the drive's bin folders: under
@@ -82,3 +84,5 @@ private:
 // Roots of the fixed drives, in the order Windows lists them; false when
 // the drive list cannot be read.
 bool GetFixedDrives(StringList& roots);
+
+}  // namespace veltrane

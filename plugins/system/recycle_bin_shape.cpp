@@ -11,6 +11,8 @@
 #include "sysaccess/file_info.h"
 #include "sysaccess/path_join.h"
 
+namespace veltrane {
+
 namespace {
 
 enum class Generation {
@@ -366,3 +368,5 @@ bool HoldsUsersBin(const std::vector<std::wstring>& bins, const std::wstring& si
         return (!sid.empty() && EqualsNoCase(name, sid)) || EqualsNoCase(name, L"Recycled");
     });
 }
+
+}  // namespace veltrane

@@ -39,6 +39,8 @@
 #include "sysaccess/item_ref.h"
 #include "sysaccess/run_context.h"
 
+namespace veltrane {
+
 // One thing a bin holds, as the scan found it; the clean removes exactly it.
 struct BinItem {
     std::wstring path;   // the file or folder in the bin
@@ -83,3 +85,5 @@ bool ListDriveBins(const std::wstring& root, const IRunContext* run, DriveBins& 
 // Whether one of `bins` is the bin the shell keeps for the user of `sid`
 // (with the shared bin of Recycled, it is every user's).
 bool HoldsUsersBin(const std::vector<std::wstring>& bins, const std::wstring& sid);
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 
 #include "sysaccess/file_bytes.h"
 
+namespace veltrane {
+
 namespace {
 
 // Bounds-checked little-endian reads over one stretch of the file.
@@ -150,3 +152,5 @@ bool IsSoundShortcutFile(const std::wstring& path) {
     const FileRead read = ReadFileBytes(path, 1 << 20);
     return read.Done() && IsSoundShortcut(read.bytes);
 }
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 #include "sysaccess/known_folders.h"
 #include "sysaccess/protected_places.h"
 
+namespace veltrane {
+
 namespace {
 
 // An item list, freed with the shell's allocator.
@@ -163,3 +165,5 @@ ScanSummary CPlgWinRecUsed::GetScanSummary() const { return ScanSummary{list_.si
 CleanSummary CPlgWinRecUsed::GetCleanSummary() const {
     return CountRecentDocuments({&list_}, CPlugin::GetCleanSummary());
 }
+
+}  // namespace veltrane

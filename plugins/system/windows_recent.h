@@ -4,6 +4,8 @@
 #include "engine/plugin.h"
 #include "plugins/system/recent_documents.h"
 
+namespace veltrane {
+
 class CPlgWinRecUsed : public CPlugin {
 public:
     CPlgWinRecUsed(CKernel& kernel, const PluginIdentity& identity);
@@ -20,3 +22,5 @@ public:
 private:
     RecentDocumentList list_;
 };
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr DWORD kWordContext = 23;  // in-process, local and remote servers, in-process handlers
@@ -136,3 +138,5 @@ bool WordSession::Quit(bool passSaveChanges) {
     application_.Reset();
     return ok;
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 
 #include "sysaccess/com_owners.h"
 
+namespace veltrane {
+
 class WordSession {
 public:
     // The outcome of the last failed call: raised by Word itself (with its
@@ -44,3 +46,5 @@ private:
     bool haveSeparator_ = false;
     Failure failure_;
 };
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "sysaccess/registry_links.h"
 #include "sysaccess/registry_values.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kFeatureUsage[] =
@@ -72,3 +74,5 @@ bool CPlgFeatureUsage::ScanValues() {
     }
     return true;
 }
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 // The counters go, one value each; the keys and anything else in them stay.
 #include "plugins/windows/registry_rows_plugin.h"
 
+namespace veltrane {
+
 class CPlgFeatureUsage : public CRegistryRowsPlugin {
 public:
     CPlgFeatureUsage(CKernel& kernel, const PluginIdentity& identity);
@@ -12,3 +14,5 @@ public:
 protected:
     bool ScanValues() override;
 };
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include "plugins/browser/ie_cache_plugins.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 bool HasTime(const FILETIME& time) { return time.dwLowDateTime != 0 || time.dwHighDateTime != 0; }
@@ -151,3 +153,5 @@ void CGroupedRowsPlugin::FillTotals(std::wstring& totals) const {
     ReplaceAll(totals, L"#numit#", std::to_wstring(items));
     ReplaceAll(totals, L"#size#", FormatSize(bytes));
 }
+
+}  // namespace veltrane

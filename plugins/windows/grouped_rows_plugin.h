@@ -15,6 +15,8 @@
 #include "plugins/browser/domain_plugin.h"
 #include "sysaccess/item_ref.h"
 
+namespace veltrane {
+
 class CGroupedRowsPlugin : public CDomainPlugin {
 public:
     using CDomainPlugin::CDomainPlugin;
@@ -68,3 +70,5 @@ private:
     std::map<const DomainInfo*, ItemRef> items_;
     std::map<const DomainInfo*, KeepVerdict> kept_;
 };
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 
 #include <cwctype>
 
+namespace veltrane {
+
 namespace {
 
 std::optional<uint64_t> HexNumber(std::wstring_view digits) {
@@ -53,3 +55,5 @@ std::optional<unsigned> NumberAfter(std::wstring_view name, std::wstring_view pr
     }
     return number;
 }
+
+}  // namespace veltrane

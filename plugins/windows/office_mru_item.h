@@ -10,6 +10,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 struct OfficeMruItem {
     std::wstring path;
     FILETIME used = {};  // zero when the entry carries no time
@@ -23,3 +25,5 @@ struct OfficeMruItem {
 // N when `name` is `prefix` followed by a number and nothing else ("Item 12"
 // for "Item "); nothing otherwise.
 [[nodiscard]] std::optional<unsigned> NumberAfter(std::wstring_view name, std::wstring_view prefix);
+
+}  // namespace veltrane

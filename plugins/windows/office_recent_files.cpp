@@ -7,6 +7,8 @@
 #include "plugins/windows/office_mru_item.h"
 #include "sysaccess/reg_format.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kOffice[] = L"Software\\Microsoft\\Office";
@@ -130,3 +132,5 @@ std::vector<std::wstring> CPlgOfficeRecentFiles::NamesNow(const RowValue& value,
     }
     return {};  // gone since the scan
 }
+
+}  // namespace veltrane

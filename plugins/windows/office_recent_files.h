@@ -7,6 +7,8 @@
 // lists' keys and settings beside them stay.
 #include "plugins/windows/registry_rows_plugin.h"
 
+namespace veltrane {
+
 class CPlgOfficeRecentFiles : public CRegistryRowsPlugin {
 public:
     CPlgOfficeRecentFiles(CKernel& kernel, const PluginIdentity& identity);
@@ -21,3 +23,5 @@ private:
     enum class ListKind { kEntries, kNumbered };
     void ScanList(const std::wstring& keyPath, const std::wstring& label, ListKind kind);
 };
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_links.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kLinkOnPath[] =
@@ -156,3 +158,5 @@ CPlugin::Result CRegistryRowsPlugin::Fix() {
     read_.clear();
     return FinishClean();
 }
+
+}  // namespace veltrane

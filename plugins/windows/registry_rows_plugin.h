@@ -16,6 +16,8 @@
 #include "plugins/windows/grouped_rows_plugin.h"
 #include "sysaccess/registry_values.h"
 
+namespace veltrane {
+
 class CRegistryRowsPlugin : public CGroupedRowsPlugin {
 public:
     using CGroupedRowsPlugin::CGroupedRowsPlugin;
@@ -62,3 +64,5 @@ private:
     std::map<const DomainInfo*, std::vector<RowValue>> values_;
     KeyValuesCache read_;
 };
+
+}  // namespace veltrane

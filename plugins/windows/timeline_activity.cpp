@@ -5,6 +5,8 @@
 #include "sysaccess/known_folder_path.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // The platforms whose "application" names a program, the most readable first.
@@ -45,3 +47,5 @@ TimelinePayload ReadTimelinePayload(std::string_view payload) {
     return {FromUtf8(StringField(object, "appDisplayName")),
             FromUtf8(StringField(object, "displayText"))};
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+namespace veltrane {
+
 // The program, readable: its path (a known folder's id replaced by the
 // folder) or its application id; empty when AppId names none.
 std::wstring TimelineProgram(std::string_view appId);
@@ -16,3 +18,5 @@ struct TimelinePayload {
     std::wstring shown;        // "displayText"
 };
 TimelinePayload ReadTimelinePayload(std::string_view payload);
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 #include "sysaccess/known_folders.h"
 #include "sysaccess/path_route.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kDatabase[] = L"ActivitiesCache.db";
@@ -248,3 +250,5 @@ void CPlgWindowsTimeline::DeleteAtNextStart(const Account& account) {
         account.group, DomainInfo::kRebootNeeded,
         ItemError(ItemError::kFile, account.database, ItemError::kOwnText, 0, true, L"", kInUse));
 }
+
+}  // namespace veltrane

@@ -15,6 +15,8 @@
 #include "plugins/windows/grouped_rows_plugin.h"
 #include "sysaccess/sqlite_db.h"
 
+namespace veltrane {
+
 class CPlgWindowsTimeline : public CGroupedRowsPlugin {
 public:
     CPlgWindowsTimeline(CKernel& kernel, const PluginIdentity& identity);
@@ -54,3 +56,5 @@ private:
     std::vector<Account> accounts_;
     std::map<const DomainInfo*, RowNotes> notes_;
 };
+
+}  // namespace veltrane

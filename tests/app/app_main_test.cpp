@@ -12,6 +12,8 @@
 #include "support/scoped_no_browser.h"
 #include "support/test_files.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(CommandLine, ArgumentsAfterTheProgramName) {
@@ -116,3 +118,5 @@ TEST(StartUp, FromAnotherFolderFindsUrlsAndPagesBesideTheProgram) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 #include "engine/kernel.h"
 #include "support/test_registry.h"
 
+namespace veltrane {
+
 namespace {
 
 // The start order: the autostart sync stores "BootStartup" from the Run
@@ -66,3 +68,5 @@ TEST_F(Autostart, NoOrAnEmptyRunEntryTurnsTheOptionOff) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -14,6 +14,8 @@
 #include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kReports[] = L"C:\\VeltraneSelectionReports";
@@ -211,3 +213,5 @@ TEST(CleanSelection, TheAgeLimitLeavesNewerFilesUnlistedAndInPlace) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include "app/command_line.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(CommandLine, UsageErrorsNameWhatIsWrong) {
@@ -53,3 +55,5 @@ TEST(CommandLine, KeepTakesHostNamesForOneRun) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -19,6 +19,8 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 class FrontEnd : public testing::Test {
@@ -332,3 +334,5 @@ TEST_F(DeferredReport, ARunRefusedByTheRunLockLeavesTheRecord) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -16,6 +16,8 @@
 #include "sysaccess/settings_store.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kCookiePlugins[] =
@@ -116,3 +118,5 @@ TEST(UnreadableKeepList, EveryCookiePluginRefusesAndTheOthersStillClean) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

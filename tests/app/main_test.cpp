@@ -12,6 +12,8 @@
 #include "sysaccess/named_objects.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // Something else holds the run lock's name as another kind of object.
@@ -61,3 +63,5 @@ TEST(InstalledProgram, PrintsUsageErrorsAndValidJson) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

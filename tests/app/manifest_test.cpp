@@ -17,6 +17,8 @@
 #include "support/test_files.h"
 #include "sysaccess/com_owners.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kAsmV3[] = L"urn:schemas-microsoft-com:asm.v3";
@@ -148,3 +150,5 @@ TEST(Manifest, TellsWindowsTheLevelSystemsScalingPathsAndControls) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -19,6 +19,8 @@
 #include "sysaccess/reg_security.h"
 #include "test_run.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kOnly[] =
@@ -125,3 +127,5 @@ TEST_F(BrowserEndToEnd, CleanRemovesTheTracesAndKeepsTheRest) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -20,6 +20,8 @@
 #include "test_run.h"
 #include "url_cache_fixture.h"
 
+namespace veltrane {
+
 namespace {
 
 using IEPages = EmptyUrlCacheTest;
@@ -213,3 +215,5 @@ TEST_F(IECookieKeep, DomainWithSomeEntriesKeptIsCleanedOfTheRest) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

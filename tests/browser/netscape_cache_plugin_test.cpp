@@ -3,6 +3,8 @@
 #include "netscape_fixture.h"
 #include "plugin_harness.h"
 
+namespace veltrane {
+
 namespace {
 
 using NetscapeCache = NetscapeTest;
@@ -34,3 +36,5 @@ TEST_F(NetscapeCache, CachesOfSuiteAndNetscape4ProfilesOnly) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 #include "plugins/browser/netscape_files.h"
 #include "test_run.h"
 
+namespace veltrane {
+
 inline const std::string kHeader = "# Netscape HTTP Cookie File\r\n# Do not edit.\r\n\r\n";
 
 inline std::string CookieLine(const std::string& host, const std::string& value) {
@@ -19,3 +21,5 @@ inline DomainMap ReadCookies(bool* ok = nullptr) {
     if (ok) *ok = result;
     return domains;
 }
+
+}  // namespace veltrane

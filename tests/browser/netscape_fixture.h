@@ -10,6 +10,8 @@
 #include "support/test_files.h"
 #include "support/test_registry.h"
 
+namespace veltrane {
+
 class NetscapeTest : public testing::Test {
 protected:
     void SetUp() override { Clean(); }
@@ -56,3 +58,5 @@ private:
         DeleteTree(HKEY_CURRENT_USER, L"Software\\Netscape");
     }
 };
+
+}  // namespace veltrane

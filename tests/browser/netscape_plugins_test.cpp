@@ -13,6 +13,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring StoredKeepList() {
@@ -181,3 +183,5 @@ TEST_F(NetscapeCookieKeep, ScanRowTogglesStoreTheListAndCleanShowsKeptRows) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 #include "netscape_fixture.h"
 #include "plugins/browser/netscape_files.h"
 
+namespace veltrane {
+
 namespace {
 
 using NetscapeProfiles = NetscapeTest;
@@ -27,3 +29,5 @@ TEST_F(NetscapeProfiles, PreferenceValues) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 #include "plugins/browser/netscape_profiles.h"
 #include "netscape_fixture.h"
 
+namespace veltrane {
+
 namespace {
 
 using NetscapeProfiles = NetscapeTest;
@@ -47,3 +49,5 @@ TEST_F(NetscapeProfiles, FirefoxAndNetscape4Folders) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

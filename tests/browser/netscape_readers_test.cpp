@@ -6,6 +6,8 @@
 #include "plugins/browser/netscape_files.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 using NetscapeFiles = NetscapeTest;
@@ -60,3 +62,5 @@ TEST_F(NetscapeFiles, AnOversizedHistoryIsNotRead) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

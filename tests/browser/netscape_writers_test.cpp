@@ -6,6 +6,8 @@
 #include "sysaccess/handles.h"
 #include "test_run.h"
 
+namespace veltrane {
+
 namespace {
 
 using NetscapeFiles = NetscapeTest;
@@ -156,3 +158,5 @@ TEST_F(NetscapeFiles, SavedFormsAreReadAndDeleted) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "support/test_files.h"
 #include "support/test_plugin.h"
 
+namespace veltrane {
+
 template <typename Plugin>
 class PluginHarness {
 public:
@@ -69,3 +71,5 @@ private:
     Plugin* plugin_ = nullptr;
     CKernel kernel_;
 };
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 #include "sysaccess/registry_links.h"
 #include "test_run.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kProvider[] = L"Software\\Microsoft\\Protected Storage System Provider";
@@ -224,3 +226,5 @@ TEST_F(ProtectedStorageTest, OlderWindowsUsesTheLogonNameAndMachineItems) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

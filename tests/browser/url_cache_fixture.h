@@ -6,6 +6,8 @@
 #include "plugins/browser/url_cache.h"
 #include "test_run.h"
 
+namespace veltrane {
+
 class EmptyUrlCacheTest : public testing::Test {
 protected:
     void SetUp() override { EmptyCache(); }
@@ -21,3 +23,5 @@ protected:
         }
     }
 };
+
+}  // namespace veltrane

@@ -20,6 +20,8 @@
 #include "test_run.h"
 #include "url_cache_fixture.h"
 
+namespace veltrane {
+
 namespace {
 
 class UrlCacheTest : public EmptyUrlCacheTest {
@@ -279,3 +281,5 @@ TEST_F(UrlCacheTest, AnUntickedHistoryFolderKeepsAllItHolds) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include "plugins/browser/url_domain.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 struct Named {
@@ -107,3 +109,5 @@ TEST(UrlDomain, AutoCompleteItemNames) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

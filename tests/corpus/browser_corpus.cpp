@@ -8,6 +8,8 @@
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kReports[] = L"C:\\VeltraneCorpusReports";
@@ -195,3 +197,5 @@ size_t CountFiles(const std::wstring& folder) {
 bool HasWalOrShm(const std::wstring& database) {
     return FileExists(database + L"-wal") || FileExists(database + L"-shm");
 }
+
+}  // namespace veltrane

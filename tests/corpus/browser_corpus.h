@@ -15,6 +15,8 @@
 
 #include "support/corpus.h"
 
+namespace veltrane {
+
 std::wstring KnownFolder(int csidl);  // with a trailing backslash
 
 // Copies the corpus file `relative` to `destination`, folders made on the way.
@@ -81,3 +83,5 @@ void ExpectSoundReports(const UnattendedRun& run, std::initializer_list<const wc
 // Files below `folder`, recursively (folders not counted).
 size_t CountFiles(const std::wstring& folder);
 bool HasWalOrShm(const std::wstring& database);
+
+}  // namespace veltrane

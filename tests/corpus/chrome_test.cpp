@@ -12,6 +12,8 @@
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // Every History version of the corpus, one profile each.
@@ -296,3 +298,5 @@ TEST_F(ChromeCorpus, TheCleanRemovesOnlyWhatTheScanListedAndTheUserLeftTicked) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

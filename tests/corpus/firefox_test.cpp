@@ -12,6 +12,8 @@
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kAbsolute[] = L"C:\\VeltraneCorpusFirefox\\old profile";
@@ -203,3 +205,5 @@ TEST_F(FirefoxCorpus, TheCleanRemovesOnlyWhatTheScanListedAndTheUserLeftTicked) 
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 
 #include "support/test_files.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring Utf16Text(const std::string& bytes) {
@@ -126,3 +128,5 @@ RegExport ReadRegExport(const std::wstring& file, const std::wstring& root) {
     }
     return keys;
 }
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 struct RegExportValue {
     DWORD type = REG_NONE;
     std::vector<uint8_t> data;
@@ -23,3 +25,5 @@ using RegExport = std::map<std::wstring, RegExportKey>;
 
 // Empty when the file cannot be read or holds keys of another root.
 RegExport ReadRegExport(const std::wstring& file, const std::wstring& root = L"HKEY_CURRENT_USER");
+
+}  // namespace veltrane

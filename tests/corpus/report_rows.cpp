@@ -3,6 +3,8 @@
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring CellText(std::wstring_view html) {
@@ -53,3 +55,5 @@ bool IsReadableReport(const std::wstring& path) {
     }
     return true;
 }
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kReports[] = L"C:\\VeltraneCorpusReports";
@@ -44,3 +46,5 @@ void PrintCorpusResult(const std::wstring& artifact, size_t inArtifact, size_t f
     std::printf("corpus result | %s | %zu in the artifact | %zu found | %zu left after the clean\n",
                 ToUtf8(artifact).c_str(), inArtifact, found, left);
 }
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 
 #include "corpus/report_rows.h"
 
+namespace veltrane {
+
 struct UnattendedRun {
     int exitCode = -1;
     nlohmann::json plugins;                               // by id: the /json entry
@@ -23,3 +25,5 @@ UnattendedRun RunUnattended(const std::wstring& action, const std::vector<std::w
 
 // Prints one line of the corpus results table: artifact, found, left after the clean.
 void PrintCorpusResult(const std::wstring& artifact, size_t inArtifact, size_t found, size_t left);
+
+}  // namespace veltrane

@@ -19,6 +19,8 @@
 #include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 const wchar_t* const kJumpLists[] = {
@@ -102,3 +104,5 @@ TEST(CorpusWindowsFiles, JumpListsAndRecentShortcutsGoQuickAccessStays) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -18,6 +18,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kHive[] = L"windows\\reg\\ntuser-win7.reg";
@@ -200,3 +202,5 @@ TEST(CorpusWindowsHive, ExplorerListsAreFoundByReadableNamesAndCleaned) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 #include "support/test_registry.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(CookieKeepList, MatchesTheSharedTable) {
@@ -124,3 +126,5 @@ TEST_F(KernelKeepList, RunsTakeTheStoredOptionOrTheOverride) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

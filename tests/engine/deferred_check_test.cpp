@@ -12,6 +12,8 @@
 #include "support/test_registry.h"
 #include "sysaccess/pending_renames.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -155,3 +157,5 @@ TEST_F(DeferredDeletions, ARecordKeyThatIsARegistryLinkIsNeitherWrittenNorRead) 
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+namespace veltrane {
+
 namespace {
 
 ExclusionRules Rules(const std::vector<std::wstring>& texts) {
@@ -84,3 +86,5 @@ TEST(ExclusionRules, RulesThatCannotBeReadSayWhy) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 
 #include "engine/item_error.h"
 
+namespace veltrane {
+
 namespace {
 
 const std::wstring kFileTitle = L"Error occurred while attempting to delete file \"C:\\a.txt\".";
@@ -64,3 +66,5 @@ TEST(ItemErrorText, Reasons) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

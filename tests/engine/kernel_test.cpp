@@ -10,6 +10,8 @@
 #include "sysaccess/named_objects.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 class KernelRun : public testing::Test {
@@ -344,3 +346,5 @@ TEST_F(KernelRun, StatePagesComeFromTheProgramFolderNotTheCurrentDirectory) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "support/test_plugin.h"
 #include "support/test_registry.h"
 
+namespace veltrane {
+
 namespace {
 
 // A machine's and a user's key of their own below one test key.
@@ -206,3 +208,5 @@ TEST(KernelOptions, StandardUserKeepsOptionsAndTicksUnderTheirOwnKey) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

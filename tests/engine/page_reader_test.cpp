@@ -4,6 +4,8 @@
 #include "engine/page_reader.h"
 #include "support/test_files.h"
 
+namespace veltrane {
+
 namespace {
 
 // Pages and templates read from the program folder, as the program reads its own.
@@ -40,3 +42,5 @@ TEST_F(PageReader, NothingIsReadFromTheCurrentDirectory) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 #include "support/test_plugin.h"
 #include "support/test_registry.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(PluginFlag, StoredCheckedFlagIsReadAndWrittenBack) {
@@ -40,3 +42,5 @@ TEST(PluginFlag, StoredCheckedFlagIsReadAndWrittenBack) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

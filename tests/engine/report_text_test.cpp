@@ -5,6 +5,8 @@
 
 #include "engine/report_text.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(SizeFormat, DecimalUnitsWithTwoDecimalsCut) {
@@ -25,3 +27,5 @@ TEST(SizeFormat, DecimalUnitsWithTwoDecimalsCut) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

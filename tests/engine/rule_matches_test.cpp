@@ -12,6 +12,8 @@
 #include "support/test_links.h"
 #include "support/test_registry.h"
 
+namespace veltrane {
+
 namespace {
 
 ExclusionRule Rule(const std::wstring& text) {
@@ -91,3 +93,5 @@ TEST(RuleMatches, TheListingStopsAtItsBoundsAndSaysWhy) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 
 #include "engine/statistics.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(Statistics, ErrorsAndDeferralsMarkTheRecord) {
@@ -27,3 +29,5 @@ TEST(Statistics, ErrorsAndDeferralsMarkTheRecord) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

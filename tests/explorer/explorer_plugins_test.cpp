@@ -23,6 +23,8 @@
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 const HKEY HKCU = HKEY_CURRENT_USER;
@@ -237,3 +239,5 @@ TEST(WindowsPlugins, QuickAccessStaysUnlessTheOptionSaysOtherwise) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -15,6 +15,8 @@
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 std::vector<uint8_t> Bytes(const std::string& data) { return {data.begin(), data.end()}; }
@@ -110,3 +112,5 @@ TEST(ShellItemLists, LengthCoversExactlyTheWellFormedList) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -18,6 +18,8 @@
 #include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kHive[] = L"windows\\reg\\ntuser-win7.reg";
@@ -174,3 +176,5 @@ TEST_F(CorpusHive, DamagedListsShowNothingOrReadableNames) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

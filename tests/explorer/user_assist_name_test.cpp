@@ -7,6 +7,8 @@
 #include "plugins/explorer/user_assist_name.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring SystemFolder() {
@@ -47,3 +49,5 @@ TEST(UserAssistNames, DecodeToTheProgramsPath) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

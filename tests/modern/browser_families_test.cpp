@@ -12,6 +12,8 @@
 #include "seedtraces/site_data_traces.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // Where a family keeps its profiles: Chromium's User Data (Opera's roaming
@@ -260,3 +262,5 @@ TEST_F(KeptSites, KeepTheirCookiesAndSiteDataTogether) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

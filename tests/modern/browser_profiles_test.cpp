@@ -8,6 +8,8 @@
 #include "plugins/browser/browser_profiles.h"
 #include "support/test_files.h"
 
+namespace veltrane {
+
 namespace {
 
 std::vector<std::wstring> Folders(const BrowserProfiles& profiles) {
@@ -91,3 +93,5 @@ TEST(BrowserProfiles, AProfileIsInUseOnlyWhileAnotherProcessHoldsItsLock) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

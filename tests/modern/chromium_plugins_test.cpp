@@ -9,6 +9,8 @@
 #include "profile_rows.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 using ModernPlugins = ModernBrowsersTest;
@@ -122,3 +124,5 @@ TEST_F(ModernPlugins, OperaIsFoundInTodaysAndTheOlderLayoutWithItsRoamingCaches)
 }
 
 }  // namespace
+
+}  // namespace veltrane

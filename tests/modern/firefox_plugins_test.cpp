@@ -10,6 +10,8 @@
 #include "profile_rows.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 using ModernPlugins = ModernBrowsersTest;
@@ -115,3 +117,5 @@ TEST_F(ModernPlugins, OlderFirefoxCookieFilesAreStillReadBesideCurrentProfiles) 
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kLevelDbFolder[] = L"C:\\VeltraneTests\\leveldb\\";
@@ -65,3 +67,5 @@ TEST(LevelDbRead, ReadsEveryKeyOrNoneOfAStore) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 
 #include <string>
 
+namespace veltrane {
+
 HeldLock::HeldLock(const std::wstring& path) {
     static int counter = 0;
     const std::wstring suffix =
@@ -53,3 +55,5 @@ std::wstring QueryOne(const std::wstring& database, const std::string& sql) {
 int64_t CountRows(const std::wstring& database, const std::string& table) {
     return _wtoi64(QueryOne(database, "SELECT count(*) FROM " + table).c_str());
 }
+
+}  // namespace veltrane

@@ -15,6 +15,8 @@
 #include "support/test_plugin.h"
 #include "sysaccess/sqlite_db.h"
 
+namespace veltrane {
+
 class ModernBrowsersTest : public testing::Test {
 protected:
     void SetUp() override {
@@ -87,3 +89,5 @@ bool BytesContain(const std::wstring& path, const std::string& text);
 // The first column of the first row of `sql`, as text ("" when none).
 std::wstring QueryOne(const std::wstring& database, const std::string& sql);
 int64_t CountRows(const std::wstring& database, const std::string& table);
+
+}  // namespace veltrane

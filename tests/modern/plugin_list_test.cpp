@@ -5,6 +5,8 @@
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // A plug-in whose category has no place in the window's list is invisible.
@@ -27,3 +29,5 @@ TEST(PluginList, EveryPluginHasItsPlaceInTheWindowAndItsPages) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "support/test_files.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 // The row `name` of the profile at `index` (0-based, in the order found).
 inline const DomainInfo* FindRow(const CProfileStorePlugin& plugin, size_t index,
                                  const std::wstring& name) {
@@ -67,3 +69,5 @@ private:
     std::vector<std::wstring> paths_;
     std::vector<std::string> bytes_;
 };
+
+}  // namespace veltrane

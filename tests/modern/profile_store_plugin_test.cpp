@@ -13,6 +13,8 @@
 #include "support/test_links.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 using ModernPlugins = ModernBrowsersTest;
@@ -307,3 +309,5 @@ TEST_F(ModernPlugins, ProfilesReachedThroughLinksAreListedAndLeftAlone) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

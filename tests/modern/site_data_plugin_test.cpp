@@ -9,6 +9,8 @@
 #include "seedtraces/site_data_traces.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 class SiteData : public ModernBrowsersTest {
@@ -164,3 +166,5 @@ TEST_F(SiteData, AProfileInUseKeepsItsSiteData) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "support/test_links.h"
 #include "sysaccess/file_info.h"
 
+namespace veltrane {
+
 namespace {
 
 class SqliteClean : public testing::Test {
@@ -182,3 +184,5 @@ TEST_F(SqliteClean, TheDatabasesOwnTriggersNeverRunInAClean) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 #include "plugins/browser/storage_origin.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(StorageOrigin, NamesAreReadAsTheBrowsersWriteThem) {
@@ -46,3 +48,5 @@ TEST(StorageOrigin, NamesAreReadAsTheBrowsersWriteThem) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

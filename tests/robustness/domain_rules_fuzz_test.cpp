@@ -13,6 +13,8 @@
 #include "robustness/mutation.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 const std::vector<std::string> kNames = {"http://www.a.test/x?y#z",
@@ -80,3 +82,5 @@ TEST(DomainRulesFuzz, KeepListKeepsOnlyByItselfOrAParentDomain) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 // Texts that look like the placeholders reports are filled from.
@@ -143,3 +145,5 @@ void SetRegistryData(HKEY root, const std::wstring& key, const std::wstring& nam
     RegSetValueExW(created.Get(), name.c_str(), 0, data.type, data.bytes.data(),
                    static_cast<DWORD>(data.bytes.size()));
 }
+
+}  // namespace veltrane

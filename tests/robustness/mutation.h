@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 class Mutator {
 public:
     explicit Mutator(uint64_t seed) : state_(seed) {}
@@ -61,3 +63,5 @@ void ForEachMutation(const std::vector<std::string>& samples, int rounds, uint64
 // Writes `data` as value `name` of `key` below HKEY_CURRENT_USER or another root.
 void SetRegistryData(HKEY root, const std::wstring& key, const std::wstring& name,
                      const Mutator::RegistryData& data);
+
+}  // namespace veltrane

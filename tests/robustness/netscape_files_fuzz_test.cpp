@@ -14,6 +14,8 @@
 #include "robustness/mutation.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 using namespace std::string_literals;
@@ -198,3 +200,5 @@ TEST_F(NetscapeFuzz, Netscape4ProfileIsAlwaysAUsersSubfolder) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

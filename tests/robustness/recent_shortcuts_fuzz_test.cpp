@@ -10,6 +10,8 @@
 #include "sysaccess/com_owners.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring RecentFolder() {
@@ -64,3 +66,5 @@ TEST(RecentShortcutsFuzz, DamagedShortcutsAreScannedAndCleaned) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -14,6 +14,8 @@
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 // The text a reader that takes any data as UTF-16 finds: the units stored
@@ -166,3 +168,5 @@ TEST(MessengerFuzz, HistoryFoldersFromAnyDataListOnlyTheirOwnFiles) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

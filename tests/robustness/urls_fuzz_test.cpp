@@ -6,6 +6,8 @@
 #include "support/test_files.h"
 #include "ui/urls.h"
 
+namespace veltrane {
+
 namespace {
 
 const std::vector<std::string> kSamples = {
@@ -34,3 +36,5 @@ TEST(UrlsFuzz, AnyFileIsReadWithoutHarm) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "safety/net_families.h"
 #include "safety/plantation.h"
 
+namespace veltrane {
+
 struct CleanRun;
 
 // Beside and inside every starting folder: a control file beside it, a folder
@@ -45,3 +47,5 @@ void TurnOverwriteOn(Plantation& plantation);
 void PlantOptions(Plantation& plantation);
 // The keep-list kept its cookies, and overwriting stayed on.
 void CheckOptions(const CleanRun& run, Verdict& verdict);
+
+}  // namespace veltrane

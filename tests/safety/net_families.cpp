@@ -2,6 +2,8 @@
 
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 const char* FamilyName(Family family) {
     switch (family) {
         case Family::kNeighbours:
@@ -91,3 +93,5 @@ std::string Verdict::Findings(Family family) const {
     for (const std::string& finding : found->second) text += "  " + finding + "\n";
     return text;
 }
+
+}  // namespace veltrane

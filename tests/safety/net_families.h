@@ -9,6 +9,8 @@
 #include "safety/snapshot.h"
 #include "seedtraces/seed_util.h"
 
+namespace veltrane {
+
 enum class Family {
     kNeighbours,        // control data the seeders and the net put beside the traces; all else
     kFileLinks,         // file links (Wine shows them as plain files) in and for trace files
@@ -54,3 +56,5 @@ private:
     std::map<Family, std::vector<std::string>> findings_;
     size_t traceChanges_ = 0;
 };
+
+}  // namespace veltrane

@@ -12,6 +12,8 @@
 #include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kReports[] = L"C:\\VeltraneSafetyReports";
@@ -239,3 +241,5 @@ std::string NetRun::FailureText(Family family) const {
     return std::string("The safety net's family \"") + FamilyName(family) + "\" broke:\n" +
            findings;
 }
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "safety/plantation.h"
 #include "support/child_process.h"
 
+namespace veltrane {
+
 struct CleanRun {
     ChildResult child;
     bool paused = false;  // the run stopped between its scan and its clean
@@ -75,3 +77,5 @@ struct NetRun {
     Verdict verdict;
     std::string setupFailure;  // why the run could not be made; empty when it was
 };
+
+}  // namespace veltrane

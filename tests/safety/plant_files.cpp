@@ -14,6 +14,8 @@
 #include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring Leaf(const std::wstring& path) { return path.substr(path.find_last_of(L'\\') + 1); }
@@ -289,3 +291,5 @@ bool PlantFolderLinks(Plantation& plantation, const std::vector<StartFolder>& st
     });
     return why.empty();
 }
+
+}  // namespace veltrane

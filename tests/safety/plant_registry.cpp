@@ -17,6 +17,8 @@
 #include "sysaccess/sqlite_db.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kOptionsKey[] = L"SOFTWARE\\Veltrane\\Options";
@@ -156,3 +158,5 @@ void CheckOptions(const CleanRun& run, Verdict& verdict) {
                     "TempDir's report shows no \"Deleted, not overwritten\": OverWrite, stored "
                     "after the keep-list, was not read");
 }
+
+}  // namespace veltrane

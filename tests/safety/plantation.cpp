@@ -6,6 +6,8 @@
 #include "support/test_registry.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 bool IsPlainFile(const std::wstring& path) {
@@ -157,3 +159,5 @@ ScopedTempVariables::~ScopedTempVariables() {
     RestoreVariable(L"TEMP", temp_);
     RestoreVariable(L"TMP", tmp_);
 }
+
+}  // namespace veltrane

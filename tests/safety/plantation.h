@@ -13,6 +13,8 @@
 #include "seedtraces/seed_util.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 // Everything the net plants outside the seeders' places lies below this folder.
 inline constexpr wchar_t kNetRoot[] = L"C:\\VeltraneSafetyNet";
 // And below this key, in HKEY_CURRENT_USER and in HKEY_LOCAL_MACHINE.
@@ -91,3 +93,5 @@ private:
     std::wstring temp_;
     std::wstring tmp_;
 };
+
+}  // namespace veltrane

@@ -12,6 +12,8 @@
 #include "sysaccess/known_folders.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kMsnAccounts[] = L"Software\\Microsoft\\MSNMessenger\\PerPassportSettings";
@@ -45,3 +47,5 @@ TEST(PluginRefusals, MessageLogFolderSetToDocumentsIsNotEmptied) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -46,6 +46,8 @@
 #include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // The items among which a planted file link makes a plug-in leave items,
@@ -316,3 +318,5 @@ TEST(SafetyNet, AliasesOfTheTemporaryFolderAreRefused) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "sysaccess/reg_security.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 enum class Change {
@@ -182,3 +184,5 @@ void ChangeAfterScan(Plantation& plantation, Snapshot& before, Verdict& verdict)
         RetakeKey(before, HKEY_CURRENT_USER, change.key);
     }
 }
+
+}  // namespace veltrane

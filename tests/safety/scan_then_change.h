@@ -9,4 +9,8 @@
 #include "safety/plantation.h"
 #include "safety/snapshot.h"
 
+namespace veltrane {
+
 void ChangeAfterScan(Plantation& plantation, Snapshot& before, Verdict& verdict);
+
+}  // namespace veltrane

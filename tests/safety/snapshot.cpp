@@ -13,6 +13,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/known_folders.h"
 
+namespace veltrane {
+
 namespace {
 
 // FNV-1a over 64-bit words: quick enough to hash the whole prefix twice.
@@ -222,3 +224,5 @@ bool IsAtOrBelow(const std::wstring& name, const std::wstring& place) {
     wchar_t next = name[place.size()];
     return next == L'\\' || next == L'\t' || (!place.empty() && place.back() == L'\\');
 }
+
+}  // namespace veltrane

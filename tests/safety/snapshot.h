@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 // Item name (as TraceItemName spells it) -> fingerprint of its content.
 using Snapshot = std::map<std::wstring, std::wstring>;
 
@@ -32,3 +34,5 @@ std::vector<Damage> CompareSnapshots(const Snapshot& before, const Snapshot& aft
 // True when `name` is `place` or lies below it (a file in a folder, a value
 // or sub-key in a key).
 bool IsAtOrBelow(const std::wstring& name, const std::wstring& place);
+
+}  // namespace veltrane

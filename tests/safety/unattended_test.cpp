@@ -21,6 +21,8 @@
 #include "sysaccess/reg_security.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kOptionsKey[] = L"SOFTWARE\\Veltrane\\Options";
@@ -285,3 +287,5 @@ TEST(Unattended, ADeletionTheSystemWillNotScheduleShowsAsFailed) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -21,6 +21,8 @@
 #include "support/test_registry.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 using Engine = CElimAction;
@@ -468,3 +470,5 @@ TEST_F(CatalogueTest, ShippedPagesAndTemplatesFitTogether) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -18,6 +18,8 @@
 #include "sysaccess/registry_links.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 using Engine = CElimAction;
@@ -741,3 +743,5 @@ TEST_F(EngineLinks, APathThatLeadsThroughALinkSinceTheScanIsLeft) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -17,6 +17,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kOnly[] =
@@ -108,3 +110,5 @@ TEST(StandardEndToEnd, CleanRemovesTheSeededTracesAndNothingBesideThem) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

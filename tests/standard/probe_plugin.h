@@ -13,6 +13,8 @@
 #include "support/test_plugin.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 // A plug-in whose worker thread the test can wait for: a scan run on it
 // leaves the run state "scanned", as a scan started by the kernel does.
 template <typename Plugin>
@@ -79,3 +81,5 @@ struct BareKernel {
     Forget forget;  // destroyed after the kernel
     CKernel kernel;
 };
+
+}  // namespace veltrane

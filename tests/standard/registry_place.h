@@ -11,6 +11,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 class RegistryPlace {
 public:
     RegistryPlace(HKEY root, const std::wstring& key, std::vector<std::wstring> values = {})
@@ -79,3 +81,5 @@ private:
     std::wstring created_;
     std::vector<Saved> saved_;
 };
+
+}  // namespace veltrane

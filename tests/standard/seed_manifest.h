@@ -14,6 +14,8 @@
 #include "support/test_registry.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 inline std::string DescribeSeeded(const SeededRegPlace& place) {
     return (place.root == HKEY_CURRENT_USER ? "HKCU\\" : "HKLM\\") + ToUtf8(place.key) + " : " +
            ToUtf8(place.value);
@@ -48,3 +50,5 @@ inline void UndoSeeding(const StandardSeedManifest& seeded) {
         SHDeleteValueW(place.root, place.key.c_str(), place.value.c_str());
     for (const std::wstring& folder : seeded.madeFolders) RemoveTree(folder);
 }
+
+}  // namespace veltrane

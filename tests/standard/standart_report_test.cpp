@@ -6,6 +6,8 @@
 #include "probe_plugin.h"
 #include "support/test_files.h"
 
+namespace veltrane {
+
 namespace {
 
 using Engine = CElimAction;
@@ -318,3 +320,5 @@ TEST_F(ReportTest, HiddenRecordsAndAbsentEntriesAreNotShown) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

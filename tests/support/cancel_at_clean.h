@@ -3,6 +3,8 @@
 // runs with the kernel's cancel already signalled, as a quick click leaves it.
 #include "engine/kernel.h"
 
+namespace veltrane {
+
 template <typename Plugin>
 class CancelAtClean : public Plugin {
 public:
@@ -17,3 +19,5 @@ public:
 private:
     CKernel& kernel_;
 };
+
+}  // namespace veltrane

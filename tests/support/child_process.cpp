@@ -5,6 +5,8 @@
 #include "support/test_files.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 bool StartPipedChild(const std::wstring& commandLine, const wchar_t* folder, PipedChild& child) {
     SECURITY_ATTRIBUTES inherit = {sizeof(inherit), nullptr, TRUE};
     UniqueHandle readEnd, writeEnd;
@@ -71,3 +73,5 @@ ChildResult FinishChild(PipedChild& child, DWORD timeoutMs) {
 std::wstring VeltraneCommand(const std::wstring& arguments) {
     return L"\"" + std::wstring(kInstalledProgramFolder) + L"\\veltrane.exe\" " + arguments;
 }
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 struct ChildResult {
     bool started = false;
     DWORD exitCode = 0;
@@ -31,3 +33,5 @@ ChildResult FinishChild(PipedChild& child, DWORD timeoutMs = 120000);
 
 // The installed program, quoted, followed by `arguments`.
 std::wstring VeltraneCommand(const std::wstring& arguments);
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+namespace veltrane {
+
 // The folder of the corpus copy in the sandbox.
 inline constexpr wchar_t kCorpusRoot[] = L"C:\\veltrane-corpus";
 
@@ -23,3 +25,5 @@ std::wstring CorpusFile(const std::wstring& relative);
             GTEST_SKIP() << "corpus file missing (the corpus is not in this sandbox): "      \
                          << ::testing::PrintToString(std::wstring(relative));                \
     } while (0)
+
+}  // namespace veltrane

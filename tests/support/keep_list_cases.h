@@ -3,6 +3,8 @@
 // against every cookie plug-in, so that they all match hosts the same way.
 #include <iterator>
 
+namespace veltrane {
+
 struct KeepListCase {
     const wchar_t* host;     // as the browser stores it
     const wchar_t* entries;  // the option's text
@@ -36,3 +38,5 @@ inline constexpr KeepListCase kKeepListCases[] = {
     {L"192.168.0.1", L"168.0.1", false},
 };
 inline constexpr size_t kKeepListCaseCount = std::size(kKeepListCases);
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/reg_security.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kLinkValue[] = L"SymbolicLinkValue";
@@ -54,3 +56,5 @@ std::optional<std::wstring> RegistryLinkTarget(HKEY opened) {
         return std::nullopt;
     return std::wstring(target, size / sizeof(wchar_t));
 }
+
+}  // namespace veltrane

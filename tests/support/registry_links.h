@@ -9,6 +9,8 @@
 #include <optional>
 #include <string>
 
+namespace veltrane {
+
 // Makes `root\key` (which must not exist) a link to `targetRoot\targetKey`;
 // the roots are HKEY_CURRENT_USER or HKEY_LOCAL_MACHINE.
 bool MakeRegistryLink(HKEY root, const std::wstring& key, HKEY targetRoot,
@@ -19,3 +21,5 @@ bool RemoveRegistryLink(HKEY root, const std::wstring& key);
 // The target a key opened with REG_OPTION_OPEN_LINK names ("\Registry\..."),
 // or nothing when the key is no link.
 std::optional<std::wstring> RegistryLinkTarget(HKEY opened);
+
+}  // namespace veltrane

@@ -2,6 +2,8 @@
 // A run context driven by the test: cancel after a number of checks, note reboots.
 #include "sysaccess/run_context.h"
 
+namespace veltrane {
+
 // The part every run interface shares, on top of the interface a test needs.
 template <typename RunInterface>
 class TestRunOf : public RunInterface {
@@ -20,3 +22,5 @@ public:
 };
 
 using TestRunContext = TestRunOf<IRunContext>;
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 
 #include "support/test_registry.h"
 
+namespace veltrane {
+
 class ScopedNoBrowser {
 public:
     ScopedNoBrowser() {
@@ -28,3 +30,5 @@ private:
     std::wstring previous_;
     bool hadValue_;
 };
+
+}  // namespace veltrane

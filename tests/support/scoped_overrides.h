@@ -8,6 +8,8 @@
 #include "sysaccess/file_delete.h"
 #include "sysaccess/os_version.h"
 
+namespace veltrane {
+
 // The Windows version every version test reads.
 class ScopedOsVersion {
 public:
@@ -36,3 +38,5 @@ public:
     ScopedRebootScheduler(const ScopedRebootScheduler&) = delete;
     ScopedRebootScheduler& operator=(const ScopedRebootScheduler&) = delete;
 };
+
+}  // namespace veltrane

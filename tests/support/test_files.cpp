@@ -9,6 +9,8 @@
 #include "support/test_links.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring ParentOf(const std::wstring& path) {
@@ -95,3 +97,5 @@ UniqueHandle HoldOpen(const std::wstring& path, DWORD share) {
     return UniqueHandle(
         CreateFileW(path.c_str(), GENERIC_READ, share, nullptr, OPEN_EXISTING, 0, nullptr));
 }
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 class ScopedTestFolder {
 public:
     explicit ScopedTestFolder(const std::wstring& name);
@@ -55,3 +57,5 @@ public:
 private:
     std::wstring previous_;
 };
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 
 #include <cstring>
 
+namespace veltrane {
+
 namespace {
 
 using ToUnixName = char*(CDECL*)(LPCWSTR);
@@ -98,3 +100,5 @@ bool RemoveFolderLink(const std::wstring& link) {
     return false;
 #endif
 }
+
+}  // namespace veltrane

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 // Makes `link` (which must not exist) a link to the folder `target`.
 bool MakeFolderLink(const std::wstring& link, const std::wstring& target);
 // Makes `link` a link to the file `target`. Wine shows such a link as a
@@ -38,3 +40,5 @@ public:
 private:
     std::vector<std::wstring> links_;
 };
+
+}  // namespace veltrane

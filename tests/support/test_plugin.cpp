@@ -4,6 +4,8 @@
 
 #include "sysaccess/settings_store.h"
 
+namespace veltrane {
+
 std::vector<std::wstring>& TestPlugin::Journal() {
     static std::vector<std::wstring> journal;
     return journal;
@@ -87,3 +89,5 @@ void RecordingView::SetRowStatus(const std::wstring& id, const std::wstring& tex
 void RecordingView::ShowItemError(const std::wstring& title, const std::wstring& reason) {
     shownErrors.emplace_back(title, reason);
 }
+
+}  // namespace veltrane

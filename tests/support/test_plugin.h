@@ -12,6 +12,8 @@
 #include "engine/kernel.h"
 #include "ui/window_thunk.h"
 
+namespace veltrane {
+
 class TestPlugin : public CPlugin {
 public:
     using Step = std::function<Result(TestPlugin&)>;
@@ -115,3 +117,5 @@ private:
 // Clears the kernel's registry footprint (options, the autostart entry and the
 // record of deferred deletions, the machine's and the user's).
 void ForgetKernelSettings();
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_links.h"
 
+namespace veltrane {
+
 ScopedTestKey::ScopedTestKey(const std::wstring& name, HKEY root)
     : root_(root), path_(L"Software\\VeltraneTests\\" + name) {
     DeleteTree(root_, path_);
@@ -181,3 +183,5 @@ std::wstring PendingRenameOperations() {
     text.resize(size / sizeof(wchar_t));
     return text;
 }
+
+}  // namespace veltrane

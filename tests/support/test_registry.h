@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 // HKEY_CURRENT_USER\Software\VeltraneTests\<name>, created fresh and deleted afterwards.
 class ScopedTestKey {
 public:
@@ -67,3 +69,5 @@ std::wstring PendingRenameOperations();
 // The key's access list, one "<sid> <mask> <ace flags>" text per entry
 // ("S-1-1-0 0xf003f 0x3"), in list order; empty when it cannot be read.
 std::vector<std::wstring> KeyAccessList(HKEY root, const std::wstring& key);
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+namespace veltrane {
+
 // How often `part` occurs in `text` (overlapping occurrences included).
 inline size_t CountOf(const std::wstring& text, const std::wstring& part) {
     size_t count = 0;
@@ -22,3 +24,5 @@ inline void ExpectInOrder(const std::wstring& page, const std::wstring& first,
     ASSERT_NE(secondAt, std::wstring::npos) << page;
     EXPECT_LT(firstAt, secondAt);
 }
+
+}  // namespace veltrane

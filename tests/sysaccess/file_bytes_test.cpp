@@ -7,6 +7,8 @@
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(FileBytes, WrittenBytesReadBackAsTheyAreOrInTextMode) {
@@ -63,3 +65,5 @@ TEST(FileBytes, FoldersAndMissingPlacesFail) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -18,6 +18,8 @@
 #include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST_F(FileDelete, ReadOnlyHiddenFileGoes) {
@@ -406,3 +408,5 @@ TEST_F(FileDelete, AListingOfManyFoldersGoesWhole) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

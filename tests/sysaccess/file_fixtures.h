@@ -12,6 +12,8 @@
 #include "support/test_links.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 inline std::wstring FileName(const std::wstring& path) {
     return path.substr(path.find_last_of(L'\\') + 1);
 }
@@ -52,3 +54,5 @@ protected:
     ScopedTestFolder outside{L"LinkTarget"};
     std::wstring link = folder.Sub(L"link");
 };
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 #include "sysaccess/file_info.h"
 #include "sysaccess/handles.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(FileInfo, HeldFilesAndFolderPaths) {
@@ -33,3 +35,5 @@ TEST(FileInfo, HeldFilesAndFolderPaths) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "sysaccess/file_info.h"
 #include "sysaccess/file_walk.h"
 
+namespace veltrane {
+
 namespace {
 
 // A folder with two masked files, one other and one below a sub-folder:
@@ -99,3 +101,5 @@ TEST_F(FolderLink, ListedWithItsLinkAttributeAndNeverAPlainFolder) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 
 #include "sysaccess/named_objects.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kMutexName[] = L"Local\\VeltraneNamedObjectsTestMutex";
@@ -50,3 +52,5 @@ TEST(NamedObjects, ACountIsTakenOnceAndHeldByItsOwnHandle) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include "support/scoped_overrides.h"
 #include "sysaccess/os_version.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(OsVersion, BranchesFollowTheVersionSource) {
@@ -35,3 +37,5 @@ TEST(OsVersion, TheSystemVersionComesBackAfterAnOverride) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include "scoped_subst.h"
 #include "sysaccess/path_canonical.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(CanonicalPath, NamesEachPlaceOneWay) {
@@ -29,3 +31,5 @@ TEST(CanonicalPath, NamesEachPlaceOneWay) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 
 #include "sysaccess/path_join.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(PathJoin, OneSeparatorBetweenFolderAndName) {
@@ -14,3 +16,5 @@ TEST(PathJoin, OneSeparatorBetweenFolderAndName) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "sysaccess/path_macros.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 const wchar_t kAppPaths[] = L"SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\App Paths\\";
@@ -198,3 +200,5 @@ TEST(PathMacros, UnsetVariableIsEmptyNeverAnotherValue) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -14,6 +14,8 @@
 #include "sysaccess/path_canonical.h"
 #include "sysaccess/protected_places.h"
 
+namespace veltrane {
+
 namespace {
 
 // Sets an environment variable for one test; the old value comes back after.
@@ -255,3 +257,5 @@ TEST(ProtectedFolders, AKnownFolderIsNotRemoved) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "sysaccess/reg_delete.h"
 #include "sysaccess/reg_walk.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(RegistryDelete, TreeContentsLeaveOnlyTheEmptyStartingKey) {
@@ -96,3 +98,5 @@ TEST(RegistryDelete, NumberedValues) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 
 #include "sysaccess/reg_format.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(RegistryFormat, RegPathText) {
@@ -17,3 +19,5 @@ TEST(RegistryFormat, RegPathText) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

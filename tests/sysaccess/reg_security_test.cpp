@@ -6,6 +6,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/reg_security.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(RegistrySecurity, UserSidAndFullAccessListRoundTrip) {
@@ -40,3 +42,5 @@ TEST(RegistrySecurity, UserSidAndFullAccessListRoundTrip) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/reg_walk.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(RegistryWalk, MissingKeyHoldsNothing) {
@@ -116,3 +118,5 @@ TEST(RegistryWalk, CancelStopsTheWalk) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

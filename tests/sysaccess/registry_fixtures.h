@@ -7,6 +7,8 @@
 #include "support/test_registry.h"
 #include "sysaccess/reg_security.h"
 
+namespace veltrane {
+
 // A list granting everyone full access, as the forms plug-in widens its keys with.
 inline void BuildEveryoneFullAccess(SECURITY_DESCRIPTOR& descriptor, HeapAcl& acl) {
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
@@ -25,3 +27,5 @@ inline void BuildThreeLevels(const ScopedTestKey& key) {
     SetString(key.Root(), key.Sub(L"A\\B"), L"b", L"2");
     SetString(key.Root(), key.Sub(L"A\\B\\C"), L"c", L"3");
 }
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/registry_keys.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(RegistryKeys, SubKeyNamesUpToTheLongestAllowedAreListed) {
@@ -25,3 +27,5 @@ TEST(RegistryKeys, SubKeyNamesUpToTheLongestAllowedAreListed) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

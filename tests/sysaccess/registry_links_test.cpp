@@ -11,6 +11,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_links.h"
 
+namespace veltrane {
+
 namespace {
 
 // A registry link sends whatever passes through it to another key. The key
@@ -116,3 +118,5 @@ TEST_F(RegistryLinks, AKeyOpenedThroughALinkHasTheTargetsName) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

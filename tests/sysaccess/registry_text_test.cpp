@@ -10,6 +10,8 @@
 #include "sysaccess/registry_text.h"
 #include "sysaccess/registry_values.h"
 
+namespace veltrane {
+
 namespace {
 
 // Stores raw bytes of `type`, so that terminators can be left out or doubled.
@@ -84,3 +86,5 @@ TEST(RegistryText, MissingValueAndMissingKeyAreMissing) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

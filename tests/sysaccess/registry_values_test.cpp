@@ -7,6 +7,8 @@
 #include "sysaccess/registry_keys.h"
 #include "sysaccess/registry_values.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(RegistryValues, DwordIsReadOnlyAsADwordAndWrittenOnlyIntoAKeyThatExists) {
@@ -53,3 +55,5 @@ TEST(RegistryValues, BytesAreReadUpToTheLargestSizeAsked) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

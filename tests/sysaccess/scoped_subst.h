@@ -4,6 +4,8 @@
 
 #include <string>
 
+namespace veltrane {
+
 // A subst drive for one test: a free drive letter that stands for `folder`.
 class ScopedSubst {
 public:
@@ -29,3 +31,5 @@ private:
     std::wstring drive_;
     bool defined_ = false;
 };
+
+}  // namespace veltrane

@@ -3,6 +3,8 @@
 #include "support/test_registry.h"
 #include "sysaccess/settings_store.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(RegistryProperty, MissingKeyKeepsDefaultAndDestructionWritesIt) {
@@ -131,3 +133,5 @@ TEST(Settings, AccessListsDecideReadingAndWriting) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 #include "plugins/system/clipboard.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 void Put(UINT format, const void* data, size_t size) {
@@ -102,3 +104,5 @@ TEST_F(ClipboardRun, AnEmptyClipboardAndOneHeldByAnotherProgram) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

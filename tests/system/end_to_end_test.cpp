@@ -13,6 +13,8 @@
 #include "support/test_registry.h"
 #include "sysaccess/reg_security.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kOnly[] = L"/only:RecycleBin,WinRecUsed,MSOfficeRecUsed,MessageHistory,Clipboard";
@@ -100,3 +102,5 @@ TEST(SystemEndToEnd, SeededTracesAreCleanedAndTheirNeighboursKept) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "sysaccess/registry_links.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kShellFolders[] =
@@ -261,3 +263,5 @@ TEST_F(MessengerRun, PlaceholderLookAlikesInFileNamesShowAsWritten) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -14,6 +14,8 @@
 #include "sysaccess/registry_links.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kAccess[] = L"Software\\Microsoft\\Office\\11.0\\Access\\Settings";
@@ -181,3 +183,5 @@ TEST_F(OfficeRun, PlaceholderLookAlikesInDocumentNamesShowAsWritten) {
 
 // Word is the stub server, registered under its ProgID for the test's time.
 }  // namespace
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "support/test_files.h"
 #include "support/test_registry.h"
 
+namespace veltrane {
+
 inline constexpr wchar_t kOffice[] = L"Software\\Microsoft\\Office";
 
 inline std::wstring OfficeRecentFolder() {
@@ -35,3 +37,5 @@ protected:
         return names;
     }
 };
+
+}  // namespace veltrane

@@ -14,6 +14,8 @@
 #include "support/test_plugin.h"
 #include "support/text_count.h"
 
+namespace veltrane {
+
 template <typename Plugin>
 class PluginRun {
 public:
@@ -70,3 +72,5 @@ private:
 
     const wchar_t* id_;
 };
+
+}  // namespace veltrane

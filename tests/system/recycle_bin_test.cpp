@@ -14,6 +14,8 @@
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kSessionManager[] = L"SYSTEM\\CurrentControlSet\\Control\\Session Manager";
@@ -548,3 +550,5 @@ TEST_F(RecycleBinRun, TheAgeLimitGoesByTheDeletionTimeOfEachItem) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

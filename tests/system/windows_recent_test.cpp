@@ -12,6 +12,8 @@
 #include "sysaccess/handles.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring RecentFolder() {
@@ -210,3 +212,5 @@ TEST_F(RecentRun, ARecentFolderThatIsALinkIsLeftWithARowThatSaysWhy) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 #include "system/plugin_run.h"
 #include "system/word_stub.h"
 
+namespace veltrane {
+
 namespace {
 
 class WordRun : public OfficeRun {
@@ -141,3 +143,5 @@ TEST_F(WordRun, AnErrorRaisedByWordEndsTheSessionWithWordsOwnText) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

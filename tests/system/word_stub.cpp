@@ -10,6 +10,8 @@
 
 #include "system/word_stub.h"
 
+namespace veltrane {
+
 namespace {
 
 LONG g_objects = 0;
@@ -286,7 +288,10 @@ StubFactory g_factory;
 
 }  // namespace
 
+}  // namespace veltrane
+
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid, void** object) {
+    using namespace veltrane;
     if (classId != kWordStubClassId) {
         *object = nullptr;
         return CLASS_E_CLASSNOTAVAILABLE;
@@ -294,4 +299,4 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID classId, REFIID iid
     return g_factory.QueryInterface(iid, object);
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return g_objects == 0 ? S_OK : S_FALSE; }
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return veltrane::g_objects == 0 ? S_OK : S_FALSE; }

@@ -5,6 +5,8 @@
 // inspect them.
 #include <windows.h>
 
+namespace veltrane {
+
 // {6E1F3C52-8A4B-4C7D-9B0E-2F5A7D3C1E90}
 inline constexpr GUID kWordStubClassId = {
     0x6e1f3c52, 0x8a4b, 0x4c7d, {0x9b, 0x0e, 0x2f, 0x5a, 0x7d, 0x3c, 0x1e, 0x90}};
@@ -15,3 +17,5 @@ inline constexpr GUID kWordStubClassId = {
 // 0 false, 2 omitted).
 inline constexpr wchar_t kWordStubKey[] = L"Software\\VeltraneTests\\WordStub";
 inline constexpr wchar_t kWordStubRefusal[] = L"The document cannot be removed from the list.";
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "support/test_files.h"
 #include "ui/dlg_base.h"
 
+namespace veltrane {
+
 namespace {
 
 class Dialog : public CDlgBase {
@@ -79,3 +81,5 @@ TEST(DialogBase, AModalDialogIsAFrameOverItsParentAndEndsWithItsCloseBox) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "sysaccess/text.h"
 #include "ui/web_host.h"
 
+namespace veltrane {
+
 namespace asio = boost::asio;
 namespace beast = boost::beast;
 namespace http = beast::http;
@@ -124,3 +126,5 @@ private:
     websocket::stream<tcp::socket> socket_;
     std::thread worker_;
 };
+
+}  // namespace veltrane

@@ -6,6 +6,8 @@
 
 #include "ui/request_target.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr char kToken[] = "0123456789abcdef0123456789abcdef";
@@ -124,3 +126,5 @@ TEST(RequestTarget, LaunchAddressesAndTheSessionCookie) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

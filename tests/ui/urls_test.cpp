@@ -7,6 +7,8 @@
 #include "support/test_files.h"
 #include "ui/urls.h"
 
+namespace veltrane {
+
 namespace {
 
 class Urls : public testing::Test {
@@ -66,3 +68,5 @@ TEST_F(Urls, ValueWithoutClosingQuoteIsEmptyButFound) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -19,6 +19,8 @@
 #include "ui/bridge_document.h"
 #include "ui/web_host.h"
 
+namespace veltrane {
+
 namespace {
 
 class PageLinkTest : public testing::Test {
@@ -261,3 +263,5 @@ TEST_F(PageLinkTest, ANewerPageReplacesTheOlder) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

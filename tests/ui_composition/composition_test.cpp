@@ -7,6 +7,8 @@
 #include "support/test_files.h"
 #include "support/test_plugin.h"
 
+namespace veltrane {
+
 namespace {
 
 // Drives the composition the way the main window does.
@@ -215,3 +217,5 @@ TEST_F(Composition, FragmentsDecideWhatAppears) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -1,5 +1,7 @@
 #include "recording_document.h"
 
+namespace veltrane {
+
 class RecordingDocument::Element : public IHtmlElement {
 public:
     Element(RecordingDocument& document, std::wstring id)
@@ -53,3 +55,5 @@ void RecordingDocument::AddIdsOf(const std::wstring& html) {
         present_.insert(html.substr(at, end - at));
     }
 }
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 
 #include "engine/html_element.h"
 
+namespace veltrane {
+
 struct RecordedElement {
     std::wstring innerHtml;
     std::wstring innerText;
@@ -35,3 +37,5 @@ private:
     std::set<std::wstring> present_;
     std::map<std::wstring, RecordedElement> elements_;
 };
+
+}  // namespace veltrane

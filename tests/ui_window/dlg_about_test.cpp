@@ -4,6 +4,8 @@
 #include "support/test_files.h"
 #include "ui/dlg_about.h"
 
+namespace veltrane {
+
 namespace {
 
 TEST(AboutVersion, FromTheVersionResourceOrZeros) {
@@ -20,3 +22,5 @@ TEST(AboutVersion, FromTheVersionResourceOrZeros) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

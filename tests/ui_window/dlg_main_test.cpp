@@ -14,6 +14,8 @@
 #include "ui/dlg_main.h"
 #include "ui/resource_ids.h"
 
+namespace veltrane {
+
 namespace {
 
 PluginList NoPlugins(CKernel&) { return {}; }
@@ -222,3 +224,5 @@ TEST_F(MainWindow, AutostartEntryIsTheQuotedProgramPath) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -17,6 +17,8 @@
 #include "sysaccess/file_bytes.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kTypedUrls[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
@@ -170,7 +172,10 @@ void Remove(const nlohmann::json& text) {
 
 }  // namespace
 
+}  // namespace veltrane
+
 int wmain(int argc, wchar_t** argv) {
+    using namespace veltrane;
     const std::wstring command = argc == 3 ? argv[1] : L"";
     if (command != L"plant" && command != L"remove") {
         fprintf(stderr, "usage: hostile_traces plant|remove FILE.json\n");

@@ -10,6 +10,8 @@
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 const HKEY HKCU = HKEY_CURRENT_USER;
@@ -92,3 +94,5 @@ TEST(FeatureUsage, AnUntickedRowStaysAndSaysKeptByYou) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -9,6 +9,8 @@
 #include "sysaccess/registry_links.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 const HKEY HKCU = HKEY_CURRENT_USER;
@@ -111,3 +113,5 @@ TEST_F(OfficeRecentFiles, RegistryLinksAreNeitherListedNorCleanedThrough) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

@@ -18,6 +18,8 @@
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 template <typename Plugin>
@@ -88,3 +90,5 @@ TEST(Windows10Plugins, TheUnattendedProgramCleansWhatItsScanShowed) {
 }
 
 }  // namespace
+
+}  // namespace veltrane

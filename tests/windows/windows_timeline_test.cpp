@@ -17,6 +17,8 @@
 #include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
+namespace veltrane {
+
 namespace {
 
 const std::string kWord =
@@ -153,3 +155,5 @@ TEST_F(WindowsTimeline, ADatabaseReachedThroughALinkSinceTheScanStaysAndSaysWhyI
 }
 
 }  // namespace
+
+}  // namespace veltrane

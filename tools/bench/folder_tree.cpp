@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+namespace veltrane {
+
 namespace {
 
 bool WriteFileOf(const std::wstring& path, const std::vector<char>& content) {
@@ -90,3 +92,5 @@ TreeCounts DeleteFolderContents(const std::wstring& folder, bool overwrite) {
     DeleteBelow(folder, overwrite, counts);
     return counts;
 }
+
+}  // namespace veltrane

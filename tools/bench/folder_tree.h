@@ -2,6 +2,8 @@
 // The folder tree of the temporary-folder benchmark.
 #include <string>
 
+namespace veltrane {
+
 // Creates `root` with three levels of folders below it (10, 10 each, 5 each:
 // 611 folders with the root) and `filesPerLeaf` files of `fileSize` bytes in
 // every folder of the last level. Returns the number of files written.
@@ -17,3 +19,5 @@ struct TreeCounts {
 // RemoveDirectoryW, leaving `folder` itself; with `overwrite` each file's
 // content is replaced by 0xFF bytes first.
 TreeCounts DeleteFolderContents(const std::wstring& folder, bool overwrite);
+
+}  // namespace veltrane

@@ -23,6 +23,8 @@
 #include "bench/registry_values.h"
 #include "bench/url_cache.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring Expand(const wchar_t* text) {
@@ -50,7 +52,10 @@ int Usage() {
 
 }  // namespace
 
+}  // namespace veltrane
+
 int wmain(int argc, wchar_t** argv) {
+    using namespace veltrane;
     if (argc < 2) return Usage();
     std::wstring command = argv[1];
     if (command == L"tree-seed" && argc >= 3) {

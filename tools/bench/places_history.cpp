@@ -5,6 +5,8 @@
 #include "seedtraces/modern_browsers.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // What the plug-in runs on this schema, without its table checks.
@@ -70,3 +72,5 @@ PlacesCounts CountPlaces(const std::wstring& path) {
     sqlite3_close(db);
     return counts;
 }
+
+}  // namespace veltrane

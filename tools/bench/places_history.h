@@ -3,6 +3,8 @@
 // program must do to clean it the safe way, straight on the SQLite library.
 #include <string>
 
+namespace veltrane {
+
 struct PlacesCounts {
     long long places = -1;
     long long visits = -1;
@@ -16,3 +18,5 @@ bool SeedPlaces(const std::wstring& path, int places, int visits, int bookmarked
 // secure_delete, then VACUUM and the WAL checkpoint.
 PlacesCounts CleanPlaces(const std::wstring& path);
 PlacesCounts CountPlaces(const std::wstring& path);
+
+}  // namespace veltrane

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+namespace veltrane {
+
 namespace {
 
 std::wstring LetterName(int index) {
@@ -90,3 +92,5 @@ ValueCounts DeleteRegistryValues(const std::wstring& keyPath) {
     RegCloseKey(key);
     return counts;
 }
+
+}  // namespace veltrane

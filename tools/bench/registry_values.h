@@ -2,6 +2,8 @@
 // The registry benchmark: a key with many values under HKEY_CURRENT_USER.
 #include <string>
 
+namespace veltrane {
+
 struct ValueCounts {
     long values = 0;
     long failures = 0;
@@ -15,3 +17,5 @@ ValueCounts SeedRegistryValues(const std::wstring& key, int count, bool letterNa
 ValueCounts ScanRegistryValues(const std::wstring& key);
 // Lists the value names, then deletes each.
 ValueCounts DeleteRegistryValues(const std::wstring& key);
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "sysaccess/os_version.h"
 #include "sysaccess/url_cache_entries.h"
 
+namespace veltrane {
+
 namespace {
 
 // Wine's pattern matching differs from Windows': there only NULL lists the
@@ -89,3 +91,5 @@ CacheCounts DeleteUrlCache() {
     }
     return counts;
 }
+
+}  // namespace veltrane

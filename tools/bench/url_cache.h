@@ -1,4 +1,7 @@
 #pragma once
+
+namespace veltrane {
+
 // The WinInet cache benchmark: seeding, and the least a program does to list
 // and empty the cached pages (cookies and history entries are left alone).
 
@@ -13,3 +16,5 @@ struct CacheCounts {
 CacheCounts SeedUrlCache(int entries, int domains, int fileSize);
 CacheCounts ScanUrlCache();
 CacheCounts DeleteUrlCache();
+
+}  // namespace veltrane

@@ -7,6 +7,8 @@
 
 #include "sysaccess/file_bytes.h"
 
+namespace veltrane {
+
 namespace {
 
 bool ReadEntry(const std::wstring& url, std::vector<BYTE>& buffer) {
@@ -68,3 +70,5 @@ bool CacheEntryExists(const std::wstring& url) {
     std::vector<BYTE> buffer;
     return ReadEntry(url, buffer);
 }
+
+}  // namespace veltrane

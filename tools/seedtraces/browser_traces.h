@@ -6,6 +6,8 @@
 
 #include <string>
 
+namespace veltrane {
+
 // A cached page of `size` bytes ("x" repeated) with `header` as its header
 // information; false when WinInet refuses it.
 bool AddCacheEntry(const std::wstring& url, size_t size, const std::wstring& header = {});
@@ -18,3 +20,5 @@ std::wstring CacheEntryLocalFile(const std::wstring& url);
 bool CacheEntryExists(const std::wstring& url);
 // "Visited: <user>@" for history entry names.
 std::wstring HistoryEntryPrefix();
+
+}  // namespace veltrane

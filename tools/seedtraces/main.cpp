@@ -9,6 +9,7 @@
 #include "seedtraces/seeders.h"
 
 int wmain(int argc, wchar_t** argv) {
+    using namespace veltrane;
     int scale = 1;
     std::wstring only;
     for (int i = 1; i < argc; ++i) {

@@ -5,6 +5,8 @@
 #include "seedtraces/seed_util.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 // 2026-12-01 10:00 UTC as each browser counts time.
@@ -646,3 +648,5 @@ bool WriteLargePlaces(const std::wstring& path, int places, int visits, int book
     sql += "COMMIT;";
     return WriteDatabase(path, sql);
 }
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 // What one seeded profile holds, so that tests can count it.
 namespace seeded {
 // Chromium History: pages by domain (the bookmarked page included) and one
@@ -84,3 +86,5 @@ bool WriteFirefoxCookies(const std::wstring& path, const std::vector<std::string
 
 // Runs `sql` on a database created at `path` (folders made on the way).
 bool WriteDatabase(const std::wstring& path, const std::string& sql);
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "seedtraces/seeders.h"
 #include "sysaccess/reg_security.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr wchar_t kFormsType[] = L"e161255a-37c3-11d2-bcaa-00c04fd929db";
@@ -161,3 +163,5 @@ bool SeedBrowser(int scale) {
     ok = SeedProtectedStorage() && ok;
     return SeedNetscapeFamily() && ok;
 }
+
+}  // namespace veltrane

@@ -12,6 +12,8 @@
 #include "seedtraces/seeders.h"
 #include "seedtraces/site_data_traces.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring KnownFolder(int csidl) {
@@ -55,3 +57,5 @@ bool SeedModernBrowsers(int /*scale*/) {
     ok = WriteFirefoxProfile(absolute, absolute) && ok;
     return ok;
 }
+
+}  // namespace veltrane

@@ -14,6 +14,8 @@
 #include "sysaccess/os_version.h"
 #include "sysaccess/registry_keys.h"
 
+namespace veltrane {
+
 namespace {
 
 using seeding::Writer;
@@ -342,3 +344,5 @@ bool RenumberTypedUrls(const std::wstring& newAddress) {
     }
     return ok;
 }
+
+}  // namespace veltrane

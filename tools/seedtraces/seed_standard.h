@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 struct SeededRegPlace {
     HKEY root;
     std::wstring key;
@@ -39,3 +41,5 @@ bool SeedStandardTraces(int scale, StandardSeedManifest* manifest);
 bool RenumberTypedUrls(const std::wstring& newAddress);
 
 inline constexpr wchar_t kTypedUrlsKey[] = L"Software\\Microsoft\\Internet Explorer\\TypedURLs";
+
+}  // namespace veltrane

@@ -13,6 +13,8 @@
 #include "seedtraces/seeders.h"
 #include "sysaccess/reg_security.h"
 
+namespace veltrane {
+
 namespace {
 
 std::wstring SpecialFolder(int csidl) {
@@ -238,3 +240,5 @@ bool SeedSystem(int scale) {
     if (SUCCEEDED(com)) CoUninitialize();
     return ok;
 }
+
+}  // namespace veltrane

@@ -8,6 +8,8 @@
 #include "sysaccess/handles.h"
 #include "sysaccess/registry_keys.h"
 
+namespace veltrane {
+
 bool SeedKey(HKEY root, const std::wstring& key) {
     return CreateRegKeyAsGranted(root, key.c_str()).IsValid();
 }
@@ -105,3 +107,5 @@ void NoteTraceValue(HKEY root, const std::wstring& key, const std::wstring& name
 }
 
 const std::vector<TracePlace>& NotedTracePlaces() { return TracePlaces(); }
+
+}  // namespace veltrane

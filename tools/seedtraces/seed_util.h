@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 bool SeedString(HKEY root, const std::wstring& key, const std::wstring& name,
                 const std::wstring& data, DWORD type = REG_SZ);
 bool SeedDword(HKEY root, const std::wstring& key, const std::wstring& name, DWORD data);
@@ -43,3 +45,5 @@ const std::vector<TracePlace>& NotedTracePlaces();
 std::wstring TraceItemName(const std::wstring& path);
 std::wstring TraceItemName(HKEY root, const std::wstring& key);
 std::wstring TraceItemName(HKEY root, const std::wstring& key, const std::wstring& value);
+
+}  // namespace veltrane

@@ -11,6 +11,8 @@
 #include "seedtraces/shell_item_data.h"
 #include "sysaccess/known_folders.h"
 
+namespace veltrane {
+
 namespace {
 
 using seeding::Bytes;
@@ -227,3 +229,5 @@ bool SeedWindowsTraces(int scale, StandardSeedManifest* manifest) {
 }
 
 bool SeedWindows(int scale) { return SeedWindowsTraces(scale, nullptr); }
+
+}  // namespace veltrane

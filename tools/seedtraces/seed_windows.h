@@ -5,6 +5,8 @@
 // with control data beside each place that a clean must leave.
 #include "seedtraces/seed_standard.h"
 
+namespace veltrane {
+
 // `scale` multiplies the list entries and files.
 bool SeedWindowsTraces(int scale, StandardSeedManifest* manifest);
 
@@ -15,3 +17,5 @@ inline constexpr const wchar_t* kUserAssistPrograms[] = {
     L"Microsoft.Windows.Explorer",
     L"{1AC14E77-02E7-4E5D-B744-2EB1AE5198B7}\\mspaint.exe",
 };
+
+}  // namespace veltrane

@@ -10,6 +10,8 @@
 #include "sysaccess/known_folders.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 using seeding::Writer;
@@ -275,3 +277,5 @@ bool SeedWindows10Traces(int scale, StandardSeedManifest* manifest) {
     return w.Ok() && ok;
 }
 bool SeedWindows10(int scale) { return SeedWindows10Traces(scale, nullptr); }
+
+}  // namespace veltrane

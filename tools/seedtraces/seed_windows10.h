@@ -9,6 +9,8 @@
 
 #include "seedtraces/seed_standard.h"
 
+namespace veltrane {
+
 // `scale` multiplies the list entries, activities and files.
 bool SeedWindows10Traces(int scale, StandardSeedManifest* manifest);
 
@@ -42,3 +44,5 @@ std::string TimelineRows(const TimelineActivity& activity, bool pending);
 // ActivitiesCache.db at `path` as Windows 11 writes it, with `rows` and the
 // database's Metadata and settings.
 bool WriteTimelineDatabase(const std::wstring& path, const std::string& rows);
+
+}  // namespace veltrane

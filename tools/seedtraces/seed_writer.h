@@ -9,6 +9,8 @@
 #include "seedtraces/seed_standard.h"
 #include "seedtraces/seed_util.h"
 
+namespace veltrane {
+
 namespace seeding {
 
 inline std::string Bytes(size_t size, char fill) { return std::string(size, fill); }
@@ -95,3 +97,5 @@ private:
 };
 
 }  // namespace seeding
+
+}  // namespace veltrane

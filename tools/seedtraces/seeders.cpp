@@ -1,5 +1,7 @@
 #include "seedtraces/seeders.h"
 
+namespace veltrane {
+
 // The one list of seeders: the seeder program runs it, and the safety-net
 // test seeds with every entry, so a seeder added here joins both.
 const std::vector<Seeder>& AllSeeders() {
@@ -10,3 +12,5 @@ const std::vector<Seeder>& AllSeeders() {
     };
     return seeders;
 }
+
+}  // namespace veltrane

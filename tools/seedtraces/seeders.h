@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+namespace veltrane {
+
 struct Seeder {
     const wchar_t* name;
     bool (*seed)(int scale);
@@ -18,3 +20,5 @@ bool SeedWindows10(int scale);
 
 // Every seeder, in the order they run.
 const std::vector<Seeder>& AllSeeders();
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cwctype>
 
+namespace veltrane {
+
 namespace {
 
 void PutWord(std::string& data, uint16_t word) {
@@ -144,3 +146,5 @@ std::string UserAssistData(uint32_t runs, int days) {
     PutDword(data, 0);
     return data;
 }
+
+}  // namespace veltrane

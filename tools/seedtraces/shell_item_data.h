@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+namespace veltrane {
+
 // An absolute item list for a path such as "C:\Users\Public\report.docx",
 // terminator included; the last name is a file item unless `folder`.
 std::string ItemListOfPath(const std::wstring& path, bool folder = false);
@@ -18,3 +20,5 @@ std::string MruListEx(int count);
 // A UserAssist value of Windows 7 and later: started `runs` times, last
 // `days` days after 2025-03-01 13:33 UTC.
 std::string UserAssistData(uint32_t runs, int days);
+
+}  // namespace veltrane

@@ -5,6 +5,8 @@
 #include "seedtraces/seed_util.h"
 #include "sysaccess/text.h"
 
+namespace veltrane {
+
 namespace {
 
 constexpr size_t kLogBlockSize = 32768;
@@ -240,3 +242,5 @@ bool WriteFirefoxSiteData(const std::wstring& folder) {
          ok;
     return ok;
 }
+
+}  // namespace veltrane

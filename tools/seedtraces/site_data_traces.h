@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+namespace veltrane {
+
 namespace seeded {
 // The sites with data: kSiteDataHost in every place, kKeptSiteHost in its own
 // folders only (IndexedDB, Firefox's storage) and in Firefox's old Local
@@ -33,3 +35,5 @@ bool WriteChromiumSiteData(const std::wstring& folder);
 // Site data in the Firefox profile `folder`, beside the browser's and an
 // extension's storage.
 bool WriteFirefoxSiteData(const std::wstring& folder);
+
+}  // namespace veltrane
