@@ -210,7 +210,7 @@ TEST_F(KernelRun, APluginThatThrowsFailsAndTheRunGoesOn) {
 // unticked row's key comes back so: the row stays all the same.
 TEST_F(KernelRun, AnUntickedRowStaysWhenItsNameIsNotValidText) {
     Start({{.id = L"KtA"}});
-    const ItemRef odd = FileItemRef(L"C:\\Temp\\a\xD800b.tmp");
+    const ItemRef odd = FileItemRef(L"C:\\Temp\\a\xD800" L"b.tmp");
     kernel->SetKeptByYou({FromUtf8(ToUtf8(ItemKey(odd)))});
     EXPECT_EQ(kernel->MayRemove(odd).kind, KeepVerdict::Kind::kKeptByYou);
     EXPECT_EQ(kernel->MayRemove(FileItemRef(L"C:\\Temp\\ab.tmp")).kind, KeepVerdict::Kind::kRemove);
