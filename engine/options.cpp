@@ -74,6 +74,14 @@ LayeredText Lookup(const Layer& user, const Layer& machine, const wchar_t* name)
     return {};
 }
 
+// A number kept as a REG_DWORD, the user's over the machine's.
+std::optional<DWORD> LookupDword(const Layer& user, const Layer& machine, const wchar_t* name) {
+    for (const Layer* layer : {&user, &machine})
+        if (auto value = TryReadRegDword(layer->place.root, layer->place.path.c_str(), name))
+            return value;
+    return std::nullopt;
+}
+
 bool IsOn(const LayeredText& value, bool byDefault) {
     if (!value.text) return byDefault;
     // On unless "0" for an option on by default; on only for "1" otherwise.
@@ -134,11 +142,7 @@ Options OptionsStore::Load() {
     options.overWrite = IsOn(Lookup(user, machine, kOverWrite), false);
     options.bootStartup = IsOn(Lookup(user, machine, kBootStartup), true);
     options.cleanQuickAccess = IsOn(Lookup(user, machine, kCleanQuickAccess), false);
-    DWORD welcome = 0;
-    options.showWelcome =
-        (ReadRegDword(user.place.root, user.place.path.c_str(), kShowWelcome, welcome) ||
-         ReadRegDword(machine.place.root, machine.place.path.c_str(), kShowWelcome, welcome)) &&
-        welcome == 1;
+    options.showWelcome = LookupDword(user, machine, kShowWelcome) == 1u;
     // A list that cannot be read might name any domain: nothing may go.
     const LayeredText keep = Lookup(user, machine, kKeepCookiesOption);
     if (keep.unreadable)
@@ -148,10 +152,8 @@ Options OptionsStore::Load() {
     else
         options.keepCookies = CookieKeepList(keep.text.value_or(L""));
     options.exclusions = LoadExclusions(user, machine);
-    DWORD hours = 0;
-    if (ReadRegDword(user.place.root, user.place.path.c_str(), kOlderThanHours, hours) ||
-        ReadRegDword(machine.place.root, machine.place.path.c_str(), kOlderThanHours, hours))
-        options.olderThanHours = hours;
+    if (const std::optional<DWORD> hours = LookupDword(user, machine, kOlderThanHours))
+        options.olderThanHours = *hours;
     saved_ = options;
     return options;
 }
@@ -232,8 +234,9 @@ SettingsOutcome OptionsStore::Save(const Options& options) {
 std::optional<DWORD> OptionsStore::TryReadTick(const std::wstring& id) const {
     for (const RegPlace* home : {&home_.user, &home_.machine}) {
         const RegPlace place = Below(*home, kPluginsSubKey);
-        DWORD value = 0;
-        if (ReadRegDword(place.root, place.path.c_str(), id.c_str(), value)) return value;
+        if (std::optional<DWORD> value =
+                TryReadRegDword(place.root, place.path.c_str(), id.c_str()))
+            return value;
     }
     return std::nullopt;
 }

@@ -24,6 +24,8 @@ enum class RegWrite { kWritten, kFailed };
 struct [[nodiscard]] RegWriteOutcome {
     RegWrite kind = RegWrite::kFailed;
     DWORD error = ERROR_SUCCESS;
+
+    bool Written() const { return kind == RegWrite::kWritten; }
 };
 // Writes `texts` (none may be empty: an empty text would end the list) as REG_MULTI_SZ.
 RegWriteOutcome WriteRegMultiText(HKEY key, const wchar_t* name,

@@ -33,29 +33,26 @@ std::wstring GetCurrentUserSidString() {
     return SidToString(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid);
 }
 
-bool GetRegKeyDacl(HKEY root, const wchar_t* keyPath, SecurityDescriptorBuffer& descriptor) {
-    descriptor.clear();
+std::optional<SecurityDescriptorBuffer> TryGetRegKeyDacl(HKEY root, const wchar_t* keyPath) {
     const RegKey key = OpenRegKey(root, keyPath, READ_CONTROL);
-    if (!key) return false;
+    if (!key) return std::nullopt;
     DWORD size = 0;
     LSTATUS result = RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, nullptr, &size);
-    if (result == ERROR_SUCCESS) return true;
-    if (result != ERROR_INSUFFICIENT_BUFFER || size == 0) return false;
-    descriptor.resize(size);
+    if (result == ERROR_SUCCESS) return SecurityDescriptorBuffer{};
+    if (result != ERROR_INSUFFICIENT_BUFFER || size == 0) return std::nullopt;
+    SecurityDescriptorBuffer descriptor(size);
     if (RegGetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor.data(), &size) !=
-        ERROR_SUCCESS) {
-        descriptor.clear();
-        return false;
-    }
-    return true;
+        ERROR_SUCCESS)
+        return std::nullopt;
+    return descriptor;
 }
 
-bool BuildFullAccessDacl(PSID sid, SECURITY_DESCRIPTOR& descriptor, HeapAcl& acl) {
+std::optional<HeapAcl> TryBuildFullAccessDacl(PSID sid, SECURITY_DESCRIPTOR& descriptor) {
     SID_IDENTIFIER_AUTHORITY ntAuthority = SECURITY_NT_AUTHORITY;
     PSID system = nullptr;
     if (!AllocateAndInitializeSid(&ntAuthority, 1, SECURITY_LOCAL_SYSTEM_RID, 0, 0, 0, 0, 0, 0, 0,
                                   &system))
-        return false;
+        return std::nullopt;
     DWORD size = sizeof(ACL) + 2 * (sizeof(ACCESS_ALLOWED_ACE) - sizeof(DWORD)) +
                  GetLengthSid(sid) + GetLengthSid(system);
     HeapAcl list(static_cast<ACL*>(HeapAlloc(GetProcessHeap(), HEAP_ZERO_MEMORY, size)));
@@ -66,9 +63,8 @@ bool BuildFullAccessDacl(PSID sid, SECURITY_DESCRIPTOR& descriptor, HeapAcl& acl
               InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
               SetSecurityDescriptorDacl(&descriptor, TRUE, list.get(), FALSE);
     FreeSid(system);
-    if (!ok) return false;
-    acl = std::move(list);
-    return true;
+    if (!ok) return std::nullopt;
+    return list;
 }
 
 namespace {
@@ -78,29 +74,31 @@ namespace {
 // list on itself only (an ordinary open would give it to the key it points
 // to), and is never entered. The list is applied before the key is asked
 // anything, since reading may be what it grants.
-bool ApplyKeyDacl(HKEY parent, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
-                  bool recursive) {
+RegWriteOutcome ApplyKeyDacl(HKEY parent, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
+                             bool recursive) {
     {
         RegKey key;
-        if (RegOpenKeyExW(parent, keyPath, REG_OPTION_OPEN_LINK, WRITE_DAC, key.Receive()) !=
-                ERROR_SUCCESS ||
-            RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor) != ERROR_SUCCESS)
-            return false;
+        LSTATUS status =
+            RegOpenKeyExW(parent, keyPath, REG_OPTION_OPEN_LINK, WRITE_DAC, key.Receive());
+        if (status == ERROR_SUCCESS)
+            status = RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor);
+        if (status != ERROR_SUCCESS) return {RegWrite::kFailed, static_cast<DWORD>(status)};
     }
-    if (!recursive) return true;
+    const RegWriteOutcome applied{RegWrite::kWritten, ERROR_SUCCESS};
+    if (!recursive) return applied;
     const OpenedRegKey opened = OpenRegKeyNoLink(parent, keyPath, KEY_READ);
-    if (opened.kind == OpenedRegKey::Kind::kLink) return true;
-    if (opened.kind != OpenedRegKey::Kind::kOpened) return false;
+    if (opened.kind == OpenedRegKey::Kind::kLink) return applied;
+    if (opened.kind != OpenedRegKey::Kind::kOpened) return {RegWrite::kFailed, opened.error};
     for (const std::wstring& name : ListSubKeyNames(opened.key.Get()))
-        ApplyKeyDacl(opened.key.Get(), name.c_str(), descriptor, true);
-    return true;
+        (void)ApplyKeyDacl(opened.key.Get(), name.c_str(), descriptor, true);
+    return applied;
 }
 
 }  // namespace
 
-bool SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
-                   bool recursive) {
-    if (keyPath == nullptr) return false;
+RegWriteOutcome SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
+                              bool recursive) {
+    if (keyPath == nullptr) return {RegWrite::kFailed, ERROR_INVALID_PARAMETER};
     return ApplyKeyDacl(root, keyPath, descriptor, recursive);
 }
 

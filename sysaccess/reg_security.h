@@ -4,8 +4,11 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "sysaccess/reg_multi_text.h"
 
 namespace veltrane {
 
@@ -22,13 +25,17 @@ struct HeapFreeDeleter {
 using SecurityDescriptorBuffer = std::vector<BYTE>;
 using HeapAcl = std::unique_ptr<ACL, HeapFreeDeleter>;
 
-// The key's current access list. True with `descriptor` filled, false on any failure.
-bool GetRegKeyDacl(HKEY root, const wchar_t* keyPath, SecurityDescriptorBuffer& descriptor);
+// The key's current access list; nothing on any failure.
+[[nodiscard]] std::optional<SecurityDescriptorBuffer> TryGetRegKeyDacl(HKEY root,
+                                                                       const wchar_t* keyPath);
 // Fills `descriptor` with a list granting full access to `sid` and to the
-// local system account, both inherited by sub-keys. The list goes to `acl`.
-bool BuildFullAccessDacl(PSID sid, SECURITY_DESCRIPTOR& descriptor, HeapAcl& acl);
+// local system account, both inherited by sub-keys, and returns the list the
+// descriptor points to; nothing when it could not be built.
+[[nodiscard]] std::optional<HeapAcl> TryBuildFullAccessDacl(PSID sid,
+                                                            SECURITY_DESCRIPTOR& descriptor);
 // Applies `descriptor` to the key and, when recursive, to every key below it.
-bool SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
-                   bool recursive);
+// The outcome is the key's own: a sub-key that refuses keeps its list.
+RegWriteOutcome SetRegKeyDacl(HKEY root, const wchar_t* keyPath, PSECURITY_DESCRIPTOR descriptor,
+                              bool recursive);
 
 }  // namespace veltrane

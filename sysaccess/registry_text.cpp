@@ -55,15 +55,14 @@ RegTextRead ReadRegText(HKEY root, const wchar_t* keyPath, const wchar_t* name, 
     return ReadRegText(key.Get(), name, value, types);
 }
 
-bool ReadBoundedRegText(HKEY key, const wchar_t* name, std::wstring& text, DWORD largest) {
+std::optional<std::wstring> TryReadBoundedRegText(HKEY key, const wchar_t* name, DWORD largest) {
     DWORD size = 0;
     RegText value;
     if (RegQueryValueExW(key, name, nullptr, nullptr, nullptr, &size) != ERROR_SUCCESS ||
         size > largest ||
         ReadRegText(key, name, value, RegTextTypes::kAnyType) != RegTextRead::kRead)
-        return false;
-    text = std::move(value.text);
-    return true;
+        return std::nullopt;
+    return std::move(value.text);
 }
 
 }  // namespace veltrane

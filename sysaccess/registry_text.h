@@ -4,11 +4,12 @@
 // a terminator, or with several).
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace veltrane {
 
-enum class [[nodiscard]] RegTextRead {
+enum class [[nodiscard]] RegTextRead{
     kRead,     // the value exists; its type and (for the types asked for) its text are set
     kMissing,  // no such value, or no such key
     kFailed,   // it exists but could not be read (access, a value that kept growing)
@@ -33,8 +34,9 @@ RegTextRead ReadRegText(HKEY key, const wchar_t* name, RegText& value,
 // The same below `root`, the key opened for reading only for this.
 RegTextRead ReadRegText(HKEY root, const wchar_t* keyPath, const wchar_t* name, RegText& value,
                         RegTextTypes types = RegTextTypes::kStringsOnly);
-// Any type's data taken as text, for a value of at most `largest` bytes; false
-// when the value is missing, cannot be read or is larger.
-bool ReadBoundedRegText(HKEY key, const wchar_t* name, std::wstring& text, DWORD largest);
+// Any type's data taken as text, for a value of at most `largest` bytes;
+// nothing when the value is missing, cannot be read or is larger.
+[[nodiscard]] std::optional<std::wstring> TryReadBoundedRegText(HKEY key, const wchar_t* name,
+                                                                DWORD largest);
 
 }  // namespace veltrane

@@ -5,47 +5,59 @@
 
 namespace veltrane {
 
-bool ReadRegDword(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD& value) {
+std::optional<DWORD> TryReadRegDword(HKEY root, const wchar_t* keyPath, const wchar_t* name) {
     const RegKey key = OpenRegKey(root, keyPath, KEY_READ);
-    if (!key) return false;
+    if (!key) return std::nullopt;
     DWORD type = REG_NONE;
     DWORD data = 0;
     DWORD size = sizeof(data);
     if (RegQueryValueExW(key.Get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&data), &size) !=
             ERROR_SUCCESS ||
         type != REG_DWORD)
-        return false;
-    value = data;
-    return true;
+        return std::nullopt;
+    return data;
 }
 
-bool SetRegDwordInExistingKey(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD value) {
-    const RegKey key = OpenRegKey(root, keyPath, KEY_SET_VALUE);
-    return key &&
-           RegSetValueExW(key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
-                          sizeof(value)) == ERROR_SUCCESS;
+namespace {
+
+RegWriteOutcome WriteOutcomeOf(LSTATUS status) {
+    if (status == ERROR_SUCCESS) return {RegWrite::kWritten, ERROR_SUCCESS};
+    return {RegWrite::kFailed, static_cast<DWORD>(status)};
 }
 
-bool SetRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD type,
-                 const void* data, DWORD size) {
+}  // namespace
+
+RegWriteOutcome SetRegDwordInExistingKey(HKEY root, const wchar_t* keyPath, const wchar_t* name,
+                                         DWORD value) {
     RegKey key;
-    return RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr, key.Receive(),
-                           nullptr) == ERROR_SUCCESS &&
-           RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size) ==
-               ERROR_SUCCESS;
+    const LSTATUS opened = RegOpenKeyExW(root, keyPath, 0, KEY_SET_VALUE, key.Receive());
+    if (opened != ERROR_SUCCESS) return WriteOutcomeOf(opened);
+    return WriteOutcomeOf(RegSetValueExW(key.Get(), name, 0, REG_DWORD,
+                                         reinterpret_cast<const BYTE*>(&value), sizeof(value)));
 }
 
-bool ReadRegBytes(HKEY key, const wchar_t* name, DWORD& type, std::vector<uint8_t>& data,
-                  DWORD largest) {
+RegWriteOutcome SetRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD type,
+                            const void* data, DWORD size) {
+    RegKey key;
+    const LSTATUS created = RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                                            key.Receive(), nullptr);
+    if (created != ERROR_SUCCESS) return WriteOutcomeOf(created);
+    return WriteOutcomeOf(
+        RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size));
+}
+
+std::optional<RegBytes> TryReadRegBytes(HKEY key, const wchar_t* name, DWORD largest) {
+    RegBytes value;
     DWORD size = 0;
-    if (RegQueryValueExW(key, name, nullptr, &type, nullptr, &size) != ERROR_SUCCESS ||
+    if (RegQueryValueExW(key, name, nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS ||
         size > largest)
-        return false;
-    data.assign(size, 0);
-    if (RegQueryValueExW(key, name, nullptr, &type, data.data(), &size) != ERROR_SUCCESS)
-        return false;
-    data.resize(size);
-    return true;
+        return std::nullopt;
+    value.data.assign(size, 0);
+    if (RegQueryValueExW(key, name, nullptr, &value.type, value.data.data(), &size) !=
+        ERROR_SUCCESS)
+        return std::nullopt;
+    value.data.resize(size);
+    return value;
 }
 
 RegValueSealRead ReadRegValueSeal(HKEY key, const wchar_t* name) {

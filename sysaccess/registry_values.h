@@ -8,19 +8,27 @@
 #include <optional>
 #include <vector>
 
+#include "sysaccess/reg_multi_text.h"
+
 namespace veltrane {
 
-// True only when the value exists and is a REG_DWORD.
-bool ReadRegDword(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD& value);
+// The value's number; nothing unless the value exists and is a REG_DWORD.
+[[nodiscard]] std::optional<DWORD> TryReadRegDword(HKEY root, const wchar_t* keyPath,
+                                                   const wchar_t* name);
 // Writes into a key that already exists; a missing key is not created.
-bool SetRegDwordInExistingKey(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD value);
+RegWriteOutcome SetRegDwordInExistingKey(HKEY root, const wchar_t* keyPath, const wchar_t* name,
+                                         DWORD value);
 // Writes `size` bytes of `data` as they are, creating the key when missing.
-bool SetRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD type,
-                 const void* data, DWORD size);
-// The data and type of a value no larger than `largest` bytes; false when the
-// value is missing, unreadable or larger.
-bool ReadRegBytes(HKEY key, const wchar_t* name, DWORD& type, std::vector<uint8_t>& data,
-                  DWORD largest);
+RegWriteOutcome SetRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD type,
+                            const void* data, DWORD size);
+// A value's type and data as stored.
+struct RegBytes {
+    DWORD type = REG_NONE;
+    std::vector<uint8_t> data;
+};
+// A value no larger than `largest` bytes; nothing when it is missing,
+// unreadable or larger.
+[[nodiscard]] std::optional<RegBytes> TryReadRegBytes(HKEY key, const wchar_t* name, DWORD largest);
 
 // What a value held when it was read, small enough to keep for every value
 // of a long list: its type, its size and a hash of its data. A value that

@@ -61,16 +61,20 @@ public:
         sid_ = CurrentUserSid();
         if (sid_.empty()) return;
         keys_ = GetProtectedStorageKeys(SidToString(sid_.data()));
-        saved_ = GetRegKeyDacl(HKEY_CURRENT_USER, keys_.account.c_str(), savedDescriptor_);
-        if (!BuildFullAccessDacl(sid_.data(), widened_, acl_)) return;
+        saved_ = TryGetRegKeyDacl(HKEY_CURRENT_USER, keys_.account.c_str());
+        std::optional<HeapAcl> acl = TryBuildFullAccessDacl(sid_.data(), widened_);
+        if (!acl) return;
+        acl_ = std::move(*acl);
         ready_ = true;
         Widen(keys_.account, false);
         Widen(keys_.data, false);
         Widen(keys_.type, true);
     }
     ~StorageAccess() {
-        if (saved_ && !savedDescriptor_.empty())
-            SetRegKeyDacl(HKEY_CURRENT_USER, keys_.account.c_str(), savedDescriptor_.data(), false);
+        // Putting the list back has no one to tell when it fails: the key
+        // keeps the wider list, which grants only this user and the system.
+        if (saved_ && !saved_->empty())
+            (void)SetRegKeyDacl(HKEY_CURRENT_USER, keys_.account.c_str(), saved_->data(), false);
     }
     StorageAccess(const StorageAccess&) = delete;
     StorageAccess& operator=(const StorageAccess&) = delete;
@@ -83,15 +87,17 @@ public:
 
 private:
     void Widen(const std::wstring& key, bool recursive) {
-        if (nt_ && ready_) SetRegKeyDacl(HKEY_CURRENT_USER, key.c_str(), &widened_, recursive);
+        // A key that keeps its list refuses the deletions below, and each of
+        // those is reported where it fails.
+        if (nt_ && ready_)
+            (void)SetRegKeyDacl(HKEY_CURRENT_USER, key.c_str(), &widened_, recursive);
     }
 
     bool nt_;
     bool ready_ = false;
-    bool saved_ = false;
     std::vector<BYTE> sid_;
     ProtectedStorageKeys keys_;
-    SecurityDescriptorBuffer savedDescriptor_;
+    std::optional<SecurityDescriptorBuffer> saved_;
     SECURITY_DESCRIPTOR widened_ = {};
     HeapAcl acl_;
 };

@@ -22,19 +22,19 @@ constexpr DWORD kLargestDescribedValue = 64 * 1024;
 // Deeper than any folder path Explorer could have remembered.
 constexpr int kDeepestFolderKey = 128;
 
-bool ReadValue(HKEY key, const std::wstring& name, DWORD& type, std::vector<uint8_t>& data) {
-    return ReadRegBytes(key, name.c_str(), type, data, kLargestDescribedValue);
+std::optional<RegBytes> TryReadValue(HKEY key, const std::wstring& name) {
+    return TryReadRegBytes(key, name.c_str(), kLargestDescribedValue);
 }
 
 // The items (without the list's terminator) of a folder tree's value.
 std::optional<std::vector<uint8_t>> ItemsOfValue(HKEY key, const std::wstring& name) {
-    DWORD type = REG_NONE;
-    std::vector<uint8_t> data;
-    if (!ReadValue(key, name, type, data) || type != REG_BINARY) return std::nullopt;
+    std::optional<RegBytes> value = TryReadValue(key, name);
+    if (!value || value->type != REG_BINARY) return std::nullopt;
+    std::vector<uint8_t>& data = value->data;
     const size_t length = ItemListLength(data.data(), data.size());
     if (length == 0) return std::nullopt;
     data.resize(length - 2);
-    return data;
+    return std::move(data);
 }
 
 // A folder tree's value as one absolute list: the items of its key's folder,
@@ -185,13 +185,13 @@ void CExplorerListPlugin::DescribeFoundValues() {
         for (CElimAction::SRegRecord& record : entry.found) {
             // The key itself and its sub-keys have no data of their own.
             if (record.isKey || record.name == record.regPath) continue;
-            DWORD type = REG_NONE;
-            std::vector<uint8_t> data;
             std::wstring text;
+            std::optional<RegBytes> value;
             if (key && IsListEntry(layout, record.regName) &&
-                ReadValue(key.Get(), record.regName, type, data)) {
-                if (layout == ValueLayout::kFolderItem) data = BelowFolder(folders[i], data);
-                text = ReadableValueText(layout, record.regName, type, data);
+                (value = TryReadValue(key.Get(), record.regName))) {
+                if (layout == ValueLayout::kFolderItem)
+                    value->data = BelowFolder(folders[i], value->data);
+                text = ReadableValueText(layout, record.regName, value->type, value->data);
             }
             record.valueData = ShownValueText(layout, record.regName, std::move(text));
         }

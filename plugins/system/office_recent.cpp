@@ -130,7 +130,9 @@ bool CPlgMSOfficeRecUsed::ScanRegistry() {
             swprintf(valueName, 64, source.valueNameFormat, index);
             RecentDocument record;
             // The list keeps at most 1024 bytes an entry; a larger value is not listed.
-            if (!ReadBoundedRegText(key.Get(), valueName, record.path, 1024)) continue;
+            std::optional<std::wstring> path = TryReadBoundedRegText(key.Get(), valueName, 1024);
+            if (!path) continue;
+            record.path = std::move(*path);
             record.name = DocumentName(record.path);
             record.type = TypeOrDash(record.path, true);
             record.root = HKEY_CURRENT_USER;
@@ -250,10 +252,9 @@ std::optional<std::wstring> ValueChange(const RecentDocument& record) {
     const OpenedRegKey opened =
         OpenRegKeyNoLink(record.root, record.keyPath.c_str(), KEY_QUERY_VALUE);
     if (opened.kind != OpenedRegKey::Kind::kOpened) return std::nullopt;  // the deletion tells
-    std::wstring now;
-    if (!ReadBoundedRegText(opened.key.Get(), record.valueName.c_str(), now, 1024))
-        return std::nullopt;
-    if (now == record.path) return std::nullopt;
+    const std::optional<std::wstring> now =
+        TryReadBoundedRegText(opened.key.Get(), record.valueName.c_str(), 1024);
+    if (!now || *now == record.path) return std::nullopt;
     return L"the value names another document now";
 }
 

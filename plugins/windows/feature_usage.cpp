@@ -37,13 +37,11 @@ std::wstring Times(const wchar_t* counted, DWORD count) {
 
 // Only counts are counters: a value of another type stays unlisted.
 std::optional<DWORD> ReadCount(HKEY key, const std::wstring& name) {
-    DWORD type = REG_NONE;
-    std::vector<uint8_t> data;
-    if (!ReadRegBytes(key, name.c_str(), type, data, sizeof(DWORD)) || type != REG_DWORD ||
-        data.size() != sizeof(DWORD))
+    const std::optional<RegBytes> value = TryReadRegBytes(key, name.c_str(), sizeof(DWORD));
+    if (!value || value->type != REG_DWORD || value->data.size() != sizeof(DWORD))
         return std::nullopt;
     DWORD count = 0;
-    std::memcpy(&count, data.data(), sizeof(count));
+    std::memcpy(&count, value->data.data(), sizeof(count));
     return count;
 }
 

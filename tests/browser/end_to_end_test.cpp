@@ -94,7 +94,7 @@ TEST_F(BrowserEndToEnd, CleanRemovesTheTracesAndKeepsTheRest) {
          {UrlCacheKind::kFiles, UrlCacheKind::kCookies, UrlCacheKind::kHistory}) {
         DomainMap left;
         TestRun run;
-        EnumerateUrlCache(kind, left, run);
+        EXPECT_EQ(EnumerateUrlCache(kind, left, run), CPlugin::kDone);
         EXPECT_TRUE(left.empty()) << static_cast<int>(kind);
     }
     ProtectedStorageKeys keys = GetProtectedStorageKeys(GetCurrentUserSidString());

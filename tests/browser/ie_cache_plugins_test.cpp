@@ -156,14 +156,14 @@ TEST(AccessDate, BeforeTheRuntimeEpochShowsItsStart) {
 DomainMap CookieEntries() {
     DomainMap domains;
     TestRun run;
-    EnumerateUrlCache(UrlCacheKind::kCookies, domains, run);
+    EXPECT_EQ(EnumerateUrlCache(UrlCacheKind::kCookies, domains, run), CPlugin::kDone);
     return domains;
 }
 
 void EmptyCookieCache() {
     DomainMap domains = CookieEntries();
     TestRun run;
-    DeleteUrlCacheDomains(UrlCacheKind::kCookies, domains, run);
+    EXPECT_EQ(DeleteUrlCacheDomains(UrlCacheKind::kCookies, domains, run), CPlugin::kDone);
 }
 
 class IECookieKeep : public testing::Test {

@@ -75,8 +75,9 @@ TEST_F(UserItems, ItemsAreListedByFieldAndSite) {
 TEST_F(UserItems, DeletionRemovesTheListedItemsAndRestoresTheAccountList) {
     const std::wstring otherType = keys.data + L"\\5e7e8100-9138-11d1-945a-00c04fc308ff";
     SetDword(HKEY_CURRENT_USER, otherType, L"keep", 1);
-    SecurityDescriptorBuffer before;
-    ASSERT_TRUE(GetRegKeyDacl(HKEY_CURRENT_USER, keys.account.c_str(), before));
+    const std::optional<SecurityDescriptorBuffer> before =
+        TryGetRegKeyDacl(HKEY_CURRENT_USER, keys.account.c_str());
+    ASSERT_TRUE(before);
 
     DomainMap domains;
     FormItemSeals seals;
@@ -93,9 +94,10 @@ TEST_F(UserItems, DeletionRemovesTheListedItemsAndRestoresTheAccountList) {
         ValueExists(HKEY_CURRENT_USER, keys.container + L"\\late:StringData", L"Item Data"));
     EXPECT_TRUE(KeyExists(HKEY_CURRENT_USER, keys.container + L"\\nickname"));
     EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, otherType, L"keep"));
-    SecurityDescriptorBuffer after;
-    ASSERT_TRUE(GetRegKeyDacl(HKEY_CURRENT_USER, keys.account.c_str(), after));
-    EXPECT_EQ(after, before);
+    const std::optional<SecurityDescriptorBuffer> after =
+        TryGetRegKeyDacl(HKEY_CURRENT_USER, keys.account.c_str());
+    ASSERT_TRUE(after);
+    EXPECT_EQ(*after, *before);
     // The keys below keep the widened list: full access for the user and the system.
     const std::vector<std::wstring> widened = {GetCurrentUserSidString() + L" 0xf003f 0x3",
                                                L"S-1-5-18 0xf003f 0x3"};

@@ -236,7 +236,7 @@ TEST_F(ModernPlugins, AStoreWhoseScanFailedIsLeftAsItWas) {
         ASSERT_TRUE(holder.Open(cookies, SqliteDb::Access::kReadWrite).Ok());
         ASSERT_TRUE(holder.Exec("PRAGMA locking_mode=EXCLUSIVE; BEGIN EXCLUSIVE").Ok());
         ASSERT_TRUE(chrome.Scan());
-        holder.Exec("ROLLBACK");
+        EXPECT_TRUE(holder.Exec("ROLLBACK").Ok());
     }
     const std::string before = FileBytes(cookies);
     ASSERT_TRUE(chrome.Clean());

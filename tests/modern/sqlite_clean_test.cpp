@@ -153,8 +153,8 @@ TEST_F(SqliteClean, ADatabaseHeldByAnotherWriterFailsAsBusyAndStaysIntact) {
         CleanDatabase(path, [](SqliteDb& db) { return db.Exec("DELETE FROM t"); });
     EXPECT_FALSE(status.Ok());
     EXPECT_NE(status.message.find(L"locked"), std::wstring::npos) << status.message;
-    holder.Exec("ROLLBACK");
-    holder.Close();
+    EXPECT_TRUE(holder.Exec("ROLLBACK").Ok());
+    EXPECT_TRUE(holder.Close().Ok());
     EXPECT_EQ(CountRows(path, "t"), 301);
 }
 

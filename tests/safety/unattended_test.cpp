@@ -232,7 +232,7 @@ TEST(Unattended, FolderLinksInTheBinAndAmongIcqAccountsAreNotFollowed) {
 class ScheduleRefused {
 public:
     ScheduleRefused() {
-        saved_ = GetRegKeyDacl(HKEY_LOCAL_MACHINE, kSessionManager, descriptor_);
+        saved_ = TryGetRegKeyDacl(HKEY_LOCAL_MACHINE, kSessionManager);
         SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
         PSID everyone = nullptr;
         AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone);
@@ -251,18 +251,18 @@ public:
         SECURITY_DESCRIPTOR descriptor;
         InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
         SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
-        applied_ = saved_ && SetRegKeyDacl(HKEY_LOCAL_MACHINE, kSessionManager, &descriptor, false);
+        applied_ = saved_ &&
+                   SetRegKeyDacl(HKEY_LOCAL_MACHINE, kSessionManager, &descriptor, false).Written();
         LocalFree(acl);
         FreeSid(everyone);
     }
     ~ScheduleRefused() {
-        if (saved_) SetRegKeyDacl(HKEY_LOCAL_MACHINE, kSessionManager, descriptor_.data(), false);
+        if (saved_) (void)SetRegKeyDacl(HKEY_LOCAL_MACHINE, kSessionManager, saved_->data(), false);
     }
     bool Applied() const { return applied_; }
 
 private:
-    SecurityDescriptorBuffer descriptor_;
-    bool saved_ = false;
+    std::optional<SecurityDescriptorBuffer> saved_;
     bool applied_ = false;
 };
 

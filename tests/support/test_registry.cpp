@@ -22,7 +22,9 @@ ScopedTestKey::~ScopedTestKey() { DeleteTree(root_, path_); }
 
 ScopedKeyDenial::ScopedKeyDenial(HKEY root, const std::wstring& key, DWORD rights)
     : root_(root), key_(key) {
-    if (!GetRegKeyDacl(root, key.c_str(), saved_)) return;
+    std::optional<SecurityDescriptorBuffer> saved = TryGetRegKeyDacl(root, key.c_str());
+    if (!saved) return;
+    saved_ = std::move(*saved);
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
     PSID everyone = nullptr;
     if (!AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone))
@@ -36,11 +38,11 @@ ScopedKeyDenial::ScopedKeyDenial(HKEY root, const std::wstring& key, DWORD right
                        InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION) &&
                        SetSecurityDescriptorDacl(&descriptor, TRUE, acl, FALSE);
     FreeSid(everyone);
-    applied_ = built && SetRegKeyDacl(root, key.c_str(), &descriptor, false);
+    applied_ = built && SetRegKeyDacl(root, key.c_str(), &descriptor, false).Written();
 }
 
 ScopedKeyDenial::~ScopedKeyDenial() {
-    if (applied_) SetRegKeyDacl(root_, key_.c_str(), saved_.data(), false);
+    if (applied_) (void)SetRegKeyDacl(root_, key_.c_str(), saved_.data(), false);
 }
 
 void CreateKey(HKEY root, const std::wstring& key) {
@@ -142,8 +144,9 @@ bool MakeRegLink(HKEY root, const std::wstring& link, const std::wstring& target
 
 std::vector<std::wstring> KeyAccessList(HKEY root, const std::wstring& key) {
     std::vector<std::wstring> entries;
-    SecurityDescriptorBuffer descriptor;
-    if (!GetRegKeyDacl(root, key.c_str(), descriptor)) return entries;
+    std::optional<SecurityDescriptorBuffer> list = TryGetRegKeyDacl(root, key.c_str());
+    if (!list) return entries;
+    SecurityDescriptorBuffer& descriptor = *list;
     BOOL present = FALSE;
     BOOL defaulted = FALSE;
     ACL* acl = nullptr;

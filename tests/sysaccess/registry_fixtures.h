@@ -15,9 +15,10 @@ inline void BuildEveryoneFullAccess(SECURITY_DESCRIPTOR& descriptor, HeapAcl& ac
     PSID everyone = nullptr;
     ASSERT_TRUE(
         AllocateAndInitializeSid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0, &everyone));
-    const bool built = BuildFullAccessDacl(everyone, descriptor, acl);
+    std::optional<HeapAcl> built = TryBuildFullAccessDacl(everyone, descriptor);
     FreeSid(everyone);
     ASSERT_TRUE(built);
+    acl = std::move(*built);
 }
 
 // A\B\C with values at every level.

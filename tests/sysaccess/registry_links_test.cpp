@@ -101,7 +101,8 @@ TEST_F(RegistryLinks, AccessListsAreNotWidenedThroughALink) {
     SECURITY_DESCRIPTOR descriptor;
     HeapAcl acl;
     ASSERT_NO_FATAL_FAILURE(BuildEveryoneFullAccess(descriptor, acl));
-    EXPECT_TRUE(SetRegKeyDacl(key.Root(), key.Sub(L"Granted").c_str(), &descriptor, true));
+    EXPECT_TRUE(
+        SetRegKeyDacl(key.Root(), key.Sub(L"Granted").c_str(), &descriptor, true).Written());
     EXPECT_EQ(KeyAccessList(key.Root(), Target() + L"\\inner"), before);
 }
 

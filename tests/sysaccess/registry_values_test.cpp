@@ -15,24 +15,23 @@ TEST(RegistryValues, DwordIsReadOnlyAsADwordAndWrittenOnlyIntoAKeyThatExists) {
     ScopedTestKey key(L"ValuesDword");
     SetDword(key.Root(), key.Path(), L"number", 7);
     SetString(key.Root(), key.Path(), L"text", L"7");
-    DWORD value = 0;
-    EXPECT_TRUE(ReadRegDword(key.Root(), key.Path().c_str(), L"number", value));
-    EXPECT_EQ(value, 7u);
-    value = 99;
-    EXPECT_FALSE(ReadRegDword(key.Root(), key.Path().c_str(), L"text", value));
-    EXPECT_FALSE(ReadRegDword(key.Root(), key.Path().c_str(), L"none", value));
-    EXPECT_EQ(value, 99u);
+    EXPECT_EQ(TryReadRegDword(key.Root(), key.Path().c_str(), L"number"), 7u);
+    EXPECT_FALSE(TryReadRegDword(key.Root(), key.Path().c_str(), L"text"));
+    EXPECT_FALSE(TryReadRegDword(key.Root(), key.Path().c_str(), L"none"));
 
-    EXPECT_TRUE(SetRegDwordInExistingKey(key.Root(), key.Path().c_str(), L"number", 0));
-    ASSERT_TRUE(ReadRegDword(key.Root(), key.Path().c_str(), L"number", value));
-    EXPECT_EQ(value, 0u);
+    EXPECT_TRUE(SetRegDwordInExistingKey(key.Root(), key.Path().c_str(), L"number", 0).Written());
+    EXPECT_EQ(TryReadRegDword(key.Root(), key.Path().c_str(), L"number"), 0u);
     const std::wstring missing = key.Sub(L"Missing");
-    EXPECT_FALSE(SetRegDwordInExistingKey(key.Root(), missing.c_str(), L"number", 1));
+    const RegWriteOutcome refused =
+        SetRegDwordInExistingKey(key.Root(), missing.c_str(), L"number", 1);
+    EXPECT_FALSE(refused.Written());
+    EXPECT_EQ(refused.error, static_cast<DWORD>(ERROR_FILE_NOT_FOUND));
     EXPECT_FALSE(KeyExists(key.Root(), missing));
     // The general writer creates the key and stores the bytes as given.
     const wchar_t unterminated[] = {L'o', L'k'};
-    EXPECT_TRUE(SetRegValue(key.Root(), missing.c_str(), L"run", REG_SZ, unterminated,
-                            sizeof(unterminated)));
+    EXPECT_TRUE(
+        SetRegValue(key.Root(), missing.c_str(), L"run", REG_SZ, unterminated, sizeof(unterminated))
+            .Written());
     std::wstring text;
     ASSERT_TRUE(GetString(key.Root(), missing, L"run", text));
     EXPECT_EQ(text, L"ok");
@@ -45,13 +44,12 @@ TEST(RegistryValues, BytesAreReadUpToTheLargestSizeAsked) {
     RegKey opened;
     ASSERT_EQ(RegOpenKeyExW(key.Root(), key.Path().c_str(), 0, KEY_READ, opened.Receive()),
               ERROR_SUCCESS);
-    DWORD type = REG_NONE;
-    std::vector<uint8_t> data;
-    ASSERT_TRUE(ReadRegBytes(opened.Get(), L"bytes", type, data, 5));
-    EXPECT_EQ(type, static_cast<DWORD>(REG_BINARY));
-    EXPECT_EQ(data, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
-    EXPECT_FALSE(ReadRegBytes(opened.Get(), L"bytes", type, data, 4));
-    EXPECT_FALSE(ReadRegBytes(opened.Get(), L"none", type, data, 64));
+    const std::optional<RegBytes> value = TryReadRegBytes(opened.Get(), L"bytes", 5);
+    ASSERT_TRUE(value);
+    EXPECT_EQ(value->type, static_cast<DWORD>(REG_BINARY));
+    EXPECT_EQ(value->data, (std::vector<uint8_t>{1, 2, 3, 4, 5}));
+    EXPECT_FALSE(TryReadRegBytes(opened.Get(), L"bytes", 4));
+    EXPECT_FALSE(TryReadRegBytes(opened.Get(), L"none", 64));
 }
 
 }  // namespace
