@@ -66,8 +66,7 @@ RegWriteOutcome WriteRegMultiText(HKEY key, const wchar_t* name,
     const LSTATUS status =
         RegSetValueExW(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
                        static_cast<DWORD>(data.size() * sizeof(wchar_t)));
-    if (status != ERROR_SUCCESS) return {RegWrite::kFailed, static_cast<DWORD>(status)};
-    return {RegWrite::kWritten, ERROR_SUCCESS};
+    return RegWriteOutcome::Of(status);
 }
 
 }  // namespace veltrane

@@ -26,6 +26,11 @@ struct [[nodiscard]] RegWriteOutcome {
     DWORD error = ERROR_SUCCESS;
 
     bool Written() const { return kind == RegWrite::kWritten; }
+    // What a registry call's status says of a write.
+    static RegWriteOutcome Of(LSTATUS status) {
+        if (status == ERROR_SUCCESS) return {RegWrite::kWritten, ERROR_SUCCESS};
+        return {RegWrite::kFailed, static_cast<DWORD>(status)};
+    }
 };
 // Writes `texts` (none may be empty: an empty text would end the list) as REG_MULTI_SZ.
 RegWriteOutcome WriteRegMultiText(HKEY key, const wchar_t* name,

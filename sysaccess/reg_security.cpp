@@ -82,9 +82,9 @@ RegWriteOutcome ApplyKeyDacl(HKEY parent, const wchar_t* keyPath, PSECURITY_DESC
             RegOpenKeyExW(parent, keyPath, REG_OPTION_OPEN_LINK, WRITE_DAC, key.Receive());
         if (status == ERROR_SUCCESS)
             status = RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION, descriptor);
-        if (status != ERROR_SUCCESS) return {RegWrite::kFailed, static_cast<DWORD>(status)};
+        if (status != ERROR_SUCCESS) return RegWriteOutcome::Of(status);
     }
-    const RegWriteOutcome applied{RegWrite::kWritten, ERROR_SUCCESS};
+    const RegWriteOutcome applied = RegWriteOutcome::Of(ERROR_SUCCESS);
     if (!recursive) return applied;
     const OpenedRegKey opened = OpenRegKeyNoLink(parent, keyPath, KEY_READ);
     if (opened.kind == OpenedRegKey::Kind::kLink) return applied;

@@ -48,7 +48,7 @@ RegWriteOutcome WriteRegMultiText(HKEY root, const std::wstring& keyPath, const 
     RegKey key;
     const LSTATUS status = RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
                                            nullptr, key.Receive(), nullptr);
-    if (status != ERROR_SUCCESS) return {RegWrite::kFailed, static_cast<DWORD>(status)};
+    if (status != ERROR_SUCCESS) return RegWriteOutcome::Of(status);
     std::vector<std::wstring> texts;
     for (const std::wstring& text : strings)
         if (!text.empty()) texts.push_back(text);

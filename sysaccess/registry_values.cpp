@@ -18,22 +18,13 @@ std::optional<DWORD> TryReadRegDword(HKEY root, const wchar_t* keyPath, const wc
     return data;
 }
 
-namespace {
-
-RegWriteOutcome WriteOutcomeOf(LSTATUS status) {
-    if (status == ERROR_SUCCESS) return {RegWrite::kWritten, ERROR_SUCCESS};
-    return {RegWrite::kFailed, static_cast<DWORD>(status)};
-}
-
-}  // namespace
-
 RegWriteOutcome SetRegDwordInExistingKey(HKEY root, const wchar_t* keyPath, const wchar_t* name,
                                          DWORD value) {
     RegKey key;
     const LSTATUS opened = RegOpenKeyExW(root, keyPath, 0, KEY_SET_VALUE, key.Receive());
-    if (opened != ERROR_SUCCESS) return WriteOutcomeOf(opened);
-    return WriteOutcomeOf(RegSetValueExW(key.Get(), name, 0, REG_DWORD,
-                                         reinterpret_cast<const BYTE*>(&value), sizeof(value)));
+    if (opened != ERROR_SUCCESS) return RegWriteOutcome::Of(opened);
+    return RegWriteOutcome::Of(RegSetValueExW(
+        key.Get(), name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value)));
 }
 
 RegWriteOutcome SetRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* name, DWORD type,
@@ -41,8 +32,8 @@ RegWriteOutcome SetRegValue(HKEY root, const wchar_t* keyPath, const wchar_t* na
     RegKey key;
     const LSTATUS created = RegCreateKeyExW(root, keyPath, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
                                             key.Receive(), nullptr);
-    if (created != ERROR_SUCCESS) return WriteOutcomeOf(created);
-    return WriteOutcomeOf(
+    if (created != ERROR_SUCCESS) return RegWriteOutcome::Of(created);
+    return RegWriteOutcome::Of(
         RegSetValueExW(key.Get(), name, 0, type, static_cast<const BYTE*>(data), size));
 }
 
