@@ -236,6 +236,8 @@ void CDlgMain::OnCancel() {
 }
 
 void CDlgMain::OnShowRequested() {
+    // Asked to show again: a page that left before is no reason to close.
+    KillTimer(GetSafeHwnd(), kPageGoneTimer);
     shown_ = true;
     Trace(L"Window shown\n");
     MarkPage();

@@ -185,6 +185,19 @@ test("closing the tab hides the window; Restore opens a fresh page", async () =>
     await page.locator('body[data-window="shown"]').waitFor();
     await page.locator("#PluginsArea li").first().waitFor();
     assert.equal(program.child.exitCode, null);
+
+    // Started again within the grace after the tab closed, the window shows and
+    // stays shown, however late its fresh page arrives.
+    await page.close();
+    const second = h.startProgram();
+    assert.equal(await second.exited, 1);
+    await h.waitFor(() => shellOpens().length > opened + 1, "the shell to open the page again");
+    await new Promise((resolve) => setTimeout(resolve, 4000));
+    await openMainPage(shellOpens().at(-1));
+    await page.locator("body[data-window]").waitFor({ state: "attached" });
+    assert.equal(await page.locator("body").getAttribute("data-window"), "shown", program.trace());
+    await page.locator("#PluginsArea li").first().waitFor();
+    assert.equal(program.trace().split("The page is gone").length, 2, program.trace());
 });
 
 test("thousands of hostile socket messages are dropped; the program still scans", async () => {
