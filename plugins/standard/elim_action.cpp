@@ -710,6 +710,8 @@ bool CElimAction::FixKeyTree(SRegEntry& entry, const std::wstring& keyPath,
         self.kept = *keptBelow;
         return true;
     }
+    // Emptied, it still stays when its own row was unticked.
+    if (KeptByChoice(plugin_, RegKeyItemRef(entry.root, keyPath), self)) return true;
     RegDeleteOutcome removed = DeleteEmptyRegKey(entry.root, keyPath.c_str());
     // What keeps it is the link left below, not the key's fullness as such.
     if (linkLeft && !removed.Deleted()) removed.kind = RegDeleteOutcome::Kind::kLinkInside;

@@ -344,6 +344,36 @@ TEST_F(EngineTest, RowsTheUserUntickedStayAndTheirFoldersWithThem) {
     bare.kernel.SetKeptByYou({});
 }
 
+// A key tree's rows: the key's own, each sub-key and each value. The key's
+// own row unticked keeps the key once what it held is gone; an unticked
+// value keeps its key too.
+TEST_F(EngineTest, UntickedRowsOfAKeyTreeStay) {
+    ScopedTestKey key(L"EngineKeyTreeKept");
+    SetString(key.Root(), key.Path(), L"v1", L"one");
+    SetString(key.Root(), key.Path(), L"v2", L"two");
+    SetString(key.Root(), key.Sub(L"child"), L"a", L"1");
+    plugin.AddRegEntry(key.Root(), key.Path(), Engine::kKeyTree);
+    const auto& found = engine.regEntries[0].found;
+
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    bare.kernel.SetKeptByYou({ItemKey(RegKeyItemRef(key.Root(), key.Path()))});
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_TRUE(KeyExists(key.Root(), key.Path()));
+    EXPECT_EQ(found[0].status, Engine::kKept);
+    EXPECT_FALSE(KeyExists(key.Root(), key.Sub(L"child")));
+    EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"v1"));
+
+    SetString(key.Root(), key.Path(), L"v1", L"one");
+    SetString(key.Root(), key.Path(), L"v2", L"two");
+    ASSERT_EQ(plugin.Scan(), CPlugin::kDone);
+    bare.kernel.SetKeptByYou({ItemKey(RegValueItemRef(key.Root(), key.Path(), L"v2"))});
+    ASSERT_EQ(plugin.Fix(), CPlugin::kDone);
+    EXPECT_TRUE(ValueExists(key.Root(), key.Path(), L"v2"));
+    EXPECT_FALSE(ValueExists(key.Root(), key.Path(), L"v1"));
+    EXPECT_EQ(found[0].status, Engine::kKept);
+    bare.kernel.SetKeptByYou({});
+}
+
 TEST_F(EngineTest, FolderTreeWithOverwritingStillRemovesTheFolders) {
     ScopedTestFolder folder(L"EngineWipe");
     WriteTestFile(folder.Sub(L"sub\\one.tmp"), std::string(70000, 'a'));
