@@ -337,6 +337,7 @@ bool CKernel::GetWipeFiles() const { return options_.overWrite; }
 void CKernel::SetKeptByYou(std::vector<std::wstring> itemKeys) {
     keptByYou_.clear();
     for (const std::wstring& key : itemKeys) keptByYou_.insert(AsThePageSeesIt(key));
+    Trace(L"Rows kept by you: %zu\n", keptByYou_.size());
 }
 
 KeepVerdict CKernel::MayRemove(const ItemRef& item) const {

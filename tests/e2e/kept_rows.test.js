@@ -19,9 +19,10 @@ let page;
 
 const { command, item, waitForMode } = h.mainPage(() => page);
 
-// The names of a key's values, as reg lists them.
+// The names of a key's values, as reg lists them; the key must be there.
 function valueNames(key) {
     const listed = spawnSync("/usr/lib/wine/wine64", ["reg", "query", key], { encoding: "utf8" });
+    assert.equal(listed.status, 0, `reg query ${key}: ${listed.stderr} ${listed.error || ""}`);
     return listed.stdout.split("\n").map((line) => line.trim().split(/\s{2,}|\t/))
         .filter((parts) => parts.length >= 2 && parts[1].startsWith("REG_"))
         .map((parts) => parts[0]);
@@ -68,7 +69,7 @@ test("an unticked row and an unticked plug-in stay and show as kept by you", asy
     await command("btn_clean").click();
     await waitForMode("btn_finish");
 
-    assert.deepEqual(valueNames(FIND_MRU).sort(), findBefore.sort());
+    assert.deepEqual(valueNames(FIND_MRU).sort(), findBefore.sort(), program.trace());
     const runLeft = valueNames(RUN_MRU);
     assert.equal(runLeft.length, 1, runLeft.join(","));
     assert.ok(keptText.includes(runLeft[0]), `${keptText} / ${runLeft[0]}`);
