@@ -2,7 +2,7 @@
 #include "engine/options.h"
 
 #include "sysaccess/reg_format.h"
-#include "sysaccess/registry_multi_text.h"
+#include "sysaccess/reg_multi_text.h"
 #include "sysaccess/registry_text.h"
 #include "sysaccess/registry_values.h"
 #include "sysaccess/trace.h"
@@ -94,23 +94,23 @@ const wchar_t* Flag(bool on) { return on ? L"1" : L"0"; }
 // read might keep anything: the list is then unreadable, and no clean runs.
 ExclusionList LoadExclusions(const Layer& user, const Layer& machine) {
     for (const Layer* layer : {&user, &machine}) {
-        RegMultiText read =
+        MultiTextOutcome read =
             ReadRegMultiText(layer->place.root, layer->place.path, kExclusionsOption);
         const std::wstring where =
             FormatRegPath(layer->place.root, layer->place.path, kExclusionsOption);
         switch (read.kind) {
-            case RegMultiText::Kind::kRead:
-                return {std::move(read.strings), std::nullopt};
-            case RegMultiText::Kind::kMissing:
+            case MultiTextRead::kRead:
+                return {std::move(read.texts), std::nullopt};
+            case MultiTextRead::kMissing:
                 // A key that cannot be read may hold the value.
                 if (layer->loaded.kind == SettingsOutcome::kFailed)
                     return {{}, where + L": " + FormatSystemErrorLine(layer->loaded.error)};
                 continue;
-            case RegMultiText::Kind::kWrongType:
+            case MultiTextRead::kNotList:
                 return {{},
                         where + L": it is stored as " + TypeName(read.type) +
                             L", not as a list of rules (REG_MULTI_SZ)."};
-            case RegMultiText::Kind::kFailed:
+            case MultiTextRead::kFailed:
                 return {{}, where + L": " + FormatSystemErrorLine(read.error)};
         }
     }

@@ -1,4 +1,7 @@
+// Reading and writing REG_MULTI_SZ lists, through an open key or by its path.
 #include "sysaccess/reg_multi_text.h"
+
+#include "sysaccess/handles.h"
 
 namespace veltrane {
 
@@ -67,6 +70,38 @@ RegWriteOutcome WriteRegMultiText(HKEY key, const wchar_t* name,
         RegSetValueExW(key, name, 0, REG_MULTI_SZ, reinterpret_cast<const BYTE*>(data.data()),
                        static_cast<DWORD>(data.size() * sizeof(wchar_t)));
     return RegWriteOutcome::Of(status);
+}
+
+MultiTextOutcome ReadRegMultiText(HKEY root, const std::wstring& keyPath, const wchar_t* name) {
+    RegKey key;
+    const LSTATUS status = RegOpenKeyExW(root, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.Receive());
+    if (status != ERROR_SUCCESS) {
+        MultiTextOutcome unopened;
+        unopened.kind = status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND
+                            ? MultiTextRead::kMissing
+                            : MultiTextRead::kFailed;
+        unopened.error = static_cast<DWORD>(status);
+        return unopened;
+    }
+    MultiTextOutcome read = ReadRegMultiText(key.Get(), name);
+    for (size_t i = 0; i < read.texts.size(); ++i) {
+        if (!read.texts[i].empty()) continue;
+        read.texts.resize(i);
+        break;
+    }
+    return read;
+}
+
+RegWriteOutcome WriteRegMultiText(HKEY root, const std::wstring& keyPath, const wchar_t* name,
+                                  const std::vector<std::wstring>& texts) {
+    RegKey key;
+    const LSTATUS status = RegCreateKeyExW(root, keyPath.c_str(), 0, nullptr, 0, KEY_SET_VALUE,
+                                           nullptr, key.Receive(), nullptr);
+    if (status != ERROR_SUCCESS) return RegWriteOutcome::Of(status);
+    std::vector<std::wstring> listed;
+    for (const std::wstring& text : texts)
+        if (!text.empty()) listed.push_back(text);
+    return WriteRegMultiText(key.Get(), name, listed);
 }
 
 }  // namespace veltrane

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "sysaccess/reg_multi_text.h"
+#include "sysaccess/reg_write_outcome.h"
 
 namespace veltrane {
 
