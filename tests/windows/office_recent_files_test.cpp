@@ -53,8 +53,11 @@ TEST_F(OfficeRecentFiles, ScanShowsEachVersionsListsByPathAndLeavesOtherValues) 
               (std::vector<std::wstring>{L"C:\\Docs\\Plan.docx", L"C:\\Docs\\Budget.docx",
                                          L"C:\\Docs\\", L"D:\\Sheets\\Q3.xlsx"}));
     // The metadata is counted with its entry.
-    for (const DomainInfo* row : run.plugin->OrderedView())
-        if (row->name == L"C:\\Docs\\Plan.docx") EXPECT_EQ(row->itemCount, 2);
+    for (const DomainInfo* row : run.plugin->OrderedView()) {
+        if (row->name == L"C:\\Docs\\Plan.docx") {
+            EXPECT_EQ(row->itemCount, 2);
+        }
+    }
     const std::wstring report = run.ScanReport();
     EXPECT_NE(report.find(L"Word 16.0 - recent documents of account ADAL_1A2B"), std::wstring::npos)
         << report;
