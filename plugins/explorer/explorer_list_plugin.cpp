@@ -200,10 +200,10 @@ void CExplorerListPlugin::DescribeFoundValues() {
 
 void CExplorerListPlugin::RemoveEmptiedTreeKeys() {
     // Sub-keys before their parents; a key that holds something the scan did
-    // not list stays.
+    // not list stays, and so does one the run keeps (an exclusion names it).
     for (auto key = treeKeys_.rbegin(); key != treeKeys_.rend(); ++key) {
         if (IsCancelled()) return;
-        const RegDeleteOutcome removed = DeleteEmptyRegKey(HKEY_CURRENT_USER, key->c_str());
+        const RegDeleteOutcome removed = DeleteEmptyRegKey(HKEY_CURRENT_USER, key->c_str(), this);
         // A key that still holds something, or is or holds a link, stays as it is.
         if (removed.Deleted() || removed.kind != RegDeleteOutcome::Kind::kFailed ||
             removed.error == ERROR_DIR_NOT_EMPTY)

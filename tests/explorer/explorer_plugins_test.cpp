@@ -203,7 +203,10 @@ TEST(WindowsPlugins, FolderViewKeysGoOnceEmptied) {
     SetBinary(HKCU, bagMru, L"0", computer.data(), static_cast<DWORD>(computer.size()));
     SetBinary(HKCU, bagMru + L"\\0", L"0", folder.data(), static_cast<DWORD>(folder.size()));
     SetBinary(HKCU, bagMru + L"\\1", L"0", folder.data(), static_cast<DWORD>(folder.size()));
+    // An empty key an exclusion names stays, emptied or not.
+    CreateKey(HKCU, bagMru + L"\\2");
     PluginRun<CPlgShellBags> run(L"ShellBags");
+    run.kernel->AddRunExclusions({L"key:HKCU\\" + bagMru + L"\\2"});
     ASSERT_EQ(run.Scan(), L"Finished");
     // Below "Computer", an item that is not a drive: the shell is not asked for a path.
     EXPECT_NE(run.ScanReport().find(L"Computer\\Tax returns"), std::wstring::npos);
@@ -214,6 +217,7 @@ TEST(WindowsPlugins, FolderViewKeysGoOnceEmptied) {
     EXPECT_FALSE(ValueExists(HKCU, bagMru, L"0"));
     EXPECT_FALSE(ValueExists(HKCU, bagMru + L"\\1", L"0"));
     EXPECT_TRUE(ValueExists(HKCU, bagMru + L"\\1\\0", L"0"));
+    EXPECT_TRUE(KeyExists(HKCU, bagMru + L"\\2"));
     DeleteTree(HKCU, bagMru);
 }
 
