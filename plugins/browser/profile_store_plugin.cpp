@@ -428,6 +428,8 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
         if (row->result == DomainInfo::kKept) continue;
         std::optional<ItemError> failure;  // the first file or folder that stayed
         std::wstring deferredPath;
+        std::optional<KeepVerdict> keptInside;  // why the first file the run kept stayed
+        bool removedAny = false;
         auto fail = [&failure](ItemError::Kind kind, const std::wstring& path, DWORD code,
                                const std::wstring& change) {
             if (failure) return;
@@ -441,8 +443,13 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
         };
         if (auto files = rowFiles_.find(row); files != rowFiles_.end()) {
             for (const FileIdentity& file : files->second) {
-                const Removal removal = RemoveListedFile(file, GetWipeFiles());
-                if (removal.kind == RemovalKind::kDeferred && deferredPath.empty())
+                const Removal removal = RemoveListedFile(file, GetWipeFiles(), this);
+                if (removal.kind == RemovalKind::kKept && !keptInside)
+                    keptInside = removal.kept;
+                else if (removal.kind == RemovalKind::kRemoved ||
+                         removal.kind == RemovalKind::kRemovedWithoutOverwrite)
+                    removedAny = true;
+                else if (removal.kind == RemovalKind::kDeferred && deferredPath.empty())
                     deferredPath = file.path;
                 else if (removal.kind == RemovalKind::kChanged)
                     fail(ItemError::kFile, file.path, 0, removal.change);
@@ -465,6 +472,8 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
                 else if (tree.failed > 0)
                     fail(ItemError::kFolder, listing.folder.path, tree.firstError, {});
                 if (tree.deferred > 0 && deferredPath.empty()) deferredPath = listing.folder.path;
+                if (tree.kept > 0 && !keptInside) keptInside = tree.firstKept;
+                removedAny = removedAny || tree.removed > 0;
             }
         }
         if (IsCancelled()) return;
@@ -475,6 +484,10 @@ void CProfileStorePlugin::DeleteFileRows(size_t index, int store) {
             SetRebootNeeded();
             row->result = DomainInfo::kRebootNeeded;
             row->error = ItemError(ItemError::kFile, deferredPath, ItemError::kUnknown, 0, true);
+        } else if (keptInside && !removedAny) {
+            // Everything in it that the run reached stayed by the user's rules.
+            row->result = DomainInfo::kKept;
+            keptRows_[row] = *keptInside;
         } else {
             row->result = DomainInfo::kDeleted;
         }

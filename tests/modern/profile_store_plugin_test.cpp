@@ -100,6 +100,28 @@ TEST_F(ModernPlugins, FormsSessionsAndCachesGoAndTheirNeighboursStay) {
     firefoxKeep.ExpectUnchanged();
 }
 
+// A file an exclusion names stays, in a row of single files as in a folder's
+// row; a row of which nothing went says it was kept, and why.
+TEST_F(ModernPlugins, FilesAnExclusionNamesStayInEveryKindOfRow) {
+    PluginHarness<CPlgChromiumSessions> sessions(L"ChromiumSessions", PluginCategory::kChromium);
+    sessions.Kernel().AddRunExclusions(
+        {L"file:" + ChromeWork() + L"Current Session", L"file:" + ChromeWork() + L"Sessions\\Tabs_*"});
+    ASSERT_TRUE(sessions.Scan());
+    ASSERT_TRUE(sessions.Clean());
+    EXPECT_FALSE(sessions.RowFailed());
+    EXPECT_TRUE(FileExists(ChromeWork() + L"Current Session"));
+    EXPECT_FALSE(FileExists(ChromeWork() + L"Last Tabs"));
+    EXPECT_FALSE(FileExists(ChromeWork() + L"Sessions\\Session_13345678901234567"));
+    EXPECT_TRUE(FileExists(ChromeWork() + L"Sessions\\Tabs_13345678901234567"));
+    const size_t work = ProfileIndex(sessions.Get(), ChromeWork());
+    const DomainInfo* current = FindRow(sessions.Get(), work, L"Current Session");
+    ASSERT_NE(current, nullptr);
+    EXPECT_EQ(current->result, DomainInfo::kKept);
+    const DomainInfo* folder = FindRow(sessions.Get(), work, L"Sessions");
+    ASSERT_NE(folder, nullptr);
+    EXPECT_EQ(folder->result, DomainInfo::kDeleted);
+}
+
 // Keep-list matching as both cookie plug-ins apply it to their databases.
 template <typename Plugin>
 void CheckKeepList(const wchar_t* id, PluginCategory category, const std::wstring& database,
