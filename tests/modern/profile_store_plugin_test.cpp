@@ -104,8 +104,8 @@ TEST_F(ModernPlugins, FormsSessionsAndCachesGoAndTheirNeighboursStay) {
 // row; a row of which nothing went says it was kept, and why.
 TEST_F(ModernPlugins, FilesAnExclusionNamesStayInEveryKindOfRow) {
     PluginHarness<CPlgChromiumSessions> sessions(L"ChromiumSessions", PluginCategory::kChromium);
-    sessions.Kernel().AddRunExclusions(
-        {L"file:" + ChromeWork() + L"Current Session", L"file:" + ChromeWork() + L"Sessions\\Tabs_*"});
+    sessions.Kernel().AddRunExclusions({L"file:" + ChromeWork() + L"Current Session",
+                                        L"file:" + ChromeWork() + L"Sessions\\Tabs_*"});
     ASSERT_TRUE(sessions.Scan());
     ASSERT_TRUE(sessions.Clean());
     EXPECT_FALSE(sessions.RowFailed());
