@@ -267,6 +267,14 @@ void CPlgMSOfficeRecUsed::CleanRegistry() {
             record.refusal.empty() ? FormatRegPath(record.root, record.keyPath, record.valueName)
                                    : record.path;
         if (record.refusal.empty()) {
+            // Unticked by the user or named by a rule, the row stays whatever it holds now.
+            KeepVerdict kept =
+                MayRemove(RegValueItemRef(record.root, record.keyPath, record.valueName));
+            if (kept.Keeps()) {
+                record.result = ItemOutcome::kKept;
+                record.kept = std::move(kept);
+                continue;
+            }
             if (std::optional<std::wstring> change = ValueChange(record)) {
                 record.result = ItemOutcome::kFailed;
                 record.error = ItemError(ItemError::kRegValue, where, ItemError::kOwnText, 0, false,

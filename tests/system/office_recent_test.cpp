@@ -82,6 +82,25 @@ TEST_F(OfficeRun, CleanRemovesExactlyWhatTheScanListed) {
     EXPECT_TRUE(changed);
 }
 
+// A registry row the user unticked stays, and so does one an exclusion names;
+// each says why in the clean's report.
+TEST_F(OfficeRun, UntickedAndExcludedRegistryRowsStay) {
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU1", L"C:\\Data\\Orders.mdb");
+    SetString(HKEY_CURRENT_USER, kAccess, L"MRU2", L"C:\\Data\\Staff.mdb");
+    SetString(HKEY_CURRENT_USER, kExcel, L"File1", L"C:\\Data\\Book1.xls");
+    PluginRun<CPlgMSOfficeRecUsed> run(L"MSOfficeRecUsed");
+    run.kernel->AddRunExclusions({L"value:HKCU\\" + std::wstring(kExcel) + L"|File*"});
+    ASSERT_EQ(run.Scan(), L"Finished");
+    run.kernel->SetKeptByYou({ItemKey(RegValueItemRef(HKEY_CURRENT_USER, kAccess, L"MRU2"))});
+    ASSERT_EQ(run.Clean(), L"Finished");
+    EXPECT_FALSE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU1"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kAccess, L"MRU2"));
+    EXPECT_TRUE(ValueExists(HKEY_CURRENT_USER, kExcel, L"File1"));
+    const std::wstring report = run.CleanReport();
+    EXPECT_EQ(CountOf(report, L"Kept by you"), 1u) << report;
+    EXPECT_EQ(CountOf(report, L"Excluded"), 1u) << report;
+}
+
 // Sets the key's access list: everyone may do anything but `denied`.
 void RestrictKey(const std::wstring& keyPath, DWORD denied) {
     SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
