@@ -3,9 +3,12 @@
 // them by domain and writers that remove them.
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/cookie_keep_list.h"
+#include "engine/item_outcome.h"
 #include "plugins/browser/domain_info.h"
+#include "sysaccess/file_identity.h"
 
 namespace veltrane {
 
@@ -24,15 +27,20 @@ namespace veltrane {
 // comment lines and lines without a tab.
 [[nodiscard]] std::optional<std::wstring> CookieLineDomain(std::string_view lineText);
 
-// True when every listed file was read; false also when cancelled.
-bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run);
+// True when every listed file was read; false also when cancelled. The
+// history and form readers add each file they read to `files`, as the clean
+// is to find it again.
+bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run,
+                        std::vector<FileIdentity>* files = nullptr);
 bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run);
-bool GetNetscapeForms(DomainMap& domains, IRunProgress& run);
+bool GetNetscapeForms(DomainMap& domains, IRunProgress& run,
+                      std::vector<FileIdentity>* files = nullptr);
 
-// True when every file went at once; false when one had to wait for the
-// next system start (`error` then names the last one).
-bool DeleteNetscapeHistory(IRunProgress& run, std::optional<ItemError>& error);
-bool DeleteNetscapeForms(IRunProgress& run, std::optional<ItemError>& error);
+// Removes the whole files a scan read, each only while it is the file the
+// scan saw and the run does not keep it. What the rows share: a file left or
+// deferred first, then, when nothing went, one kept or gone; else removed.
+[[nodiscard]] FileRemovalRow RemoveNetscapeFiles(const std::vector<FileIdentity>& files,
+                                                 IRunContext& run);
 // Rewrites every cookie file without the lines of the scanned domains, except
 // the lines whose host `keep` keeps; sets each domain's result (kKept when all
 // its lines stayed) and error. A cancel stops it between files. False when a

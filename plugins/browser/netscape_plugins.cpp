@@ -15,35 +15,27 @@ CPlugin::Result CNetscapePlugin::Scan() {
 }
 
 CPlugin::Result CNetscapeWholeFilePlugin::Fix() {
-    std::optional<ItemError> error;
-    bool deleted = DeleteFiles(error);
     errors.clear();
+    const FileRemovalRow removal = RemoveNetscapeFiles(files_, Run());
     if (IsCancelled()) return kCancelled;
-    if (!error)  // a profile finder failed: no file names the failure
-        error.emplace(ItemError::kFile, L"", ItemError::kUnknown, 0, false, L"",
-                      kCannotDeleteSubitem);
+    // Every row shares the outcome, and a row left has its own error link.
     for (DomainInfo* domain : view_) {
-        if (deleted) {
-            domain->result = DomainInfo::kDeleted;
-        } else {
-            domain->result = DomainInfo::kRebootNeeded;
-            domain->error = error;
-            errors.push_back(*error);
-        }
+        domain->result = removal.outcome;
+        domain->error = removal.error;
+        domain->kept = removal.kept;
+        if (removal.error) errors.push_back(*removal.error);
     }
     return kDone;
 }
 
-bool CPlgNetscapeHistory::ReadDomains() { return GetNetscapeHistory(domains_, Run()); }
-
-bool CPlgNetscapeHistory::DeleteFiles(std::optional<ItemError>& error) {
-    return DeleteNetscapeHistory(Run(), error);
+bool CPlgNetscapeHistory::ReadDomains() {
+    files_.clear();
+    return GetNetscapeHistory(domains_, Run(), &files_);
 }
 
-bool CPlgNetscapeFormsManager::ReadDomains() { return GetNetscapeForms(domains_, Run()); }
-
-bool CPlgNetscapeFormsManager::DeleteFiles(std::optional<ItemError>& error) {
-    return DeleteNetscapeForms(Run(), error);
+bool CPlgNetscapeFormsManager::ReadDomains() {
+    files_.clear();
+    return GetNetscapeForms(domains_, Run(), &files_);
 }
 
 bool CPlgNetscapeCookies::ReadDomains() { return GetNetscapeCookies(domains_, Run()); }

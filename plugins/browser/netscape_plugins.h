@@ -1,9 +1,10 @@
 #pragma once
 // Netscape 4, Mozilla suite and Firefox history, cookies and saved forms,
 // listed by domain.
-#include <optional>
+#include <vector>
 
 #include "plugins/browser/domain_plugin.h"
+#include "sysaccess/file_identity.h"
 
 namespace veltrane {
 
@@ -16,14 +17,15 @@ protected:
     virtual bool ReadDomains() = 0;
 };
 
-// History and form files go whole; the domains only give the report its rows.
+// History and form files go whole, the files the scan read and no other;
+// the domains only give the report its rows.
 class CNetscapeWholeFilePlugin : public CNetscapePlugin {
 public:
     using CNetscapePlugin::CNetscapePlugin;
     Result Fix() override;
 
 protected:
-    virtual bool DeleteFiles(std::optional<ItemError>& error) = 0;
+    std::vector<FileIdentity> files_;  // as the scan read them
 };
 
 class CPlgNetscapeHistory : public CNetscapeWholeFilePlugin {
@@ -32,7 +34,6 @@ public:
 
 protected:
     bool ReadDomains() override;
-    bool DeleteFiles(std::optional<ItemError>& error) override;
 };
 
 class CPlgNetscapeFormsManager : public CNetscapeWholeFilePlugin {
@@ -41,7 +42,6 @@ public:
 
 protected:
     bool ReadDomains() override;
-    bool DeleteFiles(std::optional<ItemError>& error) override;
 };
 
 class CPlgNetscapeCookies : public CNetscapePlugin {

@@ -76,6 +76,17 @@ void FileWalletHosts(const std::string& text, DomainMap& domains) {
     }
 }
 
+// Notes a whole file the scan read, once, as the clean is to find it again;
+// one reached through a link or another name is not the profile's, and is not noted.
+void NoteReadFile(const std::wstring& path, std::vector<FileIdentity>* files) {
+    if (files == nullptr) return;
+    IdentityReadOutcome read = ReadFileIdentity(path);
+    if (read.kind != IdentityRead::kRead) return;
+    for (const FileIdentity& noted : *files)
+        if (noted.path == read.identity.path) return;
+    files->push_back(std::move(read.identity));
+}
+
 }  // namespace
 
 std::optional<std::wstring> CookieLineDomain(std::string_view lineText) {
@@ -90,13 +101,14 @@ std::optional<std::wstring> CookieLineDomain(std::string_view lineText) {
     return BytesToWide(host);
 }
 
-bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run) {
+bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run, std::vector<FileIdentity>* files) {
     bool result = true;
     bool walked = ReadProfiles(true, run, [&](const std::wstring& folder) {
         const std::wstring path = folder + L"history.dat";
         std::string bytes;
         DWORD error = ReadByteFile(path, bytes);
         if (error == ERROR_SUCCESS) {
+            NoteReadFile(path, files);
             FileHistoryHosts(SearchableText(std::move(bytes)), domains);
         } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             Trace(L"GetNetscapeHistoryError: Can not open file: %ls  code:%lu", path.c_str(),
@@ -132,16 +144,16 @@ bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run) {
     return walked && result;
 }
 
-bool GetNetscapeForms(DomainMap& domains, IRunProgress& run) {
+bool GetNetscapeForms(DomainMap& domains, IRunProgress& run, std::vector<FileIdentity>* files) {
     return ReadProfiles(false, run, [&](const std::wstring& folder) {
         for (const wchar_t* prefs : {L"user.js", L"prefs.js"}) {
             std::string bytes;
             if (auto signon = PrefNamedProfileFile(folder, prefs, L"signon.SignonFileName")) {
-                ReadByteFile(*signon, bytes);
+                if (ReadByteFile(*signon, bytes) == ERROR_SUCCESS) NoteReadFile(*signon, files);
                 FileSignonHosts(SearchableText(std::move(bytes)), domains);
             }
             if (auto wallet = PrefNamedProfileFile(folder, prefs, L"wallet.SchemaValueFileName")) {
-                ReadByteFile(*wallet, bytes);
+                if (ReadByteFile(*wallet, bytes) == ERROR_SUCCESS) NoteReadFile(*wallet, files);
                 FileWalletHosts(SearchableText(std::move(bytes)), domains);
             }
         }

@@ -11,19 +11,6 @@ namespace {
 // What a cookie error's title says the entries are.
 constexpr wchar_t kCookieStoreName[] = L"Netscape cookies";
 
-// Removes one profile file; false (with `error` filled) when it must wait
-// for the next system start or could not go at all.
-bool DeleteProfileFile(const std::wstring& path, IRunProgress& run,
-                       std::optional<ItemError>& error) {
-    const PathDeletion deleted = DeleteFileEx(path, run.GetWipeFiles());
-    if (deleted.Removed()) return true;
-    bool deferred = deleted.kind == DeleteOutcome::kDeferred;
-    if (deferred) run.SetRebootNeeded();
-    error.emplace(ItemError::kFile, path, ItemError::kSystemMessage, deleted.error, deferred, L"",
-                  kCannotDeleteSubitem);
-    return false;
-}
-
 // The host field of a cookie line as the browser wrote it ("www." and the
 // leading "." included), for the keep-list.
 std::wstring CookieLineHost(std::string_view lineText) {
@@ -32,31 +19,44 @@ std::wstring CookieLineHost(std::string_view lineText) {
 
 }  // namespace
 
-bool DeleteNetscapeHistory(IRunProgress& run, std::optional<ItemError>& error) {
-    std::optional<ProfileList> profiles = BuildProfileList(true);
-    if (!profiles) return false;
-    bool result = true;
-    for (const std::wstring& folder : *profiles) {
-        if (folder.empty()) continue;
+FileRemovalRow RemoveNetscapeFiles(const std::vector<FileIdentity>& files, IRunContext& run) {
+    // Which outcome speaks for all rows when the files came to different ends.
+    auto weight = [](ItemOutcome outcome) {
+        switch (outcome) {
+            case ItemOutcome::kFailed:
+            case ItemOutcome::kDeferred:
+                return 3;
+            case ItemOutcome::kKept:
+                return 2;
+            case ItemOutcome::kGone:
+                return 1;
+            default:
+                return 0;
+        }
+    };
+    FileRemovalRow shared;
+    shared.outcome = ItemOutcome::kRemoved;
+    bool removedAny = false;
+    uint64_t freed = 0;
+    for (const FileIdentity& file : files) {
         if (run.IsCancelled()) break;
-        result = DeleteProfileFile(folder + L"History.dat", run, error) && result;
+        const bool wipe = run.GetWipeFiles();
+        const Removal removal = RemoveListedFile(file, wipe, &run);
+        if (removal.kind == RemovalKind::kDeferred) run.SetRebootNeeded();
+        FileRemovalRow row = RowOfFileRemoval(removal, file.path, wipe);
+        freed += row.freedBytes;
+        removedAny = removedAny || row.outcome == ItemOutcome::kRemoved ||
+                     row.outcome == ItemOutcome::kRemovedNotOverwritten;
+        if (weight(row.outcome) > weight(shared.outcome)) shared = std::move(row);
     }
-    return result;
-}
-
-bool DeleteNetscapeForms(IRunProgress& run, std::optional<ItemError>& error) {
-    std::optional<ProfileList> profiles = BuildProfileList(false);
-    if (!profiles) return false;
-    bool result = true;
-    for (const std::wstring& folder : *profiles) {
-        if (folder.empty()) continue;
-        if (run.IsCancelled()) break;
-        for (const wchar_t* prefs : {L"user.js", L"prefs.js"})
-            for (const wchar_t* key : {L"signon.SignonFileName", L"wallet.SchemaValueFileName"})
-                if (auto path = PrefNamedProfileFile(folder, prefs, key))
-                    result = DeleteProfileFile(*path, run, error) && result;
+    // What went took its domains with it; a kept or vanished file beside it does not speak for
+    // them.
+    if (removedAny && weight(shared.outcome) < 3) {
+        shared = {};
+        shared.outcome = ItemOutcome::kRemoved;
     }
-    return result;
+    shared.freedBytes = freed;
+    return shared;
 }
 
 bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKeepList& keep) {
@@ -77,6 +77,8 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
         const std::wstring path = folder + L"cookies.txt";
         std::string bytes;
         if (ReadByteFile(path, bytes) != ERROR_SUCCESS) continue;
+        // A file a rule keeps (or a folder above it) keeps every line in it.
+        const KeepVerdict fileKept = run.MayRemove(FileItemRef(path));
         std::string kept;
         kept.reserve(bytes.size());
         for (std::string_view line : SplitLinesKeepingEnds(bytes)) {
@@ -87,6 +89,14 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
                 continue;
             }
             DomainInfo& domain = found->second;
+            if (fileKept.Keeps()) {
+                if (domain.result == DomainInfo::kNotProcessed) {
+                    domain.result = ItemOutcome::kKept;
+                    domain.kept = fileKept;
+                }
+                kept.append(line);
+                continue;
+            }
             if (keep.Keeps(CookieLineHost(LineText(line)))) {
                 if (domain.result == DomainInfo::kNotProcessed) domain.result = DomainInfo::kKept;
                 kept.append(line);

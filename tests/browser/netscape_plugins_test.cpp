@@ -86,7 +86,7 @@ TEST_F(NetscapePages, LockedHistoryMarksEveryDomainForReboot) {
     const auto& errors = history.Get().GetErrors();
     ASSERT_EQ(errors.size(), 3u);
     EXPECT_EQ(errors[0].GetTitle(), errors[2].GetTitle());
-    EXPECT_NE(errors[0].GetTitle().find(profile + L"History.dat"), std::wstring::npos);
+    EXPECT_NE(errors[0].GetTitle().find(path), std::wstring::npos);
     EXPECT_TRUE(history.Kernel().IsRebootNeeded());
 }
 

@@ -98,28 +98,53 @@ TEST_F(NetscapeFiles, HistoryHostsAndDeletion) {
                   "(83=http://" +
                       longHost + ".test/)");
     WriteTestFile(netscape + L"history.dat", "(80=http://www.a.test/)");
+    const std::wstring held = firefox + L"History.dat";
+    WriteTestFile(held, "(80=http://c.test/)");
     DomainMap domains;
     TestRun run;
-    EXPECT_TRUE(GetNetscapeHistory(domains, run));
+    std::vector<FileIdentity> files;
+    EXPECT_TRUE(GetNetscapeHistory(domains, run, &files));
     EXPECT_EQ(domains[L"www.a.test"].itemCount, 2);
     EXPECT_EQ(domains[L"a.test"].itemCount, 1);
     EXPECT_EQ(domains[L"ftp.b.test"].itemCount, 1);
+    EXPECT_EQ(domains[L"c.test"].itemCount, 1);
     EXPECT_EQ(domains.count(std::wstring(400, L'h') + L".test"), 1u);
-    EXPECT_EQ(domains.size(), 4u);
+    EXPECT_EQ(domains.size(), 5u);
+    ASSERT_EQ(files.size(), 3u);
 
-    WriteTestFile(firefox + L"History.dat", "(80=http://c.test/)");
-    const std::wstring held = firefox + L"History.dat";
+    // After the scan: one file held open, one written anew.
     UniqueHandle holder = HoldOpen(held);
     ASSERT_TRUE(holder.IsValid());
-    std::optional<ItemError> error;
-    EXPECT_FALSE(DeleteNetscapeHistory(run, error));
+    WriteTestFile(netscape + L"history.dat", "(80=http://www.later.test/)");
+    const FileRemovalRow removal = RemoveNetscapeFiles(files, run);
     holder.Close();
     EXPECT_FALSE(FileExists(mozilla + L"history.dat"));
-    EXPECT_FALSE(FileExists(netscape + L"history.dat"));
-    ASSERT_TRUE(error);
-    EXPECT_TRUE(error->IsReboot());
-    EXPECT_EQ(error->GetName(), held);
+    EXPECT_TRUE(FileExists(netscape + L"history.dat"));  // another file than the scan read
+    EXPECT_EQ(removal.outcome, ItemOutcome::kDeferred);
+    ASSERT_TRUE(removal.error);
+    EXPECT_TRUE(removal.error->IsReboot());
+    EXPECT_EQ(_wcsicmp(removal.error->GetName().c_str(), held.c_str()), 0);
     EXPECT_TRUE(run.rebootNeeded);
+}
+
+// A history file a rule keeps stays, and so do its rows, with why; one that
+// appeared after the scan was never listed and stays too.
+TEST_F(NetscapeFiles, HistoryKeptByARuleOrNewSinceTheScanStays) {
+    const std::wstring history = MozillaProfile(L"default", L"s1.slt") + L"history.dat";
+    WriteTestFile(history, "(80=http://www.a.test/)");
+    DomainMap domains;
+    TestRun run;
+    std::vector<FileIdentity> files;
+    EXPECT_TRUE(GetNetscapeHistory(domains, run, &files));
+    ASSERT_EQ(files.size(), 1u);
+    run.keptPlace = files[0].path;
+    const std::wstring late = FirefoxProfile(L"f1.default") + L"history.dat";
+    WriteTestFile(late, "(80=http://c.test/)");
+    const FileRemovalRow removal = RemoveNetscapeFiles(files, run);
+    EXPECT_EQ(removal.outcome, ItemOutcome::kKept);
+    EXPECT_EQ(removal.kept.kind, KeepVerdict::Kind::kExcluded);
+    EXPECT_TRUE(FileExists(history));
+    EXPECT_TRUE(FileExists(late));
 }
 
 TEST_F(NetscapeFiles, SavedFormsAreReadAndDeleted) {
@@ -140,21 +165,23 @@ TEST_F(NetscapeFiles, SavedFormsAreReadAndDeleted) {
 
     DomainMap domains;
     TestRun run;
-    EXPECT_TRUE(GetNetscapeForms(domains, run));
+    std::vector<FileIdentity> files;
+    EXPECT_TRUE(GetNetscapeForms(domains, run, &files));
     EXPECT_EQ(domains[L"login.test"].itemCount, 1);
     EXPECT_EQ(domains[L"other.test:80"].itemCount, 1);
     EXPECT_EQ(domains[L"shop.test"].itemCount, 1);
     EXPECT_EQ(domains[L"bare.test"].itemCount, 1);
     EXPECT_EQ(domains.size(), 4u);
+    EXPECT_EQ(files.size(), 2u);  // the saved logins and the wallet
 
-    std::optional<ItemError> error;
-    EXPECT_TRUE(DeleteNetscapeForms(run, error));
+    const FileRemovalRow removal = RemoveNetscapeFiles(files, run);
+    EXPECT_EQ(removal.outcome, ItemOutcome::kRemoved);
     EXPECT_FALSE(FileExists(mozilla + L"1234.s"));
     EXPECT_FALSE(FileExists(mozilla + L"5678.w"));
     EXPECT_TRUE(FileExists(mozilla + L"prefs.js"));
     EXPECT_TRUE(FileExists(mozilla + L"..\\outside.s"));
     EXPECT_TRUE(FileExists(firefox + L"9.s"));
-    EXPECT_FALSE(error);
+    EXPECT_FALSE(removal.error);
 }
 
 }  // namespace

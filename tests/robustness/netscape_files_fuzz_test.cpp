@@ -151,8 +151,10 @@ TEST_F(NetscapeFuzz, FilesNamedByPreferencesStayInsideTheProfile) {
         WriteTestFile(mozilla + L"control.txt", "a file beside prefs.js");
         WriteTestFile(mozilla + L"1234.s", "http://www.login.test\n");
         TestRun run;
-        std::optional<ItemError> error;
-        DeleteNetscapeForms(run, error);
+        DomainMap domains;
+        std::vector<FileIdentity> files;
+        (void)GetNetscapeForms(domains, run, &files);
+        (void)RemoveNetscapeFiles(files, run);
         EXPECT_TRUE(FileExists(outside));
         EXPECT_TRUE(FileExists(mozilla + L"prefs.js"));
         EXPECT_TRUE(FileExists(mozilla + L"user.js"));
