@@ -299,16 +299,20 @@ std::optional<std::wstring> ExclusionRules::KeepingRule(const ItemRef& item) con
     if (rules_.empty()) return std::nullopt;
     const bool path = item.kind == ItemKind::kFile || item.kind == ItemKind::kFolder;
     const bool registry = item.kind == ItemKind::kRegKey || item.kind == ItemKind::kRegValue;
-    const Segments place = (path || registry) ? PlaceSegments(item) : Segments();
+    // The records and entries of a store live in its file: a rule that keeps
+    // the file, or a folder above it, keeps them too.
+    const bool stored = item.kind == ItemKind::kStoreRow || item.kind == ItemKind::kStoreEntry;
+    const Segments place = (path || registry || stored) ? PlaceSegments(item) : Segments();
     for (const ExclusionRule& rule : rules_) {
         bool keeps = false;
         switch (rule.kind) {
             case ExclusionRule::Kind::kFile:
-                keeps = item.kind == ItemKind::kFile && SegmentsMatch(rule.pattern, 0, place, 0);
+                keeps = (item.kind == ItemKind::kFile || stored) &&
+                        SegmentsMatch(rule.pattern, 0, place, 0);
                 break;
             case ExclusionRule::Kind::kFolder:
                 // The folder and all below it: a rule that names a folder above keeps it too.
-                keeps = path && MatchesAtOrAbove(rule.pattern, place);
+                keeps = (path || stored) && MatchesAtOrAbove(rule.pattern, place);
                 break;
             case ExclusionRule::Kind::kKey:
                 keeps =

@@ -38,6 +38,22 @@ TEST(ExclusionRules, PathPatternsMatchWithinSegmentsAndAtAnyDepth) {
     EXPECT_EQ(*rules.KeepingRule(FileItemRef(L"C:\\cache\\pro\\z")), L"folder:c:\\cache\\pro*");
 }
 
+// The records of a browser's database and the entries of a store live in
+// its file: a rule that keeps the file, or a folder above it, keeps them.
+TEST(ExclusionRules, StoresAreKeptWithTheirFile) {
+    const ExclusionRules rules =
+        Rules({L"folder:C:\\Profiles\\Work", L"file:C:\\Profiles\\Home\\History"});
+    EXPECT_TRUE(Keeps(rules, StoreRowItemRef(L"C:\\Profiles\\Work\\Cookies", L"a.test")));
+    EXPECT_TRUE(Keeps(rules, StoreRowItemRef(L"C:\\Profiles\\Home\\History", L"a.test")));
+    EXPECT_FALSE(Keeps(rules, StoreRowItemRef(L"C:\\Profiles\\Home\\Cookies", L"a.test")));
+    EXPECT_TRUE(Keeps(
+        rules, {ItemKind::kStoreEntry, L"C:\\Profiles\\Work\\Activities.db", L"notepad.exe", {}}));
+    // A store that is no file is kept by no path rule.
+    EXPECT_FALSE(
+        Keeps(Rules({L"folder:C:\\"}),
+              {ItemKind::kStoreEntry, L"Internet Explorer history", L"http://a.test/", {}}));
+}
+
 TEST(ExclusionRules, EnvironmentVariablesAreExpandedWhenRead) {
     SetEnvironmentVariableW(L"VELTRANE_RULE_TEST", L"C:\\Rules\\Here");
     const ExclusionRules rules = Rules({L"folder:%VELTRANE_RULE_TEST%\\kept"});

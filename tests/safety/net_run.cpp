@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <algorithm>
+
 #include <knownfolders.h>
 
 #include "safety/snapshot.h"
@@ -96,12 +98,13 @@ std::wstring AllPluginIds() {
     return ids;
 }
 
-CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between) {
+CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between,
+                  const std::wstring& options) {
     RemoveTree(kReports);
     CleanRun run;
     run.reports = kReports;
-    const std::wstring command =
-        VeltraneCommand(L"/clean /only:" + ids + L" /json /report:" + std::wstring(kReports));
+    const std::wstring command = VeltraneCommand(L"/clean /only:" + ids + L" /json /report:" +
+                                                 std::wstring(kReports) + L" " + options);
     PipedChild child;
     if (between) {
         const std::wstring prefix = L"VeltraneSafetyNet-" + std::to_wstring(GetCurrentProcessId());
@@ -212,6 +215,18 @@ std::vector<StartFolder> NetRun::Seed() {
         if (!seeder.seed(1)) setupFailure += "seeder " + ToUtf8(seeder.name) + " failed\n";
     places = NotedTracePlaces();
     return StartFolders(places);
+}
+
+std::vector<Damage> ChangesOf(const std::function<void()>& run) {
+    const Snapshot before = TakeSnapshot();
+    run();
+    std::vector<Damage> changes = CompareSnapshots(before, TakeSnapshot());
+    std::erase_if(changes, [](const Damage& change) {
+        return std::any_of(kVolatile.begin(), kVolatile.end(), [&](const std::wstring& place) {
+            return IsAtOrBelow(change.name, place);
+        });
+    });
+    return changes;
 }
 
 void NetRun::Judged(const std::function<void()>& cleans) {

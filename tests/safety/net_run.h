@@ -11,6 +11,7 @@
 
 #include "safety/net_families.h"
 #include "safety/plantation.h"
+#include "safety/snapshot.h"
 #include "support/child_process.h"
 
 namespace veltrane {
@@ -31,7 +32,9 @@ std::wstring AllPluginIds();
 // "veltrane.exe /clean /only:<ids> /json /report:<the net's report folder>".
 // With `between`, the run pauses after its scan (the test hook
 // VELTRANE_TEST_PAUSE_BEFORE_CLEAN) and cleans once `between` has changed the machine.
-CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between = {});
+// `options` are added to the command line as they stand ("/exclude:...").
+CleanRun RunClean(const std::wstring& ids, const std::function<void()>& between = {},
+                  const std::wstring& options = {});
 
 // The results of contracts every clean keeps: exit code 4 when items were
 // left, 0 when none; per plug-in its result and the counts of what it did.
@@ -55,6 +58,9 @@ std::vector<ExpectedLeft> LeftBehindAsPlanted(const std::vector<ExpectedLeft>& a
 
 // The files the system will delete at the next start, by their DOS names.
 std::set<std::wstring> PendingDeletions();
+
+// What `run` removed or changed on the machine, leaving out what changes on its own.
+std::vector<Damage> ChangesOf(const std::function<void()>& run);
 
 // One run of the net: seeded, planted, pictured, cleaned, pictured and judged.
 // What it planted goes again with it.

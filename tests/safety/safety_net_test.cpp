@@ -230,6 +230,29 @@ TEST(SafetyNet, LongKeepListAndTheOptionsAfterItHold) {
     EXPECT_EQ(net.FailureText(Family::kNeighbours), "");
 }
 
+// Rules that keep everything: a clean of every plug-in removes and changes
+// nothing. Only the index of the IE history may change: its entries have no
+// file of their own, so no path rule names them.
+TEST(SafetyNet, RulesThatKeepEverythingLeaveEverything) {
+    NetRun net;
+    (void)net.Seed();
+    ASSERT_TRUE(net.setupFailure.empty()) << net.setupFailure;
+    const std::set<std::wstring> pendingBefore = PendingDeletions();
+    CleanRun run;
+    std::vector<Damage> changes = ChangesOf([&] {
+        run = RunClean(AllPluginIds(), {},
+                       L"/exclude:folder:C:\\ /exclude:key:HKCU /exclude:key:HKLM");
+    });
+    ASSERT_TRUE(run.child.started);
+    const std::wstring history = TraceItemName(GetKnownFolderPath(FOLDERID_History));
+    std::string changed;
+    for (const Damage& change : changes)
+        if (!IsAtOrBelow(change.name, history))
+            changed += ToUtf8(change.name + L": " + change.what) + "\n";
+    EXPECT_EQ(changed, "") << run.child.output;
+    EXPECT_EQ(PendingDeletions(), pendingBefore);
+}
+
 // Every starting folder (at), or the folder above it (above), is a link to
 // where it went: nothing behind a link may change, and the clean says it left items.
 void ExpectLinksNotFollowed(bool above) {
