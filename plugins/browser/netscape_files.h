@@ -27,19 +27,25 @@ namespace veltrane {
 // comment lines and lines without a tab.
 [[nodiscard]] std::optional<std::wstring> CookieLineDomain(std::string_view lineText);
 
+// A whole file a scan read: as the clean is to find it again, or why the
+// clean must leave it (it is reached through a link or another name).
+struct WholeFile {
+    FileIdentity identity;
+    std::wstring refusal;
+};
+
 // True when every listed file was read; false also when cancelled. The
-// history and form readers add each file they read to `files`, as the clean
-// is to find it again.
+// history and form readers add each file they read to `files`.
 bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run,
-                        std::vector<FileIdentity>* files = nullptr);
+                        std::vector<WholeFile>* files = nullptr);
 bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run);
 bool GetNetscapeForms(DomainMap& domains, IRunProgress& run,
-                      std::vector<FileIdentity>* files = nullptr);
+                      std::vector<WholeFile>* files = nullptr);
 
 // Removes the whole files a scan read, each only while it is the file the
 // scan saw and the run does not keep it. What the rows share: a file left or
 // deferred first, then, when nothing went, one kept or gone; else removed.
-[[nodiscard]] FileRemovalRow RemoveNetscapeFiles(const std::vector<FileIdentity>& files,
+[[nodiscard]] FileRemovalRow RemoveNetscapeFiles(const std::vector<WholeFile>& files,
                                                  IRunContext& run);
 // Rewrites every cookie file without the lines of the scanned domains, except
 // the lines whose host `keep` keeps; sets each domain's result (kKept when all

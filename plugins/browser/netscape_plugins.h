@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "plugins/browser/domain_plugin.h"
-#include "sysaccess/file_identity.h"
+#include "plugins/browser/netscape_files.h"
 
 namespace veltrane {
 
@@ -25,7 +25,7 @@ public:
     Result Fix() override;
 
 protected:
-    std::vector<FileIdentity> files_;  // as the scan read them
+    std::vector<WholeFile> files_;  // as the scan read them
 };
 
 class CPlgNetscapeHistory : public CNetscapeWholeFilePlugin {

@@ -76,15 +76,23 @@ void FileWalletHosts(const std::string& text, DomainMap& domains) {
     }
 }
 
-// Notes a whole file the scan read, once, as the clean is to find it again;
-// one reached through a link or another name is not the profile's, and is not noted.
-void NoteReadFile(const std::wstring& path, std::vector<FileIdentity>* files) {
+// Notes a whole file the scan read, once: as the clean is to find it again,
+// or, reached through a link or another name, with why the clean leaves it.
+void NoteReadFile(const std::wstring& path, std::vector<WholeFile>* files) {
     if (files == nullptr) return;
     IdentityReadOutcome read = ReadFileIdentity(path);
-    if (read.kind != IdentityRead::kRead) return;
-    for (const FileIdentity& noted : *files)
-        if (noted.path == read.identity.path) return;
-    files->push_back(std::move(read.identity));
+    WholeFile file;
+    if (read.kind == IdentityRead::kRead) {
+        file.identity = std::move(read.identity);
+    } else if (read.kind == IdentityRead::kRefused) {
+        file.identity.path = path;
+        file.refusal = std::move(read.reason);
+    } else {
+        return;
+    }
+    for (const WholeFile& noted : *files)
+        if (_wcsicmp(noted.identity.path.c_str(), file.identity.path.c_str()) == 0) return;
+    files->push_back(std::move(file));
 }
 
 }  // namespace
@@ -101,7 +109,7 @@ std::optional<std::wstring> CookieLineDomain(std::string_view lineText) {
     return BytesToWide(host);
 }
 
-bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run, std::vector<FileIdentity>* files) {
+bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run, std::vector<WholeFile>* files) {
     bool result = true;
     bool walked = ReadProfiles(true, run, [&](const std::wstring& folder) {
         const std::wstring path = folder + L"history.dat";
@@ -144,7 +152,7 @@ bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run) {
     return walked && result;
 }
 
-bool GetNetscapeForms(DomainMap& domains, IRunProgress& run, std::vector<FileIdentity>* files) {
+bool GetNetscapeForms(DomainMap& domains, IRunProgress& run, std::vector<WholeFile>* files) {
     return ReadProfiles(false, run, [&](const std::wstring& folder) {
         for (const wchar_t* prefs : {L"user.js", L"prefs.js"}) {
             std::string bytes;

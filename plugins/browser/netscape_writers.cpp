@@ -19,7 +19,7 @@ std::wstring CookieLineHost(std::string_view lineText) {
 
 }  // namespace
 
-FileRemovalRow RemoveNetscapeFiles(const std::vector<FileIdentity>& files, IRunContext& run) {
+FileRemovalRow RemoveNetscapeFiles(const std::vector<WholeFile>& files, IRunContext& run) {
     // Which outcome speaks for all rows when the files came to different ends.
     auto weight = [](ItemOutcome outcome) {
         switch (outcome) {
@@ -38,12 +38,19 @@ FileRemovalRow RemoveNetscapeFiles(const std::vector<FileIdentity>& files, IRunC
     shared.outcome = ItemOutcome::kRemoved;
     bool removedAny = false;
     uint64_t freed = 0;
-    for (const FileIdentity& file : files) {
+    for (const WholeFile& file : files) {
         if (run.IsCancelled()) break;
         const bool wipe = run.GetWipeFiles();
-        const Removal removal = RemoveListedFile(file, wipe, &run);
-        if (removal.kind == RemovalKind::kDeferred) run.SetRebootNeeded();
-        FileRemovalRow row = RowOfFileRemoval(removal, file.path, wipe);
+        FileRemovalRow row;
+        if (!file.refusal.empty()) {
+            row.outcome = ItemOutcome::kFailed;
+            row.error = ItemError(ItemError::kFile, file.identity.path, ItemError::kOwnText, 0,
+                                  false, L"", file.refusal);
+        } else {
+            const Removal removal = RemoveListedFile(file.identity, wipe, &run);
+            if (removal.kind == RemovalKind::kDeferred) run.SetRebootNeeded();
+            row = RowOfFileRemoval(removal, file.identity.path, wipe);
+        }
         freed += row.freedBytes;
         removedAny = removedAny || row.outcome == ItemOutcome::kRemoved ||
                      row.outcome == ItemOutcome::kRemovedNotOverwritten;

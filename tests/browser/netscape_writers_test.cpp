@@ -102,7 +102,7 @@ TEST_F(NetscapeFiles, HistoryHostsAndDeletion) {
     WriteTestFile(held, "(80=http://c.test/)");
     DomainMap domains;
     TestRun run;
-    std::vector<FileIdentity> files;
+    std::vector<WholeFile> files;
     EXPECT_TRUE(GetNetscapeHistory(domains, run, &files));
     EXPECT_EQ(domains[L"www.a.test"].itemCount, 2);
     EXPECT_EQ(domains[L"a.test"].itemCount, 1);
@@ -134,10 +134,10 @@ TEST_F(NetscapeFiles, HistoryKeptByARuleOrNewSinceTheScanStays) {
     WriteTestFile(history, "(80=http://www.a.test/)");
     DomainMap domains;
     TestRun run;
-    std::vector<FileIdentity> files;
+    std::vector<WholeFile> files;
     EXPECT_TRUE(GetNetscapeHistory(domains, run, &files));
     ASSERT_EQ(files.size(), 1u);
-    run.keptPlace = files[0].path;
+    run.keptPlace = files[0].identity.path;
     const std::wstring late = FirefoxProfile(L"f1.default") + L"history.dat";
     WriteTestFile(late, "(80=http://c.test/)");
     const FileRemovalRow removal = RemoveNetscapeFiles(files, run);
@@ -165,7 +165,7 @@ TEST_F(NetscapeFiles, SavedFormsAreReadAndDeleted) {
 
     DomainMap domains;
     TestRun run;
-    std::vector<FileIdentity> files;
+    std::vector<WholeFile> files;
     EXPECT_TRUE(GetNetscapeForms(domains, run, &files));
     EXPECT_EQ(domains[L"login.test"].itemCount, 1);
     EXPECT_EQ(domains[L"other.test:80"].itemCount, 1);

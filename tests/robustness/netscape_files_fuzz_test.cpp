@@ -152,7 +152,7 @@ TEST_F(NetscapeFuzz, FilesNamedByPreferencesStayInsideTheProfile) {
         WriteTestFile(mozilla + L"1234.s", "http://www.login.test\n");
         TestRun run;
         DomainMap domains;
-        std::vector<FileIdentity> files;
+        std::vector<WholeFile> files;
         (void)GetNetscapeForms(domains, run, &files);
         (void)RemoveNetscapeFiles(files, run);
         EXPECT_TRUE(FileExists(outside));
