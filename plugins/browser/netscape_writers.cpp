@@ -56,8 +56,7 @@ FileRemovalRow RemoveNetscapeFiles(const std::vector<WholeFile>& files, IRunCont
                      row.outcome == ItemOutcome::kRemovedNotOverwritten;
         if (weight(row.outcome) > weight(shared.outcome)) shared = std::move(row);
     }
-    // What went took its domains with it; a kept or vanished file beside it does not speak for
-    // them.
+    // What went took its domains with it, whatever became of the files beside it.
     if (removedAny && weight(shared.outcome) < 3) {
         shared = {};
         shared.outcome = ItemOutcome::kRemoved;
