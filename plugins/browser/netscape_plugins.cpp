@@ -1,8 +1,10 @@
 #include "plugins/browser/netscape_plugins.h"
 
 #include "engine/kernel.h"
+#include "engine/report_text.h"
 #include "engine/statistics.h"
 #include "plugins/browser/netscape_files.h"
+#include "sysaccess/text.h"
 
 namespace veltrane {
 
@@ -14,18 +16,18 @@ CPlugin::Result CNetscapePlugin::Scan() {
     return read ? kDone : kFailed;
 }
 
+void CNetscapePlugin::FillRow(std::wstring& row, const DomainInfo& domain) const {
+    CDomainPlugin::FillRow(row, domain);
+    ReplaceAll(row, L"#row attributes#",
+               ItemRowAttributes(ItemKey(StoreRowItemRef(RowStore(), domain.name)),
+                                 PluginGroupKey(GetId())));
+}
+
 CPlugin::Result CNetscapeWholeFilePlugin::Fix() {
-    errors.clear();
-    const FileRemovalRow removal = RemoveNetscapeFiles(files_, Run());
-    if (IsCancelled()) return kCancelled;
-    // Every row shares the outcome, and a row left has its own error link.
-    for (DomainInfo* domain : view_) {
-        domain->result = removal.outcome;
-        domain->error = removal.error;
-        domain->kept = removal.kept;
-        if (removal.error) errors.push_back(*removal.error);
-    }
-    return kDone;
+    ResetResults();
+    RemoveNetscapeFiles(files_, RowStore(), domains_, Run());
+    CollectDomainErrors();
+    return IsCancelled() ? kCancelled : kDone;
 }
 
 bool CPlgNetscapeHistory::ReadDomains() {

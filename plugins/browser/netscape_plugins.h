@@ -15,10 +15,15 @@ public:
 
 protected:
     virtual bool ReadDomains() = 0;
+    // The store whose rows the report lists (kNetscape...Store).
+    virtual const wchar_t* RowStore() const = 0;
+    // Each domain row gets a box; the clean asks about each before it removes.
+    bool OffersRowChoice() const override { return true; }
+    void FillRow(std::wstring& row, const DomainInfo& domain) const override;
 };
 
 // History and form files go whole, the files the scan read and no other;
-// the domains only give the report its rows.
+// the domains give the report its rows, and a row kept keeps its files.
 class CNetscapeWholeFilePlugin : public CNetscapePlugin {
 public:
     using CNetscapePlugin::CNetscapePlugin;
@@ -34,6 +39,7 @@ public:
 
 protected:
     bool ReadDomains() override;
+    const wchar_t* RowStore() const override { return kNetscapeHistoryStore; }
 };
 
 class CPlgNetscapeFormsManager : public CNetscapeWholeFilePlugin {
@@ -42,6 +48,7 @@ public:
 
 protected:
     bool ReadDomains() override;
+    const wchar_t* RowStore() const override { return kNetscapeFormsStore; }
 };
 
 class CPlgNetscapeCookies : public CNetscapePlugin {
@@ -52,6 +59,7 @@ public:
 
 protected:
     bool ReadDomains() override;
+    const wchar_t* RowStore() const override { return kNetscapeCookiesStore; }
 };
 
 }  // namespace veltrane

@@ -30,9 +30,20 @@ bool ReadProfiles(bool withFirefox, IRunProgress& run,
     return true;
 }
 
-void CountDomain(DomainMap& domains, const std::wstring& name) {
-    ++FindOrAddDomain(domains, name).itemCount;
-}
+// Counts the hosts of one file into the domain map, and notes each domain
+// once in the file it came from (when the file is noted).
+class DomainTally {
+public:
+    DomainTally(DomainMap& domains, WholeFile* file) : domains_(domains), file_(file) {}
+    void Count(const std::wstring& name) {
+        ++FindOrAddDomain(domains_, name).itemCount;
+        if (file_ != nullptr) file_->domains.insert(name);
+    }
+
+private:
+    DomainMap& domains_;
+    WholeFile* file_;
+};
 
 // The text of a whole-read file up to its first zero byte, as text mode reads it.
 std::string SearchableText(std::string bytes) {
@@ -41,7 +52,7 @@ std::string SearchableText(std::string bytes) {
     return ToTextMode(std::move(bytes));
 }
 
-void FileHistoryHosts(const std::string& text, DomainMap& domains) {
+void FileHistoryHosts(const std::string& text, DomainTally tally) {
     for (const char* scheme : {"http://", "https://", "ftp://"}) {
         const size_t length = strlen(scheme);
         for (size_t at = text.find(scheme); at != std::string::npos;
@@ -49,37 +60,38 @@ void FileHistoryHosts(const std::string& text, DomainMap& domains) {
             size_t start = at + length;
             size_t end = text.find('/', start);
             if (end == std::string::npos) end = text.size();
-            CountDomain(domains, FromUtf8(std::string_view(text).substr(start, end - start)));
+            tally.Count(FromUtf8(std::string_view(text).substr(start, end - start)));
         }
     }
 }
 
-void FileSignonHosts(const std::string& text, DomainMap& domains) {
+void FileSignonHosts(const std::string& text, DomainTally tally) {
     for (size_t at = text.find("http://"); at != std::string::npos;) {
         size_t start = at + 7;
         if (text.compare(start, 4, "www.") == 0) start += 4;
         size_t end = text.find('\n', start);
         if (end == std::string::npos) end = text.size();
-        CountDomain(domains, FromUtf8(std::string_view(text).substr(start, end - start)));
+        tally.Count(FromUtf8(std::string_view(text).substr(start, end - start)));
         at = text.find("http://", start);
     }
 }
 
-void FileWalletHosts(const std::string& text, DomainMap& domains) {
+void FileWalletHosts(const std::string& text, DomainTally tally) {
     for (size_t at = text.find("\nwww."); at != std::string::npos;) {
         size_t start = at + 5;
         // The host ends at its path or its line, whichever comes first.
         size_t end = text.find_first_of("/\n", start);
         if (end == std::string::npos) end = text.size();
-        CountDomain(domains, FromUtf8(std::string_view(text).substr(start, end - start)));
+        tally.Count(FromUtf8(std::string_view(text).substr(start, end - start)));
         at = text.find("\nwww.", start);
     }
 }
 
 // Notes a whole file the scan read, once: as the clean is to find it again,
-// or, reached through a link or another name, with why the clean leaves it.
-void NoteReadFile(const std::wstring& path, std::vector<WholeFile>* files) {
-    if (files == nullptr) return;
+// or, reached through a link or another name or not identified, with why the
+// clean leaves it. The noted file; nothing when not noting or it is gone.
+WholeFile* NoteReadFile(const std::wstring& path, std::vector<WholeFile>* files) {
+    if (files == nullptr) return nullptr;
     IdentityReadOutcome read = ReadFileIdentity(path);
     WholeFile file;
     if (read.kind == IdentityRead::kRead) {
@@ -87,12 +99,15 @@ void NoteReadFile(const std::wstring& path, std::vector<WholeFile>* files) {
     } else if (read.kind == IdentityRead::kRefused) {
         file.identity.path = path;
         file.refusal = std::move(read.reason);
+    } else if (read.kind == IdentityRead::kFailed) {
+        file.identity.path = path;
+        file.refusal = L"could not be identified (error " + std::to_wstring(read.error) + L")";
     } else {
-        return;
+        return nullptr;
     }
-    for (const WholeFile& noted : *files)
-        if (_wcsicmp(noted.identity.path.c_str(), file.identity.path.c_str()) == 0) return;
-    files->push_back(std::move(file));
+    for (WholeFile& noted : *files)
+        if (_wcsicmp(noted.identity.path.c_str(), file.identity.path.c_str()) == 0) return &noted;
+    return &files->emplace_back(std::move(file));
 }
 
 }  // namespace
@@ -116,8 +131,8 @@ bool GetNetscapeHistory(DomainMap& domains, IRunProgress& run, std::vector<Whole
         std::string bytes;
         DWORD error = ReadByteFile(path, bytes);
         if (error == ERROR_SUCCESS) {
-            NoteReadFile(path, files);
-            FileHistoryHosts(SearchableText(std::move(bytes)), domains);
+            WholeFile* file = NoteReadFile(path, files);
+            FileHistoryHosts(SearchableText(std::move(bytes)), DomainTally(domains, file));
         } else if (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND) {
             Trace(L"GetNetscapeHistoryError: Can not open file: %ls  code:%lu", path.c_str(),
                   error);
@@ -146,7 +161,8 @@ bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run) {
             return false;
         }
         for (std::string_view line : SplitLinesKeepingEnds(bytes))
-            if (auto domain = CookieLineDomain(LineText(line))) CountDomain(domains, *domain);
+            if (auto domain = CookieLineDomain(LineText(line)))
+                ++FindOrAddDomain(domains, *domain).itemCount;
         return true;
     });
     return walked && result;
@@ -155,14 +171,17 @@ bool GetNetscapeCookies(DomainMap& domains, IRunProgress& run) {
 bool GetNetscapeForms(DomainMap& domains, IRunProgress& run, std::vector<WholeFile>* files) {
     return ReadProfiles(false, run, [&](const std::wstring& folder) {
         for (const wchar_t* prefs : {L"user.js", L"prefs.js"}) {
-            std::string bytes;
             if (auto signon = PrefNamedProfileFile(folder, prefs, L"signon.SignonFileName")) {
-                if (ReadByteFile(*signon, bytes) == ERROR_SUCCESS) NoteReadFile(*signon, files);
-                FileSignonHosts(SearchableText(std::move(bytes)), domains);
+                std::string bytes;
+                if (ReadByteFile(*signon, bytes) == ERROR_SUCCESS)
+                    FileSignonHosts(SearchableText(std::move(bytes)),
+                                    DomainTally(domains, NoteReadFile(*signon, files)));
             }
             if (auto wallet = PrefNamedProfileFile(folder, prefs, L"wallet.SchemaValueFileName")) {
-                if (ReadByteFile(*wallet, bytes) == ERROR_SUCCESS) NoteReadFile(*wallet, files);
-                FileWalletHosts(SearchableText(std::move(bytes)), domains);
+                std::string bytes;
+                if (ReadByteFile(*wallet, bytes) == ERROR_SUCCESS)
+                    FileWalletHosts(SearchableText(std::move(bytes)),
+                                    DomainTally(domains, NoteReadFile(*wallet, files)));
             }
         }
         return true;

@@ -8,9 +8,6 @@ namespace veltrane {
 
 namespace {
 
-// What a cookie error's title says the entries are.
-constexpr wchar_t kCookieStoreName[] = L"Netscape cookies";
-
 // The host field of a cookie line as the browser wrote it ("www." and the
 // leading "." included), for the keep-list.
 std::wstring CookieLineHost(std::string_view lineText) {
@@ -19,55 +16,80 @@ std::wstring CookieLineHost(std::string_view lineText) {
 
 }  // namespace
 
-FileRemovalRow RemoveNetscapeFiles(const std::vector<WholeFile>& files, IRunContext& run) {
-    // Which outcome speaks for all rows when the files came to different ends.
+void RemoveNetscapeFiles(const std::vector<WholeFile>& files, const wchar_t* store,
+                         DomainMap& domains, IRunContext& run) {
+    // Which file's end speaks for a row whose files came to different ends.
     auto weight = [](ItemOutcome outcome) {
         switch (outcome) {
             case ItemOutcome::kFailed:
             case ItemOutcome::kDeferred:
                 return 3;
+            case ItemOutcome::kNotProcessed:
             case ItemOutcome::kKept:
                 return 2;
             case ItemOutcome::kGone:
-                return 1;
-            default:
                 return 0;
+            default:
+                return 1;
         }
     };
-    FileRemovalRow shared;
-    shared.outcome = ItemOutcome::kRemoved;
-    bool removedAny = false;
-    uint64_t freed = 0;
+    // The rows the user unticked or a rule keeps, each asked once.
+    std::map<std::wstring, KeepVerdict> keptRows;
+    for (const auto& [name, domain] : domains) {
+        const KeepVerdict kept = run.MayRemove(StoreRowItemRef(store, name));
+        if (kept.Keeps()) keptRows.emplace(name, kept);
+    }
+    for (auto& [name, domain] : domains) {
+        domain.result = ItemOutcome::kGone;
+        domain.error.reset();
+        domain.kept = {};
+    }
     for (const WholeFile& file : files) {
-        if (run.IsCancelled()) break;
-        const bool wipe = run.GetWipeFiles();
         FileRemovalRow row;
-        if (!file.refusal.empty()) {
+        row.outcome = ItemOutcome::kNotProcessed;
+        for (const std::wstring& name : file.domains) {
+            auto kept = keptRows.find(name);
+            if (kept == keptRows.end()) continue;
+            row.outcome = ItemOutcome::kKept;
+            row.kept = kept->second;
+            break;
+        }
+        if (row.outcome == ItemOutcome::kKept || run.IsCancelled()) {
+            // Stays whole with the row that keeps it, or was not reached.
+        } else if (!file.refusal.empty()) {
             row.outcome = ItemOutcome::kFailed;
             row.error = ItemError(ItemError::kFile, file.identity.path, ItemError::kOwnText, 0,
                                   false, L"", file.refusal);
         } else {
+            const bool wipe = run.GetWipeFiles();
             const Removal removal = RemoveListedFile(file.identity, wipe, &run);
             if (removal.kind == RemovalKind::kDeferred) run.SetRebootNeeded();
             row = RowOfFileRemoval(removal, file.identity.path, wipe);
         }
-        freed += row.freedBytes;
-        removedAny = removedAny || row.outcome == ItemOutcome::kRemoved ||
-                     row.outcome == ItemOutcome::kRemovedNotOverwritten;
-        if (weight(row.outcome) > weight(shared.outcome)) shared = std::move(row);
+        for (const std::wstring& name : file.domains) {
+            auto found = domains.find(name);
+            if (found == domains.end()) continue;
+            DomainInfo& domain = found->second;
+            if (weight(row.outcome) <= weight(domain.result)) continue;
+            domain.result = row.outcome;
+            domain.error = row.error;
+            // A row kept by its own choice says so, not by its neighbour's.
+            auto own = keptRows.find(name);
+            domain.kept = own != keptRows.end() ? own->second : row.kept;
+        }
     }
-    // What went took its domains with it, whatever became of the files beside it.
-    if (removedAny && weight(shared.outcome) < 3) {
-        shared = {};
-        shared.outcome = ItemOutcome::kRemoved;
-    }
-    shared.freedBytes = freed;
-    return shared;
 }
 
 bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKeepList& keep) {
     std::optional<ProfileList> profiles = BuildProfileList(true);
     if (!profiles) return false;
+    // A row the user unticked or a rule keeps keeps its lines in every file.
+    for (auto& [name, domain] : domains) {
+        const KeepVerdict kept = run.MayRemove(StoreRowItemRef(kNetscapeCookiesStore, name));
+        if (!kept.Keeps()) continue;
+        domain.result = ItemOutcome::kKept;
+        domain.kept = kept;
+    }
     bool result = true;
     run.ReportProgress(L"");
     std::wstring dots = L".";
@@ -95,6 +117,10 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
                 continue;
             }
             DomainInfo& domain = found->second;
+            if (domain.kept.Keeps()) {
+                kept.append(line);
+                continue;
+            }
             if (fileKept.Keeps()) {
                 if (domain.result == DomainInfo::kNotProcessed) {
                     domain.result = ItemOutcome::kKept;
@@ -129,7 +155,7 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
             domain.error
                 .emplace(ItemError::kStoreEntries, domain.name, ItemError::kSystemMessage, code,
                          false, path, L"Cannot open file %s in write mode.")
-                .SetStore(kCookieStoreName);
+                .SetStore(kNetscapeCookiesStore);
         }
         result = false;
     }
@@ -140,7 +166,7 @@ bool DeleteNetscapeCookies(DomainMap& domains, IRunProgress& run, const CookieKe
             domain.error
                 .emplace(ItemError::kStoreEntries, domain.name, ItemError::kUnknown, 0, false, L"",
                          kCannotDeleteSubitem)
-                .SetStore(kCookieStoreName);
+                .SetStore(kNetscapeCookiesStore);
         }
     }
     return result;

@@ -5,6 +5,7 @@
 
 #include "netscape_fixture.h"
 #include "plugin_harness.h"
+#include "plugins/browser/netscape_files.h"
 #include "plugins/browser/netscape_plugins.h"
 #include "support/cancel_at_clean.h"
 #include "support/keep_list_cases.h"
@@ -88,6 +89,52 @@ TEST_F(NetscapePages, LockedHistoryMarksEveryDomainForReboot) {
     EXPECT_EQ(errors[0].GetTitle(), errors[2].GetTitle());
     EXPECT_NE(errors[0].GetTitle().find(path), std::wstring::npos);
     EXPECT_TRUE(history.Kernel().IsRebootNeeded());
+}
+
+// Every domain row has a box. An unticked cookie row keeps its lines in
+// every file; an unticked history row keeps its whole file, and with it the
+// rows beside it, while a file of other rows still goes.
+TEST_F(NetscapePages, UntickedRowsKeepTheirLinesAndTheirWholeFiles) {
+    const std::wstring mozilla = MozillaProfile(L"default", L"s1.slt");
+    const std::wstring firefox = FirefoxProfile(L"f1.default");
+    WriteTestFile(mozilla + L"history.dat", "(1=http://kept.test/)(2=http://beside.test/)");
+    WriteTestFile(firefox + L"history.dat", "(1=http://gone.test/)(2=http://gone.test/x)");
+    const std::string cookies =
+        "# header\n.kept.test\tTRUE\t/\tFALSE\t0\ta\t1\n"
+        ".gone.test\tTRUE\t/\tFALSE\t0\tb\t2\n";
+    WriteTestFile(mozilla + L"cookies.txt", cookies);
+    WriteTestFile(firefox + L"cookies.txt", "www.kept.test\tTRUE\t/\tFALSE\t0\tc\t3\n");
+
+    PluginHarness<CPlgNetscapeHistory> history(L"NetscapeHistory", PluginCategory::kNetscape);
+    ASSERT_TRUE(history.Scan());
+    const std::wstring historyKey = ItemKey(StoreRowItemRef(kNetscapeHistoryStore, L"kept.test"));
+    std::wstring page = history.ScanPage();
+    EXPECT_EQ(CountOf(page, L"data-item="), 3u) << page;
+    EXPECT_NE(page.find(L"data-item=\"" + EscapeHtml(historyKey) +
+                        L"\" data-in-group=\"plugin:NetscapeHistory\""),
+              std::wstring::npos)
+        << page;
+    history.Kernel().SetKeptByYou({historyKey});
+    ASSERT_TRUE(history.Clean());
+    EXPECT_TRUE(FileExists(mozilla + L"history.dat"));
+    EXPECT_FALSE(FileExists(firefox + L"history.dat"));
+    const DomainMap& rows = history.Get().Domains();
+    EXPECT_EQ(rows.at(L"kept.test").kept.kind, KeepVerdict::Kind::kKeptByYou);
+    EXPECT_EQ(rows.at(L"beside.test").result, ItemOutcome::kKept);
+    EXPECT_EQ(rows.at(L"gone.test").result, ItemOutcome::kRemoved);
+    page = history.CleanPage();
+    EXPECT_EQ(CountOf(page, L"Kept by you"), 2u) << page;
+
+    PluginHarness<CPlgNetscapeCookies> cookieRows(L"NetscapeCookies", PluginCategory::kNetscape);
+    ASSERT_TRUE(cookieRows.Scan());
+    cookieRows.Kernel().SetKeptByYou(
+        {ItemKey(StoreRowItemRef(kNetscapeCookiesStore, L"kept.test"))});
+    ASSERT_TRUE(cookieRows.Clean());
+    EXPECT_EQ(ReadTestFile(mozilla + L"cookies.txt"),
+              "# header\n.kept.test\tTRUE\t/\tFALSE\t0\ta\t1\n");
+    EXPECT_EQ(ReadTestFile(firefox + L"cookies.txt"), "www.kept.test\tTRUE\t/\tFALSE\t0\tc\t3\n");
+    EXPECT_EQ(cookieRows.Get().Domains().at(L"kept.test").kept.kind, KeepVerdict::Kind::kKeptByYou);
+    EXPECT_EQ(CountOf(cookieRows.CleanPage(), L"Kept by you"), 1u);
 }
 
 class NetscapeCookieKeep : public NetscapeTest {

@@ -1,9 +1,11 @@
 // Rewriting and deleting the Netscape family's cookie, history and form
 // files: what stays byte for byte, a cancel between files, and files held open.
+#include "engine/changed_since_scan.h"
 #include "netscape_cookie_file.h"
 #include "netscape_fixture.h"
 #include "plugins/browser/netscape_files.h"
 #include "sysaccess/handles.h"
+#include "sysaccess/text.h"
 #include "test_run.h"
 
 namespace veltrane {
@@ -116,14 +118,23 @@ TEST_F(NetscapeFiles, HistoryHostsAndDeletion) {
     UniqueHandle holder = HoldOpen(held);
     ASSERT_TRUE(holder.IsValid());
     WriteTestFile(netscape + L"history.dat", "(80=http://www.later.test/)");
-    const FileRemovalRow removal = RemoveNetscapeFiles(files, run);
+    RemoveNetscapeFiles(files, kNetscapeHistoryStore, domains, run);
     holder.Close();
     EXPECT_FALSE(FileExists(mozilla + L"history.dat"));
     EXPECT_TRUE(FileExists(netscape + L"history.dat"));  // another file than the scan read
-    EXPECT_EQ(removal.outcome, ItemOutcome::kDeferred);
-    ASSERT_TRUE(removal.error);
-    EXPECT_TRUE(removal.error->IsReboot());
-    EXPECT_EQ(_wcsicmp(removal.error->GetName().c_str(), held.c_str()), 0);
+    // Each row comes to what its files came to: a row whose entries are
+    // still in a file left does not say it was removed.
+    EXPECT_EQ(domains[L"a.test"].result, ItemOutcome::kRemoved);
+    EXPECT_EQ(domains[L"ftp.b.test"].result, ItemOutcome::kRemoved);
+    const DomainInfo& changed = domains[L"www.a.test"];
+    EXPECT_EQ(changed.result, ItemOutcome::kFailed);
+    ASSERT_TRUE(changed.error);
+    EXPECT_TRUE(TellsChangedSinceScan(*changed.error));
+    const DomainInfo& deferred = domains[L"c.test"];
+    EXPECT_EQ(deferred.result, ItemOutcome::kDeferred);
+    ASSERT_TRUE(deferred.error);
+    EXPECT_TRUE(deferred.error->IsReboot());
+    EXPECT_EQ(_wcsicmp(deferred.error->GetName().c_str(), held.c_str()), 0);
     EXPECT_TRUE(run.rebootNeeded);
 }
 
@@ -140,9 +151,9 @@ TEST_F(NetscapeFiles, HistoryKeptByARuleOrNewSinceTheScanStays) {
     run.keptPlace = files[0].identity.path;
     const std::wstring late = FirefoxProfile(L"f1.default") + L"history.dat";
     WriteTestFile(late, "(80=http://c.test/)");
-    const FileRemovalRow removal = RemoveNetscapeFiles(files, run);
-    EXPECT_EQ(removal.outcome, ItemOutcome::kKept);
-    EXPECT_EQ(removal.kept.kind, KeepVerdict::Kind::kExcluded);
+    RemoveNetscapeFiles(files, kNetscapeHistoryStore, domains, run);
+    EXPECT_EQ(domains[L"www.a.test"].result, ItemOutcome::kKept);
+    EXPECT_EQ(domains[L"www.a.test"].kept.kind, KeepVerdict::Kind::kExcluded);
     EXPECT_TRUE(FileExists(history));
     EXPECT_TRUE(FileExists(late));
 }
@@ -174,14 +185,16 @@ TEST_F(NetscapeFiles, SavedFormsAreReadAndDeleted) {
     EXPECT_EQ(domains.size(), 4u);
     EXPECT_EQ(files.size(), 2u);  // the saved logins and the wallet
 
-    const FileRemovalRow removal = RemoveNetscapeFiles(files, run);
-    EXPECT_EQ(removal.outcome, ItemOutcome::kRemoved);
+    RemoveNetscapeFiles(files, kNetscapeFormsStore, domains, run);
+    for (const auto& [name, domain] : domains) {
+        EXPECT_EQ(domain.result, ItemOutcome::kRemoved) << ToUtf8(name);
+        EXPECT_FALSE(domain.error);
+    }
     EXPECT_FALSE(FileExists(mozilla + L"1234.s"));
     EXPECT_FALSE(FileExists(mozilla + L"5678.w"));
     EXPECT_TRUE(FileExists(mozilla + L"prefs.js"));
     EXPECT_TRUE(FileExists(mozilla + L"..\\outside.s"));
     EXPECT_TRUE(FileExists(firefox + L"9.s"));
-    EXPECT_FALSE(removal.error);
 }
 
 }  // namespace

@@ -154,7 +154,7 @@ TEST_F(NetscapeFuzz, FilesNamedByPreferencesStayInsideTheProfile) {
         DomainMap domains;
         std::vector<WholeFile> files;
         (void)GetNetscapeForms(domains, run, &files);
-        (void)RemoveNetscapeFiles(files, run);
+        RemoveNetscapeFiles(files, kNetscapeFormsStore, domains, run);
         EXPECT_TRUE(FileExists(outside));
         EXPECT_TRUE(FileExists(mozilla + L"prefs.js"));
         EXPECT_TRUE(FileExists(mozilla + L"user.js"));
