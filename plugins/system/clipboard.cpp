@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "engine/page_reader.h"
+#include "engine/report_text.h"
 #include "sysaccess/text.h"
 
 namespace veltrane {
@@ -42,6 +43,11 @@ std::wstring ClipboardProgressText(int pass, int count) {
     return text;
 }
 
+// The one row the clipboard's report has a box for: it is emptied whole or not at all.
+ItemRef ClipboardItemRef() {
+    return {ItemKind::kStoreEntry, L"The clipboard", L"everything it holds", {}};
+}
+
 }  // namespace
 
 CPlgClipboard::CPlgClipboard(CKernel& kernel, const PluginIdentity& identity)
@@ -49,32 +55,48 @@ CPlgClipboard::CPlgClipboard(CKernel& kernel, const PluginIdentity& identity)
 
 CPlugin::Result CPlgClipboard::Scan() {
     formats_.clear();
-    ClipboardOpening clipboard;
-    if (!clipboard.IsOpen()) return kFailed;
-    int count = CountClipboardFormats();
-    if (count <= 0) return kDone;
-    UINT format = 0;
-    for (int pass = 1;; ++pass) {
-        SetProgress(ClipboardProgressText(pass, count));
-        if (IsCancelled()) return kCancelled;
-        format = EnumClipboardFormats(format);
-        if (format == 0) break;
-        HANDLE data = GetClipboardData(format);
-        SIZE_T size = data ? GlobalSize(data) : 0;
-        if (size != 0) formats_.push_back(FormatEntry{ClipboardFormatText(format), size});
+    {
+        ClipboardOpening clipboard;
+        if (!clipboard.IsOpen()) return kFailed;
+        const int count = CountClipboardFormats();
+        UINT format = 0;
+        for (int pass = 1; count > 0; ++pass) {
+            SetProgress(ClipboardProgressText(pass, count));
+            if (IsCancelled()) return kCancelled;
+            format = EnumClipboardFormats(format);
+            if (format == 0) break;
+            HANDLE data = GetClipboardData(format);
+            SIZE_T size = data ? GlobalSize(data) : 0;
+            if (size != 0) formats_.push_back(FormatEntry{ClipboardFormatText(format), size});
+        }
     }
+    // Taken once the listing is done: reading a format may have rendered it.
+    scannedSequence_ = GetClipboardSequenceNumber();
     return kDone;
 }
 
 CPlugin::Result CPlgClipboard::Fix() {
-    cleanFailed_ = false;
-    bool emptied = false;
-    {
-        ClipboardOpening clipboard;
-        emptied = clipboard.IsOpen() && EmptyClipboard();
+    cleanEnd_ = CleanEnd::kEmptied;
+    kept_ = {};
+    // Nothing listed, nothing emptied: what was copied since is not the scan's.
+    if (formats_.empty()) return kDone;
+    kept_ = MayRemove(ClipboardItemRef());
+    if (kept_.Keeps()) {
+        cleanEnd_ = CleanEnd::kKept;
+        return kDone;
     }
-    if (emptied) return kDone;
-    cleanFailed_ = true;
+    ClipboardOpening clipboard;
+    if (!clipboard.IsOpen()) {
+        cleanEnd_ = CleanEnd::kHeld;
+        return kFailed;
+    }
+    // Something was copied after the scan: that is not what the report showed.
+    if (GetClipboardSequenceNumber() != scannedSequence_) {
+        cleanEnd_ = CleanEnd::kChanged;
+        return kFailed;
+    }
+    if (EmptyClipboard()) return kDone;
+    cleanEnd_ = CleanEnd::kHeld;
     return kFailed;
 }
 
@@ -95,6 +117,9 @@ ReportResult CPlgClipboard::BuildScanReport(IHtmlElement& element) {
         }
         ReplaceAll(page, L"#report#", lines);
         ReplaceAll(page, L"#count#", std::to_wstring(formats_.size()));
+        ReplaceAll(page, L"#group attributes#", GroupAttributes(PluginGroupKey(GetId())));
+        ReplaceAll(page, L"#row attributes#",
+                   ItemRowAttributes(ItemKey(ClipboardItemRef()), PluginGroupKey(GetId())));
     }
     ReplaceAll(page, L"#plugin name#", GetNameHtml());
     element.SetInnerHtml(page);
@@ -102,10 +127,26 @@ ReportResult CPlgClipboard::BuildScanReport(IHtmlElement& element) {
 }
 
 ReportResult CPlgClipboard::BuildFixReport(IHtmlElement& element) {
-    const wchar_t* name = formats_.empty() ? L"empty.html"
-                          : cleanFailed_   ? L"error.html"
-                                           : L"FixReport.html";
+    const wchar_t* name = L"FixReport.html";
+    if (formats_.empty()) {
+        name = L"empty.html";
+    } else {
+        switch (cleanEnd_) {
+            case CleanEnd::kEmptied:
+                break;
+            case CleanEnd::kKept:
+                name = L"kept.html";
+                break;
+            case CleanEnd::kChanged:
+                name = L"changed.html";
+                break;
+            case CleanEnd::kHeld:
+                name = L"error.html";
+                break;
+        }
+    }
     std::wstring page = ReadPage(GetPluginFolder() + name);
+    ReplaceAll(page, L"#kept#", KeptStatusHtml(kept_));
     ReplaceAll(page, L"#plugin name#", GetNameHtml());
     element.SetInnerHtml(page);
     return ReportResult::kBuilt;

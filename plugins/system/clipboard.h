@@ -1,6 +1,6 @@
 #pragma once
 // The clipboard: its formats are listed with their sizes and it is emptied
-// as a whole.
+// as a whole, only while it holds what the scan listed and its row is ticked.
 #include <string>
 #include <vector>
 
@@ -25,9 +25,15 @@ public:
 
     const std::vector<FormatEntry>& GetFormats() const { return formats_; }
 
+    // How the last clean ended.
+    enum class CleanEnd { kEmptied, kKept, kChanged, kHeld };
+    CleanEnd GetCleanEnd() const { return cleanEnd_; }
+
 private:
     std::vector<FormatEntry> formats_;
-    bool cleanFailed_ = false;
+    DWORD scannedSequence_ = 0;  // the clipboard's change count when the scan listed it
+    CleanEnd cleanEnd_ = CleanEnd::kEmptied;
+    KeepVerdict kept_;  // CleanEnd::kKept: why
 };
 
 }  // namespace veltrane

@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "plugins/system/clipboard.h"
+#include "sysaccess/item_ref.h"
+#include "sysaccess/text.h"
 #include "system/plugin_run.h"
 
 namespace veltrane {
@@ -61,7 +63,8 @@ TEST_F(ClipboardRun, FormatsAreListedWithSizesAndTheClipboardIsEmptied) {
     EXPECT_NE(all.find(third), std::wstring::npos);
 
     std::wstring report = run.ScanReport();
-    EXPECT_NE(report.find(L"<h2>Clipboard</h2>"), std::wstring::npos) << report;
+    EXPECT_NE(report.find(L"<h2 class=\"report-title\">Clipboard</h2>"), std::wstring::npos)
+        << report;
     EXPECT_NE(report.find(L"&quot;Veltrane &lt;Test&gt; &#35;size&#35; Format&quot;"),
               std::wstring::npos);
     EXPECT_NE(report.find(L"<td>unknown format (0x000D)</td>"), std::wstring::npos);
@@ -89,10 +92,10 @@ TEST_F(ClipboardRun, AnEmptyClipboardAndOneHeldByAnotherProgram) {
     const wchar_t text[] = L"kept";
     Put(CF_UNICODETEXT, text, sizeof(text));
     EXPECT_EQ(run.Scan(), L"Failed");
-    EXPECT_EQ(run.Clean(), L"Failed");
     CloseClipboard();
+    // The scan listed nothing, so the clean empties nothing, even now that it could.
+    EXPECT_EQ(run.Clean(), L"Finished");
     EXPECT_NE(CountClipboardFormats(), 0);
-    // Nothing was found by the scan, so the clean report says so whatever happened.
     EXPECT_NE(run.CleanReport().find(L"The clipboard is empty."), std::wstring::npos);
 
     ASSERT_EQ(run.Scan(), L"Finished");
@@ -101,6 +104,48 @@ TEST_F(ClipboardRun, AnEmptyClipboardAndOneHeldByAnotherProgram) {
     CloseClipboard();
     DestroyWindow(holder);
     EXPECT_NE(run.CleanReport().find(L"could not be emptied"), std::wstring::npos);
+}
+
+// The clipboard goes whole, so its one box keeps it whole; and what was
+// copied after the scan is not what the report showed, so it stays too.
+TEST_F(ClipboardRun, AnUntickedOrChangedClipboardStays) {
+    const wchar_t first[] = L"listed";
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    Put(CF_UNICODETEXT, first, sizeof(first));
+    CloseClipboard();
+    PluginRun<CPlgClipboard> run(L"Clipboard");
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const std::wstring key =
+        ItemKey({ItemKind::kStoreEntry, L"The clipboard", L"everything it holds", {}});
+    const std::wstring report = run.ScanReport();
+    EXPECT_NE(report.find(L"<p data-item=\"" + EscapeHtml(key) +
+                          L"\" data-in-group=\"plugin:Clipboard\">The clipboard holds"),
+              std::wstring::npos)
+        << report;
+    EXPECT_NE(report.find(L"<section class=\"report-section\" data-group=\"plugin:Clipboard\""),
+              std::wstring::npos)
+        << report;
+
+    run.kernel->SetKeptByYou({key});
+    EXPECT_EQ(run.Clean(), L"Finished");
+    EXPECT_NE(CountClipboardFormats(), 0);
+    EXPECT_NE(run.CleanReport().find(L"Kept by you"), std::wstring::npos);
+
+    // A new scan ticks every row again; then something new is copied.
+    ASSERT_EQ(run.Scan(), L"Finished");
+    const wchar_t later[] = L"copied after the scan";
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    Put(CF_UNICODETEXT, later, sizeof(later));
+    CloseClipboard();
+    EXPECT_EQ(run.Clean(), L"Failed");
+    EXPECT_NE(CountClipboardFormats(), 0);
+    EXPECT_NE(run.CleanReport().find(L"after the scan"), std::wstring::npos);
+
+    // Scanned again, it goes.
+    ASSERT_EQ(run.Scan(), L"Finished");
+    EXPECT_EQ(run.Clean(), L"Finished");
+    EXPECT_EQ(CountClipboardFormats(), 0);
 }
 
 }  // namespace
