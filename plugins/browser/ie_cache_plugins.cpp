@@ -39,7 +39,7 @@ std::wstring FormatAccessDate(const FILETIME& time) {
 
 CIEUrlCachePlugin::CIEUrlCachePlugin(CKernel& kernel, const PluginIdentity& identity,
                                      UrlCacheKind kind)
-    : CDomainPlugin(kernel, identity), kind_(kind) {}
+    : CDomainPlugin(kernel, identity), kind_(kind), entryStore_(UrlEntryStore(kind)) {}
 
 std::optional<ItemError> CIEUrlCachePlugin::StoreRefusal() const {
     const std::wstring folder = UrlCacheStoreFolder(kind_);
@@ -120,7 +120,7 @@ void CIEUrlCachePlugin::FillRow(std::wstring& row, const DomainInfo& domain) con
         // An entry the clean can only report (its file is reached through a link) gets no box.
         ReplaceAll(line, L"#row attributes#",
                    entry.refusal.empty() && entry.readError == ERROR_SUCCESS
-                       ? ItemRowAttributes(ItemKey(UrlEntryItemRef(kind_, entry.url)), group)
+                       ? ItemRowAttributes(ItemKey(UrlEntryItemRef(entryStore_, entry.url)), group)
                        : std::wstring());
         ReplaceAll(line, L"#url#", EscapeHtml(entry.url));
         ReplaceAll(line, L"#size#", FormatSize(entry.size));

@@ -40,6 +40,7 @@ protected:
     UrlCacheKind kind_;
 
 private:
+    const std::wstring entryStore_;  // UrlEntryStore, for the entries' keys
     UrlEntryOutcomes outcomes_;
     // The entry row pages, read on first use.
     mutable std::wstring entryScanPage_;

@@ -207,8 +207,9 @@ std::optional<ItemError> RemoveEntryFile(UrlCacheKind kind, const DomainInfo& do
 
 // Removes the entries of one domain; false when the run was cancelled. The
 // row shows its first failure; the entries after it are still removed.
-bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& run,
-                         UrlEntryOutcomes& outcomes, const CookieKeepList* keep) {
+bool DeleteDomainEntries(UrlCacheKind kind, const std::wstring& store, DomainInfo& domain,
+                         IRunProgress& run, UrlEntryOutcomes& outcomes,
+                         const CookieKeepList* keep) {
     auto fail = [&domain](ItemError error) {
         if (domain.error) return;
         domain.result = error.IsReboot() ? DomainInfo::kRebootNeeded : DomainInfo::kError;
@@ -218,7 +219,7 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
     for (const UrlEntry& entry : domain.urlItems) {
         if (run.IsCancelled()) return false;
         UrlEntryOutcome& outcome = outcomes[entry.url];
-        outcome.kept = run.MayRemove(UrlEntryItemRef(kind, entry.url));
+        outcome.kept = run.MayRemove(UrlEntryItemRef(store, entry.url));
         // An entry whose file a rule or the age limit keeps stays with it.
         if (!outcome.kept.Keeps() && entry.file)
             outcome.kept = run.MayRemove(FileItemRef(entry.file->path, entry.file->lastWrite));
@@ -257,14 +258,20 @@ bool DeleteDomainEntries(UrlCacheKind kind, DomainInfo& domain, IRunProgress& ru
 
 }  // namespace
 
-ItemRef UrlEntryItemRef(UrlCacheKind kind, const std::wstring& url) {
-    return {ItemKind::kStoreEntry, StoreName(kind), url, {}};
+std::wstring UrlEntryStore(UrlCacheKind kind) {
+    std::wstring folder = UrlCacheStoreFolder(kind);
+    return folder.empty() ? StoreName(kind) : folder;
+}
+
+ItemRef UrlEntryItemRef(const std::wstring& store, const std::wstring& url) {
+    return {ItemKind::kStoreEntry, store, url, {}};
 }
 
 CPlugin::Result DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRunProgress& run,
                                       const CookieKeepList* keep, UrlEntryOutcomes* outcomes) {
     UrlEntryOutcomes unasked;
     if (outcomes == nullptr) outcomes = &unasked;
+    const std::wstring store = UrlEntryStore(kind);
     outcomes->clear();
     unsigned counter = 0;
     std::wstring dots;
@@ -275,7 +282,8 @@ CPlugin::Result DeleteUrlCacheDomains(UrlCacheKind kind, DomainMap& domains, IRu
             dots += L'.';
             run.ReportProgress(dots);
         }
-        if (!DeleteDomainEntries(kind, domain, run, *outcomes, keep)) return CPlugin::kCancelled;
+        if (!DeleteDomainEntries(kind, store, domain, run, *outcomes, keep))
+            return CPlugin::kCancelled;
     }
     return CPlugin::kDone;
 }

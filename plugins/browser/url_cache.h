@@ -29,9 +29,14 @@ struct [[nodiscard]] UrlEntryOutcome {
 };
 using UrlEntryOutcomes = std::map<std::wstring, UrlEntryOutcome>;  // by the entry's URL
 
+// The place entries of `kind` are named by: the folder WinInet keeps them in,
+// so that a rule keeping that folder (or one above) keeps them too; the
+// store's name when the system names no folder.
+std::wstring UrlEntryStore(UrlCacheKind kind);
 // The item an entry is, for the report's check boxes and the keep question:
-// the entry in its store, by its URL (its cached file is only part of it).
-ItemRef UrlEntryItemRef(UrlCacheKind kind, const std::wstring& url);
+// the entry in its store (UrlEntryStore), by its URL (its cached file is
+// only part of it).
+ItemRef UrlEntryItemRef(const std::wstring& store, const std::wstring& url);
 
 // Done or cancelled. Sets each domain's result and error, and each entry's
 // outcome in `outcomes` when given. An entry the run keeps (`run.MayRemove`)

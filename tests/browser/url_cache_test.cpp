@@ -231,7 +231,7 @@ TEST_F(UrlCacheTest, AnUntickedEntryStaysAndSaysKeptByYou) {
     const std::wstring keptFile = CacheEntryLocalFile(kept);
     PluginHarness<CPlgIECache> cache(L"IEFileCache", PluginCategory::kIeAndAol);
     ASSERT_TRUE(cache.Scan());
-    const std::wstring key = ItemKey(UrlEntryItemRef(UrlCacheKind::kFiles, kept));
+    const std::wstring key = ItemKey(UrlEntryItemRef(UrlEntryStore(UrlCacheKind::kFiles), kept));
     const std::wstring page = cache.ScanPage();
     EXPECT_NE(page.find(L"data-item=\"" + EscapeHtml(key) +
                         L"\" data-in-group=\"IEFileCache/domain:kept.test\""),
@@ -278,6 +278,21 @@ TEST_F(UrlCacheTest, AnUntickedHistoryFolderKeepsAllItHolds) {
     EXPECT_FALSE(CacheEntryExists(HistoryEntryPrefix() + L"http://visited.test/a"));
     EXPECT_EQ(CountOf(plugin.CleanPage(), L"Kept by you"), 1u) << plugin.CleanPage();
     EXPECT_FALSE(plugin.RowLeftItems());
+}
+
+// History entries have no file, but they live in the History folder's
+// index: a rule that keeps the folder keeps them, with the rule named.
+TEST_F(UrlCacheTest, AFolderRuleOverHistoryKeepsItsEntries) {
+    ASSERT_TRUE(AddHistoryEntry(L"http://visited.test/a"));
+    wchar_t history[MAX_PATH] = {};
+    ASSERT_TRUE(SHGetSpecialFolderPathW(nullptr, history, CSIDL_HISTORY, TRUE));
+    PluginHarness<CPlgIEHistory> plugin(L"IEHistory", PluginCategory::kIeAndAol);
+    plugin.Kernel().AddRunExclusions({L"folder:" + std::wstring(history)});
+    ASSERT_TRUE(plugin.Scan());
+    ASSERT_TRUE(plugin.Clean());
+    EXPECT_TRUE(CacheEntryExists(HistoryEntryPrefix() + L"http://visited.test/a"));
+    EXPECT_NE(plugin.CleanPage().find(L"Excluded (folder:"), std::wstring::npos)
+        << plugin.CleanPage();
 }
 
 }  // namespace
