@@ -1,3 +1,5 @@
+#include <algorithm>
+
 #include "engine/statistics.h"
 #include "plugins/browser/byte_file.h"
 #include "plugins/browser/netscape_files.h"
@@ -12,6 +14,21 @@ namespace {
 // leading "." included), for the keep-list.
 std::wstring CookieLineHost(std::string_view lineText) {
     return BytesToWide(lineText.substr(0, lineText.find('\t')));
+}
+
+// Removes one whole file as the scan noted it, or says why it was left.
+FileRemovalRow RemoveWholeFile(const WholeFile& file, IRunContext& run) {
+    if (!file.refusal.empty()) {
+        FileRemovalRow row;
+        row.outcome = ItemOutcome::kFailed;
+        row.error = ItemError(ItemError::kFile, file.identity.path, ItemError::kOwnText, 0, false,
+                              L"", file.refusal);
+        return row;
+    }
+    const bool wipe = run.GetWipeFiles();
+    const Removal removal = RemoveListedFile(file.identity, wipe, &run);
+    if (removal.kind == RemovalKind::kDeferred) run.SetRebootNeeded();
+    return RowOfFileRemoval(removal, file.identity.path, wipe);
 }
 
 }  // namespace
@@ -35,36 +52,26 @@ void RemoveNetscapeFiles(const std::vector<WholeFile>& files, const wchar_t* sto
     };
     // The rows the user unticked or a rule keeps, each asked once.
     std::map<std::wstring, KeepVerdict> keptRows;
-    for (const auto& [name, domain] : domains) {
-        const KeepVerdict kept = run.MayRemove(StoreRowItemRef(store, name));
-        if (kept.Keeps()) keptRows.emplace(name, kept);
-    }
     for (auto& [name, domain] : domains) {
         domain.result = ItemOutcome::kGone;
         domain.error.reset();
         domain.kept = {};
+        const KeepVerdict kept = run.MayRemove(StoreRowItemRef(store, name));
+        if (kept.Keeps()) keptRows.emplace(name, kept);
     }
     for (const WholeFile& file : files) {
+        const auto keeping =
+            std::find_if(file.domains.begin(), file.domains.end(),
+                         [&](const std::wstring& name) { return keptRows.count(name) != 0; });
         FileRemovalRow row;
-        row.outcome = ItemOutcome::kNotProcessed;
-        for (const std::wstring& name : file.domains) {
-            auto kept = keptRows.find(name);
-            if (kept == keptRows.end()) continue;
+        if (keeping != file.domains.end()) {
+            // It stays whole with the row that keeps it.
             row.outcome = ItemOutcome::kKept;
-            row.kept = kept->second;
-            break;
-        }
-        if (row.outcome == ItemOutcome::kKept || run.IsCancelled()) {
-            // Stays whole with the row that keeps it, or was not reached.
-        } else if (!file.refusal.empty()) {
-            row.outcome = ItemOutcome::kFailed;
-            row.error = ItemError(ItemError::kFile, file.identity.path, ItemError::kOwnText, 0,
-                                  false, L"", file.refusal);
+            row.kept = keptRows.at(*keeping);
+        } else if (run.IsCancelled()) {
+            row.outcome = ItemOutcome::kNotProcessed;
         } else {
-            const bool wipe = run.GetWipeFiles();
-            const Removal removal = RemoveListedFile(file.identity, wipe, &run);
-            if (removal.kind == RemovalKind::kDeferred) run.SetRebootNeeded();
-            row = RowOfFileRemoval(removal, file.identity.path, wipe);
+            row = RemoveWholeFile(file, run);
         }
         for (const std::wstring& name : file.domains) {
             auto found = domains.find(name);
