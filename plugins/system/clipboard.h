@@ -25,11 +25,10 @@ public:
 
     const std::vector<FormatEntry>& GetFormats() const { return formats_; }
 
-    // How the last clean ended.
-    enum class CleanEnd { kEmptied, kKept, kChanged, kHeld };
-    CleanEnd GetCleanEnd() const { return cleanEnd_; }
-
 private:
+    // How the last clean ended: its report page.
+    enum class CleanEnd { kEmptied, kKept, kChanged, kHeld };
+
     std::vector<FormatEntry> formats_;
     DWORD scannedSequence_ = 0;  // the clipboard's change count when the scan listed it
     CleanEnd cleanEnd_ = CleanEnd::kEmptied;
