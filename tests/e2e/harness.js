@@ -184,10 +184,11 @@ function registryValue(key, name) {
     return line ? line.trim().split(/\s{2,}|\t/).slice(2).join(" ") : null;
 }
 
-// Seeds the traces of the given plug-in families ("standard,system") into the prefix.
+// Seeds the traces of the given plug-in families ("standard,system"), or of every family, into the prefix.
 function seedTraces(families) {
+    const only = families === undefined ? [] : ["--only", families];
     return spawnSync(path.join(ROOT, "scripts", "wine-exec"),
-                     [path.join(BUILD, "tools", "seedtraces", "seedtraces.exe"), "--only", families],
+                     [path.join(BUILD, "tools", "seedtraces", "seedtraces.exe"), ...only],
                      { encoding: "utf8", timeout: 300000 });
 }
 

@@ -39,9 +39,7 @@ function picture() {
 
 before(async () => {
     fs.mkdirSync(h.workDir(), { recursive: true });
-    const seeded = spawnSync(path.join(h.ROOT, "scripts", "wine-exec"),
-                             [path.join(h.BUILD, "tools", "seedtraces", "seedtraces.exe")],
-                             { encoding: "utf8", timeout: 300000 });
+    const seeded = h.seedTraces();  // every family
     assert.equal(seeded.status, 0, seeded.stderr);
     ({ browser, program, page } = await h.startWindow());
 });
